@@ -1,0 +1,251 @@
+#pragma once
+// TPixelGraphic: the library's raster image of 1, 4, 8 or 24 bits per pixel,
+// stored as a bottom-up device-independent bitmap.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pgraphic/core/errors.h"
+#include "pgraphic/core/types.h"
+
+class TStream;
+class TPGGlobalBlock;
+class TPGFilter;
+class TPixelGraphic;
+
+// The image's drawing surface. The concrete surface (and Draw) comes with the
+// view layer; the core only needs to flush it and release its device context.
+class TPGCanvas {
+ public:
+  virtual ~TPGCanvas() = default;
+  // Completes batched drawing so the pixel memory is current.
+  virtual void Flush() = 0;
+  // Releases the device context; the next drawing call builds a new one.
+  virtual void ReleaseHandle() = 0;
+};
+
+struct TRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// A logical palette as handed to the display (version $300, R, G, B, flags 0).
+struct TPGLogPalette {
+  std::uint16_t Version = 0x300;
+  std::vector<TRGB> Entries;
+};
+
+constexpr int BitmapInfoHeaderSize = 40;
+
+// Raises EPGInvalidBitCountNum unless bitCount is 1, 4, 8 or 24.
+TPGPixelFormat PixelFormatFromBitCount(int bitCount);
+int BitCountOf(TPGPixelFormat format);
+int ColorTableSizeOf(TPGPixelFormat format);
+// ((bitCount * width + 31) div 32) * 4, in 64 bits.
+std::int64_t BytesPerRowFor(int bitCount, std::int64_t width);
+
+// The 16 system colours in their standard order.
+extern const TRGB Sys16Colors[16];
+// Greys and the fixed palettes used by SetPaletteIdent and ClassifyPalette.
+std::vector<TRGB> StandardPalette(TPaletteIdent ident);
+
+class TPixelGraphic {
+ public:
+  TPixelGraphic();
+  virtual ~TPixelGraphic();
+  TPixelGraphic(const TPixelGraphic&) = delete;
+  TPixelGraphic& operator=(const TPixelGraphic&) = delete;
+
+  // ---- creation and copies
+  void Assign(const TPixelGraphic* source);
+  void CopyPalette(const TPixelGraphic& source);
+
+  // ---- size and depth
+  void SetSizeAndFormat(int width, int height, TPGPixelFormat format);
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  void SetWidth(int value);
+  void SetHeight(int value);
+  TPGPixelFormat PixelFormat() const { return FPixelFormat; }
+  void SetPixelFormat(TPGPixelFormat value);
+  int BitCount() const { return BitCountOf(FPixelFormat); }
+  int ColorTableSize() const { return ColorTableSizeOf(FPixelFormat); }
+  bool Empty() const { return !FBits; }
+  std::uint32_t ImageSize() const { return FImageSize; }
+  std::uint32_t BytesPerRow() const { return FBytesPerRow; }
+  void Clear();
+
+  // ---- pixels
+  std::uint32_t GetPixel(int x, int y);
+  void SetPixel(int x, int y, std::uint32_t value);
+  TRGB GetPixelColor(int x, int y);
+  void SetPixelColor(int x, int y, TRGB color);
+  std::uint8_t* ScanLine(int y);
+  std::uint8_t* Bits();
+  TRGB BackGroundColor();
+  void SetBackGroundColor(TRGB color);
+  std::uint32_t BackgroundValue = 0;
+
+  // The 40-byte information header followed by the colour table; empty without pixels.
+  const std::vector<std::uint8_t>& BitmapInfo() const { return FBitmapInfo; }
+
+  // ---- palette
+  int PaletteCount() const { return static_cast<int>(FPaletteEntries.size()); }
+  virtual void SetPaletteCount(int n);
+  TRGB GetPaletteEntry(int i) const;
+  virtual void SetPaletteEntry(int i, TRGB color);
+  TPaletteIdent PaletteIdent() const { return FPaletteIdent; }
+  virtual void SetPaletteIdent(TPaletteIdent ident);
+  const std::vector<TRGB>& PaletteEntries() const { return FPaletteEntries; }
+  bool IsGrayPalette() const { return FIsGrayPalette; }
+  void ClassifyPalette();
+  virtual std::uint32_t ColorToIndex(TRGB color);
+  virtual void InvalidateColorCache();
+  bool UseColorCache() const { return FUseColorCache; }
+  virtual void SetUseColorCache(bool value);
+  bool RGBWeighting() const { return FRGBWeighting; }
+  virtual void SetRGBWeighting(bool value);
+  // Grey value 0..765 of a colour, by RGBWeighting.
+  int GreyValue(TRGB color) const;
+  // Logical palette for display, rebuilt when stale; null when the image has none.
+  virtual const TPGLogPalette* GetPaletteHandle();
+  bool PaletteRealized = false;
+
+  // ---- error diffusion (used while writing colours into a palette image)
+  bool Dither = true;
+  std::uint8_t DitherErrorLimit = 32;
+  bool DitherErrorLimitAuto = true;
+  bool DitherErrorLimitSoft = true;
+  void PrepareDither();
+  void NextDitherRow();
+  void PutDithered(int x, int y, int r, int g, int b);
+  void FreeDither();
+
+  // ---- change notification and progress
+  void BeginUpdate();
+  void EndUpdate();
+  void Changed();
+  TNotifyEvent OnImageChange;
+  TPGProgressEvent OnProgress;
+  TNotifyEvent OnProgressEnd;
+  TNotifyEvent OnProgressStart;
+  void DoProgressStart();
+  // Calls OnProgress when assigned; returns true when the handler asked to abort.
+  bool DoProgress(int step, int max);
+  void DoProgressEnd();
+
+  // ---- other properties
+  bool PreviewLoad = false;
+  long double FileGamma;
+  TStretchMode StretchMode = smPrecise;
+  TPGWarningAction ReadWarningAction = pgwaOKCancelBox;
+  bool RaiseOnOutOfRange = false;
+  TPGWarningAction SaveColorResWarningAction = pgwaOKCancelBox;
+
+  // ---- drawing (the surface is provided by the view layer)
+  TPGCanvas* Canvas();
+  void Draw(TPGCanvas& canvas, const TRect& rect);
+  // Completes batched drawing before direct pixel access.
+  void FlushPending();
+
+  // ---- files, streams and clipboard (through the format registry)
+  void LoadFromFile(const std::string& fileName);
+  void LoadFromStream(TStream& stream);
+  void LoadFromStreamExt(TStream& stream, const std::string& extension, int index);
+  void SaveToFile(const std::string& fileName);
+  virtual void SaveToStreamExt(TStream& stream, const std::string& extension);
+  void SaveToStream(TStream& stream);
+  // The image's own persistence: 4-byte length, then a BMP file.
+  void ReadData(TStream& stream);
+  void WriteData(TStream& stream);
+  void LoadFromClipboardFormat(unsigned format, TPGGlobalBlock* data, void* palette);
+  void SaveToClipboardFormat(unsigned& format, std::unique_ptr<TPGGlobalBlock>& data,
+                             void*& palette);
+
+  // ---- copying
+  void CopyRect(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int width,
+                int height);
+  void StretchCopy(int destX, int destY, int destWidth, int destHeight, TPixelGraphic& source,
+                   int srcX, int srcY, int srcWidth, int srcHeight);
+  void CopyFrom(TPixelGraphic& source);
+  void ApplyFilter(TPGFilter& filter, TPixelGraphic& source);
+
+ private:
+  friend class TPixelGraphicTestAccess;
+  void ReleaseCanvasHandle();
+  void FreeBitmap();
+  void BuildBitmapInfo(int tableSize);
+  void WriteColorTableSlot(int i, TRGB color);
+  void ClearPixels();
+  void CopyRectRows(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow,
+                    int lastRow, int firstCol, int lastCol);
+  // Colour matching helpers (palettes.cpp).
+  std::uint32_t ComputeColorIndex(TRGB color);
+  std::uint32_t ExhaustiveSearch(TRGB color) const;
+  std::uint32_t CacheLookup(TRGB color);
+  void SeedColorCache();
+
+  int FWidth = 0;
+  int FHeight = 0;
+  TPGPixelFormat FPixelFormat = pgpf24Bit;
+  std::unique_ptr<std::uint8_t[]> FBits;
+  std::vector<std::uint8_t> FBitmapInfo;
+  std::unique_ptr<TPGCanvas> FCanvas;
+  bool FGdiPending = false;
+  std::uint32_t FImageSize = 0;
+  std::uint32_t FBytesPerRow = 0;
+  bool FIsGrayPalette = false;
+  std::vector<TRGB> FPaletteEntries;
+  TPaletteIdent FPaletteIdent = pTrueColor;
+  bool FUseColorCache = true;
+  bool FRGBWeighting = true;
+  int FUpdateCount = 0;
+
+  // Display palette.
+  std::unique_ptr<TPGLogPalette> FPaletteHandle;
+  bool FPaletteHandleStale = false;
+
+  // 64 K colour-to-index cache and its valid-bit set.
+  std::unique_ptr<std::uint8_t[]> FColorCache;
+  std::unique_ptr<std::uint8_t[]> FColorCacheValid;
+  bool FColorCacheStale = true;
+
+  // One-entry memo of the last ColorToIndex query.
+  TRGB FLastColor = 0;
+  std::uint32_t FLastResult = 0;
+  bool FLastResultStale = true;
+
+  // Error diffusion work memory: limit table (index e + 255) and two rows of
+  // (Width + 2) * 3 accumulators scaled by 16.
+  std::vector<int> FErrorLimitTable;
+  std::vector<int> FErrorRowCur;
+  std::vector<int> FErrorRowNext;
+};
+
+// Restores an update bracket on every exit path.
+class TPGUpdateGuard {
+ public:
+  explicit TPGUpdateGuard(TPixelGraphic& g) : G(g) { G.BeginUpdate(); }
+  ~TPGUpdateGuard() { G.EndUpdate(); }
+  TPGUpdateGuard(const TPGUpdateGuard&) = delete;
+  TPGUpdateGuard& operator=(const TPGUpdateGuard&) = delete;
+
+ private:
+  TPixelGraphic& G;
+};
+
+// Frees the diffusion work memory on every exit path.
+class TPGDitherGuard {
+ public:
+  explicit TPGDitherGuard(TPixelGraphic& g) : G(g) {}
+  ~TPGDitherGuard() { G.FreeDither(); }
+  TPGDitherGuard(const TPGDitherGuard&) = delete;
+  TPGDitherGuard& operator=(const TPGDitherGuard&) = delete;
+
+ private:
+  TPixelGraphic& G;
+};
+
+// Clamp table of error diffusion: entry i (-510..510) limited to 0..255.
+int PGClamp255(int v);

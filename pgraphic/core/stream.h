@@ -1,0 +1,106 @@
+#pragma once
+// Byte streams: readers and writers work on these only, never on files directly.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+// Raised by ReadBuffer/WriteBuffer and by file streams that cannot open or write.
+class EStreamError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  // Reads up to count bytes; returns the number read (0 at the end).
+  virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
+  // Writes up to count bytes; returns the number written.
+  virtual std::int64_t Write(const void* buffer, std::int64_t count) = 0;
+  // Moves the position; returns the new position.
+  virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
+  virtual std::int64_t Size();
+
+  std::int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+  void SetPosition(std::int64_t pos) { Seek(pos, TSeekOrigin::soBeginning); }
+  std::int64_t Remaining() { return Size() - Position(); }
+
+  // Whole-buffer variants: raise EStreamError when fewer bytes move.
+  void ReadBuffer(void* buffer, std::int64_t count);
+  void WriteBuffer(const void* buffer, std::int64_t count);
+};
+
+// A file on disk. Modes: read-only, or create (truncate) for writing.
+class TFileStream : public TStream {
+ public:
+  enum Mode { fmOpenRead, fmCreate, fmOpenReadWrite };
+  TFileStream(const std::string& fileName, Mode mode);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override;
+  // Flushes buffered data to the file; raises EStreamError when the disk refuses it.
+  void Flush();
+  const std::string& FileName() const { return Name; }
+
+ private:
+  std::FILE* File = nullptr;
+  std::string Name;
+  bool WriteFailed = false;
+};
+
+// A growable block in memory, owned by the stream.
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::vector<std::uint8_t> data) : Data(std::move(data)) {}
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override { return static_cast<std::int64_t>(Data.size()); }
+  const std::vector<std::uint8_t>& Bytes() const { return Data; }
+  std::vector<std::uint8_t>& Bytes() { return Data; }
+  void Clear() { Data.clear(); Pos = 0; }
+
+ private:
+  std::vector<std::uint8_t> Data;
+  std::int64_t Pos = 0;
+};
+
+// A stream over a foreign block of fixed size that it neither copies nor owns.
+class TMyMemoryStream : public TStream {
+ public:
+  void SetPointer(void* block, std::int64_t size);
+  void ClearPointer() { SetPointer(nullptr, 0); }
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override { return BlockSize; }
+
+ private:
+  std::uint8_t* Block = nullptr;
+  std::int64_t BlockSize = 0;
+  std::int64_t Pos = 0;
+};
+
+// Stand-in for the platform's movable global memory blocks used by the clipboard.
+class TPGGlobalBlock {
+ public:
+  explicit TPGGlobalBlock(std::size_t size) : Data(size) {}
+  void* Lock() { return Data.data(); }
+  void Unlock() {}
+  std::size_t Size() const { return Data.size(); }
+
+ private:
+  std::vector<std::uint8_t> Data;
+};

@@ -1,0 +1,17 @@
+#include "pgraphic/core/uihooks.h"
+
+#include <atomic>
+
+#include "pgraphic/core/messages.h"
+
+namespace {
+std::atomic<TPGUiHooks*> g_hooks{nullptr};
+}
+
+void SetPGUiHooks(TPGUiHooks* hooks) { g_hooks.store(hooks); }
+TPGUiHooks* GetPGUiHooks() { return g_hooks.load(); }
+
+TPGMsgResult PGWarningBox(const std::string& text, TPGMsgButtons buttons) {
+  if (TPGUiHooks* h = g_hooks.load()) return h->WarningBox(text, GetLangStr(msgWarning), buttons);
+  return buttons == TPGMsgButtons::mbOK ? TPGMsgResult::mrOK : TPGMsgResult::mrCancel;
+}

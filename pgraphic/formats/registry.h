@@ -1,0 +1,108 @@
+#pragma once
+// The process-wide registry of file format readers and writers, and the
+// load and save pipelines that run through it.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/core/stream.h"
+
+enum TColorResolution : std::uint8_t {
+  crBlackWhite = 0,
+  cr2Colors,
+  cr16Grays,
+  cr16SysColors,
+  cr16Colors,
+  cr256Grays,
+  cr256Colors,
+  crTrueColor,
+};
+constexpr int ColorResolutionCount = 8;
+
+// A set of colour resolutions: bit n stands for value n.
+using TColorResolutions = std::uint8_t;
+constexpr TColorResolutions CrBit(TColorResolution r) { return TColorResolutions(1u << r); }
+
+// Display name of a resolution (message-table entries 8 to 15).
+std::string ColorResolutionName(TColorResolution r);
+// The current resolution of an image from its depth and classified palette.
+TColorResolution ImageColorResolution(const TPixelGraphic& image);
+
+struct TFileInfo {
+  int ImageCount = 1;
+  int BitsPerPixel = 0;
+  std::string ColorCountText;
+  int Height = 0;
+  int Width = 0;
+  std::string ExtraText;
+  std::string SubformatText;
+};
+
+class TFileFormatReaderWriter {
+ public:
+  virtual ~TFileFormatReaderWriter() = default;
+  bool Listed = true;
+  std::string Extension;    // lower case, without the dot
+  std::string Description;  // human-readable format name
+  // Class name, used in messages such as "<class>.CanWriteResolutions".
+  virtual const char* ClassName() const = 0;
+};
+
+class TFileFormatReader : public TFileFormatReaderWriter {
+ public:
+  static constexpr int SignatureSize = 17;
+  bool HasSignature = false;
+  // header: the first bytes of the data (headerSize <= SignatureSize are valid).
+  virtual bool CheckSignature(const std::uint8_t* header, int headerSize);
+  // Decodes image number index from the stream's position into image.
+  virtual void ReadImage(TStream& stream, TPixelGraphic& image, int index);
+  // Fills info without decoding pixels. Overrides call the base first.
+  virtual void ReadInfo(TStream& stream, int index, TFileInfo& info);
+};
+
+class TFileFormatWriter : public TFileFormatReaderWriter {
+ public:
+  bool MultiImage = false;
+  TColorResolutions CanWriteResolutions = 0;
+  virtual void Write(TStream& stream, TPixelGraphic& image);
+  virtual void BeginFile(TStream& stream);
+  virtual void AppendImage(TStream& stream, TPixelGraphic& image);
+  virtual void EndFile(TStream& stream);
+};
+
+using TReaderList = std::vector<std::unique_ptr<TFileFormatReader>>;
+using TWriterList = std::vector<std::unique_ptr<TFileFormatWriter>>;
+
+// The registry lists (created on first use, in registration order).
+TReaderList& FileFormatReaders();
+TWriterList& FileFormatWriters();
+TFileFormatWriter& DefaultWriter();
+
+// Sorts by lower-cased extension when any two neighbours are out of order.
+void SortRegistry(TReaderList& list);
+void SortRegistry(TWriterList& list);
+
+TFileFormatReader* FindReader(TStream& stream, std::string extension);
+TFileFormatWriter& FindWriter(std::string extension);
+
+bool GetFileInfo(TStream& stream, const std::string& extension, int index, TFileInfo& info,
+                 std::string& description);
+bool GetFileInfo(const std::string& fileName, int index, TFileInfo& info,
+                 std::string& description);
+
+std::string BuildOpenFilter();
+int ListedReaderCount();
+// Lower-cased extension of the n-th listed reader, n counted from 2.
+std::string ListedReaderExtension(int n);
+
+// Lower-cased extension of a file name, without the dot ("" when none).
+std::string FileExtensionOf(const std::string& fileName);
+
+// Registration tables (registry_table.cpp).
+void RegisterReaders(TReaderList& readers);
+void RegisterWriters(TWriterList& writers);
+std::unique_ptr<TFileFormatWriter> MakeDefaultWriter();
