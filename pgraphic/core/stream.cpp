@@ -1,6 +1,7 @@
 #include "pgraphic/core/stream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 std::int64_t TStream::Size() {

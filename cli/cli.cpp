@@ -1,0 +1,195 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <iostream>
+
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/core/uihooks.h"
+
+std::string TCliParsed::Get(const std::string& name, const std::string& fallback) const {
+  auto it = Values.find(name);
+  return it == Values.end() || it->second.empty() ? fallback : it->second.back();
+}
+
+std::vector<std::string> TCliParsed::All(const std::string& name) const {
+  auto it = Values.find(name);
+  return it == Values.end() ? std::vector<std::string>{} : it->second;
+}
+
+TCliParsed ParseCli(const std::vector<std::string>& args, const std::vector<TCliOptionSpec>& specs) {
+  std::vector<TCliOptionSpec> all = specs;
+  all.push_back({"--set", true});
+  all.push_back({"--strict", false});
+  TCliParsed parsed;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() < 2 || a.compare(0, 2, "--") != 0) {
+      parsed.Positional.push_back(a);
+      continue;
+    }
+    std::string name = a, value;
+    const auto eq = a.find('=');
+    const bool inlineValue = eq != std::string::npos;
+    if (inlineValue) name = a.substr(0, eq), value = a.substr(eq + 1);
+    auto spec = std::find_if(all.begin(), all.end(), [&](const TCliOptionSpec& s) { return s.Name == name; });
+    if (spec == all.end()) throw TCliUsageError("unknown option " + name);
+    if (spec->TakesValue && !inlineValue) {
+      if (i + 1 >= args.size()) throw TCliUsageError("option " + name + " needs a value");
+      value = args[++i];
+    } else if (!spec->TakesValue && inlineValue) {
+      throw TCliUsageError("option " + name + " takes no value");
+    }
+    parsed.Values[name].push_back(value);
+  }
+  return parsed;
+}
+
+// ---- library settings by name
+
+namespace {
+
+bool ParseBool(const std::string& name, const std::string& v) {
+  if (v == "true" || v == "1") return true;
+  if (v == "false" || v == "0") return false;
+  throw TCliUsageError("bad value for " + name + ": " + v + " (true/false/1/0)");
+}
+
+template <class T>
+T ParseInt(const std::string& name, const std::string& v, long long lo, long long hi) {
+  long long n = 0;
+  auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+  if (ec != std::errc() || p != v.data() + v.size() || n < lo || n > hi)
+    throw TCliUsageError("bad value for " + name + ": " + v);
+  return static_cast<T>(n);
+}
+
+long double ParseFloat(const std::string& name, const std::string& v) {
+  try {
+    std::size_t used = 0;
+    const long double d = std::stold(v, &used);
+    if (used == v.size() && d > 0) return d;
+  } catch (const std::exception&) {
+  }
+  throw TCliUsageError("bad value for " + name + ": " + v);
+}
+
+TJpegDctMethod ParseDct(const std::string& name, const std::string& v) {
+  if (v == "islow") return TJpegDctMethod::jdctISlow;
+  if (v == "ifast") return TJpegDctMethod::jdctIFast;
+  if (v == "float") return TJpegDctMethod::jdctFloat;
+  throw TCliUsageError("bad value for " + name + ": " + v + " (islow/ifast/float)");
+}
+
+TTiffRational ParseRational(const std::string& name, const std::string& v) {
+  const auto slash = v.find('/');
+  const std::string num = v.substr(0, slash);
+  const std::string den = slash == std::string::npos ? "1" : v.substr(slash + 1);
+  return {ParseInt<std::uint32_t>(name, num, 0, 0xFFFFFFFFll),
+          ParseInt<std::uint32_t>(name, den, 1, 0xFFFFFFFFll)};
+}
+
+using TSetter = std::function<void(TPGLibrarySettings&, const std::string&, const std::string&)>;
+
+const std::vector<std::pair<std::string, TSetter>>& Setters() {
+  using S = TPGLibrarySettings;
+  static const std::vector<std::pair<std::string, TSetter>> table = {
+      {"GammaCorrectOnLoad", [](S& s, auto& n, auto& v) { s.GammaCorrectOnLoad = ParseBool(n, v); }},
+      {"DisplayGamma", [](S& s, auto& n, auto& v) { s.DisplayGamma = ParseFloat(n, v); }},
+      {"JpegQuality", [](S& s, auto& n, auto& v) { s.JpegQuality = ParseInt<std::uint8_t>(n, v, 0, 100); }},
+      {"JpegProgressive", [](S& s, auto& n, auto& v) { s.JpegProgressive = ParseBool(n, v); }},
+      {"JpegWriteDctMethod", [](S& s, auto& n, auto& v) { s.JpegWriteDctMethod = ParseDct(n, v); }},
+      {"JpegReadDctMethod", [](S& s, auto& n, auto& v) { s.JpegReadDctMethod = ParseDct(n, v); }},
+      {"PngUseFileBackground", [](S& s, auto& n, auto& v) { s.PngUseFileBackground = ParseBool(n, v); }},
+      {"PngWriteGamma", [](S& s, auto& n, auto& v) { s.PngWriteGamma = ParseBool(n, v); }},
+      {"BmpScale16BitFields", [](S& s, auto& n, auto& v) { s.BmpScale16BitFields = ParseBool(n, v); }},
+      {"TiffCompression",
+       [](S& s, auto& n, auto& v) {
+         s.TiffCompression = ParseInt<std::uint16_t>(n, v, 0, 65535);
+         if (s.TiffCompression != 1 && s.TiffCompression != 32773)
+           throw TCliUsageError("bad value for " + n + ": " + v + " (1 or 32773)");
+       }},
+      {"TiffWriteCMYK", [](S& s, auto& n, auto& v) { s.TiffWriteCMYK = ParseBool(n, v); }},
+      {"TiffWhiteIsZero", [](S& s, auto& n, auto& v) { s.TiffWhiteIsZero = ParseBool(n, v); }},
+      {"TiffBigEndian", [](S& s, auto& n, auto& v) { s.TiffBigEndian = ParseBool(n, v); }},
+      {"TiffResolutionUnit",
+       [](S& s, auto& n, auto& v) { s.TiffResolutionUnit = ParseInt<std::uint8_t>(n, v, 0, 2); }},
+      {"TiffXResolution", [](S& s, auto& n, auto& v) { s.TiffXResolution = ParseRational(n, v); }},
+      {"TiffYResolution", [](S& s, auto& n, auto& v) { s.TiffYResolution = ParseRational(n, v); }},
+      {"TiffCountImages", [](S& s, auto& n, auto& v) { s.TiffCountImages = ParseBool(n, v); }},
+      {"TiffMaxImages",
+       [](S& s, auto& n, auto& v) { s.TiffMaxImages = ParseInt<std::uint32_t>(n, v, 1, 0xFFFFFFFFll); }},
+      {"PxmBinary", [](S& s, auto& n, auto& v) { s.PxmBinary = ParseBool(n, v); }},
+      {"MaxImagePixels",
+       [](S& s, auto& n, auto& v) { s.MaxImagePixels = ParseInt<std::uint64_t>(n, v, 1, 1ll << 40); }},
+  };
+  return table;
+}
+
+// Answers every library box on standard error so batch work goes on.
+class TStderrHooks : public TPGUiHooks {
+ public:
+  TPGMsgResult WarningBox(const std::string& text, const std::string&, TPGMsgButtons) override {
+    std::cerr << "warning: " << text << "\n";
+    return TPGMsgResult::mrOK;
+  }
+};
+
+}  // namespace
+
+void SetLibrarySetting(const std::string& name, const std::string& value) {
+  for (const auto& [key, setter] : Setters()) {
+    if (key == name) {
+      setter(PGSettings(), name, value);
+      return;
+    }
+  }
+  throw TCliUsageError("unknown setting " + name);
+}
+
+std::vector<std::string> LibrarySettingNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : Setters()) names.push_back(entry.first);
+  return names;
+}
+
+void ApplyCommonOptions(const TCliParsed& parsed) {
+  for (const std::string& s : parsed.All("--set")) {
+    const auto eq = s.find('=');
+    if (eq == std::string::npos) throw TCliUsageError("--set needs NAME=VALUE, got " + s);
+    SetLibrarySetting(s.substr(0, eq), s.substr(eq + 1));
+  }
+  static TStderrHooks hooks;
+  SetPGUiHooks(&hooks);
+}
+
+void ConfigureImage(TPixelGraphic& image, const TCliParsed& parsed) {
+  const TPGWarningAction action = parsed.Has("--strict") ? pgwaRaise : pgwaOKBox;
+  image.ReadWarningAction = action;
+  image.SaveColorResWarningAction = action;
+}
+
+// ---- commands
+
+static std::vector<TCliCommand>& CommandTable() {
+  static std::vector<TCliCommand> commands;
+  return commands;
+}
+
+TCliRegistrar::TCliRegistrar(const TCliCommand& command) { CommandTable().push_back(command); }
+
+const std::vector<TCliCommand>& CliCommands() { return CommandTable(); }
+
+std::string CliUsage() {
+  std::string u = "usage: tessel-cli COMMAND [options]\n       tessel-cli --help | --version\n\ncommands:\n";
+  for (const TCliCommand& c : CliCommands()) u += std::string("  tessel-cli ") + c.Synopsis + "\n";
+  u += "\ncommon options:\n"
+       "  --set NAME=VALUE   set a library setting (booleans true/false/1/0)\n"
+       "  --strict           raise on reading problems and colour-resolution changes\n"
+       "\nsettings:";
+  for (const std::string& n : LibrarySettingNames()) u += " " + n;
+  u += "\n";
+  return u;
+}

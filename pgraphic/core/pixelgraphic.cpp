@@ -1,0 +1,472 @@
+#include "pgraphic/core/pixelgraphic.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "pgraphic/core/library.h"
+#include "pgraphic/core/settings.h"
+
+// ---------------------------------------------------------------- helpers
+
+TPGPixelFormat PixelFormatFromBitCount(int bitCount) {
+  switch (bitCount) {
+    case 1: return pgpf1Bit;
+    case 4: return pgpf4Bit;
+    case 8: return pgpf8Bit;
+    case 24: return pgpf24Bit;
+    default: RaisePG<EPGInvalidBitCountNum>(msgInvalidValueFor, "BitCountNum");
+  }
+}
+
+int BitCountOf(TPGPixelFormat format) {
+  static constexpr int counts[] = {1, 4, 8, 24};
+  return counts[format & 3];
+}
+
+int ColorTableSizeOf(TPGPixelFormat format) {
+  static constexpr int sizes[] = {2, 16, 256, 0};
+  return sizes[format & 3];
+}
+
+std::int64_t BytesPerRowFor(int bitCount, std::int64_t width) {
+  return ((std::int64_t(bitCount) * width + 31) / 32) * 4;
+}
+
+static void PutLE16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = std::uint8_t(v);
+  p[1] = std::uint8_t(v >> 8);
+}
+
+static void PutLE32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+}
+
+// ---------------------------------------------------------------- lifetime
+
+TPixelGraphic::TPixelGraphic() {
+  PGLibraryInit();
+  FileGamma = PGSettings().DisplayGamma;
+}
+
+TPixelGraphic::~TPixelGraphic() {
+  FlushPending();
+  FreeDither();
+  InvalidateColorCache();
+  FCanvas.reset();
+  FPaletteHandle.reset();
+}
+
+void TPixelGraphic::FlushPending() {
+  if (FGdiPending && FCanvas) FCanvas->Flush();
+  FGdiPending = false;
+}
+
+void TPixelGraphic::ReleaseCanvasHandle() {
+  if (FCanvas) FCanvas->ReleaseHandle();
+}
+
+void TPixelGraphic::Assign(const TPixelGraphic* source) {
+  TPGUpdateGuard update(*this);
+  if (!source) {
+    SetSizeAndFormat(0, 0, pgpf24Bit);
+    return;
+  }
+  if (source == this) return;
+  FlushPending();
+  const_cast<TPixelGraphic*>(source)->FlushPending();
+  SetSizeAndFormat(source->FWidth, source->FHeight, source->FPixelFormat);
+  if (FImageSize > 0 && source->FImageSize == FImageSize)
+    std::memcpy(FBits.get(), source->FBits.get(), FImageSize);
+  SetPaletteIdent(source->FPaletteIdent);
+  SetPaletteCount(source->PaletteCount());
+  BackgroundValue = source->BackgroundValue;
+  Dither = source->Dither;
+  DitherErrorLimit = source->DitherErrorLimit;
+  DitherErrorLimitAuto = source->DitherErrorLimitAuto;
+  DitherErrorLimitSoft = source->DitherErrorLimitSoft;
+  FUseColorCache = source->FUseColorCache;
+  FileGamma = source->FileGamma;
+  FRGBWeighting = source->FRGBWeighting;
+  StretchMode = source->StretchMode;
+  ReadWarningAction = source->ReadWarningAction;
+  RaiseOnOutOfRange = source->RaiseOnOutOfRange;
+  SaveColorResWarningAction = source->SaveColorResWarningAction;
+  FLastResultStale = true;
+  for (int i = 0; i < source->PaletteCount(); ++i) SetPaletteEntry(i, source->FPaletteEntries[i]);
+  ClassifyPalette();
+}
+
+void TPixelGraphic::CopyPalette(const TPixelGraphic& source) {
+  SetPaletteCount(source.PaletteCount());
+  for (int i = 0; i < source.PaletteCount(); ++i) SetPaletteEntry(i, source.FPaletteEntries[i]);
+  ClassifyPalette();
+}
+
+// ---------------------------------------------------------------- size and depth
+
+void TPixelGraphic::FreeBitmap() {
+  FBits.reset();
+  FBitmapInfo.clear();
+}
+
+void TPixelGraphic::WriteColorTableSlot(int i, TRGB color) {
+  std::uint8_t* slot = FBitmapInfo.data() + BitmapInfoHeaderSize + 4 * i;
+  slot[0] = std::uint8_t(GetBValue(color));
+  slot[1] = std::uint8_t(GetGValue(color));
+  slot[2] = std::uint8_t(GetRValue(color));
+  slot[3] = 0;
+}
+
+void TPixelGraphic::BuildBitmapInfo(int tableSize) {
+  FBitmapInfo.assign(BitmapInfoHeaderSize + 4 * tableSize, 0);
+  std::uint8_t* h = FBitmapInfo.data();
+  PutLE32(h + 0, BitmapInfoHeaderSize);
+  PutLE32(h + 4, std::uint32_t(FWidth));
+  PutLE32(h + 8, std::uint32_t(FHeight));
+  PutLE16(h + 12, 1);
+  PutLE16(h + 14, std::uint16_t(BitCount()));
+  PutLE32(h + 20, FImageSize);
+  PutLE32(h + 32, std::uint32_t(tableSize));
+  const int count = PaletteCount();
+  for (int i = 0; i < tableSize; ++i)
+    WriteColorTableSlot(i, i < count ? FPaletteEntries[i] : count > 0 ? FPaletteEntries[0] : 0);
+}
+
+void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat format) {
+  if (width < 0) RaisePG<EPGInvalidSize>(msgNegativeWidth);
+  if (height < 0) RaisePG<EPGInvalidSize>(msgNegativeHeight);
+  if (width == FWidth && height == FHeight && format == FPixelFormat) {
+    Clear();
+    return;
+  }
+  FWidth = width;
+  FHeight = height;
+  FPixelFormat = format;
+  FlushPending();
+  ReleaseCanvasHandle();
+  FreeBitmap();
+  FImageSize = 0;
+  FBytesPerRow = 0;
+  // Sizes are computed in 64 bits: a size that cannot be held is a failed
+  // bitmap creation, never a wrapped allocation.
+  const std::int64_t bpr = BytesPerRowFor(BitCount(), width);
+  const std::int64_t size = bpr * std::int64_t(height);
+  if (std::uint64_t(width) * std::uint64_t(height) > PGSettings().MaxImagePixels)
+    RaisePG<EPGInvalidSize>(msgInvalidSizeOf, "image");
+  if (size > 0xFFFFFFFFll || bpr > 0xFFFFFFFFll)
+    RaisePG<EPixelGraphic>(msgFailed, "CreateDIBSection");
+  FBytesPerRow = std::uint32_t(bpr);
+  if (size > 0) {
+    const int n = ColorTableSize();
+    if (n < PaletteCount()) SetPaletteCount(n);
+    if (format == pgpf24Bit) FPaletteIdent = pTrueColor;
+    FBits.reset(new (std::nothrow) std::uint8_t[std::size_t(size)]);
+    if (!FBits) {
+      FBytesPerRow = 0;
+      RaisePG<EPixelGraphic>(msgFailed, "CreateDIBSection");
+    }
+    FImageSize = std::uint32_t(size);
+    std::memset(FBits.get(), 0, std::size_t(size));
+    BuildBitmapInfo(n);
+  }
+  Changed();
+}
+
+void TPixelGraphic::SetWidth(int value) {
+  if (value != FWidth) SetSizeAndFormat(value, FHeight, FPixelFormat);
+}
+
+void TPixelGraphic::SetHeight(int value) {
+  if (value != FHeight) SetSizeAndFormat(FWidth, value, FPixelFormat);
+}
+
+void TPixelGraphic::SetPixelFormat(TPGPixelFormat value) {
+  if (value != FPixelFormat) SetSizeAndFormat(FWidth, FHeight, value);
+}
+
+void TPixelGraphic::ClearPixels() {
+  if (BackgroundValue == 0) {
+    std::memset(FBits.get(), 0, FImageSize);
+    return;
+  }
+  if (FPixelFormat == pgpf8Bit) {
+    for (int y = 0; y < FHeight; ++y)
+      std::memset(ScanLine(y), int(BackgroundValue & 0xFF), std::size_t(FWidth));
+    return;
+  }
+  for (int y = 0; y < FHeight; ++y)
+    for (int x = 0; x < FWidth; ++x) SetPixel(x, y, BackgroundValue);
+}
+
+void TPixelGraphic::Clear() {
+  if (!FBits || FWidth == 0 || FHeight == 0) return;
+  FlushPending();
+  ClearPixels();
+  Changed();
+}
+
+// ---------------------------------------------------------------- pixels
+
+std::uint8_t* TPixelGraphic::ScanLine(int y) {
+  FlushPending();
+  if (!FBits) return nullptr;
+  return FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
+}
+
+std::uint8_t* TPixelGraphic::Bits() {
+  FlushPending();
+  return FBits.get();
+}
+
+std::uint32_t TPixelGraphic::GetPixel(int x, int y) {
+  FlushPending();
+  if (x < 0 || y < 0 || x >= FWidth || y >= FHeight || !FBits) {
+    if (RaiseOnOutOfRange) RaisePG<EPGXYIndexOutOfRange>(msgXYIndexOutOfRange);
+    return BackgroundValue;
+  }
+  const std::uint8_t* row = FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
+  switch (FPixelFormat) {
+    case pgpf1Bit: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case pgpf4Bit: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    case pgpf8Bit: return row[x];
+    default: {
+      const std::uint8_t* p = row + 3 * std::size_t(x);
+      return RGBColor(p[2], p[1], p[0]);
+    }
+  }
+}
+
+void TPixelGraphic::SetPixel(int x, int y, std::uint32_t value) {
+  FlushPending();
+  if (x < 0 || y < 0 || x >= FWidth || y >= FHeight || !FBits) {
+    if (RaiseOnOutOfRange) RaisePG<EPGXYIndexOutOfRange>(msgXYIndexOutOfRange);
+    return;
+  }
+  std::uint8_t* row = FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
+  switch (FPixelFormat) {
+    case pgpf1Bit: {
+      const std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
+      row[x >> 3] = value == 1 ? row[x >> 3] | mask : row[x >> 3] & ~mask;
+      break;
+    }
+    case pgpf4Bit: {
+      std::uint8_t& b = row[x >> 1];
+      b = (x & 1) ? std::uint8_t((b & 0xF0) | (value & 0x0F))
+                  : std::uint8_t((b & 0x0F) | ((value & 0x0F) << 4));
+      break;
+    }
+    case pgpf8Bit: row[x] = std::uint8_t(value); break;
+    default: {
+      std::uint8_t* p = row + 3 * std::size_t(x);
+      p[0] = std::uint8_t(GetBValue(value));
+      p[1] = std::uint8_t(GetGValue(value));
+      p[2] = std::uint8_t(GetRValue(value));
+    }
+  }
+}
+
+TRGB TPixelGraphic::GetPixelColor(int x, int y) {
+  if (FPixelFormat == pgpf24Bit) return GetPixel(x, y);
+  return GetPaletteEntry(int(GetPixel(x, y)));
+}
+
+void TPixelGraphic::SetPixelColor(int x, int y, TRGB color) {
+  if (FPixelFormat == pgpf24Bit)
+    SetPixel(x, y, color);
+  else
+    SetPixel(x, y, ColorToIndex(color));
+}
+
+TRGB TPixelGraphic::BackGroundColor() {
+  if (FPixelFormat == pgpf24Bit) return BackgroundValue;
+  return GetPaletteEntry(int(BackgroundValue));
+}
+
+void TPixelGraphic::SetBackGroundColor(TRGB color) {
+  BackgroundValue = FPixelFormat == pgpf24Bit ? color : ColorToIndex(color);
+}
+
+// ---------------------------------------------------------------- palette
+
+void TPixelGraphic::SetPaletteCount(int n) {
+  if (n < 0) n = 0;
+  if (n != PaletteCount()) {
+    FlushPending();
+    ReleaseCanvasHandle();
+    FPaletteEntries.resize(std::size_t(n), 0);
+    FPaletteIdent = n > 0 ? pUnknown : pNone;
+    FLastResultStale = true;
+    if (!FBitmapInfo.empty()) PutLE32(FBitmapInfo.data() + 32, std::uint32_t(n));
+  }
+  FPaletteHandleStale = true;
+  InvalidateColorCache();
+}
+
+TRGB TPixelGraphic::GetPaletteEntry(int i) const {
+  if (FPaletteIdent == pTrueColor) return TRGB(i);
+  if (i < 0 || i >= PaletteCount()) RaisePG<EPGInvalidPaletteIndex>(msgInvalidPaletteIndex);
+  return FPaletteEntries[std::size_t(i)];
+}
+
+void TPixelGraphic::SetPaletteEntry(int i, TRGB color) {
+  if (FPaletteIdent == pNone || FPaletteIdent == pTrueColor) RaisePG<EPGNoPalette>(msgNoPalette);
+  if (i < 0 || i >= PaletteCount()) RaisePG<EPGInvalidPaletteIndex>(msgInvalidPaletteIndex);
+  ReleaseCanvasHandle();
+  const int tableSlots = FBitmapInfo.empty() ? 0 : ColorTableSize();
+  if (i < tableSlots) WriteColorTableSlot(i, color);
+  FPaletteEntries[std::size_t(i)] = color;
+  FPaletteIdent = pUnknown;
+  FLastResultStale = true;
+  FPaletteHandleStale = true;
+  InvalidateColorCache();
+}
+
+static bool PaletteEquals(const std::vector<TRGB>& entries, TPaletteIdent ident) {
+  const std::vector<TRGB> standard = StandardPalette(ident);
+  return entries.size() == standard.size() && std::equal(entries.begin(), entries.end(), standard.begin());
+}
+
+void TPixelGraphic::ClassifyPalette() {
+  FIsGrayPalette = FPixelFormat != pgpf24Bit &&
+                   std::all_of(FPaletteEntries.begin(), FPaletteEntries.end(), [](TRGB c) {
+                     return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c);
+                   });
+  static constexpr TPaletteIdent order[] = {pBlackWhite, pGray4,      pSysGray4,   pGray16,
+                                            pGray236,    pGray256,    pSys16,      pSpecial216,
+                                            pSpecial125, pSpecial252};
+  for (TPaletteIdent ident : order) {
+    if (PaletteEquals(FPaletteEntries, ident)) {
+      FPaletteIdent = ident;
+      return;
+    }
+  }
+  if (FPaletteEntries.empty())
+    FPaletteIdent = FPixelFormat == pgpf24Bit ? pTrueColor : pNone;
+  else
+    FPaletteIdent = pUnknown;
+}
+
+void TPixelGraphic::SetUseColorCache(bool value) {
+  if (value == FUseColorCache) return;
+  FUseColorCache = value;
+  FLastResultStale = true;
+  Changed();
+}
+
+void TPixelGraphic::SetRGBWeighting(bool value) {
+  if (value == FRGBWeighting) return;
+  FRGBWeighting = value;
+  FLastResultStale = true;
+}
+
+const TPGLogPalette* TPixelGraphic::GetPaletteHandle() {
+  if (FPaletteHandleStale) {
+    FPaletteHandle.reset();
+    if (FPaletteIdent != pTrueColor && PaletteCount() > 0) {
+      FPaletteHandle = std::make_unique<TPGLogPalette>();
+      FPaletteHandle->Entries = FPaletteEntries;
+    }
+    FPaletteHandleStale = false;
+  }
+  return FPaletteHandle.get();
+}
+
+// ---------------------------------------------------------------- notification
+
+void TPixelGraphic::BeginUpdate() { ++FUpdateCount; }
+
+void TPixelGraphic::EndUpdate() {
+  --FUpdateCount;
+  Changed();
+}
+
+void TPixelGraphic::Changed() {
+  if (FUpdateCount == 0 && OnImageChange) OnImageChange(this);
+}
+
+void TPixelGraphic::DoProgressStart() {
+  if (OnProgressStart) OnProgressStart(this);
+}
+
+bool TPixelGraphic::DoProgress(int step, int max) {
+  bool abort = false;
+  if (OnProgress) OnProgress(this, step, max, abort);
+  return abort;
+}
+
+void TPixelGraphic::DoProgressEnd() {
+  if (OnProgressEnd) OnProgressEnd(this);
+}
+
+// ---------------------------------------------------------------- CopyRect
+
+namespace {
+// Fires OnProgressEnd and frees the diffusion memory on every exit path.
+struct TCopyFrame {
+  TPixelGraphic& G;
+  explicit TCopyFrame(TPixelGraphic& g) : G(g) { G.DoProgressStart(); }
+  ~TCopyFrame() {
+    G.DoProgressEnd();
+    G.FreeDither();
+  }
+};
+}  // namespace
+
+void TPixelGraphic::CopyRect(int destX, int destY, TPixelGraphic& source, int srcX, int srcY,
+                             int width, int height) {
+  FlushPending();
+  source.FlushPending();
+  if (FWidth <= 0 || FHeight <= 0 || source.FWidth <= 0 || source.FHeight <= 0) return;
+  const int firstRow = std::max(destY, 0);
+  const int lastRow = int(std::min<std::int64_t>(std::int64_t(destY) + height - 1, FHeight - 1));
+  // Columns valid in both images.
+  const std::int64_t lo = std::max<std::int64_t>({destX, 0, std::int64_t(destX) - srcX});
+  const std::int64_t hi = std::min<std::int64_t>(
+      {std::int64_t(destX) + width - 1, FWidth - 1, std::int64_t(source.FWidth) - 1 + destX - srcX});
+  if (lo <= hi && FBits && source.FBits)
+    CopyRectRows(destX, destY, source, srcX, srcY, firstRow, lastRow, int(lo), int(hi));
+  Changed();
+}
+
+void TPixelGraphic::CopyRectRows(int destX, int destY, TPixelGraphic& source, int srcX, int srcY,
+                                 int firstRow, int lastRow, int firstCol, int lastCol) {
+  const bool dithering = Dither && FPixelFormat != pgpf24Bit;
+  if (dithering)
+    PrepareDither();
+  else
+    FreeDither();
+  TCopyFrame frame(*this);
+  const bool fast = FPixelFormat == pgpf24Bit && source.FPixelFormat == pgpf24Bit;
+  for (int y = firstRow; y <= lastRow; ++y) {
+    const std::int64_t sy = std::int64_t(y) - destY + srcY;
+    if (sy < 0 || sy >= source.FHeight) continue;
+    if (fast) {
+      std::memcpy(ScanLine(y) + 3 * std::size_t(firstCol),
+                  source.ScanLine(int(sy)) + 3 * std::size_t(firstCol - destX + srcX),
+                  3 * std::size_t(lastCol - firstCol + 1));
+      continue;
+    }
+    if (dithering) NextDitherRow();
+    const bool even = (y & 1) == 0;
+    const std::uint8_t* srcRow = source.ScanLine(int(sy));
+    for (int i = 0; i <= lastCol - firstCol; ++i) {
+      const int x = even ? firstCol + i : lastCol - i;
+      const int sx = x - destX + srcX;
+      TRGB c;
+      if (source.FPixelFormat == pgpf24Bit) {
+        const std::uint8_t* p = srcRow + 3 * std::size_t(sx);
+        c = RGBColor(p[2], p[1], p[0]);
+      } else {
+        c = source.GetPixelColor(sx, int(sy));
+      }
+      if (FPixelFormat == pgpf24Bit)
+        SetPixel(x, y, c);
+      else if (dithering)
+        PutDithered(x, y, int(GetRValue(c)), int(GetGValue(c)), int(GetBValue(c)));
+      else
+        SetPixelColor(x, y, c);
+    }
+    if (OnProgress && DoProgress(y - firstRow, lastRow - firstRow)) break;
+  }
+}
