@@ -102,6 +102,23 @@ std::string ListedReaderExtension(int n);
 // Lower-cased extension of a file name, without the dot ("" when none).
 std::string FileExtensionOf(const std::string& fileName);
 
+// Preferred save targets per current resolution (row), most preferred first.
+extern const TColorResolution ResolutionFallback[ColorResolutionCount][ColorResolutionCount];
+// The first resolution of row cur that the writer can store; raises
+// EPGCanWriteResolutionsEmpty when it can store none.
+TColorResolution SaveTargetResolution(const TFileFormatWriter& writer, TColorResolution cur);
+
+// The load pipeline: finds the reader, decodes image index, corrects gamma and
+// classifies the palette, all inside one update bracket of image.
+void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::string& extension,
+                              int index);
+// Gamma step of loading: maps the pixels from FileGamma to DisplayGamma.
+void ApplyLoadGamma(TPixelGraphic& image);
+// The save pipeline: picks the writer by extension, converts a temporary copy
+// when the writer cannot hold the image's resolution (after the warning
+// policy), and writes at the stream's position. The image is not changed.
+void SaveImageThroughRegistry(TPixelGraphic& image, TStream& stream, std::string extension);
+
 // Registration tables (registry_table.cpp).
 void RegisterReaders(TReaderList& readers);
 void RegisterWriters(TWriterList& writers);
