@@ -1,0 +1,153 @@
+#pragma once
+// Pieces shared by the TIFF reader and writer: byte order, tag numbers, the
+// parsed image file directory and the PackBits codec.
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/stream.h"
+
+namespace tiff {
+
+enum : std::uint16_t {
+  tagNewSubfileType = 254,
+  tagImageWidth = 256,
+  tagImageLength = 257,
+  tagBitsPerSample = 258,
+  tagCompression = 259,
+  tagPhotometric = 262,
+  tagStripOffsets = 273,
+  tagSamplesPerPixel = 277,
+  tagRowsPerStrip = 278,
+  tagStripByteCounts = 279,
+  tagXResolution = 282,
+  tagYResolution = 283,
+  tagPlanarConfiguration = 284,
+  tagResolutionUnit = 296,
+  tagColorMap = 320,
+};
+
+enum : std::uint16_t { ftByte = 1, ftShort = 3, ftLong = 4, ftRational = 5 };
+
+enum : std::uint32_t { compNone = 1, compPackBits = 32773 };
+
+enum : std::uint32_t {
+  phWhiteIsZero = 0,
+  phBlackIsZero = 1,
+  phRGB = 2,
+  phPalette = 3,
+  phSeparated = 5,
+};
+
+constexpr int HeaderSize = 8;
+constexpr int EntrySize = 12;
+
+struct TByteOrder {
+  bool Big = false;
+  std::uint16_t Get16(const std::uint8_t* p) const;
+  std::uint32_t Get32(const std::uint8_t* p) const;
+  void Put16(std::uint8_t* p, std::uint16_t v) const;
+  void Put32(std::uint8_t* p, std::uint32_t v) const;
+};
+
+// Sends OnProgressEnd on every exit path once OnProgressStart was sent.
+class TProgressBracket {
+ public:
+  explicit TProgressBracket(TPixelGraphic& g) : G(g), Unwinding(std::uncaught_exceptions()) {
+    G.DoProgressStart();
+  }
+  // A handler failing while another failure unwinds must not end the program.
+  ~TProgressBracket() noexcept(false) {
+    if (std::uncaught_exceptions() == Unwinding) {
+      G.DoProgressEnd();
+      return;
+    }
+    try {
+      G.DoProgressEnd();
+    } catch (...) {
+    }
+  }
+  TProgressBracket(const TProgressBracket&) = delete;
+  TProgressBracket& operator=(const TProgressBracket&) = delete;
+
+ private:
+  TPixelGraphic& G;
+  int Unwinding;
+};
+
+// Reader failures: "TIFF: " followed by a literal text or a table entry.
+[[noreturn]] void ReadFail(const std::string& text);
+[[noreturn]] void ReadFailMsg(int entry);
+[[noreturn]] void ReadFailInvalid(const std::string& what);
+
+// Random access to a TIFF whose header starts at Base; offsets count from Base
+// and every access is checked against the bytes that exist.
+class TSource {
+ public:
+  explicit TSource(TStream& stream);
+  TSource(TStream& stream, std::int64_t base, std::int64_t size, TByteOrder order)
+      : Stream(stream), Base(base), Size(size), Order(order) {}
+  TStream& Stream;
+  std::int64_t Base;
+  std::int64_t Size;  // bytes from Base to the end of the stream
+  TByteOrder Order;
+  bool Fits(std::int64_t offset, std::int64_t count) const {
+    return offset >= 0 && count >= 0 && offset <= Size && count <= Size - offset;
+  }
+  void ReadAt(std::int64_t offset, void* buffer, std::int64_t count);
+  std::uint16_t Read16At(std::int64_t offset);
+  std::uint32_t Read32At(std::int64_t offset);
+};
+
+struct TDirectory {
+  std::int64_t Base = 0;
+  std::int64_t Size = 0;
+  TByteOrder Order;
+  int ImageCount = 1;
+  std::uint32_t Width = 0;
+  std::uint32_t Length = 0;
+  std::uint32_t Compression = 0;
+  std::uint32_t Photometric = 0;
+  std::uint32_t SamplesPerPixel = 0;
+  std::uint32_t RowsPerStrip = 0;
+  std::uint32_t PlanarConfiguration = 0;
+  std::vector<std::uint32_t> BitsPerSample;
+  std::vector<std::uint32_t> StripOffsets;
+  std::vector<std::uint32_t> StripByteCounts;
+  std::vector<std::uint32_t> ColorMap;
+  bool HasStripByteCounts = false;
+};
+
+// Header, image count and directory number `index`, with the checks shared
+// by image and information reading. The stream is left at an unspecified
+// position.
+TDirectory ReadDirectory(TStream& stream, int index);
+
+// Encodes one row; dst needs room for 2 * n bytes. Returns the encoded size.
+std::size_t PackBitsEncode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst);
+
+// Decodes PackBits data of one strip through a 4096-byte window of the stream.
+class TPackBitsDecoder {
+ public:
+  // Data lies at [start, end) relative to the source's base.
+  TPackBitsDecoder(TSource& source, std::int64_t start, std::int64_t end);
+  // Produces exactly count bytes of row `row`; raises on runs past the row
+  // and on data past the strip.
+  void DecodeRow(std::uint8_t* dst, std::size_t count, std::uint32_t row);
+
+ private:
+  std::uint8_t NextByte();
+  void Refill();
+  TSource& Src;
+  std::int64_t Pos;
+  std::int64_t End;
+  std::int64_t WindowStart = 0;
+  std::int64_t WindowLength = 0;
+  std::vector<std::uint8_t> Window;
+};
+
+}  // namespace tiff
