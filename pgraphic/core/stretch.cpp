@@ -150,14 +150,12 @@ class TStretcher {
   // Column entries are built once for the clipped columns firstCol..lastCol;
   // destX is where position 0 of the horizontal axis lies.
   TStretcher(TPixelGraphic& dest, TPixelGraphic& source, const TAxis& h, const TAxis& v,
-             int destX, int firstCol, int lastCol)
-      : FDest(dest), FSource(source), FH(h), FV(v), FFirstCol(firstCol) {
+             bool dithering, int destX, int firstCol, int lastCol)
+      : FDest(dest), FSource(source), FH(h), FV(v), FDithering(dithering), FFirstCol(firstCol) {
     if (lastCol >= firstCol) FCols.reserve(static_cast<std::size_t>(lastCol - firstCol) + 1);
     for (i64 x = firstCol; x <= lastCol; ++x) FCols.push_back(EntryAt(h, x - destX));
     FTotals.resize(FCols.size());
   }
-
-  bool Dithering = false;
 
   void Row(int y, i64 p) {
     const TAxisEntry row = EntryAt(FV, p);
@@ -222,7 +220,7 @@ class TStretcher {
       px[0] = static_cast<std::uint8_t>(b);
       px[1] = static_cast<std::uint8_t>(g);
       px[2] = static_cast<std::uint8_t>(r);
-    } else if (Dithering) {
+    } else if (FDithering) {
       FDest.PutDithered(x, y, r, g, b);
     } else {
       FDest.SetPixelColor(x, y, RGBColor(r, g, b));
@@ -233,14 +231,11 @@ class TStretcher {
   TPixelGraphic& FSource;
   TAxis FH;
   TAxis FV;
+  bool FDithering;
   int FFirstCol;
   std::vector<TAxisEntry> FCols;
   std::vector<TChannels> FTotals;
 };
-
-}  // namespace
-
-namespace {
 
 struct TSpan {
   int First;
@@ -294,10 +289,9 @@ void Resample(TPixelGraphic& dest, TPixelGraphic& source, const TStretchRects& r
     dest.PrepareDither();
   else
     dest.FreeDither();
-  TStretcher st(dest, source, MakeAxis(dest.StretchMode, r.SrcX, r.SrcWidth, r.DestWidth, source.Width()),
-                MakeAxis(dest.StretchMode, r.SrcY, r.SrcHeight, r.DestHeight, source.Height()),
-                r.DestX, cols.First, cols.Last);
-  st.Dithering = dithering;
+  const TAxis h = MakeAxis(dest.StretchMode, r.SrcX, r.SrcWidth, r.DestWidth, source.Width());
+  const TAxis v = MakeAxis(dest.StretchMode, r.SrcY, r.SrcHeight, r.DestHeight, source.Height());
+  TStretcher st(dest, source, h, v, dithering, r.DestX, cols.First, cols.Last);
   TProgressFrame frame(dest);
   for (int y = rows.First; y <= rows.Last; ++y) {
     if (dithering) dest.NextDitherRow();
