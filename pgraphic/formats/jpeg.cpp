@@ -1,0 +1,520 @@
+#include "pgraphic/formats/jpeg.h"
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "pgraphic/core/errors.h"
+#include "pgraphic/core/messages.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/core/uihooks.h"
+
+// Library check: we compile against the codec's own headers, and
+// jpeg_create_(de)compress hands their release number and structure sizes to
+// the linked codec, which refuses any mismatch through our error exit. So the
+// release and the structure sizes are checked on every call by construction.
+
+#ifndef JCS_EXTENSIONS
+#error "the JPEG codec must offer blue-green-red pixel order (JCS_EXT_BGR)"
+#endif
+
+// How failures leave the codec: the codec calls our handlers from inside its
+// C frames, where no C++ exception may pass. Handlers therefore catch whatever
+// our C++ code throws into the session's Failure and longjmp back to the one
+// small Run* function of the entry point, which holds no object with a
+// destructor. That function destroys the codec object; the entry point then
+// rethrows the remembered exception from plain C++ frames.
+
+namespace {
+
+using EJpg = EPGJPGFileFormatReaderWriter;
+const char* const kPrefix = "JPG: ";
+constexpr std::size_t kBufferSize = 4096;
+// Codec messages are cut to this length before the prefix goes in front.
+constexpr std::size_t kMaxCodecMessage = 200;
+
+struct TJpegSession;
+
+// Records handed to the codec: each starts with the codec's structure, so the
+// pointer the codec gives back leads to the owning session.
+struct TErrorLink {
+  jpeg_error_mgr Pub;
+  TJpegSession* Owner;
+};
+
+struct TSourceLink {
+  jpeg_source_mgr Pub;
+  TJpegSession* Owner;
+  bool AtStart;
+  JOCTET Buffer[kBufferSize];
+};
+
+struct TDestLink {
+  jpeg_destination_mgr Pub;
+  TJpegSession* Owner;
+  JOCTET Buffer[kBufferSize];
+};
+
+struct TJpegSession {
+  TStream* Stream = nullptr;
+  TPixelGraphic* Image = nullptr;
+  TPGWarningAction Warnings = pgwaRaise;
+  std::uint8_t* Bits = nullptr;  // pixel memory, bottom row first
+  std::size_t BytesPerRow = 0;
+  J_DCT_METHOD Dct = JDCT_ISLOW;
+  bool InRowLoop = false;
+  bool Aborted = false;
+  TErrorLink Err{};
+  std::jmp_buf Jump;
+  std::exception_ptr Failure;
+};
+
+struct TDecodeSession : TJpegSession {
+  jpeg_decompress_struct Codec{};
+  TSourceLink Source{};
+};
+
+struct TEncodeSession : TJpegSession {
+  jpeg_compress_struct Codec{};
+  TDestLink Dest{};
+  JDIMENSION Width = 0;
+  JDIMENSION Height = 0;
+  bool Grey = false;
+  bool Progressive = false;
+  int Quality = 80;
+};
+
+// The facts ReadInfo reports, copied out before the codec object goes.
+struct TJpegFacts {
+  JDIMENSION Width = 0;
+  JDIMENSION Height = 0;
+  int ColorSpace = 0;
+  int Components = 0;
+  bool Progressive = false;
+  bool Adobe = false;
+  bool Jfif = false;
+};
+
+TJpegSession& SessionOf(j_common_ptr codec) {
+  return *reinterpret_cast<TErrorLink*>(codec->err)->Owner;
+}
+
+// Runs f; an exception it throws is remembered (the first one wins).
+template <class F>
+bool Guarded(TJpegSession& s, F&& f) noexcept {
+  try {
+    f();
+    return true;
+  } catch (...) {
+    if (!s.Failure) s.Failure = std::current_exception();
+    return false;
+  }
+}
+
+[[noreturn]] void Bail(TJpegSession& s) { std::longjmp(s.Jump, 1); }
+
+// Calls one of the image's notifications; a throwing handler leaves the codec.
+void Notify(TJpegSession& s, void (TPixelGraphic::*event)()) {
+  if (!Guarded(s, [&] { (s.Image->*event)(); })) Bail(s);
+}
+
+std::uint8_t* RowAddress(const TJpegSession& s, JDIMENSION height, JDIMENSION n) {
+  return s.Bits + std::size_t(height - 1 - n) * s.BytesPerRow;
+}
+
+// ---- error manager
+
+std::string CodecText(j_common_ptr codec) {
+  char text[JMSG_LENGTH_MAX] = {};
+  (*codec->err->format_message)(codec, text);
+  return std::string(text).substr(0, kMaxCodecMessage);
+}
+
+[[noreturn]] void RaiseCodecError(j_common_ptr codec) {
+  if (codec->err->msg_code == JERR_BAD_LIB_VERSION)
+    throw EJpg(std::string(kPrefix) + "Invalid library version");
+  throw EJpg(kPrefix + CodecText(codec));
+}
+
+TPGMsgResult JpegWarningBox(const std::string& text, TPGMsgButtons buttons) {
+  if (TPGUiHooks* hooks = GetPGUiHooks())
+    return hooks->WarningBox(text, "JPG " + GetLangStr(msgWarning), buttons);
+  return PGWarningBox(text, buttons);
+}
+
+void ActOnWarning(TPGWarningAction action, j_common_ptr codec) {
+  switch (action) {
+    case pgwaIgnore:
+      return;
+    case pgwaOKBox:
+      JpegWarningBox(CodecText(codec), TPGMsgButtons::mbOK);
+      return;
+    case pgwaOKCancelBox:
+      if (JpegWarningBox(CodecText(codec), TPGMsgButtons::mbOKCancel) != TPGMsgResult::mrOK)
+        RaisePrefixed<EJpg>(kPrefix, msgAborted);
+      return;
+    case pgwaRaise:
+      throw EJpg(kPrefix + CodecText(codec));
+  }
+}
+
+void ErrorExit(j_common_ptr codec) {
+  TJpegSession& s = SessionOf(codec);
+  Guarded(s, [&] { RaiseCodecError(codec); });
+  Bail(s);
+}
+
+void OutputMessage(j_common_ptr codec) {
+  TJpegSession& s = SessionOf(codec);
+  if (!Guarded(s, [&] { ActOnWarning(s.Warnings, codec); })) Bail(s);
+}
+
+jpeg_error_mgr* InstallErrors(TJpegSession& s) {
+  jpeg_std_error(&s.Err.Pub);
+  s.Err.Pub.error_exit = ErrorExit;
+  s.Err.Pub.output_message = OutputMessage;
+  s.Err.Owner = &s;
+  return &s.Err.Pub;
+}
+
+// ---- source manager over TStream
+
+TSourceLink& SourceOf(j_decompress_ptr codec) { return *reinterpret_cast<TSourceLink*>(codec->src); }
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr codec) {
+  TSourceLink& src = SourceOf(codec);
+  TJpegSession& s = *src.Owner;
+  std::int64_t got = 0;
+  if (!Guarded(s, [&] { got = s.Stream->Read(src.Buffer, kBufferSize); })) Bail(s);
+  if (got <= 0) {
+    if (src.AtStart) ERREXIT(codec, JERR_INPUT_EMPTY);
+    WARNMS(codec, JWRN_JPEG_EOF);
+    // A fake end-of-image marker lets the decoder finish what it has.
+    src.Buffer[0] = 0xFF;
+    src.Buffer[1] = JPEG_EOI;
+    got = 2;
+  }
+  src.Pub.next_input_byte = src.Buffer;
+  src.Pub.bytes_in_buffer = std::size_t(got);
+  src.AtStart = false;
+  return TRUE;
+}
+
+void SkipInput(j_decompress_ptr codec, long count) {
+  if (count <= 0) return;
+  TSourceLink& src = SourceOf(codec);
+  while (std::size_t(count) > src.Pub.bytes_in_buffer) {
+    count -= long(src.Pub.bytes_in_buffer);
+    FillInput(codec);
+  }
+  src.Pub.next_input_byte += count;
+  src.Pub.bytes_in_buffer -= std::size_t(count);
+}
+
+void AttachSource(TDecodeSession& s) {
+  TSourceLink& src = s.Source;
+  src.Owner = &s;
+  src.AtStart = true;
+  src.Pub.init_source = InitSource;
+  src.Pub.fill_input_buffer = FillInput;
+  src.Pub.skip_input_data = SkipInput;
+  src.Pub.resync_to_restart = jpeg_resync_to_restart;
+  src.Pub.term_source = TermSource;
+  src.Pub.next_input_byte = nullptr;
+  src.Pub.bytes_in_buffer = 0;
+  s.Codec.src = &src.Pub;
+}
+
+// ---- destination manager over TStream
+
+TDestLink& DestOf(j_compress_ptr codec) { return *reinterpret_cast<TDestLink*>(codec->dest); }
+
+void ResetOutput(TDestLink& dest) {
+  dest.Pub.next_output_byte = dest.Buffer;
+  dest.Pub.free_in_buffer = kBufferSize;
+}
+
+void FlushOutput(j_compress_ptr codec, std::size_t count) {
+  TDestLink& dest = DestOf(codec);
+  TJpegSession& s = *dest.Owner;
+  std::int64_t written = 0;
+  if (!Guarded(s, [&] { written = s.Stream->Write(dest.Buffer, std::int64_t(count)); })) Bail(s);
+  if (written != std::int64_t(count)) ERREXIT(codec, JERR_FILE_WRITE);
+}
+
+void InitDestination(j_compress_ptr codec) { ResetOutput(DestOf(codec)); }
+
+boolean EmptyOutput(j_compress_ptr codec) {
+  FlushOutput(codec, kBufferSize);
+  ResetOutput(DestOf(codec));
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr codec) {
+  const std::size_t pending = kBufferSize - DestOf(codec).Pub.free_in_buffer;
+  if (pending > 0) FlushOutput(codec, pending);
+}
+
+void AttachDestination(TEncodeSession& s) {
+  TDestLink& dest = s.Dest;
+  dest.Owner = &s;
+  dest.Pub.init_destination = InitDestination;
+  dest.Pub.empty_output_buffer = EmptyOutput;
+  dest.Pub.term_destination = TermDestination;
+  s.Codec.dest = &dest.Pub;
+}
+
+// ---- shared settings
+
+J_DCT_METHOD CodecDct(TJpegDctMethod method) {
+  switch (method) {
+    case TJpegDctMethod::jdctIFast:
+      return JDCT_IFAST;
+    case TJpegDctMethod::jdctFloat:
+      return JDCT_FLOAT;
+    case TJpegDctMethod::jdctISlow:
+      break;
+  }
+  return JDCT_ISLOW;
+}
+
+// Unscaled output, no colour quantisation; colour comes out blue-green-red.
+void ConfigureDecode(TDecodeSession& s) {
+  j_decompress_ptr codec = &s.Codec;
+  codec->scale_num = 1;
+  codec->scale_denom = 1;
+  codec->dct_method = s.Dct;
+  codec->quantize_colors = FALSE;
+  codec->two_pass_quantize = FALSE;
+  codec->dither_mode = JDITHER_NONE;
+  if (codec->out_color_space == JCS_RGB) codec->out_color_space = JCS_EXT_BGR;
+}
+
+// ---- reading
+
+// Depth and size of the image; refuses before any pixel memory is taken.
+void PrepareImage(TDecodeSession& s) {
+  const jpeg_decompress_struct& c = s.Codec;
+  if (c.output_components != 1 && c.output_components != 3)
+    RaisePrefixed<EJpg>(kPrefix, msgNotSupportedSubformat);
+  const std::uint64_t pixels = std::uint64_t(c.output_width) * c.output_height;
+  if (pixels > PGSettings().MaxImagePixels)
+    RaisePrefixed<EJpg>(kPrefix, msgInvalidSizeOf, "image");
+  TPixelGraphic& image = *s.Image;
+  const bool grey = c.output_components == 1;
+  image.SetSizeAndFormat(int(c.output_width), int(c.output_height), grey ? pgpf8Bit : pgpf24Bit);
+  if (grey) image.SetPaletteIdent(pGray256);
+  s.Bits = image.Bits();
+  s.BytesPerRow = image.BytesPerRow();
+}
+
+void ReadRows(TDecodeSession& s) {
+  j_decompress_ptr codec = &s.Codec;
+  Notify(s, &TPixelGraphic::DoProgressStart);
+  s.InRowLoop = true;
+  while (codec->output_scanline < codec->output_height && !s.Aborted) {
+    JSAMPROW row = RowAddress(s, codec->output_height, codec->output_scanline);
+    jpeg_read_scanlines(codec, &row, 1);
+    const int step = int(codec->output_scanline);
+    const int max = int(codec->output_height);
+    if (!Guarded(s, [&] { s.Aborted = s.Image->DoProgress(step, max); })) Bail(s);
+  }
+  s.InRowLoop = false;
+  Notify(s, &TPixelGraphic::DoProgressEnd);
+}
+
+// Cleanup after a longjmp: the end notification when rows were running, then
+// the codec object.
+void Abandon(TJpegSession& s, j_common_ptr codec) {
+  if (s.InRowLoop) {
+    s.InRowLoop = false;
+    Guarded(s, [&] { s.Image->DoProgressEnd(); });
+  }
+  jpeg_destroy(codec);
+}
+
+// No object with a destructor may live in this frame (longjmp target).
+void RunDecode(TDecodeSession& s) {
+  j_decompress_ptr codec = &s.Codec;
+  if (setjmp(s.Jump) != 0) return Abandon(s, reinterpret_cast<j_common_ptr>(codec));
+  codec->err = InstallErrors(s);
+  jpeg_create_decompress(codec);
+  AttachSource(s);
+  jpeg_read_header(codec, TRUE);
+  ConfigureDecode(s);
+  jpeg_calc_output_dimensions(codec);
+  if (!Guarded(s, [&] { PrepareImage(s); })) Bail(s);
+  jpeg_start_decompress(codec);
+  ReadRows(s);
+  jpeg_finish_decompress(codec);
+  jpeg_destroy_decompress(codec);
+}
+
+void CopyFacts(const jpeg_decompress_struct& c, TJpegFacts& facts) {
+  facts.Width = c.image_width;
+  facts.Height = c.image_height;
+  facts.ColorSpace = int(c.jpeg_color_space);
+  facts.Components = c.num_components;
+  facts.Progressive = c.progressive_mode != 0;
+  facts.Adobe = c.saw_Adobe_marker != 0;
+  facts.Jfif = c.saw_JFIF_marker != 0;
+}
+
+// No object with a destructor may live in this frame (longjmp target).
+void RunInfo(TDecodeSession& s, TJpegFacts& facts) {
+  j_decompress_ptr codec = &s.Codec;
+  if (setjmp(s.Jump) != 0) return Abandon(s, reinterpret_cast<j_common_ptr>(codec));
+  codec->err = InstallErrors(s);
+  jpeg_create_decompress(codec);
+  AttachSource(s);
+  jpeg_read_header(codec, TRUE);
+  ConfigureDecode(s);
+  CopyFacts(s.Codec, facts);
+  jpeg_destroy_decompress(codec);
+}
+
+std::string SubformatText(const TJpegFacts& f) {
+  static const char* const kSpaces[] = {"unknown", "GrayScale", "RGB", "YCbCr", "CMYK", "YCbCrK"};
+  std::string text = f.ColorSpace >= 0 && f.ColorSpace < 6 ? kSpaces[f.ColorSpace] : "";
+  if (f.Progressive) text += ", Progressive";
+  if (f.Adobe) text = "Adope, " + text;
+  if (f.Jfif) text = "JFIF, " + text;
+  return text;
+}
+
+std::string ColorCountText(int components) {
+  static const char* const kCounts[] = {"256", "64K", "16.7M", "4294.9M"};
+  return components >= 1 && components <= 4 ? kCounts[components - 1] : "?";
+}
+
+// ---- writing
+
+void ConfigureEncode(TEncodeSession& s) {
+  j_compress_ptr codec = &s.Codec;
+  codec->image_width = s.Width;
+  codec->image_height = s.Height;
+  codec->input_components = s.Grey ? 1 : 3;
+  codec->in_color_space = s.Grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+  jpeg_set_defaults(codec);
+  if (s.Progressive) jpeg_simple_progression(codec);
+  jpeg_set_quality(codec, s.Quality, TRUE);
+  codec->dct_method = s.Dct;
+}
+
+void WriteRows(TEncodeSession& s) {
+  j_compress_ptr codec = &s.Codec;
+  Notify(s, &TPixelGraphic::DoProgressStart);
+  s.InRowLoop = true;
+  while (codec->next_scanline < codec->image_height) {
+    JSAMPROW row = RowAddress(s, codec->image_height, codec->next_scanline);
+    jpeg_write_scanlines(codec, &row, 1);
+    const int step = int(codec->next_scanline);
+    const int max = int(codec->image_height);
+    // A JPEG write always runs to the end: the abort answer is not used.
+    if (!Guarded(s, [&] { s.Image->DoProgress(step, max); })) Bail(s);
+  }
+  s.InRowLoop = false;
+  Notify(s, &TPixelGraphic::DoProgressEnd);
+}
+
+// No object with a destructor may live in this frame (longjmp target).
+void RunEncode(TEncodeSession& s) {
+  j_compress_ptr codec = &s.Codec;
+  if (setjmp(s.Jump) != 0) return Abandon(s, reinterpret_cast<j_common_ptr>(codec));
+  codec->err = InstallErrors(s);
+  jpeg_create_compress(codec);
+  AttachDestination(s);
+  ConfigureEncode(s);
+  jpeg_start_compress(codec, TRUE);
+  WriteRows(s);
+  jpeg_finish_compress(codec);
+  jpeg_destroy_compress(codec);
+}
+
+template <class Session>
+std::unique_ptr<Session> NewSession(TStream& stream, TPixelGraphic* image, TPGWarningAction warnings) {
+  auto s = std::make_unique<Session>();
+  s->Stream = &stream;
+  s->Image = image;
+  s->Warnings = warnings;
+  return s;
+}
+
+void RethrowFailure(const TJpegSession& s) {
+  if (s.Failure) std::rethrow_exception(s.Failure);
+}
+
+}  // namespace
+
+// ---- readers
+
+TJPGFileFormatReader::TJPGFileFormatReader() {
+  Extension = "jpg";
+  Description = "JPEG (JFIF compliant)";
+  HasSignature = true;
+}
+
+bool TJPGFileFormatReader::CheckSignature(const std::uint8_t* header, int headerSize) {
+  return headerSize >= 2 && header[0] == 0xFF && header[1] == 0xD8;
+}
+
+void TJPGFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int index) {
+  if (index != 0) RaisePrefixed<EJpg>(kPrefix, msgInvalid, "Index");
+  image.FileGamma = PGSettings().DisplayGamma;
+  auto s = NewSession<TDecodeSession>(stream, &image, image.ReadWarningAction);
+  s->Dct = image.PreviewLoad ? JDCT_IFAST : CodecDct(PGSettings().JpegReadDctMethod);
+  RunDecode(*s);
+  RethrowFailure(*s);
+}
+
+void TJPGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info) {
+  TFileFormatReader::ReadInfo(stream, index, info);
+  if (index != 0) RaisePrefixed<EJpg>(kPrefix, msgInvalidValueFor, "Index");
+  auto s = NewSession<TDecodeSession>(stream, nullptr, pgwaRaise);
+  s->Dct = JDCT_IFAST;
+  TJpegFacts facts;
+  RunInfo(*s, facts);
+  RethrowFailure(*s);
+  info.Width = int(facts.Width);
+  info.Height = int(facts.Height);
+  info.SubformatText = SubformatText(facts);
+  info.ColorCountText = ColorCountText(facts.Components);
+  info.BitsPerPixel = 8 * facts.Components;
+}
+
+// ---- writers
+
+TJPGFileFormatWriter::TJPGFileFormatWriter() {
+  Extension = "jpg";
+  Description = "JPEG (JFIF compliant)";
+  CanWriteResolutions = CrBit(cr256Grays) | CrBit(crTrueColor);
+}
+
+void TJPGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
+  image.ClassifyPalette();
+  const bool grey = image.PixelFormat() == pgpf8Bit && image.PaletteIdent() == pGray256;
+  if (!grey && image.PixelFormat() != pgpf24Bit)
+    RaisePrefixed<EJpg>(kPrefix, msgInvalidValueFor, "BitCount");
+  const TPGLibrarySettings& settings = PGSettings();
+  auto s = NewSession<TEncodeSession>(stream, &image, image.ReadWarningAction);
+  s->Width = JDIMENSION(image.Width());
+  s->Height = JDIMENSION(image.Height());
+  s->Grey = grey;
+  s->Progressive = settings.JpegProgressive;
+  s->Quality = settings.JpegQuality;
+  s->Dct = CodecDct(settings.JpegWriteDctMethod);
+  s->Bits = image.Bits();
+  s->BytesPerRow = image.BytesPerRow();
+  RunEncode(*s);
+  RethrowFailure(*s);
+}

@@ -1,0 +1,555 @@
+#include "pgraphic/formats/png.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstddef>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "pgraphic/core/errors.h"
+#include "pgraphic/core/messages.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/core/uihooks.h"
+
+// Errors leave libpng the same way as they leave the JPEG codec: our handlers
+// run inside libpng's C frames, so they catch any C++ exception into the
+// session's Failure and longjmp to the Run* function of the entry point. That
+// function holds no object with a destructor; it destroys the libpng
+// structures, and the entry point rethrows from plain C++ frames.
+//
+// The structure-size check is met by compiling against libpng's own headers.
+
+namespace {
+
+using EPng = EPGPNGFileFormatReaderWriter;
+const char* const kPrefix = "PNG: ";
+
+struct TPngSession {
+  TStream* Stream = nullptr;
+  TPixelGraphic* Image = nullptr;
+  TPGWarningAction Warnings = pgwaRaise;
+  png_structp Png = nullptr;
+  png_infop Info = nullptr;
+  std::uint8_t* Bits = nullptr;  // pixel memory, bottom row first
+  std::size_t BytesPerRow = 0;
+  bool InRowLoop = false;
+  bool Aborted = false;
+  std::jmp_buf Jump;
+  std::exception_ptr Failure;
+  png_color Palette[256] = {};
+  int PaletteCount = 0;
+};
+
+// The header facts of a file, as libpng reports them.
+struct TPngHeader {
+  png_uint_32 Width = 0;
+  png_uint_32 Height = 0;
+  int BitDepth = 0;
+  int ColorType = 0;
+  int Interlace = 0;
+  int Channels = 0;
+  png_uint_32 Valid = 0;  // PNG_INFO_* flags of the chunks present
+};
+
+struct TReadSession : TPngSession {
+  TPngHeader Header;
+  png_color_16 FileBackground{};
+  double FileGamma = 0;
+  // Composing onto a background, in the output's sample scale.
+  bool Compose = false;
+  bool BackgroundFromFile = false;
+  TRGB BackgroundColor = 0;
+  png_color_16 Background{};
+  TPGPixelFormat Depth = pgpf24Bit;
+  std::size_t RowBytes = 0;
+  int Passes = 1;
+};
+
+struct TWriteSession : TPngSession {
+  png_uint_32 Width = 0;
+  png_uint_32 Height = 0;
+  int BitDepth = 8;
+  int ColorType = PNG_COLOR_TYPE_RGB;
+  bool WriteGamma = false;
+  double Gamma = 0;
+};
+
+TPngSession& SessionOf(png_const_structrp png) {
+  return *static_cast<TPngSession*>(png_get_error_ptr(png));
+}
+
+// Runs f; an exception it throws is remembered (the first one wins).
+template <class F>
+bool Guarded(TPngSession& s, F&& f) noexcept {
+  try {
+    f();
+    return true;
+  } catch (...) {
+    if (!s.Failure) s.Failure = std::current_exception();
+    return false;
+  }
+}
+
+[[noreturn]] void Bail(TPngSession& s) { std::longjmp(s.Jump, 1); }
+
+void Notify(TPngSession& s, void (TPixelGraphic::*event)()) {
+  if (!Guarded(s, [&] { (s.Image->*event)(); })) Bail(s);
+}
+
+std::uint8_t* RowAddress(const TPngSession& s, png_uint_32 height, png_uint_32 n) {
+  return s.Bits + std::size_t(height - 1 - n) * s.BytesPerRow;
+}
+
+// ---- library check and handlers
+
+// Same major and minor release as the headers we were built with.
+void CheckLibraries() {
+  const bool pngOk = png_access_version_number() / 100 == PNG_LIBPNG_VER / 100;
+  const bool zlibOk = std::strncmp(zlibVersion(), ZLIB_VERSION, 4) == 0;
+  if (!pngOk || !zlibOk) throw EPng(std::string(kPrefix) + "Invalid library version");
+}
+
+TPGMsgResult PngWarningBox(const std::string& text, TPGMsgButtons buttons) {
+  if (TPGUiHooks* hooks = GetPGUiHooks())
+    return hooks->WarningBox(text, "PNG " + GetLangStr(msgWarning), buttons);
+  return PGWarningBox(text, buttons);
+}
+
+void ActOnWarning(TPGWarningAction action, const char* text) {
+  switch (action) {
+    case pgwaIgnore:
+      return;
+    case pgwaOKBox:
+      PngWarningBox(text, TPGMsgButtons::mbOK);
+      return;
+    case pgwaOKCancelBox:
+      if (PngWarningBox(text, TPGMsgButtons::mbOKCancel) != TPGMsgResult::mrOK)
+        RaisePrefixed<EPng>(kPrefix, msgAborted);
+      return;
+    case pgwaRaise:
+      throw EPng(kPrefix + std::string(text));
+  }
+}
+
+void PngError(png_structp png, png_const_charp text) {
+  TPngSession& s = SessionOf(png);
+  Guarded(s, [&] { throw EPng(kPrefix + std::string(text)); });
+  Bail(s);
+}
+
+void PngWarning(png_structp png, png_const_charp text) {
+  TPngSession& s = SessionOf(png);
+  if (!Guarded(s, [&] { ActOnWarning(s.Warnings, text); })) Bail(s);
+}
+
+[[noreturn]] void FailCreate(TPngSession& s, const char* what) {
+  Guarded(s, [&] { RaisePrefixed<EPng>(kPrefix, msgFailed, what); });
+  Bail(s);
+}
+
+void ReadData(png_structp png, png_bytep data, std::size_t length) {
+  TPngSession& s = *static_cast<TPngSession*>(png_get_io_ptr(png));
+  std::int64_t got = 0;
+  if (!Guarded(s, [&] { got = s.Stream->Read(data, std::int64_t(length)); })) Bail(s);
+  if (got != std::int64_t(length)) png_error(png, "Read Error");
+}
+
+void WriteData(png_structp png, png_bytep data, std::size_t length) {
+  TPngSession& s = *static_cast<TPngSession*>(png_get_io_ptr(png));
+  std::int64_t written = 0;
+  if (!Guarded(s, [&] { written = s.Stream->Write(data, std::int64_t(length)); })) Bail(s);
+  if (written != std::int64_t(length)) png_error(png, "Write Error");
+}
+
+void FlushData(png_structp) {}
+
+void CreateRead(TPngSession& s) {
+  s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
+  if (!s.Png) FailCreate(s, "png_create_read_struct");
+  s.Info = png_create_info_struct(s.Png);
+  if (!s.Info) FailCreate(s, "png_create_info_struct");
+  png_set_read_fn(s.Png, &s, ReadData);
+}
+
+void ReadHeader(TReadSession& s) {
+  TPngHeader& h = s.Header;
+  png_get_IHDR(s.Png, s.Info, &h.Width, &h.Height, &h.BitDepth, &h.ColorType, &h.Interlace, nullptr,
+               nullptr);
+  h.Channels = png_get_channels(s.Png, s.Info);
+  h.Valid = png_get_valid(s.Png, s.Info, ~png_uint_32(0));
+  png_color_16p background = nullptr;
+  if (png_get_bKGD(s.Png, s.Info, &background) && background) s.FileBackground = *background;
+  if (!png_get_gAMA(s.Png, s.Info, &s.FileGamma)) s.FileGamma = 0;
+}
+
+void CopyPalette(TPngSession& s) {
+  png_colorp palette = nullptr;
+  int count = 0;
+  s.PaletteCount = 0;
+  if (!png_get_PLTE(s.Png, s.Info, &palette, &count) || !palette) return;
+  s.PaletteCount = count < 0 ? 0 : (count > 256 ? 256 : count);
+  std::memcpy(s.Palette, palette, sizeof(png_color) * std::size_t(s.PaletteCount));
+}
+
+// ---- planning the read
+
+TPGPixelFormat DepthClass(const TPngHeader& h) {
+  if (h.Channels > 2) return pgpf24Bit;
+  if (h.BitDepth == 1) return pgpf1Bit;
+  if (h.BitDepth <= 4) return pgpf4Bit;
+  return pgpf8Bit;
+}
+
+TPaletteIdent GreyPalette(int bitDepth) {
+  switch (bitDepth) {
+    case 1:
+      return pBlackWhite;
+    case 2:
+      return pGray4;
+    case 4:
+      return pGray16;
+  }
+  return pGray256;
+}
+
+int ScaleTo8(int value, int bitDepth) {
+  if (bitDepth == 16) return value >> 8;
+  if (bitDepth == 8) return value;
+  return value * 255 / ((1 << bitDepth) - 1);
+}
+
+// The bKGD colour as 8-bit RGB, whatever the colour type and bit depth.
+TRGB FileBackgroundColor(const TReadSession& s) {
+  const png_color_16& b = s.FileBackground;
+  const int depth = s.Header.BitDepth;
+  if (s.Header.ColorType == PNG_COLOR_TYPE_PALETTE) {
+    if (b.index >= s.PaletteCount) return 0;
+    const png_color& c = s.Palette[b.index];
+    return RGBColor(c.red, c.green, c.blue);
+  }
+  if ((s.Header.ColorType & PNG_COLOR_MASK_COLOR) == 0) return Grey(unsigned(ScaleTo8(b.gray, depth)));
+  return RGBColor(unsigned(ScaleTo8(b.red, depth)), unsigned(ScaleTo8(b.green, depth)),
+                  unsigned(ScaleTo8(b.blue, depth)));
+}
+
+// libpng composes in the output's sample scale: 8-bit colour (it widens this
+// itself for 16-bit files that are stripped afterwards) and, for grey files
+// below 8 bits, the file's own depth.
+png_color_16 OutputBackground(TRGB color, int bitDepth) {
+  png_color_16 b{};
+  b.red = png_uint_16(GetRValue(color));
+  b.green = png_uint_16(GetGValue(color));
+  b.blue = png_uint_16(GetBValue(color));
+  const int grey = int(GetRValue(color) + GetGValue(color) + GetBValue(color)) / 3;
+  const int top = bitDepth < 8 ? (1 << bitDepth) - 1 : 255;
+  b.gray = png_uint_16((grey * top + 127) / 255);
+  return b;
+}
+
+bool HasTransparency(const TPngHeader& h) {
+  return (h.Valid & PNG_INFO_tRNS) != 0 || (h.ColorType & PNG_COLOR_MASK_ALPHA) != 0;
+}
+
+void PlanRead(TReadSession& s) {
+  const TPngHeader& h = s.Header;
+  const std::uint64_t pixels = std::uint64_t(h.Width) * h.Height;
+  if (pixels > PGSettings().MaxImagePixels) RaisePrefixed<EPng>(kPrefix, msgInvalidSizeOf, "image");
+  s.Depth = DepthClass(h);
+  if (!HasTransparency(h)) return;
+  s.Compose = true;
+  s.BackgroundFromFile = (h.Valid & PNG_INFO_bKGD) != 0 && PGSettings().PngUseFileBackground;
+  s.BackgroundColor = s.BackgroundFromFile ? FileBackgroundColor(s) : s.Image->BackGroundColor();
+  s.Background = OutputBackground(s.BackgroundColor, h.BitDepth);
+}
+
+void SetTransforms(TReadSession& s) {
+  const TPngHeader& h = s.Header;
+  if (s.Compose) {
+    const int code = s.BackgroundFromFile ? PNG_BACKGROUND_GAMMA_FILE : PNG_BACKGROUND_GAMMA_SCREEN;
+    png_set_background(s.Png, &s.Background, code, 0, 1.0);
+  }
+  if (h.BitDepth == 16) png_set_strip_16(s.Png);
+  if (h.ColorType == PNG_COLOR_TYPE_RGB || h.ColorType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(s.Png);
+  s.Passes = png_set_interlace_handling(s.Png);
+  png_read_update_info(s.Png, s.Info);
+  s.RowBytes = png_get_rowbytes(s.Png, s.Info);
+  // After composing, a palette holds the flattened colours.
+  CopyPalette(s);
+}
+
+void SetImagePalette(TReadSession& s) {
+  TPixelGraphic& image = *s.Image;
+  if (s.Header.ColorType != PNG_COLOR_TYPE_PALETTE) {
+    if (s.Depth != pgpf24Bit) image.SetPaletteIdent(GreyPalette(s.Header.BitDepth));
+    return;
+  }
+  const int count = std::min(s.PaletteCount, image.ColorTableSize());
+  image.SetPaletteCount(count);
+  for (int i = 0; i < count; ++i)
+    image.SetPaletteEntry(i, RGBColor(s.Palette[i].red, s.Palette[i].green, s.Palette[i].blue));
+  image.ClassifyPalette();
+}
+
+void SizeImage(TReadSession& s) {
+  TPixelGraphic& image = *s.Image;
+  image.SetSizeAndFormat(int(s.Header.Width), int(s.Header.Height), s.Depth);
+  SetImagePalette(s);
+  if (s.BackgroundFromFile) image.SetBackGroundColor(s.BackgroundColor);
+  image.FileGamma = s.FileGamma > 0 ? 1.0L / s.FileGamma : PGSettings().DisplayGamma;
+  // libpng must never write past our row memory, whatever the file says.
+  if (s.RowBytes > image.BytesPerRow()) RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
+  s.Bits = image.Bits();
+  s.BytesPerRow = image.BytesPerRow();
+}
+
+// ---- reading rows
+
+// 2-bit samples to 4-bit indices, in place, last pixel first.
+void Widen2To4(std::uint8_t* row, png_uint_32 width) {
+  for (png_uint_32 x = width; x-- > 0;) {
+    const unsigned value = (row[x / 4] >> (6 - 2 * (x % 4))) & 3u;
+    std::uint8_t& target = row[x / 2];
+    target = std::uint8_t(x % 2 == 0 ? (target & 0x0F) | (value << 4) : (target & 0xF0) | value);
+  }
+}
+
+void ReadPass(TReadSession& s, int pass) {
+  const png_uint_32 height = s.Header.Height;
+  for (png_uint_32 n = 0; n < height && !s.Aborted; ++n) {
+    png_read_row(s.Png, RowAddress(s, height, n), nullptr);
+    const int step = int(n + height * png_uint_32(pass));
+    const int max = int(height * png_uint_32(s.Passes));
+    if (!Guarded(s, [&] { s.Aborted = s.Image->DoProgress(step, max); })) Bail(s);
+  }
+}
+
+void ReadRows(TReadSession& s) {
+  const TPngHeader& h = s.Header;
+  Notify(s, &TPixelGraphic::DoProgressStart);
+  s.InRowLoop = true;
+  if (h.Width > 0 && h.Height > 0)
+    for (int pass = 0; pass < s.Passes && !s.Aborted; ++pass) ReadPass(s, pass);
+  if (!s.Aborted && h.BitDepth == 2)
+    for (png_uint_32 n = 0; n < h.Height; ++n) Widen2To4(RowAddress(s, h.Height, n), h.Width);
+  s.InRowLoop = false;
+  Notify(s, &TPixelGraphic::DoProgressEnd);
+}
+
+void AbandonRead(TPngSession& s) {
+  if (s.InRowLoop) {
+    s.InRowLoop = false;
+    Guarded(s, [&] { s.Image->DoProgressEnd(); });
+  }
+  if (s.Png) png_destroy_read_struct(&s.Png, s.Info ? &s.Info : nullptr, nullptr);
+}
+
+// No object with a destructor may live in this frame (longjmp target).
+void RunRead(TReadSession& s) {
+  if (setjmp(s.Jump) != 0) return AbandonRead(s);
+  CreateRead(s);
+  png_read_info(s.Png, s.Info);
+  ReadHeader(s);
+  CopyPalette(s);
+  if (!Guarded(s, [&] { PlanRead(s); })) Bail(s);
+  SetTransforms(s);
+  if (!Guarded(s, [&] { SizeImage(s); })) Bail(s);
+  ReadRows(s);
+  if (!s.Aborted) png_read_end(s.Png, nullptr);
+  png_destroy_read_struct(&s.Png, &s.Info, nullptr);
+}
+
+// No object with a destructor may live in this frame (longjmp target).
+void RunInfo(TReadSession& s) {
+  if (setjmp(s.Jump) != 0) return AbandonRead(s);
+  CreateRead(s);
+  png_read_info(s.Png, s.Info);
+  ReadHeader(s);
+  png_destroy_read_struct(&s.Png, &s.Info, nullptr);
+}
+
+std::string SubformatText(const TPngHeader& h) {
+  std::string text = "GrayScale";
+  if (h.ColorType & PNG_COLOR_MASK_PALETTE)
+    text = "palette";
+  else if (h.ColorType & PNG_COLOR_MASK_COLOR)
+    text = "RGB";
+  if (h.ColorType & PNG_COLOR_MASK_ALPHA) text += ", alpha";
+  if (h.Interlace == PNG_INTERLACE_ADAM7) text += ", interlaced";
+  return text;
+}
+
+std::string ChunkList(png_uint_32 valid) {
+  static const struct {
+    png_uint_32 Flag;
+    const char* Name;
+  } kChunks[] = {{PNG_INFO_gAMA, "gama"}, {PNG_INFO_sBIT, "sbit"}, {PNG_INFO_cHRM, "chrm"},
+                 {PNG_INFO_PLTE, "plte"}, {PNG_INFO_tRNS, "trns"}, {PNG_INFO_bKGD, "bkgd"},
+                 {PNG_INFO_hIST, "hist"}, {PNG_INFO_pHYs, "phys"}, {PNG_INFO_oFFs, "offs"},
+                 {PNG_INFO_tIME, "time"}};
+  std::string list;
+  for (const auto& chunk : kChunks)
+    if (valid & chunk.Flag) list += (list.empty() ? "" : ", ") + std::string(chunk.Name);
+  return list.empty() ? list : "(" + list + ")";
+}
+
+std::string ColorCountText(int pixelDepth) {
+  switch (pixelDepth) {
+    case 1:
+      return "2";
+    case 2:
+      return "4";
+    case 4:
+      return "16";
+    case 8:
+      return "256";
+    case 16:
+      return "64K?";
+    case 24:
+      return "16.7M";
+    case 32:
+      return "16.7M?";
+  }
+  return "?";
+}
+
+// ---- writing
+
+void CreateWrite(TPngSession& s) {
+  s.Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
+  if (!s.Png) FailCreate(s, "png_create_write_struct");
+  s.Info = png_create_info_struct(s.Png);
+  if (!s.Info) FailCreate(s, "png_create_info_struct");
+  png_set_write_fn(s.Png, &s, WriteData, FlushData);
+}
+
+void WriteHeader(TWriteSession& s) {
+  png_set_IHDR(s.Png, s.Info, s.Width, s.Height, s.BitDepth, s.ColorType, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (s.ColorType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(s.Png, s.Info, s.Palette, s.PaletteCount);
+  if (s.WriteGamma) png_set_gAMA(s.Png, s.Info, s.Gamma);
+  png_write_info(s.Png, s.Info);
+  if (s.ColorType == PNG_COLOR_TYPE_RGB) png_set_bgr(s.Png);
+}
+
+void WriteRows(TWriteSession& s) {
+  Notify(s, &TPixelGraphic::DoProgressStart);
+  s.InRowLoop = true;
+  for (png_uint_32 y = 0; y < s.Height; ++y) {
+    png_write_row(s.Png, RowAddress(s, s.Height, y));
+    const int step = int(y);
+    const int max = int(s.Height) - 1;
+    // A PNG write always runs to the end: the abort answer is not used.
+    if (!Guarded(s, [&] { s.Image->DoProgress(step, max); })) Bail(s);
+  }
+  s.InRowLoop = false;
+  Notify(s, &TPixelGraphic::DoProgressEnd);
+}
+
+void AbandonWrite(TPngSession& s) {
+  if (s.InRowLoop) {
+    s.InRowLoop = false;
+    Guarded(s, [&] { s.Image->DoProgressEnd(); });
+  }
+  if (s.Png) png_destroy_write_struct(&s.Png, s.Info ? &s.Info : nullptr);
+}
+
+// No object with a destructor may live in this frame (longjmp target).
+void RunWrite(TWriteSession& s) {
+  if (setjmp(s.Jump) != 0) return AbandonWrite(s);
+  CreateWrite(s);
+  WriteHeader(s);
+  WriteRows(s);
+  png_write_end(s.Png, nullptr);
+  png_destroy_write_struct(&s.Png, &s.Info);
+}
+
+void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
+  s.Width = png_uint_32(image.Width());
+  s.Height = png_uint_32(image.Height());
+  if (image.PixelFormat() == pgpf24Bit) return;
+  s.BitDepth = image.BitCount();
+  s.ColorType = image.PaletteIdent() == pGray256 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
+  s.PaletteCount = std::min(image.PaletteCount(), 256);
+  for (int i = 0; i < s.PaletteCount; ++i) {
+    const TRGB c = image.GetPaletteEntry(i);
+    s.Palette[i] = png_color{png_byte(GetRValue(c)), png_byte(GetGValue(c)), png_byte(GetBValue(c))};
+  }
+}
+
+template <class Session>
+std::unique_ptr<Session> NewSession(TStream& stream, TPixelGraphic* image, TPGWarningAction warnings) {
+  auto s = std::make_unique<Session>();
+  s->Stream = &stream;
+  s->Image = image;
+  s->Warnings = warnings;
+  return s;
+}
+
+void RethrowFailure(const TPngSession& s) {
+  if (s.Failure) std::rethrow_exception(s.Failure);
+}
+
+}  // namespace
+
+// ---- reader
+
+TPNGFileFormatReader::TPNGFileFormatReader() {
+  Extension = "png";
+  Description = "Portable Network Graphics";
+  HasSignature = true;
+}
+
+bool TPNGFileFormatReader::CheckSignature(const std::uint8_t* header, int headerSize) {
+  static const std::uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+  return headerSize >= 8 && std::memcmp(header, kSignature, 8) == 0;
+}
+
+void TPNGFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int index) {
+  if (index != 0) RaisePrefixed<EPng>(kPrefix, msgInvalid, "Index");
+  CheckLibraries();
+  image.FileGamma = PGSettings().DisplayGamma;
+  auto s = NewSession<TReadSession>(stream, &image, image.ReadWarningAction);
+  RunRead(*s);
+  RethrowFailure(*s);
+}
+
+void TPNGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info) {
+  TFileFormatReader::ReadInfo(stream, index, info);
+  if (index != 0) RaisePrefixed<EPng>(kPrefix, msgInvalidValueFor, "Index");
+  auto s = NewSession<TReadSession>(stream, nullptr, pgwaRaise);
+  RunInfo(*s);
+  RethrowFailure(*s);
+  const TPngHeader& h = s->Header;
+  const int pixelDepth = h.BitDepth * h.Channels;
+  info.SubformatText = SubformatText(h);
+  info.ExtraText = ChunkList(h.Valid);
+  info.Width = int(h.Width);
+  info.Height = int(h.Height);
+  info.BitsPerPixel = pixelDepth;
+  info.ColorCountText = ColorCountText(pixelDepth);
+}
+
+// ---- writer
+
+TPNGFileFormatWriter::TPNGFileFormatWriter() {
+  Extension = "png";
+  Description = "Portable Network Graphics";
+  CanWriteResolutions = 255;
+}
+
+void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
+  CheckLibraries();
+  auto s = NewSession<TWriteSession>(stream, &image, image.ReadWarningAction);
+  DescribeImage(*s, image);
+  s->WriteGamma = PGSettings().PngWriteGamma;
+  s->Gamma = double(float(1.0L / image.FileGamma));
+  s->Bits = image.Bits();
+  s->BytesPerRow = image.BytesPerRow();
+  RunWrite(*s);
+  RethrowFailure(*s);
+}

@@ -1,0 +1,22 @@
+#pragma once
+// PNG files over libpng: every colour type and bit depth is read into one of
+// the image's depth classes, transparency is flattened onto a background, and
+// the file's gamma is handed to the load pipeline.
+
+#include "pgraphic/formats/registry.h"
+
+class TPNGFileFormatReader : public TFileFormatReader {
+ public:
+  TPNGFileFormatReader();
+  const char* ClassName() const override { return "TPNGFileFormatReader"; }
+  bool CheckSignature(const std::uint8_t* header, int headerSize) override;
+  void ReadImage(TStream& stream, TPixelGraphic& image, int index) override;
+  void ReadInfo(TStream& stream, int index, TFileInfo& info) override;
+};
+
+class TPNGFileFormatWriter : public TFileFormatWriter {
+ public:
+  TPNGFileFormatWriter();
+  const char* ClassName() const override { return "TPNGFileFormatWriter"; }
+  void Write(TStream& stream, TPixelGraphic& image) override;
+};
