@@ -1,0 +1,220 @@
+// TPixelGraphic's files, streams, own persistence and clipboard: everything
+// here runs through the format registry and the BMP bitmap part.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/core/stream.h"
+#include "pgraphic/formats/bmp.h"
+#include "pgraphic/formats/registry.h"
+
+namespace {
+
+std::string SystemError(const std::string& what, const std::string& fileName) {
+  return what + " \"" + fileName + "\". " + std::strerror(errno);
+}
+
+// Creates an empty file of a fresh name beside target (normal permissions,
+// those of target when it exists) and returns its name.
+std::string CreateTempBeside(const std::string& target) {
+  const std::size_t slash = target.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::random_device seed;
+  std::mt19937 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = dir + "." + base + "." + std::to_string(random() % 1000000) + ".tmp";
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      struct stat st {};
+      if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
+      ::close(fd);
+      return name;
+    }
+    if (errno != EEXIST) break;
+  }
+  throw EStreamError(SystemError("Cannot create file", target));
+}
+
+// A new file that takes the place of its target only when it is complete: a
+// save that fails leaves the old file (or no file) and no temporary behind.
+class TReplacingFile {
+ public:
+  explicit TReplacingFile(const std::string& target)
+      : Target(target), TempName(CreateTempBeside(target)) {
+    try {
+      File = std::make_unique<TFileStream>(TempName, TFileStream::fmOpenReadWrite);
+    } catch (...) {
+      std::remove(TempName.c_str());
+      throw;
+    }
+  }
+  ~TReplacingFile() {
+    File.reset();
+    if (!Committed) std::remove(TempName.c_str());
+  }
+  TReplacingFile(const TReplacingFile&) = delete;
+  TReplacingFile& operator=(const TReplacingFile&) = delete;
+
+  TStream& Stream() { return *File; }
+
+  void Commit() {
+    File->Flush();
+    File.reset();
+    if (std::rename(TempName.c_str(), Target.c_str()) != 0)
+      throw EStreamError(SystemError("Cannot create file", Target));
+    Committed = true;
+  }
+
+ private:
+  std::string Target;
+  std::string TempName;
+  std::unique_ptr<TFileStream> File;
+  bool Committed = false;
+};
+
+// A read-only window on part of another stream: a reader given the counted
+// bytes of the image's own persistence cannot run past them.
+class TWindowStream : public TStream {
+ public:
+  TWindowStream(TStream& base, std::int64_t start, std::int64_t size)
+      : Base(base), Start(start), Length(size) {}
+  std::int64_t Read(void* buffer, std::int64_t count) override {
+    count = std::min(count, Length - Pos);
+    if (count <= 0) return 0;
+    Base.SetPosition(Start + Pos);
+    const std::int64_t n = Base.Read(buffer, count);
+    Pos += std::max<std::int64_t>(n, 0);
+    return n;
+  }
+  std::int64_t Write(const void*, std::int64_t) override { return 0; }
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
+    const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                              : origin == TSeekOrigin::soCurrent ? Pos
+                                                                 : Length;
+    if (base + offset < 0) throw EStreamError("Stream seek error");
+    Pos = base + offset;
+    return Pos;
+  }
+  std::int64_t Size() override { return Length; }
+
+ private:
+  TStream& Base;
+  std::int64_t Start;
+  std::int64_t Length;
+  std::int64_t Pos = 0;
+};
+
+void PutLE32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- files and streams
+
+void TPixelGraphic::LoadFromFile(const std::string& fileName) {
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    throw EStreamError(SystemError("Cannot open file", fileName));
+  }
+  TFileStream stream(fileName, TFileStream::fmOpenRead);
+  LoadFromStreamExt(stream, FileExtensionOf(fileName), 0);
+}
+
+void TPixelGraphic::LoadFromStream(TStream& stream) { LoadFromStreamExt(stream, "", 0); }
+
+void TPixelGraphic::LoadFromStreamExt(TStream& stream, const std::string& extension, int index) {
+  LoadImageThroughRegistry(*this, stream, extension, index);
+}
+
+void TPixelGraphic::SaveToFile(const std::string& fileName) {
+  TReplacingFile file(fileName);
+  SaveToStreamExt(file.Stream(), FileExtensionOf(fileName));
+  file.Commit();
+}
+
+void TPixelGraphic::SaveToStreamExt(TStream& stream, const std::string& extension) {
+  SaveImageThroughRegistry(*this, stream, extension);
+}
+
+void TPixelGraphic::SaveToStream(TStream& stream) { DefaultWriter().Write(stream, *this); }
+
+// ---------------------------------------------------------------- own persistence
+
+void TPixelGraphic::WriteData(TStream& stream) {
+  const std::int64_t start = stream.Position();
+  const std::uint8_t placeholder[4] = {};
+  stream.WriteBuffer(placeholder, 4);
+  DefaultWriter().Write(stream, *this);
+  const std::int64_t end = stream.Position();
+  if (end - start - 4 > 0xFFFFFFFFll) throw EStreamError("Stream write error");
+  std::uint8_t length[4];
+  PutLE32(length, std::uint32_t(end - start - 4));
+  stream.SetPosition(start);
+  stream.WriteBuffer(length, 4);
+  stream.SetPosition(end);
+}
+
+void TPixelGraphic::ReadData(TStream& stream) {
+  std::uint8_t b[4];
+  stream.ReadBuffer(b, 4);
+  const std::int64_t length =
+      std::int64_t(b[0]) | (std::int64_t(b[1]) << 8) | (std::int64_t(b[2]) << 16) | (std::int64_t(b[3]) << 24);
+  const std::int64_t start = stream.Position();
+  if (length > stream.Size() - start) throw EStreamError("Stream read error");
+  TWindowStream window(stream, start, length);
+  try {
+    LoadFromStreamExt(window, "bmp", 0);
+  } catch (...) {
+    stream.SetPosition(start + length);
+    throw;
+  }
+  stream.SetPosition(start + length);
+}
+
+// ---------------------------------------------------------------- clipboard
+
+void TPixelGraphic::LoadFromClipboardFormat(unsigned format, TPGGlobalBlock* data, void*) {
+  if ((format != CF_BITMAP && format != CF_DIB) || !data)
+    RaisePG<EPGUnknownClipboardFormat>(msgUnknownClipboardFormat);
+  FlushPending();
+  TPGUpdateGuard update(*this);
+  TMyMemoryStream stream;
+  stream.SetPointer(data->Lock(), std::int64_t(data->Size()));
+  try {
+    ReadBmpBitmapPart(stream, *this);
+    FileGamma = PGSettings().DisplayGamma;
+  } catch (...) {
+    stream.ClearPointer();
+    data->Unlock();
+    throw;
+  }
+  stream.ClearPointer();
+  data->Unlock();
+  ClassifyPalette();
+}
+
+void TPixelGraphic::SaveToClipboardFormat(unsigned& format, std::unique_ptr<TPGGlobalBlock>& data,
+                                          void*& palette) {
+  const std::uint64_t size = BmpBitmapPartSize(*this);
+  auto block = std::make_unique<TPGGlobalBlock>(std::size_t(size));
+  TMyMemoryStream stream;
+  stream.SetPointer(block->Lock(), std::int64_t(size));
+  WriteBmpBitmapPart(stream, *this);
+  stream.ClearPointer();
+  block->Unlock();
+  format = CF_DIB;
+  data = std::move(block);
+  palette = nullptr;
+}

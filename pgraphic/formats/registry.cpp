@@ -1,0 +1,368 @@
+#include "pgraphic/formats/registry.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "pgraphic/core/errors.h"
+#include "pgraphic/core/messages.h"
+#include "pgraphic/core/optpalette.h"
+#include "pgraphic/core/uihooks.h"
+
+// ---------------------------------------------------------------- base classes
+
+bool TFileFormatReader::CheckSignature(const std::uint8_t*, int) { return false; }
+void TFileFormatReader::ReadImage(TStream&, TPixelGraphic&, int) {}
+void TFileFormatReader::ReadInfo(TStream&, int, TFileInfo& info) { info = TFileInfo{}; }
+
+void TFileFormatWriter::Write(TStream&, TPixelGraphic&) {}
+void TFileFormatWriter::BeginFile(TStream&) {}
+void TFileFormatWriter::AppendImage(TStream&, TPixelGraphic&) {}
+void TFileFormatWriter::EndFile(TStream&) {}
+
+// ---------------------------------------------------------------- helpers
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+void DropLeadingDot(std::string& extension) {
+  if (!extension.empty() && extension[0] == '.') extension.erase(0, 1);
+}
+
+template <class List>
+void SortByExtension(List& list) {
+  auto less = [](const auto& a, const auto& b) { return Lower(a->Extension) < Lower(b->Extension); };
+  if (!std::is_sorted(list.begin(), list.end(), less))
+    std::stable_sort(list.begin(), list.end(), less);
+}
+
+// Reads up to the signature size at the stream's position and steps back.
+int ReadSignatureHeader(TStream& stream, std::uint8_t* header) {
+  const std::int64_t pos = stream.Position();
+  std::int64_t n = 0;
+  try {
+    n = stream.Read(header, TFileFormatReader::SignatureSize);
+  } catch (...) {
+    stream.SetPosition(pos);
+    throw;
+  }
+  stream.SetPosition(pos);
+  return int(std::max<std::int64_t>(n, 0));
+}
+
+TFileFormatReader* FindReaderUnguarded(TStream& stream, std::string extension) {
+  DropLeadingDot(extension);
+  std::uint8_t header[TFileFormatReader::SignatureSize] = {};
+  const int headerSize = ReadSignatureHeader(stream, header);
+  TReaderList& readers = FileFormatReaders();
+  SortRegistry(readers);
+  for (auto& r : readers)
+    if (r->HasSignature && r->CheckSignature(header, headerSize)) return r.get();
+  if (extension.empty()) return nullptr;
+  const std::string ext = Lower(extension);
+  for (auto& r : readers)
+    if (!r->HasSignature && Lower(r->Extension) == ext) return r.get();
+  return nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- colour resolutions
+
+const TColorResolution ResolutionFallback[ColorResolutionCount][ColorResolutionCount] = {
+    {crBlackWhite, cr2Colors, cr16Grays, cr16SysColors, cr16Colors, cr256Grays, cr256Colors, crTrueColor},
+    {cr2Colors, cr16Colors, cr256Colors, crTrueColor, cr16SysColors, crBlackWhite, cr16Grays, cr256Grays},
+    {cr16Grays, cr16Colors, cr256Grays, cr256Colors, crTrueColor, cr16SysColors, crBlackWhite, cr2Colors},
+    {cr16SysColors, cr16Colors, cr256Colors, crTrueColor, cr16Grays, cr256Grays, crBlackWhite, cr2Colors},
+    {cr16Colors, cr256Colors, crTrueColor, cr16SysColors, cr16Grays, cr256Grays, crBlackWhite, cr2Colors},
+    {cr256Grays, cr256Colors, crTrueColor, cr16Grays, cr16Colors, cr16SysColors, crBlackWhite, cr2Colors},
+    {cr256Colors, crTrueColor, cr16Colors, cr16SysColors, cr256Grays, cr16Grays, crBlackWhite, cr2Colors},
+    {crTrueColor, cr256Colors, cr16Colors, cr16SysColors, cr256Grays, cr16Grays, crBlackWhite, cr2Colors},
+};
+
+std::string ColorResolutionName(TColorResolution r) {
+  if (int(r) >= ColorResolutionCount) return "";
+  return GetLangStr(msgColorResFirst + int(r));
+}
+
+TColorResolution ImageColorResolution(const TPixelGraphic& image) {
+  const TPaletteIdent ident = image.PaletteIdent();
+  switch (image.PixelFormat()) {
+    case pgpf1Bit: return ident == pBlackWhite ? crBlackWhite : cr2Colors;
+    case pgpf4Bit:
+      return ident == pGray16 ? cr16Grays : ident == pSys16 ? cr16SysColors : cr16Colors;
+    case pgpf8Bit: return ident == pGray256 ? cr256Grays : cr256Colors;
+    default: return crTrueColor;
+  }
+}
+
+TColorResolution SaveTargetResolution(const TFileFormatWriter& writer, TColorResolution cur) {
+  for (TColorResolution target : ResolutionFallback[cur])
+    if (writer.CanWriteResolutions & CrBit(target)) return target;
+  RaisePG<EPGCanWriteResolutionsEmpty>(msgIsEmpty,
+                                       std::string(writer.ClassName()) + ".CanWriteResolutions");
+}
+
+// ---------------------------------------------------------------- the lists
+
+// Both lists are sorted as they are created, so that the searches of several
+// threads never find a list that needs rearranging.
+TReaderList& FileFormatReaders() {
+  static TReaderList readers = [] {
+    TReaderList list;
+    RegisterReaders(list);
+    SortByExtension(list);
+    return list;
+  }();
+  return readers;
+}
+
+TWriterList& FileFormatWriters() {
+  static TWriterList writers = [] {
+    TWriterList list;
+    RegisterWriters(list);
+    SortByExtension(list);
+    return list;
+  }();
+  return writers;
+}
+
+TFileFormatWriter& DefaultWriter() {
+  static const std::unique_ptr<TFileFormatWriter> writer = MakeDefaultWriter();
+  if (!writer) RaisePG<EPGFileFormatWritersEmpty>(msgIsEmpty, "DefaultWriter");
+  return *writer;
+}
+
+void SortRegistry(TReaderList& list) { SortByExtension(list); }
+void SortRegistry(TWriterList& list) { SortByExtension(list); }
+
+// ---------------------------------------------------------------- searching
+
+TFileFormatReader* FindReader(TStream& stream, std::string extension) {
+  try {
+    return FindReaderUnguarded(stream, std::move(extension));
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+TFileFormatWriter& FindWriter(std::string extension) {
+  DropLeadingDot(extension);
+  TWriterList& writers = FileFormatWriters();
+  SortRegistry(writers);
+  if (writers.empty()) RaisePG<EPGFileFormatWritersEmpty>(msgIsEmpty, "FileFormatWriters");
+  const std::string ext = Lower(extension);
+  for (auto& w : writers)
+    if (Lower(w->Extension) == ext) return *w;
+  RaisePG<EPGUnknownExtension>(msgUnknownExtension, ext);
+}
+
+std::string FileExtensionOf(const std::string& fileName) {
+  const std::size_t slash = fileName.find_last_of('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = fileName.find_last_of('.');
+  if (dot == std::string::npos || dot < start) return "";
+  return Lower(fileName.substr(dot + 1));
+}
+
+// ---------------------------------------------------------------- file information
+
+bool GetFileInfo(TStream& stream, const std::string& extension, int index, TFileInfo& info,
+                 std::string& description) {
+  try {
+    TFileFormatReader* reader = FindReader(stream, extension);
+    if (!reader) return false;
+    description = reader->Description;
+    const std::int64_t pos = stream.Position();
+    try {
+      reader->ReadInfo(stream, index, info);
+    } catch (...) {
+      stream.SetPosition(pos);
+      throw;
+    }
+    stream.SetPosition(pos);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+static bool IsRegularFile(const std::string& fileName) {
+  struct stat st {};
+  return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool GetFileInfo(const std::string& fileName, int index, TFileInfo& info,
+                 std::string& description) {
+  if (fileName.empty() || fileName.back() == '/' || !IsRegularFile(fileName)) return false;
+  try {
+    TFileStream file(fileName, TFileStream::fmOpenRead);
+    return GetFileInfo(file, FileExtensionOf(fileName), index, info, description);
+  } catch (...) {
+    return false;
+  }
+}
+
+// ---------------------------------------------------------------- open dialog filter
+
+static std::vector<const TFileFormatReader*> ListedReaders() {
+  TReaderList& readers = FileFormatReaders();
+  SortRegistry(readers);
+  std::vector<const TFileFormatReader*> listed;
+  for (auto& r : readers)
+    if (r->Listed) listed.push_back(r.get());
+  return listed;
+}
+
+std::string BuildOpenFilter() {
+  const auto listed = ListedReaders();
+  std::string filter;
+  if (!listed.empty()) {
+    std::string patterns, entries;
+    for (const TFileFormatReader* r : listed) {
+      const std::string ext = Lower(r->Extension);
+      patterns += (patterns.empty() ? "*." : "; *.") + ext;
+      entries += Upper(r->Extension) + " - " + r->Description + "|*." + ext + "|";
+    }
+    filter = GetLangStr(msgImageFiles) + "|" + patterns + "|" + entries;
+  }
+  return filter + GetLangStr(msgAllFiles) + "|*.*";
+}
+
+int ListedReaderCount() { return int(ListedReaders().size()); }
+
+std::string ListedReaderExtension(int n) {
+  const auto listed = ListedReaders();
+  if (n < 2 || n - 2 >= int(listed.size())) return "";
+  return Lower(listed[std::size_t(n - 2)]->Extension);
+}
+
+// ---------------------------------------------------------------- loading
+
+static void BuildGammaTable(std::uint8_t* table, long double exponent) {
+  for (int i = 0; i < 256; ++i) {
+    const long double v = i == 0 ? 0.0L : std::pow(i / 255.0L, exponent);
+    table[i] = std::uint8_t(std::clamp(std::nearbyint(255.0L * v), 0.0L, 255.0L));
+  }
+}
+
+static void MapPaletteThrough(TPixelGraphic& image, const std::uint8_t* table) {
+  for (int i = 0; i < image.PaletteCount(); ++i) {
+    const TRGB c = image.GetPaletteEntry(i);
+    image.SetPaletteEntry(i, RGBColor(table[GetRValue(c)], table[GetGValue(c)], table[GetBValue(c)]));
+  }
+}
+
+static void MapPixelsThrough(TPixelGraphic& image, const std::uint8_t* table) {
+  if (image.Empty() || image.Width() < 1) return;
+  const std::size_t rowBytes = std::size_t(image.Width()) * 3;
+  for (int y = 0; y < image.Height(); ++y) {
+    std::uint8_t* row = image.ScanLine(y);
+    for (std::size_t b = 0; b < rowBytes; ++b) row[b] = table[row[b]];
+  }
+}
+
+void ApplyLoadGamma(TPixelGraphic& image) {
+  const long double display = PGSettings().DisplayGamma;
+  const long double file = image.FileGamma;
+  if (!PGSettings().GammaCorrectOnLoad) return;
+  // A gamma of zero or below (or not a number) describes no transfer curve.
+  if (!(display > 0.0L) || !(file > 0.0L) || !std::isfinite(display) || !std::isfinite(file)) return;
+  const long double exponent = file / display;
+  if (std::fabs(exponent - 1.0L) <= 0.05L) return;
+  std::uint8_t table[256];
+  BuildGammaTable(table, exponent);
+  if (image.PixelFormat() != pgpf24Bit)
+    MapPaletteThrough(image, table);
+  else
+    MapPixelsThrough(image, table);
+  image.FileGamma = display;
+}
+
+void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::string& extension,
+                              int index) {
+  TPGUpdateGuard update(image);
+  image.SetSizeAndFormat(0, 0, pgpf24Bit);
+  image.FileGamma = PGSettings().DisplayGamma;
+  TFileFormatReader* reader = FindReader(stream, extension);
+  if (!reader) RaisePG<EPGUnknownFileFormat>(msgUnknownFileFormat);
+  reader->ReadImage(stream, image, index);
+  ApplyLoadGamma(image);
+  image.ClassifyPalette();
+}
+
+// ---------------------------------------------------------------- saving
+
+static void ConfirmResolutionChange(TPGWarningAction action, const TFileFormatWriter& writer,
+                                    TColorResolution cur, TColorResolution target) {
+  const std::string curName = ColorResolutionName(cur);
+  if (action == pgwaIgnore) return;
+  if (action == pgwaOKBox || action == pgwaOKCancelBox) {
+    const std::string text =
+        FormatLangStr3(msgColorResWarning, writer.Description, curName, ColorResolutionName(target));
+    const bool ask = action == pgwaOKCancelBox;
+    const TPGMsgResult answer = PGWarningBox(text, ask ? TPGMsgButtons::mbOKCancel : TPGMsgButtons::mbOK);
+    if (!ask || answer == TPGMsgResult::mrOK) return;
+  }
+  throw EPGCannotWriteColorRes(FormatLangStr2(msgCannotWriteColorRes, writer.Description, curName));
+}
+
+static void GiveTargetPalette(TPixelGraphic& temp, TPixelGraphic& source, TColorResolution target) {
+  switch (target) {
+    case crBlackWhite: temp.SetPaletteIdent(pBlackWhite); break;
+    case cr2Colors: BuildOptimizedPalette(temp, source, 2, false); break;
+    case cr16Grays: temp.SetPaletteIdent(pGray16); break;
+    case cr16SysColors: temp.SetPaletteIdent(pSys16); break;
+    case cr16Colors: BuildOptimizedPalette(temp, source, 16, false); break;
+    case cr256Grays: temp.SetPaletteIdent(pGray256); break;
+    case cr256Colors: BuildOptimizedPalette(temp, source, 252, true); break;
+    default: break;
+  }
+}
+
+static TPGPixelFormat FormatOfResolution(TColorResolution r) {
+  if (r <= cr2Colors) return pgpf1Bit;
+  if (r <= cr16Colors) return pgpf4Bit;
+  if (r <= cr256Colors) return pgpf8Bit;
+  return pgpf24Bit;
+}
+
+// Fills temp with source converted (dithered) to the target resolution.
+static void ConvertForSave(TPixelGraphic& source, TPixelGraphic& temp, TColorResolution target) {
+  temp.OnProgress = source.OnProgress;
+  temp.OnProgressStart = source.OnProgressStart;
+  temp.OnProgressEnd = source.OnProgressEnd;
+  temp.SetSizeAndFormat(source.Width(), source.Height(), FormatOfResolution(target));
+  GiveTargetPalette(temp, source, target);
+  temp.CopyRect(0, 0, source, 0, 0, source.Width(), source.Height());
+  temp.ClassifyPalette();
+}
+
+void SaveImageThroughRegistry(TPixelGraphic& image, TStream& stream, std::string extension) {
+  TPGUpdateGuard update(image);
+  DropLeadingDot(extension);
+  TFileFormatWriter& writer = FindWriter(extension);
+  image.ClassifyPalette();
+  const TColorResolution cur = ImageColorResolution(image);
+  const TColorResolution target = SaveTargetResolution(writer, cur);
+  if (target == cur) {
+    image.ClassifyPalette();
+    writer.Write(stream, image);
+    return;
+  }
+  ConfirmResolutionChange(image.SaveColorResWarningAction, writer, cur, target);
+  TPixelGraphic temp;
+  ConvertForSave(image, temp, target);
+  writer.Write(stream, temp);
+}
