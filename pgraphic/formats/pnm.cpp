@@ -111,9 +111,17 @@ std::uint8_t NextSample(TInput& in, const TPnmHeader& h) {
   return static_cast<std::uint8_t>(v * 255 / h.MaxValue);
 }
 
+// One digit per pixel: plain PBM needs no separators between pixels, and
+// "0110" is four pixels, not one.
+std::uint8_t NextBitDigit(TInput& in) {
+  std::uint8_t c = in.Next();
+  while (!IsDigit(c)) c = in.Next();
+  return c;
+}
+
 void DecodePlainBitRow(TInput& in, std::uint8_t* row, int width) {
   for (int x = 0; x < width; ++x)
-    if (ReadNumber(in, TNumberMode::Data) == 0) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+    if (NextBitDigit(in) == '0') row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
 }
 
 // Binary PBM stores 1 for black; the image's index 1 is white.
