@@ -1,0 +1,90 @@
+#pragma once
+// One export: cuts the source image along the sorted grid into slice files,
+// writes the HTML table that reassembles them and, if wanted, the grid file.
+// Whatever the window shows on the way goes through TExportUi.
+
+#include <string>
+#include <vector>
+
+#include "app/recentfiles.h"
+#include "app/settingsstore.h"
+#include "app/splitgrid.h"
+#include "pgraphic/core/pixelgraphic.h"
+
+// The states of the export options dialog's check boxes.
+struct TExportOptions {
+  bool IncAltTags = false;
+  bool EditCode = false;
+  bool AlwaysGrid = false;
+  bool DoubleQuote = false;
+  bool UpperCase = false;
+  bool ShowOptions = true;
+};
+
+// Where the export options persist: key "Corvane Mill", section "Tessel",
+// values "<checkbox>_Checked".
+inline constexpr const char* ExportOptionsKeyPath = "Corvane Mill";
+inline constexpr const char* ExportOptionsSection = "Tessel";
+void LoadExportOptions(TSettingsStore& store, TExportOptions& options);
+void SaveExportOptions(TSettingsStore& store, const TExportOptions& options);
+
+inline constexpr const char* OverwriteCaption = "File already exists!";
+std::string OverwriteQuestion(const std::string& path);
+
+class TExportUi {
+ public:
+  virtual ~TExportUi() = default;
+  // The HTML save dialog; false when cancelled.
+  virtual bool ChooseHtmlFile(std::string& path) = 0;
+  // OK/Cancel question with a warning icon; false for Cancel.
+  virtual bool ConfirmOverwrite(const std::string& text, const std::string& caption) = 0;
+  // The export options dialog, shown modally; it may change the options.
+  virtual void ShowExportOptions(TExportOptions& options) = 0;
+  // The per-slice dialog for the slice just written (cell tells which one);
+  // returns the cell code.
+  virtual std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
+                                    const std::string& prefix) = 0;
+  // The code dialog; replaces the lines by the edited ones.
+  virtual void EditCode(std::vector<std::string>& lines) = 0;
+  // Told after each slice file has been written.
+  virtual void SliceWritten(const std::string& /*path*/) {}
+};
+
+// The directory of the HTML path and its base name: the file name up to its
+// first dot, or the whole file name when it has no dot at all.
+struct TExportNames {
+  std::string Directory;
+  std::string BaseName;
+};
+TExportNames ExportNamesOf(const std::string& htmlPath);
+// base + "_" + column + "_" + row + extension.
+std::string SliceFileName(const std::string& baseName, int column, int row,
+                          const std::string& extension);
+// The directory joined with a bare file name ("" means the current one).
+std::string PathInDirectory(const std::string& directory, const std::string& name);
+
+class TSliceExporter {
+ public:
+  TSliceExporter(TSplitGrid& grid, TExportUi& ui) : FGrid(grid), FUi(ui) {}
+
+  TPixelGraphic SliceImage;             // reused for every cell of every export
+  std::string OutputExtension = ".jpg";  // ".jpg", ".bmp", ".tif" or ".png"
+  TExportOptions Options;
+  TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
+
+  // Runs one export of source. Returns false when the user cancelled before
+  // anything was written. Errors end the export at the failing step; files
+  // written before stay.
+  bool Export(TPixelGraphic& source);
+
+ private:
+  bool ChoosePath(std::string& htmlPath);
+  void WriteRows(TPixelGraphic& source, const TExportNames& names, class THtmlTable& table,
+                 std::vector<std::string>& lines);
+  void WriteCell(TPixelGraphic& source, const TGridCell& cell, const TExportNames& names,
+                 THtmlTable& table);
+  void SaveGridBeside(const TExportNames& names);
+
+  TSplitGrid& FGrid;
+  TExportUi& FUi;
+};

@@ -1,0 +1,189 @@
+// tessel-cli slice IMAGE HTML: the export of the workbench, driven by options.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <utility>
+
+#include "app/convert.h"
+#include "app/exporter.h"
+#include "app/gridfile.h"
+#include "app/htmltable.h"
+#include "cli/cli.h"
+#include "pgraphic/core/stream.h"
+
+namespace {
+
+struct TCellTags {
+  std::string Link, Target, Alt;
+  bool Used = false;
+};
+
+using TTagMap = std::map<std::pair<int, int>, TCellTags>;
+
+std::vector<std::string> SplitOn(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text[i] != separator) continue;
+    parts.push_back(text.substr(start, i - start));
+    start = i + 1;
+  }
+  return parts;
+}
+
+std::string ReadTextFile(const std::string& path) {
+  TFileStream stream(path, TFileStream::fmOpenRead);
+  std::string text(static_cast<std::size_t>(stream.Size()), '\0');
+  stream.ReadBuffer(text.data(), static_cast<std::int64_t>(text.size()));
+  return text;
+}
+
+// Lines column<TAB>row<TAB>link<TAB>target<TAB>alt; trailing fields may be left out.
+TTagMap ReadTags(const std::string& path) {
+  TTagMap tags;
+  int lineNumber = 0;
+  for (const std::string& line : SplitLines(ReadTextFile(path))) {
+    ++lineNumber;
+    if (line.empty()) continue;
+    std::vector<std::string> f = SplitOn(line, '\t');
+    if (f.size() < 2 || f.size() > 5)
+      throw std::runtime_error(path + ", line " + std::to_string(lineNumber) +
+                               ": expected column, row, link, target, alt separated by tabs");
+    f.resize(5);
+    tags[{StrToInt(f[0]), StrToInt(f[1])}] = {f[2], f[3], f[4]};
+  }
+  return tags;
+}
+
+// The window's dialogs answered from the command line.
+class TCliExportUi : public TExportUi {
+ public:
+  TCliExportUi(std::string htmlPath, bool overwrite, TTagMap tags)
+      : FHtmlPath(std::move(htmlPath)), FOverwrite(overwrite), FTags(std::move(tags)) {}
+
+  bool ChooseHtmlFile(std::string& path) override {
+    path = FHtmlPath;
+    return true;
+  }
+  bool ConfirmOverwrite(const std::string&, const std::string&) override {
+    if (!FOverwrite) std::cerr << "tessel-cli: " << FHtmlPath << " exists (use --overwrite)\n";
+    return FOverwrite;
+  }
+  void ShowExportOptions(TExportOptions&) override {}
+  std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const std::string& prefix) override;
+  void EditCode(std::vector<std::string>&) override {}
+  void SliceWritten(const std::string& path) override;
+  void ReportTotalAndUnusedTags() const;
+
+ private:
+  std::string FHtmlPath;
+  bool FOverwrite;
+  TTagMap FTags;
+  int FFiles = 0;
+  std::uint64_t FBytes = 0;
+};
+
+std::string TCliExportUi::EditSliceTags(TPixelGraphic&, const TGridCell& cell,
+                                        const std::string& prefix) {
+  auto it = FTags.find({cell.Column, cell.Row});
+  if (it == FTags.end()) return prefix + ">";
+  it->second.Used = true;
+  return UpdateResultingCode(prefix, it->second.Link, it->second.Target, it->second.Alt);
+}
+
+void TCliExportUi::SliceWritten(const std::string& path) {
+  struct stat st {};
+  const std::uint64_t size = stat(path.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0;
+  ++FFiles;
+  FBytes += size;
+  std::cout << path << ": " << size << " bytes\n";
+}
+
+void TCliExportUi::ReportTotalAndUnusedTags() const {
+  std::cout << "total: " << FFiles << " slices, " << FBytes << " bytes\n";
+  for (const auto& [cell, tags] : FTags)
+    if (!tags.Used)
+      std::cerr << "warning: no slice " << cell.first << "," << cell.second << " for its tags\n";
+}
+
+// Positions of --vert/--horz, comma separated, added by the Add Splitline rule.
+void AddSplitlines(const std::vector<std::string>& values, bool vertical, TSplitGrid& grid,
+                   const TPixelGraphic& image) {
+  const int extent = vertical ? image.Width() : image.Height();
+  for (const std::string& list : values) {
+    for (const std::string& text : SplitOn(list, ',')) {
+      std::int32_t value;
+      try {
+        value = StrToInt(text);
+      } catch (const EConvertError& e) {
+        throw TCliUsageError(e.what());
+      }
+      const bool added = vertical ? grid.AddSplitlineVert(value, extent) : grid.AddSplitlineHorz(value, extent);
+      if (!added)
+        std::cerr << "warning: " << (vertical ? "vertical" : "horizontal") << " position " << value
+                  << " outside 0-" << extent << ", ignored\n";
+    }
+  }
+}
+
+std::string ExtensionFor(const std::string& format) {
+  for (const char* known : {"jpg", "bmp", "tif", "png"})
+    if (format == known) return std::string(".") + known;
+  throw TCliUsageError("--format must be jpg, bmp, tif or png, got " + format);
+}
+
+void BuildGrid(const TCliParsed& parsed, TSplitGrid& grid, const TPixelGraphic& image) {
+  grid.ResetToImage(image.Width(), image.Height());
+  if (parsed.Has("--grid"))
+    LoadGrid(parsed.Get("--grid"), grid, image.Width(), image.Height(),
+             [](const std::string& message) { std::cerr << message << "\n"; });
+  AddSplitlines(parsed.All("--vert"), true, grid, image);
+  AddSplitlines(parsed.All("--horz"), false, grid, image);
+}
+
+TExportOptions OptionsFrom(const TCliParsed& parsed) {
+  TExportOptions options;
+  options.ShowOptions = false;
+  options.UpperCase = parsed.Has("--uppercase");
+  options.DoubleQuote = parsed.Has("--double-quote");
+  options.AlwaysGrid = parsed.Has("--save-grid");
+  options.IncAltTags = parsed.Has("--tags");
+  return options;
+}
+
+int RunSlice(const std::vector<std::string>& args) {
+  const TCliParsed parsed =
+      ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
+                      {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
+                      {"--tags", true}, {"--overwrite", false}});
+  if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
+  ApplyCommonOptions(parsed);
+  const std::string extension = ExtensionFor(parsed.Get("--format", "jpg"));
+  TTagMap tags = parsed.Has("--tags") ? ReadTags(parsed.Get("--tags")) : TTagMap{};
+  TPixelGraphic source;
+  ConfigureImage(source, parsed);
+  source.LoadFromFile(parsed.Positional[0]);
+  TSplitGrid grid;
+  BuildGrid(parsed, grid, source);
+  TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), std::move(tags));
+  TSliceExporter exporter(grid, ui);
+  ConfigureImage(exporter.SliceImage, parsed);
+  exporter.OutputExtension = extension;
+  exporter.Options = OptionsFrom(parsed);
+  if (!exporter.Export(source)) return 1;
+  ui.ReportTotalAndUnusedTags();
+  return 0;
+}
+
+const TCliRegistrar Registrar{
+    {"slice",
+     "slice IMAGE HTML [--grid FILE.grd] [--vert X[,X...]] [--horz Y[,Y...]]\n"
+     "                   [--format jpg|bmp|tif|png] [--uppercase] [--double-quote] [--save-grid]\n"
+     "                   [--tags FILE] [--overwrite]",
+     RunSlice}};
+
+}  // namespace

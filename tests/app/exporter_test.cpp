@@ -1,0 +1,309 @@
+#include "app/exporter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/app_test_util.h"
+#include "app/gridfile.h"
+#include "app/htmltable.h"
+#include "support/peer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using S = std::vector<std::string>;
+
+// Records what the window would have shown and answers as told.
+class TFakeUi : public TExportUi {
+ public:
+  std::string Path;
+  bool Choose = true;
+  bool Overwrite = true;
+  std::function<void(TExportOptions&)> OnOptions;
+  std::function<std::string(TPixelGraphic&, const TGridCell&, const std::string&)> OnTags;
+  std::function<void(std::vector<std::string>&)> OnEditCode;
+  S Calls;
+  S Written;
+
+  bool ChooseHtmlFile(std::string& path) override {
+    Calls.push_back("choose");
+    path = Path;
+    return Choose;
+  }
+  bool ConfirmOverwrite(const std::string& text, const std::string& caption) override {
+    Calls.push_back("confirm:" + caption + ":" + text);
+    return Overwrite;
+  }
+  void ShowExportOptions(TExportOptions& options) override {
+    Calls.push_back("options");
+    if (OnOptions) OnOptions(options);
+  }
+  std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
+                            const std::string& prefix) override {
+    Calls.push_back("tags");
+    return OnTags ? OnTags(slice, cell, prefix) : prefix + ">";
+  }
+  void EditCode(std::vector<std::string>& lines) override {
+    Calls.push_back("code");
+    if (OnEditCode) OnEditCode(lines);
+  }
+  void SliceWritten(const std::string& path) override { Written.push_back(fs::path(path).filename()); }
+};
+
+peer::RgbImage Crop(const peer::RgbImage& img, int x0, int y0, int w, int h) {
+  peer::RgbImage out{w, h, {}};
+  for (int y = y0; y < y0 + h; ++y) {
+    const auto row = img.Rgb.begin() + (std::ptrdiff_t(y) * img.Width + x0) * 3;
+    out.Rgb.insert(out.Rgb.end(), row, row + std::ptrdiff_t(w) * 3);
+  }
+  return out;
+}
+
+peer::RgbImage LoadRgb(const fs::path& path) {
+  TPixelGraphic image;
+  image.LoadFromFile(path.string());
+  return peer::ToRgb(image);
+}
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Dir = apptest::ScratchDir();
+    Pixels = peer::Pattern(300, 200);
+    peer::FromRgb(Source, Pixels);
+    Grid.ResetToImage(300, 200);
+    Ui.Path = (Dir / "index.html").string();
+    Exporter.OutputExtension = ".bmp";
+    Exporter.Options.ShowOptions = false;
+  }
+  // The worked grid, entered in an unsorted order.
+  void WorkedGrid() {
+    Grid.DropVert(100, 300);
+    Grid.DropHorz(50, 200);
+  }
+  void ExpectSlice(const std::string& name, int x, int y, int w, int h) {
+    EXPECT_EQ(LoadRgb(Dir / name), Crop(Pixels, x, y, w, h)) << name;
+  }
+
+  fs::path Dir;
+  peer::RgbImage Pixels;
+  TPixelGraphic Source;
+  TSplitGrid Grid;
+  TFakeUi Ui;
+  TSliceExporter Exporter{Grid, Ui};
+};
+
+const char* const WorkedHtml =
+    "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n"
+    "<tr><td><img src='index_1_1.bmp' width=100 height=50></td><td><img src='index_2_1.bmp' "
+    "width=200 height=50></td></tr>\r\n"
+    "<tr><td><img src='index_1_2.bmp' width=100 height=150></td><td><img src='index_2_2.bmp' "
+    "width=200 height=150></td></tr>\r\n"
+    "</table>\r\n";
+
+TEST(ExportNames, DirectoryAndBaseName) {
+  const TExportNames a = ExportNamesOf("/srv/www/My.Page.html");
+  EXPECT_EQ(a.Directory, "/srv/www");
+  EXPECT_EQ(a.BaseName, "My");
+  EXPECT_EQ(ExportNamesOf("index.html").Directory, "");
+  EXPECT_EQ(ExportNamesOf("/x.htm").Directory, "/");
+  EXPECT_EQ(ExportNamesOf("/w/.html").BaseName, "");
+  EXPECT_EQ(ExportNamesOf("/w/index").BaseName, "index");
+  EXPECT_EQ(ExportNamesOf("/w.d/page").BaseName, "page");
+  EXPECT_EQ(SliceFileName("index", 2, 1, ".jpg"), "index_2_1.jpg");
+  EXPECT_EQ(SliceFileName("", 10, 12, ".png"), "_10_12.png");
+  EXPECT_EQ(PathInDirectory("", "a.bmp"), "a.bmp");
+  EXPECT_EQ(PathInDirectory("/", "a.bmp"), "/a.bmp");
+  EXPECT_EQ(PathInDirectory("/d", "a.bmp"), "/d/a.bmp");
+}
+
+TEST(ExportOptionsStore, RoundTripUnderItsOwnKey) {
+  auto data = std::make_shared<TSettingsData>();
+  TMemorySettingsStore store(ExportOptionsKeyPath, data);
+  TExportOptions options;
+  LoadExportOptions(store, options);
+  EXPECT_TRUE(options.ShowOptions);
+  EXPECT_FALSE(options.IncAltTags || options.EditCode || options.AlwaysGrid || options.UpperCase ||
+               options.DoubleQuote);
+  options = {true, false, true, false, true, false};
+  SaveExportOptions(store, options);
+  const auto& group = data->at("Corvane Mill\\Tessel");
+  EXPECT_EQ(group.size(), 6u);
+  EXPECT_EQ(group.at("incalttags_Checked"), "1");
+  EXPECT_EQ(group.at("showoptions_Checked"), "0");
+  TExportOptions again;
+  LoadExportOptions(store, again);
+  EXPECT_TRUE(again.IncAltTags && again.AlwaysGrid && again.UpperCase);
+  EXPECT_FALSE(again.EditCode || again.DoubleQuote || again.ShowOptions);
+}
+
+TEST_F(ExportTest, FreshGridGivesOneWholeSlice) {
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp"}));
+  ExpectSlice("index_1_1.bmp", 0, 0, 300, 200);
+  EXPECT_EQ(Ui.Calls, (S{"choose"}));
+}
+
+TEST_F(ExportTest, WorkedExampleOrderPixelsAndHtml) {
+  WorkedGrid();
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp", "index_2_1.bmp", "index_1_2.bmp", "index_2_2.bmp"}));
+  ExpectSlice("index_1_1.bmp", 0, 0, 100, 50);
+  ExpectSlice("index_2_1.bmp", 100, 0, 200, 50);
+  ExpectSlice("index_1_2.bmp", 0, 50, 100, 150);
+  ExpectSlice("index_2_2.bmp", 100, 50, 200, 150);
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), WorkedHtml);
+  // The lists stay sorted; the slice image keeps the last cell.
+  EXPECT_EQ(Grid.VertSplits.Values(), (std::vector<std::int32_t>{0, 100, 300}));
+  EXPECT_EQ(peer::ToRgb(Exporter.SliceImage), Crop(Pixels, 100, 50, 200, 150));
+  EXPECT_EQ(Exporter.SliceImage.PixelFormat(), pgpf24Bit);
+}
+
+TEST_F(ExportTest, OptionsDialogDecidesTheMarkup) {
+  WorkedGrid();
+  Exporter.Options.ShowOptions = true;
+  Ui.OnOptions = [](TExportOptions& o) {
+    o.UpperCase = true;
+    o.DoubleQuote = true;
+  };
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Calls, (S{"choose", "options"}));
+  const S lines = SplitLines(apptest::ReadFile(Dir / "index.html"));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>");
+  EXPECT_EQ(lines[1],
+            "<TR><TD><IMG SRC=\"index_1_1.bmp\" WIDTH=100 HEIGHT=50></TD><TD><IMG "
+            "SRC=\"index_2_1.bmp\" WIDTH=200 HEIGHT=50></TD></TR>");
+  EXPECT_EQ(lines[3], "</TABLE>");
+  EXPECT_TRUE(Exporter.Options.UpperCase);
+}
+
+TEST_F(ExportTest, BaseNameUpToFirstDotAndGridBeside) {
+  TRecentFiles recent("MRUManager2");
+  Exporter.RecentGrids = &recent;
+  Exporter.Options.AlwaysGrid = true;
+  Ui.Path = (Dir / "shop.final.htm").string();
+  Grid.DropVert(120, 300);
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"shop.final.htm", "shop.grd", "shop_1_1.bmp", "shop_2_1.bmp"}));
+  EXPECT_EQ(apptest::ReadFile(Dir / "shop.grd"), "0\r\n200\r\n-\r\n0\r\n120\r\n300\r\n");
+  EXPECT_EQ(recent.Paths(), (S{(Dir / "shop.grd").string()}));
+}
+
+TEST_F(ExportTest, EmptyBaseNameAndNameWithoutDot) {
+  Ui.Path = (Dir / ".html").string();
+  ASSERT_TRUE(Exporter.Export(Source));
+  Ui.Path = (Dir / "page").string();
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{".html", "_1_1.bmp", "page", "page_1_1.bmp"}));
+}
+
+TEST_F(ExportTest, CancelInSaveDialogChangesNothing) {
+  WorkedGrid();
+  Ui.Choose = false;
+  EXPECT_FALSE(Exporter.Export(Source));
+  EXPECT_TRUE(apptest::DirEntries(Dir).empty());
+  EXPECT_EQ(Grid.VertSplits.Values(), (std::vector<std::int32_t>{0, 300, 100}));
+}
+
+TEST_F(ExportTest, ExistingHtmlAsksAndCancelKeepsEverything) {
+  apptest::WriteFile(Dir / "index.html", "old");
+  apptest::WriteFile(Dir / "index_1_1.bmp", "old slice");
+  Ui.Overwrite = false;
+  EXPECT_FALSE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Calls, (S{"choose", "confirm:File already exists!:Overwrite " + Ui.Path + "?"}));
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), "old");
+  EXPECT_EQ(apptest::ReadFile(Dir / "index_1_1.bmp"), "old slice");
+}
+
+TEST_F(ExportTest, ExistingHtmlOkOverwritesHtmlAndSlices) {
+  apptest::WriteFile(Dir / "index.html", "old");
+  apptest::WriteFile(Dir / "index_1_1.bmp", "old slice");
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Calls.size(), 2u);
+  ExpectSlice("index_1_1.bmp", 0, 0, 300, 200);
+  EXPECT_NE(apptest::ReadFile(Dir / "index.html"), "old");
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html", "index_1_1.bmp"}));
+}
+
+TEST_F(ExportTest, SecondFormatAddsASecondSet) {
+  ASSERT_TRUE(Exporter.Export(Source));
+  Exporter.OutputExtension = ".png";
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html", "index_1_1.bmp", "index_1_1.png"}));
+  ExpectSlice("index_1_1.png", 0, 0, 300, 200);
+  EXPECT_NE(apptest::ReadFile(Dir / "index.html").find("index_1_1.png"), std::string::npos);
+}
+
+TEST_F(ExportTest, EmptyGridWritesOnlyTheTableLines) {
+  LoadGridText("-\r\n", Grid, 300, 200, nullptr);
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html"}));
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.html"),
+            "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n</table>\r\n");
+}
+
+TEST_F(ExportTest, EmptyCellsWriteNothingAndKeepNumbers) {
+  // Duplicates: a zero-width column 2 and a zero-height row 1.
+  Grid.Cross(100, 0, 300, 200);
+  Grid.AddSplitlineVert(100, 300);
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Written, (S{"index_1_2.bmp", "index_3_2.bmp"}));
+  ExpectSlice("index_3_2.bmp", 100, 0, 200, 200);
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.html"),
+            "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n"
+            "<tr><td><img src='index_1_2.bmp' width=100 height=200></td><td><img "
+            "src='index_3_2.bmp' width=200 height=200></td></tr>\r\n"
+            "</table>\r\n");
+}
+
+TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
+  WorkedGrid();
+  Exporter.Options.IncAltTags = true;
+  std::vector<int> seen;
+  Ui.OnTags = [&](TPixelGraphic& slice, const TGridCell& cell, const std::string& prefix) {
+    EXPECT_TRUE(fs::exists(Dir / SliceFileName("index", cell.Column, cell.Row, ".bmp")));
+    EXPECT_EQ(peer::ToRgb(slice), Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height));
+    seen.push_back(cell.Column * 10 + cell.Row);
+    return cell.Column == 1 && cell.Row == 1 ? UpdateResultingCode(prefix, "page2.html", "main", "Logo")
+                                             : prefix + ">";
+  };
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(seen, (std::vector<int>{11, 21, 12, 22}));
+  const S lines = SplitLines(apptest::ReadFile(Dir / "index.html"));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[1],
+            "<tr><td><A HREF=\"page2.html\" TARGET=\"main\"><img src='index_1_1.bmp' width=100 "
+            "height=50 ALT=\"Logo\" BORDER=0></A></td><td><img src='index_2_1.bmp' width=200 "
+            "height=50></td></tr>");
+}
+
+TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInSingleByteText) {
+  Exporter.Options.EditCode = true;
+  Ui.OnEditCode = [](std::vector<std::string>& lines) {
+    EXPECT_EQ(lines.size(), 3u);
+    lines = {"<p>caf\xC3\xA9</p>", lines[1]};
+  };
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.html"),
+            "<p>caf\xE9</p>\r\n<tr><td><img src='index_1_1.bmp' width=300 height=200></td></tr>\r\n");
+}
+
+TEST_F(ExportTest, FailingSliceStopsTheExportKeepingEarlierFiles) {
+  WorkedGrid();
+  // A directory where the third slice should go makes its save fail.
+  fs::create_directory(Dir / "index_1_2.bmp");
+  EXPECT_ANY_THROW(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp", "index_2_1.bmp"}));
+  EXPECT_FALSE(fs::exists(Dir / "index.html"));
+  ExpectSlice("index_2_1.bmp", 100, 0, 200, 50);
+}
+
+TEST_F(ExportTest, UnknownOutputExtensionFailsBeforeAnyHtml) {
+  Exporter.OutputExtension = ".xyz";
+  EXPECT_ANY_THROW(Exporter.Export(Source));
+  EXPECT_TRUE(apptest::DirEntries(Dir).empty());
+}
+
+}  // namespace
