@@ -1,0 +1,44 @@
+// tessel-cli convert IN OUT [--adjust KIND:A,B,C ...]: load, adjust, save.
+
+#include "cli/cli.h"
+#include "pgraphic/core/pixelgraphic.h"
+
+#if __has_include("cli/adjust.h")
+#include "cli/adjust.h"
+#define TESSEL_HAVE_ADJUST 1
+#endif
+
+namespace {
+
+std::vector<TCliOptionSpec> ConvertOptions() {
+#ifdef TESSEL_HAVE_ADJUST
+  return {{"--adjust", true}};
+#else
+  return {};
+#endif
+}
+
+void ApplyAdjustments(TPixelGraphic& image, const TCliParsed& parsed) {
+#ifdef TESSEL_HAVE_ADJUST
+  for (const std::string& spec : parsed.All("--adjust")) ApplyAdjustSpec(image, spec);
+#else
+  (void)image;
+  (void)parsed;
+#endif
+}
+
+int RunConvert(const std::vector<std::string>& args) {
+  const TCliParsed parsed = ParseCli(args, ConvertOptions());
+  if (parsed.Positional.size() != 2) throw TCliUsageError("convert needs IN and OUT");
+  ApplyCommonOptions(parsed);
+  TPixelGraphic image;
+  ConfigureImage(image, parsed);
+  image.LoadFromFile(parsed.Positional[0]);
+  ApplyAdjustments(image, parsed);
+  image.SaveToFile(parsed.Positional[1]);
+  return 0;
+}
+
+const TCliRegistrar registrar{{"convert", "convert IN OUT [--adjust rgb|cmy|hls:A,B,C ...]", RunConvert}};
+
+}  // namespace
