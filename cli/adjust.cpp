@@ -11,8 +11,8 @@
 
 namespace {
 
-[[noreturn]] void BadSpec(const std::string& spec, const std::string& why) {
-  throw TCliUsageError("bad --adjust \"" + spec + "\": " + why +
+[[noreturn]] void BadAdjustment(const std::string& adjustment, const std::string& why) {
+  throw TCliUsageError("bad --adjust \"" + adjustment + "\": " + why +
                        " (rgb:R,G,B or cmy:C,M,Y in -100..100; hls:H,L,S with H in -180..180)");
 }
 
@@ -36,39 +36,39 @@ bool ParseValue(const std::string& text, int& value) {
   return ec == std::errc() && end == last;
 }
 
-std::array<std::string, 3> SplitValues(const std::string& spec, const std::string& list) {
+std::array<std::string, 3> SplitValues(const std::string& adjustment, const std::string& list) {
   std::array<std::string, 3> parts;
   std::size_t start = 0;
   for (int k = 0; k < 3; ++k) {
     const std::size_t comma = list.find(',', start);
-    if ((k < 2) != (comma != std::string::npos)) BadSpec(spec, "three values needed");
+    if ((k < 2) != (comma != std::string::npos)) BadAdjustment(adjustment, "three values needed");
     parts[k] = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     start = comma + 1;
   }
   return parts;
 }
 
-std::array<int, 3> SliderPositions(const std::string& spec, const std::string& list,
+std::array<int, 3> SliderPositions(const std::string& adjustment, const std::string& list,
                                    const TFilterDialog& dialog) {
-  const std::array<std::string, 3> parts = SplitValues(spec, list);
+  const std::array<std::string, 3> parts = SplitValues(adjustment, list);
   std::array<int, 3> positions{};
   for (int k = 0; k < 3; ++k) {
     const TFilterChannel& channel = dialog.Channel(k);
     if (!ParseValue(parts[k], positions[k]))
-      BadSpec(spec, "\"" + parts[k] + "\" is not a whole number");
+      BadAdjustment(adjustment, "\"" + parts[k] + "\" is not a whole number");
     if (positions[k] < channel.Minimum || positions[k] > channel.Maximum)
-      BadSpec(spec, channel.Caption + " " + parts[k] + " is out of range");
+      BadAdjustment(adjustment, channel.Caption + " " + parts[k] + " is out of range");
   }
   return positions;
 }
 
 }  // namespace
 
-void ApplyAdjustSpec(TPixelGraphic& image, const std::string& spec) {
-  const std::size_t colon = spec.find(':');
-  if (colon == std::string::npos) BadSpec(spec, "KIND:A,B,C expected");
-  std::unique_ptr<TFilterDialog> dialog = DialogForKind(spec.substr(0, colon));
-  if (!dialog) BadSpec(spec, "unknown kind \"" + spec.substr(0, colon) + "\"");
-  dialog->SlidersChanged(SliderPositions(spec, spec.substr(colon + 1), *dialog));
+void ApplyAdjustSpec(TPixelGraphic& image, const std::string& adjustment) {
+  const std::size_t colon = adjustment.find(':');
+  if (colon == std::string::npos) BadAdjustment(adjustment, "KIND:A,B,C expected");
+  std::unique_ptr<TFilterDialog> dialog = DialogForKind(adjustment.substr(0, colon));
+  if (!dialog) BadAdjustment(adjustment, "unknown kind \"" + adjustment.substr(0, colon) + "\"");
+  dialog->SlidersChanged(SliderPositions(adjustment, adjustment.substr(colon + 1), *dialog));
   image.ApplyFilter(dialog->Filter(), image);
 }

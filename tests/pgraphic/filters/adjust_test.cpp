@@ -28,7 +28,7 @@ void ApplyLikeTheWindow(TPixelGraphic& image, std::array<int, 3> values) {
 
 }  // namespace
 
-TEST(AdjustSpec, AppliesTheDialogsFilterInPlace) {
+TEST(AdjustOption, AppliesTheDialogsFilterInPlace) {
   TPixelGraphic image, expect;
   MakeImage(image);
   MakeImage(expect);
@@ -39,7 +39,7 @@ TEST(AdjustSpec, AppliesTheDialogsFilterInPlace) {
   EXPECT_EQ(image.GetPixel(1, 1), RGBColor(220, 40, 88));
 }
 
-TEST(AdjustSpec, HlsHueInDegreesAndCmyKind) {
+TEST(AdjustOption, HlsHueInDegreesAndCmyKind) {
   TPixelGraphic image;
   image.SetSizeAndFormat(1, 1, pgpf24Bit);
   image.SetPixel(0, 0, RGBColor(255, 0, 0));
@@ -49,7 +49,7 @@ TEST(AdjustSpec, HlsHueInDegreesAndCmyKind) {
   EXPECT_EQ(image.GetPixel(0, 0), RGBColor(2, 255, 255));
 }
 
-TEST(AdjustSpec, PaletteImageKeepsItsIndices) {
+TEST(AdjustOption, PaletteImageKeepsItsIndices) {
   TPixelGraphic image;
   image.SetSizeAndFormat(4, 1, pgpf8Bit);
   image.SetPaletteIdent(pGray256);
@@ -61,7 +61,7 @@ TEST(AdjustSpec, PaletteImageKeepsItsIndices) {
   EXPECT_EQ(image.PaletteIdent(), pUnknown);  // the window does not reclassify
 }
 
-TEST(AdjustSpec, MalformedSpecsAreUsageErrors) {
+TEST(AdjustOption, MalformedValuesAreUsageErrors) {
   TPixelGraphic image, original;
   MakeImage(image);
   MakeImage(original);
