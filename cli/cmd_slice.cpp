@@ -104,7 +104,7 @@ void TCliExportUi::SliceWritten(const std::string& path) {
 }
 
 void TCliExportUi::ReportTotalAndUnusedTags() const {
-  std::cout << "total: " << FFiles << " slices, " << FBytes << " bytes\n";
+  std::cout << "total: " << FFiles << (FFiles == 1 ? " slice, " : " slices, ") << FBytes << " bytes\n";
   for (const auto& [cell, tags] : FTags)
     if (!tags.Used)
       std::cerr << "warning: no slice " << cell.first << "," << cell.second << " for its tags\n";

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/peer.h"
 
 namespace apptest {
 
@@ -37,6 +40,16 @@ inline std::vector<std::string> DirEntries(const std::filesystem::path& dir) {
   for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// The w x h rectangle at (x0, y0) of a top-down RGB image.
+inline peer::RgbImage Crop(const peer::RgbImage& img, int x0, int y0, int w, int h) {
+  peer::RgbImage out{w, h, {}};
+  for (int y = y0; y < y0 + h; ++y) {
+    const auto row = img.Rgb.begin() + (std::ptrdiff_t(y) * img.Width + x0) * 3;
+    out.Rgb.insert(out.Rgb.end(), row, row + std::ptrdiff_t(w) * 3);
+  }
+  return out;
 }
 
 }  // namespace apptest

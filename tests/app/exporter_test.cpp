@@ -51,15 +51,6 @@ class TFakeUi : public TExportUi {
   void SliceWritten(const std::string& path) override { Written.push_back(fs::path(path).filename()); }
 };
 
-peer::RgbImage Crop(const peer::RgbImage& img, int x0, int y0, int w, int h) {
-  peer::RgbImage out{w, h, {}};
-  for (int y = y0; y < y0 + h; ++y) {
-    const auto row = img.Rgb.begin() + (std::ptrdiff_t(y) * img.Width + x0) * 3;
-    out.Rgb.insert(out.Rgb.end(), row, row + std::ptrdiff_t(w) * 3);
-  }
-  return out;
-}
-
 peer::RgbImage LoadRgb(const fs::path& path) {
   TPixelGraphic image;
   image.LoadFromFile(path.string());
@@ -83,7 +74,7 @@ class ExportTest : public ::testing::Test {
     Grid.DropHorz(50, 200);
   }
   void ExpectSlice(const std::string& name, int x, int y, int w, int h) {
-    EXPECT_EQ(LoadRgb(Dir / name), Crop(Pixels, x, y, w, h)) << name;
+    EXPECT_EQ(LoadRgb(Dir / name), apptest::Crop(Pixels, x, y, w, h)) << name;
   }
 
   fs::path Dir;
@@ -156,7 +147,7 @@ TEST_F(ExportTest, WorkedExampleOrderPixelsAndHtml) {
   EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), WorkedHtml);
   // The lists stay sorted; the slice image keeps the last cell.
   EXPECT_EQ(Grid.VertSplits.Values(), (std::vector<std::int32_t>{0, 100, 300}));
-  EXPECT_EQ(peer::ToRgb(Exporter.SliceImage), Crop(Pixels, 100, 50, 200, 150));
+  EXPECT_EQ(peer::ToRgb(Exporter.SliceImage), apptest::Crop(Pixels, 100, 50, 200, 150));
   EXPECT_EQ(Exporter.SliceImage.PixelFormat(), pgpf24Bit);
 }
 
@@ -264,7 +255,7 @@ TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
   std::vector<int> seen;
   Ui.OnTags = [&](TPixelGraphic& slice, const TGridCell& cell, const std::string& prefix) {
     EXPECT_TRUE(fs::exists(Dir / SliceFileName("index", cell.Column, cell.Row, ".bmp")));
-    EXPECT_EQ(peer::ToRgb(slice), Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height));
+    EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height));
     seen.push_back(cell.Column * 10 + cell.Row);
     return cell.Column == 1 && cell.Row == 1 ? UpdateResultingCode(prefix, "page2.html", "main", "Logo")
                                              : prefix + ">";

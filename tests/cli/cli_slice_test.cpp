@@ -1,0 +1,231 @@
+// tessel-cli slice end to end on images written by a peer, slices decoded by a peer.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/app_test_util.h"
+#include "support/peer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TRunResult {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+std::string ReadText(const fs::path& path) {
+  const auto bytes = peer::ReadFile(path.string());
+  return std::string(bytes.begin(), bytes.end());
+}
+
+double MeanAbsDifference(const peer::RgbImage& a, const peer::RgbImage& b) {
+  if (a.Rgb.size() != b.Rgb.size() || a.Rgb.empty()) return 1e9;
+  double sum = 0;
+  for (std::size_t i = 0; i < a.Rgb.size(); ++i) sum += std::abs(int(a.Rgb[i]) - int(b.Rgb[i]));
+  return sum / double(a.Rgb.size());
+}
+
+class CliSlice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Dir = peer::ScratchDir(std::string("cli_slice_") +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Pixels = peer::Pattern(300, 200);
+    // The sources are written by peers from a PPM of the pattern (Pillow
+    // writes no gamma chunk, so loading leaves the pixels as they are).
+    peer::WritePpm(Dir + "/pattern.ppm", Pixels);
+    ASSERT_EQ(Python("from PIL import Image\nImage.open('" + Dir + "/pattern.ppm').save('" +
+                           Dir + "/src.png')\n"),
+              0);
+    ASSERT_EQ(peer::Run("convert " + Dir + "/pattern.ppm BMP3:" + Dir + "/src.bmp"), 0);
+    fs::remove(Dir + "/pattern.ppm");
+    fs::remove(Dir + "/peer.py");
+  }
+  // Runs tessel-cli in the scratch directory.
+  TRunResult Cli(const std::string& args) {
+    const std::string out = Dir + "/stdout.txt", err = Dir + "/stderr.txt";
+    const std::string command = "cd '" + Dir + "' && '" + TESSEL_CLI_PATH + "' " + args + " >'" +
+                                out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    TRunResult r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+  }
+  // Peer helpers working inside this test's own directory, so that tests
+  // running in parallel never share a scratch file.
+  int Python(const std::string& code) {
+    std::ofstream(Dir + "/peer.py") << code;
+    return peer::Run(std::string(peer::kPython) + " '" + Dir + "/peer.py'");
+  }
+  peer::RgbImage Decode(const std::string& path) {
+    const std::string out = Dir + "/decoded.ppm";
+    if (peer::Run("convert '" + path + "' -depth 8 ppm:'" + out + "'") != 0) {
+      ADD_FAILURE() << "ImageMagick could not read " << path;
+      return {};
+    }
+    peer::RgbImage image = peer::ReadPnm(out);
+    fs::remove(out);
+    return image;
+  }
+  void ExpectExactSlice(const std::string& name, int x, int y, int w, int h) {
+    EXPECT_EQ(Decode(Dir + "/" + name), apptest::Crop(Pixels, x, y, w, h)) << name;
+  }
+  std::vector<std::string> Entries() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(Dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string SizeLine(const std::string& name) {
+    return name + ": " + std::to_string(fs::file_size(Dir + "/" + name)) + " bytes\n";
+  }
+
+  std::string Dir;
+  peer::RgbImage Pixels;
+};
+
+TEST_F(CliSlice, BmpSlicesOfTheWorkedGridAreExact) {
+  const TRunResult r = Cli("slice src.png index.html --vert 100 --horz 50 --format bmp");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  ExpectExactSlice("index_1_1.bmp", 0, 0, 100, 50);
+  ExpectExactSlice("index_2_1.bmp", 100, 0, 200, 50);
+  ExpectExactSlice("index_1_2.bmp", 0, 50, 100, 150);
+  ExpectExactSlice("index_2_2.bmp", 100, 50, 200, 150);
+  std::uint64_t total = 0;
+  std::string expected;
+  for (const char* n : {"index_1_1.bmp", "index_2_1.bmp", "index_1_2.bmp", "index_2_2.bmp"}) {
+    expected += SizeLine(n);
+    total += fs::file_size(Dir + "/" + n);
+  }
+  EXPECT_EQ(r.Out, expected + "total: 4 slices, " + std::to_string(total) + " bytes\n");
+  EXPECT_EQ(ReadText(Dir + "/index.html"),
+            "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n"
+            "<tr><td><img src='index_1_1.bmp' width=100 height=50></td><td><img "
+            "src='index_2_1.bmp' width=200 height=50></td></tr>\r\n"
+            "<tr><td><img src='index_1_2.bmp' width=100 height=150></td><td><img "
+            "src='index_2_2.bmp' width=200 height=150></td></tr>\r\n"
+            "</table>\r\n");
+}
+
+TEST_F(CliSlice, PngSlicesFromAGridFileAreExact) {
+  std::ofstream(Dir + "/cut.grd") << "0\r\n120\r\n200\r\n-\r\n0\r\n300\r\n33\r\n";
+  const TRunResult r = Cli("slice src.png shop.final.htm --grid cut.grd --format png --save-grid");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  ExpectExactSlice("shop_1_1.png", 0, 0, 33, 120);
+  ExpectExactSlice("shop_2_1.png", 33, 0, 267, 120);
+  ExpectExactSlice("shop_1_2.png", 0, 120, 33, 80);
+  ExpectExactSlice("shop_2_2.png", 33, 120, 267, 80);
+  EXPECT_EQ(ReadText(Dir + "/shop.grd"), "0\r\n120\r\n200\r\n-\r\n0\r\n33\r\n300\r\n");
+}
+
+TEST_F(CliSlice, BmpSourceSlicedToTiff) {
+  const TRunResult r = Cli("slice src.bmp b.html --horz 199 --format tif");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  ExpectExactSlice("b_1_1.tif", 0, 0, 300, 199);
+  ExpectExactSlice("b_1_2.tif", 0, 199, 300, 1);
+}
+
+// The pattern's sharp blue ramps are hard on JPEG, so closeness is judged
+// against a peer's encoding of the same cell at the same quality.
+TEST_F(CliSlice, JpegSlicesAreAsCloseAsAPeerEncoding) {
+  const TRunResult r = Cli("slice src.png page.html --vert 150");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  for (int c = 1; c <= 2; ++c) {
+    const std::string name = "page_" + std::to_string(c) + "_1.jpg";
+    const std::string box = "(" + std::to_string((c - 1) * 150) + ", 0, " + std::to_string(c * 150) + ", 200)";
+    ASSERT_EQ(Python("from PIL import Image\nImage.open('" + Dir + "/src.png').crop(" + box +
+                           ").save('" + Dir + "/ref.jpg', quality=80)\n"),
+              0);
+    const peer::RgbImage source = apptest::Crop(Pixels, (c - 1) * 150, 0, 150, 200);
+    const peer::RgbImage slice = Decode(Dir + "/" + name);
+    EXPECT_EQ(slice.Width, 150);
+    EXPECT_EQ(slice.Height, 200);
+    const double ours = MeanAbsDifference(slice, source);
+    const double theirs = MeanAbsDifference(Decode(Dir + "/ref.jpg"), source);
+    EXPECT_LT(ours, theirs * 1.1 + 0.5) << name;
+  }
+}
+
+TEST_F(CliSlice, LowerJpegQualityGivesSmallerSlices) {
+  ASSERT_EQ(Cli("slice src.png hi.html --set JpegQuality=95").Status, 0);
+  ASSERT_EQ(Cli("slice src.png lo.html --set JpegQuality=20").Status, 0);
+  EXPECT_LT(fs::file_size(Dir + "/lo_1_1.jpg"), fs::file_size(Dir + "/hi_1_1.jpg"));
+}
+
+TEST_F(CliSlice, ExistingHtmlIsRefusedUnlessOverwrite) {
+  std::ofstream(Dir + "/index.html") << "mine";
+  const auto before = Entries();
+  const TRunResult refused = Cli("slice src.png index.html --format bmp");
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Out, "");
+  EXPECT_NE(refused.Err.find("index.html"), std::string::npos);
+  EXPECT_EQ(Entries(), before);
+  EXPECT_EQ(ReadText(Dir + "/index.html"), "mine");
+  const TRunResult forced = Cli("slice src.png index.html --format bmp --overwrite");
+  ASSERT_EQ(forced.Status, 0) << forced.Err;
+  ExpectExactSlice("index_1_1.bmp", 0, 0, 300, 200);
+  EXPECT_NE(ReadText(Dir + "/index.html"), "mine");
+}
+
+TEST_F(CliSlice, OutOfBoundsGridLinesAreReportedAndClamped) {
+  std::ofstream(Dir + "/big.grd") << "0\r\n250\r\n-\r\n0\r\n300\r\n";
+  const TRunResult r = Cli("slice src.png a.html --grid big.grd --format bmp");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err, "Grid larger than image, line 250 out of bounds!\n");
+  ExpectExactSlice("a_1_1.bmp", 0, 0, 300, 200);
+}
+
+TEST_F(CliSlice, BadGridFileWritesNothing) {
+  std::ofstream(Dir + "/bad.grd") << "0\r\n250\r\nten\r\n";
+  const auto before = Entries();
+  const TRunResult r = Cli("slice src.png a.html --grid bad.grd");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err, "'ten' is not a valid integer value\n");
+  EXPECT_EQ(Entries(), before);
+}
+
+TEST_F(CliSlice, TagsAndMarkupOptions) {
+  std::ofstream(Dir + "/tags.txt") << "1\t1\tpage2.html\tmain\tLogo\n\n2\t1\t\t\tSky \"blue\"\n7\t7\tnowhere\n";
+  const TRunResult r =
+      Cli("slice src.png t.html --vert 100 --format bmp --tags tags.txt --uppercase --double-quote");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err, "warning: no slice 7,7 for its tags\n");
+  EXPECT_EQ(ReadText(Dir + "/t.html"),
+            "<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n"
+            "<TR><TD><A HREF=\"page2.html\" TARGET=\"main\"><IMG SRC=\"t_1_1.bmp\" WIDTH=100 "
+            "HEIGHT=200 ALT=\"Logo\" BORDER=0></A></TD><TD><IMG SRC=\"t_2_1.bmp\" WIDTH=200 "
+            "HEIGHT=200 ALT=\"Sky \"blue\"\"></TD></TR>\r\n"
+            "</TABLE>\r\n");
+}
+
+TEST_F(CliSlice, SplitlinesOutsideTheImageAreIgnored) {
+  const TRunResult r = Cli("slice src.png s.html --vert 300,400 --horz=-1 --format bmp");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err,
+            "warning: vertical position 400 outside 0-300, ignored\n"
+            "warning: horizontal position -1 outside 0-200, ignored\n");
+  // 300 duplicates the right edge: an empty column that writes nothing.
+  EXPECT_EQ(r.Out.substr(0, r.Out.find('\n')), "s_1_1.bmp: " + std::to_string(fs::file_size(Dir + "/s_1_1.bmp")) + " bytes");
+  EXPECT_FALSE(fs::exists(Dir + "/s_2_1.bmp"));
+}
+
+TEST_F(CliSlice, UsageErrors) {
+  EXPECT_EQ(Cli("slice src.png x.html --format gif").Status, 2);
+  EXPECT_EQ(Cli("slice src.png x.html --vert 1,two").Status, 2);
+  EXPECT_EQ(Cli("slice src.png").Status, 2);
+  EXPECT_EQ(Cli("slice src.png x.html --bogus").Status, 2);
+  EXPECT_FALSE(fs::exists(Dir + "/x.html"));
+}
+
+TEST_F(CliSlice, UnreadableImageFails) {
+  const TRunResult r = Cli("slice missing.png x.html");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_FALSE(fs::exists(Dir + "/x.html"));
+}
+
+}  // namespace
