@@ -54,7 +54,8 @@ TEST(PaletteStandard, GreyValueWeightsAndPlainSum) {
 TEST(PaletteStandard, TablesHoldTheDocumentedEntries) {
   EXPECT_EQ(Sys16Colors[1], RGBColor(0x80, 0, 0));
   EXPECT_EQ(Sys16Colors[12], RGBColor(0, 0, 0xFF));
-  EXPECT_EQ(StandardPalette(pSysGray4), (std::vector<TRGB>{Grey(0), Grey(128), Grey(192), Grey(255)}));
+  EXPECT_EQ(StandardPalette(pSysGray4),
+            (std::vector<TRGB>{Grey(0), Grey(128), Grey(192), Grey(255)}));
   EXPECT_EQ(StandardPalette(pGray4), (std::vector<TRGB>{Grey(0), Grey(85), Grey(170), Grey(255)}));
   const auto g236 = StandardPalette(pGray236);
   ASSERT_EQ(g236.size(), 236u);
@@ -119,7 +120,8 @@ TEST(PaletteMatch, GreyKindBoundaries) {
   EXPECT_EQ(bw.ColorToIndex(RGBColor(127, 127, 128)), 0u);  // sum 382
   EXPECT_EQ(bw.ColorToIndex(RGBColor(127, 128, 128)), 1u);  // sum 383
   PaletteImage sg(pSysGray4, false);
-  const std::pair<int, unsigned> sysGray[] = {{192, 0}, {193, 1}, {480, 1}, {481, 2}, {670, 2}, {671, 3}};
+  const std::pair<int, unsigned> sysGray[] = {{192, 0}, {193, 1}, {480, 1},
+                                              {481, 2}, {670, 2}, {671, 3}};
   for (auto [sum, index] : sysGray)
     EXPECT_EQ(sg.ColorToIndex(RGBColor(std::min(sum, 255), std::clamp(sum - 255, 0, 255),
                                        std::max(sum - 510, 0))),
@@ -145,7 +147,8 @@ TEST(PaletteMatch, Gray236PicksNearestLevelLowerOnDraw) {
       if (std::abs(3 * int(GetRValue(levels[i])) - sum) <
           std::abs(3 * int(GetRValue(levels[expected])) - sum))
         expected = i;
-    const TRGB c = RGBColor(std::min(sum, 255), std::clamp(sum - 255, 0, 255), std::max(sum - 510, 0));
+    const TRGB c =
+        RGBColor(std::min(sum, 255), std::clamp(sum - 255, 0, 255), std::max(sum - 510, 0));
     ASSERT_EQ(g.ColorToIndex(c), expected) << sum;
   }
 }
@@ -187,7 +190,8 @@ TEST(PaletteMatch, Special252IsNearestForEveryColour) {
     for (int gr = 0; gr < 256; ++gr) {
       std::fill(best.begin(), best.end(), 1 << 30);
       for (TRGB c : pal) {
-        const size_t k = std::lower_bound(blues.begin(), blues.end(), int(GetBValue(c))) - blues.begin();
+        const size_t k =
+            std::lower_bound(blues.begin(), blues.end(), int(GetBValue(c))) - blues.begin();
         best[k] = std::min(best[k], Dist(RGBColor(r, gr, 0), c & 0xFFFF));
       }
       for (int b = 0; b < 256; ++b) {
