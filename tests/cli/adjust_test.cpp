@@ -1,10 +1,13 @@
-// --adjust of tessel-cli. The command-line sources build into the program
-// only, so the one unit under test is compiled in here.
-#include "cli/adjust.cpp"
+// --adjust of tessel-cli: the filter spec parser and its in-place application.
+#include "cli/adjust.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "cli/cli.h"
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/filters/filtermodel.h"
 
 namespace {
 
