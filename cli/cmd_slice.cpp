@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <stdexcept>
@@ -161,6 +162,8 @@ int RunSlice(const std::vector<std::string>& args) {
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
                       {"--tags", true}, {"--overwrite", false}});
   if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
+  if (std::filesystem::is_directory(parsed.Positional[1]))
+    throw TCliUsageError(parsed.Positional[1] + " is a directory, not an HTML file");
   ApplyCommonOptions(parsed);
   const std::string extension = ExtensionFor(parsed.Get("--format", "jpg"));
   TTagMap tags = parsed.Has("--tags") ? ReadTags(parsed.Get("--tags")) : TTagMap{};

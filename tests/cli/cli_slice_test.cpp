@@ -75,6 +75,14 @@ class CliSlice : public ::testing::Test {
   void ExpectExactSlice(const std::string& name, int x, int y, int w, int h) {
     EXPECT_EQ(Decode(Dir + "/" + name), apptest::Crop(Pixels, x, y, w, h)) << name;
   }
+  // Every cell of the sorted positions, compared whole with the source.
+  void ExpectGridSlices(const std::string& base, const std::string& ext, const std::vector<int>& xs,
+                        const std::vector<int>& ys) {
+    for (std::size_t r = 1; r < ys.size(); ++r)
+      for (std::size_t c = 1; c < xs.size(); ++c)
+        ExpectExactSlice(base + "_" + std::to_string(c) + "_" + std::to_string(r) + ext, xs[c - 1],
+                         ys[r - 1], xs[c] - xs[c - 1], ys[r] - ys[r - 1]);
+  }
   std::vector<std::string> Entries() {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(Dir)) names.push_back(e.path().filename());
@@ -92,10 +100,7 @@ class CliSlice : public ::testing::Test {
 TEST_F(CliSlice, BmpSlicesOfTheWorkedGridAreExact) {
   const TRunResult r = Cli("slice src.png index.html --vert 100 --horz 50 --format bmp");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  ExpectExactSlice("index_1_1.bmp", 0, 0, 100, 50);
-  ExpectExactSlice("index_2_1.bmp", 100, 0, 200, 50);
-  ExpectExactSlice("index_1_2.bmp", 0, 50, 100, 150);
-  ExpectExactSlice("index_2_2.bmp", 100, 50, 200, 150);
+  ExpectGridSlices("index", ".bmp", {0, 100, 300}, {0, 50, 200});
   std::uint64_t total = 0;
   std::string expected;
   for (const char* n : {"index_1_1.bmp", "index_2_1.bmp", "index_1_2.bmp", "index_2_2.bmp"}) {
@@ -116,18 +121,14 @@ TEST_F(CliSlice, PngSlicesFromAGridFileAreExact) {
   std::ofstream(Dir + "/cut.grd") << "0\r\n120\r\n200\r\n-\r\n0\r\n300\r\n33\r\n";
   const TRunResult r = Cli("slice src.png shop.final.htm --grid cut.grd --format png --save-grid");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  ExpectExactSlice("shop_1_1.png", 0, 0, 33, 120);
-  ExpectExactSlice("shop_2_1.png", 33, 0, 267, 120);
-  ExpectExactSlice("shop_1_2.png", 0, 120, 33, 80);
-  ExpectExactSlice("shop_2_2.png", 33, 120, 267, 80);
+  ExpectGridSlices("shop", ".png", {0, 33, 300}, {0, 120, 200});
   EXPECT_EQ(ReadText(Dir + "/shop.grd"), "0\r\n120\r\n200\r\n-\r\n0\r\n33\r\n300\r\n");
 }
 
 TEST_F(CliSlice, BmpSourceSlicedToTiff) {
   const TRunResult r = Cli("slice src.bmp b.html --horz 199 --format tif");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  ExpectExactSlice("b_1_1.tif", 0, 0, 300, 199);
-  ExpectExactSlice("b_1_2.tif", 0, 199, 300, 1);
+  ExpectGridSlices("b", ".tif", {0, 300}, {0, 199, 200});
 }
 
 // The pattern's sharp blue ramps are hard on JPEG, so closeness is judged
@@ -219,6 +220,9 @@ TEST_F(CliSlice, UsageErrors) {
   EXPECT_EQ(Cli("slice src.png x.html --vert 1,two").Status, 2);
   EXPECT_EQ(Cli("slice src.png").Status, 2);
   EXPECT_EQ(Cli("slice src.png x.html --bogus").Status, 2);
+  fs::create_directory(Dir + "/site");
+  EXPECT_EQ(Cli("slice src.png site --overwrite").Status, 2);
+  EXPECT_FALSE(fs::exists(Dir + "/site_1_1.jpg"));
   EXPECT_FALSE(fs::exists(Dir + "/x.html"));
 }
 
