@@ -215,3 +215,22 @@ TEST(PnmWriter, RoundTripsAndPeers) {
   Read(peer::ReadFile(dir + "/plain.pbm"), plain);
   EXPECT_EQ(peer::ToRgb(plain), peer::DecodeWithMagick(dir + "/plain.pbm"));
 }
+
+// The signature picks the reader whatever the name says, and saving converts
+// to what the writer holds.
+TEST(PnmReader, ThroughTheRegistry) {
+  TPixelGraphic image;
+  TMemoryStream ppm(B("P6 1 1 255 \x01\x02\x03"));
+  image.LoadFromStreamExt(ppm, "pbm", 0);
+  EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
+  EXPECT_EQ(image.GetPixel(0, 0), RGBColor(1, 2, 3));
+
+  image.SaveColorResWarningAction = pgwaIgnore;
+  TMemoryStream out;
+  image.SaveToStreamExt(out, "pgm");
+  out.SetPosition(0);
+  TPixelGraphic back;
+  back.LoadFromStreamExt(out, "", 0);
+  EXPECT_EQ(back.PixelFormat(), pgpf8Bit);
+  EXPECT_EQ(back.PaletteIdent(), pGray256);
+}

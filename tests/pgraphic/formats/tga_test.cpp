@@ -230,3 +230,9 @@ TEST(TgaPeers, ReadTheirsAndTheyReadOurs) {
     EXPECT_EQ(peer::ReadPnm(f + "_back.ppm"), peer::ToRgb(image)) << f;
   }
 }
+
+TEST(TgaReader, AnythingNamedTgaFailsInsideTheReader) {
+  TPixelGraphic image;
+  TMemoryStream s(Bytes{'h', 'e', 'l', 'l', 'o'});
+  EXPECT_THROW(image.LoadFromStreamExt(s, "tga", 0), EPGTGAFileFormatReader);
+}
