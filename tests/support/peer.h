@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -49,9 +50,16 @@ inline bool HaveTool(const std::string& tool) {
   return Run("command -v " + tool) == 0;
 }
 
+// A scratch directory private to this process and call, so that test
+// programs running side by side under ctest never share one.
+inline std::string PrivateDir(const std::string& prefix) {
+  static int counter = 0;
+  return ScratchDir(prefix + "-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+}
+
 // Runs a Python snippet with the system interpreter (Pillow available).
 inline int Python(const std::string& code, std::string* output = nullptr) {
-  const std::string path = ScratchDir("py") + "/snippet.py";
+  const std::string path = PrivateDir("py") + "/snippet.py";
   std::ofstream(path) << code;
   return Run(std::string(kPython) + " " + path, output);
 }
@@ -118,7 +126,7 @@ inline RgbImage ReadPnm(const std::string& path) {
 
 // Decodes any file with ImageMagick into RGB (alpha, if any, is dropped).
 inline RgbImage DecodeWithMagick(const std::string& path) {
-  const std::string out = ScratchDir("magick") + "/out.ppm";
+  const std::string out = PrivateDir("magick") + "/out.ppm";
   if (Run("convert '" + path + "' -depth 8 ppm:'" + out + "'") != 0) {
     ADD_FAILURE() << "ImageMagick could not read " << path;
     return {};
