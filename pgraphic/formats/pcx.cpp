@@ -73,21 +73,19 @@ struct TPCXHeader {
   RaisePrefixed<EPGPCXFileFormatReader>(kPrefix, entry, s1);
 }
 
-std::uint16_t LE16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-
 TPCXHeader ReadHeader(TStream& stream) {
   std::uint8_t b[kHeaderSize];
   if (!PGReadFully(stream, b, kHeaderSize)) Fail(msgUnexpectedEOF);
   TPCXHeader h;
   h.Version = b[1];
   h.Bits = b[3];
-  h.Width = std::int64_t(LE16(b + 8)) - LE16(b + 4) + 1;
-  h.Height = std::int64_t(LE16(b + 10)) - LE16(b + 6) + 1;
+  h.Width = std::int64_t(PGGetLE16(b + 8)) - PGGetLE16(b + 4) + 1;
+  h.Height = std::int64_t(PGGetLE16(b + 10)) - PGGetLE16(b + 6) + 1;
   std::memcpy(h.Palette16, b + 16, sizeof h.Palette16);
   h.Reserved = b[64];
   h.Planes = b[65];
-  h.BytesPerLine = LE16(b + 66);
-  h.PaletteInfo = LE16(b + 68);
+  h.BytesPerLine = PGGetLE16(b + 66);
+  h.PaletteInfo = PGGetLE16(b + 68);
   return h;
 }
 

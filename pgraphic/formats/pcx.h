@@ -15,6 +15,9 @@
 #include "pgraphic/core/stream.h"
 #include "pgraphic/formats/registry.h"
 
+// Little-endian 16-bit field of a file header.
+inline std::uint16_t PGGetLE16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+
 // Reads as many of count bytes as the stream still has; true when all came.
 bool PGReadFully(TStream& stream, void* buffer, std::int64_t count);
 

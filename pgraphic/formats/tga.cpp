@@ -29,7 +29,6 @@ struct TTGAHeader {
   RaisePrefixed<EPGTGAFileFormatReader>(kPrefix, entry, s1);
 }
 
-std::uint16_t LE16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 void PutLE16(std::uint8_t* p, unsigned v) {
   p[0] = std::uint8_t(v);
   p[1] = std::uint8_t(v >> 8);
@@ -42,11 +41,11 @@ TTGAHeader ReadHeader(TStream& stream) {
   h.IdLength = b[0];
   h.MapType = b[1];
   h.ImageType = b[2];
-  h.MapFirst = LE16(b + 3);
-  h.MapLength = LE16(b + 5);
+  h.MapFirst = PGGetLE16(b + 3);
+  h.MapLength = PGGetLE16(b + 5);
   h.MapEntrySize = b[7];
-  h.Width = LE16(b + 12);
-  h.Height = LE16(b + 14);
+  h.Width = PGGetLE16(b + 12);
+  h.Height = PGGetLE16(b + 14);
   h.Depth = b[16];
   h.Descriptor = b[17];
   return h;
@@ -60,7 +59,7 @@ TRGB Color16(unsigned v) {
 // A stored pixel or map entry: an index for 8 bits, otherwise a colour.
 std::uint32_t DecodeValue(const std::uint8_t* p, int bits) {
   if (bits == 8) return p[0];
-  if (bits == 16) return Color16(LE16(p));
+  if (bits == 16) return Color16(PGGetLE16(p));
   return RGBColor(p[2], p[1], p[0]);
 }
 
