@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "pgraphic/core/settings.h"
@@ -300,4 +301,23 @@ TEST(TiffPackBits, DecoderInvertsEncoderWithinTwiceTheLength) {
     decoder.DecodeRow(back.data(), back.size(), 0);
     ASSERT_EQ(back, row) << round;
   }
+}
+
+TEST(TiffWriter, ThroughTheRegistryByExtension) {
+  const std::string dir = std::string(TESSEL_TEST_TMP) + "/tiff_registry";
+  std::filesystem::create_directories(dir);
+  TPixelGraphic image, back;
+  MakeImage(image, 12, 5, pgpf8Bit, pGray256);
+  for (const char* name : {"/a.tif", "/b.TIFF"}) {
+    image.SaveToFile(dir + name);
+    back.LoadFromFile(dir + name);
+    back.ClassifyPalette();
+    ExpectSameImage(image, back, name);
+    EXPECT_EQ(back.PaletteIdent(), pGray256);
+  }
+  std::string description;
+  TFileInfo info;
+  ASSERT_TRUE(GetFileInfo(dir + "/a.tif", 0, info, description));
+  EXPECT_EQ(description, "Tagged Image File Format");
+  EXPECT_EQ(info.SubformatText, "I, Uncompr., BlackIsZero");
 }
