@@ -14,13 +14,13 @@ struct Tga {
   int IdLength = 0, MapType = 0, Type = 2, MapFirst = 0, MapLength = 0, MapBits = 0;
   int Width = 2, Height = 2, Depth = 24, Descriptor = 0;
   Bytes Build(const Bytes& rest) const {
-    Bytes h = {std::uint8_t(IdLength), std::uint8_t(MapType), std::uint8_t(Type),
-               std::uint8_t(MapFirst), std::uint8_t(MapFirst >> 8), std::uint8_t(MapLength),
-               std::uint8_t(MapLength >> 8), std::uint8_t(MapBits), 0, 0, 0, 0,
-               std::uint8_t(Width), std::uint8_t(Width >> 8), std::uint8_t(Height),
-               std::uint8_t(Height >> 8), std::uint8_t(Depth), std::uint8_t(Descriptor)};
-    h.insert(h.end(), rest.begin(), rest.end());
-    return h;
+    const int fields[18] = {IdLength, MapType, Type, MapFirst, MapFirst >> 8, MapLength, MapLength >> 8,
+                            MapBits, 0, 0, 0, 0, Width, Width >> 8, Height, Height >> 8, Depth, Descriptor};
+    Bytes out;
+    out.reserve(18 + rest.size());
+    for (int f : fields) out.push_back(std::uint8_t(f));
+    for (std::uint8_t b : rest) out.push_back(b);
+    return out;
   }
 };
 
