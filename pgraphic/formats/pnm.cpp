@@ -21,9 +21,7 @@ struct TPnmForm {
   bool Binary;
 };
 
-TPnmForm FormOfMagic(int digit) {
-  return {static_cast<TPnmKind>((digit - 1) % 3), digit >= 4};
-}
+TPnmForm FormOfMagic(int digit) { return {static_cast<TPnmKind>((digit - 1) % 3), digit >= 4}; }
 
 TPGPixelFormat FormatOfKind(TPnmKind kind) {
   return kind == pkPBM ? pgpf1Bit : kind == pkPGM ? pgpf8Bit : pgpf24Bit;
@@ -197,7 +195,9 @@ void TPxMFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   const TPnmForm form = FormOfMagic(ReadMagic(in));
   info.SubformatText = form.Binary ? "Binary" : "ASCII";
   info.BitsPerPixel = BitsOfKind(form.Kind);
-  const auto clamp = [](std::uint64_t v) { return static_cast<int>(std::min<std::uint64_t>(v, 0x7FFFFFFF)); };
+  const auto clamp = [](std::uint64_t v) {
+    return static_cast<int>(std::min<std::uint64_t>(v, 0x7FFFFFFF));
+  };
   info.Width = clamp(ReadNumber(in, TNumberMode::Header));
   info.Height = clamp(ReadNumber(in, TNumberMode::Header));
   info.ColorCountText = info.BitsPerPixel == 24 ? "16.7M" : PGPowerOfTwoText(info.BitsPerPixel);
@@ -260,9 +260,7 @@ void WriteHeader(TPGBufferedOutput& out, TPnmKind kind, bool binary, int width, 
 }
 
 // Separator after number i of a row of count numbers.
-void PutSeparator(TPGBufferedOutput& out, int i, int count) {
-  out.Put(i + 1 < count ? ' ' : '\n');
-}
+void PutSeparator(TPGBufferedOutput& out, int i, int count) { out.Put(i + 1 < count ? ' ' : '\n'); }
 
 void WriteBitRow(TPGBufferedOutput& out, bool binary, const std::uint8_t* row, int width) {
   if (binary) {
@@ -309,7 +307,8 @@ void TPXMFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   TPGProgressBracket bracket(image);
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = image.ScanLine(y);
-    kind == pkPBM ? WriteBitRow(out, binary, row, width) : WriteByteRow(out, binary, kind, row, width);
+    kind == pkPBM ? WriteBitRow(out, binary, row, width)
+                  : WriteByteRow(out, binary, kind, row, width);
     image.DoProgress(y, height);
   }
   out.Flush();

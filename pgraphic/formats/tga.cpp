@@ -73,9 +73,11 @@ std::vector<TRGB> ReadMapEntries(TStream& stream, const TTGAHeader& h) {
   SkipBytes(stream, std::int64_t(h.MapFirst) * entryBytes);
   const int count = h.MapLength - h.MapFirst;
   std::vector<std::uint8_t> raw(static_cast<std::size_t>(count) * entryBytes);
-  if (!PGReadFully(stream, raw.data(), static_cast<std::int64_t>(raw.size()))) Fail(msgUnexpectedEOF);
+  if (!PGReadFully(stream, raw.data(), static_cast<std::int64_t>(raw.size())))
+    Fail(msgUnexpectedEOF);
   std::vector<TRGB> colors(count);
-  for (int i = 0; i < count; ++i) colors[i] = DecodeValue(raw.data() + i * entryBytes, h.MapEntrySize);
+  for (int i = 0; i < count; ++i)
+    colors[i] = DecodeValue(raw.data() + i * entryBytes, h.MapEntrySize);
   return colors;
 }
 
@@ -132,7 +134,8 @@ void DecodeRunRow(TInput& in, TRunState& run, int depth, std::vector<std::uint32
       run.Repeat = h >= 128;
       if (run.Repeat) run.Value = NextPixel(in, depth);
     }
-    for (; run.Left > 0 && x < width; --run.Left) pixels[x++] = run.Repeat ? run.Value : NextPixel(in, depth);
+    for (; run.Left > 0 && x < width; --run.Left)
+      pixels[x++] = run.Repeat ? run.Value : NextPixel(in, depth);
   }
 }
 
@@ -140,7 +143,8 @@ void ReadRawRow(TStream& stream, std::vector<std::uint8_t>& raw, int depth,
                 std::vector<std::uint32_t>& pixels) {
   stream.ReadBuffer(raw.data(), static_cast<std::int64_t>(raw.size()));
   const int bytes = depth / 8;
-  for (std::size_t x = 0; x < pixels.size(); ++x) pixels[x] = DecodeValue(raw.data() + x * bytes, depth);
+  for (std::size_t x = 0; x < pixels.size(); ++x)
+    pixels[x] = DecodeValue(raw.data() + x * bytes, depth);
 }
 
 struct TRowTarget {
@@ -181,7 +185,10 @@ void ReadDirectRow(TStream& stream, std::uint8_t* row, int width, const TTGAHead
 class TRowDecoder {
  public:
   TRowDecoder(TStream& stream, const TTGAHeader& h, const TPixelGraphic& image)
-      : Stream(stream), H(h), In(stream, kPrefix), Pixels(h.Width),
+      : Stream(stream),
+        H(h),
+        In(stream, kPrefix),
+        Pixels(h.Width),
         Target{h.Depth == 8, (h.Descriptor & 0x10) != 0, image.PaletteCount()} {
     Rle = (h.ImageType & 8) != 0;
     Direct = !Rle && (h.Depth == 8 || h.Depth == 24) && !Target.Mirrored;
@@ -261,7 +268,9 @@ void TTGAFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.Width = h.Width;
   info.Height = h.Height;
   info.BitsPerPixel = h.Depth;
-  info.ColorCountText = h.Depth <= 23 ? PGPowerOfTwoText(h.Depth) : h.Depth == 24 ? "16.7M" : "16.7M ?";
+  info.ColorCountText = h.Depth <= 23   ? PGPowerOfTwoText(h.Depth)
+                        : h.Depth == 24 ? "16.7M"
+                                        : "16.7M ?";
 }
 
 // ---- writer

@@ -16,7 +16,10 @@ Bytes Header(int version, int bits, int planes, int width, int height, int bpl, 
   h[1] = std::uint8_t(version);
   h[2] = 1;
   h[3] = std::uint8_t(bits);
-  auto put16 = [&](int at, int v) { h[at] = std::uint8_t(v); h[at + 1] = std::uint8_t(v >> 8); };
+  auto put16 = [&](int at, int v) {
+    h[at] = std::uint8_t(v);
+    h[at + 1] = std::uint8_t(v >> 8);
+  };
   put16(8, width - 1);
   put16(10, height - 1);
   for (int i = 0; i < 48; ++i) h[16 + i] = std::uint8_t(i * 5);
@@ -92,14 +95,16 @@ TEST(PcxReader, SixteenColourPlanesAndPalettes) {
 TEST(PcxReader, MonoClearsBitsBeyondWidth) {
   TPixelGraphic image;
   Read(Concat(Header(5, 1, 1, 10, 1, 2), {0xC2, 0xFF}), image);
-  EXPECT_EQ(image.PaletteEntries(), (std::vector<TRGB>{RGBColor(0, 0, 0), RGBColor(255, 255, 255)}));
+  EXPECT_EQ(image.PaletteEntries(),
+            (std::vector<TRGB>{RGBColor(0, 0, 0), RGBColor(255, 255, 255)}));
   EXPECT_EQ(Memory(image), (Bytes{0xFF, 0xC0, 0, 0}));
 }
 
 TEST(PcxReader, EightBitPaletteAtEndAndMissingMarker) {
   Bytes palette(769);
   palette[0] = 12;
-  for (int i = 0; i < 256; ++i) palette[1 + 3 * i] = std::uint8_t(i), palette[2 + 3 * i] = std::uint8_t(255 - i);
+  for (int i = 0; i < 256; ++i)
+    palette[1 + 3 * i] = std::uint8_t(i), palette[2 + 3 * i] = std::uint8_t(255 - i);
   TPixelGraphic image;
   Read(Concat(Concat(Header(5, 8, 1, 2, 1, 2), {7, 9}), palette), image);
   EXPECT_EQ(image.GetPixelColor(0, 0), RGBColor(7, 248, 0));
@@ -130,7 +135,10 @@ TEST(PcxReader, AbortFromProgressKeepsRowsReadSoFar) {
   int starts = 0, ends = 0, rows = 0;
   image.OnProgressStart = [&](void*) { ++starts; };
   image.OnProgressEnd = [&](void*) { ++ends; };
-  image.OnProgress = [&](void*, int, int max, bool& abort) { EXPECT_EQ(max, 3); abort = ++rows == 1; };
+  image.OnProgress = [&](void*, int, int max, bool& abort) {
+    EXPECT_EQ(max, 3);
+    abort = ++rows == 1;
+  };
   Read(Concat(Header(5, 8, 3, 1, 3, 1), {1, 2, 3}), image);
   EXPECT_EQ(rows, 1);
   EXPECT_EQ(starts, 1);
@@ -140,7 +148,12 @@ TEST(PcxReader, AbortFromProgressKeepsRowsReadSoFar) {
 }
 
 TEST(PcxReader, InfoTexts) {
-  const struct { int version, bits, planes; const char* subformat; const char* colors; int bpp; } cases[] = {
+  const struct {
+    int version, bits, planes;
+    const char* subformat;
+    const char* colors;
+    int bpp;
+  } cases[] = {
       {0, 1, 1, "Version 2.5 (0)", "2", 1},
       {2, 1, 4, "Version 2.8 (2) with Palette", "16", 4},
       {3, 8, 1, "Version 2.8 (3) without Palette", "256", 8},
@@ -178,7 +191,9 @@ TEST(PcxReader, MatchesPeerFiles) {
   }
   const int rc = peer::Python("from PIL import Image\nim = Image.open('" + src + "')\n" +
                               "for m in ('1', 'L', 'P', 'RGB'):\n"
-                              "    f = '" + dir + "/p' + m\n"
+                              "    f = '" +
+                              dir +
+                              "/p' + m\n"
                               "    im.convert(m).save(f + '.pcx')\n"
                               "    Image.open(f + '.pcx').convert('RGB').save(f + '.ppm')\n");
   if (rc == 0) files.insert(files.end(), {"p1", "pL", "pP", "pRGB"});

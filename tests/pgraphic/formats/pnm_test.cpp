@@ -50,10 +50,11 @@ void Make(TPixelGraphic& g, TPGPixelFormat format) {
   g.SetSizeAndFormat(3, 2, format);
   if (format == pgpf8Bit) g.SetPaletteIdent(pGray256);
   if (format == pgpf1Bit) g.SetPaletteIdent(pBlackWhite);
-  const TRGB colors[6] = {RGBColor(255, 0, 0), RGBColor(0, 128, 0), RGBColor(1, 2, 3),
-                          RGBColor(0, 0, 0), RGBColor(255, 255, 255), RGBColor(10, 20, 30)};
+  const TRGB colors[6] = {RGBColor(255, 0, 0), RGBColor(0, 128, 0),     RGBColor(1, 2, 3),
+                          RGBColor(0, 0, 0),   RGBColor(255, 255, 255), RGBColor(10, 20, 30)};
   for (int i = 0; i < 6; ++i)
-    g.SetPixel(i % 3, i / 3, format == pgpf24Bit ? colors[i] : (i * 85) % 256 % (format == pgpf1Bit ? 2 : 256));
+    g.SetPixel(i % 3, i / 3,
+               format == pgpf24Bit ? colors[i] : (i * 85) % 256 % (format == pgpf1Bit ? 2 : 256));
 }
 
 }  // namespace
@@ -82,7 +83,8 @@ TEST(PnmReader, AsciiAndBinaryFormsAgree) {
        std::string("P4\n10 2\n") + std::string("\xAA\xC0\x00\x40", 4)},
       {"P2\n3 # width\n2\n# max\n100\n0 50 100\n100 0 7\n",
        std::string("P5 3 2 100\n") + std::string("\x00\x32\x64\x64\x00\x07", 6)},
-      {"P3 2 1 255 255 0 0 1 2 3", std::string("P6\n2 1\n255\n") + std::string("\xFF\x00\x00\x01\x02\x03", 6)},
+      {"P3 2 1 255 255 0 0 1 2 3",
+       std::string("P6\n2 1\n255\n") + std::string("\xFF\x00\x00\x01\x02\x03", 6)},
   };
   for (const auto& p : pairs) {
     TPixelGraphic a, b;
@@ -119,13 +121,20 @@ TEST(PnmReader, RefusesBadFiles) {
   EXPECT_EQ(ReadError(B("P5 1 1 10 \x0B")), "PBM, PGM, PPM: Sample value invalid");
   EXPECT_EQ(ReadError(B("P6 2 2 255 abc")), "PBM, PGM, PPM: Unexpected end of file");
   EXPECT_EQ(ReadError(B("P3 2 2 255 1 2 3")), "PBM, PGM, PPM: Unexpected end of file");
-  EXPECT_EQ(ReadError(B("P6 99999999999999 99999999999 255 ")), "PBM, PGM, PPM: Invalid size of image");
+  EXPECT_EQ(ReadError(B("P6 99999999999999 99999999999 255 ")),
+            "PBM, PGM, PPM: Invalid size of image");
   EXPECT_EQ(ReadError({}), "PBM, PGM, PPM: Unexpected end of file");
 }
 
 TEST(PnmReader, InfoTexts) {
-  const struct { const char* data; const char* sub; int bits; const char* colors; } cases[] = {
-      {"P1 7 5", "ASCII", 1, "2"}, {"P5\n# c\n7 5 255", "Binary", 8, "256"}, {"P6 7 5 255", "Binary", 24, "16.7M"}};
+  const struct {
+    const char* data;
+    const char* sub;
+    int bits;
+    const char* colors;
+  } cases[] = {{"P1 7 5", "ASCII", 1, "2"},
+               {"P5\n# c\n7 5 255", "Binary", 8, "256"},
+               {"P6 7 5 255", "Binary", 24, "16.7M"}};
   for (const auto& c : cases) {
     TMemoryStream s(B(c.data));
     TFileInfo info;
@@ -157,8 +166,10 @@ TEST(PnmWriter, ExactAsciiAndBinaryBytes) {
   EXPECT_EQ(Written(pbm, bw, false), "P1\n3 2\n1 0 1\n0 1 0\n");
   EXPECT_EQ(Written(pbm, bw, true), std::string("P4\n3 2\n\xA0\x40"));
   EXPECT_EQ(Written(pgm, grey, false), "P2\n3 2\n255\n0 85 170\n255 84 169\n");
-  EXPECT_EQ(Written(pgm, grey, true), std::string("P5\n3 2\n255\n") + std::string("\x00\x55\xAA\xFF\x54\xA9", 6));
-  EXPECT_EQ(Written(ppm, rgb, false), "P3\n3 2\n255\n255 0 0 0 128 0 1 2 3\n0 0 0 255 255 255 10 20 30\n");
+  EXPECT_EQ(Written(pgm, grey, true),
+            std::string("P5\n3 2\n255\n") + std::string("\x00\x55\xAA\xFF\x54\xA9", 6));
+  EXPECT_EQ(Written(ppm, rgb, false),
+            "P3\n3 2\n255\n255 0 0 0 128 0 1 2 3\n0 0 0 255 255 255 10 20 30\n");
   EXPECT_EQ(Written(ppm, rgb, true).substr(11, 6), std::string("\xFF\x00\x00\x00\x80\x00", 6));
 }
 
@@ -210,7 +221,8 @@ TEST(PnmWriter, RoundTripsAndPeers) {
       EXPECT_EQ(peer::ToRgb(image), peer::DecodeWithMagick(path)) << compress << ext;
     }
   }
-  peer::Run("(ppmtopgm " + dir + "/src.ppm | pgmtopbm -threshold | pnmtoplainpnm > " + dir + "/plain.pbm)");
+  peer::Run("(ppmtopgm " + dir + "/src.ppm | pgmtopbm -threshold | pnmtoplainpnm > " + dir +
+            "/plain.pbm)");
   TPixelGraphic plain;
   Read(peer::ReadFile(dir + "/plain.pbm"), plain);
   EXPECT_EQ(peer::ToRgb(plain), peer::DecodeWithMagick(dir + "/plain.pbm"));

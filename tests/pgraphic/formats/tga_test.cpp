@@ -14,8 +14,10 @@ struct Tga {
   int IdLength = 0, MapType = 0, Type = 2, MapFirst = 0, MapLength = 0, MapBits = 0;
   int Width = 2, Height = 2, Depth = 24, Descriptor = 0;
   Bytes Build(const Bytes& rest) const {
-    const int fields[18] = {IdLength, MapType, Type, MapFirst, MapFirst >> 8, MapLength, MapLength >> 8,
-                            MapBits, 0, 0, 0, 0, Width, Width >> 8, Height, Height >> 8, Depth, Descriptor};
+    const int fields[18] = {
+        IdLength, MapType,   Type, MapFirst, MapFirst >> 8, MapLength,  MapLength >> 8, MapBits,
+        0,        0,         0,    0,        Width,         Width >> 8, Height,         Height >> 8,
+        Depth,    Descriptor};
     Bytes out;
     out.reserve(18 + rest.size());
     for (int f : fields) out.push_back(std::uint8_t(f));
@@ -81,11 +83,13 @@ TEST(TgaReader, SixteenAndThirtyTwoBitPixels) {
 
 TEST(TgaReader, ColourMapsAndGrey) {
   Tga t;
-  t.MapType = 1, t.Type = 1, t.MapLength = 3, t.MapBits = 16, t.Depth = 8, t.Width = 3, t.Height = 1;
+  t.MapType = 1, t.Type = 1, t.MapLength = 3, t.MapBits = 16, t.Depth = 8, t.Width = 3,
+  t.Height = 1;
   t.IdLength = 2;
   TPixelGraphic image;
   Read(t.Build({'i', 'd', 0x1F, 0, 0xE0, 0x03, 0x00, 0x7C, 2, 1, 0}), image);
-  EXPECT_EQ(image.PaletteEntries(), (std::vector<TRGB>{RGBColor(0, 0, 248), RGBColor(0, 248, 0), RGBColor(248, 0, 0)}));
+  EXPECT_EQ(image.PaletteEntries(),
+            (std::vector<TRGB>{RGBColor(0, 0, 248), RGBColor(0, 248, 0), RGBColor(248, 0, 0)}));
   EXPECT_EQ(Memory(image), (Bytes{2, 1, 0, 0}));
   // The first entry counts from the start of the stored map.
   t.IdLength = 0, t.MapFirst = 1, t.MapBits = 24;
@@ -134,7 +138,12 @@ TEST(TgaReader, RefusesBadFiles) {
 }
 
 TEST(TgaReader, InfoTexts) {
-  const struct { int type, depth; const char* sub; const char* extra; const char* colors; } cases[] = {
+  const struct {
+    int type, depth;
+    const char* sub;
+    const char* extra;
+    const char* colors;
+  } cases[] = {
       {1, 8, "Uncompressed", "Color-mapped", "256"},
       {2, 16, "Uncompressed", "True-color", "65536"},
       {3, 8, "Uncompressed", "\"Black-and-white\"", "256"},
@@ -182,7 +191,8 @@ TEST(TgaWriter, ExactBytesAndRefusals) {
   TMemoryStream m;
   TTGAFileFormatWriter().Write(m, indexed);
   Tga t;
-  t.MapType = 1, t.Type = 1, t.MapLength = 2, t.MapBits = 24, t.Depth = 8, t.Width = 3, t.Height = 1;
+  t.MapType = 1, t.Type = 1, t.MapLength = 2, t.MapBits = 24, t.Depth = 8, t.Width = 3,
+  t.Height = 1;
   EXPECT_EQ(m.Bytes(), t.Build({0, 0, 0, 30, 20, 10, 0, 0, 1}));
 
   TPixelGraphic mono, wide;
@@ -200,11 +210,14 @@ TEST(TgaPeers, ReadTheirsAndTheyReadOurs) {
   const std::string dir = peer::ScratchDir("tga_peer");
   peer::WritePpm(dir + "/src.ppm", peer::Pattern(19, 6));
   const int rc = peer::Python(
-      "from PIL import Image\nim = Image.open('" + dir + "/src.ppm')\nn = 0\n"
+      "from PIL import Image\nim = Image.open('" + dir +
+      "/src.ppm')\nn = 0\n"
       "for m in ('L', 'P', 'RGB', 'RGBA'):\n"
       "  for rle in (False, True):\n"
       "    for o in (-1, 1):\n"
-      "      n += 1\n      f = '" + dir + "/p%d' % n\n"
+      "      n += 1\n      f = '" +
+      dir +
+      "/p%d' % n\n"
       "      im.convert(m).save(f + '.tga', rle=rle, orientation=o, id_section=b'tessel')\n"
       "      Image.open(f + '.tga').convert('RGB').save(f + '.ppm')\n");
   ASSERT_EQ(rc, 0);
@@ -215,7 +228,8 @@ TEST(TgaPeers, ReadTheirsAndTheyReadOurs) {
   for (const char* opt : {"", "-compress RLE ", "-colors 20 -type Palette "}) {
     const std::string f = dir + "/m" + std::to_string(files.size());
     peer::Run("convert " + dir + "/src.ppm " + opt + f + ".tga");
-    peer::Python("from PIL import Image\nImage.open('" + f + ".tga').convert('RGB').save('" + f + ".ppm')\n");
+    peer::Python("from PIL import Image\nImage.open('" + f + ".tga').convert('RGB').save('" + f +
+                 ".ppm')\n");
     files.push_back(f);
   }
   for (const std::string& f : files) {
@@ -226,7 +240,8 @@ TEST(TgaPeers, ReadTheirsAndTheyReadOurs) {
     TFileStream out(f + "_ours.tga", TFileStream::fmCreate);
     TTGAFileFormatWriter().Write(out, image);
     out.Flush();
-    peer::Python("from PIL import Image\nImage.open('" + f + "_ours.tga').convert('RGB').save('" + f + "_back.ppm')\n");
+    peer::Python("from PIL import Image\nImage.open('" + f + "_ours.tga').convert('RGB').save('" +
+                 f + "_back.ppm')\n");
     EXPECT_EQ(peer::ReadPnm(f + "_back.ppm"), peer::ToRgb(image)) << f;
   }
 }
