@@ -321,7 +321,8 @@ class TRleDecoder {
  public:
   TRleDecoder(TPixelGraphic& image, const std::vector<std::uint8_t>& data, int bits)
       : Image(image), Data(data), Bits(bits), Size(std::int64_t(data.size())),
-        Y(image.Height() - 1), ProgressStep(Size / 10) {}
+        Y(image.Height() - 1), ProgressStep(Size / 10),
+        RowCapacity(std::int64_t(image.BytesPerRow()) * 8 / bits) {}
 
   void Decode() {
     while (P < Size - 1) {
@@ -364,19 +365,18 @@ class TRleDecoder {
     X += Data[std::size_t(P + 2)];
     Y -= Data[std::size_t(P + 3)];
     P += 4;
-    if (X > Image.Width() || Y < 0) FailRle();
+    if (X > RowCapacity || Y < 0) FailRle();
     return true;
   }
 
+  // Encoders may fill a row up to its padded length (odd widths); those
+  // places hold no pixel. Anything past the padding is damaged data.
   void Put(unsigned index) {
-    // The byte pairs of RLE4 may cover the padding nibble of an odd-width row.
-    if (Bits == 4 && X == Image.Width() && (X & 1)) {
-      ++X;
-      return;
+    if (Y < 0 || Y >= Image.Height() || X >= RowCapacity) FailRle();
+    if (X < Image.Width()) {
+      if (index >= unsigned(Image.PaletteCount())) FailIndex();
+      PutIndex(Image.ScanLine(int(Y)), Bits, X, index);
     }
-    if (X >= Image.Width() || Y < 0 || Y >= Image.Height()) FailRle();
-    if (index >= unsigned(Image.PaletteCount())) FailIndex();
-    PutIndex(Image.ScanLine(int(Y)), Bits, X, index);
     ++X;
   }
 
@@ -392,6 +392,7 @@ class TRleDecoder {
   std::int64_t X = 0;
   std::int64_t Y;
   std::int64_t ProgressStep;
+  std::int64_t RowCapacity;  // pixel places of a padded row
 };
 
 void ReadRle(TStream& s, TPixelGraphic& image, const TBmpHeader& h) {
