@@ -100,11 +100,14 @@ std::uint32_t Element(const TByteOrder& order, const std::uint8_t* p, int size) 
 std::vector<std::uint32_t> Values(TSource& src, const TEntry& e, std::uint32_t maxCount) {
   const int size = ElementSize(e.Type);
   const std::uint32_t n = std::min(e.Count, maxCount);
+  const bool inField = std::int64_t(e.Count) * size <= 4;
+  const std::uint32_t at = src.Order.Get32(e.Field);
+  if (!inField && !src.Fits(at, std::int64_t(n) * size)) ReadFailMsg(msgUnexpectedEOF);
   std::vector<std::uint8_t> raw(std::size_t(n) * size);
-  if (std::int64_t(e.Count) * size <= 4)
+  if (inField)
     std::memcpy(raw.data(), e.Field, raw.size());
   else
-    src.ReadAt(src.Order.Get32(e.Field), raw.data(), std::int64_t(raw.size()));
+    src.ReadAt(at, raw.data(), std::int64_t(raw.size()));
   std::vector<std::uint32_t> out(n);
   for (std::uint32_t i = 0; i < n; ++i) out[i] = Element(src.Order, raw.data() + i * size, size);
   return out;

@@ -7,11 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/settings.h"
 #include "pgraphic/formats/tiff_detail.h"
 
 namespace tifftest {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Restores the library settings a test changes.
+struct TSettingsGuard {
+  TPGLibrarySettings Saved = PGSettings();
+  ~TSettingsGuard() { PGSettings() = Saved; }
+};
 
 // Header, then the strips, then out-of-line values, then one directory.
 class TiffBuilder {

@@ -7,16 +7,12 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/tiff.h"
 #include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff_builder.h"
 #include "support/peer.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct TSettingsGuard {
-  TPGLibrarySettings Saved = PGSettings();
-  ~TSettingsGuard() { PGSettings() = Saved; }
-};
 
 bool HavePeers() {
   return peer::HaveTool("tiffcp") && peer::HaveTool("tiffinfo") && peer::HaveTool("convert") &&
@@ -171,7 +167,7 @@ TEST(TiffPeers, PeerCmykSamplesGoThroughTheSubtractiveRule) {
 
 TEST(TiffPeers, OurFilesDecodeInPeersToOurPixels) {
   if (!HavePeers()) GTEST_SKIP() << "peer tools missing";
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   const std::string dir = peer::ScratchDir("tiff_peer_write");
   const peer::RgbImage rgb = peer::Pattern(29, 6);
   for (int kind = 0; kind < 6; ++kind)
@@ -191,7 +187,7 @@ TEST(TiffPeers, OurFilesDecodeInPeersToOurPixels) {
 
 TEST(TiffPeers, OurCmykAndMultiImageFilesInPeers) {
   if (!HavePeers()) GTEST_SKIP() << "peer tools missing";
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   const std::string dir = peer::ScratchDir("tiff_peer_multi");
   PGSettings().TiffWriteCMYK = true;
   PGSettings().TiffCompression = tiff::compPackBits;

@@ -53,11 +53,6 @@ TiffBuilder GreyFile(bool big, std::uint16_t stripType) {
   return b;
 }
 
-struct TSettingsGuard {
-  TPGLibrarySettings Saved = PGSettings();
-  ~TSettingsGuard() { PGSettings() = Saved; }
-};
-
 class TAnswerHooks : public TPGUiHooks {
  public:
   explicit TAnswerHooks(TPGMsgResult answer) : Answer(answer) { SetPGUiHooks(this); }
@@ -258,6 +253,8 @@ TEST(TiffReader, DamagedOffsetsAndCountsAreRefused) {
   EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3, 2}).Build()), "TIFF: Unexpected end of file");
   EXPECT_EQ(ReadError(grey().Raw(tagBitsPerSample, ftShort, 3, 0x7FFFFFF0).Tag(tagSamplesPerPixel, ftShort, {3}).Build()),
             "TIFF: Unexpected end of file");
+  // A count far beyond the file is refused before anything is allocated for it.
+  EXPECT_EQ(ReadError(grey().Raw(tagStripOffsets, ftLong, 0xFFFFFFFFu, 8).Build()), "TIFF: Unexpected end of file");
   Bytes badIFD = grey().Build();
   badIFD[4] = 0xF0;
   EXPECT_EQ(ReadError(badIFD), "TIFF: Unexpected end of file");
@@ -288,7 +285,7 @@ TEST(TiffReader, PackBitsRunsStayInsideRowAndStrip) {
 }
 
 TEST(TiffReader, SizeLimitAndEmptyImages) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   PGSettings().MaxImagePixels = 5;
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Build()), "TIFF: Invalid size of image");
   PGSettings().MaxImagePixels = 6;
@@ -362,7 +359,7 @@ TEST(TiffReader, InfoTexts) {
 }
 
 TEST(TiffReader, ImageChainIsWalkedOnlyWhenAskedAndSafely) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   Bytes file = GreyFile(false, ftLong).Build();
   const std::uint32_t ifd = file[4] | file[5] << 8;
   const std::size_t next = ifd + 2 + 12u * file[ifd];
@@ -383,4 +380,43 @@ TEST(TiffReader, ImageChainIsWalkedOnlyWhenAskedAndSafely) {
   } catch (const EPGTIFFileFormatReader& e) {
     EXPECT_STREQ(e.what(), "TIFF: Index invalid");
   }
+}
+
+TEST(TiffReader, RandomDamageRaisesOnlyReaderErrors) {
+  tifftest::TSettingsGuard guard;
+  PGSettings().TiffCountImages = true;
+  PGSettings().MaxImagePixels = 1 << 20;
+  std::vector<Bytes> seeds;
+  for (std::uint32_t compression : {compNone, compPackBits}) {
+    TiffBuilder grey;
+    grey.Image(5, 3, phBlackIsZero, {8}, 2, compression).Strips({{0xFE, 1, 0x01, 2, 3, 0x04, 1, 2, 3, 4, 5}, {0xFC, 9}});
+    seeds.push_back(grey.Build());
+  }
+  std::vector<std::uint32_t> map(48, 0x8000);
+  TiffBuilder pal(true);
+  pal.Image(3, 2, phPalette, {4}, 2).Strips({{0x12, 0x30, 0x45, 0x60}}).Tag(tagColorMap, ftShort, map);
+  seeds.push_back(pal.Build());
+  TiffBuilder cmyk;
+  cmyk.Image(2, 2, phSeparated, {8, 8, 8, 8}, 1).Strips({Bytes(8, 50), Bytes(8, 100)});
+  seeds.push_back(cmyk.Build());
+
+  std::uint32_t state = 12345;
+  const auto next = [&] { return state = state * 1664525u + 1013904223u; };
+  int refused = 0;
+  for (int round = 0; round < 4000; ++round) {
+    Bytes file = seeds[round % seeds.size()];
+    for (int k = 1 + next() % 4; k > 0; --k) file[next() % file.size()] = std::uint8_t(next() >> 24);
+    if (round % 7 == 0) file.resize(next() % file.size());
+    TPixelGraphic image;
+    image.ReadWarningAction = pgwaIgnore;
+    try {
+      Read(file, image);
+      TFileInfo info;
+      TMemoryStream s(file);
+      TTIFFileFormatReader().ReadInfo(s, 0, info);
+    } catch (const EPGTIFFileFormatReader&) {
+      ++refused;
+    }
+  }
+  EXPECT_GT(refused, 100);
 }

@@ -17,11 +17,6 @@ using tifftest::ParseDirectories;
 
 namespace {
 
-struct TSettingsGuard {
-  TPGLibrarySettings Saved = PGSettings();
-  ~TSettingsGuard() { PGSettings() = Saved; }
-};
-
 // A deterministic image of the given depth and palette; pixel values vary
 // enough to produce both PackBits runs and literals.
 void MakeImage(TPixelGraphic& image, int w, int h, TPGPixelFormat format, TPaletteIdent ident) {
@@ -88,7 +83,7 @@ TEST(TiffWriter, ClassFields) {
 }
 
 TEST(TiffWriter, EveryDepthRoundTripsInEverySetting) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   for (const TKind& k : Kinds)
     for (std::uint16_t compression : {std::uint16_t(compNone), std::uint16_t(compPackBits)})
       for (int variant = 0; variant < 4; ++variant) {
@@ -107,7 +102,7 @@ TEST(TiffWriter, EveryDepthRoundTripsInEverySetting) {
 }
 
 TEST(TiffWriter, DirectoryLayout) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   PGSettings().TiffResolutionUnit = 2;
   PGSettings().TiffXResolution = {72, 1};
   PGSettings().TiffYResolution = {150, 2};
@@ -137,7 +132,7 @@ TEST(TiffWriter, DirectoryLayout) {
 }
 
 TEST(TiffWriter, PhotometricColorMapAndStrips) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   PGSettings().TiffCompression = compPackBits;
   TPixelGraphic image;
   MakeImage(image, 6, 2, pgpf4Bit, pSys16);
@@ -176,7 +171,7 @@ TEST(TiffWriter, PhotometricColorMapAndStrips) {
 }
 
 TEST(TiffWriter, CMYKAndWhiteIsZeroBytes) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   PGSettings().TiffWriteCMYK = true;
   PGSettings().TiffWhiteIsZero = true;
   TPixelGraphic rgb, bw;
@@ -196,7 +191,7 @@ TEST(TiffWriter, CMYKAndWhiteIsZeroBytes) {
 }
 
 TEST(TiffWriter, MultiImageFilesAndTheChainWalk) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   PGSettings().TiffBigEndian = true;
   TPixelGraphic a, b, c, back;
   MakeImage(a, 7, 3, pgpf8Bit, pUnknown);
@@ -233,7 +228,7 @@ TEST(TiffWriter, MultiImageFilesAndTheChainWalk) {
 }
 
 TEST(TiffWriter, Refusals) {
-  TSettingsGuard guard;
+  tifftest::TSettingsGuard guard;
   TPixelGraphic image, empty;
   MakeImage(image, 2, 2, pgpf8Bit, pGray256);
   const auto message = [](auto&& f) -> std::string {
