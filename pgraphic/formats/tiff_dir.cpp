@@ -104,6 +104,7 @@ std::vector<std::uint32_t> Values(TSource& src, const TEntry& e, std::uint32_t m
   const std::uint32_t at = src.Order.Get32(e.Field);
   if (!inField && !src.Fits(at, std::int64_t(n) * size)) ReadFailMsg(msgUnexpectedEOF);
   std::vector<std::uint8_t> raw(std::size_t(n) * size);
+  if (raw.empty()) return {};
   if (inField)
     std::memcpy(raw.data(), e.Field, raw.size());
   else
