@@ -127,12 +127,35 @@ inline Bytes PixelBytes(TPixelGraphic& image) {
   return Bytes(image.Bits(), image.Bits() + image.ImageSize());
 }
 
+// A fresh scratch directory of the running test's own, so that tests run in
+// parallel never share a file.
+inline std::string TestDir() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return peer::ScratchDir(std::string(info->test_suite_name()) + "_" + info->name());
+}
+
+// Runs a Python snippet (Pillow available) from a script beside `near`.
+inline int PythonNear(const std::string& near, const std::string& code) {
+  const std::string script = near + ".py";
+  peer::WriteFile(script, Bytes(code.begin(), code.end()));
+  return peer::Run(std::string(peer::kPython) + " '" + script + "'");
+}
+
 // Decodes a file with Pillow into RGB.
-inline peer::RgbImage DecodeWithPillow(const std::string& path) {
-  const std::string out = peer::ScratchDir("pillow") + "/out.ppm";
-  if (peer::Python("from PIL import Image\nImage.open('" + path + "').convert('RGB').save('" + out +
-                   "')\n") != 0) {
+inline peer::RgbImage PillowDecode(const std::string& path) {
+  const std::string out = path + ".pillow.ppm";
+  if (PythonNear(path, "from PIL import Image\nImage.open('" + path + "').convert('RGB').save('" + out + "')\n") != 0) {
     ADD_FAILURE() << "Pillow could not read " << path;
+    return {};
+  }
+  return peer::ReadPnm(out);
+}
+
+// Decodes a file with ImageMagick into RGB.
+inline peer::RgbImage MagickDecode(const std::string& path) {
+  const std::string out = path + ".magick.ppm";
+  if (peer::Run("convert '" + path + "' -depth 8 ppm:'" + out + "'") != 0) {
+    ADD_FAILURE() << "ImageMagick could not read " << path;
     return {};
   }
   return peer::ReadPnm(out);

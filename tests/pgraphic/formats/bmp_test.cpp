@@ -132,22 +132,22 @@ TEST(BmpRoundTrip, EveryDepthKeepsPixelsAndPalette) {
 // ---------------------------------------------------------------- peers
 
 TEST(BmpPeers, PillowFilesOfEveryModeDecodeAsPillowDoes) {
-  const std::string dir = peer::ScratchDir("bmp_pillow");
+  const std::string dir = TestDir();
   peer::WritePpm(dir + "/src.ppm", peer::Pattern(13, 9));
   for (const std::string mode : {"1", "L", "P", "RGB", "RGBA"}) {
     SCOPED_TRACE(mode);
     const std::string file = dir + "/m" + mode + ".bmp";
-    ASSERT_EQ(peer::Python("from PIL import Image\nImage.open('" + dir + "/src.ppm').convert('" + mode +
+    ASSERT_EQ(PythonNear(dir + "/peer", "from PIL import Image\nImage.open('" + dir + "/src.ppm').convert('" + mode +
                            "').save('" + file + "')\n"),
               0);
     TPixelGraphic image;
     image.LoadFromFile(file);
-    EXPECT_EQ(peer::ToRgb(image), peer::DecodeWithMagick(file));
+    EXPECT_EQ(peer::ToRgb(image), MagickDecode(file));
   }
 }
 
 TEST(BmpPeers, ImageMagickRle8Os2And4BitFilesDecodeAsImageMagickDoes) {
-  const std::string dir = peer::ScratchDir("bmp_magick");
+  const std::string dir = TestDir();
   const std::string src = dir + "/src.ppm";
   peer::WritePpm(src, peer::Pattern(15, 7));
   const struct {
@@ -168,7 +168,7 @@ TEST(BmpPeers, ImageMagickRle8Os2And4BitFilesDecodeAsImageMagickDoes) {
     ASSERT_EQ(peer::Run("convert " + src + " " + opts.substr(0, opts.rfind(' ')) + " " + prefix + file), 0);
     TPixelGraphic image;
     image.LoadFromFile(file);
-    EXPECT_EQ(peer::ToRgb(image), peer::DecodeWithMagick(file));
+    EXPECT_EQ(peer::ToRgb(image), MagickDecode(file));
     TFileInfo info;
     std::string description;
     ASSERT_TRUE(GetFileInfo(file, 0, info, description));
@@ -177,7 +177,7 @@ TEST(BmpPeers, ImageMagickRle8Os2And4BitFilesDecodeAsImageMagickDoes) {
 }
 
 TEST(BmpPeers, PeersReadOurFilesOfEveryDepth) {
-  const std::string dir = peer::ScratchDir("bmp_ours");
+  const std::string dir = TestDir();
   TPixelGraphic images[4];
   FillPaletteImage(images[0], 10, 5, pgpf1Bit, 2);
   FillPaletteImage(images[1], 11, 5, pgpf4Bit, 7);
@@ -188,8 +188,8 @@ TEST(BmpPeers, PeersReadOurFilesOfEveryDepth) {
     const std::string file = dir + "/o" + std::to_string(i) + ".bmp";
     images[i].SaveToFile(file);
     const peer::RgbImage ours = peer::ToRgb(images[i]);
-    EXPECT_EQ(peer::DecodeWithMagick(file), ours);
-    EXPECT_EQ(DecodeWithPillow(file), ours);
+    EXPECT_EQ(MagickDecode(file), ours);
+    EXPECT_EQ(PillowDecode(file), ours);
   }
 }
 
@@ -230,7 +230,7 @@ Bytes Rle8Sample() {
 // ImageMagick is the peer here: Pillow's run-length decoder misreads deltas
 // and odd absolute runs.
 TEST(BmpRle, HandEncodedRle4AndRle8DecodeAsImageMagickDoes) {
-  const std::string dir = peer::ScratchDir("bmp_rle");
+  const std::string dir = TestDir();
   WinBmp rle4{.Width = 7, .Height = 4, .BitCount = 4, .Compression = 2, .Palette = Greys(16),
               .Data = Rle4Sample()};
   WinBmp rle8{.Width = 6, .Height = 3, .BitCount = 8, .Compression = 1, .ClrUsed = 8, .Palette = Greys(8),
@@ -241,7 +241,7 @@ TEST(BmpRle, HandEncodedRle4AndRle8DecodeAsImageMagickDoes) {
     peer::WriteFile(file, Build(spec));
     TPixelGraphic image;
     image.LoadFromFile(file);
-    EXPECT_EQ(peer::ToRgb(image), peer::DecodeWithMagick(file));
+    EXPECT_EQ(peer::ToRgb(image), MagickDecode(file));
   }
 }
 
@@ -272,16 +272,16 @@ TEST(BmpRle, RunsMayFillTheRowPaddingButNoMore) {
   EXPECT_EQ(image.GetPixel(2, 0), 5u);
   EXPECT_EQ(LoadError(rle4({0x09, 0x56, 0x00, 0x01})), "BMP: RLE data invalid");
   // ImageMagick fills odd 8-bit rows to an even count.
-  const std::string dir = peer::ScratchDir("bmp_rlepad");
+  const std::string dir = TestDir();
   ASSERT_EQ(peer::Run("convert -size 15x7 gradient:red-blue -colors 12 -compress RLE BMP3:" + dir + "/g.bmp"), 0);
   image.LoadFromFile(dir + "/g.bmp");
-  EXPECT_EQ(peer::ToRgb(image), peer::DecodeWithMagick(dir + "/g.bmp"));
+  EXPECT_EQ(peer::ToRgb(image), MagickDecode(dir + "/g.bmp"));
 }
 
 // ---------------------------------------------------------------- top-down, bit fields, palettes
 
 TEST(BmpVariants, TopDownFileLoadsUpright) {
-  const std::string dir = peer::ScratchDir("bmp_topdown");
+  const std::string dir = TestDir();
   TPixelGraphic source;
   peer::FromRgb(source, peer::Pattern(5, 4));
   Bytes rows = PixelBytes(source);  // bottom-up: reverse the row order
@@ -293,7 +293,7 @@ TEST(BmpVariants, TopDownFileLoadsUpright) {
   image.LoadFromFile(dir + "/td.bmp");
   EXPECT_EQ(image.Height(), 4);
   EXPECT_EQ(PixelBytes(image), rows);
-  EXPECT_EQ(peer::ToRgb(image), DecodeWithPillow(dir + "/td.bmp"));
+  EXPECT_EQ(peer::ToRgb(image), PillowDecode(dir + "/td.bmp"));
   const TFileInfo info = InfoOf(file);
   EXPECT_EQ(info.SubformatText, "Windows, RGB, Top-Down");
   EXPECT_EQ(info.Height, -4);

@@ -366,7 +366,7 @@ TEST(RegistrySave, ConversionSharesTheSourcesProgressHandlers) {
 
 TEST(RegistrySave, FailedSaveToFileKeepsTheOldFileAndLeavesNothingBehind) {
   TTemporaryEntry failing(FileFormatWriters(), std::make_unique<TFailingWriter>());
-  const std::string dir = peer::ScratchDir("registry_save");
+  const std::string dir = TestDir();
   TPixelGraphic image;
   peer::FromRgb(image, peer::Pattern(3, 3));
   // A new file that fails is not left behind.
@@ -387,7 +387,7 @@ TEST(RegistrySave, FailedSaveToFileKeepsTheOldFileAndLeavesNothingBehind) {
 }
 
 TEST(RegistrySave, SuccessfulSaveReplacesTheFileAndKeepsItsPermissions) {
-  const std::string dir = peer::ScratchDir("registry_replace");
+  const std::string dir = TestDir();
   const std::string path = dir + "/slice.bmp";
   peer::WriteFile(path, {'o', 'l', 'd'});
   ::chmod(path.c_str(), 0640);
@@ -472,7 +472,7 @@ TEST(RegistryLoad, ReaderFailingHalfwayKeepsWhatItSetAndSkipsGamma) {
 // ---------------------------------------------------------------- file information
 
 TEST(RegistryInfo, ByNameAndByStream) {
-  const std::string dir = peer::ScratchDir("registry_info");
+  const std::string dir = TestDir();
   TPixelGraphic image;
   peer::FromRgb(image, peer::Pattern(4, 3));
   image.SaveToFile(dir + "/a.bmp");
