@@ -246,24 +246,38 @@ struct TStripTable {
   std::vector<std::uint32_t> Offsets, Counts;
 };
 
+// One row built and written, PackBits-encoded when asked.
+class TRowWriter {
+ public:
+  explicit TRowWriter(const TLayout& l) : L(l), Row(l.RowBytes), Packed(2 * l.RowBytes) {}
+  void Write(TStream& stream, TPixelGraphic& image, int y) {
+    BuildRow(image, y, L, Row.data());
+    if (L.Compression == compPackBits)
+      stream.WriteBuffer(Packed.data(), std::int64_t(PackBitsEncode(Row.data(), Row.size(), Packed.data())));
+    else
+      stream.WriteBuffer(Row.data(), std::int64_t(Row.size()));
+  }
+
+ private:
+  const TLayout& L;
+  std::vector<std::uint8_t> Row, Packed;
+};
+
+// Strips start at even offsets.
 TStripTable WriteStrips(TStream& stream, std::int64_t base, TPixelGraphic& image, const TLayout& l) {
   TStripTable t;
-  std::vector<std::uint8_t> row(l.RowBytes), packed(2 * l.RowBytes);
-  const int height = image.Height();
+  TRowWriter writer(l);
+  const std::uint32_t height = std::uint32_t(image.Height());
   TProgressBracket bracket(image);
-  for (int y = 0; y < height; ++y) {
+  for (std::uint32_t y = 0; y < height; ++y) {
     if (y % l.RowsPerStrip == 0) {
       if ((stream.Position() - base) % 2 != 0) stream.WriteBuffer("\0", 1);
       t.Offsets.push_back(Offset32(stream.Position() - base));
     }
-    BuildRow(image, y, l, row.data());
-    if (l.Compression == compPackBits)
-      stream.WriteBuffer(packed.data(), std::int64_t(PackBitsEncode(row.data(), row.size(), packed.data())));
-    else
-      stream.WriteBuffer(row.data(), std::int64_t(row.size()));
-    if ((y + 1) % l.RowsPerStrip == 0 || y == height - 1)
+    writer.Write(stream, image, int(y));
+    if ((y + 1) % l.RowsPerStrip == 0 || y + 1 == height)
       t.Counts.push_back(Offset32(stream.Position() - base - t.Offsets.back()));
-    image.DoProgress(y, height - 1);
+    image.DoProgress(int(y), int(height) - 1);
   }
   return t;
 }
@@ -337,4 +351,8 @@ void TTIFFileFormatWriter::AppendImage(TStream& stream, TPixelGraphic& image) {
   stream.SetPosition(stop);
 }
 
-void TTIFFileFormatWriter::EndFile(TStream&) {}
+// The file is complete; an image appended now would have no file to go to.
+void TTIFFileFormatWriter::EndFile(TStream&) {
+  Base = -1;
+  PendingNextIFD = -1;
+}

@@ -253,6 +253,9 @@ TEST(TiffReader, DamagedOffsetsAndCountsAreRefused) {
   EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3, 2}).Build()), "TIFF: Unexpected end of file");
   EXPECT_EQ(ReadError(grey().Raw(tagBitsPerSample, ftShort, 3, 0x7FFFFFF0).Tag(tagSamplesPerPixel, ftShort, {3}).Build()),
             "TIFF: Unexpected end of file");
+  TiffBuilder noStrips;  // rows but not a single strip to read them from
+  noStrips.Image(3, 2, phBlackIsZero, {8}, 1);
+  EXPECT_EQ(ReadError(noStrips.Build(), pgwaIgnore), "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip");
   // A count far beyond the file is refused before anything is allocated for it.
   EXPECT_EQ(ReadError(grey().Raw(tagStripOffsets, ftLong, 0xFFFFFFFFu, 8).Build()), "TIFF: Unexpected end of file");
   Bytes badIFD = grey().Build();

@@ -241,6 +241,9 @@ TEST(TiffWriter, Refusals) {
   };
   TMemoryStream s;
   EXPECT_EQ(message([&] { TTIFFileFormatWriter().AppendImage(s, image); }), "TIFF: Internal Error");
+  TTIFFileFormatWriter finished;
+  finished.Write(s, image);
+  EXPECT_EQ(message([&] { finished.AppendImage(s, image); }), "TIFF: Internal Error");
   EXPECT_EQ(message([&] { Write(empty); }), "TIFF: Width = 0 or Height = 0");
   PGSettings().TiffCompression = 5;
   EXPECT_EQ(message([&] { Write(image); }), "TIFF: Internal Error");
