@@ -114,8 +114,33 @@ class TWindowStream : public TStream {
   std::int64_t Pos = 0;
 };
 
+// A global block, locked for as long as a stream points into it.
+class TLockedBlockStream : public TMyMemoryStream {
+ public:
+  explicit TLockedBlockStream(TPGGlobalBlock& block) : Block(block) {
+    SetPointer(Block.Lock(), std::int64_t(Block.Size()));
+  }
+  ~TLockedBlockStream() override {
+    ClearPointer();
+    Block.Unlock();
+  }
+  TLockedBlockStream(const TLockedBlockStream&) = delete;
+  TLockedBlockStream& operator=(const TLockedBlockStream&) = delete;
+
+ private:
+  TPGGlobalBlock& Block;
+};
+
 void PutLE32(std::uint8_t* p, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+}
+
+std::int64_t ReadLE32(TStream& stream) {
+  std::uint8_t b[4];
+  stream.ReadBuffer(b, 4);
+  std::int64_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | b[i];
+  return v;
 }
 
 }  // namespace
@@ -167,10 +192,7 @@ void TPixelGraphic::WriteData(TStream& stream) {
 }
 
 void TPixelGraphic::ReadData(TStream& stream) {
-  std::uint8_t b[4];
-  stream.ReadBuffer(b, 4);
-  const std::int64_t length =
-      std::int64_t(b[0]) | (std::int64_t(b[1]) << 8) | (std::int64_t(b[2]) << 16) | (std::int64_t(b[3]) << 24);
+  const std::int64_t length = ReadLE32(stream);
   const std::int64_t start = stream.Position();
   if (length > stream.Size() - start) throw EStreamError("Stream read error");
   TWindowStream window(stream, start, length);
@@ -190,30 +212,21 @@ void TPixelGraphic::LoadFromClipboardFormat(unsigned format, TPGGlobalBlock* dat
     RaisePG<EPGUnknownClipboardFormat>(msgUnknownClipboardFormat);
   FlushPending();
   TPGUpdateGuard update(*this);
-  TMyMemoryStream stream;
-  stream.SetPointer(data->Lock(), std::int64_t(data->Size()));
-  try {
+  {
+    TLockedBlockStream stream(*data);
     ReadBmpBitmapPart(stream, *this);
     FileGamma = PGSettings().DisplayGamma;
-  } catch (...) {
-    stream.ClearPointer();
-    data->Unlock();
-    throw;
   }
-  stream.ClearPointer();
-  data->Unlock();
   ClassifyPalette();
 }
 
 void TPixelGraphic::SaveToClipboardFormat(unsigned& format, std::unique_ptr<TPGGlobalBlock>& data,
                                           void*& palette) {
-  const std::uint64_t size = BmpBitmapPartSize(*this);
-  auto block = std::make_unique<TPGGlobalBlock>(std::size_t(size));
-  TMyMemoryStream stream;
-  stream.SetPointer(block->Lock(), std::int64_t(size));
-  WriteBmpBitmapPart(stream, *this);
-  stream.ClearPointer();
-  block->Unlock();
+  auto block = std::make_unique<TPGGlobalBlock>(std::size_t(BmpBitmapPartSize(*this)));
+  {
+    TLockedBlockStream stream(*block);
+    WriteBmpBitmapPart(stream, *this);
+  }
   format = CF_DIB;
   data = std::move(block);
   palette = nullptr;

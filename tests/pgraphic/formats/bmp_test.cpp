@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/bmp.h"
@@ -497,6 +498,39 @@ TEST(BmpErrors, ImagesAboveTheSizeLimitAreRefusedBeforeAllocation) {
   EXPECT_EQ(LoadError(BuildCore(65535, 65535, 24, {}, {})), "BMP: Invalid size of image");
   EXPECT_NO_THROW(LoadBytes(image, Build({.Width = 10, .Height = 10, .BitCount = 8, .Palette = Greys(256),
                                           .Data = Bytes(120)})));
+}
+
+TEST(BmpErrors, RandomlyDamagedFilesFailOnlyWithLibraryErrors) {
+  SettingGuard guard(PGSettings().MaxImagePixels);
+  PGSettings().MaxImagePixels = 1 << 16;
+  const std::vector<Bytes> seeds{
+      Build({.Width = 7, .Height = 4, .BitCount = 4, .Compression = 2, .Palette = Greys(16), .Data = Rle4Sample()}),
+      Build({.Width = 6, .Height = 3, .BitCount = 8, .Compression = 1, .ClrUsed = 8, .Palette = Greys(8),
+             .Data = Rle8Sample()}),
+      Build({.Width = 3, .Height = -2, .BitCount = 16, .Compression = 3, .Masks = {0xF800, 0x7E0, 0x1F},
+             .Data = Bytes(16, 0x5A)}),
+      Build({.Width = 5, .Height = 2, .BitCount = 8, .ClrUsed = 4, .Palette = Greys(4), .Data = Bytes(16, 1)}),
+      BuildCore(9, 3, 1, Greys(2), Bytes(12, 0xA5)),
+  };
+  std::mt19937 random(20240611);
+  int refused = 0;
+  for (const Bytes& seed : seeds)
+    for (int round = 0; round < 500; ++round) {
+      Bytes file = seed;
+      for (int c = 1 + int(random() % 4); c > 0; --c) file[2 + random() % (file.size() - 2)] = std::uint8_t(random());
+      if (random() % 5 == 0) file.resize(2 + random() % (file.size() - 2));
+      try {
+        TPixelGraphic image;
+        LoadBytes(image, file);
+        TFileInfo info;
+        std::string description;
+        TMemoryStream stream(file);
+        GetFileInfo(stream, "bmp", 0, info, description);
+      } catch (const EPixelGraphic&) {
+        ++refused;
+      }
+    }
+  EXPECT_GT(refused, 0);
 }
 
 // ---------------------------------------------------------------- progress
