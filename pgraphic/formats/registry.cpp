@@ -118,23 +118,21 @@ TColorResolution SaveTargetResolution(const TFileFormatWriter& writer, TColorRes
 
 // Both lists are sorted as they are created, so that the searches of several
 // threads never find a list that needs rearranging.
+template <class List>
+static List SortedRegistration(void (*registerAll)(List&)) {
+  List list;
+  registerAll(list);
+  SortByExtension(list);
+  return list;
+}
+
 TReaderList& FileFormatReaders() {
-  static TReaderList readers = [] {
-    TReaderList list;
-    RegisterReaders(list);
-    SortByExtension(list);
-    return list;
-  }();
+  static TReaderList readers = SortedRegistration(RegisterReaders);
   return readers;
 }
 
 TWriterList& FileFormatWriters() {
-  static TWriterList writers = [] {
-    TWriterList list;
-    RegisterWriters(list);
-    SortByExtension(list);
-    return list;
-  }();
+  static TWriterList writers = SortedRegistration(RegisterWriters);
   return writers;
 }
 

@@ -77,7 +77,7 @@ class TFileFormatWriter : public TFileFormatReaderWriter {
 using TReaderList = std::vector<std::unique_ptr<TFileFormatReader>>;
 using TWriterList = std::vector<std::unique_ptr<TFileFormatWriter>>;
 
-// The registry lists (created on first use, in registration order).
+// The registry lists, created on first use and kept in extension order.
 TReaderList& FileFormatReaders();
 TWriterList& FileFormatWriters();
 TFileFormatWriter& DefaultWriter();
