@@ -199,7 +199,9 @@ bool AcceptedCombination(const TDirectory& d) {
 void ReadSampleLayout(TSource& src, const TEntries& es, TDirectory& d) {
   d.PlanarConfiguration = Single(src, es, tagPlanarConfiguration, 0);
   if (d.PlanarConfiguration > 1) ReadFailInvalid("PlanarConfiguration");
-  d.SamplesPerPixel = Single(src, es, tagSamplesPerPixel, 0);
+  // An absent SamplesPerPixel means one sample: common writers leave the tag
+  // out of grey and palette files, and refusing those would refuse valid files.
+  d.SamplesPerPixel = Single(src, es, tagSamplesPerPixel, 1);
   const std::uint32_t spp = d.SamplesPerPixel;
   if (spp != 1 && spp != 3 && spp != 4) ReadFail("Invalid SamplesPerPixel");
   d.BitsPerSample = Array(src, es, tagBitsPerSample);

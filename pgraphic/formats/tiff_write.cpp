@@ -193,7 +193,9 @@ std::vector<std::uint8_t> DataAfterDirectory(const TByteOrder& order, const TLay
   for (int channel = 0; channel < 3 && l.HasColorMap(); ++channel)
     for (std::size_t i = 0; i < colors; ++i) {
       const TRGB c = int(i) < image.PaletteCount() ? image.GetPaletteEntry(int(i)) : 0;
-      w.Short(std::uint16_t(((c >> (8 * channel)) & 0xFF) * 256));
+      // x 257 maps 255 to 65535, so peers read full white; our reader
+      // takes the high byte and reads back the same entry.
+      w.Short(std::uint16_t(((c >> (8 * channel)) & 0xFF) * 257));
     }
   for (int i = 0; l.Bits == 24 && i < l.Samples; ++i) w.Short(8);
   for (const TTiffRational& r : {s.TiffXResolution, s.TiffYResolution}) {

@@ -207,7 +207,7 @@ TEST(TiffReader, CompressionAndLayoutRefusals) {
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPlanarConfiguration, ftShort, {2}).Build()),
             "TIFF: PlanarConfiguration invalid");
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Drop(tagSamplesPerPixel).Drop(tagBitsPerSample).Build()),
-            "TIFF: Invalid SamplesPerPixel");
+            "TIFF: Invalid count of SamplesPerPixel");
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagBitsPerSample, ftShort, {8, 8}).Build()),
             "TIFF: Invalid count of SamplesPerPixel");
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPhotometric, ftShort, {2}).Build()),

@@ -141,15 +141,15 @@ TEST(TiffWriter, PhotometricColorMapAndStrips) {
   EXPECT_EQ(Values(d, tagCompression), std::vector<std::uint32_t>{compPackBits});
   const auto map = Values(d, tagColorMap);
   ASSERT_EQ(map.size(), 48u);
-  EXPECT_EQ(map[9], 0xFF00u);       // red of system colour 9 (FF0000)
+  EXPECT_EQ(map[9], 0xFFFFu);       // red of system colour 9 (FF0000)
   EXPECT_EQ(map[16 + 9], 0u);
-  EXPECT_EQ(map[16 + 7], 0xC000u);  // green of C0C0C0
+  EXPECT_EQ(map[16 + 7], 0xC0C0u);  // green of C0C0C0
 
   MakeImage(image, 4, 2, pgpf8Bit, pUnknown);  // 200 entries: the rest of the map is 0
   d = ParseDirectories(Write(image)).at(0);
   EXPECT_EQ(Values(d, tagColorMap).size(), 768u);
   EXPECT_EQ(Values(d, tagColorMap)[255], 0u);
-  EXPECT_EQ(Values(d, tagColorMap)[199], 199u * 256);
+  EXPECT_EQ(Values(d, tagColorMap)[199], 199u * 257);
 
   PGSettings().TiffWhiteIsZero = true;
   MakeImage(image, 4, 2, pgpf8Bit, pGray256);
