@@ -120,16 +120,29 @@ void RunTool(benchmark::State& state, const std::string& command) {
 
 // ---------------------------------------------------------------- JPEG
 
-void BM_JpegDecode_Ours(benchmark::State& state) {
-  const std::string& path = PhotoJpeg();
+// Our reader: file in, a new image out.
+template <class Reader>
+void DecodeOurs(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
     TPixelGraphic image;
     TFileStream stream(path, TFileStream::fmOpenRead);
-    TJPGFileFormatReader().ReadImage(stream, image, 0);
+    Reader().ReadImage(stream, image, 0);
     benchmark::DoNotOptimize(image.Bits());
   }
   Finish(state);
 }
+
+// Our writer: the photo out to a file.
+template <class Writer>
+void EncodeOurs(benchmark::State& state, const std::string& path) {
+  for (auto _ : state) {
+    TFileStream stream(path, TFileStream::fmCreate);
+    Writer().Write(stream, Photo());
+  }
+  Finish(state);
+}
+
+void BM_JpegDecode_Ours(benchmark::State& state) { DecodeOurs<TJPGFileFormatReader>(state, PhotoJpeg()); }
 
 void BM_JpegDecode_Djpeg(benchmark::State& state) {
   RunTool(state, "djpeg -dct int -outfile /dev/null '" + PhotoJpeg() + "'");
@@ -193,12 +206,7 @@ void BM_ImageAllocation(benchmark::State& state) {
 
 void BM_JpegEncode_Ours(benchmark::State& state) {
   PGSettings().JpegQuality = 80;
-  const std::string path = TempPath("ours.jpg");
-  for (auto _ : state) {
-    TFileStream stream(path, TFileStream::fmCreate);
-    TJPGFileFormatWriter().Write(stream, Photo());
-  }
-  Finish(state);
+  EncodeOurs<TJPGFileFormatWriter>(state, TempPath("ours.jpg"));
 }
 
 void BM_JpegEncode_Cjpeg(benchmark::State& state) {
@@ -238,25 +246,9 @@ void BM_JpegEncode_BareCodec(benchmark::State& state) {
 
 // ---------------------------------------------------------------- PNG
 
-void BM_PngDecode_Ours(benchmark::State& state) {
-  const std::string& path = PhotoPng();
-  for (auto _ : state) {
-    TPixelGraphic image;
-    TFileStream stream(path, TFileStream::fmOpenRead);
-    TPNGFileFormatReader().ReadImage(stream, image, 0);
-    benchmark::DoNotOptimize(image.Bits());
-  }
-  Finish(state);
-}
+void BM_PngDecode_Ours(benchmark::State& state) { DecodeOurs<TPNGFileFormatReader>(state, PhotoPng()); }
 
-void BM_PngEncode_Ours(benchmark::State& state) {
-  const std::string path = TempPath("ours.png");
-  for (auto _ : state) {
-    TFileStream stream(path, TFileStream::fmCreate);
-    TPNGFileFormatWriter().Write(stream, Photo());
-  }
-  Finish(state);
-}
+void BM_PngEncode_Ours(benchmark::State& state) { EncodeOurs<TPNGFileFormatWriter>(state, TempPath("ours.png")); }
 
 constexpr int kRepeats = 3;
 

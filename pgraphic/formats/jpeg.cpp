@@ -14,7 +14,7 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/core/uihooks.h"
+#include "pgraphic/formats/codec_guard.h"
 
 // Library check: we compile against the codec's own headers, and
 // jpeg_create_(de)compress hands their release number and structure sizes to
@@ -25,15 +25,11 @@
 #error "the JPEG codec must offer blue-green-red pixel order (JCS_EXT_BGR)"
 #endif
 
-// How failures leave the codec: the codec calls our handlers from inside its
-// C frames, where no C++ exception may pass. Handlers therefore catch whatever
-// our C++ code throws into the session's Failure and longjmp back to the one
-// small Run* function of the entry point, which holds no object with a
-// destructor. That function destroys the codec object; the entry point then
-// rethrows the remembered exception from plain C++ frames.
+// How failures leave the codec: see codec_guard.h.
 
 namespace {
 
+using namespace pgcodec;
 using EJpg = EPGJPGFileFormatReaderWriter;
 const char* const kPrefix = "JPG: ";
 constexpr std::size_t kBufferSize = 4096;
@@ -62,18 +58,9 @@ struct TDestLink {
   JOCTET Buffer[kBufferSize];
 };
 
-struct TJpegSession {
-  TStream* Stream = nullptr;
-  TPixelGraphic* Image = nullptr;
-  TPGWarningAction Warnings = pgwaRaise;
-  std::uint8_t* Bits = nullptr;  // pixel memory, bottom row first
-  std::size_t BytesPerRow = 0;
+struct TJpegSession : TSession {
   J_DCT_METHOD Dct = JDCT_ISLOW;
-  bool InRowLoop = false;
-  bool Aborted = false;
   TErrorLink Err{};
-  std::jmp_buf Jump;
-  std::exception_ptr Failure;
 };
 
 struct TDecodeSession : TJpegSession {
@@ -106,29 +93,6 @@ TJpegSession& SessionOf(j_common_ptr codec) {
   return *reinterpret_cast<TErrorLink*>(codec->err)->Owner;
 }
 
-// Runs f; an exception it throws is remembered (the first one wins).
-template <class F>
-bool Guarded(TJpegSession& s, F&& f) noexcept {
-  try {
-    f();
-    return true;
-  } catch (...) {
-    if (!s.Failure) s.Failure = std::current_exception();
-    return false;
-  }
-}
-
-[[noreturn]] void Bail(TJpegSession& s) { std::longjmp(s.Jump, 1); }
-
-// Calls one of the image's notifications; a throwing handler leaves the codec.
-void Notify(TJpegSession& s, void (TPixelGraphic::*event)()) {
-  if (!Guarded(s, [&] { (s.Image->*event)(); })) Bail(s);
-}
-
-std::uint8_t* RowAddress(const TJpegSession& s, JDIMENSION height, JDIMENSION n) {
-  return s.Bits + std::size_t(height - 1 - n) * s.BytesPerRow;
-}
-
 // ---- error manager
 
 std::string CodecText(j_common_ptr codec) {
@@ -143,28 +107,6 @@ std::string CodecText(j_common_ptr codec) {
   throw EJpg(kPrefix + CodecText(codec));
 }
 
-TPGMsgResult JpegWarningBox(const std::string& text, TPGMsgButtons buttons) {
-  if (TPGUiHooks* hooks = GetPGUiHooks())
-    return hooks->WarningBox(text, "JPG " + GetLangStr(msgWarning), buttons);
-  return PGWarningBox(text, buttons);
-}
-
-void ActOnWarning(TPGWarningAction action, j_common_ptr codec) {
-  switch (action) {
-    case pgwaIgnore:
-      return;
-    case pgwaOKBox:
-      JpegWarningBox(CodecText(codec), TPGMsgButtons::mbOK);
-      return;
-    case pgwaOKCancelBox:
-      if (JpegWarningBox(CodecText(codec), TPGMsgButtons::mbOKCancel) != TPGMsgResult::mrOK)
-        RaisePrefixed<EJpg>(kPrefix, msgAborted);
-      return;
-    case pgwaRaise:
-      throw EJpg(kPrefix + CodecText(codec));
-  }
-}
-
 void ErrorExit(j_common_ptr codec) {
   TJpegSession& s = SessionOf(codec);
   Guarded(s, [&] { RaiseCodecError(codec); });
@@ -173,7 +115,7 @@ void ErrorExit(j_common_ptr codec) {
 
 void OutputMessage(j_common_ptr codec) {
   TJpegSession& s = SessionOf(codec);
-  if (!Guarded(s, [&] { ActOnWarning(s.Warnings, codec); })) Bail(s);
+  if (!Guarded(s, [&] { ActOnWarning<EJpg>(s.Warnings, "JPG", CodecText(codec)); })) Bail(s);
 }
 
 jpeg_error_mgr* InstallErrors(TJpegSession& s) {
@@ -325,9 +267,7 @@ void ReadRows(TDecodeSession& s) {
   while (codec->output_scanline < codec->output_height && !s.Aborted) {
     JSAMPROW row = RowAddress(s, codec->output_height, codec->output_scanline);
     jpeg_read_scanlines(codec, &row, 1);
-    const int step = int(codec->output_scanline);
-    const int max = int(codec->output_height);
-    if (!Guarded(s, [&] { s.Aborted = s.Image->DoProgress(step, max); })) Bail(s);
+    Progress(s, int(codec->output_scanline), int(codec->output_height));
   }
   s.InRowLoop = false;
   Notify(s, &TPixelGraphic::DoProgressEnd);
@@ -336,22 +276,25 @@ void ReadRows(TDecodeSession& s) {
 // Cleanup after a longjmp: the end notification when rows were running, then
 // the codec object.
 void Abandon(TJpegSession& s, j_common_ptr codec) {
-  if (s.InRowLoop) {
-    s.InRowLoop = false;
-    Guarded(s, [&] { s.Image->DoProgressEnd(); });
-  }
+  EndRowLoopAfterFailure(s);
   jpeg_destroy(codec);
+}
+
+// Creates the decompressor and reads the header (called after setjmp).
+void OpenDecoder(TDecodeSession& s) {
+  j_decompress_ptr codec = &s.Codec;
+  codec->err = InstallErrors(s);
+  jpeg_create_decompress(codec);
+  AttachSource(s);
+  jpeg_read_header(codec, TRUE);
+  ConfigureDecode(s);
 }
 
 // No object with a destructor may live in this frame (longjmp target).
 void RunDecode(TDecodeSession& s) {
   j_decompress_ptr codec = &s.Codec;
   if (setjmp(s.Jump) != 0) return Abandon(s, reinterpret_cast<j_common_ptr>(codec));
-  codec->err = InstallErrors(s);
-  jpeg_create_decompress(codec);
-  AttachSource(s);
-  jpeg_read_header(codec, TRUE);
-  ConfigureDecode(s);
+  OpenDecoder(s);
   jpeg_calc_output_dimensions(codec);
   if (!Guarded(s, [&] { PrepareImage(s); })) Bail(s);
   jpeg_start_decompress(codec);
@@ -374,11 +317,7 @@ void CopyFacts(const jpeg_decompress_struct& c, TJpegFacts& facts) {
 void RunInfo(TDecodeSession& s, TJpegFacts& facts) {
   j_decompress_ptr codec = &s.Codec;
   if (setjmp(s.Jump) != 0) return Abandon(s, reinterpret_cast<j_common_ptr>(codec));
-  codec->err = InstallErrors(s);
-  jpeg_create_decompress(codec);
-  AttachSource(s);
-  jpeg_read_header(codec, TRUE);
-  ConfigureDecode(s);
+  OpenDecoder(s);
   CopyFacts(s.Codec, facts);
   jpeg_destroy_decompress(codec);
 }
@@ -418,10 +357,8 @@ void WriteRows(TEncodeSession& s) {
   while (codec->next_scanline < codec->image_height) {
     JSAMPROW row = RowAddress(s, codec->image_height, codec->next_scanline);
     jpeg_write_scanlines(codec, &row, 1);
-    const int step = int(codec->next_scanline);
-    const int max = int(codec->image_height);
     // A JPEG write always runs to the end: the abort answer is not used.
-    if (!Guarded(s, [&] { s.Image->DoProgress(step, max); })) Bail(s);
+    Progress(s, int(codec->next_scanline), int(codec->image_height));
   }
   s.InRowLoop = false;
   Notify(s, &TPixelGraphic::DoProgressEnd);
@@ -439,19 +376,6 @@ void RunEncode(TEncodeSession& s) {
   WriteRows(s);
   jpeg_finish_compress(codec);
   jpeg_destroy_compress(codec);
-}
-
-template <class Session>
-std::unique_ptr<Session> NewSession(TStream& stream, TPixelGraphic* image, TPGWarningAction warnings) {
-  auto s = std::make_unique<Session>();
-  s->Stream = &stream;
-  s->Image = image;
-  s->Warnings = warnings;
-  return s;
-}
-
-void RethrowFailure(const TJpegSession& s) {
-  if (s.Failure) std::rethrow_exception(s.Failure);
 }
 
 }  // namespace

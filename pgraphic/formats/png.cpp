@@ -14,33 +14,20 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/core/uihooks.h"
+#include "pgraphic/formats/codec_guard.h"
 
-// Errors leave libpng the same way as they leave the JPEG codec: our handlers
-// run inside libpng's C frames, so they catch any C++ exception into the
-// session's Failure and longjmp to the Run* function of the entry point. That
-// function holds no object with a destructor; it destroys the libpng
-// structures, and the entry point rethrows from plain C++ frames.
-//
-// The structure-size check is met by compiling against libpng's own headers.
+// How failures leave libpng: see codec_guard.h. The structure-size check is
+// met by compiling against libpng's own headers.
 
 namespace {
 
+using namespace pgcodec;
 using EPng = EPGPNGFileFormatReaderWriter;
 const char* const kPrefix = "PNG: ";
 
-struct TPngSession {
-  TStream* Stream = nullptr;
-  TPixelGraphic* Image = nullptr;
-  TPGWarningAction Warnings = pgwaRaise;
+struct TPngSession : TSession {
   png_structp Png = nullptr;
   png_infop Info = nullptr;
-  std::uint8_t* Bits = nullptr;  // pixel memory, bottom row first
-  std::size_t BytesPerRow = 0;
-  bool InRowLoop = false;
-  bool Aborted = false;
-  std::jmp_buf Jump;
-  std::exception_ptr Failure;
   png_color Palette[256] = {};
   int PaletteCount = 0;
 };
@@ -83,28 +70,6 @@ TPngSession& SessionOf(png_const_structrp png) {
   return *static_cast<TPngSession*>(png_get_error_ptr(png));
 }
 
-// Runs f; an exception it throws is remembered (the first one wins).
-template <class F>
-bool Guarded(TPngSession& s, F&& f) noexcept {
-  try {
-    f();
-    return true;
-  } catch (...) {
-    if (!s.Failure) s.Failure = std::current_exception();
-    return false;
-  }
-}
-
-[[noreturn]] void Bail(TPngSession& s) { std::longjmp(s.Jump, 1); }
-
-void Notify(TPngSession& s, void (TPixelGraphic::*event)()) {
-  if (!Guarded(s, [&] { (s.Image->*event)(); })) Bail(s);
-}
-
-std::uint8_t* RowAddress(const TPngSession& s, png_uint_32 height, png_uint_32 n) {
-  return s.Bits + std::size_t(height - 1 - n) * s.BytesPerRow;
-}
-
 // ---- library check and handlers
 
 // Same major and minor release as the headers we were built with.
@@ -112,28 +77,6 @@ void CheckLibraries() {
   const bool pngOk = png_access_version_number() / 100 == PNG_LIBPNG_VER / 100;
   const bool zlibOk = std::strncmp(zlibVersion(), ZLIB_VERSION, 4) == 0;
   if (!pngOk || !zlibOk) throw EPng(std::string(kPrefix) + "Invalid library version");
-}
-
-TPGMsgResult PngWarningBox(const std::string& text, TPGMsgButtons buttons) {
-  if (TPGUiHooks* hooks = GetPGUiHooks())
-    return hooks->WarningBox(text, "PNG " + GetLangStr(msgWarning), buttons);
-  return PGWarningBox(text, buttons);
-}
-
-void ActOnWarning(TPGWarningAction action, const char* text) {
-  switch (action) {
-    case pgwaIgnore:
-      return;
-    case pgwaOKBox:
-      PngWarningBox(text, TPGMsgButtons::mbOK);
-      return;
-    case pgwaOKCancelBox:
-      if (PngWarningBox(text, TPGMsgButtons::mbOKCancel) != TPGMsgResult::mrOK)
-        RaisePrefixed<EPng>(kPrefix, msgAborted);
-      return;
-    case pgwaRaise:
-      throw EPng(kPrefix + std::string(text));
-  }
 }
 
 void PngError(png_structp png, png_const_charp text) {
@@ -144,7 +87,7 @@ void PngError(png_structp png, png_const_charp text) {
 
 void PngWarning(png_structp png, png_const_charp text) {
   TPngSession& s = SessionOf(png);
-  if (!Guarded(s, [&] { ActOnWarning(s.Warnings, text); })) Bail(s);
+  if (!Guarded(s, [&] { ActOnWarning<EPng>(s.Warnings, "PNG", text); })) Bail(s);
 }
 
 [[noreturn]] void FailCreate(TPngSession& s, const char* what) {
@@ -322,9 +265,7 @@ void ReadPass(TReadSession& s, int pass) {
   const png_uint_32 height = s.Header.Height;
   for (png_uint_32 n = 0; n < height && !s.Aborted; ++n) {
     png_read_row(s.Png, RowAddress(s, height, n), nullptr);
-    const int step = int(n + height * png_uint_32(pass));
-    const int max = int(height * png_uint_32(s.Passes));
-    if (!Guarded(s, [&] { s.Aborted = s.Image->DoProgress(step, max); })) Bail(s);
+    Progress(s, int(n + height * png_uint_32(pass)), int(height * png_uint_32(s.Passes)));
   }
 }
 
@@ -341,10 +282,7 @@ void ReadRows(TReadSession& s) {
 }
 
 void AbandonRead(TPngSession& s) {
-  if (s.InRowLoop) {
-    s.InRowLoop = false;
-    Guarded(s, [&] { s.Image->DoProgressEnd(); });
-  }
+  EndRowLoopAfterFailure(s);
   if (s.Png) png_destroy_read_struct(&s.Png, s.Info ? &s.Info : nullptr, nullptr);
 }
 
@@ -441,20 +379,15 @@ void WriteRows(TWriteSession& s) {
   s.InRowLoop = true;
   for (png_uint_32 y = 0; y < s.Height; ++y) {
     png_write_row(s.Png, RowAddress(s, s.Height, y));
-    const int step = int(y);
-    const int max = int(s.Height) - 1;
     // A PNG write always runs to the end: the abort answer is not used.
-    if (!Guarded(s, [&] { s.Image->DoProgress(step, max); })) Bail(s);
+    Progress(s, int(y), int(s.Height) - 1);
   }
   s.InRowLoop = false;
   Notify(s, &TPixelGraphic::DoProgressEnd);
 }
 
 void AbandonWrite(TPngSession& s) {
-  if (s.InRowLoop) {
-    s.InRowLoop = false;
-    Guarded(s, [&] { s.Image->DoProgressEnd(); });
-  }
+  EndRowLoopAfterFailure(s);
   if (s.Png) png_destroy_write_struct(&s.Png, s.Info ? &s.Info : nullptr);
 }
 
@@ -479,19 +412,6 @@ void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
     const TRGB c = image.GetPaletteEntry(i);
     s.Palette[i] = png_color{png_byte(GetRValue(c)), png_byte(GetGValue(c)), png_byte(GetBValue(c))};
   }
-}
-
-template <class Session>
-std::unique_ptr<Session> NewSession(TStream& stream, TPixelGraphic* image, TPGWarningAction warnings) {
-  auto s = std::make_unique<Session>();
-  s->Stream = &stream;
-  s->Image = image;
-  s->Warnings = warnings;
-  return s;
-}
-
-void RethrowFailure(const TPngSession& s) {
-  if (s.Failure) std::rethrow_exception(s.Failure);
 }
 
 }  // namespace

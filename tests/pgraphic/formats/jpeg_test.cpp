@@ -15,31 +15,16 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
 #include "pgraphic/formats/jpeg.h"
+#include "codec_test_support.h"
 #include "support/peer.h"
 
 namespace {
 
+using codectest::TBoxRecorder;
+using codectest::TestName;
+
 constexpr int kWidth = 67;  // odd sizes: partial MCUs and padded rows
 constexpr int kHeight = 45;
-
-std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
-
-// Records warning boxes and answers them.
-class TBoxRecorder : public TPGUiHooks {
- public:
-  explicit TBoxRecorder(TPGMsgResult answer) : Answer(answer) { SetPGUiHooks(this); }
-  ~TBoxRecorder() override { SetPGUiHooks(nullptr); }
-  TPGMsgResult WarningBox(const std::string& text, const std::string& caption,
-                          TPGMsgButtons buttons) override {
-    Texts.push_back(text);
-    Captions.push_back(caption);
-    Buttons.push_back(buttons);
-    return Answer;
-  }
-  TPGMsgResult Answer;
-  std::vector<std::string> Texts, Captions;
-  std::vector<TPGMsgButtons> Buttons;
-};
 
 // A memory stream that fails after a number of bytes, by a short count or by throwing.
 class TFailingStream : public TMemoryStream {
@@ -122,12 +107,7 @@ peer::RgbImage Djpeg(const std::string& path, const std::string& dct) {
 }
 
 std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EPGJPGFileFormatReaderWriter& e) {
-    return e.what();
-  }
-  return "(nothing raised)";
+  return codectest::MessageOf<EPGJPGFileFormatReaderWriter>(action);
 }
 
 // Mean difference of the first `channels` bytes of each pixel of two equal-sized images.

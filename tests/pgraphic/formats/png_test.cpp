@@ -18,11 +18,13 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
 #include "pgraphic/formats/png.h"
+#include "codec_test_support.h"
 #include "support/peer.h"
 
 namespace {
 
-std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+using codectest::TBoxRecorder;
+using codectest::TestName;
 
 // Encodes the description written by TPngFile::Save: one line of header
 // numbers, three lines of hex chunk payloads (PLTE, tRNS, bKGD), one of samples.
@@ -179,27 +181,8 @@ std::vector<std::uint32_t> Flattened(const TPngFile& f, TRGB bg) {
   return values;
 }
 
-// Records warning boxes and answers them.
-class TBoxRecorder : public TPGUiHooks {
- public:
-  explicit TBoxRecorder(TPGMsgResult answer) : Answer(answer) { SetPGUiHooks(this); }
-  ~TBoxRecorder() override { SetPGUiHooks(nullptr); }
-  TPGMsgResult WarningBox(const std::string& text, const std::string& caption, TPGMsgButtons) override {
-    Texts.push_back(text);
-    Captions.push_back(caption);
-    return Answer;
-  }
-  TPGMsgResult Answer;
-  std::vector<std::string> Texts, Captions;
-};
-
 std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EPGPNGFileFormatReaderWriter& e) {
-    return e.what();
-  }
-  return "(nothing raised)";
+  return codectest::MessageOf<EPGPNGFileFormatReaderWriter>(action);
 }
 
 class PngTest : public ::testing::Test {

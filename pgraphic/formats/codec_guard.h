@@ -1,0 +1,103 @@
+#pragma once
+// What the JPEG and PNG layers share about running a C codec.
+//
+// The codecs report errors and warnings by calling our handlers from inside
+// their C frames, where no C++ exception may pass. So every handler runs our
+// C++ code through Guarded, which catches whatever it throws into the
+// session's Failure, and then leaves the codec with Bail: a longjmp back to
+// the one small Run* function of the entry point. That function, and every
+// frame between it and the handler, holds no object with a destructor. It
+// releases the codec objects; the entry point then rethrows the remembered
+// exception from plain C++ frames (RethrowFailure).
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "pgraphic/core/messages.h"
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/stream.h"
+#include "pgraphic/core/uihooks.h"
+
+namespace pgcodec {
+
+struct TSession {
+  TStream* Stream = nullptr;
+  TPixelGraphic* Image = nullptr;
+  TPGWarningAction Warnings = pgwaRaise;
+  std::uint8_t* Bits = nullptr;  // pixel memory, bottom row first
+  std::size_t BytesPerRow = 0;
+  bool InRowLoop = false;
+  bool Aborted = false;
+  std::jmp_buf Jump;
+  std::exception_ptr Failure;
+};
+
+// Runs f; an exception it throws is remembered (the first one wins).
+template <class F>
+bool Guarded(TSession& s, F&& f) noexcept {
+  try {
+    f();
+    return true;
+  } catch (...) {
+    if (!s.Failure) s.Failure = std::current_exception();
+    return false;
+  }
+}
+
+// Back to the setjmp of the running entry point.
+[[noreturn]] inline void Bail(TSession& s) { std::longjmp(s.Jump, 1); }
+
+// Calls one of the image's notifications; a throwing handler leaves the codec.
+inline void Notify(TSession& s, void (TPixelGraphic::*event)()) {
+  if (!Guarded(s, [&] { (s.Image->*event)(); })) Bail(s);
+}
+
+// Reports progress; a throwing handler leaves the codec.
+inline void Progress(TSession& s, int step, int max) {
+  if (!Guarded(s, [&] { s.Aborted = s.Image->DoProgress(step, max); })) Bail(s);
+}
+
+// After a failure: the end notification is still owed when rows were running.
+inline void EndRowLoopAfterFailure(TSession& s) {
+  if (!s.InRowLoop) return;
+  s.InRowLoop = false;
+  Guarded(s, [&] { s.Image->DoProgressEnd(); });
+}
+
+// Codec row n (top row first) in the image's bottom-up pixel memory.
+inline std::uint8_t* RowAddress(const TSession& s, std::uint32_t height, std::uint32_t n) {
+  return s.Bits + std::size_t(height - 1 - n) * s.BytesPerRow;
+}
+
+template <class Session>
+std::unique_ptr<Session> NewSession(TStream& stream, TPixelGraphic* image, TPGWarningAction warnings) {
+  auto s = std::make_unique<Session>();
+  s->Stream = &stream;
+  s->Image = image;
+  s->Warnings = warnings;
+  return s;
+}
+
+inline void RethrowFailure(const TSession& s) {
+  if (s.Failure) std::rethrow_exception(s.Failure);
+}
+
+// A codec warning under the image's policy; format is "JPG" or "PNG".
+template <class E>
+void ActOnWarning(TPGWarningAction action, const std::string& format, const std::string& text) {
+  if (action == pgwaIgnore) return;
+  if (action == pgwaRaise) throw E(format + ": " + text);
+  const TPGMsgButtons buttons = action == pgwaOKBox ? TPGMsgButtons::mbOK : TPGMsgButtons::mbOKCancel;
+  // The box is captioned with the format, which PGWarningBox cannot do.
+  TPGUiHooks* hooks = GetPGUiHooks();
+  const TPGMsgResult answer = hooks ? hooks->WarningBox(text, format + " " + GetLangStr(msgWarning), buttons)
+                                    : PGWarningBox(text, buttons);
+  if (action == pgwaOKCancelBox && answer != TPGMsgResult::mrOK)
+    throw E(format + ": " + GetLangStr(msgAborted));
+}
+
+}  // namespace pgcodec
