@@ -456,6 +456,24 @@ TEST_F(JpegWriteTest, WriteFailuresReleaseTheCodec) {
   EXPECT_EQ(ends, 1);
 }
 
+// Loading and saving by name go through these classes.
+TEST_F(JpegWriteTest, RegistryLoadsAndSavesThroughTheseClasses) {
+  const std::string path = Path("slice.jpeg");
+  Colour.SaveToFile(path);
+  EXPECT_EQ(peer::ReadFile(path), Cjpeg(Source, "-dct float -quality 80"));
+  TPixelGraphic loaded;
+  loaded.LoadFromFile(path);
+  EXPECT_EQ(peer::ToRgb(loaded), Djpeg(path, "int"));
+  TFileInfo info;
+  std::string description;
+  ASSERT_TRUE(GetFileInfo(path, 0, info, description));
+  EXPECT_EQ(description, "JPEG (JFIF compliant)");
+  EXPECT_EQ(info.SubformatText, "JFIF, YCbCr");
+  // Two bytes of signature are enough to be taken as JPEG: the codec fails, not the search.
+  TMemoryStream soiOnly(std::vector<std::uint8_t>{0xFF, 0xD8});
+  EXPECT_THROW(loaded.LoadFromStream(soiOnly), EPGJPGFileFormatReaderWriter);
+}
+
 // The registry classes share the one implementation and differ only in naming.
 TEST(JpegClasses, FieldsFollowTheRegistryTables) {
   TJPGFileFormatReader jpg;

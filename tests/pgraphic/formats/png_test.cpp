@@ -684,6 +684,30 @@ TEST_F(PngWriteTest, ProgressAndFailures) {
   EXPECT_EQ(ends, 1);
 }
 
+// Loading and saving by name go through these classes.
+TEST_F(PngWriteTest, RegistryLoadsAndSavesThroughTheseClasses) {
+  TPixelGraphic image;
+  image.SetSizeAndFormat(15, 7, pgpf4Bit);
+  image.SetPaletteIdent(pSys16);
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 15; ++x) image.SetPixel(x, y, std::uint32_t((x + y) % 16));
+  const std::string path = Dir + "/slice.png";
+  image.SaveToFile(path);
+  EXPECT_EQ(Chunks(path), "bd4 ct3 gamma55556 plte16 IHDR,gAMA,PLTE,IDAT,IEND");
+  TPixelGraphic loaded;
+  loaded.LoadFromFile(path);
+  EXPECT_EQ(loaded.PixelFormat(), pgpf4Bit);
+  EXPECT_EQ(loaded.PaletteIdent(), pSys16);
+  EXPECT_EQ(Pixels(loaded), Pixels(image));
+  TFileInfo info;
+  std::string description;
+  ASSERT_TRUE(GetFileInfo(path, 0, info, description));
+  EXPECT_EQ(description, "Portable Network Graphics");
+  EXPECT_EQ(info.SubformatText, "palette");
+  EXPECT_EQ(info.ExtraText, "(gama, plte)");
+  EXPECT_EQ(info.ColorCountText, "16");
+}
+
 TEST(PngClasses, FieldsFollowTheRegistryTables) {
   TPNGFileFormatReader reader;
   TPNGFileFormatWriter writer;
