@@ -1,5 +1,7 @@
 #include "pgraphic/core/stream.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -33,39 +35,74 @@ TFileStream::~TFileStream() {
   if (File) std::fclose(File);
 }
 
+std::FILE* TFileStream::Handle() {
+  if (!File) throw EStreamError("File \"" + Name + "\" is closed");
+  return File;
+}
+
+void TFileStream::RaiseWriteError(int error) {
+  if (WriteError == 0) WriteError = error ? error : EIO;
+  throw EStreamError("Cannot write file \"" + Name + "\". " + std::strerror(WriteError));
+}
+
 std::int64_t TFileStream::Read(void* buffer, std::int64_t count) {
   if (count <= 0) return 0;
-  return static_cast<std::int64_t>(std::fread(buffer, 1, static_cast<std::size_t>(count), File));
+  return static_cast<std::int64_t>(std::fread(buffer, 1, static_cast<std::size_t>(count), Handle()));
 }
 
+// A short count from a file means the disk refused the rest (full, over a
+// size limit, gone): callers that ignored the count would keep a cut file.
 std::int64_t TFileStream::Write(const void* buffer, std::int64_t count) {
   if (count <= 0) return 0;
-  const auto n = std::fwrite(buffer, 1, static_cast<std::size_t>(count), File);
-  if (static_cast<std::int64_t>(n) != count) WriteFailed = true;
-  return static_cast<std::int64_t>(n);
+  std::FILE* file = Handle();
+  errno = 0;
+  const auto n = std::fwrite(buffer, 1, static_cast<std::size_t>(count), file);
+  if (static_cast<std::int64_t>(n) != count) RaiseWriteError(errno);
+  return count;
 }
 
+// Moving the position first flushes the buffer: a refused flush is a write
+// error, not a bad position.
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+  std::FILE* file = Handle();
   const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                      : origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                         : SEEK_END;
   if (!(origin == TSeekOrigin::soCurrent && offset == 0)) {
-    if (fseeko(File, static_cast<off_t>(offset), whence) != 0) throw EStreamError("Stream seek error");
+    errno = 0;
+    if (fseeko(file, static_cast<off_t>(offset), whence) != 0) {
+      if (std::ferror(file)) RaiseWriteError(errno);
+      throw EStreamError("Stream seek error");
+    }
   }
-  return static_cast<std::int64_t>(ftello(File));
+  return static_cast<std::int64_t>(ftello(file));
 }
 
 std::int64_t TFileStream::Size() {
-  const off_t pos = ftello(File);
-  fseeko(File, 0, SEEK_END);
-  const off_t end = ftello(File);
-  fseeko(File, pos, SEEK_SET);
-  return static_cast<std::int64_t>(end);
+  const std::int64_t pos = Position();
+  const std::int64_t end = Seek(0, TSeekOrigin::soEnd);
+  Seek(pos, TSeekOrigin::soBeginning);
+  return end;
 }
 
 void TFileStream::Flush() {
-  if (std::fflush(File) != 0 || WriteFailed || std::ferror(File))
-    throw EStreamError("Cannot write file \"" + Name + "\". " + std::strerror(errno ? errno : EIO));
+  std::FILE* file = Handle();
+  errno = 0;
+  if (std::fflush(file) != 0 || std::ferror(file)) RaiseWriteError(errno);
+  if (WriteError != 0) RaiseWriteError(WriteError);
+}
+
+// Some file systems report a lost write only at fsync or close time.
+void TFileStream::Close() {
+  std::FILE* file = Handle();
+  int error = 0;
+  errno = 0;
+  if (std::fflush(file) != 0 || std::ferror(file) || ::fsync(fileno(file)) != 0) error = errno ? errno : EIO;
+  errno = 0;
+  if (std::fclose(file) != 0 && error == 0) error = errno ? errno : EIO;
+  File = nullptr;
+  if (error == 0) error = WriteError;
+  if (error != 0) RaiseWriteError(error);
 }
 
 // ---- TMemoryStream

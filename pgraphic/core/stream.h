@@ -46,17 +46,26 @@ class TFileStream : public TStream {
   TFileStream& operator=(const TFileStream&) = delete;
 
   std::int64_t Read(void* buffer, std::int64_t count) override;
+  // Raises EStreamError, with the file name and the system's reason, when
+  // the disk takes fewer bytes than given.
   std::int64_t Write(const void* buffer, std::int64_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
   std::int64_t Size() override;
   // Flushes buffered data to the file; raises EStreamError when the disk refuses it.
   void Flush();
+  // Flushes, writes through to the disk and closes; raises EStreamError when
+  // any step fails, so a file that is kept is known to be complete. The
+  // stream is closed afterwards either way; only the destructor may follow.
+  void Close();
   const std::string& FileName() const { return Name; }
 
  private:
+  std::FILE* Handle();
+  [[noreturn]] void RaiseWriteError(int error);
+
   std::FILE* File = nullptr;
   std::string Name;
-  bool WriteFailed = false;
+  int WriteError = 0;  // errno of the first refused write
 };
 
 // A growable block in memory, owned by the stream.

@@ -65,17 +65,34 @@ class TReplacingFile {
   TReplacingFile(const TReplacingFile&) = delete;
   TReplacingFile& operator=(const TReplacingFile&) = delete;
 
-  TStream& Stream() { return *File; }
+  // Runs write on the temporary and puts the result in place. Stream errors
+  // name the temporary, which the user never sees: they name the target.
+  template <class F>
+  void WriteAndCommit(F&& write) {
+    try {
+      write(static_cast<TStream&>(*File));
+      Commit();
+    } catch (const EStreamError& e) {
+      throw EStreamError(NamingTarget(e.what()));
+    }
+  }
 
+ private:
   void Commit() {
-    File->Flush();
+    File->Close();
     File.reset();
     if (std::rename(TempName.c_str(), Target.c_str()) != 0)
       throw EStreamError(SystemError("Cannot create file", Target));
     Committed = true;
   }
 
- private:
+  std::string NamingTarget(std::string message) const {
+    for (std::size_t at = message.find(TempName); at != std::string::npos;
+         at = message.find(TempName, at + Target.size()))
+      message.replace(at, TempName.size(), Target);
+    return message;
+  }
+
   std::string Target;
   std::string TempName;
   std::unique_ptr<TFileStream> File;
@@ -165,8 +182,7 @@ void TPixelGraphic::LoadFromStreamExt(TStream& stream, const std::string& extens
 
 void TPixelGraphic::SaveToFile(const std::string& fileName) {
   TReplacingFile file(fileName);
-  SaveToStreamExt(file.Stream(), FileExtensionOf(fileName));
-  file.Commit();
+  file.WriteAndCommit([&](TStream& stream) { SaveToStreamExt(stream, FileExtensionOf(fileName)); });
 }
 
 void TPixelGraphic::SaveToStreamExt(TStream& stream, const std::string& extension) {

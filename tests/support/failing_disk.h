@@ -1,0 +1,173 @@
+#pragma once
+// Ways to make writes fail as root, where permissions stop nothing: a file
+// size limit in a child process, an immutable directory, and the listing and
+// reading helpers that check what a failed write left behind.
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+namespace faildisk {
+
+// What an action did in its child process.
+struct TOutcome {
+  bool Finished = false;  // the child reported back at all
+  bool Threw = false;
+  std::string Type;       // typeid name of what was thrown
+  std::string Message;
+};
+
+namespace detail {
+
+inline void WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n <= 0) return;
+    done += std::size_t(n);
+  }
+}
+
+inline std::string ReadAll(int fd) {
+  std::string text;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, std::size_t(n));
+  return text;
+}
+
+// The limit applies to every file the process writes; with SIGXFSZ ignored
+// the write that crosses it returns EFBIG instead of killing the process.
+inline void LimitFileSize(rlim_t bytes) {
+  ::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{bytes, bytes};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// Child side: "R" (returned) or "T" + type + NUL + message.
+template <class F>
+std::string RunAndDescribe(F& action) {
+  try {
+    action();
+    return "R";
+  } catch (const std::exception& e) {
+    return std::string("T") + typeid(e).name() + '\0' + e.what();
+  } catch (...) {
+    return "T?";
+  }
+}
+
+inline TOutcome Parse(const std::string& report) {
+  TOutcome out;
+  if (report.empty()) return out;
+  out.Finished = true;
+  out.Threw = report[0] == 'T';
+  const std::size_t nul = report.find('\0');
+  out.Type = report.substr(1, nul == std::string::npos ? std::string::npos : nul - 1);
+  if (nul != std::string::npos) out.Message = report.substr(nul + 1);
+  return out;
+}
+
+}  // namespace detail
+
+// Runs action in a forked child whose files cannot grow beyond limit bytes.
+template <class F>
+TOutcome WithFileSizeLimit(rlim_t limit, F&& action) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    detail::LimitFileSize(limit);
+    detail::WriteAll(fds[1], detail::RunAndDescribe(action));
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  const std::string report = pid > 0 ? detail::ReadAll(fds[0]) : std::string();
+  ::close(fds[0]);
+  if (pid > 0) ::waitpid(pid, nullptr, 0);
+  return detail::Parse(report);
+}
+
+template <class E>
+bool IsA(const TOutcome& outcome) {
+  return outcome.Type == typeid(E).name();
+}
+
+// While it lives, no entry of the directory can be created, removed or
+// renamed, not even by root. Active() is false where the file system has no
+// such flag; callers skip then.
+class TImmutableDir {
+ public:
+  explicit TImmutableDir(const std::filesystem::path& dir) : Fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY)) {
+    Done = Fd >= 0 && SetFlag(true);
+  }
+  ~TImmutableDir() {
+    if (Done) SetFlag(false);
+    if (Fd >= 0) ::close(Fd);
+  }
+  TImmutableDir(const TImmutableDir&) = delete;
+  TImmutableDir& operator=(const TImmutableDir&) = delete;
+  bool Active() const { return Done; }
+  // Clears the flag now, whoever set it.
+  void Release() {
+    if (Fd >= 0) SetFlag(false);
+    Done = false;
+  }
+
+ private:
+  bool SetFlag(bool on) {
+    int flags = 0;
+    if (::ioctl(Fd, FS_IOC_GETFLAGS, &flags) != 0) return false;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    return ::ioctl(Fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  int Fd;
+  bool Done = false;
+};
+
+// Names in dir, sorted, hidden ones included: a temporary shows up here.
+inline std::vector<std::string> Entries(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+inline std::string Read(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void Write(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A fresh directory for the running test. A run killed while the directory
+// was immutable would block its removal: the flag is cleared first.
+inline std::filesystem::path ScratchDir(const std::string& area) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto dir = std::filesystem::path(TESSEL_TEST_TMP) / area /
+                   (std::string(info->test_suite_name()) + "." + info->name());
+  if (std::filesystem::is_directory(dir)) TImmutableDir(dir).Release();
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+}  // namespace faildisk
