@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <cstdlib>
 
 #include "pgraphic/core/library.h"
 #include "pgraphic/core/settings.h"
@@ -43,6 +43,8 @@ static void PutLE32(std::uint8_t* p, std::uint32_t v) {
 }
 
 // ---------------------------------------------------------------- lifetime
+
+void TPixelGraphic::TFreeDeleter::operator()(std::uint8_t* p) const noexcept { std::free(p); }
 
 TPixelGraphic::TPixelGraphic() {
   PGLibraryInit();
@@ -161,13 +163,12 @@ void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat forma
     const int n = ColorTableSize();
     if (n < PaletteCount()) SetPaletteCount(n);
     if (format == pgpf24Bit) FPaletteIdent = pTrueColor;
-    FBits.reset(new (std::nothrow) std::uint8_t[std::size_t(size)]);
+    FBits.reset(static_cast<std::uint8_t*>(std::calloc(std::size_t(size), 1)));
     if (!FBits) {
       FBytesPerRow = 0;
       RaisePG<EPixelGraphic>(msgFailed, "CreateDIBSection");
     }
     FImageSize = std::uint32_t(size);
-    std::memset(FBits.get(), 0, std::size_t(size));
     BuildBitmapInfo(n);
   }
   Changed();

@@ -189,7 +189,11 @@ class TPixelGraphic {
   int FWidth = 0;
   int FHeight = 0;
   TPGPixelFormat FPixelFormat = pgpf24Bit;
-  std::unique_ptr<std::uint8_t[]> FBits;
+  struct TFreeDeleter {
+    void operator()(std::uint8_t* p) const noexcept;
+  };
+  // Zeroed pixel memory straight from the allocator (no separate clearing pass).
+  std::unique_ptr<std::uint8_t, TFreeDeleter> FBits;
   std::vector<std::uint8_t> FBitmapInfo;
   std::unique_ptr<TPGCanvas> FCanvas;
   bool FGdiPending = false;

@@ -20,5 +20,7 @@ class TPGUiHooks {
 // Installs hooks (not owned); null restores the headless behaviour.
 void SetPGUiHooks(TPGUiHooks* hooks);
 TPGUiHooks* GetPGUiHooks();
-// Shows a warning box titled with message 28 ("Warning") through the hooks.
-TPGMsgResult PGWarningBox(const std::string& text, TPGMsgButtons buttons);
+// Shows a warning box through the hooks, titled with message 28 ("Warning")
+// unless a caption is given (formats use their own, such as "TIFF-Warning").
+TPGMsgResult PGWarningBox(const std::string& text, TPGMsgButtons buttons,
+                          const std::string& caption = std::string());

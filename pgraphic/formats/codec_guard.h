@@ -92,10 +92,7 @@ void ActOnWarning(TPGWarningAction action, const std::string& format, const std:
   if (action == pgwaIgnore) return;
   if (action == pgwaRaise) throw E(format + ": " + text);
   const TPGMsgButtons buttons = action == pgwaOKBox ? TPGMsgButtons::mbOK : TPGMsgButtons::mbOKCancel;
-  // The box is captioned with the format, which PGWarningBox cannot do.
-  TPGUiHooks* hooks = GetPGUiHooks();
-  const TPGMsgResult answer = hooks ? hooks->WarningBox(text, format + " " + GetLangStr(msgWarning), buttons)
-                                    : PGWarningBox(text, buttons);
+  const TPGMsgResult answer = PGWarningBox(text, buttons, format + " " + GetLangStr(msgWarning));
   if (action == pgwaOKCancelBox && answer != TPGMsgResult::mrOK)
     throw E(format + ": " + GetLangStr(msgAborted));
 }

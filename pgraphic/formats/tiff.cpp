@@ -40,8 +40,7 @@ bool AllowSingleStrip(TPGWarningAction action) {
   if (action == pgwaOKBox || action == pgwaOKCancelBox) {
     const bool ask = action == pgwaOKCancelBox;
     const auto buttons = ask ? TPGMsgButtons::mbOKCancel : TPGMsgButtons::mbOK;
-    TPGMsgResult answer = ask ? TPGMsgResult::mrCancel : TPGMsgResult::mrOK;
-    if (TPGUiHooks* hooks = GetPGUiHooks()) answer = hooks->WarningBox(text, "TIFF-Warning", buttons);
+    const TPGMsgResult answer = PGWarningBox(text, buttons, "TIFF-Warning");
     return !ask || answer == TPGMsgResult::mrOK;
   }
   return false;
