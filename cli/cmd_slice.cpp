@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -156,7 +157,22 @@ TExportOptions OptionsFrom(const TCliParsed& parsed) {
   return options;
 }
 
+// Under a file size limit the kernel would kill the process in the middle of
+// a write and strand the temporary file; ignored, the write fails with EFBIG
+// and the save cleans up and reports it.
+void FailWritesInsteadOfDying() { std::signal(SIGXFSZ, SIG_IGN); }
+
+// The list of written slices is part of the result: a script must learn
+// when it was lost (a full disk behind a redirection).
+int CheckedStandardOutput() {
+  std::cout.flush();
+  if (std::cout) return 0;
+  std::cerr << "tessel-cli: cannot write the slice list to standard output\n";
+  return 1;
+}
+
 int RunSlice(const std::vector<std::string>& args) {
+  FailWritesInsteadOfDying();
   const TCliParsed parsed =
       ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
@@ -179,7 +195,7 @@ int RunSlice(const std::vector<std::string>& args) {
   exporter.Options = OptionsFrom(parsed);
   if (!exporter.Export(source)) return 1;
   ui.ReportTotalAndUnusedTags();
-  return 0;
+  return CheckedStandardOutput();
 }
 
 const TCliRegistrar Registrar{
