@@ -47,7 +47,8 @@ void TFileStream::RaiseWriteError(int error) {
 
 std::int64_t TFileStream::Read(void* buffer, std::int64_t count) {
   if (count <= 0) return 0;
-  return static_cast<std::int64_t>(std::fread(buffer, 1, static_cast<std::size_t>(count), Handle()));
+  return static_cast<std::int64_t>(
+      std::fread(buffer, 1, static_cast<std::size_t>(count), Handle()));
 }
 
 // A short count from a file means the disk refused the rest (full, over a
@@ -97,7 +98,8 @@ void TFileStream::Close() {
   std::FILE* file = Handle();
   int error = 0;
   errno = 0;
-  if (std::fflush(file) != 0 || std::ferror(file) || ::fsync(fileno(file)) != 0) error = errno ? errno : EIO;
+  if (std::fflush(file) != 0 || std::ferror(file) || ::fsync(fileno(file)) != 0)
+    error = errno ? errno : EIO;
   errno = 0;
   if (std::fclose(file) != 0 && error == 0) error = errno ? errno : EIO;
   File = nullptr;

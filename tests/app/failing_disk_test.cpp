@@ -72,7 +72,8 @@ class FailingExport : public ::testing::Test {
     for (int w : widths) right += w;
     peer::FromRgb(Source, peer::Pattern(right, 40));
     Grid.ResetToImage(right, 40);
-    for (int x = 0, i = 0; i + 1 < int(widths.size()); ++i) Grid.VertSplits.Add(x += widths[std::size_t(i)]);
+    for (int x = 0, i = 0; i + 1 < int(widths.size()); ++i)
+      Grid.VertSplits.Add(x += widths[std::size_t(i)]);
   }
   void OldFiles(const S& names) {
     for (const auto& name : names) faildisk::Write(Dir / name, "old " + name);
@@ -105,7 +106,8 @@ TEST_F(FailingExport, SliceOverTheLimitStopsTheExportAndKeepsEarlierSlices) {
   ExpectNewSlice("index_1_1.bmp");
   ExpectNewSlice("index_2_1.bmp");
   ExpectOld({"index.html", "index.grd", "index_3_1.bmp"});
-  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp"}));
+  EXPECT_EQ(Entries(Dir),
+            (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp"}));
 }
 
 TEST_F(FailingExport, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoGrid) {
@@ -165,7 +167,8 @@ class FailingTextFile : public ::testing::Test {
 TEST_F(FailingTextFile, GridOverTheLimitKeepsTheOldGrid) {
   faildisk::Write(Dir / "cut.grd", "10\r\n-\r\n");
   const TSplitGrid grid = GridWithVerticals(3000);  // some 17 KB of lines
-  const TOutcome outcome = faildisk::WithFileSizeLimit(4096, [&] { SaveGrid((Dir / "cut.grd").string(), grid); });
+  const TOutcome outcome =
+      faildisk::WithFileSizeLimit(4096, [&] { SaveGrid((Dir / "cut.grd").string(), grid); });
   EXPECT_EQ(outcome.Message, Reason("Cannot write file", Dir / "cut.grd", EFBIG));
   EXPECT_EQ(faildisk::Read(Dir / "cut.grd"), "10\r\n-\r\n");
   EXPECT_EQ(Entries(Dir), S{"cut.grd"});
@@ -173,7 +176,8 @@ TEST_F(FailingTextFile, GridOverTheLimitKeepsTheOldGrid) {
 
 TEST_F(FailingTextFile, TextThatJustFitsTheLimitIsWritten) {
   const std::string text(4096, 'y');
-  const TOutcome outcome = faildisk::WithFileSizeLimit(4096, [&] { WriteFileAtomic((Dir / "t.html").string(), text); });
+  const TOutcome outcome =
+      faildisk::WithFileSizeLimit(4096, [&] { WriteFileAtomic((Dir / "t.html").string(), text); });
   EXPECT_FALSE(outcome.Threw) << outcome.Message;
   EXPECT_EQ(faildisk::Read(Dir / "t.html"), text);
   EXPECT_EQ(Entries(Dir), S{"t.html"});

@@ -28,12 +28,12 @@ struct TCliRun {
 
 struct TCliSetup {
   rlim_t FileSizeLimit = RLIM_INFINITY;
-  bool IgnoreXfsz = true;     // as a careful caller would
+  bool IgnoreXfsz = true;        // as a careful caller would
   const char* Stdout = nullptr;  // a file for standard output instead of a pipe
 };
 
-[[noreturn]] void ExecCli(const fs::path& dir, const std::vector<std::string>& args, const TCliSetup& setup,
-                          int out, int err) {
+[[noreturn]] void ExecCli(const fs::path& dir, const std::vector<std::string>& args,
+                          const TCliSetup& setup, int out, int err) {
   if (::chdir(dir.c_str()) != 0) ::_exit(127);
   if (setup.Stdout) out = ::open(setup.Stdout, O_WRONLY);
   ::dup2(out, 1);
@@ -50,7 +50,8 @@ struct TCliSetup {
 
 // Runs tessel-cli in dir. Its output is a few lines, well within what the
 // pipes hold, so reading them one after the other cannot block.
-TCliRun RunCli(const fs::path& dir, const std::vector<std::string>& args, const TCliSetup& setup = {}) {
+TCliRun RunCli(const fs::path& dir, const std::vector<std::string>& args,
+               const TCliSetup& setup = {}) {
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
   const pid_t pid = ::fork();
@@ -84,7 +85,8 @@ class CliFailingDisk : public ::testing::Test {
     image.SaveToFile((Dir / "src.bmp").string());
   }
   S SliceArgs(const S& more = {}) {
-    S args{"slice", "src.bmp", "index.html", "--vert", "10,20", "--format", "bmp", "--overwrite", "--save-grid"};
+    S args{"slice", "src.bmp", "index.html", "--vert", "10,20", "--format", "bmp"};
+    args.insert(args.end(), {"--overwrite", "--save-grid"});
     args.insert(args.end(), more.begin(), more.end());
     return args;
   }
@@ -109,19 +111,23 @@ TEST_F(CliFailingDisk, SliceOverTheLimitKeepsEarlierSlicesAndTheOldHtml) {
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index_3_1.bmp", EFBIG));
   EXPECT_EQ(run.Out, SizeLine("index_1_1.bmp") + SizeLine("index_2_1.bmp"));
   ExpectOld({"index.html", "index.grd", "index_3_1.bmp"});
-  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp", "src.bmp"}));
+  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
+                             "index_3_1.bmp", "src.bmp"}));
 }
 
 TEST_F(CliFailingDisk, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoGrid) {
   Source(30);
   OldFiles({"index.html"});
-  faildisk::Write(Dir / "tags.txt", "1\t1\thttp://example.org/\t\t" + std::string(8000, 'a') + "\n");
+  faildisk::Write(Dir / "tags.txt",
+                  "1\t1\thttp://example.org/\t\t" + std::string(8000, 'a') + "\n");
   const TCliRun run = RunCli(Dir, SliceArgs({"--tags", "tags.txt"}), {5000});
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index.html", EFBIG));
-  EXPECT_EQ(run.Out, SizeLine("index_1_1.bmp") + SizeLine("index_2_1.bmp") + SizeLine("index_3_1.bmp"));
+  EXPECT_EQ(run.Out,
+            SizeLine("index_1_1.bmp") + SizeLine("index_2_1.bmp") + SizeLine("index_3_1.bmp"));
   ExpectOld({"index.html"});
-  EXPECT_EQ(Entries(Dir), (S{"index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp", "src.bmp", "tags.txt"}));
+  EXPECT_EQ(Entries(Dir), (S{"index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp",
+                             "src.bmp", "tags.txt"}));
 }
 
 // A user's `ulimit -f` leaves the signal at its default, which would kill
@@ -171,7 +177,8 @@ TEST_F(CliFailingDisk, DirectoryInPlaceOfASliceOrTheGrid) {
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index.grd", EISDIR));
   EXPECT_EQ(faildisk::Read(Dir / "index.html").substr(0, 6), "<table");
   EXPECT_TRUE(fs::is_empty(Dir / "index.grd"));
-  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp", "src.bmp"}));
+  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
+                             "index_3_1.bmp", "src.bmp"}));
 }
 
 TEST_F(CliFailingDisk, MissingOutputDirectory) {
@@ -191,7 +198,8 @@ TEST_F(CliFailingDisk, FullStandardOutputIsAnError) {
   const TCliRun run = RunCli(Dir, SliceArgs(), setup);
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, "tessel-cli: cannot write the slice list to standard output\n");
-  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp", "src.bmp"}));
+  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
+                             "index_3_1.bmp", "src.bmp"}));
 }
 
 }  // namespace

@@ -4,14 +4,13 @@
 // reading helpers that check what a failed write left behind.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <exception>
@@ -28,7 +27,7 @@ namespace faildisk {
 struct TOutcome {
   bool Finished = false;  // the child reported back at all
   bool Threw = false;
-  std::string Type;       // typeid name of what was thrown
+  std::string Type;  // typeid name of what was thrown
   std::string Message;
 };
 
@@ -109,42 +108,48 @@ bool IsA(const TOutcome& outcome) {
   return outcome.Type == typeid(E).name();
 }
 
+namespace detail {
+
+inline bool SetImmutable(int fd, bool on) {
+  int flags = 0;
+  if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) return false;
+  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  return ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+}
+
+inline bool SetImmutable(const std::filesystem::path& dir, bool on) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  const bool done = fd >= 0 && SetImmutable(fd, on);
+  if (fd >= 0) ::close(fd);
+  return done;
+}
+
+}  // namespace detail
+
 // While it lives, no entry of the directory can be created, removed or
 // renamed, not even by root. Active() is false where the file system has no
 // such flag; callers skip then.
 class TImmutableDir {
  public:
-  explicit TImmutableDir(const std::filesystem::path& dir) : Fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY)) {
-    Done = Fd >= 0 && SetFlag(true);
-  }
+  explicit TImmutableDir(const std::filesystem::path& dir)
+      : Dir(dir), Done(detail::SetImmutable(dir, true)) {}
   ~TImmutableDir() {
-    if (Done) SetFlag(false);
-    if (Fd >= 0) ::close(Fd);
+    if (Done) detail::SetImmutable(Dir, false);
   }
   TImmutableDir(const TImmutableDir&) = delete;
   TImmutableDir& operator=(const TImmutableDir&) = delete;
   bool Active() const { return Done; }
-  // Clears the flag now, whoever set it.
-  void Release() {
-    if (Fd >= 0) SetFlag(false);
-    Done = false;
-  }
 
  private:
-  bool SetFlag(bool on) {
-    int flags = 0;
-    if (::ioctl(Fd, FS_IOC_GETFLAGS, &flags) != 0) return false;
-    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-    return ::ioctl(Fd, FS_IOC_SETFLAGS, &flags) == 0;
-  }
-  int Fd;
-  bool Done = false;
+  std::filesystem::path Dir;
+  bool Done;
 };
 
 // Names in dir, sorted, hidden ones included: a temporary shows up here.
 inline std::vector<std::string> Entries(const std::filesystem::path& dir) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -164,7 +169,7 @@ inline std::filesystem::path ScratchDir(const std::string& area) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const auto dir = std::filesystem::path(TESSEL_TEST_TMP) / area /
                    (std::string(info->test_suite_name()) + "." + info->name());
-  if (std::filesystem::is_directory(dir)) TImmutableDir(dir).Release();
+  if (std::filesystem::is_directory(dir)) detail::SetImmutable(dir, false);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

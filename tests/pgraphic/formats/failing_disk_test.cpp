@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "pgraphic/core/errors.h"
+#include "pgraphic/formats/codec_test_support.h"
 #include "pgraphic/formats/registry.h"
 #include "support/failing_disk.h"
 #include "support/peer.h"
@@ -57,6 +58,10 @@ std::vector<std::uint8_t> PixelBytes(TPixelGraphic& image) {
   return std::vector<std::uint8_t>(image.Bits(), image.Bits() + image.ImageSize());
 }
 
+std::string WriteFailure(const std::function<void()>& action) {
+  return codectest::MessageOf<EStreamError>(action);
+}
+
 std::vector<std::string> WriterExtensions() {
   std::vector<std::string> extensions;
   for (const auto& writer : FileFormatWriters()) extensions.push_back(writer->Extension);
@@ -97,7 +102,8 @@ TEST(FullStream, EveryWriterFailsWhereverTheDiskFills) {
     ASSERT_GT(size, 1) << extension;
     for (std::int64_t cut : CutPoints(size)) {
       TFillingStream stream(cut);
-      EXPECT_NE(SaveFailure(image, stream, extension), "") << extension << " cut at " << cut << " of " << size;
+      EXPECT_NE(SaveFailure(image, stream, extension), "")
+          << extension << " cut at " << cut << " of " << size;
     }
     EXPECT_EQ(PixelBytes(image), pixels) << extension;
   }
@@ -139,7 +145,8 @@ class FailingFileSave : public ::testing::Test {
     const std::string path = Path(name);
     return faildisk::WithFileSizeLimit(limit, [&] { image.SaveToFile(path); });
   }
-  void ExpectFailure(const TOutcome& outcome, const std::string& what, const std::string& name, int error) {
+  void ExpectFailure(const TOutcome& outcome, const std::string& what, const std::string& name,
+                     int error) {
     ASSERT_TRUE(outcome.Finished);
     EXPECT_TRUE(outcome.Threw);
     EXPECT_TRUE(faildisk::IsA<EStreamError>(outcome)) << outcome.Type;
@@ -197,11 +204,7 @@ TEST_F(FailingFileSave, ReadOnlyDirectoryKeepsTheOldFile) {
   {
     faildisk::TImmutableDir frozen(Dir);
     if (!frozen.Active()) GTEST_SKIP() << "no immutable directories on this file system";
-    try {
-      image.SaveToFile(Path("old.jpg"));
-    } catch (const EStreamError& e) {
-      message = e.what();
-    }
+    message = WriteFailure([&] { image.SaveToFile(Path("old.jpg")); });
   }
   EXPECT_EQ(message, "Cannot create file \"" + Path("old.jpg") + "\". " + std::strerror(EPERM));
   EXPECT_EQ(faildisk::Read(Dir / "old.jpg"), "old bytes");
@@ -212,13 +215,8 @@ TEST_F(FailingFileSave, DirectoryAsTargetStaysAndTakesNoTemporary) {
   fs::create_directory(Dir / "slice.png");
   TPixelGraphic image;
   PatternImage(image, 20, 20);
-  std::string message;
-  try {
-    image.SaveToFile(Path("slice.png"));
-  } catch (const EStreamError& e) {
-    message = e.what();
-  }
-  EXPECT_EQ(message, "Cannot create file \"" + Path("slice.png") + "\". " + std::strerror(EISDIR));
+  EXPECT_EQ(WriteFailure([&] { image.SaveToFile(Path("slice.png")); }),
+            "Cannot create file \"" + Path("slice.png") + "\". " + std::strerror(EISDIR));
   EXPECT_TRUE(fs::is_empty(Dir / "slice.png"));
   EXPECT_EQ(Entries(Dir), std::vector<std::string>{"slice.png"});
 }
@@ -227,27 +225,15 @@ TEST_F(FailingFileSave, MissingDirectoryIsReported) {
   TPixelGraphic image;
   PatternImage(image, 4, 4);
   const std::string path = Path("gone/slice.bmp");
-  try {
-    image.SaveToFile(path);
-    ADD_FAILURE() << "save into a missing directory returned";
-  } catch (const EStreamError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + path + "\". " + std::strerror(ENOENT));
-  }
+  EXPECT_EQ(WriteFailure([&] { image.SaveToFile(path); }),
+            "Cannot create file \"" + path + "\". " + std::strerror(ENOENT));
   EXPECT_TRUE(Entries(Dir).empty());
 }
 
 // ---- the file stream itself
 
-std::string WriteFailure(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EStreamError& e) {
-    return e.what();
-  }
-  return "";
-}
-
-const std::string kFullDisk = "Cannot write file \"/dev/full\". " + std::string(std::strerror(ENOSPC));
+const std::string kFullDisk =
+    "Cannot write file \"/dev/full\". " + std::string(std::strerror(ENOSPC));
 
 TEST(FileStreamFailures, FullDeviceIsReportedByFlushCloseAndLargeWrites) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
@@ -262,10 +248,12 @@ TEST(FileStreamFailures, FullDeviceIsReportedByFlushCloseAndLargeWrites) {
     stream.WriteBuffer(small.data(), 10);
     EXPECT_EQ(WriteFailure([&] { stream.Close(); }), kFullDisk);
     // Closed either way; later use is an error, not a crash.
-    EXPECT_EQ(WriteFailure([&] { stream.WriteBuffer(small.data(), 10); }), "File \"/dev/full\" is closed");
+    EXPECT_EQ(WriteFailure([&] { stream.WriteBuffer(small.data(), 10); }),
+              "File \"/dev/full\" is closed");
   }
   TFileStream stream("/dev/full", TFileStream::fmCreate);
-  EXPECT_EQ(WriteFailure([&] { stream.Write(large.data(), std::int64_t(large.size())); }), kFullDisk);
+  EXPECT_EQ(WriteFailure([&] { stream.Write(large.data(), std::int64_t(large.size())); }),
+            kFullDisk);
   // The first refusal is remembered for the close.
   EXPECT_EQ(WriteFailure([&] { stream.Close(); }), kFullDisk);
 }
