@@ -62,6 +62,8 @@ std::int32_t CheckedValue(const TParsedLine& line, int extent, const TGridMessag
   return ClampToExtent(line.Value, extent);
 }
 
+}  // namespace
+
 std::string ReadWholeFile(const std::string& path) {
   TFileStream stream(path, TFileStream::fmOpenRead);
   const std::int64_t size = stream.Size();
@@ -71,8 +73,6 @@ std::string ReadWholeFile(const std::string& path) {
   stream.ReadBuffer(text.data(), size);
   return text;
 }
-
-}  // namespace
 
 void LoadGridText(const std::string& text, TSplitGrid& grid, int width, int height,
                   const TGridMessageEvent& onMessage) {

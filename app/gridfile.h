@@ -22,6 +22,9 @@ void SaveGrid(const std::string& path, const TSplitGrid& grid);
 // Splits text into lines at CR, LF or CR LF; a last line without an end counts.
 std::vector<std::string> SplitLines(const std::string& text);
 
+// The whole file as bytes; EStreamError when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
 // Replaces both lists by the file's content for an image of the given size.
 // Values beyond the extent are reported through onMessage and clamped;
 // values below 0 are clamped silently. The whole file is read and converted

@@ -2,64 +2,25 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "app/convert.h"
 #include "app/exporter.h"
 #include "app/gridfile.h"
 #include "app/htmltable.h"
+#include "app/tagsfile.h"
 #include "cli/cli.h"
 #include "pgraphic/core/stream.h"
 
 namespace {
-
-struct TCellTags {
-  std::string Link, Target, Alt;
-  bool Used = false;
-};
-
-using TTagMap = std::map<std::pair<int, int>, TCellTags>;
-
-std::vector<std::string> SplitOn(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && text[i] != separator) continue;
-    parts.push_back(text.substr(start, i - start));
-    start = i + 1;
-  }
-  return parts;
-}
-
-std::string ReadTextFile(const std::string& path) {
-  TFileStream stream(path, TFileStream::fmOpenRead);
-  std::string text(static_cast<std::size_t>(stream.Size()), '\0');
-  stream.ReadBuffer(text.data(), static_cast<std::int64_t>(text.size()));
-  return text;
-}
-
-// Lines column<TAB>row<TAB>link<TAB>target<TAB>alt; trailing fields may be left out.
-TTagMap ReadTags(const std::string& path) {
-  TTagMap tags;
-  int lineNumber = 0;
-  for (const std::string& line : SplitLines(ReadTextFile(path))) {
-    ++lineNumber;
-    if (line.empty()) continue;
-    std::vector<std::string> f = SplitOn(line, '\t');
-    if (f.size() < 2 || f.size() > 5)
-      throw std::runtime_error(path + ", line " + std::to_string(lineNumber) +
-                               ": expected column, row, link, target, alt separated by tabs");
-    f.resize(5);
-    tags[{StrToInt(f[0]), StrToInt(f[1])}] = {f[2], f[3], f[4]};
-  }
-  return tags;
-}
 
 // The window's dialogs answered from the command line.
 class TCliExportUi : public TExportUi {
@@ -171,18 +132,33 @@ int CheckedStandardOutput() {
   return 1;
 }
 
+// Slices are encoded on as many threads as the machine has cores unless
+// --threads says otherwise; the files are the same either way.
+int ThreadsFrom(const TCliParsed& parsed) {
+  if (!parsed.Has("--threads")) return int(std::max(1u, std::thread::hardware_concurrency()));
+  std::int32_t threads = 0;
+  try {
+    threads = StrToInt(parsed.Get("--threads"));
+  } catch (const EConvertError& e) {
+    throw TCliUsageError(e.what());
+  }
+  if (threads < 1 || threads > 64)
+    throw TCliUsageError("--threads must be 1 to 64, got " + parsed.Get("--threads"));
+  return threads;
+}
+
 int RunSlice(const std::vector<std::string>& args) {
   FailWritesInsteadOfDying();
   const TCliParsed parsed =
       ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
-                      {"--tags", true}, {"--overwrite", false}});
+                      {"--tags", true}, {"--overwrite", false}, {"--threads", true}});
   if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
   if (std::filesystem::is_directory(parsed.Positional[1]))
     throw TCliUsageError(parsed.Positional[1] + " is a directory, not an HTML file");
   ApplyCommonOptions(parsed);
   const std::string extension = ExtensionFor(parsed.Get("--format", "jpg"));
-  TTagMap tags = parsed.Has("--tags") ? ReadTags(parsed.Get("--tags")) : TTagMap{};
+  TTagMap tags = parsed.Has("--tags") ? ReadTagsFile(parsed.Get("--tags")) : TTagMap{};
   TPixelGraphic source;
   ConfigureImage(source, parsed);
   source.LoadFromFile(parsed.Positional[0]);
@@ -193,6 +169,7 @@ int RunSlice(const std::vector<std::string>& args) {
   ConfigureImage(exporter.SliceImage, parsed);
   exporter.OutputExtension = extension;
   exporter.Options = OptionsFrom(parsed);
+  exporter.EncodeThreads = ThreadsFrom(parsed);
   if (!exporter.Export(source)) return 1;
   ui.ReportTotalAndUnusedTags();
   return CheckedStandardOutput();
@@ -202,7 +179,7 @@ const TCliRegistrar Registrar{
     {"slice",
      "slice IMAGE HTML [--grid FILE.grd] [--vert X[,X...]] [--horz Y[,Y...]]\n"
      "                   [--format jpg|bmp|tif|png] [--uppercase] [--double-quote] [--save-grid]\n"
-     "                   [--tags FILE] [--overwrite]",
+     "                   [--tags FILE] [--overwrite] [--threads N]",
      RunSlice}};
 
 }  // namespace

@@ -1,0 +1,40 @@
+#include "app/tagsfile.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "app/convert.h"
+#include "app/gridfile.h"
+
+std::vector<std::string> SplitOn(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text[i] != separator) continue;
+    parts.push_back(text.substr(start, i - start));
+    start = i + 1;
+  }
+  return parts;
+}
+
+TTagMap ParseTags(const std::string& text, const std::string& sourceName) {
+  TTagMap tags;
+  int lineNumber = 0;
+  for (const std::string& line : SplitLines(text)) {
+    ++lineNumber;
+    if (line.empty()) continue;
+    // Counted before splitting, so a line of a million tabs is refused
+    // without building a million fields.
+    const auto tabs = std::count(line.begin(), line.end(), '\t');
+    if (tabs < 1 || tabs > 4)
+      throw std::runtime_error(sourceName + ", line " + std::to_string(lineNumber) +
+                               ": expected column, row, link, target, alt separated by tabs");
+    std::vector<std::string> f = SplitOn(line, '\t');
+    f.resize(5);
+    tags[{StrToInt(f[0]), StrToInt(f[1])}] = {f[2], f[3], f[4]};
+  }
+  return tags;
+}
+
+TTagMap ReadTagsFile(const std::string& path) { return ParseTags(ReadWholeFile(path), path); }

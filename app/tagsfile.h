@@ -1,0 +1,28 @@
+#pragma once
+// Per-slice tags for unattended export: one line per cell,
+// column<TAB>row<TAB>link<TAB>target<TAB>alt, trailing fields optional.
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct TCellTags {
+  std::string Link, Target, Alt;
+  bool Used = false;  // set when an exported slice took these tags
+};
+
+// Keyed by (column, row), both counted from 1 like the slice names.
+using TTagMap = std::map<std::pair<int, int>, TCellTags>;
+
+// Splits text at every separator: n separators give n + 1 parts.
+std::vector<std::string> SplitOn(const std::string& text, char separator);
+
+// Parses the text of a tags file; sourceName only labels error messages.
+// Raises std::runtime_error for a line with too few or too many fields and
+// EConvertError for a column or row that is not an integer. Empty lines are
+// skipped; a later line for the same cell replaces an earlier one.
+TTagMap ParseTags(const std::string& text, const std::string& sourceName);
+
+// Reads and parses the file; EStreamError when it cannot be read.
+TTagMap ReadTagsFile(const std::string& path);
