@@ -16,6 +16,11 @@ constexpr std::int64_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 enum : std::uint32_t { biRGB = 0, biRLE8 = 1, biRLE4 = 2, biBitFields = 3 };
+// Most pixels one byte of run-length data may stand for. An encoded run
+// gives 255 pixels for 2 bytes; the rest leaves room for rows that end
+// early or are skipped by deltas, without letting a few bytes of "end of
+// bitmap" promise a picture of hundreds of megabytes.
+constexpr std::uint64_t kRleMaxPixelsPerByte = 1024;
 
 [[noreturn]] void Fail(int entry, const std::string& what) {
   RaisePrefixed<EPGBMPFileFormatReader>(kPrefix, entry, what);
@@ -165,6 +170,7 @@ void CheckDimensions(const TBmpHeader& h) {
   if (pixels > PGSettings().MaxImagePixels || rowBytes > 0xFFFFFFFFull ||
       rowBytes * std::uint64_t(h.Rows()) > 0xFFFFFFFFull)
     Fail(msgInvalidSizeOf, "image");
+  if (h.Rle() && pixels > std::uint64_t(h.SizeImage) * kRleMaxPixelsPerByte) FailEof();
 }
 
 TPGPixelFormat ImageFormatFor(int bitCount) {

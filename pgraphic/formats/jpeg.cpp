@@ -66,7 +66,14 @@ struct TJpegSession : TSession {
 struct TDecodeSession : TJpegSession {
   jpeg_decompress_struct Codec{};
   TSourceLink Source{};
+  std::int64_t DataBytes = 0;  // from the start of the file to the end of the stream
 };
+
+// A Huffman-coded scan spends at least one bit on every 8 x 8 block of the
+// fullest component, so a complete file holds at least one byte per 512
+// pixels. Twice that is allowed; a header promising more would only decode
+// into grey fill (arithmetic-coded files denser than that are refused too).
+constexpr std::uint64_t kMaxPixelsPerByte = 1024;
 
 struct TEncodeSession : TJpegSession {
   jpeg_compress_struct Codec{};
@@ -252,6 +259,8 @@ void PrepareImage(TDecodeSession& s) {
   const std::uint64_t pixels = std::uint64_t(c.output_width) * c.output_height;
   if (pixels > PGSettings().MaxImagePixels)
     RaisePrefixed<EJpg>(kPrefix, msgInvalidSizeOf, "image");
+  if (pixels > std::uint64_t(std::max<std::int64_t>(s.DataBytes, 0)) * kMaxPixelsPerByte)
+    RaisePrefixed<EJpg>(kPrefix, msgUnexpectedEOF);
   TPixelGraphic& image = *s.Image;
   const bool grey = c.output_components == 1;
   image.SetSizeAndFormat(int(c.output_width), int(c.output_height), grey ? pgpf8Bit : pgpf24Bit);
@@ -397,6 +406,7 @@ void TJPGFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   image.FileGamma = PGSettings().DisplayGamma;
   auto s = NewSession<TDecodeSession>(stream, &image, image.ReadWarningAction);
   s->Dct = image.PreviewLoad ? JDCT_IFAST : CodecDct(PGSettings().JpegReadDctMethod);
+  s->DataBytes = stream.Size() - stream.Position();
   RunDecode(*s);
   RethrowFailure(*s);
 }

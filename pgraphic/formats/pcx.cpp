@@ -115,6 +115,13 @@ std::int64_t PlaneBytesNeeded(TLayout layout, std::int64_t width) {
   return (layout == TLayout::Mono || layout == TLayout::Planes16) ? (width + 7) / 8 : width;
 }
 
+// A run pair gives at most 63 bytes of a scan line and never spills into
+// the next line, so every started 63 bytes of a line take a byte or more.
+std::uint64_t MinEncodedBytes(const TPCXHeader& h) {
+  const std::uint64_t line = std::uint64_t(h.Planes) * std::uint64_t(h.BytesPerLine);
+  return std::uint64_t(h.Height) * ((line + 62) / 63);
+}
+
 void SetPalette(TPixelGraphic& image, const std::vector<TRGB>& colors) {
   image.SetPaletteCount(0);
   image.SetPaletteCount(static_cast<int>(colors.size()));
@@ -246,6 +253,7 @@ void TPCXFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   if (h.Width < 1 || h.Height < 1) Fail(msgInvalidSizeOf, "image");
   PGCheckImageSize<EPGPCXFileFormatReader>(kPrefix, h.Width, h.Height, BitCountOf(format));
   if (h.BytesPerLine < PlaneBytesNeeded(layout, h.Width)) Fail(msgInvalid, "BytesPerLine");
+  PGCheckDataFor<EPGPCXFileFormatReader>(kPrefix, stream.Remaining(), MinEncodedBytes(h));
   image.SetSizeAndFormat(static_cast<int>(h.Width), static_cast<int>(h.Height), format);
   DecodeRows(stream, image, h, layout);
 }

@@ -51,6 +51,8 @@ class TPGBufferedInput {
       count -= n;
     }
   }
+  // Bytes read from the stream but not yet consumed.
+  std::int64_t Buffered() const { return Len - Pos; }
   // Hands the unread part of the buffer back, so the stream stands right
   // after the last byte the decoder consumed.
   void Release() {
@@ -126,6 +128,16 @@ template <class E>
 void PGCheckImageSize(const std::string& prefix, std::int64_t width, std::int64_t height,
                       int bitCount) {
   if (PGImageTooLarge(width, height, bitCount)) RaisePrefixed<E>(prefix, msgInvalidSizeOf, "image");
+}
+
+// Refuses, before any pixel memory exists, an image that the data left
+// cannot describe: minBytes is the least that any valid encoding of the
+// promised pixels needs. So decoding cost and memory follow the file's size,
+// and a few header bytes never cost hundreds of megabytes.
+template <class E>
+void PGCheckDataFor(const std::string& prefix, std::int64_t available, std::uint64_t minBytes) {
+  if (available < 0 || minBytes > static_cast<std::uint64_t>(available))
+    RaisePrefixed<E>(prefix, msgUnexpectedEOF);
 }
 
 // "2", "16", "256" ... for the bit counts the info panel shows.

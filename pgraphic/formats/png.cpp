@@ -111,12 +111,31 @@ void WriteData(png_structp png, png_bytep data, std::size_t length) {
 
 void FlushData(png_structp) {}
 
+// Deflate turns one byte into at most 1032.
+constexpr std::uint64_t kInflateRatio = 1032;
+
+// Bytes the stream still holds; may raise, so callers run it guarded.
+std::uint64_t RemainingBytes(TSession& s) {
+  const std::int64_t left = s.Stream->Remaining();
+  return left > 0 ? std::uint64_t(left) : 0;
+}
+
+// libpng sizes the buffer of a text, profile or other variable-length
+// chunk from the chunk's length field before it reads the data, so a few
+// bytes claiming a 1 GB zTXt chunk cost 1 GB. None of them is used here:
+// they are skipped unread, which needs no buffer.
+void SkipUnusedChunks(TPngSession& s) {
+  static const png_byte kUnused[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0pCAL\0sCAL\0eXIf\0sTER\0";
+  png_set_keep_unknown_chunks(s.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, int(sizeof kUnused / 5));
+}
+
 void CreateRead(TPngSession& s) {
   s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
   if (!s.Png) FailCreate(s, "png_create_read_struct");
   s.Info = png_create_info_struct(s.Png);
   if (!s.Info) FailCreate(s, "png_create_info_struct");
   png_set_read_fn(s.Png, &s, ReadData);
+  SkipUnusedChunks(s);
 }
 
 void ReadHeader(TReadSession& s) {
@@ -202,6 +221,12 @@ void PlanRead(TReadSession& s) {
   const TPngHeader& h = s.Header;
   const std::uint64_t pixels = std::uint64_t(h.Width) * h.Height;
   if (pixels > PGSettings().MaxImagePixels) RaisePrefixed<EPng>(kPrefix, msgInvalidSizeOf, "image");
+  // The filtered rows (a filter byte and the packed samples each) must fit
+  // in what the rest of the file can inflate to, or the file cannot hold
+  // the image it promises; checked before any pixel memory exists.
+  const std::uint64_t rowBytes = (std::uint64_t(h.Width) * h.BitDepth * h.Channels + 7) / 8;
+  if (h.Height * (rowBytes + 1) > RemainingBytes(s) * kInflateRatio + 1024)
+    RaisePrefixed<EPng>(kPrefix, msgUnexpectedEOF);
   s.Depth = DepthClass(h);
   if (!HasTransparency(h)) return;
   s.Compose = true;

@@ -96,6 +96,13 @@ void CheckHeader(const TPnmHeader& h) {
                                            BitCountOf(FormatOfKind(h.Form.Kind)));
 }
 
+// Every sample takes a byte or more (a digit in the ASCII forms); binary
+// bitmaps pack eight pixels into a byte.
+std::uint64_t MinDataBytes(const TPnmHeader& h) {
+  if (h.Form.Kind == pkPBM && h.Form.Binary) return h.Height * ((h.Width + 7) / 8);
+  return h.Width * h.Height * (h.Form.Kind == pkPPM ? 3 : 1);
+}
+
 void PrepareImage(TPixelGraphic& image, TPnmKind kind) {
   image.SetSizeAndFormat(0, 0, FormatOfKind(kind));
   if (kind == pkPBM) image.SetPaletteIdent(pBlackWhite);
@@ -182,6 +189,7 @@ void TPxMFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   PrepareImage(image, h.Form.Kind);
   ReadDimensions(in, h);
   CheckHeader(h);
+  PGCheckDataFor<EPGPxMFileFormatReader>(kPrefix, stream.Remaining() + in.Buffered(), MinDataBytes(h));
   image.SetSizeAndFormat(static_cast<int>(h.Width), static_cast<int>(h.Height),
                          FormatOfKind(h.Form.Kind));
   DecodeRows(in, image, h);

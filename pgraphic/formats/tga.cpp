@@ -1,5 +1,6 @@
 #include "pgraphic/formats/tga.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "pgraphic/formats/pcx.h"
@@ -230,6 +231,19 @@ void DecodeRows(TStream& stream, TPixelGraphic& image, const TTGAHeader& h) {
   decoder.Finish();
 }
 
+// Refuses pixel data shorter than the image needs before pixel memory
+// exists: stored pixels take their full size (short, it is the stream's own
+// read error, as a read would give); a run packet, a header byte and one
+// value, stands for at most 128 pixels, and packets may go on across rows.
+void CheckPixelData(TStream& stream, const TTGAHeader& h) {
+  const std::uint64_t pixels = std::uint64_t(h.Width) * h.Height, bytes = h.Depth / 8;
+  if (h.ImageType & 8) {
+    PGCheckDataFor<EPGTGAFileFormatReader>(kPrefix, stream.Remaining(), (pixels + 127) / 128 * (1 + bytes));
+  } else if (pixels * bytes > std::uint64_t(std::max<std::int64_t>(stream.Remaining(), 0))) {
+    throw EStreamError("Stream read error");
+  }
+}
+
 bool SupportedDepth(int depth) { return depth == 8 || depth == 16 || depth == 24 || depth == 32; }
 
 }  // namespace
@@ -247,6 +261,7 @@ void TTGAFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   const std::vector<TRGB> map = ReadIdAndMap(stream, h);
   const TPGPixelFormat format = h.Depth == 8 ? pgpf8Bit : pgpf24Bit;
   PGCheckImageSize<EPGTGAFileFormatReader>(kPrefix, h.Width, h.Height, BitCountOf(format));
+  CheckPixelData(stream, h);
   image.SetSizeAndFormat(0, 0, format);
   if (format == pgpf8Bit) SetPalette(image, h, map);
   image.SetSizeAndFormat(h.Width, h.Height, format);

@@ -71,6 +71,17 @@ std::int64_t StripEnd(const TDirectory& d, std::size_t strip) {
   return std::int64_t(d.StripOffsets[strip]) + d.StripByteCounts[strip];
 }
 
+// The least the strips must hold for the promised rows: every row in full,
+// or with PackBits, whose runs stay inside a row, two bytes for every
+// started 128 bytes of a row. Strips do not share their data, so the file
+// has to hold that much, or it cannot be the image it claims.
+void CheckStripData(const TDirectory& d) {
+  const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
+  const std::uint64_t rowBytes = (bits * d.Width + 7) / 8;
+  const std::uint64_t perRow = d.Compression == compPackBits ? (rowBytes + 127) / 128 * 2 : rowBytes;
+  if (perRow * d.Length > std::uint64_t(d.Size)) ReadFailMsg(msgUnexpectedEOF);
+}
+
 TPGPixelFormat DepthOf(const TDirectory& d) {
   if (d.SamplesPerPixel > 1) return pgpf24Bit;
   return d.BitsPerSample[0] == 1 ? pgpf1Bit : d.BitsPerSample[0] == 4 ? pgpf4Bit : pgpf8Bit;
@@ -80,6 +91,7 @@ void SizeImage(const TDirectory& d, TPixelGraphic& image) {
   const std::uint64_t pixels = std::uint64_t(d.Width) * d.Length;
   if (d.Width > INT_MAX || d.Length > INT_MAX || pixels > PGSettings().MaxImagePixels)
     RaisePrefixed<EPGTIFFileFormatReader>("TIFF: ", msgInvalidSizeOf, "image");
+  CheckStripData(d);
   image.SetSizeAndFormat(int(d.Width), int(d.Length), DepthOf(d));
 }
 
