@@ -1,0 +1,21 @@
+// The parser of tessel-cli slice --tags files on arbitrary text.
+
+#include <stdexcept>
+#include <string>
+
+#include "app/convert.h"
+#include "app/tagsfile.h"
+#include "fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  try {
+    const TTagMap tags = ParseTags(text, "tags");
+    if (tags.size() > size / 4 + 1) fuzz::Finding("more cells than lines");
+    for (const auto& [cell, t] : tags)
+      if (t.Link.size() + t.Target.size() + t.Alt.size() > size) fuzz::Finding("field longer than the text");
+  } catch (const EConvertError&) {
+  } catch (const std::runtime_error&) {
+  }
+  return 0;
+}

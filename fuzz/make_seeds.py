@@ -1,0 +1,292 @@
+#!/usr/bin/env python3
+"""Builds the seed corpora under fuzz/corpus/: small valid files of every
+variant each reader knows, written by peer tools (ImageMagick, netpbm,
+libjpeg-turbo tools, libtiff tools) or by tessel-cli, plus a few files put
+together byte by byte where no tool writes the variant (OS/2 and RLE4 BMP,
+bit fields, top-down rows, 16-bit and right-origin TGA, multi-image TIFF).
+
+Usage: fuzz/make_seeds.py TESSEL_CLI [OUTDIR]
+Rerun only to refresh the corpora; the committed files are the seeds.
+"""
+
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def run(*args):
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class Seeds:
+    def __init__(self, cli, out, work):
+        self.cli, self.out, self.work = cli, out, work
+        self.base = os.path.join(work, "base.ppm")
+        run("convert", "-size", "9x5", "gradient:#e03010-#1040c0", "-depth", "8", self.base)
+
+    def path(self, target, name):
+        d = os.path.join(self.out, target)
+        os.makedirs(d, exist_ok=True)
+        return os.path.join(d, name)
+
+    def magick(self, target, name, *options):
+        run("convert", self.base, *options, self.path(target, name))
+
+    def ours(self, target, name, source, *settings):
+        args = [self.cli, "convert", source, self.path(target, name)]
+        for s in settings:
+            args += ["--set", s]
+        run(*args)
+
+    def raw(self, target, name, data):
+        with open(self.path(target, name), "wb") as f:
+            f.write(data)
+
+
+# ---------------------------------------------------------------- byte-built files
+
+def bmp_file(info_header, table, pixels):
+    offset = 14 + len(info_header) + len(table)
+    size = offset + len(pixels)
+    return b"BM" + struct.pack("<IHHI", size, 0, 0, offset) + info_header + table + pixels
+
+
+def info_header(width, height, bits, compression=0, size_image=0, clr_used=0):
+    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression,
+                       size_image, 0, 0, clr_used, 0)
+
+
+def grey_table(n, entry=4):
+    step = 255 // max(n - 1, 1)
+    return b"".join(bytes([i * step] * 3) + b"\0" * (entry - 3) for i in range(n))
+
+
+def bmp_seeds(s):
+    # OS/2 core header, 8-bit palette
+    core = struct.pack("<IHHHH", 12, 4, 2, 1, 8)
+    s.raw("bmp", "os2_8bit.bmp", bmp_file(core, grey_table(256, 3), bytes(range(8))))
+    # RLE4 with an encoded run, an odd absolute run (padding byte), delta and end codes
+    rle4 = bytes([4, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 2, 1, 1, 2, 0x77, 0, 1])
+    s.raw("bmp", "rle4.bmp", bmp_file(info_header(6, 3, 4, 2, len(rle4), 16), grey_table(16), rle4))
+    rle8 = bytes([3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 6, 9, 0, 1])
+    s.raw("bmp", "rle8.bmp", bmp_file(info_header(6, 2, 8, 1, len(rle8), 10), grey_table(10), rle8))
+    # top-down 24-bit rows
+    rows = b"".join(bytes([10 * y, 20, 200 - y] * 3) + b"\0\0\0" for y in range(3))
+    s.raw("bmp", "topdown24.bmp", bmp_file(info_header(3, -3, 24), b"", rows))
+    # 16-bit 5-5-5 and bit fields 5-6-5, 32-bit plain and bit fields
+    px16 = struct.pack("<4H", 0x7FFF, 0x001F, 0x03E0, 0x7C00)
+    s.raw("bmp", "rgb555.bmp", bmp_file(info_header(2, 2, 16), b"", px16))
+    masks565 = struct.pack("<3I", 0xF800, 0x07E0, 0x001F)
+    s.raw("bmp", "bitfields565.bmp", bmp_file(info_header(2, 2, 16, 3), masks565, px16))
+    px32 = struct.pack("<4I", 0xFF0000, 0xFF00, 0xFF, 0x808080)
+    s.raw("bmp", "rgb32.bmp", bmp_file(info_header(2, 2, 32), b"", px32))
+    masks32 = struct.pack("<3I", 0x3FF00000, 0xFFC00, 0x3FF)
+    s.raw("bmp", "bitfields32.bmp", bmp_file(info_header(2, 2, 32, 3), masks32, px32))
+    # colours-used shorter than the depth's table
+    s.raw("bmp", "clrused3.bmp", bmp_file(info_header(4, 1, 8, 0, 0, 3), grey_table(3), bytes([0, 1, 2, 1])))
+    for name, opts in [("mono.bmp", ["-monochrome", "BMP3:"]),
+                       ("pal4.bmp", ["-colors", "16", "-type", "Palette", "BMP3:"]),
+                       ("pal8.bmp", ["-type", "Palette", "BMP3:"]),
+                       ("rle8_im.bmp", ["-type", "Palette", "-compress", "RLE", "BMP3:"]),
+                       ("rgb24.bmp", ["-type", "TrueColor", "BMP3:"]),
+                       ("core24.bmp", ["-type", "TrueColor", "BMP2:"])]:
+        prefix = opts[-1]
+        run("convert", s.base, *opts[:-1], prefix + s.path("bmp", name))
+    s.ours("bmp", "ours24.bmp", s.base)
+    s.ours("bmp", "ours_grey.dib", s.path("bmp", "pal8.bmp"))
+
+
+# ---------------------------------------------------------------- TIFF
+
+def tiff_entry(order, tag, ftype, count, value):
+    if ftype == 3 and count == 1:
+        field = struct.pack(order + "HH", value, 0)
+    else:
+        field = struct.pack(order + "I", value)
+    return struct.pack(order + "HHI", tag, ftype, count) + field
+
+
+def tiff_multi(order):
+    """Two 2x2 grey images in one file, the second with SHORT strip fields."""
+    mark = b"II" if order == "<" else b"MM"
+    head = mark + struct.pack(order + "HI", 42, 8)
+    out = bytearray(head)
+
+    def ifd(at, pixels_at, nxt, strip_type):
+        entries = [(256, 3, 1, 2), (257, 3, 1, 2), (258, 3, 1, 8), (259, 3, 1, 1),
+                   (262, 3, 1, 1), (273, strip_type, 1, pixels_at), (278, 3, 1, 2),
+                   (279, strip_type, 1, 4)]
+        body = struct.pack(order + "H", len(entries))
+        body += b"".join(tiff_entry(order, *e) for e in entries)
+        return body + struct.pack(order + "I", nxt)
+
+    first = 8
+    size_ifd = 2 + 8 * 12 + 4
+    second = first + size_ifd
+    pix = second + size_ifd
+    out += ifd(first, pix, second, 4)
+    out += ifd(second, pix + 4, 0, 3)
+    out += bytes([0, 80, 160, 255, 255, 160, 80, 0])
+    return bytes(out)
+
+
+def tiff_seeds(s):
+    for name, opts in [("bilevel.tif", ["-monochrome", "-compress", "none"]),
+                       ("grey8.tif", ["-colorspace", "Gray", "-compress", "none"]),
+                       ("grey4.tif", ["-colorspace", "Gray", "-depth", "4", "-compress", "none"]),
+                       ("palette.tif", ["-type", "Palette", "-compress", "none"]),
+                       ("rgb.tif", ["-type", "TrueColor", "-compress", "none"]),
+                       ("rgb_packbits.tif", ["-type", "TrueColor", "-compress", "RLE"]),
+                       ("rgba.tif", ["-type", "TrueColorAlpha", "-compress", "none"]),
+                       ("cmyk.tif", ["-colorspace", "CMYK", "-compress", "none"]),
+                       ("rgb_msb_strips.tif", ["-type", "TrueColor", "-endian", "MSB", "-compress", "none",
+                                               "-define", "tiff:rows-per-strip=2"]),
+                       ("grey_packbits_strips.tif", ["-colorspace", "Gray", "-compress", "RLE",
+                                                     "-define", "tiff:rows-per-strip=1"])]:
+        s.magick("tiff", name, *opts)
+    mono = s.path("tiff", "bilevel.tif")
+    s.ours("tiff", "ours_packbits.tif", s.base, "TiffCompression=32773")
+    s.ours("tiff", "ours_cmyk_mm.tif", s.base, "TiffWriteCMYK=true", "TiffBigEndian=true")
+    s.ours("tiff", "ours_wiz.tif", mono, "TiffWhiteIsZero=true")
+    s.ours("tiff", "ours_pal.tif", s.path("tiff", "palette.tif"), "TiffCompression=32773")
+    s.raw("tiff", "multi_ii.tif", tiff_multi("<"))
+    s.raw("tiff", "multi_mm.tif", tiff_multi(">"))
+
+
+# ---------------------------------------------------------------- PCX, PNM, TGA
+
+def pcx_seeds(s):
+    s.magick("pcx", "mono.pcx", "-monochrome")
+    s.magick("pcx", "pal16.pcx", "-colors", "16", "-type", "Palette")
+    s.magick("pcx", "pal256.pcx", "-type", "Palette")
+    s.magick("pcx", "rgb.pcx", "-type", "TrueColor")
+    # 4 planes of 1 bit, version 3 (system colours)
+    h = bytearray(128)
+    h[0:4] = bytes([10, 3, 1, 1])
+    h[8:12] = struct.pack("<HH", 7, 1)
+    h[65] = 4
+    h[66:70] = struct.pack("<HH", 1, 1)
+    rows = bytes([0xC1, 0xF0, 0x0F, 0xC1, 0xAA, 0x55] * 2)
+    s.raw("pcx", "planes16_v3.pcx", bytes(h) + rows)
+
+
+def pnm_seeds(s):
+    for name, opts in [("p1.pbm", ["-monochrome", "-compress", "none"]),
+                       ("p4.pbm", ["-monochrome"]),
+                       ("p2.pgm", ["-colorspace", "Gray", "-compress", "none"]),
+                       ("p5.pgm", ["-colorspace", "Gray"]),
+                       ("p3.ppm", ["-compress", "none"]),
+                       ("p6.ppm", [])]:
+        s.magick("pnm", name, *opts)
+    s.raw("pnm", "comments_max65535.pgm", b"P2\n# c\n3 # w\n2\n65535\n0 1 65535\n300 40000 2\n")
+    s.raw("pnm", "max15.ppm", b"P6 2 1 15\n" + bytes([0, 7, 15, 15, 7, 0]))
+    s.raw("pnm", "packed_p1.pbm", b"P1 4 2 0110\n1001")
+    s.ours("pnm", "ours_ascii.ppm", s.base)
+    s.ours("pnm", "ours_binary.pgm", s.base, "PxmBinary=true")
+
+
+def tga_header(cmap_type, image_type, cmap_len, cmap_bits, w, h, depth, desc, first=0):
+    return struct.pack("<BBBHHBHHHHBB", 0, cmap_type, image_type, first, cmap_len, cmap_bits,
+                       0, 0, w, h, depth, desc)
+
+
+def tga_seeds(s):
+    for name, opts in [("rgb.tga", ["-type", "TrueColor"]),
+                       ("rgb_rle.tga", ["-type", "TrueColor", "-compress", "RLE"]),
+                       ("mapped.tga", ["-type", "Palette"]),
+                       ("mapped_rle.tga", ["-type", "Palette", "-compress", "RLE"]),
+                       ("grey.tga", ["-type", "Grayscale"]),
+                       ("rgba.tga", ["-type", "TrueColorAlpha"])]:
+        s.magick("tga", name, *opts)
+    px16 = struct.pack("<4H", 0x7FFF, 0x001F, 0x03E0, 0x7C00)
+    s.raw("tga", "rgb16_topright.tga", tga_header(0, 2, 0, 0, 2, 2, 16, 0x30) + px16)
+    cmap16 = struct.pack("<3H", 0x7C00, 0x03E0, 0x001F)
+    s.raw("tga", "mapped_cmap16_first1.tga",
+          tga_header(1, 1, 4, 16, 2, 2, 8, 0x20, first=1) + cmap16 + bytes([0, 1, 2, 1]))
+    rle32 = bytes([0x81, 1, 2, 3, 0, 0x01, 9, 8, 7, 0, 6, 5, 4, 0])
+    s.raw("tga", "rgb32_rle_right.tga", tga_header(0, 10, 0, 0, 2, 2, 32, 0x10) + rle32)
+    s.raw("tga", "id_field.tga", b"\x03" + tga_header(0, 3, 0, 0, 2, 1, 8, 0)[1:] + b"abc" + bytes([0, 255]))
+    s.ours("tga", "ours.tga", s.base)
+
+
+# ---------------------------------------------------------------- JPEG, PNG
+
+def jpeg_seeds(s):
+    ppm, pgm = s.base, os.path.join(s.work, "grey.pgm")
+    run("convert", s.base, "-colorspace", "Gray", pgm)
+    variants = [("baseline.jpg", [], ppm), ("progressive.jpg", ["-progressive"], ppm),
+                ("grey.jpg", [], pgm), ("arith.jpg", ["-arithmetic"], ppm),
+                ("restart.jpg", ["-restart", "1B"], ppm), ("s444.jpg", ["-sample", "1x1"], ppm),
+                ("optimize.jpg", ["-optimize", "-quality", "30"], ppm)]
+    for name, opts, src in variants:
+        with open(s.path("jpeg", name), "wb") as f:
+            subprocess.run(["cjpeg", *opts, src], check=True, stdout=f)
+    s.magick("jpeg", "cmyk.jpg", "-colorspace", "CMYK")
+    s.ours("jpeg", "ours.jpg", s.base)
+
+
+def png_seeds(s):
+    # No time stamps (the seeds stay the same from run to run), one comment.
+    fixed = ["-define", "png:exclude-chunk=date,tIME", "-set", "comment", "seed"]
+    for name, opts in [("rgb.png", ["-type", "TrueColor"]),
+                       ("rgba.png", ["-type", "TrueColorAlpha"]),
+                       ("palette.png", ["-type", "Palette"]),
+                       ("palette_trns.png", ["-type", "PaletteAlpha"]),
+                       ("grey1.png", ["-monochrome"]),
+                       ("grey4.png", ["-colorspace", "Gray", "-depth", "4"]),
+                       ("grey16.png", ["-colorspace", "Gray", "-depth", "16"]),
+                       ("greyalpha.png", ["-type", "GrayscaleAlpha"]),
+                       ("rgb16.png", ["-depth", "16", "PNG48:"]),
+                       ("interlaced.png", ["-interlace", "PNG"]),
+                       ("gamma.png", ["-gamma", "0.8", "-define", "png:include-chunk=gAMA,bKGD"])]:
+        opts = fixed + list(opts)
+        if opts[-1].endswith(":"):
+            prefix = opts.pop()
+            run("convert", s.base, *opts, prefix + s.path("png", name))
+        else:
+            s.magick("png", name, *opts)
+    s.ours("png", "ours.png", s.base)
+
+
+def text_seeds(s):
+    s.raw("gridfile", "fresh.grd", b"0\r\n200\r\n-\r\n0\r\n300\r\n")
+    s.raw("gridfile", "out_of_bounds.grd", b"0\r\n250\r\n-\r\n0\r\n300\r\n")
+    s.raw("gridfile", "mixed_ends.grd", b"0\n200\r100\r\n-\n-\n 7\n-5\n2147483647")
+    s.raw("gridfile", "bad_line.grd", b"0\r\n\r\nx\r\n")
+    s.raw("tags", "tags.txt", b"1\t1\tpage2.html\tmain\tLogo\n\n2\t1\t\t\tSky \"blue\"\n7\t7\tnowhere\n")
+    s.raw("tags", "cr_ends.txt", b"1\t2\r-3\t 4\tx\r\n2\t2\ta\tb\tc\td")
+
+
+def union(out, target, sources):
+    for src in sources:
+        d = os.path.join(out, src)
+        for name in sorted(os.listdir(d)):
+            shutil.copy(os.path.join(d, name), s_path(out, target, src + "_" + name))
+
+
+def s_path(out, target, name):
+    os.makedirs(os.path.join(out, target), exist_ok=True)
+    return os.path.join(out, target, name)
+
+
+def main():
+    cli = os.path.abspath(sys.argv[1])
+    out = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else os.path.join(HERE, "corpus")
+    with tempfile.TemporaryDirectory() as work:
+        s = Seeds(cli, out, work)
+        for make in (bmp_seeds, tiff_seeds, pcx_seeds, pnm_seeds, tga_seeds, jpeg_seeds, png_seeds,
+                     text_seeds):
+            make(s)
+    images = ["bmp", "tiff", "pcx", "pnm", "tga", "jpeg", "png"]
+    union(out, "tiff_count", ["tiff"])
+    union(out, "registry", images)
+    union(out, "roundtrip", images)
+
+
+if __name__ == "__main__":
+    main()
