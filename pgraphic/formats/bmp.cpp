@@ -8,6 +8,7 @@
 
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/settings.h"
+#include "pgraphic/formats/pcx.h"
 
 namespace {
 
@@ -201,13 +202,7 @@ void PutIndex(std::uint8_t* row, int bits, std::int64_t x, unsigned v) {
 
 // Every stored index must name a palette entry, or later colour lookups fail.
 void CheckIndices(TPixelGraphic& image) {
-  const unsigned count = unsigned(image.PaletteCount());
-  if (image.Empty() || count >= unsigned(image.ColorTableSize())) return;
-  for (int y = 0; y < image.Height(); ++y) {
-    const std::uint8_t* row = image.ScanLine(y);
-    for (int x = 0; x < image.Width(); ++x)
-      if (IndexAt(row, image.BitCount(), x) >= count) FailIndex();
-  }
+  if (!PGIndicesInPalette(image)) FailIndex();
 }
 
 void FlipRows(TPixelGraphic& image) {

@@ -140,6 +140,10 @@ void PGCheckDataFor(const std::string& prefix, std::int64_t available, std::uint
     RaisePrefixed<E>(prefix, msgUnexpectedEOF);
 }
 
+// True when every pixel of a 1-, 4- or 8-bit image names an entry of its
+// palette (always for 24-bit images and palettes that fill the depth).
+bool PGIndicesInPalette(TPixelGraphic& image);
+
 // "2", "16", "256" ... for the bit counts the info panel shows.
 std::string PGPowerOfTwoText(int bits);
 

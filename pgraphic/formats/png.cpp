@@ -15,6 +15,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
+#include "pgraphic/formats/pcx.h"
 
 // How failures leave libpng: see codec_guard.h. The structure-size check is
 // met by compiling against libpng's own headers.
@@ -136,6 +137,12 @@ void CreateRead(TPngSession& s) {
   if (!s.Info) FailCreate(s, "png_create_info_struct");
   png_set_read_fn(s.Png, &s, ReadData);
   SkipUnusedChunks(s);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  // Fuzz builds only: mutated chunks would almost all fail their checksums
+  // and never reach the decoder behind them.
+  png_set_crc_action(s.Png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+  png_set_option(s.Png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
 }
 
 void ReadHeader(TReadSession& s) {
@@ -306,6 +313,13 @@ void ReadRows(TReadSession& s) {
   Notify(s, &TPixelGraphic::DoProgressEnd);
 }
 
+// libpng hands over whatever indices the data holds; one past the palette
+// would fail every later colour lookup and save, so the file is refused.
+void CheckPaletteIndices(TReadSession& s) {
+  if (s.Header.ColorType == PNG_COLOR_TYPE_PALETTE && !s.Aborted && !PGIndicesInPalette(*s.Image))
+    RaisePrefixed<EPng>(kPrefix, msgInvalid, "Palette index");
+}
+
 void AbandonRead(TPngSession& s) {
   EndRowLoopAfterFailure(s);
   if (s.Png) png_destroy_read_struct(&s.Png, s.Info ? &s.Info : nullptr, nullptr);
@@ -322,6 +336,7 @@ void RunRead(TReadSession& s) {
   SetTransforms(s);
   if (!Guarded(s, [&] { SizeImage(s); })) Bail(s);
   ReadRows(s);
+  if (!Guarded(s, [&] { CheckPaletteIndices(s); })) Bail(s);
   if (!s.Aborted) png_read_end(s.Png, nullptr);
   png_destroy_read_struct(&s.Png, &s.Info, nullptr);
 }

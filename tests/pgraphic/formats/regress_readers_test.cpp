@@ -1,8 +1,11 @@
-// Inputs found by fuzzing, and their kin in every reader, whose headers
-// promise an image far larger than the data that follows. Each must be
-// refused before any pixel memory exists: the image stays empty, and in a
-// process allowed only a little more address space the refusal is still the
-// reader's own message, never a failed allocation.
+// Inputs found by fuzzing the readers, minimised, and their kin in the
+// other readers.
+//
+// Dimension bombs: headers that promise an image far larger than the data
+// that follows. Each must be refused before any pixel memory exists: the
+// image stays empty, and in a process allowed only a little more address
+// space the refusal is still the reader's own message, never a failed
+// allocation.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -263,6 +266,27 @@ TEST(RegressDimensionBombs, PngTextChunkLengthIsNeverAllocated) {
 #ifndef REGRESS_ASAN
   EXPECT_EQ(LoadOutcomeInSmallMemory(lying, "png"), "PNG: Read Error");
 #endif
+}
+
+// Palette indices past the palette: libpng hands over whatever the data
+// holds. Found as a 9 x 5 four-bit file with a 6-colour palette; here 2 x 1
+// with one colour and the index 5.
+Bytes PalettePng(int colors, std::uint8_t second) {
+  Bytes b = PngHeader(2, 1, 3), plte;
+  for (int i = 0; i < colors; ++i) plte.insert(plte.end(), {std::uint8_t(40 * i), 0x30, 0x10});
+  PngChunk(b, "PLTE", plte, std::uint32_t(plte.size()));
+  const Bytes idat = Deflated({0, 0, second});
+  PngChunk(b, "IDAT", idat, std::uint32_t(idat.size()));
+  PngChunk(b, "IEND", {}, 0);
+  return b;
+}
+
+TEST(RegressPaletteIndices, PngIndexPastThePaletteIsRefused) {
+  TPixelGraphic image;
+  EXPECT_EQ(LoadOutcome(PalettePng(1, 5), "png", image), "PNG: Palette index invalid");
+  ASSERT_EQ(LoadOutcome(PalettePng(6, 5), "png", image), "loaded");
+  EXPECT_EQ(image.GetPixelColor(1, 0), RGBColor(200, 0x30, 0x10));
+  EXPECT_EQ(LoadOutcome(PalettePng(1, 0), "png", image), "loaded");
 }
 
 }  // namespace
