@@ -11,6 +11,9 @@
 #include "app/splitgrid.h"
 #include "pgraphic/core/pixelgraphic.h"
 
+class THtmlTable;
+class TSliceSink;
+
 // The states of the export options dialog's check boxes.
 struct TExportOptions {
   bool IncAltTags = false;
@@ -71,6 +74,12 @@ class TSliceExporter {
   std::string OutputExtension = ".jpg";  // ".jpg", ".bmp", ".tif" or ".png"
   TExportOptions Options;
   TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
+  // Threads that encode and write the slices when no per-slice dialog is
+  // shown. Files, HTML and failures are those of the one-thread export: the
+  // slices take their places (and SliceWritten is told) in cell order, and
+  // the first failing cell in that order ends the export with the slices
+  // before it in place and none after. 1 keeps every step on this thread.
+  int EncodeThreads = 1;
 
   // Runs one export of source. Returns false when the user cancelled before
   // anything was written. Errors end the export at the failing step; files
@@ -79,10 +88,12 @@ class TSliceExporter {
 
  private:
   bool ChoosePath(std::string& htmlPath);
-  void WriteRows(TPixelGraphic& source, const TExportNames& names, class THtmlTable& table,
-                 std::vector<std::string>& lines);
+  void WriteSlices(TPixelGraphic& source, const TExportNames& names, THtmlTable& table,
+                   std::vector<std::string>& lines);
+  void WriteRows(TPixelGraphic& source, const TExportNames& names, THtmlTable& table,
+                 std::vector<std::string>& lines, TSliceSink& sink);
   void WriteCell(TPixelGraphic& source, const TGridCell& cell, const TExportNames& names,
-                 THtmlTable& table);
+                 THtmlTable& table, TSliceSink& sink);
   void SaveGridBeside(const TExportNames& names);
 
   TSplitGrid& FGrid;

@@ -1,0 +1,239 @@
+// The export on several threads against the export on one: the same slice
+// files byte for byte, the same HTML, the same order of reports, and on a
+// failure the same message and the same files left on disk.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/app_test_util.h"
+#include "app/exporter.h"
+#include "pgraphic/core/stream.h"
+#include "support/failing_disk.h"
+#include "support/peer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using S = std::vector<std::string>;
+
+class TRecordingUi : public TExportUi {
+ public:
+  std::string Path;
+  S Written;
+  S TagsAsked;  // slices the per-slice dialog saw, with whether the file was there
+
+  bool ChooseHtmlFile(std::string& path) override {
+    path = Path;
+    return true;
+  }
+  bool ConfirmOverwrite(const std::string&, const std::string&) override { return true; }
+  void ShowExportOptions(TExportOptions&) override {}
+  std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
+                            const std::string& prefix) override {
+    const std::string name = SliceFileName("index", cell.Column, cell.Row, ".png");
+    const bool there = fs::exists(fs::path(Path).parent_path() / name);
+    const bool right = peer::ToRgb(slice) == apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height);
+    TagsAsked.push_back(name + (there ? " on disk" : " missing") + (right ? "" : " with wrong pixels"));
+    return prefix + ">";
+  }
+  void EditCode(std::vector<std::string>&) override {}
+  void SliceWritten(const std::string& path) override { Written.push_back(fs::path(path).filename()); }
+
+  peer::RgbImage Pixels;
+};
+
+// What one export left behind.
+struct TRun {
+  S Entries;  // hidden ones included: a staging file would show
+  std::map<std::string, std::string> Bytes;
+  S Written;
+  std::string Error;
+};
+
+// Shading, a hard edge and grain: what a photo gives an encoder.
+peer::RgbImage PhotoLike(int width, int height) {
+  peer::RgbImage img = peer::Pattern(width, height);
+  std::uint32_t seed = 99;
+  for (std::size_t i = 0; i < img.Rgb.size(); ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const int edge = (i / 3) % std::size_t(width) > std::size_t(width) / 3 ? 30 : 0;
+    img.Rgb[i] = std::uint8_t(std::min(255, img.Rgb[i] / 2 + edge + int(seed >> 27)));
+  }
+  return img;
+}
+
+class ParallelExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Root = faildisk::ScratchDir("app");
+    Use(PhotoLike(613, 419));
+    // Uneven cells, a duplicate line (an empty column) and one cell larger
+    // than all the others together.
+    for (int x : {612, 50, 300, 50}) Grid.VertSplits.Add(x);
+    for (int y : {410, 400}) Grid.HorzSplits.Add(y);
+  }
+  void Use(const peer::RgbImage& pixels) {
+    Pixels = pixels;
+    peer::FromRgb(Source, Pixels);
+    Grid.ResetToImage(pixels.Width, pixels.Height);
+  }
+  TRun Export(const std::string& name, int threads, const std::string& extension,
+              bool tags = false) {
+    const fs::path dir = Root / name;
+    fs::create_directories(dir);
+    Ui = TRecordingUi{};
+    Ui.Path = (dir / "index.html").string();
+    Ui.Pixels = Pixels;
+    TSliceExporter exporter(Grid, Ui);
+    exporter.OutputExtension = extension;
+    exporter.Options.ShowOptions = false;
+    exporter.Options.IncAltTags = tags;
+    exporter.EncodeThreads = threads;
+    TRun run;
+    try {
+      exporter.Export(Source);
+    } catch (const std::exception& e) {
+      run.Error = e.what();
+    }
+    run.Written = Ui.Written;
+    LastSlice = peer::ToRgb(exporter.SliceImage);
+    return Collect(dir, run);
+  }
+  // Messages name the run's own directory; that part is left out.
+  static TRun Collect(const fs::path& dir, TRun run) {
+    run.Entries = faildisk::Entries(dir);
+    for (const std::string& entry : run.Entries)
+      if (fs::is_regular_file(dir / entry)) run.Bytes[entry] = faildisk::Read(dir / entry);
+    const std::size_t at = run.Error.find(dir.string());
+    if (at != std::string::npos) run.Error.replace(at, dir.string().size(), "DIR");
+    return run;
+  }
+  // The same export in a child whose files cannot grow beyond limit bytes.
+  TRun ExportUnderLimit(const std::string& name, int threads, rlim_t limit) {
+    const fs::path dir = Root / name;
+    fs::create_directories(dir);
+    const faildisk::TOutcome outcome = faildisk::WithFileSizeLimit(limit, [&] {
+      Ui.Path = (dir / "index.html").string();
+      TSliceExporter exporter(Grid, Ui);
+      exporter.OutputExtension = ".bmp";
+      exporter.Options.ShowOptions = false;
+      exporter.EncodeThreads = threads;
+      exporter.Export(Source);
+    });
+    EXPECT_TRUE(outcome.Finished);
+    TRun run;
+    run.Error = outcome.Message;
+    return Collect(dir, run);
+  }
+  void ExpectSameRuns(const TRun& one, const TRun& many) {
+    EXPECT_EQ(one.Entries, many.Entries);
+    EXPECT_TRUE(one.Bytes == many.Bytes);
+    EXPECT_EQ(one.Written, many.Written);
+    EXPECT_EQ(one.Error, many.Error);
+  }
+
+  fs::path Root;
+  peer::RgbImage Pixels;
+  TPixelGraphic Source;
+  TSplitGrid Grid;
+  TRecordingUi Ui;
+  peer::RgbImage LastSlice;
+};
+
+TEST_F(ParallelExport, EveryFormatGivesTheSameFilesHtmlAndReports) {
+  for (const std::string extension : {".jpg", ".png", ".bmp", ".tif"}) {
+    SCOPED_TRACE(extension);
+    const TRun one = Export("one" + extension, 1, extension);
+    const TRun many = Export("many" + extension, 4, extension);
+    ExpectSameRuns(one, many);
+    S expected;
+    for (int row = 1; row <= 3; ++row)
+      for (int column : {1, 3, 4, 5}) expected.push_back(SliceFileName("index", column, row, extension));
+    EXPECT_EQ(one.Written, expected);
+    EXPECT_EQ(many.Entries.size(), 13u);  // twelve slices and the HTML, nothing else
+    EXPECT_TRUE(many.Error.empty()) << many.Error;
+  }
+}
+
+TEST_F(ParallelExport, SlicesHoldTheirCellsAndSliceImageTheLastOne) {
+  Export("many", 3, ".png");
+  const fs::path dir = Root / "many";
+  TPixelGraphic slice;
+  slice.LoadFromFile((dir / "index_4_1.png").string());
+  EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, 300, 0, 312, 400));
+  slice.LoadFromFile((dir / "index_5_3.png").string());
+  EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, 612, 410, 1, 9));
+  EXPECT_EQ(LastSlice, apptest::Crop(Pixels, 612, 410, 1, 9));
+}
+
+TEST_F(ParallelExport, PaletteSourceIsCutLikeOnOneThread) {
+  Source.SetPixelFormat(pgpf8Bit);
+  Pixels = peer::ToRgb(Source);
+  ExpectSameRuns(Export("one", 1, ".jpg"), Export("many", 4, ".jpg"));
+}
+
+// The dialog needs each slice on disk before it: threads are not used then.
+TEST_F(ParallelExport, PerSliceDialogSeesEachSliceJustWritten) {
+  Export("many", 4, ".png", true);
+  ASSERT_EQ(Ui.TagsAsked.size(), 12u);
+  for (const std::string& seen : Ui.TagsAsked) EXPECT_NE(seen.find(" on disk"), std::string::npos) << seen;
+  for (const std::string& seen : Ui.TagsAsked) EXPECT_EQ(seen.find("wrong"), std::string::npos) << seen;
+}
+
+// index_4_1 (312 x 400, 374454 bytes) is the only BMP above the limit:
+// written by a worker, it fails there, and the slices after it, written
+// meanwhile by the other workers, must not appear either.
+TEST_F(ParallelExport, SliceOverTheFileSizeLimitFailsLikeOnOneThread) {
+  const TRun one = ExportUnderLimit("one", 1, 350000);
+  const TRun many = ExportUnderLimit("many", 4, 350000);
+  ExpectSameRuns(one, many);
+  EXPECT_EQ(many.Entries, (S{"index_1_1.bmp", "index_3_1.bmp"}));
+  EXPECT_EQ(many.Error, "Cannot write file \"DIR/index_4_1.bmp\". File too large");
+}
+
+// The slice index_3_2 is written, but a directory holds its place.
+TEST_F(ParallelExport, SliceTargetInTheWayFailsLikeOnOneThread) {
+  for (const char* name : {"one", "many"}) fs::create_directories(Root / name / "index_3_2.jpg");
+  const TRun one = Export("one", 1, ".jpg");
+  const TRun many = Export("many", 4, ".jpg");
+  ExpectSameRuns(one, many);
+  EXPECT_EQ(many.Written, (S{"index_1_1.jpg", "index_3_1.jpg", "index_4_1.jpg", "index_5_1.jpg", "index_1_2.jpg"}));
+  EXPECT_EQ(many.Entries, (S{"index_1_1.jpg", "index_1_2.jpg", "index_3_1.jpg", "index_3_2.jpg", "index_4_1.jpg",
+                             "index_5_1.jpg"}));
+  EXPECT_EQ(many.Error, "Cannot create file \"DIR/index_3_2.jpg\". Is a directory");
+}
+
+TEST_F(ParallelExport, MissingDirectoryIsReportedForTheFirstSlice) {
+  Ui.Path = (Root / "absent" / "index.html").string();
+  TSliceExporter exporter(Grid, Ui);
+  exporter.Options.ShowOptions = false;
+  exporter.EncodeThreads = 4;
+  try {
+    exporter.Export(Source);
+    FAIL() << "exported into a missing directory";
+  } catch (const EStreamError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (Root / "absent" / "index_1_1.jpg").string() +
+                                         "\". No such file or directory");
+  }
+  EXPECT_FALSE(fs::exists(Root / "absent"));
+}
+
+TEST_F(ParallelExport, ReplacedSliceKeepsItsPermissions) {
+  fs::create_directories(Root / "many");
+  faildisk::Write(Root / "many" / "index_1_2.bmp", "old");
+  ::chmod((Root / "many" / "index_1_2.bmp").c_str(), 0640);
+  const TRun many = Export("many", 4, ".bmp");
+  struct stat st {};
+  ASSERT_EQ(::stat((Root / "many" / "index_1_2.bmp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_NE(many.Bytes.at("index_1_2.bmp"), "old");
+}
+
+}  // namespace
