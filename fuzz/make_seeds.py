@@ -205,7 +205,7 @@ def tga_seeds(s):
         s.magick("tga", name, *opts)
     px16 = struct.pack("<4H", 0x7FFF, 0x001F, 0x03E0, 0x7C00)
     s.raw("tga", "rgb16_topright.tga", tga_header(0, 2, 0, 0, 2, 2, 16, 0x30) + px16)
-    cmap16 = struct.pack("<3H", 0x7C00, 0x03E0, 0x001F)
+    cmap16 = struct.pack("<4H", 0x1234, 0x7C00, 0x03E0, 0x001F)  # entry 0 is skipped
     s.raw("tga", "mapped_cmap16_first1.tga",
           tga_header(1, 1, 4, 16, 2, 2, 8, 0x20, first=1) + cmap16 + bytes([0, 1, 2, 1]))
     rle32 = bytes([0x81, 1, 2, 3, 0, 0x01, 9, 8, 7, 0, 6, 5, 4, 0])
