@@ -1,11 +1,41 @@
 // tessel-cli: the command-line twin of Tessel, on the same library calls.
 
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 
 #include "cli/cli.h"
 
+namespace {
+
+// What a command prints (slice lists, file facts) is part of its result: a
+// script must learn when it was lost, for example to a full disk.
+int CheckedStandardOutput(int status) {
+  std::cout.flush();
+  if (std::cout || status != 0) return status;
+  std::cerr << "tessel-cli: cannot write to standard output\n";
+  return 1;
+}
+
+int RunCommand(const TCliCommand& command, const std::vector<std::string>& args) {
+  try {
+    return command.Run(args);
+  } catch (const TCliUsageError& e) {
+    std::cerr << "tessel-cli: " << e.what() << "\n" << CliUsage();
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Under a file size limit the kernel would kill the process in the middle
+  // of a write and strand a temporary file; ignored, the write fails with
+  // EFBIG and the save cleans up and reports it.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::cout << CliUsage();
@@ -22,13 +52,5 @@ int main(int argc, char** argv) {
     std::cerr << "tessel-cli: unknown command " << args[0] << "\n" << CliUsage();
     return 2;
   }
-  try {
-    return cmd->Run(std::vector<std::string>(args.begin() + 1, args.end()));
-  } catch (const TCliUsageError& e) {
-    std::cerr << "tessel-cli: " << e.what() << "\n" << CliUsage();
-    return 2;
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << "\n";
-    return 1;
-  }
+  return CheckedStandardOutput(RunCommand(*cmd, std::vector<std::string>(args.begin() + 1, args.end())));
 }
