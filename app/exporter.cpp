@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -54,7 +55,8 @@ TExportNames ExportNamesOf(const std::string& htmlPath) {
   const std::filesystem::path path(htmlPath);
   const std::string fileName = path.filename().string();
   const std::size_t dot = fileName.find('.');
-  return {path.parent_path().string(), dot == std::string::npos ? fileName : fileName.substr(0, dot)};
+  return {path.parent_path().string(),
+          dot == std::string::npos ? fileName : fileName.substr(0, dot)};
 }
 
 std::string SliceFileName(const std::string& baseName, int column, int row,
@@ -73,6 +75,21 @@ class TSliceSink {
   virtual void Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) = 0;
   // Returns when every slice handed over is in place; raises the first failure.
   virtual void Finish() {}
+  // Whether Put returns before the slice is written.
+  virtual bool Concurrent() const { return false; }
+  // While held, finished slices wait instead of taking their places.
+  virtual void HoldCommits(bool) {}
+};
+
+// One export between its first and its last slice: where the cutting stands.
+struct TSliceRun {
+  TPixelGraphic& Source;
+  const TExportNames& Names;
+  THtmlTable& Table;
+  std::vector<std::string>& Lines;
+  TSliceSink& Sink;
+  int Row = 1;  // the next cell to cut
+  int Column = 1;
 };
 
 namespace {
@@ -103,7 +120,6 @@ struct TSliceJob {
   std::string Path;    // where the slice belongs
   std::string Staged;  // the complete, synced file waiting for its turn
   std::unique_ptr<TPixelGraphic> Image;
-  std::int64_t Bytes = 0;
   std::exception_ptr Error;
   bool Done = false;
 };
@@ -117,7 +133,8 @@ std::string StagingPath(const std::string& path) {
 }
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
   return text;
 }
@@ -140,13 +157,16 @@ void StageSlice(TSliceJob& job) {
 // direct save does.
 void TakeOverMode(const std::string& target, const std::string& staged) {
   struct stat st {};
-  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(staged.c_str(), st.st_mode & 07777);
+  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    ::chmod(staged.c_str(), st.st_mode & 07777);
 }
 
 // Cells are cut here in cell order, encoded and written by the workers under
 // a staging name, and renamed into place here in cell order again: after a
-// failure the disk holds what the one-thread road would have left. Pixels
-// waiting for a worker are held within a byte budget.
+// failure the disk holds what the one-thread road would have left. The
+// pixels held (cut cells not yet written, and spare images kept for reuse
+// so that fresh memory need not be touched for every cell) stay within a
+// byte budget.
 class TThreadedSink : public TSliceSink {
  public:
   TThreadedSink(int threads, std::int64_t budget, TPixelGraphic& slice, TExportUi& ui);
@@ -157,10 +177,13 @@ class TThreadedSink : public TSliceSink {
   void Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) override;
   // Also leaves the last cell in SliceImage, as the one-thread road does.
   void Finish() override;
+  bool Concurrent() const override { return true; }
+  void HoldCommits(bool hold) override { Holding = hold; }
 
  private:
   void Work();
-  void WaitForRoom(std::int64_t bytes);
+  void KeepSpare(std::unique_ptr<TPixelGraphic> image);
+  std::unique_ptr<TPixelGraphic> ImageWithRoomFor(std::int64_t bytes);
   void CommitAll();
   void CommitFinished(std::unique_lock<std::mutex>& lock);
   void Commit(TSliceJob& job);
@@ -171,6 +194,7 @@ class TThreadedSink : public TSliceSink {
   TExportUi& Ui;
   TPixelGraphic* LastSource = nullptr;
   TGridCell LastCell;
+  bool Holding = false;  // read and written by the cutting thread only
 
   std::mutex Lock;
   std::condition_variable WorkReady;
@@ -179,7 +203,8 @@ class TThreadedSink : public TSliceSink {
   std::deque<std::unique_ptr<TSliceJob>> Pending;
   std::uint64_t Committed = 0;
   std::uint64_t Taken = 0;
-  std::int64_t BytesInFlight = 0;
+  std::vector<std::unique_ptr<TPixelGraphic>> Spares;
+  std::int64_t HeldBytes = 0;  // pixels of the jobs not yet done and of the spares
   bool Stopping = false;
   std::vector<std::thread> Workers;
 };
@@ -214,11 +239,38 @@ void TThreadedSink::Work() {
     TSliceJob& job = *Pending[Taken++ - Committed];
     lock.unlock();
     StageSlice(job);
-    job.Image.reset();
     lock.lock();
     job.Done = true;
-    BytesInFlight -= job.Bytes;
+    KeepSpare(std::move(job.Image));
     JobDone.notify_all();
+  }
+}
+
+// Called with the lock held.
+void TThreadedSink::KeepSpare(std::unique_ptr<TPixelGraphic> image) {
+  try {
+    Spares.push_back(std::move(image));
+  } catch (...) {
+    HeldBytes -= image->ImageSize();  // not kept: its memory goes
+  }
+}
+
+// A spare image, or a new one, once the pixels held leave room for bytes
+// more (a lone cell always gets through, so that progress never stops).
+// Spares are given up before waiting.
+std::unique_ptr<TPixelGraphic> TThreadedSink::ImageWithRoomFor(std::int64_t bytes) {
+  std::unique_lock<std::mutex> lock(Lock);
+  for (;;) {
+    CommitFinished(lock);
+    std::unique_ptr<TPixelGraphic> image;
+    if (!Spares.empty()) {
+      image = std::move(Spares.back());
+      Spares.pop_back();
+      HeldBytes -= image->ImageSize();
+    }
+    if (HeldBytes == 0 || HeldBytes + bytes <= Budget)
+      return image ? std::move(image) : NewSliceImage();
+    if (!image) JobDone.wait(lock);
   }
 }
 
@@ -234,31 +286,21 @@ std::unique_ptr<TPixelGraphic> TThreadedSink::NewSliceImage() const {
 void TThreadedSink::Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) {
   auto job = std::make_unique<TSliceJob>();
   job->Path = path;
-  job->Bytes = BytesPerRowFor(24, cell.Width) * cell.Height;
-  WaitForRoom(job->Bytes);
   try {
-    job->Image = NewSliceImage();
+    job->Image = ImageWithRoomFor(BytesPerRowFor(24, cell.Width) * cell.Height);
     CutCell(*job->Image, source, cell);
   } catch (...) {
-    CommitAll();  // the cells before this one come first, their failures too
+    // The cells before this one come first, their failures too; while held,
+    // this cell is tried again later.
+    if (!Holding) CommitAll();
     throw;
   }
   LastSource = &source;
   LastCell = cell;
   std::lock_guard<std::mutex> guard(Lock);
-  BytesInFlight += job->Bytes;
+  HeldBytes += job->Image->ImageSize();
   Pending.push_back(std::move(job));
   WorkReady.notify_one();
-}
-
-// Always lets one job through, however large, so that progress never stops.
-void TThreadedSink::WaitForRoom(std::int64_t bytes) {
-  std::unique_lock<std::mutex> lock(Lock);
-  for (;;) {
-    CommitFinished(lock);
-    if (BytesInFlight == 0 || BytesInFlight + bytes <= Budget) return;
-    JobDone.wait(lock);
-  }
 }
 
 void TThreadedSink::CommitAll() {
@@ -276,7 +318,7 @@ void TThreadedSink::Finish() {
 }
 
 void TThreadedSink::CommitFinished(std::unique_lock<std::mutex>& lock) {
-  while (!Pending.empty() && Pending.front()->Done) {
+  while (!Holding && !Pending.empty() && Pending.front()->Done) {
     std::unique_ptr<TSliceJob> job = std::move(Pending.front());
     Pending.pop_front();
     ++Committed;
@@ -308,15 +350,28 @@ bool TSliceExporter::ChoosePath(std::string& htmlPath) {
   return true;
 }
 
-bool TSliceExporter::Export(TPixelGraphic& source) {
+bool TSliceExporter::Export(TPixelGraphic& source) { return Run(source, nullptr); }
+
+bool TSliceExporter::ExportWhileLoading(TPixelGraphic& source, const std::function<void()>& load) {
+  if (ThreadsWanted()) return Run(source, &load);
+  load();
+  return Export(source);
+}
+
+// A cancelled export still loads: a load failure is reported as on the
+// road that loads first.
+bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* load) {
   std::string htmlPath;
-  if (!ChoosePath(htmlPath)) return false;
+  if (!ChoosePath(htmlPath)) {
+    if (load) (*load)();
+    return false;
+  }
   if (Options.ShowOptions) FUi.ShowExportOptions(Options);
   THtmlTable table({Options.UpperCase, Options.DoubleQuote});
   const TExportNames names = ExportNamesOf(htmlPath);
   std::vector<std::string> lines{table.TableStartLine()};
   FGrid.SortBoth();
-  WriteSlices(source, names, table, lines);
+  WriteSlices(source, names, table, lines, load);
   lines.push_back(table.TableEndLine());
   if (Options.EditCode) FUi.EditCode(lines);
   WriteLinesAtomic(htmlPath, lines);
@@ -335,44 +390,102 @@ bool WriterTakesThreads(const std::string& extension) {
 
 }  // namespace
 
-// Threads only where no dialog shows a slice: the per-slice dialog needs each
-// slice written before it, in order. Without threads to be had, one will do.
-void TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportNames& names,
-                                 THtmlTable& table, std::vector<std::string>& lines) {
-  std::unique_ptr<TSliceSink> sink;
-  if (EncodeThreads > 1 && !Options.IncAltTags && WriterTakesThreads(OutputExtension)) {
-    const std::int64_t budget = std::int64_t(source.ImageSize()) / 8;
+// Threads only where no dialog shows a slice (the per-slice dialog needs each
+// slice written before it, in order) and for writers that take them.
+bool TSliceExporter::ThreadsWanted() const {
+  return EncodeThreads > 1 && !Options.IncAltTags && WriterTakesThreads(OutputExtension);
+}
+
+// Pixels waiting for a worker may take an eighth of the grid's area. Without
+// threads to be had, one will do.
+std::unique_ptr<TSliceSink> TSliceExporter::MakeSink() {
+  if (ThreadsWanted() && FGrid.VertSplits.Count() > 0 && FGrid.HorzSplits.Count() > 0) {
+    const std::int64_t width = FGrid.VertSplits[FGrid.VertSplits.Count() - 1];
+    const std::int64_t height = FGrid.HorzSplits[FGrid.HorzSplits.Count() - 1];
     try {
-      sink = std::make_unique<TThreadedSink>(EncodeThreads, budget, SliceImage, FUi);
+      return std::make_unique<TThreadedSink>(EncodeThreads, BytesPerRowFor(24, width) * height / 8,
+                                             SliceImage, FUi);
     } catch (const std::system_error&) {
     }
   }
-  if (!sink) sink = std::make_unique<TDirectSink>(SliceImage, FUi);
-  WriteRows(source, names, table, lines, *sink);
+  return std::make_unique<TDirectSink>(SliceImage, FUi);
+}
+
+void TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportNames& names,
+                                 THtmlTable& table, std::vector<std::string>& lines,
+                                 const std::function<void()>* load) {
+  const std::unique_ptr<TSliceSink> sink = MakeSink();
+  TSliceRun run{source, names, table, lines, *sink};
+  if (load && sink->Concurrent())
+    LoadWhileCutting(run, *load);
+  else if (load)
+    (*load)();
+  WriteCellsUpTo(run, INT64_MAX);
   sink->Finish();
 }
 
-void TSliceExporter::WriteRows(TPixelGraphic& source, const TExportNames& names, THtmlTable& table,
-                               std::vector<std::string>& lines, TSliceSink& sink) {
-  for (int row = 1; row <= FGrid.RowCount(); ++row) {
-    table.BeginRow();
-    for (int column = 1; column <= FGrid.ColumnCount(); ++column)
-      WriteCell(source, FGrid.Cell(column, row), names, table, sink);
+namespace {
+
+// Puts the previous progress handler back on every exit path.
+class TProgressGuard {
+ public:
+  explicit TProgressGuard(TPixelGraphic& image) : Image(image), Previous(image.OnProgress) {}
+  ~TProgressGuard() { Image.OnProgress = Previous; }
+  TProgressGuard(const TProgressGuard&) = delete;
+  TProgressGuard& operator=(const TProgressGuard&) = delete;
+  TPixelGraphic& Image;
+  TPGProgressEvent Previous;
+};
+
+}  // namespace
+
+// Slices cut during the load wait, staged, until it has succeeded. A cell
+// that fails to be cut here stops the cutting; it is tried again after the
+// load, where its failure comes in cell order.
+void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()>& load) {
+  TProgressGuard guard(run.Source);
+  bool stalled = false;
+  run.Source.OnProgress = [&](void* sender, int step, int max, bool& abort) {
+    if (guard.Previous) guard.Previous(sender, step, max, abort);
+    if (stalled || max != run.Source.Height()) return;
+    try {
+      WriteCellsUpTo(run, step);
+    } catch (...) {
+      stalled = true;
+    }
+  };
+  run.Sink.HoldCommits(true);
+  load();
+  run.Sink.HoldCommits(false);
+}
+
+// Cuts the cells of every grid row whose bottom line is within the first
+// rowsReady rows, rows outer, columns inner, going on from where it stands.
+void TSliceExporter::WriteCellsUpTo(TSliceRun& run, std::int64_t rowsReady) {
+  if (FGrid.ColumnCount() == 0) return;
+  while (run.Row <= FGrid.RowCount()) {
+    const TGridCell first = FGrid.Cell(1, run.Row);
+    if (std::int64_t(first.Top) + first.Height > rowsReady) return;
+    if (run.Column == 1) run.Table.BeginRow();
+    WriteCell(run, FGrid.Cell(run.Column, run.Row));
+    if (++run.Column <= FGrid.ColumnCount()) continue;
     // A row made only of empty cells would be an empty table row: left out.
-    if (table.RowHasCells()) lines.push_back(table.EndRow());
+    if (run.Table.RowHasCells()) run.Lines.push_back(run.Table.EndRow());
+    run.Column = 1;
+    ++run.Row;
   }
 }
 
 // A cell of width or height 0 (a duplicate split line) has no pixels: it
 // gets neither a slice file nor markup, and the other cells keep their numbers.
-void TSliceExporter::WriteCell(TPixelGraphic& source, const TGridCell& cell,
-                               const TExportNames& names, THtmlTable& table, TSliceSink& sink) {
+void TSliceExporter::WriteCell(TSliceRun& run, const TGridCell& cell) {
   if (cell.Width <= 0 || cell.Height <= 0) return;
-  const std::string name = SliceFileName(names.BaseName, cell.Column, cell.Row, OutputExtension);
-  sink.Put(source, cell, PathInDirectory(names.Directory, name));
-  const std::string prefix = table.ImgTagPrefix(name, cell.Width, cell.Height);
-  table.AddCell(Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, prefix)
-                                   : table.PlainCellCode(prefix));
+  const std::string name =
+      SliceFileName(run.Names.BaseName, cell.Column, cell.Row, OutputExtension);
+  const std::string prefix = run.Table.ImgTagPrefix(name, cell.Width, cell.Height);
+  run.Sink.Put(run.Source, cell, PathInDirectory(run.Names.Directory, name));
+  run.Table.AddCell(Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, prefix)
+                                       : run.Table.PlainCellCode(prefix));
 }
 
 void TSliceExporter::SaveGridBeside(const TExportNames& names) {

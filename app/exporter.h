@@ -3,6 +3,8 @@
 // writes the HTML table that reassembles them and, if wanted, the grid file.
 // Whatever the window shows on the way goes through TExportUi.
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 
 class THtmlTable;
 class TSliceSink;
+struct TSliceRun;
 
 // The states of the export options dialog's check boxes.
 struct TExportOptions {
@@ -70,7 +73,7 @@ class TSliceExporter {
  public:
   TSliceExporter(TSplitGrid& grid, TExportUi& ui) : FGrid(grid), FUi(ui) {}
 
-  TPixelGraphic SliceImage;             // reused for every cell of every export
+  TPixelGraphic SliceImage;              // reused for every cell of every export
   std::string OutputExtension = ".jpg";  // ".jpg", ".bmp", ".tif" or ".png"
   TExportOptions Options;
   TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
@@ -86,14 +89,26 @@ class TSliceExporter {
   // written before stay.
   bool Export(TPixelGraphic& source);
 
+  // Export of a source that load() has yet to fill. load() must fill it from
+  // the top row down and tell the source's OnProgress, after each row, how
+  // many rows are complete (the JPEG reader does). The dialogs come first;
+  // then every grid row is cut as soon as its pixels are in and encoded on
+  // the threads while the rest loads. Nothing takes its place before load()
+  // has returned, so files, HTML and failures are those of loading and then
+  // calling Export, and a failing load leaves nothing behind. Without threads
+  // to use it loads, then exports.
+  bool ExportWhileLoading(TPixelGraphic& source, const std::function<void()>& load);
+
  private:
+  bool Run(TPixelGraphic& source, const std::function<void()>* load);
   bool ChoosePath(std::string& htmlPath);
+  bool ThreadsWanted() const;
+  std::unique_ptr<TSliceSink> MakeSink();
   void WriteSlices(TPixelGraphic& source, const TExportNames& names, THtmlTable& table,
-                   std::vector<std::string>& lines);
-  void WriteRows(TPixelGraphic& source, const TExportNames& names, THtmlTable& table,
-                 std::vector<std::string>& lines, TSliceSink& sink);
-  void WriteCell(TPixelGraphic& source, const TGridCell& cell, const TExportNames& names,
-                 THtmlTable& table, TSliceSink& sink);
+                   std::vector<std::string>& lines, const std::function<void()>* load);
+  void LoadWhileCutting(TSliceRun& run, const std::function<void()>& load);
+  void WriteCellsUpTo(TSliceRun& run, std::int64_t rowsReady);
+  void WriteCell(TSliceRun& run, const TGridCell& cell);
   void SaveGridBeside(const TExportNames& names);
 
   TSplitGrid& FGrid;

@@ -46,7 +46,8 @@ void PaintPhoto(TPixelGraphic& g, int width, int height) {
     std::uint8_t* px = g.ScanLine(y);
     for (int x = 0; x < width; ++x, px += 3) {
       seed = seed * 1664525u + 1013904223u;
-      const double wave = 40 * std::sin(x / 97.0) * std::cos(y / 131.0) + 12 * std::sin((x + y) / 9.0);
+      const double wave =
+          40 * std::sin(x / 97.0) * std::cos(y / 131.0) + 12 * std::sin((x + y) / 9.0);
       const int grain = int(seed >> 28) - 8;
       px[0] = std::uint8_t(std::lround(110 + wave * 0.6) + grain / 2);
       px[1] = std::uint8_t(std::lround(90 + 60.0 * y / height + wave) + grain);
@@ -82,7 +83,8 @@ TPixelGraphic& Photo() {
 TSplitGrid TenByTen(const TPixelGraphic& image) {
   TSplitGrid grid;
   grid.ResetToImage(image.Width(), image.Height());
-  for (int c = 1; c < kColumns; ++c) grid.AddSplitlineVert(image.Width() * c / kColumns, image.Width());
+  for (int c = 1; c < kColumns; ++c)
+    grid.AddSplitlineVert(image.Width() * c / kColumns, image.Width());
   for (int r = 1; r < kRows; ++r) grid.AddSplitlineHorz(image.Height() * r / kRows, image.Height());
   grid.SortBoth();
   return grid;
@@ -163,7 +165,8 @@ void BM_SaveSlicesToFiles(benchmark::State& state) {
   const TSplitGrid grid = TenByTen(Photo());
   TPixelGraphic slice;
   Cut(slice, grid.Cell(1, 1));
-  for (auto _ : state) ForEachCell(grid, [&](const TGridCell& cell) { slice.SaveToFile(SlicePath(cell)); });
+  for (auto _ : state)
+    ForEachCell(grid, [&](const TGridCell& cell) { slice.SaveToFile(SlicePath(cell)); });
   CountPixels(state);
 }
 BENCHMARK(BM_SaveSlicesToFiles)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -19,6 +21,8 @@
 #include "app/tagsfile.h"
 #include "cli/cli.h"
 #include "pgraphic/core/stream.h"
+#include "pgraphic/formats/jpeg.h"
+#include "pgraphic/formats/registry.h"
 
 namespace {
 
@@ -75,8 +79,7 @@ void TCliExportUi::ReportTotalAndUnusedTags() const {
 
 // Positions of --vert/--horz, comma separated, added by the Add Splitline rule.
 void AddSplitlines(const std::vector<std::string>& values, bool vertical, TSplitGrid& grid,
-                   const TPixelGraphic& image) {
-  const int extent = vertical ? image.Width() : image.Height();
+                   int extent, std::ostream& messages) {
   for (const std::string& list : values) {
     for (const std::string& text : SplitOn(list, ',')) {
       std::int32_t value;
@@ -87,8 +90,8 @@ void AddSplitlines(const std::vector<std::string>& values, bool vertical, TSplit
       }
       const bool added = vertical ? grid.AddSplitlineVert(value, extent) : grid.AddSplitlineHorz(value, extent);
       if (!added)
-        std::cerr << "warning: " << (vertical ? "vertical" : "horizontal") << " position " << value
-                  << " outside 0-" << extent << ", ignored\n";
+        messages << "warning: " << (vertical ? "vertical" : "horizontal") << " position " << value
+                 << " outside 0-" << extent << ", ignored\n";
     }
   }
 }
@@ -99,13 +102,37 @@ std::string ExtensionFor(const std::string& format) {
   throw TCliUsageError("--format must be jpg, bmp, tif or png, got " + format);
 }
 
-void BuildGrid(const TCliParsed& parsed, TSplitGrid& grid, const TPixelGraphic& image) {
-  grid.ResetToImage(image.Width(), image.Height());
+void BuildGrid(const TCliParsed& parsed, TSplitGrid& grid, int width, int height,
+               std::ostream& messages) {
+  grid.ResetToImage(width, height);
   if (parsed.Has("--grid"))
-    LoadGrid(parsed.Get("--grid"), grid, image.Width(), image.Height(),
-             [](const std::string& message) { std::cerr << message << "\n"; });
-  AddSplitlines(parsed.All("--vert"), true, grid, image);
-  AddSplitlines(parsed.All("--horz"), false, grid, image);
+    LoadGrid(parsed.Get("--grid"), grid, width, height,
+             [&messages](const std::string& message) { messages << message << "\n"; });
+  AddSplitlines(parsed.All("--vert"), true, grid, width, messages);
+  AddSplitlines(parsed.All("--horz"), false, grid, height, messages);
+}
+
+// A JPEG hands its rows over from the top, each one final: with the grid
+// built from its header, slices can be cut while the rows below still
+// decode. Anything unusual (another format, a header or grid that fails, an
+// HTML file that would not be overwritten) takes the road that loads first,
+// so that what is reported comes in its usual order.
+bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& messages) {
+  std::error_code ec;
+  if (!parsed.Has("--overwrite") && std::filesystem::exists(parsed.Positional[1], ec)) return false;
+  const std::string& imagePath = parsed.Positional[0];
+  try {
+    TFileStream stream(imagePath, TFileStream::fmOpenRead);
+    const std::string extension = FileExtensionOf(imagePath);
+    if (!dynamic_cast<TJPGFileFormatReader*>(FindReader(stream, extension))) return false;
+    TFileInfo info;
+    std::string description;
+    if (!GetFileInfo(stream, extension, 0, info, description)) return false;
+    BuildGrid(parsed, grid, info.Width, info.Height, messages);
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 TExportOptions OptionsFrom(const TCliParsed& parsed) {
@@ -158,19 +185,29 @@ int RunSlice(const std::vector<std::string>& args) {
     throw TCliUsageError(parsed.Positional[1] + " is a directory, not an HTML file");
   ApplyCommonOptions(parsed);
   const std::string extension = ExtensionFor(parsed.Get("--format", "jpg"));
+  const int threads = ThreadsFrom(parsed);
   TTagMap tags = parsed.Has("--tags") ? ReadTagsFile(parsed.Get("--tags")) : TTagMap{};
   TPixelGraphic source;
   ConfigureImage(source, parsed);
-  source.LoadFromFile(parsed.Positional[0]);
   TSplitGrid grid;
-  BuildGrid(parsed, grid, source);
+  std::ostringstream gridMessages;
+  const bool early = GridFromHeader(parsed, grid, gridMessages);
+  if (!early) {
+    source.LoadFromFile(parsed.Positional[0]);
+    BuildGrid(parsed, grid, source.Width(), source.Height(), std::cerr);
+  }
   TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), std::move(tags));
   TSliceExporter exporter(grid, ui);
   ConfigureImage(exporter.SliceImage, parsed);
   exporter.OutputExtension = extension;
   exporter.Options = OptionsFrom(parsed);
-  exporter.EncodeThreads = ThreadsFrom(parsed);
-  if (!exporter.Export(source)) return 1;
+  exporter.EncodeThreads = threads;
+  // The grid's messages follow the load's own, as when loading comes first.
+  const auto load = [&] {
+    source.LoadFromFile(parsed.Positional[0]);
+    std::cerr << gridMessages.str();
+  };
+  if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) return 1;
   ui.ReportTotalAndUnusedTags();
   return CheckedStandardOutput();
 }

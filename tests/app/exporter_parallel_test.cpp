@@ -1,6 +1,7 @@
 // The export on several threads against the export on one: the same slice
 // files byte for byte, the same HTML, the same order of reports, and on a
-// failure the same message and the same files left on disk.
+// failure the same message and the same files left on disk. The same for
+// the export that cuts while the source is still loading.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,12 +9,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/app_test_util.h"
 #include "app/exporter.h"
+#include "pgraphic/core/settings.h"
 #include "pgraphic/core/stream.h"
 #include "support/failing_disk.h"
 #include "support/peer.h"
@@ -39,12 +43,16 @@ class TRecordingUi : public TExportUi {
                             const std::string& prefix) override {
     const std::string name = SliceFileName("index", cell.Column, cell.Row, ".png");
     const bool there = fs::exists(fs::path(Path).parent_path() / name);
-    const bool right = peer::ToRgb(slice) == apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height);
-    TagsAsked.push_back(name + (there ? " on disk" : " missing") + (right ? "" : " with wrong pixels"));
+    const bool right =
+        peer::ToRgb(slice) == apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height);
+    TagsAsked.push_back(name + (there ? " on disk" : " missing") +
+                        (right ? "" : " with wrong pixels"));
     return prefix + ">";
   }
   void EditCode(std::vector<std::string>&) override {}
-  void SliceWritten(const std::string& path) override { Written.push_back(fs::path(path).filename()); }
+  void SliceWritten(const std::string& path) override {
+    Written.push_back(fs::path(path).filename());
+  }
 
   peer::RgbImage Pixels;
 };
@@ -155,7 +163,8 @@ TEST_F(ParallelExport, EveryFormatGivesTheSameFilesHtmlAndReports) {
     ExpectSameRuns(one, many);
     S expected;
     for (int row = 1; row <= 3; ++row)
-      for (int column : {1, 3, 4, 5}) expected.push_back(SliceFileName("index", column, row, extension));
+      for (int column : {1, 3, 4, 5})
+        expected.push_back(SliceFileName("index", column, row, extension));
     EXPECT_EQ(one.Written, expected);
     EXPECT_EQ(many.Entries.size(), 13u);  // twelve slices and the HTML, nothing else
     EXPECT_TRUE(many.Error.empty()) << many.Error;
@@ -183,8 +192,10 @@ TEST_F(ParallelExport, PaletteSourceIsCutLikeOnOneThread) {
 TEST_F(ParallelExport, PerSliceDialogSeesEachSliceJustWritten) {
   Export("many", 4, ".png", true);
   ASSERT_EQ(Ui.TagsAsked.size(), 12u);
-  for (const std::string& seen : Ui.TagsAsked) EXPECT_NE(seen.find(" on disk"), std::string::npos) << seen;
-  for (const std::string& seen : Ui.TagsAsked) EXPECT_EQ(seen.find("wrong"), std::string::npos) << seen;
+  for (const std::string& seen : Ui.TagsAsked)
+    EXPECT_NE(seen.find(" on disk"), std::string::npos) << seen;
+  for (const std::string& seen : Ui.TagsAsked)
+    EXPECT_EQ(seen.find("wrong"), std::string::npos) << seen;
 }
 
 // index_4_1 (312 x 400, 374454 bytes) is the only BMP above the limit:
@@ -204,9 +215,10 @@ TEST_F(ParallelExport, SliceTargetInTheWayFailsLikeOnOneThread) {
   const TRun one = Export("one", 1, ".jpg");
   const TRun many = Export("many", 4, ".jpg");
   ExpectSameRuns(one, many);
-  EXPECT_EQ(many.Written, (S{"index_1_1.jpg", "index_3_1.jpg", "index_4_1.jpg", "index_5_1.jpg", "index_1_2.jpg"}));
-  EXPECT_EQ(many.Entries, (S{"index_1_1.jpg", "index_1_2.jpg", "index_3_1.jpg", "index_3_2.jpg", "index_4_1.jpg",
-                             "index_5_1.jpg"}));
+  EXPECT_EQ(many.Written, (S{"index_1_1.jpg", "index_3_1.jpg", "index_4_1.jpg", "index_5_1.jpg",
+                             "index_1_2.jpg"}));
+  EXPECT_EQ(many.Entries, (S{"index_1_1.jpg", "index_1_2.jpg", "index_3_1.jpg", "index_3_2.jpg",
+                             "index_4_1.jpg", "index_5_1.jpg"}));
   EXPECT_EQ(many.Error, "Cannot create file \"DIR/index_3_2.jpg\". Is a directory");
 }
 
@@ -219,7 +231,8 @@ TEST_F(ParallelExport, MissingDirectoryIsReportedForTheFirstSlice) {
     exporter.Export(Source);
     FAIL() << "exported into a missing directory";
   } catch (const EStreamError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (Root / "absent" / "index_1_1.jpg").string() +
+    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" +
+                                         (Root / "absent" / "index_1_1.jpg").string() +
                                          "\". No such file or directory");
   }
   EXPECT_FALSE(fs::exists(Root / "absent"));
@@ -234,6 +247,112 @@ TEST_F(ParallelExport, ReplacedSliceKeepsItsPermissions) {
   ASSERT_EQ(::stat((Root / "many" / "index_1_2.bmp").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_NE(many.Bytes.at("index_1_2.bmp"), "old");
+}
+
+// ---- cutting while the source loads
+
+// Fills image from pixels as a top-down reader does: size first, then rows
+// from the top, telling OnProgress after each one how many are complete.
+// atPause runs after the first pauseAfter rows.
+void LoadTopDown(TPixelGraphic& image, const peer::RgbImage& pixels, int pauseAfter,
+                 const std::function<void()>& atPause) {
+  image.SetSizeAndFormat(pixels.Width, pixels.Height, pgpf24Bit);
+  for (int y = 0; y < pixels.Height; ++y) {
+    std::uint8_t* row = image.ScanLine(y);
+    for (std::size_t x = 0; x < std::size_t(pixels.Width); ++x)
+      for (std::size_t c = 0; c < 3; ++c)
+        row[3 * x + c] = pixels.Rgb[(std::size_t(y) * std::size_t(pixels.Width) + x) * 3 + 2 - c];
+    image.DoProgress(y + 1, pixels.Height);
+    if (y + 1 == pauseAfter) atPause();
+  }
+}
+
+// Restores the pixel limit on every exit path.
+struct TPixelLimit {
+  std::uint64_t Saved = PGSettings().MaxImagePixels;
+  ~TPixelLimit() { PGSettings().MaxImagePixels = Saved; }
+};
+
+class CutWhileLoading : public ParallelExport {
+ protected:
+  TRun ExportLoading(const std::string& name, int threads, const std::function<void()>& load) {
+    const fs::path dir = Root / name;
+    fs::create_directories(dir);
+    Ui = TRecordingUi{};
+    Ui.Path = (dir / "index.html").string();
+    TSliceExporter exporter(Grid, Ui);
+    exporter.Options.ShowOptions = false;
+    exporter.EncodeThreads = threads;
+    TRun run;
+    try {
+      exporter.ExportWhileLoading(Loading, load);
+    } catch (const std::exception& e) {
+      run.Error = e.what();
+    }
+    run.Written = Ui.Written;
+    return Collect(dir, run);
+  }
+  TPixelGraphic Loading;
+};
+
+// Grid row 1 ends at y = 400. Its rows are spoilt once reported: slices cut
+// later would show it. Nothing takes its place while the load runs.
+TEST_F(CutWhileLoading, GridRowIsCutAsSoonAsItsRowsAreIn) {
+  const TRun reference = Export("reference", 1, ".jpg");
+  std::size_t writtenAtPause = 99;
+  const TRun early = ExportLoading("early", 3, [&] {
+    LoadTopDown(Loading, Pixels, 400, [&] {
+      writtenAtPause = Ui.Written.size();
+      for (int y = 0; y < 400; ++y) std::fill_n(Loading.ScanLine(y), 3 * 613, std::uint8_t(0));
+    });
+  });
+  EXPECT_EQ(writtenAtPause, 0u);
+  ExpectSameRuns(reference, early);
+}
+
+TEST_F(CutWhileLoading, RealJpegGivesTheFilesOfLoadingFirst) {
+  const fs::path photo = Root / "photo.jpg";
+  Source.SaveToFile(photo.string());
+  Source.LoadFromFile(photo.string());
+  const TRun reference = Export("reference", 1, ".jpg");
+  const TRun early = ExportLoading("early", 4, [&] { Loading.LoadFromFile(photo.string()); });
+  ExpectSameRuns(reference, early);
+  EXPECT_EQ(early.Entries.size(), 13u);
+}
+
+// Slices of the first grid rows are staged when the load fails: none stays.
+TEST_F(CutWhileLoading, FailingLoadLeavesNothing) {
+  const TRun early = ExportLoading("early", 4, [&] {
+    LoadTopDown(Loading, Pixels, 415, [] { throw std::runtime_error("the disk is gone"); });
+  });
+  EXPECT_EQ(early.Error, "the disk is gone");
+  EXPECT_TRUE(early.Entries.empty()) << early.Entries.front();
+  EXPECT_TRUE(early.Written.empty());
+}
+
+// index_4_1 (124800 pixels) cannot be cut while the limit is low: the
+// cutting stops there and takes it up again after the load.
+TEST_F(CutWhileLoading, CellThatFailsDuringTheLoadIsCutAgainAfterIt) {
+  TPixelLimit limit;
+  const TRun reference = Export("reference", 1, ".jpg");
+  const TRun early = ExportLoading("early", 4, [&] {
+    LoadTopDown(Loading, Pixels, 1, [&] { PGSettings().MaxImagePixels = 100000; });
+    PGSettings().MaxImagePixels = limit.Saved;
+  });
+  ExpectSameRuns(reference, early);
+}
+
+// With the limit still low after the load, index_4_1 fails in cell order.
+TEST_F(CutWhileLoading, CellThatStillFailsAfterTheLoadFailsInCellOrder) {
+  TPixelLimit limit;
+  const TRun early = ExportLoading("early", 4, [&] {
+    LoadTopDown(Loading, Pixels, 1, [&] { PGSettings().MaxImagePixels = 100000; });
+  });
+  const TRun reference = Export("reference", 1, ".jpg");  // Source is loaded already
+  ExpectSameRuns(reference, early);
+  EXPECT_EQ(early.Written, (S{"index_1_1.jpg", "index_3_1.jpg"}));
+  EXPECT_EQ(early.Entries, early.Written);
+  EXPECT_FALSE(early.Error.empty());
 }
 
 }  // namespace
