@@ -6,6 +6,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  # fuzz targets (libFuzzer and the sanitizer runtimes)
+  clang-14 libclang-rt-14-dev
   # peers the tests compare against
   imagemagick python3-pil libtiff-tools netpbm libjpeg-turbo-progs
 )
