@@ -1,8 +1,10 @@
 #include "app/exporter.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
@@ -15,11 +17,13 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "app/atomicfile.h"
 #include "app/gridfile.h"
 #include "app/htmltable.h"
 #include "pgraphic/core/stream.h"
+#include "pgraphic/formats/registry.h"
 
 namespace {
 
@@ -124,8 +128,7 @@ struct TSliceJob {
   bool Done = false;
 };
 
-// A hidden name beside the target with the target's extension, so that the
-// save picks the same writer.
+// A hidden name beside the target.
 std::string StagingPath(const std::string& path) {
   const std::filesystem::path target(path);
   const std::string name = ".~" + std::to_string(getpid()) + "." + target.filename().string();
@@ -139,12 +142,33 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-// Runs on a worker. The save is itself a complete, synced file or nothing;
-// its messages name the slice, never the staging name.
-void StageSlice(TSliceJob& job) {
+// Runs on a worker: the slice's file as bytes, written by the writer that
+// the target's extension picks.
+std::vector<std::uint8_t> EncodeSlice(TSliceJob& job) {
+  try {
+    TMemoryStream stream;
+    job.Image->SaveToStreamExt(stream, FileExtensionOf(job.Path));
+    return std::move(stream.Bytes());
+  } catch (...) {
+    job.Error = std::current_exception();
+    return {};
+  }
+}
+
+// Runs on a worker: the bytes become a complete file, synced to the disk,
+// under the staging name, or no file at all. Messages name the slice, never
+// the staging name, as those of a direct save do.
+void StageSlice(TSliceJob& job, const std::vector<std::uint8_t>& bytes) {
   const std::string staged = StagingPath(job.Path);
   try {
-    job.Image->SaveToFile(staged);
+    TFileStream file(staged, TFileStream::fmCreate);
+    try {
+      file.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+      file.Close();
+    } catch (...) {
+      std::remove(staged.c_str());
+      throw;
+    }
     job.Staged = staged;
   } catch (const EStreamError& e) {
     job.Error = std::make_exception_ptr(EStreamError(Replaced(e.what(), staged, job.Path)));
@@ -164,9 +188,9 @@ void TakeOverMode(const std::string& target, const std::string& staged) {
 // Cells are cut here in cell order, encoded and written by the workers under
 // a staging name, and renamed into place here in cell order again: after a
 // failure the disk holds what the one-thread road would have left. The
-// pixels held (cut cells not yet written, and spare images kept for reuse
+// pixels held (cut cells not yet encoded, and spare images kept for reuse
 // so that fresh memory need not be touched for every cell) stay within a
-// byte budget.
+// byte budget; a slice waiting for the disk holds only its encoded bytes.
 class TThreadedSink : public TSliceSink {
  public:
   TThreadedSink(int threads, std::int64_t budget, TPixelGraphic& slice, TExportUi& ui);
@@ -238,10 +262,15 @@ void TThreadedSink::Work() {
     if (Stopping) return;
     TSliceJob& job = *Pending[Taken++ - Committed];
     lock.unlock();
-    StageSlice(job);
+    const std::vector<std::uint8_t> bytes = EncodeSlice(job);
+    // The pixels are free for the next cell before the wait for the disk.
+    lock.lock();
+    KeepSpare(std::move(job.Image));
+    JobDone.notify_all();
+    lock.unlock();
+    if (!job.Error) StageSlice(job, bytes);
     lock.lock();
     job.Done = true;
-    KeepSpare(std::move(job.Image));
     JobDone.notify_all();
   }
 }
@@ -286,8 +315,8 @@ std::unique_ptr<TPixelGraphic> TThreadedSink::NewSliceImage() const {
 void TThreadedSink::Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) {
   auto job = std::make_unique<TSliceJob>();
   job->Path = path;
+  job->Image = ImageWithRoomFor(BytesPerRowFor(24, cell.Width) * cell.Height);
   try {
-    job->Image = ImageWithRoomFor(BytesPerRowFor(24, cell.Width) * cell.Height);
     CutCell(*job->Image, source, cell);
   } catch (...) {
     // The cells before this one come first, their failures too; while held,
@@ -426,15 +455,63 @@ void TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportNames& name
 
 namespace {
 
-// Puts the previous progress handler back on every exit path.
+// Puts the previous progress handlers back on every exit path.
 class TProgressGuard {
  public:
-  explicit TProgressGuard(TPixelGraphic& image) : Image(image), Previous(image.OnProgress) {}
-  ~TProgressGuard() { Image.OnProgress = Previous; }
+  explicit TProgressGuard(TPixelGraphic& image)
+      : Image(image), Previous(image.OnProgress), PreviousStart(image.OnProgressStart) {}
+  ~TProgressGuard() {
+    Image.OnProgress = Previous;
+    Image.OnProgressStart = PreviousStart;
+  }
   TProgressGuard(const TProgressGuard&) = delete;
   TProgressGuard& operator=(const TProgressGuard&) = delete;
   TPixelGraphic& Image;
   TPGProgressEvent Previous;
+  TNotifyEvent PreviousStart;
+};
+
+// Maps the pixel memory of an image being loaded ahead of its reader, on a
+// thread of its own, so that the reader finds its pages in place instead of
+// stopping at the first touch of each. The contents are never touched (the
+// system fills a page just as the reader's first write would), so reader and
+// helper may overlap freely. The top row, read first, is stored last: the
+// memory is mapped from its end.
+class TPageMapper {
+ public:
+  TPageMapper() = default;
+  ~TPageMapper() { Stop(); }
+  TPageMapper(const TPageMapper&) = delete;
+  TPageMapper& operator=(const TPageMapper&) = delete;
+
+  void Start(const std::uint8_t* bits, std::size_t size) {
+    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t begin = (std::uintptr_t(bits) + page - 1) / page * page;
+    const std::uintptr_t end = (std::uintptr_t(bits) + size) / page * page;
+    if (Thread.joinable() || !bits || begin >= end) return;
+    try {
+      Thread = std::thread([this, begin, end] { Map(begin, end); });
+    } catch (const std::system_error&) {
+    }
+  }
+  void Stop() {
+    Stopping = true;
+    if (Thread.joinable()) Thread.join();
+  }
+
+ private:
+  void Map(std::uintptr_t begin, std::uintptr_t end) {
+    constexpr std::uintptr_t kChunk = std::uintptr_t(4) << 20;
+    for (std::uintptr_t to = end; to > begin && !Stopping;) {
+      const std::uintptr_t from = to - begin > kChunk ? to - kChunk : begin;
+      // A system without the request says so at once; nothing is lost.
+      if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) != 0) return;
+      to = from;
+    }
+  }
+
+  std::atomic<bool> Stopping{false};
+  std::thread Thread;
 };
 
 }  // namespace
@@ -444,6 +521,11 @@ class TProgressGuard {
 // load, where its failure comes in cell order.
 void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()>& load) {
   TProgressGuard guard(run.Source);
+  TPageMapper mapper;
+  run.Source.OnProgressStart = [&](void* sender) {
+    if (guard.PreviousStart) guard.PreviousStart(sender);
+    mapper.Start(run.Source.Bits(), run.Source.ImageSize());
+  };
   bool stalled = false;
   run.Source.OnProgress = [&](void* sender, int step, int max, bool& abort) {
     if (guard.Previous) guard.Previous(sender, step, max, abort);
@@ -456,6 +538,7 @@ void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()
   };
   run.Sink.HoldCommits(true);
   load();
+  mapper.Stop();
   run.Sink.HoldCommits(false);
 }
 

@@ -251,12 +251,13 @@ TEST_F(ParallelExport, ReplacedSliceKeepsItsPermissions) {
 
 // ---- cutting while the source loads
 
-// Fills image from pixels as a top-down reader does: size first, then rows
-// from the top, telling OnProgress after each one how many are complete.
-// atPause runs after the first pauseAfter rows.
+// Fills image from pixels as a top-down reader does: size first, the start
+// notification, then rows from the top, telling OnProgress after each one
+// how many are complete. atPause runs after the first pauseAfter rows.
 void LoadTopDown(TPixelGraphic& image, const peer::RgbImage& pixels, int pauseAfter,
                  const std::function<void()>& atPause) {
   image.SetSizeAndFormat(pixels.Width, pixels.Height, pgpf24Bit);
+  image.DoProgressStart();
   for (int y = 0; y < pixels.Height; ++y) {
     std::uint8_t* row = image.ScanLine(y);
     for (std::size_t x = 0; x < std::size_t(pixels.Width); ++x)
