@@ -1,5 +1,6 @@
 #include "app/exporter.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,14 +129,27 @@ struct TSliceJob {
   bool Done = false;
 };
 
-// A hidden name beside the target.
-std::string StagingPath(const std::string& path) {
+// Creates an empty file of a fresh hidden name beside the target and
+// returns its name. A name that exists already, a link left there included,
+// is never opened: the next one is tried.
+std::string CreateStagingFile(const std::string& path) {
   const std::filesystem::path target(path);
-  const std::string name = ".~" + std::to_string(getpid()) + "." + target.filename().string();
-  return (target.parent_path() / name).string();
+  const std::string prefix = ".~" + std::to_string(getpid()) + ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = prefix + std::to_string(attempt) + "." + target.filename().string();
+    const std::string staged = (target.parent_path() / name).string();
+    const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      return staged;
+    }
+    if (errno != EEXIST) break;
+  }
+  throw EStreamError("Cannot create file \"" + path + "\". " + std::strerror(errno));
 }
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  if (from.empty()) return text;
   for (std::size_t at = text.find(from); at != std::string::npos;
        at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
@@ -159,10 +173,11 @@ std::vector<std::uint8_t> EncodeSlice(TSliceJob& job) {
 // under the staging name, or no file at all. Messages name the slice, never
 // the staging name, as those of a direct save do.
 void StageSlice(TSliceJob& job, const std::vector<std::uint8_t>& bytes) {
-  const std::string staged = StagingPath(job.Path);
+  std::string staged;
   try {
-    TFileStream file(staged, TFileStream::fmCreate);
+    staged = CreateStagingFile(job.Path);
     try {
+      TFileStream file(staged, TFileStream::fmOpenReadWrite);
       file.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
       file.Close();
     } catch (...) {

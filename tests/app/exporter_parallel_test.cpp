@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -247,6 +248,21 @@ TEST_F(ParallelExport, ReplacedSliceKeepsItsPermissions) {
   ASSERT_EQ(::stat((Root / "many" / "index_1_2.bmp").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_NE(many.Bytes.at("index_1_2.bmp"), "old");
+}
+
+// Staging names can be guessed: a link planted at one is passed over, and
+// the file it points to stays as it was.
+TEST_F(ParallelExport, LinkAtAStagingNameIsNeverWrittenThrough) {
+  const fs::path dir = Root / "many";
+  fs::create_directories(dir);
+  faildisk::Write(Root / "victim", "precious");
+  fs::create_symlink(Root / "victim",
+                     dir / (".~" + std::to_string(::getpid()) + ".0.index_1_1.jpg"));
+  const TRun many = Export("many", 4, ".jpg");
+  const TRun one = Export("one", 1, ".jpg");
+  EXPECT_TRUE(many.Error.empty()) << many.Error;
+  EXPECT_EQ(faildisk::Read(Root / "victim"), "precious");
+  EXPECT_EQ(many.Bytes.at("index_1_1.jpg"), one.Bytes.at("index_1_1.jpg"));
 }
 
 // ---- cutting while the source loads
