@@ -1,6 +1,7 @@
 // Where the time of `tessel-cli slice` goes: the phases of cutting an
 // 8000 x 6000 photo into a 10 x 10 grid of quality-80 JPEG slices, one by one,
-// and the whole export on one and on several threads.
+// the whole export on one and on several threads, and loading first against
+// cutting while the photo loads.
 //
 // The photo is the JPEG named by TESSEL_BENCH_PHOTO (bench/slice.sh sets it),
 // else one made here with our own writer. Slices go to a directory in the
@@ -197,6 +198,36 @@ void BM_Export(benchmark::State& state) {
   CountPixels(state);
 }
 BENCHMARK(BM_Export)->Arg(1)->Arg(2)->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Loading first and exporting after, against cutting while the photo loads.
+void BM_LoadThenExport(benchmark::State& state) {
+  TSplitGrid grid = TenByTen(Photo());
+  TQuietUi ui;
+  TSliceExporter exporter(grid, ui);
+  exporter.Options.ShowOptions = false;
+  exporter.EncodeThreads = int(state.range(0));
+  for (auto _ : state) {
+    TPixelGraphic source;
+    source.LoadFromFile(PhotoPath());
+    exporter.Export(source);
+  }
+  CountPixels(state);
+}
+BENCHMARK(BM_LoadThenExport)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ExportWhileLoading(benchmark::State& state) {
+  TSplitGrid grid = TenByTen(Photo());
+  TQuietUi ui;
+  TSliceExporter exporter(grid, ui);
+  exporter.Options.ShowOptions = false;
+  exporter.EncodeThreads = int(state.range(0));
+  for (auto _ : state) {
+    TPixelGraphic source;
+    exporter.ExportWhileLoading(source, [&] { source.LoadFromFile(PhotoPath()); });
+  }
+  CountPixels(state);
+}
+BENCHMARK(BM_ExportWhileLoading)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
