@@ -6,7 +6,10 @@
 # slower than vips, and a peak no higher than 1.3 x the decoded image.
 # Every contender writes into a fresh empty directory; the order of the
 # contenders turns from round to round so that none always runs first.
-# Usage: bench/slice.sh [build-dir] [rounds]
+# On a machine busy with other work, TESSEL_BENCH_REALTIME=1 runs each
+# contender at a real-time priority (needs root), so that its times are
+# those of an otherwise idle machine.
+# Usage: [TESSEL_BENCH_REALTIME=1] bench/slice.sh [build-dir] [rounds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -41,10 +44,12 @@ horz=$(seq -s, 600 600 5400)
 
 contenders=(tessel tessel-1 vips magick)
 results=$work/results.txt
+priority=()
+[ "${TESSEL_BENCH_REALTIME:-0}" = 1 ] && priority=(chrt -f 10)
 measure() {  # contender, command...
   local name=$1
   shift
-  /usr/bin/time -f "$name %e %M" -a -o "$results" "$@" >/dev/null
+  "${priority[@]}" /usr/bin/time -f "$name %e %M" -a -o "$results" "$@" >/dev/null
 }
 run() {  # contender, output directory
   case $1 in
