@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -145,20 +144,6 @@ TExportOptions OptionsFrom(const TCliParsed& parsed) {
   return options;
 }
 
-// Under a file size limit the kernel would kill the process in the middle of
-// a write and strand the temporary file; ignored, the write fails with EFBIG
-// and the save cleans up and reports it.
-void FailWritesInsteadOfDying() { std::signal(SIGXFSZ, SIG_IGN); }
-
-// The list of written slices is part of the result: a script must learn
-// when it was lost (a full disk behind a redirection).
-int CheckedStandardOutput() {
-  std::cout.flush();
-  if (std::cout) return 0;
-  std::cerr << "tessel-cli: cannot write the slice list to standard output\n";
-  return 1;
-}
-
 // Slices are encoded on as many threads as the machine has cores unless
 // --threads says otherwise; the files are the same either way.
 int ThreadsFrom(const TCliParsed& parsed) {
@@ -175,14 +160,14 @@ int ThreadsFrom(const TCliParsed& parsed) {
 }
 
 int RunSlice(const std::vector<std::string>& args) {
-  FailWritesInsteadOfDying();
   const TCliParsed parsed =
       ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
                       {"--tags", true}, {"--overwrite", false}, {"--threads", true}});
   if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
+  // A directory in the HTML file's place is a failed write, not a bad command line.
   if (std::filesystem::is_directory(parsed.Positional[1]))
-    throw TCliUsageError(parsed.Positional[1] + " is a directory, not an HTML file");
+    throw std::runtime_error("Cannot create file \"" + parsed.Positional[1] + "\". Is a directory");
   ApplyCommonOptions(parsed);
   const std::string extension = ExtensionFor(parsed.Get("--format", "jpg"));
   const int threads = ThreadsFrom(parsed);
@@ -209,7 +194,7 @@ int RunSlice(const std::vector<std::string>& args) {
   };
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) return 1;
   ui.ReportTotalAndUnusedTags();
-  return CheckedStandardOutput();
+  return 0;
 }
 
 const TCliRegistrar Registrar{

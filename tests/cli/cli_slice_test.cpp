@@ -221,7 +221,10 @@ TEST_F(CliSlice, UsageErrors) {
   EXPECT_EQ(Cli("slice src.png").Status, 2);
   EXPECT_EQ(Cli("slice src.png x.html --bogus").Status, 2);
   fs::create_directory(Dir + "/site");
-  EXPECT_EQ(Cli("slice src.png site --overwrite").Status, 2);
+  // A directory where the HTML file should go is a failed write: status 1.
+  const auto directory = Cli("slice src.png site --overwrite");
+  EXPECT_EQ(directory.Status, 1);
+  EXPECT_NE(directory.Err.find("Is a directory"), std::string::npos) << directory.Err;
   EXPECT_FALSE(fs::exists(Dir + "/site_1_1.jpg"));
   EXPECT_FALSE(fs::exists(Dir + "/x.html"));
 }
