@@ -197,7 +197,7 @@ TEST_F(CliFailingDisk, FullStandardOutputIsAnError) {
   setup.Stdout = "/dev/full";
   const TCliRun run = RunCli(Dir, SliceArgs(), setup);
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.Err, "tessel-cli: cannot write the slice list to standard output\n");
+  EXPECT_EQ(run.Err, "tessel-cli: cannot write to standard output\n");
   EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
                              "index_3_1.bmp", "src.bmp"}));
 }
