@@ -34,12 +34,12 @@ TCliParsed ParseCli(const std::vector<std::string>& args, const std::vector<TCli
     const auto eq = a.find('=');
     const bool inlineValue = eq != std::string::npos;
     if (inlineValue) name = a.substr(0, eq), value = a.substr(eq + 1);
-    auto spec = std::find_if(all.begin(), all.end(), [&](const TCliOptionSpec& s) { return s.Name == name; });
-    if (spec == all.end()) throw TCliUsageError("unknown option " + name);
-    if (spec->TakesValue && !inlineValue) {
+    auto option = std::find_if(all.begin(), all.end(), [&](const TCliOptionSpec& s) { return s.Name == name; });
+    if (option == all.end()) throw TCliUsageError("unknown option " + name);
+    if (option->TakesValue && !inlineValue) {
       if (i + 1 >= args.size()) throw TCliUsageError("option " + name + " needs a value");
       value = args[++i];
-    } else if (!spec->TakesValue && inlineValue) {
+    } else if (!option->TakesValue && inlineValue) {
       throw TCliUsageError("option " + name + " takes no value");
     }
     parsed.Values[name].push_back(value);

@@ -20,7 +20,7 @@ std::vector<TCliOptionSpec> ConvertOptions() {
 
 void ApplyAdjustments(TPixelGraphic& image, const TCliParsed& parsed) {
 #ifdef TESSEL_HAVE_ADJUST
-  for (const std::string& spec : parsed.All("--adjust")) ApplyAdjustSpec(image, spec);
+  for (const std::string& adjustment : parsed.All("--adjust")) ApplyAdjustSpec(image, adjustment);
 #else
   (void)image;
   (void)parsed;

@@ -1,4 +1,4 @@
-// --adjust of tessel-cli: the filter spec parser and its in-place application.
+// --adjust of tessel-cli: the adjustment parser and its in-place application.
 #include "cli/adjust.h"
 
 #include <gtest/gtest.h>

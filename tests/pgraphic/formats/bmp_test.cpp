@@ -236,10 +236,10 @@ TEST(BmpRle, HandEncodedRle4AndRle8DecodeAsImageMagickDoes) {
               .Data = Rle4Sample()};
   WinBmp rle8{.Width = 6, .Height = 3, .BitCount = 8, .Compression = 1, .ClrUsed = 8, .Palette = Greys(8),
               .Data = Rle8Sample()};
-  for (const WinBmp& spec : {rle4, rle8}) {
-    SCOPED_TRACE(spec.BitCount);
-    const std::string file = dir + "/f" + std::to_string(spec.BitCount) + ".bmp";
-    peer::WriteFile(file, Build(spec));
+  for (const WinBmp& layout : {rle4, rle8}) {
+    SCOPED_TRACE(layout.BitCount);
+    const std::string file = dir + "/f" + std::to_string(layout.BitCount) + ".bmp";
+    peer::WriteFile(file, Build(layout));
     TPixelGraphic image;
     image.LoadFromFile(file);
     EXPECT_EQ(peer::ToRgb(image), MagickDecode(file));

@@ -103,11 +103,11 @@ struct TPngFile {
          << Gama << ' ' << BadGamaCrc << ' ' << ExtraChunks << '\n'
          << Hex(Plte) << '\n' << Hex(Trns) << '\n' << Hex(Bkgd) << '\n';
     for (int s : Samples) text << s << ' ';
-    const std::string spec = dir + "/" + name + ".txt", png = dir + "/" + name + ".png";
+    const std::string description_file = dir + "/" + name + ".txt", png = dir + "/" + name + ".png";
     const std::string description = text.str();
-    peer::WriteFile(spec, std::vector<std::uint8_t>(description.begin(), description.end()));
+    peer::WriteFile(description_file, std::vector<std::uint8_t>(description.begin(), description.end()));
     peer::WriteFile(dir + "/encode.py", std::vector<std::uint8_t>(kEncoder, kEncoder + std::strlen(kEncoder)));
-    EXPECT_EQ(peer::Run(std::string(peer::kPython) + " " + dir + "/encode.py " + spec + " " + png), 0);
+    EXPECT_EQ(peer::Run(std::string(peer::kPython) + " " + dir + "/encode.py " + description_file + " " + png), 0);
     return png;
   }
   static std::string Hex(const std::vector<std::uint8_t>& bytes) {
