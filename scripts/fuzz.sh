@@ -37,6 +37,10 @@ max_len() {
 }
 
 build() {
+  if ! command -v "${CXX:-clang++-14}" >/dev/null; then
+    echo "fuzz: ${CXX:-clang++-14} not found (Debian: apt-get install clang-14 libclang-rt-14-dev)" >&2
+    exit 2
+  fi
   CC="${CC:-clang-14}" CXX="${CXX:-clang++-14}" cmake -S "$ROOT" -B "$BUILD" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DTESSEL_FUZZ=ON -DTESSEL_SANITIZE=ON \
     -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF >/dev/null
