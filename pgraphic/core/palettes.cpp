@@ -7,7 +7,7 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/pixelgraphic.h"
-#include "pgraphic/core/special252.h"
+#include "pgraphic/core/palette252.h"
 
 const TRGB Sys16Colors[16] = {
     FromRRGGBB(0x000000), FromRRGGBB(0x800000), FromRRGGBB(0x008000), FromRRGGBB(0x808000),

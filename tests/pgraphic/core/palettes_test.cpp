@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "pgraphic/core/pixelgraphic.h"
-#include "pgraphic/core/special252.h"
+#include "pgraphic/core/palette252.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The fixed 252-colour palette and the per-cell candidate lists that make its
-// nearest-colour search cheap. Shared with scripts/gen_special252.cpp, which
-// produces the candidate lists (special252_table.cpp).
+// nearest-colour search cheap. Shared with scripts/gen_palette252.cpp, which
+// produces the candidate lists (palette252_table.cpp).
 
 #include <cstdint>
 
