@@ -8,27 +8,13 @@
 #include <vector>
 
 #include "pgraphic/core/uihooks.h"
+#include "support/box_recorder.h"
 
 namespace codectest {
 
 inline std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
-// Records warning boxes and answers them; installed for its lifetime.
-class TBoxRecorder : public TPGUiHooks {
- public:
-  explicit TBoxRecorder(TPGMsgResult answer) : Answer(answer) { SetPGUiHooks(this); }
-  ~TBoxRecorder() override { SetPGUiHooks(nullptr); }
-  TPGMsgResult WarningBox(const std::string& text, const std::string& caption,
-                          TPGMsgButtons buttons) override {
-    Texts.push_back(text);
-    Captions.push_back(caption);
-    Buttons.push_back(buttons);
-    return Answer;
-  }
-  TPGMsgResult Answer;
-  std::vector<std::string> Texts, Captions;
-  std::vector<TPGMsgButtons> Buttons;
-};
+using ::TBoxRecorder;
 
 // The message of the E that action raises, or "(nothing raised)".
 template <class E>

@@ -8,6 +8,7 @@
 
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
+#include "support/box_recorder.h"
 #include "pgraphic/formats/bmp.h"
 #include "pgraphic/formats/bmp_fixtures.h"
 #include "pgraphic/formats/registry.h"
@@ -40,22 +41,6 @@ TPixelGraphic& SixteenColors(TPixelGraphic& image) {
   return image;
 }
 
-// Answers every warning box as told and remembers what it was shown.
-class TRecordingHooks : public TPGUiHooks {
- public:
-  explicit TRecordingHooks(TPGMsgResult answer) : Answer(answer) { SetPGUiHooks(this); }
-  ~TRecordingHooks() override { SetPGUiHooks(nullptr); }
-  TPGMsgResult WarningBox(const std::string& text, const std::string& caption,
-                          TPGMsgButtons buttons) override {
-    Texts.push_back(text);
-    Captions.push_back(caption);
-    Buttons.push_back(buttons);
-    return Answer;
-  }
-  TPGMsgResult Answer;
-  std::vector<std::string> Texts, Captions;
-  std::vector<TPGMsgButtons> Buttons;
-};
 
 // A registry entry that lives for one test.
 template <class List, class T>
@@ -302,7 +287,7 @@ TEST(RegistrySave, WarningPolicyDecidesAboutAResolutionChange) {
   };
   EXPECT_EQ(save(pgwaOKCancelBox), refused);  // headless: the question is answered Cancel
   {
-    TRecordingHooks hooks(TPGMsgResult::mrCancel);
+    TBoxRecorder hooks(TPGMsgResult::mrCancel);
     EXPECT_EQ(save(pgwaRaise), refused);
     EXPECT_TRUE(hooks.Texts.empty());
     EXPECT_EQ(save(pgwaOKCancelBox), refused);

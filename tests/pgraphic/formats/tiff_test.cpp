@@ -4,6 +4,7 @@
 
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
+#include "support/box_recorder.h"
 #include "pgraphic/formats/tiff.h"
 #include "pgraphic/formats/tiff_detail.h"
 #include "pgraphic/formats/tiff_builder.h"
@@ -53,19 +54,6 @@ TiffBuilder GreyFile(bool big, std::uint16_t stripType) {
   return b;
 }
 
-class TAnswerHooks : public TPGUiHooks {
- public:
-  explicit TAnswerHooks(TPGMsgResult answer) : Answer(answer) { SetPGUiHooks(this); }
-  ~TAnswerHooks() override { SetPGUiHooks(nullptr); }
-  TPGMsgResult WarningBox(const std::string& text, const std::string& caption, TPGMsgButtons buttons) override {
-    Texts.push_back(caption + "|" + text);
-    Buttons = buttons;
-    return Answer;
-  }
-  TPGMsgResult Answer;
-  std::vector<std::string> Texts;
-  TPGMsgButtons Buttons = TPGMsgButtons::mbOK;
-};
 
 }  // namespace
 
@@ -230,17 +218,18 @@ TEST(TiffReader, SingleStripMismatchFollowsWarningPolicy) {
   EXPECT_EQ(ReadError(file, pgwaOKCancelBox), text);  // headless: Cancel
   EXPECT_EQ(ReadError(file, pgwaIgnore), "no error");
   {
-    TAnswerHooks ok(TPGMsgResult::mrOK);
+    TBoxRecorder ok(TPGMsgResult::mrOK);
     TPixelGraphic image;
     image.ReadWarningAction = pgwaOKCancelBox;
     Read(file, image);
     EXPECT_EQ(Rows(image), Grey3x2());
-    EXPECT_EQ(ok.Texts, std::vector<std::string>{"TIFF-Warning|" + text});
-    EXPECT_EQ(ok.Buttons, TPGMsgButtons::mbOKCancel);
+    EXPECT_EQ(ok.Texts, std::vector<std::string>{text});
+    EXPECT_EQ(ok.Captions, std::vector<std::string>{"TIFF-Warning"});
+    EXPECT_EQ(ok.Buttons, std::vector<TPGMsgButtons>{TPGMsgButtons::mbOKCancel});
   }
-  TAnswerHooks cancel(TPGMsgResult::mrCancel);
+  TBoxRecorder cancel(TPGMsgResult::mrCancel);
   EXPECT_EQ(ReadError(file, pgwaOKBox), "no error");
-  EXPECT_EQ(cancel.Buttons, TPGMsgButtons::mbOK);
+  EXPECT_EQ(cancel.Buttons, std::vector<TPGMsgButtons>{TPGMsgButtons::mbOK});
   EXPECT_EQ(ReadError(file, pgwaOKCancelBox), text);
 }
 
