@@ -14,6 +14,13 @@ QEvent::Type TickEventType() {
   return type;
 }
 
+// A tick handed to the UI thread, stamped with the thread state it came from.
+class TTickEvent : public QEvent {
+ public:
+  explicit TTickEvent(std::uint64_t generation) : QEvent(TickEventType()), Generation(generation) {}
+  const std::uint64_t Generation;
+};
+
 }  // namespace
 
 class TQV_TimerThread : public QThread {
@@ -37,7 +44,7 @@ class TQV_TimerThread : public QThread {
       // without ever running the tick.
       FShared.TickDone = false;
       lock.unlock();
-      QCoreApplication::postEvent(&FTimer, new QEvent(TickEventType()));
+      QCoreApplication::postEvent(&FTimer, new TTickEvent(generation));
       lock.lock();
       FShared.Changed.wait(lock, [this] { return FShared.TickDone || FShared.Stop; });
     }
@@ -119,16 +126,22 @@ void TQV_Timer::Resume() {
 
 bool TQV_Timer::event(QEvent* event) {
   if (event->type() != TickEventType()) return QObject::event(event);
-  Tick();
+  Tick(static_cast<TTickEvent*>(event)->Generation);
   return true;
 }
 
-void TQV_Timer::Tick() {
+void TQV_Timer::Tick(std::uint64_t generation) {
+  bool current;
+  {
+    std::lock_guard lock(FShared.Mutex);
+    current = generation == FShared.Generation;
+  }
   // The handler may destroy this timer (closing the window that owns it);
   // nothing of it is touched afterwards unless it still exists. The
   // destructor has released the worker by then.
   QPointer<TQV_Timer> alive(this);
-  if (FEnabled && FOnTimer) {
+  // A tick handed over before the timer was stopped or changed is void.
+  if (current && FEnabled && FOnTimer) {
     const TTimerEvent handler = FOnTimer;
     handler();
   }

@@ -65,7 +65,7 @@ class TQV_Timer : public QObject {
   void UpdateThread();
   void Suspend();
   void Resume();
-  void Tick();
+  void Tick(std::uint64_t generation);
 
   bool FEnabled = true;
   int FInterval = 1000;
