@@ -1,0 +1,10 @@
+#pragma once
+// Opens a document or a web address with whatever the desktop associates
+// with it, the way a user's double click would.
+
+#include <QString>
+
+// target is either an address with a scheme ("https://...", "mailto:...") or
+// a file path, relative paths meaning the current directory. The outcome is
+// not reported: callers have nothing sensible to do when no viewer exists.
+void ShellOpen(const QString& target);
