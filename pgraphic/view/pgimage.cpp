@@ -406,3 +406,28 @@ void TPGImage::contextMenuEvent(QContextMenuEvent* e) {
   else
     e->ignore();
 }
+
+// ---------------------------------------------------------------- picture box properties
+
+QColor TPGImage::PicBoxColor() const { return FPicBox->Color; }
+void TPGImage::SetPicBoxColor(const QColor& value) {
+  FPicBox->Color = value;
+  viewport()->update();
+}
+QCursor TPGImage::PicBoxCursor() const { return FPicBox->Cursor; }
+void TPGImage::SetPicBoxCursor(const QCursor& value) {
+  FPicBox->Cursor = value;
+  RefreshCursor();
+}
+QString TPGImage::PicBoxHint() const { return FPicBox->toolTip(); }
+void TPGImage::SetPicBoxHint(const QString& value) { FPicBox->setToolTip(value); }
+QMenu* TPGImage::PicBoxPopupMenu() const { return FPicBox->PopupMenu; }
+void TPGImage::SetPicBoxPopupMenu(QMenu* menu) { FPicBox->PopupMenu = menu; }
+std::intptr_t TPGImage::PicBoxTag() const { return FPicBox->Tag; }
+void TPGImage::SetPicBoxTag(std::intptr_t value) { FPicBox->Tag = value; }
+void TPGImage::SetPicBoxOnClick(TNotifyEvent handler) { FPicBox->OnClick = std::move(handler); }
+void TPGImage::SetPicBoxOnDblClick(TNotifyEvent handler) { FPicBox->OnDblClick = std::move(handler); }
+void TPGImage::SetPicBoxOnMouseDown(TPGMouseEvent handler) { FPicBox->OnMouseDown = std::move(handler); }
+void TPGImage::SetPicBoxOnMouseMove(TPGMouseEvent handler) { FPicBox->OnMouseMove = std::move(handler); }
+void TPGImage::SetPicBoxOnMouseUp(TPGMouseEvent handler) { FPicBox->OnMouseUp = std::move(handler); }
+void TPGImage::SetPicBoxOnPaint(TPGPaintEvent handler) { FPicBox->OnPaint = std::move(handler); }

@@ -294,6 +294,8 @@ void TPGImage::Paint(QPainter& painter, const QRect& clip) {
   const QRect client = viewport()->rect();
   const QRect p = FPicBox->geometry();
   TPixelGraphic* g = NeedsPaintPixelGraphic() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
+  // An image without pixel memory (its allocation failed) has nothing to show.
+  if (g && g->Empty()) g = nullptr;
   if (OnPainting) OnPainting(this);
 
   TQtPainterCanvas canvas(painter, clip);
