@@ -46,6 +46,10 @@ struct TMonoPicture {
   }
   QCursor Make(QPoint hot) const {
     QImage shape(kSide, kSide, QImage::Format_MonoLSB), mask(kSide, kSide, QImage::Format_MonoLSB);
+    // Bit 1 is Qt::color1 (black in the shape, opaque in the mask).
+    const QList<QRgb> table{QColor(Qt::color0).rgb(), QColor(Qt::color1).rgb()};
+    shape.setColorTable(table);
+    mask.setColorTable(table);
     shape.fill(0);
     mask.fill(0);
     for (int y = 0; y < kSide; ++y)

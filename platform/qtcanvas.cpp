@@ -175,32 +175,21 @@ QPainter* TQtImageCanvas::Painter() {
   if (!FPainter.isActive()) {
     if (FImage.Empty()) return nullptr;
     const int w = FImage.Width(), h = FImage.Height();
-    std::uint8_t* bits = FImage.Bits();
-    FExpanded = FImage.PixelFormat() != pgpf24Bit;
-    if (!FExpanded) {
-      FSurface = QImage(bits, w, h, qsizetype(FImage.BytesPerRow()), QImage::Format_BGR888);
-    } else {
-      const std::vector<QRgb> table = ColorTable(FImage);
-      FSurface = QImage(w, h, QImage::Format_RGB32);
-      const std::vector<int> columns = [w] {
-        std::vector<int> c(static_cast<std::size_t>(w));
-        for (int x = 0; x < w; ++x) c[std::size_t(x)] = x;
-        return c;
-      }();
-      for (int y = 0; y < h; ++y)
-        ConvertRow(bits + std::size_t(h - 1 - y) * FImage.BytesPerRow(), FImage.BitCount(),
-                   columns, table, reinterpret_cast<QRgb*>(FSurface.scanLine(y)));
-      FOriginal.assign(reinterpret_cast<const QRgb*>(FSurface.constBits()),
-                       reinterpret_cast<const QRgb*>(FSurface.constBits()) + std::size_t(w) * h);
-    }
-    if (FSurface.isNull() || !FPainter.begin(&FSurface)) {
+    const std::uint8_t* bits = FImage.Bits();
+    const std::vector<QRgb> table =
+        FImage.PixelFormat() == pgpf24Bit ? std::vector<QRgb>() : ColorTable(FImage);
+    std::vector<int> columns(static_cast<std::size_t>(w));
+    for (int x = 0; x < w; ++x) columns[std::size_t(x)] = x;
+    FSurface = QImage(w, h, QImage::Format_RGB32);
+    if (FSurface.isNull()) return nullptr;
+    for (int y = 0; y < h; ++y)
+      ConvertRow(bits + std::size_t(h - 1 - y) * FImage.BytesPerRow(), FImage.BitCount(), columns,
+                 table, reinterpret_cast<QRgb*>(FSurface.scanLine(y)));
+    FOriginal.assign(reinterpret_cast<const QRgb*>(FSurface.constBits()),
+                     reinterpret_cast<const QRgb*>(FSurface.constBits()) + std::size_t(w) * h);
+    if (!FPainter.begin(&FSurface)) {
       FSurface = QImage();
       return nullptr;
-    }
-    if (!FExpanded) {
-      // The rows are stored bottom-up.
-      FPainter.translate(0, h);
-      FPainter.scale(1, -1);
     }
     FPainter.setPen(Pen);
     FPainter.setBrush(Brush);
@@ -213,15 +202,13 @@ QPainter* TQtImageCanvas::Painter() {
 }
 
 void TQtImageCanvas::Flush() {
-  // A 24-bit surface is the pixel memory itself and the raster engine draws
-  // at once; an expansion has to be written back.
-  if (FExpanded && !FWritingBack) ReleaseHandle();
+  if (!FWritingBack) ReleaseHandle();
 }
 
 void TQtImageCanvas::ReleaseHandle() {
   if (!FPainter.isActive()) return;
   FPainter.end();
-  if (FExpanded) WriteBack();
+  WriteBack();
   FSurface = QImage();
   FOriginal.clear();
   FOriginal.shrink_to_fit();
@@ -229,17 +216,19 @@ void TQtImageCanvas::ReleaseHandle() {
 }
 
 void TQtImageCanvas::WriteBack() {
-  // Pixel writes flush the image, which lands here again: ignore that.
   const int w = FSurface.width(), h = FSurface.height();
   if (w != FImage.Width() || h != FImage.Height() || FImage.Empty()) return;
+  // Pixel writes flush the image, which lands here again: ignore that.
   FWritingBack = true;
+  const bool trueColor = FImage.PixelFormat() == pgpf24Bit;
   for (int y = 0; y < h; ++y) {
     const QRgb* now = reinterpret_cast<const QRgb*>(FSurface.constScanLine(y));
     const QRgb* before = FOriginal.data() + std::size_t(y) * w;
-    for (int x = 0; x < w; ++x)
-      if (now[x] != before[x])
-        FImage.SetPixel(x, y, FImage.ColorToIndex(RGBColor(qRed(now[x]), qGreen(now[x]),
-                                                           qBlue(now[x]))));
+    for (int x = 0; x < w; ++x) {
+      if (now[x] == before[x]) continue;
+      const TRGB c = RGBColor(qRed(now[x]), qGreen(now[x]), qBlue(now[x]));
+      FImage.SetPixel(x, y, trueColor ? c : FImage.ColorToIndex(c));
+    }
   }
   FWritingBack = false;
 }

@@ -57,12 +57,12 @@ class TQtCanvas : public TPGCanvas {
   QPoint FPenPos;
 };
 
-// Draws into an image's pixel memory. A 24-bit image is painted in place (a
-// QImage over its bottom-up rows, painted through a vertical flip). Palette
-// images go through a true-colour expansion with the current colour table,
-// since QPainter cannot paint on indexed images; on flush, every pixel that
-// drawing changed is written back as the nearest palette entry, and the
-// expansion is dropped so that direct pixel writes in between are seen by the
+// Draws into an image's pixels. QPainter paints on a top-down true-colour
+// copy of the image (it can neither paint on indexed images nor keep its
+// pixel rules on bottom-up rows seen through a flip: lines would land a row
+// off); on flush every pixel that drawing changed is written back, exactly
+// for 24 bits and as the nearest palette entry for palette images, and the
+// copy is dropped, so that direct pixel writes in between are seen by the
 // next drawing.
 // Made only by TQtCanvasFactory for TPixelGraphic::Canvas, which it reports to.
 class TQtImageCanvas : public TQtCanvas {
@@ -81,7 +81,6 @@ class TQtImageCanvas : public TQtCanvas {
   QImage FSurface;
   std::vector<QRgb> FOriginal;
   QPainter FPainter;
-  bool FExpanded = false;
   bool FWritingBack = false;
 };
 
