@@ -3,6 +3,8 @@
 // nearest-neighbour stretch behind Draw.
 #include <QtTest>
 
+#include "support/expected_image.h"
+
 #include "pgraphic/core/canvas.h"
 #include "platform/platform.h"
 #include "platform/qtcanvas.h"
@@ -22,15 +24,6 @@ std::unique_ptr<TPixelGraphic> Image(int w, int h, TPGPixelFormat format, TPalet
 }
 
 TQtCanvas& CanvasOf(TPixelGraphic& g) { return static_cast<TQtCanvas&>(*g.Canvas()); }
-
-QImage Expected(QSize size, const std::function<QRgb(int, int)>& pixel) {
-  QImage image(size, QImage::Format_RGB32);
-  for (int y = 0; y < size.height(); ++y)
-    for (int x = 0; x < size.width(); ++x) image.setPixel(x, y, pixel(x, y));
-  return image;
-}
-
-QRgb ToQRgb(TRGB c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 // its progress clocks.
 #include <QtTest>
 
+#include "support/expected_image.h"
+
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/view/paintthread.h"
@@ -13,15 +15,6 @@
 #include "view_test_util.h"
 
 namespace {
-
-QImage Expected(QSize size, const std::function<QRgb(int, int)>& pixel) {
-  QImage image(size, QImage::Format_RGB32);
-  for (int y = 0; y < size.height(); ++y)
-    for (int x = 0; x < size.width(); ++x) image.setPixel(x, y, pixel(x, y));
-  return image;
-}
-
-QRgb ToQRgb(TRGB c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 // Floor division, for tile indices left of or above the picture box.
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
