@@ -153,6 +153,7 @@ void TPGImage::SaveToFile(const std::string& fileName) {
 
 void TPGImage::PixelGraphicChanged() {
   StopThread();
+  FAcceptSerial = 0;
   FPixelGraphicWidth = FPixelGraphic ? FPixelGraphic->Width() : 0;
   FPixelGraphicHeight = FPixelGraphic ? FPixelGraphic->Height() : 0;
   const TPGAutoSize size = PGAutoSize(

@@ -398,6 +398,8 @@ class TPGImage : public QAbstractScrollArea {
   int FProgressPercent = 0;
   std::unique_ptr<TCreatePaintPGThread> FThread;
   std::uint64_t FThreadSerial = 0;
+  // The thread whose copy is still wanted (0: none).
+  std::uint64_t FAcceptSerial = 0;
   TQtCanvas* FPaintCanvas = nullptr;
   // Last: detached first on destruction, so no worker posts to a dying view.
   TPGMessageTarget FMessages{this};

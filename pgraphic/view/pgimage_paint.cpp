@@ -41,6 +41,7 @@ void TPGImage::StopThread() {
 }
 
 void TPGImage::DropPaintPixelGraphic() {
+  FAcceptSerial = 0;
   if (FKeepOldPaintPixelGraphic && FUseThread) {
     FOutOfDate = true;
   } else {
@@ -78,6 +79,7 @@ bool TPGImage::NeedsPaintPixelGraphic() {
   const bool needed = CopyNeeded();
   if (!needed) {
     // The image is drawn directly: no worker may be reading it meanwhile.
+    FAcceptSerial = 0;
     StopThread();
     FPaintPixelGraphic.reset();
     return false;
@@ -161,6 +163,7 @@ void TPGImage::StartCopy() {
     t.FPaintPixelGraphic = std::move(copy);
 
     FThread = std::move(thread);
+    FAcceptSerial = FThread->Serial();
     FOutOfDate = false;
     if (FUseThread)
       FThread->Resume(QThread::LowPriority);
@@ -192,9 +195,10 @@ void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
 }
 
 void TPGImage::HandleMessage(TPGMessageEvent& message) {
-  // Only the current thread, not told to stop, may hand anything over: a copy
-  // made for an image that has changed since is dropped with its event.
-  if (!FThread || message.Tag != FThread->Serial() || FThread->Terminated()) return;
+  // Only the thread started for the current image and settings may hand
+  // anything over: a copy made for an image that has changed since (or for
+  // another display) is dropped with its event.
+  if (message.Tag == 0 || message.Tag != FAcceptSerial) return;
   if (message.Message == PGM_COPYREADY) {
     CopyReady(std::move(message.Image));
   } else if (message.Message == PGM_PROGRESS) {
@@ -229,6 +233,7 @@ const TPGLogPalette* TPGImage::GetPalette() {
 }
 
 void TPGImage::DisplayChanged() {
+  FAcceptSerial = 0;
   FOutOfDate = true;
   viewport()->update();
 }
@@ -270,6 +275,7 @@ void TPGImage::SetTiling(TTiling value) {
 void TPGImage::SetUseThread(bool value) {
   if (FUseThread == value) return;
   StopThread();
+  FAcceptSerial = 0;
   FOutOfDate = true;
   FUseThread = value;
   viewport()->update();

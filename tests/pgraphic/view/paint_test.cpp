@@ -153,7 +153,14 @@ class PaintTest : public QObject {
     view->SetReduceOnLoad(true);  // a stale copy would even replace the image
     const TRGB red = RGBColor(255, 0, 0), blue = RGBColor(0, 0, 255);
 
-    // Finished and posted, but the image changes before the message arrives.
+    // Finished and posted: reading the image meanwhile does not lose it...
+    view->SetPixelGraphic(SolidImage(64, 64, red));
+    Rendered(*view);
+    view->PaintThread()->WaitFor();
+    QCOMPARE(view->PixelGraphic()->Width(), 64);
+    QCoreApplication::processEvents();
+    QCOMPARE(view->PixelGraphic()->Width(), 32);
+    // ...but an image change before the message arrives does.
     view->SetPixelGraphic(SolidImage(64, 64, red));
     Rendered(*view);
     view->PaintThread()->WaitFor();
