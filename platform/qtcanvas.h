@@ -35,6 +35,8 @@ class TQtCanvas : public TPGCanvas {
 
   // The painter of the drawing context, built on demand; null when there is
   // nothing to draw on. Whoever draws through it directly calls Changed after.
+  // An image's painter ends when the image's pixels are next accessed
+  // directly (that completes the drawing): ask for it again after that.
   virtual QPainter* Painter() = 0;
 
   void StretchDraw(TPixelGraphic& image, const TRect& rect) override;
