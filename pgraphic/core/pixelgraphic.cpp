@@ -142,11 +142,13 @@ void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat forma
     Clear();
     return;
   }
+  // Pending drawing is completed on the old pixels, while the stored size
+  // still describes them.
+  FlushPending();
+  ReleaseCanvasHandle();
   FWidth = width;
   FHeight = height;
   FPixelFormat = format;
-  FlushPending();
-  ReleaseCanvasHandle();
   FreeBitmap();
   FImageSize = 0;
   FBytesPerRow = 0;

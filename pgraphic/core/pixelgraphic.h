@@ -15,8 +15,14 @@ class TPGGlobalBlock;
 class TPGFilter;
 class TPixelGraphic;
 
-// The image's drawing surface. The concrete surface (and Draw) comes with the
-// view layer; the core only needs to flush it and release its device context.
+struct TRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// A drawing surface: an image's own (see Canvas) or a window's during its
+// paint. The concrete surfaces come from the platform layer (core/canvas.h);
+// the core only needs to flush them, release their device context and stretch
+// an image onto them.
 class TPGCanvas {
  public:
   virtual ~TPGCanvas() = default;
@@ -24,10 +30,9 @@ class TPGCanvas {
   virtual void Flush() = 0;
   // Releases the device context; the next drawing call builds a new one.
   virtual void ReleaseHandle() = 0;
-};
-
-struct TRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  // Paints the whole of `image` scaled into `rect` (nearest neighbour). A rect
+  // with Right < Left or Bottom < Top mirrors that axis.
+  virtual void StretchDraw(TPixelGraphic& image, const TRect& rect) = 0;
 };
 
 // A logical palette as handed to the display (version $300, R, G, B, flags 0).
@@ -143,7 +148,9 @@ class TPixelGraphic {
   bool RaiseOnOutOfRange = false;
   TPGWarningAction SaveColorResWarningAction = pgwaOKCancelBox;
 
-  // ---- drawing (the surface is provided by the view layer)
+  // ---- drawing (the surface is provided by the platform layer)
+  // The image's own drawing surface, created on first use; null when no
+  // surface factory is installed (headless programs).
   TPGCanvas* Canvas();
   void Draw(TPGCanvas& canvas, const TRect& rect);
   // Completes batched drawing before direct pixel access.

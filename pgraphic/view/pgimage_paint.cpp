@@ -1,0 +1,446 @@
+// How the view puts its image on the screen: background, picture (once or
+// tiled and mirrored), the display copy and its painting thread, and the
+// progress clocks shown while a copy is being made.
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <cmath>
+#include <numbers>
+#include <set>
+
+#include "pgraphic/view/paintthread.h"
+#include "pgraphic/view/pgimage.h"
+#include "platform/display.h"
+#include "platform/qtcanvas.h"
+
+namespace {
+
+// The image turned over, pixel by pixel with its palette.
+std::unique_ptr<TPixelGraphic> MirroredCopy(TPixelGraphic& g, bool horizontal, bool vertical) {
+  auto copy = std::make_unique<TPixelGraphic>();
+  copy->SetSizeAndFormat(g.Width(), g.Height(), g.PixelFormat());
+  if (g.PixelFormat() != pgpf24Bit) copy->CopyPalette(g);
+  const int w = g.Width(), h = g.Height();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      copy->SetPixel(x, y, g.GetPixel(horizontal ? w - 1 - x : x, vertical ? h - 1 - y : y));
+  return copy;
+}
+
+int RoundHalfEven(double v) { return int(std::nearbyint(v)); }
+
+// Floor-free division as the tiling rules ask for: truncation toward zero.
+std::int64_t DivTrunc(std::int64_t a, std::int64_t b) { return a / b; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- thread
+
+void TPGImage::StopThread() {
+  if (FThread) FThread->StopAndWait();
+}
+
+void TPGImage::DropPaintPixelGraphic() {
+  FAcceptSerial = 0;
+  if (FKeepOldPaintPixelGraphic && FUseThread) {
+    FOutOfDate = true;
+  } else {
+    StopThread();
+    FPaintPixelGraphic.reset();
+  }
+}
+
+bool TPGImage::CopyNeeded() {
+  if (!FPixelGraphic) return false;
+  const int D = PGScreenDepth();
+  const int B = FPixelGraphic->BitCount();
+  const QSize box = FPicBox->size();
+  const bool sizeDiffers = box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
+  if (FStretchMode != smFast && !FReduceOnLoad && box != FCopySize) FOutOfDate = true;
+  const bool S = FStretchMode != smFast && sizeDiffers;
+  bool needed = (D < B && D <= 8) || S;
+  if (B <= 8 && D <= 8) {
+    if (D == 4) {
+      if (FPixelGraphic->PaletteIdent() != pSys16 && (!FReduceOnLoad || FOutOfDate)) needed = true;
+    } else if (!needed) {
+      if (FPalette8BitSys8BitGraphic == pSource ||
+          FPalette8BitSys8BitGraphic == FPixelGraphic->PaletteIdent())
+        needed = false;
+      else if (!FReduceOnLoad)
+        needed = true;
+      else
+        needed = FOutOfDate;
+    }
+  }
+  return needed;
+}
+
+bool TPGImage::NeedsPaintPixelGraphic() {
+  const bool needed = CopyNeeded();
+  if (!needed) {
+    // The image is drawn directly: no worker may be reading it meanwhile.
+    FAcceptSerial = 0;
+    StopThread();
+    FPaintPixelGraphic.reset();
+    return false;
+  }
+  if (FOutOfDate && !(FKeepOldPaintPixelGraphic && FUseThread) && FPaintPixelGraphic) {
+    StopThread();
+    FPaintPixelGraphic.reset();
+  }
+  if (!FOutOfDate && (FPaintPixelGraphic || !FThread->Terminated())) return true;
+  StartCopy();
+  return true;
+}
+
+void TPGImage::StartCopy() {
+  // Whatever fails here, the paint goes on with what exists.
+  try {
+    StopThread();
+    if (!(FKeepOldPaintPixelGraphic && FUseThread)) FPaintPixelGraphic.reset();
+    FProgressStep = 1;
+    FProgressPercent = 0;
+    auto thread = std::make_unique<TCreatePaintPGThread>(
+        !FUseThread, FUseThread ? FMessages.Port() : nullptr, ++FThreadSerial);
+    TCreatePaintPGThread& t = *thread;
+    if (!FUseThread)
+      t.OnComplete = [this](std::unique_ptr<TPixelGraphic> copy) { CopyReady(std::move(copy)); };
+    const TPGProgressEvent progress = [&t](void* sender, int step, int max, bool& abort) {
+      t.Progress(sender, step, max, abort);
+    };
+    const int D = PGScreenDepth();
+    const QSize box = FPicBox->size();
+    const bool S = FStretchMode != smFast && box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
+    t.FPixelGraphic = FPixelGraphic.get();
+    TPixelGraphic* help = FPixelGraphic.get();
+    if (FAllow24BitStretch && S && D == 8 && FPalette8BitSys24BitGraphic == pOptimized252Sys16) {
+      t.FHelpPixelGraphic = std::make_unique<TPixelGraphic>();
+      try {
+        t.FHelpPixelGraphic->SetSizeAndFormat(box.width(), box.height(), pgpf24Bit);
+      } catch (const EPixelGraphic&) {
+        t.FHelpPixelGraphic->SetSizeAndFormat(1, 1, pgpf24Bit);
+      }
+      t.FHelpPixelGraphic->StretchMode = FStretchMode;
+      t.FHelpPixelGraphic->OnProgress = progress;
+      t.FHelpStretch = true;
+      help = t.FHelpPixelGraphic.get();
+    }
+
+    auto copy = std::make_unique<TPixelGraphic>();
+    copy->OnProgress = progress;
+    TPGPixelFormat format = pgpf24Bit;
+    if (D <= 7) {
+      format = pgpf4Bit;
+      copy->SetPixelFormat(format);
+      copy->SetPaletteIdent(pSys16);
+    } else if (D == 8) {
+      format = pgpf8Bit;
+      copy->SetPixelFormat(format);
+      const TPaletteIdent wanted =
+          help->PixelFormat() == pgpf24Bit ? FPalette8BitSys24BitGraphic : FPalette8BitSys8BitGraphic;
+      if (wanted == pOptimized252Sys16)
+        t.FOptimizedPalette = true;
+      else if (wanted == pSource)
+        copy->CopyPalette(*help);
+      else
+        copy->SetPaletteIdent(wanted);
+    }
+    const QSize size = FStretchMode != smFast ? box : QSize(FPixelGraphicWidth, FPixelGraphicHeight);
+    try {
+      copy->SetSizeAndFormat(size.width(), size.height(), format);
+    } catch (const EPixelGraphic&) {
+      copy->SetSizeAndFormat(1, 1, format);
+    }
+    // The size asked for, so that a copy that could not get it is not asked
+    // for again at every paint.
+    FCopySize = size;
+    copy->StretchMode = FStretchMode;
+    copy->Dither = FDither;
+    copy->DitherErrorLimit = FDitherErrorLimit;
+    copy->DitherErrorLimitAuto = FDitherErrorLimitAuto;
+    copy->DitherErrorLimitSoft = FDitherErrorLimitSoft;
+    copy->SetRGBWeighting(FRGBWeighting);
+    t.FPaintPixelGraphic = std::move(copy);
+
+    FThread = std::move(thread);
+    FAcceptSerial = FThread->Serial();
+    FOutOfDate = false;
+    if (FUseThread)
+      FThread->Resume(QThread::LowPriority);
+    else
+      FThread->DoTheWork();
+  } catch (...) {
+  }
+}
+
+void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
+  if (!copy) {
+    // The copy failed: a later paint tries again.
+    FOutOfDate = true;
+    return;
+  }
+  copy->OnProgress = nullptr;
+  if (FReduceOnLoad) {
+    // The thread has posted its last word; let it end before its source goes.
+    FThread->WaitFor();
+    FPixelGraphic.reset();
+    FPaintPixelGraphic.reset();
+    HookImage(*copy, true);
+    FPixelGraphic = std::move(copy);
+  } else {
+    FPaintPixelGraphic = std::move(copy);
+  }
+  RealizePalette();
+  viewport()->update();
+}
+
+void TPGImage::HandleMessage(TPGMessageEvent& message) {
+  // Only the thread started for the current image and settings may hand
+  // anything over: a copy made for an image that has changed since (or for
+  // another display) is dropped with its event.
+  if (message.Tag == 0 || message.Tag != FAcceptSerial) return;
+  if (message.Message == PGM_COPYREADY) {
+    CopyReady(std::move(message.Image));
+  } else if (message.Message == PGM_PROGRESS) {
+    FProgressStep = int(message.WParam);
+    FProgressPercent = int(message.LParam);
+    viewport()->update(ClockRegion());
+  }
+}
+
+bool TPGImage::event(QEvent* e) {
+  if (e->type() == PGMessageEventType(PGM_COPYREADY) ||
+      e->type() == PGMessageEventType(PGM_PROGRESS)) {
+    HandleMessage(static_cast<TPGMessageEvent&>(*e));
+    return true;
+  }
+  return QAbstractScrollArea::event(e);
+}
+
+// ---------------------------------------------------------------- palette
+
+// Palette realisation (the query and change messages a palette screen needs)
+// has no meaning on Qt's true-colour surfaces: the palette choice still
+// decides the display copies, but nothing is realised.
+void TPGImage::RealizePalette() {}
+
+const TPGLogPalette* TPGImage::GetPalette() {
+  TPixelGraphic* g = CopyNeeded() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
+  if (!g) return nullptr;
+  const TPaletteIdent ident = g->PaletteIdent();
+  if (ident == pBlackWhite || ident == pSysGray4 || ident == pSys16) return nullptr;
+  return g->GetPaletteHandle();
+}
+
+void TPGImage::DisplayChanged() {
+  FAcceptSerial = 0;
+  FOutOfDate = true;
+  viewport()->update();
+}
+
+// ---------------------------------------------------------------- settings
+
+void TPGImage::SetCopySetting(bool& field, bool value) {
+  if (field == value) return;
+  field = value;
+  PixelGraphicChanged();
+}
+
+void TPGImage::SetStretchMode(TStretchMode value) {
+  if (FStretchMode == value) return;
+  FStretchMode = value;
+  PixelGraphicChanged();
+}
+
+void TPGImage::SetPalette8BitSys24BitGraphic(TPaletteIdent value) {
+  value = std::clamp(value, pBlackWhite, pOptimized252Sys16);
+  if (FPalette8BitSys24BitGraphic == value) return;
+  FPalette8BitSys24BitGraphic = value;
+  PixelGraphicChanged();
+}
+
+void TPGImage::SetPalette8BitSys8BitGraphic(TPaletteIdent value) {
+  value = std::clamp(value, pBlackWhite, pSource);
+  if (FPalette8BitSys8BitGraphic == value) return;
+  FPalette8BitSys8BitGraphic = value;
+  PixelGraphicChanged();
+}
+
+void TPGImage::SetTiling(TTiling value) {
+  if (FTiling == value) return;
+  FTiling = value;
+  viewport()->update();
+}
+
+void TPGImage::SetUseThread(bool value) {
+  if (FUseThread == value) return;
+  StopThread();
+  FAcceptSerial = 0;
+  FOutOfDate = true;
+  FUseThread = value;
+  viewport()->update();
+}
+
+// ---------------------------------------------------------------- paint
+
+void TPGImage::paintEvent(QPaintEvent* e) {
+  if (FLayoutInProgress) return;
+  QPainter painter(viewport());
+  FInPaint = true;
+  try {
+    Paint(painter, e->rect());
+  } catch (...) {
+    FInPaint = false;
+    throw;
+  }
+  FInPaint = false;
+}
+
+void TPGImage::Paint(QPainter& painter, const QRect& clip) {
+  const QRect client = viewport()->rect();
+  const QRect p = FPicBox->geometry();
+  TPixelGraphic* g = NeedsPaintPixelGraphic() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
+  // An image without pixel memory (its allocation failed) has nothing to show.
+  if (g && g->Empty()) g = nullptr;
+  if (OnPainting) OnPainting(this);
+
+  TQtPainterCanvas canvas(painter, clip);
+  struct TPaintScope {
+    TPGImage& View;
+    QPainter& Painter;
+    ~TPaintScope() {
+      // OnPaint comes last, also when drawing failed.
+      if (View.OnPaint) View.OnPaint(&View, Painter);
+      View.FPaintCanvas = nullptr;
+    }
+  } scope{*this, painter};
+  FPaintCanvas = &canvas;
+
+  // A tiled picture covers everything; an empty box cannot be tiled.
+  const bool tiled = FTiling != tNone && g && !p.isEmpty();
+  if (!tiled) {
+    const QColor color = FColor;
+    const int pr = p.left() + p.width(), pb = p.top() + p.height();
+    if (p.top() > 0) painter.fillRect(QRect(0, 0, client.width(), p.top()), color);
+    if (pb < client.height()) painter.fillRect(QRect(0, pb, client.width(), client.height() - pb), color);
+    if (p.left() > 0) painter.fillRect(QRect(0, 0, p.left(), client.height()), color);
+    if (pr < client.width()) painter.fillRect(QRect(pr, 0, client.width() - pr, client.height()), color);
+  }
+  if (!g) {
+    DrawEmptyFrame(painter, p);
+    return;
+  }
+  if (p.isEmpty()) return;
+  try {
+    DrawPicture(canvas, *g, p, clip);
+  } catch (...) {
+    // Never leave a wrong picture: show the empty frame; the next paint tries again.
+    DrawEmptyFrame(painter, p);
+  }
+}
+
+void TPGImage::DrawPicture(TQtCanvas& canvas, TPixelGraphic& g, const QRect& p, const QRect& clip) {
+  const QRect client = viewport()->rect();
+  const std::int64_t pl = p.left(), pt = p.top(), pw = p.width(), ph = p.height();
+  const std::int64_t pr = pl + pw, pb = pt + ph;
+  std::int64_t r0 = 0, r1 = 0, c0 = 0, c1 = 0;
+  if (FTiling != tNone) {
+    r0 = pt > 0 ? DivTrunc(1 - pb, ph) : 0;
+    r1 = pb < client.height() ? DivTrunc(client.height() - pt - 1, ph) : 0;
+    c0 = pl > 0 ? DivTrunc(1 - pr, pw) : 0;
+    c1 = pr < client.width() ? DivTrunc(client.width() - pl - 1, pw) : 0;
+  }
+  const std::int64_t clipR = std::int64_t(clip.left()) + clip.width();
+  const std::int64_t clipB = std::int64_t(clip.top()) + clip.height();
+  const bool mirrorColumns = FTiling == tMirrorHorizontal || FTiling == tMirror;
+  const bool mirrorRows = FTiling == tMirrorVertical || FTiling == tMirror;
+  struct TTile {
+    TRect Rect;
+    bool H, V;
+  };
+  std::vector<TTile> tiles;
+  int both = 0, onlyH = 0, onlyV = 0;
+  for (std::int64_t r = r0; r <= r1; ++r) {
+    const std::int64_t top = pt + r * ph, bottom = top + ph;
+    if (top > clipB || bottom < clip.top()) continue;
+    for (std::int64_t c = c0; c <= c1; ++c) {
+      const std::int64_t left = pl + c * pw, right = left + pw;
+      if (left > clipR || right < clip.left()) continue;
+      const bool h = FFlipHorizontal != (mirrorColumns && c % 2 != 0);
+      const bool v = FFlipVertical != (mirrorRows && r % 2 != 0);
+      tiles.push_back({{int(left), int(top), int(right), int(bottom)}, h, v});
+      both += h && v;
+      onlyH += h && !v;
+      onlyV += !h && v;
+    }
+  }
+  std::unique_ptr<TPixelGraphic> copyBoth, copyH, copyV;
+  if (both > 2) copyBoth = MirroredCopy(g, true, true);
+  if (onlyH > 2) copyH = MirroredCopy(g, true, false);
+  if (onlyV > 2) copyV = MirroredCopy(g, false, true);
+  std::set<TPixelGraphic*> realized;
+  const auto draw = [&](TPixelGraphic& image, const TRect& rect) {
+    // Each palette is realised once per paint.
+    image.PaletteRealized = !realized.insert(&image).second;
+    image.Draw(canvas, rect);
+  };
+  for (const TTile& tile : tiles) {
+    TPixelGraphic* ready = tile.H && tile.V ? copyBoth.get() : tile.H ? copyH.get() : tile.V ? copyV.get() : nullptr;
+    if (ready || (!tile.H && !tile.V)) {
+      draw(ready ? *ready : g, tile.Rect);
+      continue;
+    }
+    TRect turned = tile.Rect;
+    if (tile.H) turned.Left = tile.Rect.Right - 1, turned.Right = tile.Rect.Left - 1;
+    if (tile.V) turned.Top = tile.Rect.Bottom - 1, turned.Bottom = tile.Rect.Top - 1;
+    draw(g, turned);
+  }
+}
+
+void TPGImage::DrawEmptyFrame(QPainter& painter, const QRect& p) {
+  if (p.width() > 0 && p.height() > 0) {
+    painter.setPen(QPen(FPicBoxFrameColor, 1));
+    painter.setBrush(FPicBox->Color);
+    painter.drawRect(p.adjusted(0, 0, -1, -1));
+  }
+  DrawClocks(painter);
+}
+
+std::vector<QPoint> TPGImage::ClockOrigins() const {
+  const QRect p = FPicBox->geometry();
+  std::vector<QPoint> origins;
+  const int pr = p.left() + p.width(), pb = p.top() + p.height();
+  if (p.width() > 20 && p.height() > 20)
+    origins.emplace_back(p.left() + p.width() / 2 - 7, p.top() + p.height() / 2 - 7);
+  if (FProgress5Clocks && p.width() >= 101 && p.height() >= 101) {
+    origins.emplace_back(p.left() + 5, p.top() + 5);
+    origins.emplace_back(pr - 20, p.top() + 5);
+    origins.emplace_back(p.left() + 5, pb - 20);
+    origins.emplace_back(pr - 20, pb - 20);
+  }
+  return origins;
+}
+
+QRegion TPGImage::ClockRegion() const {
+  QRegion region;
+  for (const QPoint& o : ClockOrigins()) region += QRect(o, QSize(16, 16));
+  return region;
+}
+
+void TPGImage::DrawClocks(QPainter& painter) {
+  if (!FProgressClockVisible) return;
+  const double pi = std::numbers::pi;
+  const double minute = FProgressPercent * pi * 0.02;
+  const double hour = ((FProgressStep - 1) * 2 * pi + minute) / 12;
+  painter.setPen(QPen(FProgressClockLineColor, 1));
+  painter.setBrush(FProgressClockBkColor);
+  for (const QPoint& o : ClockOrigins()) {
+    const int x = o.x(), y = o.y();
+    painter.drawEllipse(QRect(x, y, 14, 14));
+    const QPoint centre(x + 7, y + 7);
+    painter.drawLine(centre, centre + QPoint(RoundHalfEven(6 * std::sin(hour)),
+                                             -RoundHalfEven(6 * std::cos(hour))));
+    painter.drawLine(centre, centre + QPoint(RoundHalfEven(7 * std::sin(minute)),
+                                             -RoundHalfEven(7 * std::cos(minute))));
+  }
+}

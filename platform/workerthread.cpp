@@ -1,0 +1,18 @@
+#include "platform/workerthread.h"
+
+TPGThread::~TPGThread() { StopAndWait(); }
+
+void TPGThread::Resume(QThread::Priority priority) {
+  if (FStarted) return;
+  FStarted = true;
+  start(priority);
+}
+
+void TPGThread::run() {
+  // An exception must not leave the thread function: it would end the process.
+  try {
+    Execute();
+  } catch (...) {
+    FFailed.store(true);
+  }
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Worker threads with a cooperative stop flag. A thread is created suspended
+// (not started) and runs once Resume is called. It is never killed: stopping
+// means setting the flag (Terminate) and waiting (WaitFor); the work polls
+// Terminated.
+
+#include <QThread>
+
+#include <atomic>
+
+class TPGThread : public QThread {
+ public:
+  TPGThread() = default;
+  // Stops and waits. A derived class whose Execute reads its own members must
+  // call StopAndWait in its own destructor, before those members go.
+  ~TPGThread() override;
+  TPGThread(const TPGThread&) = delete;
+  TPGThread& operator=(const TPGThread&) = delete;
+
+  // Starts a suspended thread; later calls do nothing.
+  void Resume(QThread::Priority priority = QThread::InheritPriority);
+  void Terminate() { FTerminated.store(true); }
+  bool Terminated() const { return FTerminated.load(); }
+  // Waits until the work has ended; returns at once for a thread never started.
+  void WaitFor() { wait(); }
+  void StopAndWait() {
+    Terminate();
+    WaitFor();
+  }
+  // True when Execute ended by an exception (which the thread swallowed).
+  bool Failed() const { return FFailed.load(); }
+
+ protected:
+  virtual void Execute() = 0;
+
+ private:
+  void run() final;
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFailed{false};
+  bool FStarted = false;
+};
