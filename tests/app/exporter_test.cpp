@@ -254,7 +254,8 @@ TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
   Exporter.Options.IncAltTags = true;
   std::vector<int> seen;
   Ui.OnTags = [&](TPixelGraphic& slice, const TGridCell& cell, const std::string& prefix) {
-    EXPECT_TRUE(fs::exists(Dir / SliceFileName("index", cell.Column, cell.Row, ".bmp")));
+    // Cut, staged, but not yet in place: all slices take their places together.
+    EXPECT_FALSE(fs::exists(Dir / SliceFileName("index", cell.Column, cell.Row, ".bmp")));
     EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height));
     seen.push_back(cell.Column * 10 + cell.Row);
     return cell.Column == 1 && cell.Row == 1 ? UpdateResultingCode(prefix, "page2.html", "main", "Logo")
@@ -270,7 +271,7 @@ TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
             "height=50></td></tr>");
 }
 
-TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInSingleByteText) {
+TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInAscii) {
   Exporter.Options.EditCode = true;
   Ui.OnEditCode = [](std::vector<std::string>& lines) {
     EXPECT_EQ(lines.size(), 3u);
@@ -278,17 +279,18 @@ TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInSingleByteText) {
   };
   ASSERT_TRUE(Exporter.Export(Source));
   EXPECT_EQ(apptest::ReadFile(Dir / "index.html"),
-            "<p>caf\xE9</p>\r\n<tr><td><img src='index_1_1.bmp' width=300 height=200></td></tr>\r\n");
+            "<p>caf&#233;</p>\r\n<tr><td><img src='index_1_1.bmp' width=300 height=200></td></tr>\r\n");
 }
 
-TEST_F(ExportTest, FailingSliceStopsTheExportKeepingEarlierFiles) {
+TEST_F(ExportTest, FailingSliceLeavesEveryFileAsItWas) {
   WorkedGrid();
+  apptest::WriteFile(Dir / "index_1_1.bmp", "old slice");
   // A directory where the third slice should go makes its save fail.
   fs::create_directory(Dir / "index_1_2.bmp");
   EXPECT_ANY_THROW(Exporter.Export(Source));
-  EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp", "index_2_1.bmp"}));
-  EXPECT_FALSE(fs::exists(Dir / "index.html"));
-  ExpectSlice("index_2_1.bmp", 100, 0, 200, 50);
+  EXPECT_TRUE(Ui.Written.empty());
+  EXPECT_EQ(apptest::ReadFile(Dir / "index_1_1.bmp"), "old slice");
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index_1_1.bmp", "index_1_2.bmp"}));
 }
 
 TEST_F(ExportTest, UnknownOutputExtensionFailsBeforeAnyHtml) {
