@@ -186,7 +186,7 @@ TEST_F(CliSlice, BadGridFileWritesNothing) {
   const auto before = Entries();
   const TRunResult r = Cli("slice src.png a.html --grid bad.grd");
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Err, "'ten' is not a valid integer value\n");
+  EXPECT_EQ(r.Err, "bad.grd, line 3: 'ten' is not a valid integer value\n");
   EXPECT_EQ(Entries(), before);
 }
 
@@ -200,7 +200,7 @@ TEST_F(CliSlice, TagsAndMarkupOptions) {
             "<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n"
             "<TR><TD><A HREF=\"page2.html\" TARGET=\"main\"><IMG SRC=\"t_1_1.bmp\" WIDTH=100 "
             "HEIGHT=200 ALT=\"Logo\" BORDER=0></A></TD><TD><IMG SRC=\"t_2_1.bmp\" WIDTH=200 "
-            "HEIGHT=200 ALT=\"Sky \"blue\"\"></TD></TR>\r\n"
+            "HEIGHT=200 ALT=\"Sky &quot;blue&quot;\"></TD></TR>\r\n"
             "</TABLE>\r\n");
 }
 
