@@ -240,8 +240,12 @@ TEST(TiffReader, DamagedOffsetsAndCountsAreRefused) {
             "TIFF: StripOffsets invalid");
   EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3, 4000}).Build()), "TIFF: Unexpected end of file");
   EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3}).Build()), "TIFF: StripByteCounts invalid");
-  // A count too small for the rows that follow in the file is no damage.
+  // A count too small for the rows that follow in the file is no damage;
+  // rows that would run past the file's end are.
   EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3, 2}).Build()), "no error");
+  const std::uint32_t nearEnd = std::uint32_t(grey().Build().size() - 2);
+  EXPECT_EQ(ReadError(grey().Tag(tagStripOffsets, ftLong, {8, nearEnd}).Tag(tagStripByteCounts, ftLong, {3, 2}).Build()),
+            "TIFF: Unexpected end of file");
   EXPECT_EQ(ReadError(grey().Raw(tagBitsPerSample, ftShort, 3, 0x7FFFFFF0).Tag(tagSamplesPerPixel, ftShort, {3}).Build()),
             "TIFF: Unexpected end of file");
   TiffBuilder noStrips;  // rows but not a single strip to read them from
