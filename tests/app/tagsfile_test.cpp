@@ -32,6 +32,12 @@ TEST(TagsFile, FieldsLineEndsAndRepeats) {
   EXPECT_TRUE(ParseTags("", "t.txt").empty());
 }
 
+TEST(TagsFile, ByteOrderMarkIsSkipped) {
+  const TTagMap tags = ParseTags("\xEF\xBB\xBF" "2\t3\tx.html\n", "t.txt");
+  ASSERT_EQ(tags.size(), 1u);
+  EXPECT_EQ(tags.at({2, 3}).Link, "x.html");
+}
+
 TEST(TagsFile, RefusesBadLinesWithTheirNumber) {
   const std::string fields = ": expected column, row, link, target, alt separated by tabs";
   EXPECT_EQ(ErrorOf("1\t1\n7"), "t.txt, line 2" + fields);
