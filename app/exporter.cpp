@@ -124,15 +124,17 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   FGrid.SortBoth();
   const TExportPlan plan = PlanFor(htmlPath);
   std::optional<TExportCommit> commit;
+  bool confirmed = false;
   try {
     if (std::filesystem::path(htmlPath).filename().empty())
       throw EExportError("No HTML file name given; nothing was written.");
     commit.emplace(plan.Names.Directory, plan.Names.BaseName, htmlPath);
-    if (!ConfirmOutputs(*commit, plan)) return LoadAnyway(load);
+    confirmed = ConfirmOutputs(*commit, plan);
   } catch (...) {
     LoadAnyway(load);
     throw;
   }
+  if (!confirmed) return LoadAnyway(load);
   THtmlTable table({Options.UpperCase, Options.DoubleQuote});
   std::vector<std::string> lines{table.TableStartLine()};
   commit->Stage(WriteSlices(source, plan, table, lines, load));
