@@ -125,9 +125,10 @@ std::string MegaBytes(std::uint64_t bytes) {
   return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
+// needed is 0 when only the codec knows it.
 [[noreturn]] void RaiseMemoryLimit(std::uint64_t limit, std::uint64_t needed) {
-  throw EJpg(kPrefix + std::string("Decoding needs ") + (needed ? MegaBytes(needed) : "more memory") +
-             ", more than MaxDecoderMemory allows (" + MegaBytes(limit) + ")");
+  throw EJpg(kPrefix + std::string("Decoding needs ") + (needed ? MegaBytes(needed) + ", " : "") +
+             "more memory than MaxDecoderMemory allows (" + MegaBytes(limit) + ")");
 }
 
 [[noreturn]] void RaiseCodecError(j_common_ptr codec) {
