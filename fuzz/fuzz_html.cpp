@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -53,15 +54,20 @@ class TFuzzUi : public TExportUi {
   const TFields& Fields;
 };
 
+// Never destroyed: the clean-up at exit still needs it.
 const fs::path& WorkDir() {
-  static const fs::path dir = [] {
+  static const fs::path* const dir = [] {
     const fs::path shm("/dev/shm");
     const fs::path base = fs::is_directory(shm) ? shm : fs::temp_directory_path();
-    const fs::path d = base / ("tessel-fuzz-html-" + std::to_string(::getpid()));
-    fs::create_directories(d);
+    const auto* d = new fs::path(base / ("tessel-fuzz-html-" + std::to_string(::getpid())));
+    fs::create_directories(*d);
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(WorkDir(), ignored);
+    });
     return d;
   }();
-  return dir;
+  return *dir;
 }
 
 // A name the file system takes as one file in the directory.
