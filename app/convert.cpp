@@ -32,3 +32,12 @@ std::int32_t StrToInt(const std::string& text) {
   }
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
+
+std::int32_t StrToIntOnLine(const std::string& text, const std::string& sourceName, int line) {
+  try {
+    return StrToInt(text);
+  } catch (const EConvertError& e) {
+    if (sourceName.empty()) throw;
+    throw EConvertError(sourceName + ", line " + std::to_string(line) + ": " + e.what());
+  }
+}

@@ -15,3 +15,7 @@ class EConvertError : public std::runtime_error {
 // 32-bit range; anything else raises EConvertError with
 // "'" + text + "' is not a valid integer value".
 std::int32_t StrToInt(const std::string& text);
+
+// StrToInt for line `line` of a file: a conversion error names the file and
+// the line ("NAME, line N: ..."), unless sourceName is empty.
+std::int32_t StrToIntOnLine(const std::string& text, const std::string& sourceName, int line);

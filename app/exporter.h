@@ -2,19 +2,28 @@
 // One export: cuts the source image along the sorted grid into slice files,
 // writes the HTML table that reassembles them and, if wanted, the grid file.
 // Whatever the window shows on the way goes through TExportUi.
+//
+// An export is all or nothing: every file is staged first and the slices,
+// the HTML and the grid take their places together only when all of them
+// are complete, under a lock that keeps a second export of the same page
+// out (app/exportcommit.h). A failure anywhere before that leaves every
+// file as it was.
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/exportcommit.h"
 #include "app/recentfiles.h"
 #include "app/settingsstore.h"
 #include "app/splitgrid.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/stagedfile.h"
 
 class THtmlTable;
 class TSliceSink;
+struct TExportPlan;
 struct TSliceRun;
 
 // The states of the export options dialog's check boxes.
@@ -46,13 +55,17 @@ class TExportUi {
   virtual bool ConfirmOverwrite(const std::string& text, const std::string& caption) = 0;
   // The export options dialog, shown modally; it may change the options.
   virtual void ShowExportOptions(TExportOptions& options) = 0;
-  // The per-slice dialog for the slice just written (cell tells which one);
-  // returns the cell code.
+  // Before anything is written: the files the export would replace besides
+  // the HTML file, whose question came first. False stops the export. The
+  // window replaces them without asking.
+  virtual bool ConfirmReplace(const std::vector<std::string>& /*paths*/) { return true; }
+  // The per-slice dialog for the slice just cut (cell tells which one; its
+  // file takes its place with the others at the end); returns the cell code.
   virtual std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                                     const std::string& prefix) = 0;
   // The code dialog; replaces the lines by the edited ones.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
-  // Told after each slice file has been written.
+  // Told, in cell order, about each slice file once it is in its place.
   virtual void SliceWritten(const std::string& /*path*/) {}
 };
 
@@ -77,16 +90,18 @@ class TSliceExporter {
   std::string OutputExtension = ".jpg";  // ".jpg", ".bmp", ".tif" or ".png"
   TExportOptions Options;
   TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
+  // The file the source was loaded from (FileIdentityOf, taken when it was
+  // opened): an export that would replace it under any name is refused.
+  TFileIdentity SourceFile;
   // Threads that encode and write the slices when no per-slice dialog is
   // shown. Files, HTML and failures are those of the one-thread export: the
-  // slices take their places (and SliceWritten is told) in cell order, and
-  // the first failing cell in that order ends the export with the slices
-  // before it in place and none after. 1 keeps every step on this thread.
+  // first failing cell in cell order is the failure reported. 1 keeps every
+  // step on this thread.
   int EncodeThreads = 1;
 
-  // Runs one export of source. Returns false when the user cancelled before
-  // anything was written. Errors end the export at the failing step; files
-  // written before stay.
+  // Runs one export of source. Returns false when the user cancelled (or
+  // refused to replace files) before anything was written. Errors end the
+  // export with every file as it was before.
   bool Export(TPixelGraphic& source);
 
   // Export of a source that load() has yet to fill. load() must fill it from
@@ -96,20 +111,24 @@ class TSliceExporter {
   // the threads while the rest loads. Nothing takes its place before load()
   // has returned, so files, HTML and failures are those of loading and then
   // calling Export, and a failing load leaves nothing behind. Without threads
-  // to use it loads, then exports.
+  // to use it loads, then exports. Whatever stops the export before its
+  // first cell still lets load() run, so that a load failure is reported as
+  // on the road that loads first.
   bool ExportWhileLoading(TPixelGraphic& source, const std::function<void()>& load);
 
  private:
   bool Run(TPixelGraphic& source, const std::function<void()>* load);
   bool ChoosePath(std::string& htmlPath);
+  TExportPlan PlanFor(const std::string& htmlPath) const;
+  bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
   bool ThreadsWanted() const;
   std::unique_ptr<TSliceSink> MakeSink();
-  void WriteSlices(TPixelGraphic& source, const TExportNames& names, THtmlTable& table,
-                   std::vector<std::string>& lines, const std::function<void()>* load);
+  std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
+                                       THtmlTable& table, std::vector<std::string>& lines,
+                                       const std::function<void()>* load);
   void LoadWhileCutting(TSliceRun& run, const std::function<void()>& load);
   void WriteCellsUpTo(TSliceRun& run, std::int64_t rowsReady);
   void WriteCell(TSliceRun& run, const TGridCell& cell);
-  void SaveGridBeside(const TExportNames& names);
 
   TSplitGrid& FGrid;
   TExportUi& FUi;

@@ -31,6 +31,11 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::vector<std::string> TextFileLines(const std::string& text) {
+  static const std::string bom = "\xEF\xBB\xBF";
+  return SplitLines(text.compare(0, bom.size(), bom) == 0 ? text.substr(bom.size()) : text);
+}
+
 std::string OutOfBoundsMessage(const std::string& value) {
   return "Grid larger than image, line " + value + " out of bounds!";
 }
@@ -44,15 +49,17 @@ struct TParsedLine {
 };
 
 // Converts every line first, so a bad line anywhere leaves the grid alone.
-std::vector<TParsedLine> ParseGridLines(const std::vector<std::string>& lines) {
+std::vector<TParsedLine> ParseGridLines(const std::vector<std::string>& lines,
+                                        const std::string& sourceName) {
   std::vector<TParsedLine> parsed;
   bool vertical = false;
-  for (const std::string& line : lines) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
     if (line == "-") {
       vertical = true;
       continue;
     }
-    parsed.push_back({line, StrToInt(line), vertical});
+    parsed.push_back({line, StrToIntOnLine(line, sourceName, int(i + 1)), vertical});
   }
   return parsed;
 }
@@ -75,8 +82,8 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 void LoadGridText(const std::string& text, TSplitGrid& grid, int width, int height,
-                  const TGridMessageEvent& onMessage) {
-  const std::vector<TParsedLine> parsed = ParseGridLines(SplitLines(text));
+                  const TGridMessageEvent& onMessage, const std::string& sourceName) {
+  const std::vector<TParsedLine> parsed = ParseGridLines(TextFileLines(text), sourceName);
   TSplitGrid loaded;
   for (const TParsedLine& line : parsed) {
     TIntegerList& list = line.Vertical ? loaded.VertSplits : loaded.HorzSplits;
@@ -87,5 +94,5 @@ void LoadGridText(const std::string& text, TSplitGrid& grid, int width, int heig
 
 void LoadGrid(const std::string& path, TSplitGrid& grid, int width, int height,
               const TGridMessageEvent& onMessage) {
-  LoadGridText(ReadWholeFile(path), grid, width, height, onMessage);
+  LoadGridText(ReadWholeFile(path), grid, width, height, onMessage, path);
 }

@@ -22,6 +22,10 @@ void SaveGrid(const std::string& path, const TSplitGrid& grid);
 // Splits text into lines at CR, LF or CR LF; a last line without an end counts.
 std::vector<std::string> SplitLines(const std::string& text);
 
+// The lines of a text file: SplitLines after a UTF-8 byte-order mark, which
+// editors put at the start of files they save as UTF-8.
+std::vector<std::string> TextFileLines(const std::string& text);
+
 // The whole file as bytes; EStreamError when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
 
@@ -29,12 +33,14 @@ std::string ReadWholeFile(const std::string& path);
 // Values beyond the extent are reported through onMessage and clamped;
 // values below 0 are clamped silently. The whole file is read and converted
 // before anything changes: on any error (EStreamError, EConvertError) the
-// grid stays exactly as it was.
+// grid stays exactly as it was. A conversion error names the file and the
+// line: "PATH, line N: 'x' is not a valid integer value".
 void LoadGrid(const std::string& path, TSplitGrid& grid, int width, int height,
               const TGridMessageEvent& onMessage);
 
-// The same for text already in memory.
+// The same for text already in memory; sourceName, when given, labels
+// conversion errors as the path does.
 void LoadGridText(const std::string& text, TSplitGrid& grid, int width, int height,
-                  const TGridMessageEvent& onMessage);
+                  const TGridMessageEvent& onMessage, const std::string& sourceName = "");
 
 std::string OutOfBoundsMessage(const std::string& value);

@@ -138,3 +138,18 @@ TGridCell TSplitGrid::Cell(int column, int row) const {
   cell.Height = Difference(HorzSplits[row], cell.Top);
   return cell;
 }
+
+namespace {
+
+std::vector<int> FilledSpans(const TIntegerList& list) {
+  std::vector<int> filled;
+  for (int i = 1; i < list.Count(); ++i)
+    if (list[i] > list[i - 1]) filled.push_back(i);
+  return filled;
+}
+
+}  // namespace
+
+std::vector<int> TSplitGrid::FilledColumns() const { return FilledSpans(VertSplits); }
+
+std::vector<int> TSplitGrid::FilledRows() const { return FilledSpans(HorzSplits); }

@@ -73,6 +73,10 @@ class TSplitGrid {
   int RowCount() const { return HorzSplits.Count() < 2 ? 0 : HorzSplits.Count() - 1; }
   int ColumnCount() const { return VertSplits.Count() < 2 ? 0 : VertSplits.Count() - 1; }
   TGridCell Cell(int column, int row) const;
+  // The columns and rows of non-zero width and height, ascending: the only
+  // ones whose cells hold pixels. Valid after SortBoth.
+  std::vector<int> FilledColumns() const;
+  std::vector<int> FilledRows() const;
 };
 
 // Clamps a position into 0..extent.

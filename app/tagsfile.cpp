@@ -21,7 +21,7 @@ std::vector<std::string> SplitOn(const std::string& text, char separator) {
 TTagMap ParseTags(const std::string& text, const std::string& sourceName) {
   TTagMap tags;
   int lineNumber = 0;
-  for (const std::string& line : SplitLines(text)) {
+  for (const std::string& line : TextFileLines(text)) {
     ++lineNumber;
     if (line.empty()) continue;
     // Counted before splitting, so a line of a million tabs is refused
@@ -32,7 +32,8 @@ TTagMap ParseTags(const std::string& text, const std::string& sourceName) {
                                ": expected column, row, link, target, alt separated by tabs");
     std::vector<std::string> f = SplitOn(line, '\t');
     f.resize(5);
-    tags[{StrToInt(f[0]), StrToInt(f[1])}] = {f[2], f[3], f[4]};
+    tags[{StrToIntOnLine(f[0], sourceName, lineNumber), StrToIntOnLine(f[1], sourceName, lineNumber)}] =
+        {f[2], f[3], f[4]};
   }
   return tags;
 }

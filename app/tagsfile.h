@@ -20,7 +20,8 @@ std::vector<std::string> SplitOn(const std::string& text, char separator);
 
 // Parses the text of a tags file; sourceName only labels error messages.
 // Raises std::runtime_error for a line with too few or too many fields and
-// EConvertError for a column or row that is not an integer. Empty lines are
+// EConvertError for a column or row that is not an integer, both naming
+// the source and the line. Empty lines and a UTF-8 byte-order mark are
 // skipped; a later line for the same cell replaces an earlier one.
 TTagMap ParseTags(const std::string& text, const std::string& sourceName);
 

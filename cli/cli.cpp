@@ -124,6 +124,10 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
       {"PxmBinary", [](S& s, auto& n, auto& v) { s.PxmBinary = ParseBool(n, v); }},
       {"MaxImagePixels",
        [](S& s, auto& n, auto& v) { s.MaxImagePixels = ParseInt<std::uint64_t>(n, v, 1, 1ll << 40); }},
+      {"JpegMaxScans",
+       [](S& s, auto& n, auto& v) { s.JpegMaxScans = ParseInt<std::uint32_t>(n, v, 1, 1000000); }},
+      {"MaxDecoderMemory",
+       [](S& s, auto& n, auto& v) { s.MaxDecoderMemory = ParseInt<std::uint64_t>(n, v, 1, 1ll << 40); }},
   };
   return table;
 }
@@ -182,14 +186,34 @@ TCliRegistrar::TCliRegistrar(const TCliCommand& command) { CommandTable().push_b
 
 const std::vector<TCliCommand>& CliCommands() { return CommandTable(); }
 
-std::string CliUsage() {
-  std::string u = "usage: tessel-cli COMMAND [options]\n       tessel-cli --help | --version\n\ncommands:\n";
-  for (const TCliCommand& c : CliCommands()) u += std::string("  tessel-cli ") + c.Synopsis + "\n";
-  u += "\ncommon options:\n"
-       "  --set NAME=VALUE   set a library setting (booleans true/false/1/0)\n"
-       "  --strict           raise on reading problems and colour-resolution changes\n"
-       "\nsettings:";
+namespace {
+
+std::string CommonOptionsUsage() {
+  std::string u =
+      "\ncommon options:\n"
+      "  --set NAME=VALUE   set a library setting (booleans true/false/1/0)\n"
+      "  --strict           raise on reading problems and colour-resolution changes\n"
+      "\nsettings:";
   for (const std::string& n : LibrarySettingNames()) u += " " + n;
-  u += "\n";
-  return u;
+  return u + "\n";
+}
+
+}  // namespace
+
+std::string CliUsage() {
+  std::string u = "usage: tessel-cli COMMAND [options]\n       tessel-cli --help | --version\n"
+                  "       tessel-cli COMMAND --help\n\ncommands:\n";
+  for (const TCliCommand& c : CliCommands()) u += std::string("  tessel-cli ") + c.Synopsis + "\n";
+  return u + CommonOptionsUsage();
+}
+
+std::string CommandUsage(const TCliCommand& command) {
+  std::string u = std::string("usage: tessel-cli ") + command.Synopsis + "\n";
+  if (command.Details) u += std::string("\n") + command.Details;
+  return u + CommonOptionsUsage();
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+  return std::any_of(args.begin(), args.end(),
+                     [](const std::string& a) { return a == "--help" || a == "-h"; });
 }

@@ -47,6 +47,7 @@ struct TCliCommand {
   const char* Name;
   const char* Synopsis;  // one usage line, e.g. "info FILE"
   int (*Run)(const std::vector<std::string>& args);
+  const char* Details = nullptr;  // more for COMMAND --help, lines ending in "\n"
 };
 
 // Registers a command at static initialisation: `static TCliRegistrar r{{...}};`
@@ -56,3 +57,8 @@ class TCliRegistrar {
 };
 const std::vector<TCliCommand>& CliCommands();
 std::string CliUsage();
+// What COMMAND --help prints: the command's usage, its details and the
+// common options.
+std::string CommandUsage(const TCliCommand& command);
+// Whether the arguments after the command ask for its usage.
+bool AsksForHelp(const std::vector<std::string>& args);

@@ -19,6 +19,7 @@
 #include "app/htmltable.h"
 #include "app/tagsfile.h"
 #include "cli/cli.h"
+#include "pgraphic/core/stagedfile.h"
 #include "pgraphic/core/stream.h"
 #include "pgraphic/formats/jpeg.h"
 #include "pgraphic/formats/registry.h"
@@ -36,9 +37,22 @@ class TCliExportUi : public TExportUi {
     return true;
   }
   bool ConfirmOverwrite(const std::string&, const std::string&) override {
-    if (!FOverwrite) std::cerr << "tessel-cli: " << FHtmlPath << " exists (use --overwrite)\n";
+    if (!FOverwrite) FRefusal = FHtmlPath + " exists";
     return FOverwrite;
   }
+  bool ConfirmReplace(const std::vector<std::string>& paths) override {
+    if (FOverwrite) return true;
+    FRefusal = paths.front();
+    if (paths.size() > 1)
+      FRefusal += " and " + std::to_string(paths.size() - 1) +
+                  (paths.size() == 2 ? " other file exist" : " other files exist");
+    else
+      FRefusal += " exists";
+    return false;
+  }
+  // Why the export stopped before writing; said once the source has loaded,
+  // whichever road the export took.
+  std::string Refusal() const { return "tessel-cli: " + FRefusal + " (use --overwrite)\n"; }
   void ShowExportOptions(TExportOptions&) override {}
   std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const std::string& prefix) override;
   void EditCode(std::vector<std::string>&) override {}
@@ -48,6 +62,7 @@ class TCliExportUi : public TExportUi {
  private:
   std::string FHtmlPath;
   bool FOverwrite;
+  std::string FRefusal;
   TTagMap FTags;
   int FFiles = 0;
   std::uint64_t FBytes = 0;
@@ -113,12 +128,11 @@ void BuildGrid(const TCliParsed& parsed, TSplitGrid& grid, int width, int height
 
 // A JPEG hands its rows over from the top, each one final: with the grid
 // built from its header, slices can be cut while the rows below still
-// decode. Anything unusual (another format, a header or grid that fails, an
-// HTML file that would not be overwritten) takes the road that loads first,
-// so that what is reported comes in its usual order.
-bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& messages) {
-  std::error_code ec;
-  if (!parsed.Has("--overwrite") && std::filesystem::exists(parsed.Positional[1], ec)) return false;
+// decode. Anything unusual (another format, a header or grid that fails)
+// takes the road that loads first, so that what is reported comes in its
+// usual order.
+bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& messages, int& width,
+                    int& height) {
   const std::string& imagePath = parsed.Positional[0];
   try {
     TFileStream stream(imagePath, TFileStream::fmOpenRead);
@@ -128,6 +142,8 @@ bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& me
     std::string description;
     if (!GetFileInfo(stream, extension, 0, info, description)) return false;
     BuildGrid(parsed, grid, info.Width, info.Height, messages);
+    width = info.Width;
+    height = info.Height;
     return true;
   } catch (...) {
     return false;
@@ -159,6 +175,21 @@ int ThreadsFrom(const TCliParsed& parsed) {
   return threads;
 }
 
+// A grid that leaves part of the image out, or cuts nothing at all, is
+// almost always a mistake in a batch: said, not silently exported. False
+// when there is no slice to write.
+bool CheckCover(TSplitGrid grid, int width, int height, std::ostream& messages) {
+  grid.SortBoth();
+  if (grid.FilledColumns().empty() || grid.FilledRows().empty()) return false;
+  const auto& v = grid.VertSplits.Values();
+  const auto& h = grid.HorzSplits.Values();
+  if (v.front() > 0 || v.back() < width || h.front() > 0 || h.back() < height)
+    messages << "warning: the grid covers x " << v.front() << "-" << v.back() << ", y "
+             << h.front() << "-" << h.back() << " of the " << width << " x " << height
+             << " image; the rest is not exported\n";
+  return true;
+}
+
 int RunSlice(const std::vector<std::string>& args) {
   const TCliParsed parsed =
       ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
@@ -176,23 +207,35 @@ int RunSlice(const std::vector<std::string>& args) {
   ConfigureImage(source, parsed);
   TSplitGrid grid;
   std::ostringstream gridMessages;
-  const bool early = GridFromHeader(parsed, grid, gridMessages);
+  const TFileIdentity sourceFile = FileIdentityOf(parsed.Positional[0]);
+  int width = 0, height = 0;
+  const bool early = GridFromHeader(parsed, grid, gridMessages, width, height);
   if (!early) {
     source.LoadFromFile(parsed.Positional[0]);
-    BuildGrid(parsed, grid, source.Width(), source.Height(), std::cerr);
+    width = source.Width();
+    height = source.Height();
+    BuildGrid(parsed, grid, width, height, std::cerr);
   }
-  TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), std::move(tags));
-  TSliceExporter exporter(grid, ui);
-  ConfigureImage(exporter.SliceImage, parsed);
-  exporter.OutputExtension = extension;
-  exporter.Options = OptionsFrom(parsed);
-  exporter.EncodeThreads = threads;
   // The grid's messages follow the load's own, as when loading comes first.
   const auto load = [&] {
     source.LoadFromFile(parsed.Positional[0]);
     std::cerr << gridMessages.str();
   };
-  if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) return 1;
+  if (!CheckCover(grid, width, height, early ? gridMessages : std::cerr)) {
+    if (early) load();
+    throw std::runtime_error("tessel-cli: the grid yields no slice; nothing to write");
+  }
+  TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), std::move(tags));
+  TSliceExporter exporter(grid, ui);
+  exporter.SourceFile = sourceFile;
+  ConfigureImage(exporter.SliceImage, parsed);
+  exporter.OutputExtension = extension;
+  exporter.Options = OptionsFrom(parsed);
+  exporter.EncodeThreads = threads;
+  if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
+    std::cerr << ui.Refusal();
+    return 1;
+  }
   ui.ReportTotalAndUnusedTags();
   return 0;
 }
@@ -202,6 +245,22 @@ const TCliRegistrar Registrar{
      "slice IMAGE HTML [--grid FILE.grd] [--vert X[,X...]] [--horz Y[,Y...]]\n"
      "                   [--format jpg|bmp|tif|png] [--uppercase] [--double-quote] [--save-grid]\n"
      "                   [--tags FILE] [--overwrite] [--threads N]",
-     RunSlice}};
+     RunSlice,
+     "Cuts IMAGE along the grid into one file per cell, named BASE_COLUMN_ROW.FORMAT\n"
+     "beside HTML (BASE is the HTML file name up to its first dot), and writes HTML\n"
+     "with the table that puts them back together. All files take their places\n"
+     "together, or none does.\n"
+     "\n"
+     "  --grid FILE.grd    split lines from a grid file, then --vert and --horz\n"
+     "  --vert, --horz     more split positions, comma separated\n"
+     "  --format           slice format (default jpg)\n"
+     "  --uppercase        upper-case tags; --double-quote: SRC in double quotes\n"
+     "  --save-grid        save the grid as BASE.grd beside HTML\n"
+     "  --overwrite        replace existing files (HTML, slices, grid)\n"
+     "  --threads N        encoding threads, 1 to 64 (default: one per core)\n"
+     "  --tags FILE        link, target and ALT text per slice, one line each:\n"
+     "                       COLUMN<TAB>ROW<TAB>LINK<TAB>TARGET<TAB>ALT\n"
+     "                     COLUMN and ROW count from 1 as in the slice names; the\n"
+     "                     last fields may be left out; empty lines are skipped.\n"}};
 
 }  // namespace

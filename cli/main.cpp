@@ -52,5 +52,10 @@ int main(int argc, char** argv) {
     std::cerr << "tessel-cli: unknown command " << args[0] << "\n" << CliUsage();
     return 2;
   }
-  return CheckedStandardOutput(RunCommand(*cmd, std::vector<std::string>(args.begin() + 1, args.end())));
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (AsksForHelp(rest)) {
+    std::cout << CommandUsage(*cmd);
+    return CheckedStandardOutput(0);
+  }
+  return CheckedStandardOutput(RunCommand(*cmd, rest));
 }

@@ -3,7 +3,8 @@
 variant each reader knows, written by peer tools (ImageMagick, netpbm,
 libjpeg-turbo tools, libtiff tools) or by tessel-cli, plus a few files put
 together byte by byte where no tool writes the variant (OS/2 and RLE4 BMP,
-bit fields, top-down rows, 16-bit and right-origin TGA, multi-image TIFF).
+bit fields, top-down rows, 16-bit and right-origin TGA, multi-image TIFF),
+and the NUL-separated fields of the HTML export target.
 
 Usage: fuzz/make_seeds.py TESSEL_CLI [OUTDIR]
 Rerun only to refresh the corpora; the committed files are the seeds.
@@ -99,6 +100,17 @@ def bmp_seeds(s):
         run("convert", s.base, *opts[:-1], prefix + s.path("bmp", name))
     s.ours("bmp", "ours24.bmp", s.base)
     s.ours("bmp", "ours_grey.dib", s.path("bmp", "pal8.bmp"))
+    later_bmp_seeds(s)
+
+
+def later_bmp_seeds(s):
+    """The 124-byte header ImageMagick writes by default (masks inside it
+    when there is alpha) and a 108-byte one with 5-6-5 masks."""
+    s.magick("bmp", "v5_rgb.bmp")
+    s.magick("bmp", "v5_alpha.bmp", "-alpha", "on", "-channel", "A", "-evaluate", "set", "50%", "+channel")
+    v4 = struct.pack("<IiiHHIIiiII", 108, 2, 2, 1, 16, 3, 8, 0, 0, 0, 0)
+    v4 += struct.pack("<4I", 0xF800, 0x07E0, 0x001F, 0) + bytes(108 - 56)
+    s.raw("bmp", "v4_565.bmp", bmp_file(v4, b"", struct.pack("<4H", 0xF800, 0x07E0, 0x001F, 0xFFFF)))
 
 
 # ---------------------------------------------------------------- TIFF
@@ -156,6 +168,18 @@ def tiff_seeds(s):
     s.ours("tiff", "ours_pal.tif", s.path("tiff", "palette.tif"), "TiffCompression=32773")
     s.raw("tiff", "multi_ii.tif", tiff_multi("<"))
     s.raw("tiff", "multi_mm.tif", tiff_multi(">"))
+    s.raw("tiff", "bilevel_no_bits.tif", tiff_bilevel_no_bits(6))
+    s.raw("tiff", "short_strip_count.tif", tiff_bilevel_no_bits(2))
+
+
+def tiff_bilevel_no_bits(count):
+    """A 13 x 3 bilevel file without SamplesPerPixel and BitsPerSample, as
+    Pillow writes them; its one strip is said to hold `count` bytes of 6."""
+    entries = [(256, 3, 1, 13), (257, 3, 1, 3), (259, 3, 1, 1), (262, 3, 1, 1),
+               (273, 4, 1, 8), (278, 3, 1, 3), (279, 4, 1, count)]
+    pixels = bytes([0x80, 0x08, 0x41, 0x10, 0xFF, 0xF8])
+    ifd = struct.pack("<H", len(entries)) + b"".join(tiff_entry("<", *e) for e in entries)
+    return b"II" + struct.pack("<HI", 42, 8 + len(pixels)) + pixels + ifd + struct.pack("<I", 0)
 
 
 # ---------------------------------------------------------------- PCX, PNM, TGA
@@ -228,6 +252,8 @@ def jpeg_seeds(s):
             subprocess.run(["cjpeg", *opts, src], check=True, stdout=f)
     s.magick("jpeg", "cmyk.jpg", "-colorspace", "CMYK")
     s.ours("jpeg", "ours.jpg", s.base)
+    # many_scans.jpg (210 scans, one AC coefficient and one bit each) is kept
+    # as committed: no tool here writes more than 100 scans.
 
 
 def png_seeds(s):
@@ -260,6 +286,24 @@ def text_seeds(s):
     s.raw("gridfile", "bad_line.grd", b"0\r\n\r\nx\r\n")
     s.raw("tags", "tags.txt", b"1\t1\tpage2.html\tmain\tLogo\n\n2\t1\t\t\tSky \"blue\"\n7\t7\tnowhere\n")
     s.raw("tags", "cr_ends.txt", b"1\t2\r-3\t 4\tx\r\n2\t2\ta\tb\tc\td")
+    s.raw("gridfile", "bom.grd", b"\xef\xbb\xbf0\r\n200\r\n-\r\n0\r\n300\r\n")
+    s.raw("tags", "bom.txt", b"\xef\xbb\xbf1\t1\tpage2.html\tmain\tLogo\n")
+
+
+def html_seeds(s):
+    """A flags byte, then HTML file name, link, target and ALT text of two
+    slices, NUL-separated (see fuzz_html.cpp)."""
+    seeds = {
+        "plain.bin": b"\x00index.html",
+        "worked.bin": b"\x07index.html\x00page2.html\x00main\x00Logo\x00\x00\x00Sky",
+        "quotes.bin": b"\x04it's #1 caf\xc3\xa9%.html\x00a.html?x=1&y=2\x00_top\x00say \"hi\" <b>"
+                      b"\x00\x00\x00t\xc3\xa9st",
+        "tokyo.bin": b"\x06\xe6\x9d\xb1\xe4\xba\xac.htm\x00x\x00\x00\x00\x00\x00q\"'<>&",
+        "controls.bin": b"\x05tab\tname.html\x00\x00\x00two\r\nlines\x01",
+        "latin1.bin": b"\x04caf\xe9.html\x00\x00\x00\xe9t\xe9\x00?#%\x00..\x00&amp;",
+    }
+    for name, data in seeds.items():
+        s.raw("html", name, data)
 
 
 def union(out, target, sources):
@@ -280,7 +324,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         s = Seeds(cli, out, work)
         for make in (bmp_seeds, tiff_seeds, pcx_seeds, pnm_seeds, tga_seeds, jpeg_seeds, png_seeds,
-                     text_seeds):
+                     text_seeds, html_seeds):
             make(s)
     images = ["bmp", "tiff", "pcx", "pnm", "tga", "jpeg", "png"]
     union(out, "tiff_count", ["tiff"])

@@ -33,6 +33,14 @@ struct TPGLibrarySettings {
   // Largest image (in pixels) that may be created or decoded; guards against
   // dimension bombs before any pixel memory is allocated.
   std::uint64_t MaxImagePixels = 16384ull * 16384ull;
+  // Most scans a JPEG may have: a progressive file repeats its work for
+  // every scan, so a small file of many scans can take minutes to decode.
+  // The encoders' own scripts use ten or so; crafted files use hundreds.
+  std::uint32_t JpegMaxScans = 200;
+  // Most memory a decoder may take beyond the image itself (the JPEG
+  // codec's coefficient buffer of a progressive file, for one), refused
+  // before it is allocated.
+  std::uint64_t MaxDecoderMemory = 1ull << 30;
 };
 
 // The one settings object of the process. Threads only read it while a call runs.

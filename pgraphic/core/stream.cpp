@@ -31,6 +31,15 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : Name(fileName
                        fileName + "\". " + std::strerror(errno));
 }
 
+TFileStream::TFileStream(int fd, const std::string& name) : Name(name) {
+  File = ::fdopen(fd, "r+b");
+  if (!File) {
+    const int error = errno;
+    ::close(fd);
+    throw EStreamError("Cannot create file \"" + name + "\". " + std::strerror(error));
+  }
+}
+
 TFileStream::~TFileStream() {
   if (File) std::fclose(File);
 }

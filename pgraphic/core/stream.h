@@ -41,6 +41,9 @@ class TFileStream : public TStream {
  public:
   enum Mode { fmOpenRead, fmCreate, fmOpenReadWrite };
   TFileStream(const std::string& fileName, Mode mode);
+  // Adopts a descriptor open for reading and writing; messages call the file
+  // name. The descriptor is closed with the stream, also when this raises.
+  TFileStream(int fd, const std::string& name);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;

@@ -16,6 +16,11 @@ const std::string kPrefix = "BMP: ";
 constexpr std::int64_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
+// The later Windows headers (version 4 and 5) are the information header
+// with the channel masks and colour space facts after it; common tools
+// write them by default.
+constexpr std::uint32_t kV4HeaderSize = 108;
+constexpr std::uint32_t kV5HeaderSize = 124;
 enum : std::uint32_t { biRGB = 0, biRLE8 = 1, biRLE4 = 2, biBitFields = 3 };
 // Most pixels one byte of run-length data may stand for. An encoded run
 // gives 255 pixels for 2 bytes; the rest leaves room for rows that end
@@ -71,6 +76,8 @@ struct TBmpHeader {
   std::uint32_t Compression = biRGB;
   std::uint32_t SizeImage = 0;
   std::uint32_t ClrUsed = 0;
+  bool MasksInHeader = false;  // a later header holds the bit-field masks itself
+  std::uint32_t Masks[3] = {0, 0, 0};  // red, green, blue, when MasksInHeader
 
   bool TopDown() const { return Height < 0; }
   std::int64_t Rows() const { return Height < 0 ? -Height : Height; }
@@ -82,7 +89,8 @@ std::uint32_t PeekHeaderSize(TStream& s) {
   ReadExact(s, b, 4);
   s.Seek(-4, TSeekOrigin::soCurrent);
   const std::uint32_t size = Get32(b);
-  if (size != kCoreHeaderSize && size != kInfoHeaderSize)
+  if (size != kCoreHeaderSize && size != kInfoHeaderSize && size != kV4HeaderSize &&
+      size != kV5HeaderSize)
     Fail(msgInvalidSizeOf, "BitmapInfoHeader/BitmapCoreHeader");
   return size;
 }
@@ -115,9 +123,9 @@ bool CompressionAllowed(const TBmpHeader& h) {
   }
 }
 
-TBmpHeader ParseInfoHeader(TStream& s) {
-  std::uint8_t b[kInfoHeaderSize];
-  ReadExact(s, b, sizeof b);
+TBmpHeader ParseInfoHeader(TStream& s, std::uint32_t headerSize) {
+  std::uint8_t b[kV5HeaderSize];
+  ReadExact(s, b, headerSize);
   TBmpHeader h;
   h.Width = std::int32_t(Get32(b + 4));
   h.Height = std::int32_t(Get32(b + 8));
@@ -128,11 +136,15 @@ TBmpHeader ParseInfoHeader(TStream& s) {
   h.SizeImage = Get32(b + 20);
   h.ClrUsed = Get32(b + 32);
   if (!CompressionAllowed(h)) Fail(msgInvalid, "BitmapInfoHeader.biCompression");
+  if (headerSize > kInfoHeaderSize && h.Compression == biBitFields) {
+    h.MasksInHeader = true;
+    for (int i = 0; i < 3; ++i) h.Masks[i] = Get32(b + kInfoHeaderSize + 4 * i);
+  }
   return h;
 }
 
 TBmpHeader ParseHeader(TStream& s, std::uint32_t headerSize) {
-  return headerSize == kCoreHeaderSize ? ParseCoreHeader(s) : ParseInfoHeader(s);
+  return headerSize == kCoreHeaderSize ? ParseCoreHeader(s) : ParseInfoHeader(s, headerSize);
 }
 
 void SkipFileHeader(TStream& s) {
@@ -153,7 +165,8 @@ int PaletteLength(const TBmpHeader& h) {
 // Bytes between the header and the pixel data: colour table, masks, skipped entries.
 std::uint64_t TableBytes(const TBmpHeader& h) {
   if (h.BitCount <= 8) return std::uint64_t(PaletteLength(h)) * (h.Core ? 3 : 4);
-  return (h.Compression == biBitFields ? 12u : 0u) + std::uint64_t(h.ClrUsed) * 4;
+  const bool masksFollow = h.Compression == biBitFields && !h.MasksInHeader;
+  return (masksFollow ? 12u : 0u) + std::uint64_t(h.ClrUsed) * 4;
 }
 
 std::uint64_t PixelDataBytes(const TBmpHeader& h) {
@@ -280,7 +293,9 @@ struct TBitFields {
 
 TBitFields ReadBitFields(TStream& s, const TBmpHeader& h) {
   std::uint32_t r = 0xFF0000, g = 0xFF00, b = 0xFF;
-  if (h.Compression == biBitFields) {
+  if (h.MasksInHeader) {
+    r = h.Masks[0], g = h.Masks[1], b = h.Masks[2];
+  } else if (h.Compression == biBitFields) {
     std::uint8_t m[12];
     ReadExact(s, m, sizeof m);
     r = Get32(m), g = Get32(m + 4), b = Get32(m + 8);
@@ -543,7 +558,8 @@ void TBMPFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   SkipFileHeader(stream);
   const TBmpHeader h = ParseHeader(stream, PeekHeaderSize(stream));
   info.Width = int(h.Width);
-  info.Height = int(h.Height);
+  // The rows a person sees; the subformat says whether they are stored top-down.
+  info.Height = int(h.Rows());
   info.BitsPerPixel = h.BitCount;
   info.ColorCountText = ColorCountText(h.BitCount);
   info.SubformatText = SubformatText(h);

@@ -1,5 +1,7 @@
 #include "pgraphic/formats/jpeg.h"
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -63,10 +65,20 @@ struct TJpegSession : TSession {
   TErrorLink Err{};
 };
 
+struct TDecodeSession;
+
+struct TProgressLink {
+  jpeg_progress_mgr Pub;
+  TDecodeSession* Owner;
+};
+
 struct TDecodeSession : TJpegSession {
   jpeg_decompress_struct Codec{};
   TSourceLink Source{};
+  TProgressLink Monitor{};
   std::int64_t DataBytes = 0;  // from the start of the file to the end of the stream
+  std::uint32_t MaxScans = 0;
+  std::uint64_t MaxMemory = 0;
 };
 
 // A Huffman-coded scan spends at least one bit on every 8 x 8 block of the
@@ -108,9 +120,23 @@ std::string CodecText(j_common_ptr codec) {
   return std::string(text).substr(0, kMaxCodecMessage);
 }
 
+std::string MegaBytes(std::uint64_t bytes) {
+  if (bytes < (1u << 20)) return std::to_string(bytes) + " bytes";
+  return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
+}
+
+// needed is 0 when only the codec knows it.
+[[noreturn]] void RaiseMemoryLimit(std::uint64_t limit, std::uint64_t needed) {
+  throw EJpg(kPrefix + std::string("Decoding needs ") + (needed ? MegaBytes(needed) + ", " : "") +
+             "more memory than MaxDecoderMemory allows (" + MegaBytes(limit) + ")");
+}
+
 [[noreturn]] void RaiseCodecError(j_common_ptr codec) {
   if (codec->err->msg_code == JERR_BAD_LIB_VERSION)
     throw EJpg(std::string(kPrefix) + "Invalid library version");
+  // The codec asks for a backing store once a buffer would pass
+  // max_memory_to_use: that is our limit speaking, not a missing feature.
+  if (codec->err->msg_code == JERR_NO_BACKING_STORE) RaiseMemoryLimit(codec->mem->max_memory_to_use, 0);
   throw EJpg(kPrefix + CodecText(codec));
 }
 
@@ -184,6 +210,28 @@ void AttachSource(TDecodeSession& s) {
   s.Codec.src = &src.Pub;
 }
 
+// ---- scan limit
+
+// Every scan of a progressive file passes over all its coefficients again,
+// so the count of scans, not the size of the file, sets the decoding time.
+void MonitorScans(j_common_ptr codec) {
+  TDecodeSession& s = *reinterpret_cast<TProgressLink*>(codec->progress)->Owner;
+  const int scan = reinterpret_cast<j_decompress_ptr>(codec)->input_scan_number;
+  if (scan < 0 || std::uint32_t(scan) <= s.MaxScans) return;
+  Guarded(s, [&] {
+    throw EJpg(kPrefix + std::string("File has more than ") + std::to_string(s.MaxScans) +
+               " scans (JpegMaxScans)");
+  });
+  Bail(s);
+}
+
+void AttachLimits(TDecodeSession& s) {
+  s.Monitor.Owner = &s;
+  s.Monitor.Pub.progress_monitor = MonitorScans;
+  s.Codec.progress = &s.Monitor.Pub;
+  s.Codec.mem->max_memory_to_use = long(std::min<std::uint64_t>(s.MaxMemory, LONG_MAX));
+}
+
 // ---- destination manager over TStream
 
 TDestLink& DestOf(j_compress_ptr codec) { return *reinterpret_cast<TDestLink*>(codec->dest); }
@@ -251,8 +299,25 @@ void ConfigureDecode(TDecodeSession& s) {
 
 // ---- reading
 
+// A file of several scans is decoded into a buffer of all its coefficients
+// (64 of 2 bytes for every block of every component) before the first row
+// comes out; the other buffers of the codec are a few rows.
+std::uint64_t CoefficientBufferBytes(jpeg_decompress_struct& c) {
+  if (!jpeg_has_multiple_scans(&c)) return 0;
+  std::uint64_t bytes = 0;
+  for (int i = 0; i < c.num_components; ++i) {
+    const jpeg_component_info& comp = c.comp_info[i];
+    const auto roundUp = [](std::uint64_t n, std::uint64_t m) { return m ? (n + m - 1) / m * m : n; };
+    bytes += roundUp(comp.width_in_blocks, std::uint64_t(comp.h_samp_factor)) *
+             roundUp(comp.height_in_blocks, std::uint64_t(comp.v_samp_factor)) * DCTSIZE2 * sizeof(JCOEF);
+  }
+  return bytes;
+}
+
 // Depth and size of the image; refuses before any pixel memory is taken.
 void PrepareImage(TDecodeSession& s) {
+  const std::uint64_t buffer = CoefficientBufferBytes(s.Codec);
+  if (buffer > s.MaxMemory) RaiseMemoryLimit(s.MaxMemory, buffer);
   const jpeg_decompress_struct& c = s.Codec;
   if (c.output_components != 1 && c.output_components != 3)
     RaisePrefixed<EJpg>(kPrefix, msgNotSupportedSubformat);
@@ -295,6 +360,7 @@ void OpenDecoder(TDecodeSession& s) {
   codec->err = InstallErrors(s);
   jpeg_create_decompress(codec);
   AttachSource(s);
+  AttachLimits(s);
   jpeg_read_header(codec, TRUE);
   ConfigureDecode(s);
 }
@@ -407,6 +473,8 @@ void TJPGFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   auto s = NewSession<TDecodeSession>(stream, &image, image.ReadWarningAction);
   s->Dct = image.PreviewLoad ? JDCT_IFAST : CodecDct(PGSettings().JpegReadDctMethod);
   s->DataBytes = stream.Size() - stream.Position();
+  s->MaxScans = PGSettings().JpegMaxScans;
+  s->MaxMemory = PGSettings().MaxDecoderMemory;
   RunDecode(*s);
   RethrowFailure(*s);
 }
@@ -416,6 +484,8 @@ void TJPGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   if (index != 0) RaisePrefixed<EJpg>(kPrefix, msgInvalidValueFor, "Index");
   auto s = NewSession<TDecodeSession>(stream, nullptr, pgwaRaise);
   s->Dct = JDCT_IFAST;
+  s->MaxScans = PGSettings().JpegMaxScans;
+  s->MaxMemory = PGSettings().MaxDecoderMemory;
   TJpegFacts facts;
   RunInfo(*s, facts);
   RethrowFailure(*s);

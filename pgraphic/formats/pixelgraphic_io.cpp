@@ -1,18 +1,16 @@
 // TPixelGraphic's files, streams, own persistence and clipboard: everything
 // here runs through the format registry and the BMP bitmap part.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <random>
+#include <vector>
 
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/settings.h"
+#include "pgraphic/core/stagedfile.h"
 #include "pgraphic/core/stream.h"
 #include "pgraphic/formats/bmp.h"
 #include "pgraphic/formats/registry.h"
@@ -22,82 +20,6 @@ namespace {
 std::string SystemError(const std::string& what, const std::string& fileName) {
   return what + " \"" + fileName + "\". " + std::strerror(errno);
 }
-
-// Creates an empty file of a fresh name beside target (normal permissions,
-// those of target when it exists) and returns its name.
-std::string CreateTempBeside(const std::string& target) {
-  const std::size_t slash = target.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::random_device seed;
-  std::mt19937 random(seed());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = dir + "." + base + "." + std::to_string(random() % 1000000) + ".tmp";
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      struct stat st {};
-      if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST) break;
-  }
-  throw EStreamError(SystemError("Cannot create file", target));
-}
-
-// A new file that takes the place of its target only when it is complete: a
-// save that fails leaves the old file (or no file) and no temporary behind.
-class TReplacingFile {
- public:
-  explicit TReplacingFile(const std::string& target)
-      : Target(target), TempName(CreateTempBeside(target)) {
-    try {
-      File = std::make_unique<TFileStream>(TempName, TFileStream::fmOpenReadWrite);
-    } catch (...) {
-      std::remove(TempName.c_str());
-      throw;
-    }
-  }
-  ~TReplacingFile() {
-    File.reset();
-    if (!Committed) std::remove(TempName.c_str());
-  }
-  TReplacingFile(const TReplacingFile&) = delete;
-  TReplacingFile& operator=(const TReplacingFile&) = delete;
-
-  // Runs write on the temporary and puts the result in place. Stream errors
-  // name the temporary, which the user never sees: they name the target.
-  template <class F>
-  void WriteAndCommit(F&& write) {
-    try {
-      write(static_cast<TStream&>(*File));
-      Commit();
-    } catch (const EStreamError& e) {
-      throw EStreamError(NamingTarget(e.what()));
-    }
-  }
-
- private:
-  void Commit() {
-    File->Close();
-    File.reset();
-    if (std::rename(TempName.c_str(), Target.c_str()) != 0)
-      throw EStreamError(SystemError("Cannot create file", Target));
-    Committed = true;
-  }
-
-  std::string NamingTarget(std::string message) const {
-    for (std::size_t at = message.find(TempName); at != std::string::npos;
-         at = message.find(TempName, at + Target.size()))
-      message.replace(at, TempName.size(), Target);
-    return message;
-  }
-
-  std::string Target;
-  std::string TempName;
-  std::unique_ptr<TFileStream> File;
-  bool Committed = false;
-};
 
 // A read-only window on part of another stream: a reader given the counted
 // bytes of the image's own persistence cannot run past them.
@@ -181,8 +103,10 @@ void TPixelGraphic::LoadFromStreamExt(TStream& stream, const std::string& extens
 }
 
 void TPixelGraphic::SaveToFile(const std::string& fileName) {
-  TReplacingFile file(fileName);
-  file.WriteAndCommit([&](TStream& stream) { SaveToStreamExt(stream, FileExtensionOf(fileName)); });
+  std::vector<TStagedFile> file;
+  file.emplace_back(fileName);
+  SaveToStreamExt(file.back().Stream(), FileExtensionOf(fileName));
+  CommitStagedFiles(file);
 }
 
 void TPixelGraphic::SaveToStreamExt(TStream& stream, const std::string& extension) {

@@ -66,8 +66,12 @@ void CheckStripPlacement(const TDirectory& d) {
   }
 }
 
+// Where the data of a strip may run to. Uncompressed rows have a known size
+// and are bounded by the file's end, not by a StripByteCounts that some
+// writers get too small; PackBits data, whose length is its own, ends where
+// the count says.
 std::int64_t StripEnd(const TDirectory& d, std::size_t strip) {
-  if (!d.HasStripByteCounts) return d.Size;
+  if (!d.HasStripByteCounts || d.Compression != compPackBits) return d.Size;
   return std::int64_t(d.StripOffsets[strip]) + d.StripByteCounts[strip];
 }
 

@@ -205,6 +205,9 @@ void ReadSampleLayout(TSource& src, const TEntries& es, TDirectory& d) {
   const std::uint32_t spp = d.SamplesPerPixel;
   if (spp != 1 && spp != 3 && spp != 4) ReadFail("Invalid SamplesPerPixel");
   d.BitsPerSample = Array(src, es, tagBitsPerSample);
+  // Absent, BitsPerSample is 1 for every sample, as TIFF defines it: bilevel
+  // writers leave it out.
+  if (es.count(tagBitsPerSample) == 0) d.BitsPerSample.assign(spp, 1);
   if (d.BitsPerSample.size() != spp) ReadFail("Invalid count of SamplesPerPixel");
   d.Photometric = Single(src, es, tagPhotometric, 0);
   if (!AcceptedCombination(d)) ReadFail("Invalid SamplesPerPixel");

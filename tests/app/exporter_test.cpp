@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <functional>
 
 #include "app/app_test_util.h"
 #include "app/gridfile.h"
 #include "app/htmltable.h"
+#include "pgraphic/core/stagedfile.h"
+#include "support/failing_disk.h"
 #include "support/peer.h"
 
 namespace {
@@ -23,6 +31,7 @@ class TFakeUi : public TExportUi {
   std::function<void(TExportOptions&)> OnOptions;
   std::function<std::string(TPixelGraphic&, const TGridCell&, const std::string&)> OnTags;
   std::function<void(std::vector<std::string>&)> OnEditCode;
+  bool Replace = true;
   S Calls;
   S Written;
 
@@ -34,6 +43,12 @@ class TFakeUi : public TExportUi {
   bool ConfirmOverwrite(const std::string& text, const std::string& caption) override {
     Calls.push_back("confirm:" + caption + ":" + text);
     return Overwrite;
+  }
+  bool ConfirmReplace(const std::vector<std::string>& paths) override {
+    std::string call = "replace";
+    for (const std::string& path : paths) call += ":" + fs::path(path).filename().string();
+    Calls.push_back(call);
+    return Replace;
   }
   void ShowExportOptions(TExportOptions& options) override {
     Calls.push_back("options");
@@ -212,7 +227,8 @@ TEST_F(ExportTest, ExistingHtmlOkOverwritesHtmlAndSlices) {
   apptest::WriteFile(Dir / "index.html", "old");
   apptest::WriteFile(Dir / "index_1_1.bmp", "old slice");
   ASSERT_TRUE(Exporter.Export(Source));
-  EXPECT_EQ(Ui.Calls.size(), 2u);
+  EXPECT_EQ(Ui.Calls.size(), 3u);  // choose, the HTML question, the window's silent yes to the rest
+  EXPECT_EQ(Ui.Calls.back(), "replace:index_1_1.bmp");
   ExpectSlice("index_1_1.bmp", 0, 0, 300, 200);
   EXPECT_NE(apptest::ReadFile(Dir / "index.html"), "old");
   EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html", "index_1_1.bmp"}));
@@ -254,7 +270,8 @@ TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
   Exporter.Options.IncAltTags = true;
   std::vector<int> seen;
   Ui.OnTags = [&](TPixelGraphic& slice, const TGridCell& cell, const std::string& prefix) {
-    EXPECT_TRUE(fs::exists(Dir / SliceFileName("index", cell.Column, cell.Row, ".bmp")));
+    // Cut, staged, but not yet in place: all slices take their places together.
+    EXPECT_FALSE(fs::exists(Dir / SliceFileName("index", cell.Column, cell.Row, ".bmp")));
     EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height));
     seen.push_back(cell.Column * 10 + cell.Row);
     return cell.Column == 1 && cell.Row == 1 ? UpdateResultingCode(prefix, "page2.html", "main", "Logo")
@@ -270,7 +287,7 @@ TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
             "height=50></td></tr>");
 }
 
-TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInSingleByteText) {
+TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInAscii) {
   Exporter.Options.EditCode = true;
   Ui.OnEditCode = [](std::vector<std::string>& lines) {
     EXPECT_EQ(lines.size(), 3u);
@@ -278,17 +295,18 @@ TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInSingleByteText) {
   };
   ASSERT_TRUE(Exporter.Export(Source));
   EXPECT_EQ(apptest::ReadFile(Dir / "index.html"),
-            "<p>caf\xE9</p>\r\n<tr><td><img src='index_1_1.bmp' width=300 height=200></td></tr>\r\n");
+            "<p>caf&#233;</p>\r\n<tr><td><img src='index_1_1.bmp' width=300 height=200></td></tr>\r\n");
 }
 
-TEST_F(ExportTest, FailingSliceStopsTheExportKeepingEarlierFiles) {
+TEST_F(ExportTest, FailingSliceLeavesEveryFileAsItWas) {
   WorkedGrid();
+  apptest::WriteFile(Dir / "index_1_1.bmp", "old slice");
   // A directory where the third slice should go makes its save fail.
   fs::create_directory(Dir / "index_1_2.bmp");
   EXPECT_ANY_THROW(Exporter.Export(Source));
-  EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp", "index_2_1.bmp"}));
-  EXPECT_FALSE(fs::exists(Dir / "index.html"));
-  ExpectSlice("index_2_1.bmp", 100, 0, 200, 50);
+  EXPECT_TRUE(Ui.Written.empty());
+  EXPECT_EQ(apptest::ReadFile(Dir / "index_1_1.bmp"), "old slice");
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index_1_1.bmp", "index_1_2.bmp"}));
 }
 
 TEST_F(ExportTest, UnknownOutputExtensionFailsBeforeAnyHtml) {
@@ -296,5 +314,126 @@ TEST_F(ExportTest, UnknownOutputExtensionFailsBeforeAnyHtml) {
   EXPECT_ANY_THROW(Exporter.Export(Source));
   EXPECT_TRUE(apptest::DirEntries(Dir).empty());
 }
+
+// ---- all or nothing, and never the wrong file
+
+TEST_F(ExportTest, SecondExportOfThePageIsRefusedWhileTheFirstRuns) {
+  WorkedGrid();
+  Exporter.Options.EditCode = true;
+  std::string second;
+  Ui.OnEditCode = [&](std::vector<std::string>&) {
+    TFakeUi other;
+    other.Path = (Dir / "index.htm").string();  // same base name, same slices
+    TSliceExporter rival(Grid, other);
+    rival.Options.ShowOptions = false;
+    try {
+      rival.Export(Source);
+    } catch (const EExportError& e) {
+      second = e.what();
+    }
+    EXPECT_TRUE(other.Written.empty());
+  };
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(second, "Another export to \"" + (Dir / "index.htm").string() +
+                        "\" is running; nothing was written. Try again when it has finished.");
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), WorkedHtml);
+  // The lock goes with the export that held it.
+  EXPECT_EQ(apptest::DirEntries(Dir),
+            (S{"index.html", "index_1_1.bmp", "index_1_2.bmp", "index_2_1.bmp", "index_2_2.bmp"}));
+}
+
+// The source is found under any name: here a hard link named like a slice.
+TEST_F(ExportTest, SourceFileIsNeverAnOutput) {
+  Source.SaveToFile((Dir / "photo.bmp").string());
+  const std::string photo = apptest::ReadFile(Dir / "photo.bmp");
+  fs::create_hard_link(Dir / "photo.bmp", Dir / "index_1_1.bmp");
+  Exporter.SourceFile = FileIdentityOf((Dir / "photo.bmp").string());
+  try {
+    Exporter.Export(Source);
+    ADD_FAILURE() << "the source was exported over";
+  } catch (const EExportError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot export: \"" + (Dir / "index_1_1.bmp").string() +
+                                         "\" is the source image itself; nothing was written.");
+  }
+  EXPECT_EQ(apptest::ReadFile(Dir / "photo.bmp"), photo);
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index_1_1.bmp", "photo.bmp"}));
+}
+
+TEST_F(ExportTest, CallerIsAskedAboutEveryOtherFileItWouldReplace) {
+  WorkedGrid();
+  Exporter.Options.AlwaysGrid = true;
+  for (const char* name : {"index.html", "index_2_1.bmp", "index.grd", "index_9_9.bmp"})
+    apptest::WriteFile(Dir / name, "old");
+  Ui.Replace = false;
+  EXPECT_FALSE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Calls.back(), "replace:index_2_1.bmp:index.grd");
+  for (const char* name : {"index.html", "index_2_1.bmp", "index.grd"})
+    EXPECT_EQ(apptest::ReadFile(Dir / name), "old");
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.grd", "index.html", "index_2_1.bmp", "index_9_9.bmp"}));
+}
+
+// A million lines on each axis, all but the edge repeated: one cell. Visiting
+// every pair of lines would take hours.
+TEST_F(ExportTest, RepeatedLinesCostTheirLengthNotTheirProduct) {
+  std::string text;
+  for (const char* edge : {"200\r\n-\r\n", "300\r\n"}) {
+    for (int i = 0; i < 1000000; ++i) text += "0\r\n";
+    text += edge;
+  }
+  LoadGridText(text, Grid, 300, 200, nullptr);
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Written, (S{"index_1000000_1000000.bmp"}));
+  ExpectSlice("index_1000000_1000000.bmp", 0, 0, 300, 200);
+}
+
+TEST_F(ExportTest, StagingFilesOfAKilledRunAreRemovedByTheNextExport) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string left = StagingFileName(child, 0), live = StagingFileName(::getpid(), 99999);
+  apptest::WriteFile(Dir / left, "half a slice");
+  apptest::WriteFile(Dir / live, "being written");
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_FALSE(fs::exists(Dir / left));
+  EXPECT_TRUE(fs::exists(Dir / live));
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Address space of the process now, from /proc.
+rlim_t AddressSpaceInUse() {
+  std::ifstream statm("/proc/self/statm");
+  rlim_t pages = 0;
+  statm >> pages;
+  return pages * rlim_t(::sysconf(_SC_PAGESIZE));
+}
+
+// The cell (36 MB of pixels) can never fit in 24 MB more address space,
+// unless memory freed by earlier tests of this process holds it (then the
+// test cannot tell). The export fails on memory, on one thread or several,
+// and replaces nothing.
+TEST_F(ExportTest, MemoryRunningOutFailsBeforeAnyFileIsReplaced) {
+  constexpr std::size_t cell = 36u << 20;
+  peer::FromRgb(Source, peer::Pattern(4000, 3000));
+  Grid.ResetToImage(4000, 3000);
+  apptest::WriteFile(Dir / "index_1_1.bmp", "old slice");
+  for (int threads : {1, 2}) {
+    Exporter.EncodeThreads = threads;
+    const faildisk::TOutcome outcome = faildisk::WithFileSizeLimit(RLIM_INFINITY, [&] {
+      ::malloc_trim(0);
+      if (::mallinfo2().fordblks >= cell) throw std::runtime_error("free heap");
+      const rlimit limit{AddressSpaceInUse() + (24 << 20), RLIM_INFINITY};
+      ::setrlimit(RLIMIT_AS, &limit);
+      Exporter.Export(Source);
+    });
+    if (outcome.Message == "free heap") GTEST_SKIP() << "earlier tests left the cell's memory free";
+    EXPECT_EQ(outcome.Message.substr(0, 200), "Out of memory while writing \"" +
+                                                  (Dir / "index_1_1.bmp").string() +
+                                                  "\"; no file was replaced.")
+        << threads;
+    EXPECT_EQ(apptest::ReadFile(Dir / "index_1_1.bmp").substr(0, 20), "old slice");
+    EXPECT_EQ(apptest::DirEntries(Dir), S{"index_1_1.bmp"});
+  }
+}
+#endif
 
 }  // namespace

@@ -49,6 +49,26 @@ TEST(StrToInt, RefusesOtherFormsWithThePlatformWording) {
   }
 }
 
+// Editors that save UTF-8 may put a byte-order mark first; a bad line is
+// named with its file and number.
+TEST(GridFile, ByteOrderMarkIsSkippedAndErrorsNameFileAndLine) {
+  const auto dir = apptest::ScratchDir();
+  const std::string path = (dir / "cut.grd").string();
+  WriteFile(path, "\xEF\xBB\xBF" "0\r\n200\r\n-\r\n0\r\n120\r\n300\r\n");
+  TSplitGrid grid;
+  LoadGrid(path, grid, 300, 200, nullptr);
+  EXPECT_EQ(grid.HorzSplits.Values(), (V{0, 200}));
+  EXPECT_EQ(grid.VertSplits.Values(), (V{0, 120, 300}));
+  WriteFile(path, "0\n200\r\n-\r10 px\n");
+  try {
+    LoadGrid(path, grid, 300, 200, nullptr);
+    ADD_FAILURE() << "a bad line was taken";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(std::string(e.what()), path + ", line 4: '10 px' is not a valid integer value");
+  }
+  EXPECT_EQ(grid.VertSplits.Values(), (V{0, 120, 300}));
+}
+
 TEST(GridFile, LinesOfAFreshGrid) {
   TSplitGrid grid;
   grid.ResetToImage(300, 200);

@@ -112,9 +112,33 @@ TEST(UpdateResultingCode, LinkWithoutAlt) {
   EXPECT_EQ(UpdateResultingCode("<img", "x", "", ""), "<A HREF=\"x\"><img BORDER=0></A>");
 }
 
-TEST(UpdateResultingCode, UserTextsGoInAsTyped) {
+// Quotes in a user text would end the attribute and open new ones.
+TEST(UpdateResultingCode, UserTextsGoInEscaped) {
   EXPECT_EQ(UpdateResultingCode("<IMG", "a\"b", "t<", "say \"hi\" & <bye>"),
-            "<A HREF=\"a\"b\" TARGET=\"t<\"><IMG ALT=\"say \"hi\" & <bye>\" BORDER=0></A>");
+            "<A HREF=\"a&quot;b\" TARGET=\"t&lt;\"><IMG ALT=\"say &quot;hi&quot; &amp; &lt;bye&gt;\" "
+            "BORDER=0></A>");
+  EXPECT_EQ(UpdateResultingCode("<IMG", "", "", "x\" onerror=\"alert(1)"),
+            "<IMG ALT=\"x&quot; onerror=&quot;alert(1)\">");
+}
+
+// The file is pure ASCII: what lies outside becomes numeric references.
+TEST(AsciiHtml, Utf8BecomesNumericReferences) {
+  EXPECT_EQ(AsciiHtml("plain <ascii>"), "plain <ascii>");
+  EXPECT_EQ(AsciiHtml("caf\xC3\xA9 \xC3\xBF"), "caf&#233; &#255;");
+  EXPECT_EQ(AsciiHtml("\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC5\xB8"),
+            "&#8364; &#8220;q&#8221; &#376;");
+  // Nothing is lost to a single-byte code page any more.
+  EXPECT_EQ(AsciiHtml("\xE4\xB8\xAD|\xF0\x9F\x98\x80|\xCE\xA9"), "&#20013;|&#128512;|&#937;");
+}
+
+TEST(AsciiHtml, InvalidUtf8IsReadAsWindows1252) {
+  // Latin-1 text, a truncated sequence, an overlong form and a surrogate.
+  EXPECT_EQ(AsciiHtml("\xE9t\xE9"), "&#233;t&#233;");
+  EXPECT_EQ(AsciiHtml("a\xC3"), "a&#195;");
+  EXPECT_EQ(AsciiHtml("\xC0\xAF"), "&#192;&#175;");
+  EXPECT_EQ(AsciiHtml("\xED\xA0\x80"), "&#237;&#160;&#8364;");
+  // Control characters of the upper range, and bytes the code page lacks.
+  EXPECT_EQ(AsciiHtml("\xC2\x80|\x81"), "&#65533;|&#65533;");
 }
 
 }  // namespace

@@ -32,13 +32,19 @@ TEST(TagsFile, FieldsLineEndsAndRepeats) {
   EXPECT_TRUE(ParseTags("", "t.txt").empty());
 }
 
+TEST(TagsFile, ByteOrderMarkIsSkipped) {
+  const TTagMap tags = ParseTags("\xEF\xBB\xBF" "2\t3\tx.html\n", "t.txt");
+  ASSERT_EQ(tags.size(), 1u);
+  EXPECT_EQ(tags.at({2, 3}).Link, "x.html");
+}
+
 TEST(TagsFile, RefusesBadLinesWithTheirNumber) {
   const std::string fields = ": expected column, row, link, target, alt separated by tabs";
   EXPECT_EQ(ErrorOf("1\t1\n7"), "t.txt, line 2" + fields);
   EXPECT_EQ(ErrorOf("\n\n1\t1\ta\tb\tc\td"), "t.txt, line 3" + fields);
   EXPECT_EQ(ErrorOf("1\t" + std::string(1000000, '\t')), "t.txt, line 1" + fields);
-  EXPECT_EQ(ErrorOf("x\t1"), "'x' is not a valid integer value");
-  EXPECT_EQ(ErrorOf("1\t99999999999"), "'99999999999' is not a valid integer value");
+  EXPECT_EQ(ErrorOf("x\t1"), "t.txt, line 1: 'x' is not a valid integer value");
+  EXPECT_EQ(ErrorOf("\n1\t99999999999"), "t.txt, line 2: '99999999999' is not a valid integer value");
 }
 
 TEST(TagsFile, SplitOnKeepsEmptyParts) {

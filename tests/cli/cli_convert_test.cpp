@@ -60,13 +60,15 @@ TEST_F(CliConvert, InfoPrintsTheNonEmptyFactsOneALine) {
   EXPECT_EQ(r.Out, "Bitmap\nWindows, RGB\n7x3x16.7M 24 bit\n");
   peer::WriteFile(Dir + "/td.bmp", Build({.Width = 2, .Height = -5, .BitCount = 4, .Compression = 0,
                                           .Palette = Greys(16), .Data = Bytes(20)}));
-  EXPECT_EQ(Cli("info td.bmp").Out, "Bitmap\nWindows, RGB, Top-Down\n2x-5x16 4 bit\n");
+  EXPECT_EQ(Cli("info td.bmp").Out, "Bitmap\nWindows, RGB, Top-Down\n2x5x16 4 bit\n");
   peer::WriteFile(Dir + "/junk.bmp", {1, 2, 3});
-  for (const char* name : {"junk.bmp", "missing.bmp"}) {
-    const TCliRun bad = Cli(std::string("info ") + name);
-    EXPECT_EQ(bad.Status, 1) << name;
-    EXPECT_EQ(bad.Out, "");
-    EXPECT_EQ(bad.Err, "Unknown file format\n");
+  const std::pair<const char*, const char*> bad[] = {
+      {"junk.bmp", "Unknown file format\n"}, {"missing.bmp", "File missing.bmp not found.\n"}};
+  for (const auto& [name, message] : bad) {
+    const TCliRun r = Cli(std::string("info ") + name);
+    EXPECT_EQ(r.Status, 1) << name;
+    EXPECT_EQ(r.Out, "");
+    EXPECT_EQ(r.Err, message);
   }
   EXPECT_EQ(Cli("info").Status, 2);
 }

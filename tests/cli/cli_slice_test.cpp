@@ -186,7 +186,7 @@ TEST_F(CliSlice, BadGridFileWritesNothing) {
   const auto before = Entries();
   const TRunResult r = Cli("slice src.png a.html --grid bad.grd");
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Err, "'ten' is not a valid integer value\n");
+  EXPECT_EQ(r.Err, "bad.grd, line 3: 'ten' is not a valid integer value\n");
   EXPECT_EQ(Entries(), before);
 }
 
@@ -200,7 +200,7 @@ TEST_F(CliSlice, TagsAndMarkupOptions) {
             "<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n"
             "<TR><TD><A HREF=\"page2.html\" TARGET=\"main\"><IMG SRC=\"t_1_1.bmp\" WIDTH=100 "
             "HEIGHT=200 ALT=\"Logo\" BORDER=0></A></TD><TD><IMG SRC=\"t_2_1.bmp\" WIDTH=200 "
-            "HEIGHT=200 ALT=\"Sky \"blue\"\"></TD></TR>\r\n"
+            "HEIGHT=200 ALT=\"Sky &quot;blue&quot;\"></TD></TR>\r\n"
             "</TABLE>\r\n");
 }
 
@@ -233,6 +233,81 @@ TEST_F(CliSlice, UnreadableImageFails) {
   const TRunResult r = Cli("slice missing.png x.html");
   EXPECT_EQ(r.Status, 1);
   EXPECT_FALSE(fs::exists(Dir + "/x.html"));
+}
+
+// ---- never the wrong file, never a silent half
+
+// page_1_1.png sliced into page.html would become its own left half; the
+// JPEG, whose slices are cut while it loads, takes the other road.
+TEST_F(CliSlice, SourceIsNeverOverwritten) {
+  ASSERT_EQ(Cli("convert src.png page_1_1.jpg").Status, 0);
+  fs::copy_file(Dir + "/src.png", Dir + "/page_1_1.png");
+  for (const char* format : {"png", "jpg"}) {
+    SCOPED_TRACE(format);
+    const std::string source = std::string("page_1_1.") + format;
+    const auto bytes = peer::ReadFile(Dir + "/" + source);
+    const TRunResult r = Cli("slice " + source + " page.html --vert 150 --overwrite --format " + format);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "Cannot export: \"" + source + "\" is the source image itself; nothing was written.\n");
+    EXPECT_EQ(peer::ReadFile(Dir + "/" + source), bytes);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"page_1_1.jpg", "page_1_1.png", "src.bmp", "src.png"}));
+  }
+}
+
+TEST_F(CliSlice, ExistingSliceIsRefusedUnlessOverwrite) {
+  std::ofstream(Dir + "/s_2_1.bmp") << "mine";
+  const TRunResult refused = Cli("slice src.png s.html --vert 100 --format bmp");
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Err, "tessel-cli: s_2_1.bmp exists (use --overwrite)\n");
+  EXPECT_EQ(ReadText(Dir + "/s_2_1.bmp"), "mine");
+  EXPECT_FALSE(fs::exists(Dir + "/s_1_1.bmp"));
+  ASSERT_EQ(Cli("slice src.png s.html --vert 100 --format bmp --overwrite").Status, 0);
+  ExpectExactSlice("s_2_1.bmp", 100, 0, 200, 200);
+}
+
+TEST_F(CliSlice, PartialEmptyOrNamelessExportsAreSaid) {
+  std::ofstream(Dir + "/top.grd") << "0\r\n120\r\n-\r\n0\r\n300\r\n";
+  const TRunResult partial = Cli("slice src.png top.html --grid top.grd --format bmp");
+  ASSERT_EQ(partial.Status, 0) << partial.Err;
+  EXPECT_EQ(partial.Err, "warning: the grid covers x 0-300, y 0-120 of the 300 x 200 image; the rest is not exported\n");
+  ExpectExactSlice("top_1_1.bmp", 0, 0, 300, 120);
+  std::ofstream(Dir + "/none.grd") << "-\r\n";
+  const auto before = Entries();
+  const TRunResult none = Cli("slice src.png none.html --grid none.grd");
+  EXPECT_EQ(none.Status, 1);
+  EXPECT_EQ(none.Err, "tessel-cli: the grid yields no slice; nothing to write\n");
+  const TRunResult nameless = Cli("slice src.png ''");
+  EXPECT_EQ(nameless.Status, 1);
+  EXPECT_EQ(nameless.Err, "No HTML file name given; nothing was written.\n");
+  EXPECT_EQ(Entries(), before);
+}
+
+// Spaces, quotes, '#', '%' and characters outside ASCII in the names, markup
+// in the texts: the files carry the names as given, the fragment is ASCII
+// whose links find them.
+TEST_F(CliSlice, AnyNameAndTextGiveAWellFormedAsciiPage) {
+  const std::string name = "it's #1 \xE6\x9D\xB1\xE4\xBA\xAC%";
+  std::ofstream(Dir + "/tags.txt") << "1\t1\ta.html?x=1&y=2\t_top\tcaf\xC3\xA9 \"q\" <b>\n";
+  const TRunResult r = Cli("slice src.png \"" + name + ".html\" --format png --tags tags.txt");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  fs::copy_file(Dir + "/" + name + "_1_1.png", Dir + "/plain.png");  // a name the peer's shell takes
+  ExpectExactSlice("plain.png", 0, 0, 300, 200);
+  EXPECT_EQ(ReadText(Dir + "/" + name + ".html"),
+            "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n"
+            "<tr><td><A HREF=\"a.html?x=1&amp;y=2\" TARGET=\"_top\"><img "
+            "src='it%27s%20%231%20%E6%9D%B1%E4%BA%AC%25_1_1.png' width=300 height=200 "
+            "ALT=\"caf&#233; &quot;q&quot; &lt;b&gt;\" BORDER=0></A></td></tr>\r\n"
+            "</table>\r\n");
+}
+
+TEST_F(CliSlice, CommandHelpPrintsThatCommandsUsage) {
+  const TRunResult slice = Cli("slice --help");
+  EXPECT_EQ(slice.Status, 0);
+  EXPECT_EQ(slice.Out.rfind("usage: tessel-cli slice IMAGE HTML", 0), 0u) << slice.Out;
+  EXPECT_NE(slice.Out.find("COLUMN<TAB>ROW<TAB>LINK<TAB>TARGET<TAB>ALT"), std::string::npos);
+  const TRunResult info = Cli("info -h");
+  EXPECT_EQ(info.Status, 0);
+  EXPECT_EQ(info.Out.rfind("usage: tessel-cli info FILE\n", 0), 0u) << info.Out;
 }
 
 }  // namespace

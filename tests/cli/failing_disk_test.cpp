@@ -1,6 +1,6 @@
 // tessel-cli slice on a disk that gives out halfway: exit status 1, the
-// reason on standard error, old files intact, no temporary file left, and
-// the slices written before the failure kept.
+// reason on standard error, every old file intact, no staging file left and
+// not one new slice: an export takes its places all together or not at all.
 
 #include <gtest/gtest.h>
 
@@ -96,26 +96,22 @@ class CliFailingDisk : public ::testing::Test {
   void ExpectOld(const S& names) {
     for (const auto& name : names) EXPECT_EQ(faildisk::Read(Dir / name), "old " + name);
   }
-  std::string SizeLine(const std::string& name) {
-    return name + ": " + std::to_string(fs::file_size(Dir / name)) + " bytes\n";
-  }
 
   fs::path Dir;
 };
 
-TEST_F(CliFailingDisk, SliceOverTheLimitKeepsEarlierSlicesAndTheOldHtml) {
+TEST_F(CliFailingDisk, SliceOverTheLimitLeavesEveryFileAsItWas) {
   Source();
-  OldFiles({"index.html", "index.grd", "index_3_1.bmp"});
+  OldFiles({"index.html", "index.grd", "index_1_1.bmp", "index_3_1.bmp"});
   const TCliRun run = RunCli(Dir, SliceArgs(), {5000});
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index_3_1.bmp", EFBIG));
-  EXPECT_EQ(run.Out, SizeLine("index_1_1.bmp") + SizeLine("index_2_1.bmp"));
-  ExpectOld({"index.html", "index.grd", "index_3_1.bmp"});
-  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
-                             "index_3_1.bmp", "src.bmp"}));
+  EXPECT_EQ(run.Out, "");
+  ExpectOld({"index.html", "index.grd", "index_1_1.bmp", "index_3_1.bmp"});
+  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_3_1.bmp", "src.bmp"}));
 }
 
-TEST_F(CliFailingDisk, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoGrid) {
+TEST_F(CliFailingDisk, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoSlice) {
   Source(30);
   OldFiles({"index.html"});
   faildisk::Write(Dir / "tags.txt",
@@ -123,11 +119,9 @@ TEST_F(CliFailingDisk, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoGrid) {
   const TCliRun run = RunCli(Dir, SliceArgs({"--tags", "tags.txt"}), {5000});
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index.html", EFBIG));
-  EXPECT_EQ(run.Out,
-            SizeLine("index_1_1.bmp") + SizeLine("index_2_1.bmp") + SizeLine("index_3_1.bmp"));
+  EXPECT_EQ(run.Out, "");
   ExpectOld({"index.html"});
-  EXPECT_EQ(Entries(Dir), (S{"index.html", "index_1_1.bmp", "index_2_1.bmp", "index_3_1.bmp",
-                             "src.bmp", "tags.txt"}));
+  EXPECT_EQ(Entries(Dir), (S{"index.html", "src.bmp", "tags.txt"}));
 }
 
 // A user's `ulimit -f` leaves the signal at its default, which would kill
@@ -140,7 +134,7 @@ TEST_F(CliFailingDisk, FileSizeLimitWithTheSignalAtItsDefaultStillEndsCleanly) {
   EXPECT_EQ(run.Signal, 0);
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index_3_1.bmp", EFBIG));
-  EXPECT_EQ(Entries(Dir), (S{"index_1_1.bmp", "index_2_1.bmp", "src.bmp"}));
+  EXPECT_EQ(Entries(Dir), (S{"src.bmp"}));
 }
 
 TEST_F(CliFailingDisk, ReadOnlyDirectoryWritesNothing) {
@@ -153,7 +147,7 @@ TEST_F(CliFailingDisk, ReadOnlyDirectoryWritesNothing) {
     run = RunCli(Dir, SliceArgs());
   }
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.Err, Reason("Cannot create file", "index_1_1.bmp", EPERM));
+  EXPECT_EQ(run.Err, Reason("Cannot create file", "index.html", EPERM));
   EXPECT_EQ(run.Out, "");
   ExpectOld({"index.html", "index_1_1.bmp"});
   EXPECT_EQ(Entries(Dir), (S{"index.html", "index_1_1.bmp", "src.bmp"}));
@@ -167,25 +161,24 @@ TEST_F(CliFailingDisk, DirectoryInPlaceOfASliceOrTheGrid) {
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, Reason("Cannot create file", "index_2_1.bmp", EISDIR));
   ExpectOld({"index.html"});
-  EXPECT_EQ(Entries(Dir), (S{"index.html", "index_1_1.bmp", "index_2_1.bmp", "src.bmp"}));
+  EXPECT_EQ(Entries(Dir), (S{"index.html", "index_2_1.bmp", "src.bmp"}));
 
-  // With the slices free, the grid file is the last thing and the HTML is in place.
+  // The grid file, the last to take its place, is checked before the first.
   fs::remove(Dir / "index_2_1.bmp");
   fs::create_directory(Dir / "index.grd");
   run = RunCli(Dir, SliceArgs());
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.Err, Reason("Cannot write file", "index.grd", EISDIR));
-  EXPECT_EQ(faildisk::Read(Dir / "index.html").substr(0, 6), "<table");
+  EXPECT_EQ(run.Err, Reason("Cannot create file", "index.grd", EISDIR));
+  ExpectOld({"index.html"});
   EXPECT_TRUE(fs::is_empty(Dir / "index.grd"));
-  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
-                             "index_3_1.bmp", "src.bmp"}));
+  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "src.bmp"}));
 }
 
 TEST_F(CliFailingDisk, MissingOutputDirectory) {
   Source();
   const TCliRun run = RunCli(Dir, {"slice", "src.bmp", "gone/index.html", "--format", "png"});
   EXPECT_EQ(run.Status, 1);
-  EXPECT_EQ(run.Err, Reason("Cannot create file", "gone/index_1_1.png", ENOENT));
+  EXPECT_EQ(run.Err, Reason("Cannot create file", "gone/index.html", ENOENT));
   EXPECT_EQ(Entries(Dir), S{"src.bmp"});
 }
 

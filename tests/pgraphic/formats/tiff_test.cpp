@@ -194,8 +194,9 @@ TEST(TiffReader, CompressionAndLayoutRefusals) {
   EXPECT_EQ(ReadError({'I', 'I', 42}), "TIFF: Not a TIF file");
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPlanarConfiguration, ftShort, {2}).Build()),
             "TIFF: PlanarConfiguration invalid");
-  EXPECT_EQ(ReadError(GreyFile(false, ftLong).Drop(tagSamplesPerPixel).Drop(tagBitsPerSample).Build()),
-            "TIFF: Invalid count of SamplesPerPixel");
+  // Without BitsPerSample every sample has 1 bit: no depth for three of them.
+  EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagSamplesPerPixel, ftShort, {3}).Drop(tagBitsPerSample).Build()),
+            "TIFF: Invalid SamplesPerPixel");
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagBitsPerSample, ftShort, {8, 8}).Build()),
             "TIFF: Invalid count of SamplesPerPixel");
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPhotometric, ftShort, {2}).Build()),
@@ -239,7 +240,12 @@ TEST(TiffReader, DamagedOffsetsAndCountsAreRefused) {
             "TIFF: StripOffsets invalid");
   EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3, 4000}).Build()), "TIFF: Unexpected end of file");
   EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3}).Build()), "TIFF: StripByteCounts invalid");
-  EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3, 2}).Build()), "TIFF: Unexpected end of file");
+  // A count too small for the rows that follow in the file is no damage;
+  // rows that would run past the file's end are.
+  EXPECT_EQ(ReadError(grey().Tag(tagStripByteCounts, ftLong, {3, 2}).Build()), "no error");
+  const std::uint32_t nearEnd = std::uint32_t(grey().Build().size() - 2);
+  EXPECT_EQ(ReadError(grey().Tag(tagStripOffsets, ftLong, {8, nearEnd}).Tag(tagStripByteCounts, ftLong, {3, 2}).Build()),
+            "TIFF: Unexpected end of file");
   EXPECT_EQ(ReadError(grey().Raw(tagBitsPerSample, ftShort, 3, 0x7FFFFFF0).Tag(tagSamplesPerPixel, ftShort, {3}).Build()),
             "TIFF: Unexpected end of file");
   TiffBuilder noStrips;  // rows but not a single strip to read them from
