@@ -8,14 +8,6 @@
 
 namespace {
 
-std::string SizeLine(const TFileInfo& info) {
-  std::string line = std::to_string(info.Width) + "x" + std::to_string(info.Height) + "x" +
-                     info.ColorCountText + " " + std::to_string(info.BitsPerPixel) + " " +
-                     GetLangStr(msgBit);
-  if (info.ImageCount > 1) line += ", " + std::to_string(info.ImageCount);
-  return line;
-}
-
 int RunInfo(const std::vector<std::string>& args) {
   const TCliParsed parsed = ParseCli(args, {});
   if (parsed.Positional.size() != 1) throw TCliUsageError("info needs exactly one FILE");
@@ -26,8 +18,7 @@ int RunInfo(const std::vector<std::string>& args) {
     std::cerr << GetLangStr(msgUnknownFileFormat) << "\n";
     return 1;
   }
-  for (const std::string& line : {description, info.SubformatText, info.ExtraText, SizeLine(info)})
-    if (!line.empty()) std::cout << line << "\n";
+  for (const std::string& line : FileInfoLines(info, description)) std::cout << line << "\n";
   return 0;
 }
 
