@@ -14,14 +14,6 @@
 
 namespace {
 
-std::string SizeLine(const TFileInfo& info) {
-  std::string line = std::to_string(info.Width) + "x" + std::to_string(info.Height) + "x" +
-                     info.ColorCountText + " " + std::to_string(info.BitsPerPixel) + " " +
-                     GetLangStr(msgBit);
-  if (info.ImageCount > 1) line += ", " + std::to_string(info.ImageCount);
-  return line;
-}
-
 // Only a file that opens and that a reader takes is a question of format.
 void RequireReadableFile(const std::string& path) {
   struct stat st {};
@@ -48,8 +40,7 @@ int RunInfo(const std::vector<std::string>& args) {
   // A file of a known format that is damaged says what is wrong with it.
   TFileInfo info;
   reader->ReadInfo(stream, 0, info);
-  for (const std::string& line : {reader->Description, info.SubformatText, info.ExtraText, SizeLine(info)})
-    if (!line.empty()) std::cout << line << "\n";
+  for (const std::string& line : FileInfoLines(info, reader->Description)) std::cout << line << "\n";
   return 0;
 }
 

@@ -7,6 +7,10 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
 namespace {
 int g_depthOverride = 0;
 
@@ -22,6 +26,30 @@ int PGScreenDepth() {
   if (const int env = EnvironmentDepth()) return env;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) return screen->depth();
   return 32;
+}
+
+int PGScreenPixelsPerInch() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    return std::max(1, qRound(screen->logicalDotsPerInch()));
+  return 96;
+}
+
+int PGMulDivRounded(int number, int numerator, int denominator) {
+  if (denominator == 0) return -1;
+  const std::int64_t product = std::int64_t(number) * numerator;
+  const std::int64_t magnitude = std::llabs(product), divisor = std::llabs(denominator);
+  const std::int64_t quotient = (magnitude + divisor / 2) / divisor;
+  return int((product < 0) != (denominator < 0) ? -quotient : quotient);
+}
+
+void PGPlaceOnScreen(QWidget& window, int downDivisor) {
+  const QWidget* parent = window.parentWidget();
+  const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+  if (!screen || downDivisor <= 0) return;
+  const QRect area = screen->geometry();
+  const QSize size = window.frameGeometry().size();
+  window.move(area.left() + (area.width() - size.width()) / 2,
+              area.top() + (area.height() - size.height()) / downDivisor);
 }
 
 void PGSetScreenDepthOverride(int depth) {

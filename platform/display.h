@@ -13,6 +13,20 @@ int PGScreenDepth();
 // 0 removes the override. Emits TPGDisplay::DisplayChanged when it changes.
 void PGSetScreenDepthOverride(int depth);
 
+// Logical pixels per inch of the primary screen, the base of layouts that
+// grow with the user's font scaling (96 without one).
+int PGScreenPixelsPerInch();
+
+// number * numerator / denominator rounded to the nearest integer, halves
+// away from zero, as dialog units and form scaling round; -1 for a zero
+// denominator.
+int PGMulDivRounded(int number, int numerator, int denominator);
+
+// Moves a top-level window (before or as it is first shown) so that it is
+// centred across its screen and (screen height - its height) / downDivisor
+// from the top: 2 centres it, 3 puts it a third of the way down.
+void PGPlaceOnScreen(QWidget& window, int downDivisor);
+
 enum class TPGSystemMetric { SM_CXVSCROLL, SM_CYHSCROLL };
 // From the widget's style (the application style without a widget).
 int PGSystemMetric(TPGSystemMetric metric, const QWidget* widget = nullptr);

@@ -12,6 +12,8 @@
 #include "pgraphic/core/types.h"
 #include "pgraphic/filters/filters.h"
 
+class TPixelGraphic;
+
 // One slider with its scale.
 struct TFilterChannel {
   bool Present = true;
@@ -52,6 +54,13 @@ class TFilterDialog {
   virtual std::string FormatValue3() const;
   virtual void SaveValues() {}
   virtual void RestoreValues() {}
+
+  // Shows the dialog's window modally with a live preview of image, which is
+  // only read; true when it was closed with OK, and Filter then matches the
+  // values chosen (the caller applies it). Cancel puts back the values the
+  // run started with. The window is built by the desktop side
+  // (pgraphic/filters/dialogs), which programs calling this link.
+  bool Execute(TPixelGraphic& image);
 
   // A fresh filter matching the current values, for a preview pass that
   // must own its filter.

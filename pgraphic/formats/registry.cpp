@@ -212,6 +212,18 @@ bool GetFileInfo(const std::string& fileName, int index, TFileInfo& info,
   }
 }
 
+std::vector<std::string> FileInfoLines(const TFileInfo& info, const std::string& description) {
+  std::vector<std::string> lines;
+  for (const std::string* text : {&description, &info.SubformatText, &info.ExtraText})
+    if (!text->empty()) lines.push_back(*text);
+  std::string size = std::to_string(info.Width) + "x" + std::to_string(info.Height) + "x" +
+                     info.ColorCountText + " " + std::to_string(info.BitsPerPixel) + " " +
+                     GetLangStr(msgBit);
+  if (info.ImageCount > 1) size += ", " + std::to_string(info.ImageCount);
+  lines.push_back(size);
+  return lines;
+}
+
 // ---------------------------------------------------------------- open dialog filter
 
 static std::vector<const TFileFormatReader*> ListedReaders() {

@@ -94,6 +94,12 @@ bool GetFileInfo(TStream& stream, const std::string& extension, int index, TFile
 bool GetFileInfo(const std::string& fileName, int index, TFileInfo& info,
                  std::string& description);
 
+// The facts of a file as lines of text: the format's description, the
+// sub-format and the extra text (each when not empty), then the size line
+// "W x H x colours bits bit", followed by ", " and the count of images when
+// the file holds more than one.
+std::vector<std::string> FileInfoLines(const TFileInfo& info, const std::string& description);
+
 std::string BuildOpenFilter();
 int ListedReaderCount();
 // Lower-cased extension of the n-th listed reader, n counted from 2.

@@ -4,12 +4,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <cmath>
-#include <numbers>
 #include <set>
 
 #include "pgraphic/view/paintthread.h"
 #include "pgraphic/view/pgimage.h"
+#include "pgraphic/view/progressclock.h"
 #include "platform/display.h"
 #include "platform/qtcanvas.h"
 
@@ -26,8 +25,6 @@ std::unique_ptr<TPixelGraphic> MirroredCopy(TPixelGraphic& g, bool horizontal, b
       copy->SetPixel(x, y, g.GetPixel(horizontal ? w - 1 - x : x, vertical ? h - 1 - y : y));
   return copy;
 }
-
-int RoundHalfEven(double v) { return int(std::nearbyint(v)); }
 
 // Floor-free division as the tiling rules ask for: truncation toward zero.
 std::int64_t DivTrunc(std::int64_t a, std::int64_t b) { return a / b; }
@@ -429,18 +426,7 @@ QRegion TPGImage::ClockRegion() const {
 
 void TPGImage::DrawClocks(QPainter& painter) {
   if (!FProgressClockVisible) return;
-  const double pi = std::numbers::pi;
-  const double minute = FProgressPercent * pi * 0.02;
-  const double hour = ((FProgressStep - 1) * 2 * pi + minute) / 12;
-  painter.setPen(QPen(FProgressClockLineColor, 1));
-  painter.setBrush(FProgressClockBkColor);
-  for (const QPoint& o : ClockOrigins()) {
-    const int x = o.x(), y = o.y();
-    painter.drawEllipse(QRect(x, y, 14, 14));
-    const QPoint centre(x + 7, y + 7);
-    painter.drawLine(centre, centre + QPoint(RoundHalfEven(6 * std::sin(hour)),
-                                             -RoundHalfEven(6 * std::cos(hour))));
-    painter.drawLine(centre, centre + QPoint(RoundHalfEven(7 * std::sin(minute)),
-                                             -RoundHalfEven(7 * std::cos(minute))));
-  }
+  for (const QPoint& o : ClockOrigins())
+    PGDrawProgressClock(painter, o, FProgressStep, FProgressPercent, FProgressClockLineColor,
+                        FProgressClockBkColor);
 }

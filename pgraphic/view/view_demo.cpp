@@ -1,27 +1,28 @@
-// tessel-view-demo FILE: one image in a TPGImage, with a zoom box, a sizing
-// rule box and an action-mode box, for trying the view by hand.
+// tessel-view-demo [FILE]: one image in a TPGImage, with a zoom box, a sizing
+// rule box and an action-mode box, for trying the view by hand; "Open..."
+// chooses the image through TPGOpenDialog, and the filter buttons run the
+// colour adjustment dialogs on the shown image.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "pgraphic/filters/filtermodel.h"
+#include "pgraphic/view/opendialog.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   PGInstallPlatform();
-  if (argc < 2) {
-    QMessageBox::information(nullptr, "tessel-view-demo", "Usage: tessel-view-demo FILE");
-    return 2;
-  }
-
   QWidget window;
-  window.setWindowTitle(QString("tessel-view-demo - %1").arg(QString::fromLocal8Bit(argv[1])));
+  window.setWindowTitle(QStringLiteral("tessel-view-demo"));
   auto* view = new TPGImage(&window);
   view->SetStretch(sZoomKAR);
   view->SetStretchMode(smPrecise);
@@ -47,6 +48,10 @@ int main(int argc, char** argv) {
   precise->setChecked(true);
   auto* center = new QCheckBox("Center", &window);
   auto* status = new QLabel(&window);
+  auto* open = new QPushButton("Open...", &window);
+  auto* rgb = new QPushButton("RGB...", &window);
+  auto* cmy = new QPushButton("CMY...", &window);
+  auto* hls = new QPushButton("HLS...", &window);
 
   QObject::connect(zoom, &QComboBox::currentTextChanged, view,
                    [view](const QString& z) { view->SetZoomFactor(z.toDouble()); });
@@ -73,9 +78,37 @@ int main(int argc, char** argv) {
   view->OnZoomFactorChange = report;
   view->OnSelectionMade = report;
 
+  const auto load = [&window, view, report](const QString& file) {
+    try {
+      view->LoadFromFile(QFile::encodeName(file).toStdString());
+      window.setWindowTitle(QStringLiteral("tessel-view-demo - %1").arg(file));
+    } catch (const std::exception& e) {
+      QMessageBox::critical(&window, "tessel-view-demo", QString::fromLocal8Bit(e.what()));
+    }
+    report(nullptr);
+  };
+  TPGOpenDialog openDialog;
+  QObject::connect(open, &QPushButton::clicked, view, [&openDialog, load] {
+    if (openDialog.Execute()) load(openDialog.FileName);
+  });
+  // The dialogs keep their values between runs, as the main window's do.
+  TRGBFilterDialog rgbDialog;
+  TCMYFilterDialog cmyDialog;
+  THLSFilterDialog hlsDialog;
+  const auto adjust = [view](TFilterDialog& dialog) {
+    TPixelGraphic* image = view->PixelGraphic();
+    if (!image || !dialog.Execute(*image)) return;
+    // The view may have started a display copy meanwhile: stop it before the change.
+    image = view->PixelGraphic();
+    image->ApplyFilter(dialog.Filter(), *image);
+  };
+  QObject::connect(rgb, &QPushButton::clicked, view, [&] { adjust(rgbDialog); });
+  QObject::connect(cmy, &QPushButton::clicked, view, [&] { adjust(cmyDialog); });
+  QObject::connect(hls, &QPushButton::clicked, view, [&] { adjust(hlsDialog); });
+
   auto* tools = new QHBoxLayout;
-  for (QWidget* w : std::initializer_list<QWidget*>{new QLabel("Zoom"), zoom, stretch, mode, tiling,
-                                                    precise, center})
+  for (QWidget* w : std::initializer_list<QWidget*>{open, rgb, cmy, hls, new QLabel("Zoom"), zoom,
+                                                    stretch, mode, tiling, precise, center})
     tools->addWidget(w);
   tools->addStretch();
   auto* layout = new QVBoxLayout(&window);
@@ -85,11 +118,9 @@ int main(int argc, char** argv) {
   window.resize(900, 700);
   window.show();
 
-  try {
-    view->LoadFromFile(argv[1]);
-  } catch (const std::exception& e) {
-    QMessageBox::critical(&window, "tessel-view-demo", QString::fromLocal8Bit(e.what()));
-  }
-  report(nullptr);
+  if (argc > 1)
+    load(QFile::decodeName(argv[1]));
+  else
+    report(nullptr);
   return app.exec();
 }
