@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace {
@@ -18,6 +19,28 @@ QString KeyOf(const std::string& group, const std::string& name) {
   return key + QLatin1Char('/') + QString::fromStdString(name);
 }
 
+// QSettings reads almost anything as some key or other; a file counts as a
+// settings file only when it is UTF-8 text of sections, comments and values.
+bool LooksLikeSettings(const QString& fileName) {
+  QFile file(fileName);
+  if (!file.exists() || !file.open(QIODevice::ReadOnly)) return true;  // nothing, or the status says it
+  const QByteArray bytes = file.readAll();
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8(bytes);
+  if (utf8.hasError()) return false;
+  for (const QString& line : text.split(QLatin1Char('\n'))) {
+    const QString entry = line.trimmed();
+    for (const QChar c : entry)
+      if (c.category() == QChar::Other_Control && c != QLatin1Char('\t')) return false;
+    const bool ok = entry.isEmpty() || entry.startsWith(QLatin1Char(';')) ||
+                    entry.startsWith(QLatin1Char('#')) ||
+                    (entry.startsWith(QLatin1Char('[')) && entry.endsWith(QLatin1Char(']'))) ||
+                    entry.contains(QLatin1Char('='));
+    if (!ok) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TQSettingsStore::TQSettingsStore(std::string keyPath)
@@ -29,7 +52,9 @@ QString TQSettingsStore::FileName() const { return FSettings->fileName(); }
 
 void TQSettingsStore::CheckReadable() {
   const QString file = FileName();
-  switch (FSettings->status()) {
+  QSettings::Status status = FSettings->status();
+  if (status == QSettings::NoError && !LooksLikeSettings(file)) status = QSettings::FormatError;
+  switch (status) {
     case QSettings::NoError:
       return;
     case QSettings::AccessError:
