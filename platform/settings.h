@@ -3,8 +3,7 @@
 // directory (organisation "Corvane Mill", application "Tessel"). A key path
 // and a section name become a group, the key path's and section's backslashes
 // becoming group separators; a value name becomes a key in that group. Every
-// store of the program shares the one file, as the keys of one user registry
-// share the registry.
+// store of the program shares the one file.
 
 #include <QString>
 

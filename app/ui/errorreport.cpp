@@ -1,6 +1,7 @@
 #include "app/ui/errorreport.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QMessageBox>
 
 #include "platform/platform.h"
@@ -56,8 +57,11 @@ void SetApplicationTitle(const QString& title) { Title() = title; }
 void PrepareTesselApplication() {
   PGInstallPlatform();
   // The window's texts are laid out for Arial; its metric twin stands in
-  // where Arial itself is not installed.
+  // where Arial itself is not installed. The dialogs' old bitmap face is the
+  // desktop's own sans font here.
   QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+  QFont::insertSubstitution(QStringLiteral("MS Sans Serif"),
+                            QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
   SetApplicationTitle(QStringLiteral("Tessel!"));
   QApplication::setApplicationName(QStringLiteral("Tessel"));
   QApplication::setOrganizationName(QStringLiteral("Corvane Mill"));

@@ -56,6 +56,9 @@ class TMainWindowTest : public QObject {
     TShownWindow w;
     QCOMPARE(w->windowTitle(), QStringLiteral("Tessel!"));
     QCOMPARE(w->size(), QSize(600, 400));
+    const QFontInfo status(w->StatusBar1->font());
+    QVERIFY(status.bold());
+    QCOMPARE(status.family(), QStringLiteral("Liberation Sans"));  // standing in for Arial
     QVERIFY(w->x_speed->isChecked());
     QCOMPARE(w->PGImage1->ActionMode(), amNone);
     QVERIFY(Horz(*w.Form).empty() && Vert(*w.Form).empty());
