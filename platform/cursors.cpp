@@ -180,6 +180,21 @@ QCursor PGCursor(TPGCursor cursor) {
 
 bool PGScreenCursorIsDefault() { return QGuiApplication::overrideCursor() == nullptr; }
 
+Qt::CursorShape PGScreenCursorShape() {
+  const QCursor* cursor = QGuiApplication::overrideCursor();
+  return cursor ? cursor->shape() : Qt::ArrowCursor;
+}
+
+void PGSetScreenCursor(TPGCursor cursor) {
+  if (cursor == TPGCursor::crDefault) {
+    while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+  } else if (QGuiApplication::overrideCursor()) {
+    QGuiApplication::changeOverrideCursor(PGCursor(cursor));
+  } else {
+    QGuiApplication::setOverrideCursor(PGCursor(cursor));
+  }
+}
+
 TPGScreenCursorGuard::TPGScreenCursorGuard(const QCursor& cursor) {
   QGuiApplication::setOverrideCursor(cursor);
 }

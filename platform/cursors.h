@@ -28,6 +28,11 @@ QPoint PGCursorHotSpot(TPGCursor cursor);
 
 // The screen cursor: the application-wide override, or none (the default).
 bool PGScreenCursorIsDefault();
+// The shape of the screen cursor (Qt::ArrowCursor when it is the default).
+Qt::CursorShape PGScreenCursorShape();
+// Makes `cursor` the screen cursor; crDefault removes every override, so the
+// widgets' own cursors show again.
+void PGSetScreenCursor(TPGCursor cursor);
 
 // Sets the screen cursor for its lifetime and restores the previous one on
 // every exit path (nesting keeps order).

@@ -1,0 +1,149 @@
+#include "app/ui/jpegpage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/ui/errorreport.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/view/pgimage.h"
+
+namespace {
+
+TPGImage* MakePreviewView() {
+  auto* view = new TPGImage;
+  view->SetStretch(sZoomKAR);
+  view->SetZoomFactor(1.0L);
+  return view;
+}
+
+}  // namespace
+
+TJpegPage::TJpegPage(QWidget* parent)
+    : QWidget(parent),
+      Label1(new QLabel(QStringLiteral("-"))),
+      PGImage2(MakePreviewView()),
+      PGImage3(MakePreviewView()),
+      RxSplitter1(new QSplitter(Qt::Horizontal)),
+      ZoomInButton(new QPushButton(QStringLiteral("Zoom In"))),
+      ZoomOutButton(new QPushButton(QStringLiteral("Zoom Out"))),
+      ActualSizeButton(new QPushButton(QStringLiteral("Actual Size"))),
+      TrackBar1(new QSlider(Qt::Horizontal)),
+      SpinEdit1(new QSpinBox),
+      CheckBox1(new QCheckBox(QStringLiteral("Progressive Encoding"))),
+      Timer1(new QTimer(this)),
+      FTopStrip(new QWidget) {
+  FTempFile = QDir::tempPath() + QStringLiteral("/~tessel.jpg");
+
+  FTopStrip->setFixedHeight(19);
+  Label1->setParent(FTopStrip);
+  Label1->setAlignment(Qt::AlignCenter);
+
+  RxSplitter1->setHandleWidth(5);
+  RxSplitter1->setChildrenCollapsible(false);
+  RxSplitter1->addWidget(PGImage2);
+  RxSplitter1->addWidget(PGImage3);
+
+  auto* panel = new QWidget;
+  panel->setFixedHeight(94);
+  auto* grid = new QGridLayout(panel);
+  grid->addWidget(ZoomInButton, 0, 0);
+  grid->addWidget(ZoomOutButton, 1, 0);
+  grid->addWidget(ActualSizeButton, 2, 0);
+  TrackBar1->setRange(0, 100);
+  TrackBar1->setTickInterval(5);
+  TrackBar1->setTickPosition(QSlider::TicksBelow);
+  grid->addWidget(TrackBar1, 0, 1, 2, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Best Compression")), 2, 1, Qt::AlignLeft);
+  grid->addWidget(new QLabel(QStringLiteral("Best Quality")), 2, 2, Qt::AlignRight);
+  grid->addWidget(new QLabel(QStringLiteral("Quality (0-100%):")), 0, 3);
+  SpinEdit1->setRange(0, 100);
+  grid->addWidget(SpinEdit1, 1, 3);
+  grid->addWidget(CheckBox1, 2, 3);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(2, 1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(FTopStrip);
+  layout->addWidget(RxSplitter1, 1);
+  layout->addWidget(panel);
+
+  Timer1->setInterval(1000);
+  // Set from the library without counting as a change of quality.
+  TrackBar1->setValue(PGSettings().JpegQuality);
+  connect(TrackBar1, &QSlider::valueChanged, this, [this] {
+    if (!FSettingUp) QualityChange();
+  });
+  connect(Timer1, &QTimer::timeout, this, [this] { RunReported([this] { Preview(); }); });
+  connect(CheckBox1, &QCheckBox::clicked, this, [this] { RunReported([this] { Preview(); }); });
+  connect(ZoomInButton, &QPushButton::clicked, this, [this] { Zoom(PGImage2->ZoomFactor() * 2); });
+  connect(ZoomOutButton, &QPushButton::clicked, this, [this] { Zoom(PGImage2->ZoomFactor() / 2); });
+  connect(ActualSizeButton, &QPushButton::clicked, this, [this] { Zoom(1.0L); });
+  connect(RxSplitter1, &QSplitter::splitterMoved, this, [this] { AlignLabel(); });
+  FSettingUp = false;
+}
+
+void TJpegPage::PageChanged(const TPixelGraphic* source) {
+  if (source) {
+    PGImage2->AssignPixelGraphic(source);
+    QualityChange();
+  }
+  SetHalfWidth();
+}
+
+void TJpegPage::QualityChange() {
+  SpinEdit1->setValue(TrackBar1->value());
+  // A running timer keeps its interval, so a series of moves gives one preview.
+  if (!Timer1->isActive()) Timer1->start();
+}
+
+void TJpegPage::Preview() {
+  if (!PGImage2->PixelGraphic()) return;
+  Timer1->stop();
+  PGSettings().JpegProgressive = CheckBox1->isChecked();
+  PGSettings().JpegQuality = static_cast<std::uint8_t>(TrackBar1->value());
+  PGImage2->SaveToFile(FTempFile.toStdString());
+  const QFileInfo written(FTempFile);
+  if (!written.isFile()) throw std::runtime_error("Cannot open file " + FTempFile.toStdString());
+  const qint64 bytes = written.size();
+  Label1->setText(QStringLiteral("Compressed file size : %1 bytes").arg(bytes));
+  PGImage3->LoadFromFile(FTempFile.toStdString());
+  QApplication::beep();
+  emit Previewed(bytes);
+}
+
+void TJpegPage::Zoom(long double factor) {
+  PGImage2->SetZoomFactor(factor);
+  PGImage3->SetZoomFactor(PGImage2->ZoomFactor());
+}
+
+void TJpegPage::SetHalfWidth() {
+  const int half = width() / 2;
+  RxSplitter1->setSizes({half, std::max(0, width() - half - RxSplitter1->handleWidth())});
+  AlignLabel();
+}
+
+void TJpegPage::AlignLabel() {
+  const QRect right = PGImage3->geometry();
+  const int left = PGImage3->mapTo(this, QPoint(0, 0)).x();
+  Label1->setGeometry(left, 0, right.width(), FTopStrip->height());
+}
+
+void TJpegPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  SetHalfWidth();
+}

@@ -1,0 +1,369 @@
+// The main window's construction: pages, toolbar, rulers, view, menus, and
+// the wiring of the view's events to the split editor.
+#include "app/ui/mainwindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QButtonGroup>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/ui/aboutbox.h"
+#include "app/ui/errorreport.h"
+#include "app/ui/jpegpage.h"
+#include "app/ui/rulers.h"
+#include "pgraphic/view/pgimage.h"
+#include "platform/cursors.h"
+#include "widgets/qv_loupe.h"
+
+namespace {
+
+// The mode buttons' pictures: the kind of line each one makes.
+QIcon ModeGlyph(TSplitMode mode) {
+  QPixmap glyph(16, 16);
+  glyph.fill(Qt::transparent);
+  QPainter painter(&glyph);
+  const QColor ink(0x20, 0x20, 0x20), shade(0x9A, 0xB8, 0xD8);
+  painter.fillRect(1, 1, 14, 14, shade);
+  switch (mode) {
+    case TSplitMode::Vertical: painter.fillRect(7, 0, 2, 16, ink); break;
+    case TSplitMode::Horizontal: painter.fillRect(0, 7, 16, 2, ink); break;
+    case TSplitMode::Rectangle:
+      painter.setPen(QPen(ink, 2));
+      painter.drawRect(4, 4, 8, 8);
+      break;
+    case TSplitMode::Cross:
+      painter.fillRect(7, 0, 2, 16, ink);
+      painter.fillRect(0, 7, 16, 2, ink);
+      break;
+  }
+  return QIcon(glyph);
+}
+
+QToolButton* ModeButton(TSplitMode mode, const QString& name, const QString& hint) {
+  auto* button = new QToolButton;
+  button->setObjectName(name);
+  button->setIcon(ModeGlyph(mode));
+  button->setToolTip(hint);
+  button->setCheckable(true);
+  button->setAutoRaise(true);
+  button->setFixedSize(27, 27);
+  return button;
+}
+
+}  // namespace
+
+TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), FDialogs(dialogs) {
+  setWindowTitle(QStringLiteral("Tessel!"));
+  setWindowIcon(QIcon(TesselPicture(64)));
+  setFont(QFont(QStringLiteral("Arial"), 8));
+  setAcceptDrops(true);
+  resize(600, 400);
+
+  inputdlg1 = new Tinputdlg(this);
+  PageControl1 = new QTabWidget;
+  TabSheet1 = MakeSourcePage();
+  TabSheet2 = new TJpegPage;
+  PageControl1->addTab(TabSheet1, QStringLiteral("Source"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("JPEG Compression"));
+  setCentralWidget(PageControl1);
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageChanged(); });
+
+  HookView();
+  MakeMenus();
+  ShowMode(FEditor->Mode());
+  UpdateMenus();
+}
+
+TForm1::~TForm1() {
+  if (!FSettingsWritten) WriteSettings();
+  // The hover cursor belongs to this window's picture.
+  PGSetScreenCursor(TPGCursor::crDefault);
+}
+
+QWidget* TForm1::MakeToolBar() {
+  auto* bar = new QWidget;
+  bar->setFixedHeight(33);
+  bar->setMouseTracking(true);
+  bar->installEventFilter(this);
+  x_speed = ModeButton(TSplitMode::Vertical, QStringLiteral("x_speed"),
+                       QStringLiteral("Create vertical split"));
+  y_speed = ModeButton(TSplitMode::Horizontal, QStringLiteral("y_speed"),
+                       QStringLiteral("Create horizontal split"));
+  rect_speed = ModeButton(TSplitMode::Rectangle, QStringLiteral("rect_speed"),
+                          QStringLiteral("Create splits from rectangle"));
+  cross_speed = ModeButton(TSplitMode::Cross, QStringLiteral("cross_speed"),
+                           QStringLiteral("Create horizontal AND vertical split"));
+  auto* group = new QButtonGroup(bar);
+  group->setExclusive(true);
+  auto* layout = new QHBoxLayout(bar);
+  layout->setContentsMargins(2, 0, 0, 0);
+  layout->setSpacing(0);
+  const std::pair<QToolButton*, TSplitMode> buttons[] = {{x_speed, TSplitMode::Vertical},
+                                                         {y_speed, TSplitMode::Horizontal},
+                                                         {rect_speed, TSplitMode::Rectangle},
+                                                         {cross_speed, TSplitMode::Cross}};
+  for (const auto& [button, mode] : buttons) {
+    group->addButton(button);
+    layout->addWidget(button);
+    connect(button, &QToolButton::clicked, this, [this, mode = mode] { FEditor->SetMode(mode); });
+  }
+  layout->addStretch(1);
+  QV_Loupe1 = new TQV_Loupe;
+  QV_Loupe1->setFixedSize(100, 33);
+  QV_Loupe1->SetZoomLevel(2.0);
+  QV_Loupe1->SetInterval(100);
+  QV_Loupe1->SetActive(true);
+  layout->addWidget(QV_Loupe1);
+  // Left adds one to the zoom; any other button takes one off, down to 1.
+  connect(QV_Loupe1, &TQV_Loupe::MouseReleased, this, [this](Qt::MouseButton button) {
+    if (button == Qt::LeftButton)
+      QV_Loupe1->SetZoomLevel(QV_Loupe1->ZoomLevel() + 1.0);
+    else if (QV_Loupe1->ZoomLevel() > 1.0)
+      QV_Loupe1->SetZoomLevel(QV_Loupe1->ZoomLevel() - 1.0);
+  });
+  return bar;
+}
+
+QWidget* TForm1::MakeSourcePage() {
+  auto* page = new QWidget;
+  page->setMouseTracking(true);
+  page->installEventFilter(this);
+
+  PGImage1 = new TPGImage;
+  PGImage1->SetBorderStyle(bsNone);
+  PGImage1->SetColor(palette().color(QPalette::Button));
+  PGImage1->SetStretch(sZoomKAR);
+  PGImage1->SetZoomFactor(1.0L);
+  PGImage1->SetStretchMode(smPrecise);
+  PGImage1->SetSelectionColor2(Qt::black);
+  PGImage1->SetActionMode(amNone);
+  FEditor = new TSplitEditor(FGrid, *PGImage1, this);
+  PaintBox2 = new TRuler(TRuler::rsTop, FGrid, *PGImage1);
+  PaintBox1 = new TRuler(TRuler::rsLeft, FGrid, *PGImage1);
+
+  StatusBar1 = new QLabel;
+  StatusBar1->setFixedHeight(18);
+  StatusBar1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  QFont bold(QStringLiteral("Arial"), 8);
+  bold.setBold(true);
+  StatusBar1->setFont(bold);
+  StatusBar1->setMouseTracking(true);
+  StatusBar1->installEventFilter(this);
+
+  auto* rulers = new QGridLayout;
+  rulers->setContentsMargins(0, 0, 0, 0);
+  rulers->setSpacing(0);
+  rulers->addWidget(PaintBox2, 0, 0, 1, 2);
+  rulers->addWidget(PaintBox1, 1, 0);
+  rulers->addWidget(PGImage1, 1, 1);
+  rulers->setRowStretch(1, 1);
+  rulers->setColumnStretch(1, 1);
+
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(MakeToolBar());
+  layout->addLayout(rulers, 1);
+  layout->addWidget(StatusBar1);
+  return page;
+}
+
+void TForm1::HookView() {
+  const auto status = [this](const QString& text) { StatusBar1->setText(text); };
+  connect(FEditor, &TSplitEditor::StatusText, this, status);
+  connect(PaintBox1, &TRuler::StatusText, this, status);
+  connect(PaintBox2, &TRuler::StatusText, this, status);
+  connect(FEditor, &TSplitEditor::ModeChanged, this, [this](TSplitMode mode) { ShowMode(mode); });
+  connect(FEditor, &TSplitEditor::GridChanged, this, [this] { RepaintRulers(); });
+  connect(PaintBox2, &TRuler::Released, FEditor, &TSplitEditor::TopRulerRelease);
+  connect(PaintBox1, &TRuler::Released, FEditor, &TSplitEditor::LeftRulerRelease);
+  connect(PGImage1->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { RepaintRulers(); });
+  connect(PGImage1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { RepaintRulers(); });
+
+  // The picture box reports image pixels; beside the picture the view
+  // reports its own coordinates, which the picture box's place maps.
+  PGImage1->SetPicBoxOnMouseMove(
+      [this](void*, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
+        FEditor->MouseMove(x, y);
+      });
+  PGImage1->SetPicBoxOnMouseDown(
+      [this](void*, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
+        FEditor->MouseDown(b, x, y);
+      });
+  PGImage1->SetPicBoxOnMouseUp(
+      [this](void*, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
+        FEditor->MouseUp(b, x, y);
+      });
+  const auto inImage = [this](int x, int y) { return QPoint(x, y) - PGImage1->PicBox()->pos(); };
+  PGImage1->OnMouseMove = [this, inImage](void*, Qt::MouseButton, Qt::MouseButtons,
+                                          Qt::KeyboardModifiers, int x, int y) {
+    const QPoint p = inImage(x, y);
+    FEditor->MouseMove(p.x(), p.y());
+  };
+  PGImage1->OnMouseDown = [this, inImage](void*, Qt::MouseButton b, Qt::MouseButtons,
+                                          Qt::KeyboardModifiers, int x, int y) {
+    const QPoint p = inImage(x, y);
+    FEditor->MouseDown(b, p.x(), p.y());
+  };
+  PGImage1->OnMouseUp = [this, inImage](void*, Qt::MouseButton b, Qt::MouseButtons,
+                                        Qt::KeyboardModifiers, int x, int y) {
+    const QPoint p = inImage(x, y);
+    FEditor->MouseUp(b, p.x(), p.y());
+  };
+  PGImage1->OnSelectionMade = [this](void*) { FEditor->SelectionMade(); };
+  PGImage1->OnPaint = [this](void*, QPainter& painter) { FEditor->Paint(painter); };
+  PGImage1->PicBox()->installEventFilter(this);
+}
+
+QAction* TForm1::AddCommand(QMenu* menu, const QString& caption, void (TForm1::*command)(),
+                            const QKeySequence& shortcut) {
+  QAction* action = menu->addAction(caption);
+  action->setShortcut(shortcut);
+  connect(action, &QAction::triggered, this, [this, command] { RunReported([&] { (this->*command)(); }); });
+  return action;
+}
+
+void TForm1::MakeRecentMenu(TRecentFiles& list, QMenu* menu,
+                            void (TForm1::*open)(const QString&)) {
+  list.OnChange = [this, &list, menu, open] {
+    menu->clear();
+    const std::vector<std::string> captions = list.Captions();
+    for (int i = 0; i < list.Count(); ++i) {
+      const QString path = QString::fromStdString(list.Items(i));
+      QAction* action = menu->addAction(QString::fromStdString(captions[std::size_t(i)]));
+      connect(action, &QAction::triggered, this,
+              [this, path, open] { RunReported([&] { (this->*open)(path); }); });
+    }
+    UpdateMenus();
+  };
+}
+
+void TForm1::MakeMenus() {
+  FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+  OpenAction = AddCommand(FileMenu, QStringLiteral("&Open..."), &TForm1::OpenCommand,
+                          QKeySequence(Qt::CTRL | Qt::Key_L));
+  ExportAction = AddCommand(FileMenu, QStringLiteral("&Export"), &TForm1::ExportCommand,
+                            QKeySequence(Qt::CTRL | Qt::Key_S));
+  ReopenImageMenu = FileMenu->addMenu(QStringLiteral("&Reopen Image"));
+  FileMenu->addSeparator();
+  LoadGridAction = AddCommand(FileMenu, QStringLiteral("&Load Grid"), &TForm1::LoadGridCommand);
+  SaveGridAction = AddCommand(FileMenu, QStringLiteral("&Save Grid"), &TForm1::SaveGridCommand);
+  ReopenGridMenu = FileMenu->addMenu(QStringLiteral("&Reopen Grid"));
+  FileMenu->addSeparator();
+  ExitAction = FileMenu->addAction(QStringLiteral("E&xit"));
+  connect(ExitAction, &QAction::triggered, this, &QWidget::close);
+  MakeRecentMenu(MRUManager1, ReopenImageMenu, &TForm1::ReopenImage);
+  MakeRecentMenu(MRUManager2, ReopenGridMenu, &TForm1::LoadGrid);
+
+  ToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+  ColorAdjustmentMenu = ToolsMenu->addMenu(QStringLiteral("&Color Adjustment"));
+  const std::pair<const char*, TColorFilterKind> filters[] = {
+      {"&RGB", TColorFilterKind::RGB}, {"C&MY", TColorFilterKind::CMY}, {"&HLS", TColorFilterKind::HLS}};
+  QAction* filterActions[3];
+  int n = 0;
+  for (const auto& [caption, kind] : filters) {
+    QAction* action = ColorAdjustmentMenu->addAction(QLatin1String(caption));
+    connect(action, &QAction::triggered, this,
+            [this, kind = kind] { RunReported([&] { ColorAdjustment(kind); }); });
+    filterActions[n++] = action;
+  }
+  RGBAction = filterActions[0];
+  CMYAction = filterActions[1];
+  HLSAction = filterActions[2];
+  RGBAction->setEnabled(false);
+  AddSplitlineMenu = ToolsMenu->addMenu(QStringLiteral("&Add Splitline"));
+  AddHorizontalAction = AddSplitlineMenu->addAction(QStringLiteral("&Horizontal"));
+  AddHorizontalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  connect(AddHorizontalAction, &QAction::triggered, this,
+          [this] { RunReported([&] { AddSplitline(true); }); });
+  AddVerticalAction = AddSplitlineMenu->addAction(QStringLiteral("&Vertical"));
+  AddVerticalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+  connect(AddVerticalAction, &QAction::triggered, this,
+          [this] { RunReported([&] { AddSplitline(false); }); });
+  ClearSplitsAction = AddCommand(ToolsMenu, QStringLiteral("C&lear Splits"), &TForm1::ClearSplits);
+  ToolsMenu->addSeparator();
+  OptionsAction = AddCommand(ToolsMenu, QStringLiteral("&Options"), &TForm1::OptionsCommand);
+
+  OutputFormatMenu = menuBar()->addMenu(QStringLiteral("&Output Format"));
+  OutputFormatGroup = new QActionGroup(this);
+  OutputFormatGroup->setExclusive(true);
+  for (const char* extension : {".jpg", ".bmp", ".tif", ".png"}) {
+    QAction* action = OutputFormatMenu->addAction(QLatin1String(extension));
+    action->setCheckable(true);
+    action->setChecked(FOutputExtension == extension);
+    OutputFormatGroup->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, extension] { SetOutputFormat(QLatin1String(extension)); });
+  }
+
+  HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  UsageAction = AddCommand(HelpMenu, QStringLiteral("&Usage"), &TForm1::Usage);
+  AuthorsSiteAction = AddCommand(HelpMenu, QStringLiteral("&Authors &site"), &TForm1::AuthorsSite);
+  DonateAction = AddCommand(HelpMenu, QStringLiteral("&Donate"), &TForm1::Donate);
+  HelpMenu->addSeparator();
+  AboutAction = AddCommand(HelpMenu, QStringLiteral("&About"), &TForm1::About);
+
+  connect(FileMenu, &QMenu::aboutToShow, this, &TForm1::UpdateMenus);
+  connect(ToolsMenu, &QMenu::aboutToShow, this, &TForm1::UpdateMenus);
+}
+
+void TForm1::ShowMode(TSplitMode mode) {
+  switch (mode) {
+    case TSplitMode::Vertical: x_speed->setChecked(true); break;
+    case TSplitMode::Horizontal: y_speed->setChecked(true); break;
+    case TSplitMode::Rectangle: rect_speed->setChecked(true); break;
+    case TSplitMode::Cross: cross_speed->setChecked(true); break;
+  }
+}
+
+void TForm1::RepaintRulers() {
+  PaintBox1->update();
+  PaintBox2->update();
+}
+
+bool TForm1::ImageLoaded() const { return PGImage1->PixelGraphicWidth() > 0; }
+
+void TForm1::UpdateMenus() {
+  const bool loaded = ImageLoaded();
+  const bool source = PageControl1->currentWidget() == TabSheet1;
+  ExportAction->setEnabled(loaded);
+  LoadGridAction->setEnabled(loaded);
+  SaveGridAction->setEnabled(loaded);
+  ReopenGridMenu->setEnabled(loaded && MRUManager2.MenuEnabled());
+  ReopenImageMenu->setEnabled(MRUManager1.MenuEnabled());
+  // The Tools entries follow the page as well, so that their shortcuts do
+  // nothing while the JPEG page is shown.
+  ToolsMenu->setEnabled(source);
+  ColorAdjustmentMenu->setEnabled(loaded && source);
+  AddSplitlineMenu->setEnabled(loaded && source);
+  CMYAction->setEnabled(loaded && source);
+  HLSAction->setEnabled(loaded && source);
+  AddHorizontalAction->setEnabled(loaded && source);
+  AddVerticalAction->setEnabled(loaded && source);
+  ClearSplitsAction->setEnabled(loaded && source);
+  OptionsAction->setEnabled(source);
+}
+
+void TForm1::PageChanged() {
+  TabSheet2->PageChanged(ImageLoaded() ? PGImage1->PixelGraphic() : nullptr);
+  UpdateMenus();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  const bool leftPicture = watched == PGImage1->PicBox() && event->type() == QEvent::Leave &&
+                           !FEditor->DraggingHorz() && !FEditor->DraggingVert();
+  const bool movedElsewhere = watched != PGImage1->PicBox() && event->type() == QEvent::MouseMove;
+  if ((leftPicture || movedElsewhere) && !PGScreenCursorIsDefault())
+    PGSetScreenCursor(TPGCursor::crDefault);
+  return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,143 @@
+#pragma once
+// TForm1, the main window: the Source page with the mode buttons, the
+// magnifier, the rulers and the Source view where the split lines are edited;
+// the JPEG Compression page; the menus; and what the window keeps between
+// runs (its placement and the recent images and grids).
+
+#include <QMainWindow>
+#include <QString>
+
+#include <string>
+
+#include "app/recentfiles.h"
+#include "app/splitgrid.h"
+#include "app/ui/dialogs.h"
+#include "app/ui/spliteditor.h"
+#include "widgets/inputdlg.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QToolButton;
+class TJpegPage;
+class TPGImage;
+class TQV_Loupe;
+class TRuler;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(TMainWindowDialogs& dialogs, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // ---- the controls, named as in the window design
+  QTabWidget* PageControl1;
+  QWidget* TabSheet1;  // "Source"
+  TJpegPage* TabSheet2;  // "JPEG Compression"
+  QToolButton* x_speed;
+  QToolButton* y_speed;
+  QToolButton* rect_speed;
+  QToolButton* cross_speed;
+  TQV_Loupe* QV_Loupe1;
+  TRuler* PaintBox2;  // top ruler
+  TRuler* PaintBox1;  // left ruler
+  TPGImage* PGImage1;
+  QLabel* StatusBar1;
+  Tinputdlg* inputdlg1;
+
+  // ---- menu entries
+  QMenu* FileMenu;
+  QAction* OpenAction;
+  QAction* ExportAction;
+  QMenu* ReopenImageMenu;
+  QAction* LoadGridAction;
+  QAction* SaveGridAction;
+  QMenu* ReopenGridMenu;
+  QAction* ExitAction;
+  QMenu* ToolsMenu;
+  QMenu* ColorAdjustmentMenu;
+  QAction* RGBAction;
+  QAction* CMYAction;
+  QAction* HLSAction;
+  QMenu* AddSplitlineMenu;
+  QAction* AddHorizontalAction;
+  QAction* AddVerticalAction;
+  QAction* ClearSplitsAction;
+  QAction* OptionsAction;
+  QMenu* OutputFormatMenu;
+  QActionGroup* OutputFormatGroup;
+  QMenu* HelpMenu;
+  QAction* UsageAction;
+  QAction* AuthorsSiteAction;
+  QAction* DonateAction;
+  QAction* AboutAction;
+
+  TSplitGrid& Grid() { return FGrid; }
+  TSplitEditor& Editor() { return *FEditor; }
+  TRecentFiles MRUManager1{"MRUManager1"};  // recent images
+  TRecentFiles MRUManager2{"MRUManager2"};  // recent grids
+  // The slice file extension: ".jpg", ".bmp", ".tif" or ".png".
+  const std::string& OutputExtension() const { return FOutputExtension; }
+
+  bool ImageLoaded() const;
+
+  // ---- commands (errors go to the application's error report)
+  // Loads the image; on failure the image shown before stays, and so do
+  // the grid, the caption and the recent list.
+  void OpenImage(const QString& path);
+  void OpenCommand();
+  void ReopenImage(const QString& path);
+  void LoadGrid(const QString& path);
+  void AddSplitline(bool horizontal);
+  void ClearSplits();
+  void ColorAdjustment(TColorFilterKind kind);
+  void SetOutputFormat(const QString& extension);
+  void Usage();
+  void AuthorsSite();
+  void Donate();
+  void About();
+  // Export, grid files and the export options: their dialogs come with the
+  // export's window side.
+  void ExportCommand();
+  void LoadGridCommand();
+  void SaveGridCommand();
+  void OptionsCommand();
+
+  // Placement and recent lists from and to the settings file.
+  void ReadSettings();
+  void WriteSettings();
+
+  // Brings the menus' enabled states in line with the window's state.
+  void UpdateMenus();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* MakeSourcePage();
+  QWidget* MakeToolBar();
+  void MakeMenus();
+  void MakeRecentMenu(TRecentFiles& list, QMenu* menu, void (TForm1::*open)(const QString&));
+  QAction* AddCommand(QMenu* menu, const QString& caption, void (TForm1::*command)(),
+                      const QKeySequence& shortcut = QKeySequence());
+  void HookView();
+  void PageChanged();
+  void ShowMode(TSplitMode mode);
+  void RepaintRulers();
+  // Before any modal dialog: the hover cursor must not stay on over it.
+  TMainWindowDialogs& Modal();
+  void NotAvailableYet(const QString& what);
+
+  TMainWindowDialogs& FDialogs;
+  TSplitGrid FGrid;
+  TSplitEditor* FEditor = nullptr;
+  std::string FOutputExtension = ".jpg";
+  bool FSettingsWritten = true;
+};

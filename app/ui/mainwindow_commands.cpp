@@ -1,0 +1,205 @@
+// The main window's commands, its settings and what it does with files
+// dropped on it.
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QUrl>
+
+#include <optional>
+
+#include "app/convert.h"
+#include "app/gridfile.h"
+#include "app/ui/errorreport.h"
+#include "app/ui/jpegpage.h"
+#include "app/ui/links.h"
+#include "app/ui/mainwindow.h"
+#include "app/ui/placement.h"
+#include "pgraphic/filters/filters.h"
+#include "pgraphic/view/pgimage.h"
+#include "platform/cursors.h"
+#include "platform/settings.h"
+
+namespace {
+
+// Where the window keeps its placement and recent lists.
+constexpr const char* kWindowKeyPath = "Software\\Corvane Mill";
+constexpr const char* kWindowSection = "Tessel";
+
+std::string FileNameOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The first local file among dragged items, if any.
+std::optional<QString> DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return std::nullopt;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return std::nullopt;
+}
+
+}  // namespace
+
+TMainWindowDialogs& TForm1::Modal() {
+  PGSetScreenCursor(TPGCursor::crDefault);
+  return FDialogs;
+}
+
+void TForm1::OpenImage(const QString& path) {
+  // Loaded apart from the view, so a file that fails leaves the image shown
+  // (and whatever was done to it) in place.
+  auto image = std::make_unique<TPixelGraphic>();
+  {
+    TPGScreenCursorGuard hourglass(PGCursor(TPGCursor::crHourGlass));
+    image->ReadWarningAction = PGImage1->ReadWarningAction();
+    image->SetBackGroundColor(PGImage1->BackGroundColor());
+    image->LoadFromFile(FileNameOf(path));
+  }
+  FEditor->CancelDrag();
+  PGImage1->SetPixelGraphic(std::move(image));
+  FGrid.ResetToImage(PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight());
+  const QString title = QStringLiteral("Tessel! - [") + path + QLatin1Char(']');
+  setWindowTitle(title);
+  SetApplicationTitle(title);
+  MRUManager1.Add(path.toStdString());
+  FEditor->Changed();
+  UpdateMenus();
+}
+
+void TForm1::OpenCommand() {
+  QString path;
+  if (Modal().ChooseImageFile(this, path)) OpenImage(path);
+}
+
+void TForm1::ReopenImage(const QString& path) {
+  if (QFileInfo::exists(path))
+    OpenImage(path);
+  else
+    Modal().ErrorBox(this, QStringLiteral("File ") + path + QStringLiteral(" not found."));
+}
+
+void TForm1::LoadGrid(const QString& path) {
+  if (!ImageLoaded()) return;
+  ::LoadGrid(FileNameOf(path), FGrid, PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight(),
+             [this](const std::string& message) {
+               Modal().ErrorBox(this, QString::fromStdString(message));
+             });
+  FEditor->CancelDrag();
+  MRUManager2.Add(path.toStdString());
+  FEditor->Changed();
+}
+
+void TForm1::AddSplitline(bool horizontal) {
+  if (!ImageLoaded()) return;
+  const int bound = horizontal ? PGImage1->PixelGraphicHeight() : PGImage1->PixelGraphicWidth();
+  inputdlg1->SetCaption(QStringLiteral("Enter position (0-%1)").arg(bound));
+  // Repainted whatever the answer, also when it is no number.
+  struct TRepaint {
+    TSplitEditor& Editor;
+    ~TRepaint() { Editor.Changed(); }
+  } repaint{*FEditor};
+  if (!Modal().AskPosition(*inputdlg1)) return;
+  const std::int32_t value = StrToInt(inputdlg1->Text().toStdString());
+  if (horizontal)
+    FGrid.AddSplitlineHorz(value, bound);
+  else
+    FGrid.AddSplitlineVert(value, bound);
+}
+
+void TForm1::ClearSplits() {
+  if (!ImageLoaded()) return;
+  FEditor->CancelDrag();
+  FGrid.ResetToImage(PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight());
+  FEditor->Changed();
+}
+
+void TForm1::ColorAdjustment(TColorFilterKind kind) {
+  TPixelGraphic* image = ImageLoaded() ? PGImage1->PixelGraphic() : nullptr;
+  if (!image) return;
+  std::unique_ptr<TPGFilter> filter = Modal().RunColorFilter(this, kind, *image);
+  if (!filter) return;
+  // What the dialog covered is painted before the slower filtering starts.
+  repaint();
+  image = PGImage1->PixelGraphic();
+  image->ApplyFilter(*filter, *image);
+}
+
+void TForm1::SetOutputFormat(const QString& extension) {
+  for (QAction* action : OutputFormatGroup->actions())
+    if (action->text() == extension) action->setChecked(true);
+  FOutputExtension = extension.toStdString();
+  const bool jpeg = extension == QLatin1String(".jpg");
+  const int jpegPage = PageControl1->indexOf(TabSheet2);
+  if (!jpeg && PageControl1->currentIndex() == jpegPage) PageControl1->setCurrentWidget(TabSheet1);
+  PageControl1->setTabVisible(jpegPage, jpeg);
+}
+
+void TForm1::Usage() { Modal().ShellOpen(FindUserGuide()); }
+
+void TForm1::AuthorsSite() { Modal().ShellOpen(QLatin1String(AuthorSiteUrl)); }
+
+void TForm1::Donate() { Modal().ShellOpen(QLatin1String(DonatePageUrl)); }
+
+void TForm1::About() { Modal().ShowAbout(this); }
+
+void TForm1::NotAvailableYet(const QString& what) {
+  Modal().InfoBox(this, what + QStringLiteral(" is not available in this version yet."));
+}
+
+void TForm1::ExportCommand() { NotAvailableYet(QStringLiteral("Export")); }
+
+void TForm1::LoadGridCommand() { NotAvailableYet(QStringLiteral("Loading a grid file")); }
+
+void TForm1::SaveGridCommand() { NotAvailableYet(QStringLiteral("Saving a grid file")); }
+
+void TForm1::OptionsCommand() { NotAvailableYet(QStringLiteral("The export options dialog")); }
+
+// ---------------------------------------------------------------- settings
+
+void TForm1::ReadSettings() {
+  TQSettingsStore store(kWindowKeyPath);
+  RunReported([&] { store.CheckReadable(); });
+  RunReported([&] {
+    RestorePlacement(store, kWindowSection, *this);
+    MRUManager1.LoadFrom(store, kWindowSection);
+    MRUManager2.LoadFrom(store, kWindowSection);
+  });
+  FSettingsWritten = false;
+}
+
+void TForm1::WriteSettings() {
+  FSettingsWritten = true;
+  RunReported([&] {
+    TQSettingsStore store(kWindowKeyPath);
+    SavePlacement(store, kWindowSection, *this);
+    MRUManager1.SaveTo(store, kWindowSection);
+    MRUManager2.SaveTo(store, kWindowSection);
+    store.Flush();
+  });
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  // Read at every show the program makes, not when the desktop restores a
+  // minimised window.
+  if (!event->spontaneous()) ReadSettings();
+  QMainWindow::showEvent(event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  WriteSettings();
+  QMainWindow::closeEvent(event);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (DroppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const std::optional<QString> path = DroppedFile(event->mimeData());
+  if (!path) return;
+  event->acceptProposedAction();
+  RunReported([&] { OpenImage(*path); });
+}

@@ -1,0 +1,118 @@
+// The JPEG Compression page: previews follow a change of quality within a
+// second, once for a series of changes; the progressive flag previews at
+// once; the size label, the zoom buttons, and a failing temporary file.
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/ui/jpegpage.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/view/pgimage.h"
+#include "ui_test_util.h"
+
+class TJpegPageTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir FDir;
+  QString FImage;
+
+ private slots:
+  void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 120, 90); }
+  void init() {
+    PGSettings().JpegQuality = 80;
+    PGSettings().JpegProgressive = false;
+    ReportedErrors().clear();
+  }
+
+  void WithoutAnImageThePageStaysEmpty() {
+    TShownWindow w;
+    TJpegPage& page = *w->TabSheet2;
+    w->PageControl1->setCurrentWidget(&page);
+    QCOMPARE(page.Label1->text(), QStringLiteral("-"));
+    QVERIFY(!page.PGImage2->PixelGraphic() && !page.PGImage3->PixelGraphic());
+    QVERIFY(!page.Timer1->isActive());
+    QCOMPARE(page.TrackBar1->value(), 80);
+    // A move without an image leaves the timer ticking for one to arrive.
+    page.TrackBar1->setValue(50);
+    QVERIFY(page.Timer1->isActive());
+    QCOMPARE(page.SpinEdit1->value(), 50);
+  }
+
+  void ASeriesOfMovesGivesOnePreviewAtTheLastQuality() {
+    TShownWindow w(FImage);
+    TJpegPage& page = *w->TabSheet2;
+    QSignalSpy previews(&page, &TJpegPage::Previewed);
+    w->PageControl1->setCurrentWidget(&page);
+    QCOMPARE(page.SpinEdit1->value(), 80);
+    QVERIFY(previews.wait(10000));
+    QCOMPARE(PGSettings().JpegQuality, 80);
+
+    page.TrackBar1->setValue(20);
+    QTest::qWait(100);
+    // A running timer is not restarted by the next move.
+    const bool firedMeanwhile = previews.count() > 1;
+    page.TrackBar1->setValue(30);
+    if (!firedMeanwhile) QVERIFY(page.Timer1->remainingTime() < 1000);
+    QVERIFY(previews.wait(10000));
+    QTest::qWait(1500);
+    QCOMPARE(previews.count(), firedMeanwhile ? 3 : 2);
+    QVERIFY(!page.Timer1->isActive());
+    QCOMPARE(PGSettings().JpegQuality, 30);
+    QCOMPARE(page.SpinEdit1->value(), 30);
+
+    const QFileInfo file(page.TempFile());
+    QCOMPARE(file.fileName(), QStringLiteral("~tessel.jpg"));
+    QCOMPARE(previews.last().at(0).toLongLong(), file.size());
+    QCOMPARE(page.Label1->text(), QStringLiteral("Compressed file size : %1 bytes").arg(file.size()));
+    QCOMPARE(page.PGImage3->PixelGraphicWidth(), 120);
+    QCOMPARE(page.PGImage2->width(), page.width() / 2);
+  }
+
+  void ProgressiveEncodingPreviewsAtOnce() {
+    TShownWindow w(FImage);
+    TJpegPage& page = *w->TabSheet2;
+    w->PageControl1->setCurrentWidget(&page);
+    QSignalSpy previews(&page, &TJpegPage::Previewed);
+    QTest::mouseClick(page.CheckBox1, Qt::LeftButton);
+    QCOMPARE(previews.count(), 1);
+    QVERIFY(PGSettings().JpegProgressive);
+    // The start of frame of a progressive JPEG.
+    QVERIFY(FileBytes(page.TempFile()).contains(QByteArray("\xFF\xC2", 2)));
+  }
+
+  void ZoomButtonsChangeBothViews() {
+    TShownWindow w(FImage);
+    TJpegPage& page = *w->TabSheet2;
+    w->PageControl1->setCurrentWidget(&page);
+    for (QPushButton* b : {page.ZoomInButton, page.ZoomInButton, page.ZoomOutButton})
+      QTest::mouseClick(b, Qt::LeftButton);
+    QCOMPARE(double(page.PGImage2->ZoomFactor()), 2.0);
+    QCOMPARE(double(page.PGImage3->ZoomFactor()), 2.0);
+    QTest::mouseClick(page.ActualSizeButton, Qt::LeftButton);
+    QCOMPARE(double(page.PGImage3->ZoomFactor()), 1.0);
+  }
+
+  void AFailingTemporaryFileIsReportedAndStopsTheTimer() {
+    QTemporaryDir temp;
+    QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("~tessel.jpg")));
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    TShownWindow w(FImage);
+    qputenv("TMPDIR", oldTemp);
+    TJpegPage& page = *w->TabSheet2;
+    w->PageControl1->setCurrentWidget(&page);
+    QTRY_VERIFY_WITH_TIMEOUT(!ReportedErrors().empty(), 10000);
+    QCOMPARE(page.Label1->text(), QStringLiteral("-"));
+    QVERIFY(!page.Timer1->isActive());
+    QVERIFY(w->ImageLoaded());
+  }
+};
+
+TESSEL_UI_TEST_MAIN(TJpegPageTest)
+#include "jpegpage_test.moc"

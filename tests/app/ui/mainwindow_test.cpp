@@ -1,0 +1,318 @@
+// The main window driven through its widgets: split editing with real mouse
+// events on the picture box, the rulers, the menus and their enabling rules,
+// the recent images, the magnifier's zoom clicks, and the inverted lines as
+// the view paints them.
+#include <QActionGroup>
+#include <QLabel>
+#include <QMenu>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "app/ui/jpegpage.h"
+#include "app/ui/rulers.h"
+#include "platform/cursors.h"
+#include "ui_test_util.h"
+#include "widgets/qv_loupe.h"
+
+namespace {
+
+QRgb Inverted(QRgb c) { return c ^ 0x00FFFFFFu; }
+
+// The viewport as it must look: the image at the picture box's place on the
+// view's colour, every pixel inverted once per line through it.
+QImage ExpectedViewport(TForm1& form, const std::function<TRGB(int, int)>& image,
+                        const TPositions& extraRows = {}) {
+  TPGImage& view = *form.PGImage1;
+  const QPoint origin = view.PicBox()->pos();
+  const int w = view.PixelGraphicWidth(), h = view.PixelGraphicHeight();
+  const QRgb background = view.Color().rgb();
+  TPositions rows = Horz(form);
+  rows.insert(rows.end(), extraRows.begin(), extraRows.end());
+  const TPositions columns = Vert(form);
+  return Expected(view.viewport()->size(), [&](int vx, int vy) {
+    const int x = vx - origin.x(), y = vy - origin.y();
+    QRgb c = (x >= 0 && y >= 0 && x < w && y < h) ? ToQRgb(image(x, y)) : background;
+    const auto flips = std::count(rows.begin(), rows.end(), y) + std::count(columns.begin(), columns.end(), x);
+    return flips % 2 ? Inverted(c) : c;
+  });
+}
+
+}  // namespace
+
+class TMainWindowTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir FDir;
+  QString FImage;  // 300 x 200
+
+ private slots:
+  void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200); }
+  void init() {
+    QFile::remove(SettingsFile());
+    ReportedErrors().clear();
+  }
+
+  void StartsEmptyWithTheMenusOfAnImagelessWindow() {
+    TShownWindow w;
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tessel!"));
+    QCOMPARE(w->size(), QSize(600, 400));
+    const QFontInfo status(w->StatusBar1->font());
+    QVERIFY(status.bold());
+    QCOMPARE(status.family(), QStringLiteral("Liberation Sans"));  // standing in for Arial
+    QVERIFY(w->x_speed->isChecked());
+    QCOMPARE(w->PGImage1->ActionMode(), amNone);
+    QVERIFY(Horz(*w.Form).empty() && Vert(*w.Form).empty());
+    QCOMPARE(w->OutputFormatGroup->checkedAction()->text(), QStringLiteral(".jpg"));
+    for (QAction* a : {w->ExportAction, w->LoadGridAction, w->SaveGridAction, w->ClearSplitsAction,
+                       w->AddHorizontalAction, w->CMYAction, w->RGBAction})
+      QVERIFY(!a->isEnabled());
+    QCOMPARE(w->AddHorizontalAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    QCOMPARE(w->OpenAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+
+    w->OpenImage(FImage);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tessel! - [") + FImage + QStringLiteral("]"));
+    QCOMPARE(ApplicationTitle(), w->windowTitle());
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
+    for (QAction* a : {w->ExportAction, w->LoadGridAction, w->ClearSplitsAction, w->AddVerticalAction, w->HLSAction})
+      QVERIFY(a->isEnabled());
+    QVERIFY(!w->RGBAction->isEnabled());
+    // The Tools menu, shortcuts included, belongs to the Source page.
+    w->PageControl1->setCurrentIndex(1);
+    QVERIFY(!w->ToolsMenu->isEnabled() && !w->AddHorizontalAction->isEnabled());
+    w->PageControl1->setCurrentIndex(0);
+    QVERIFY(w->ToolsMenu->isEnabled() && w->AddHorizontalAction->isEnabled());
+  }
+
+  void HoverGrabDragAndRemoveALine() {
+    TShownWindow w(FImage);
+    w->Grid().HorzSplits.Add(50);
+    // Hit testing looks at the horizontal lines in vertical mode as well.
+    w.Move({100, 49});
+    QVERIFY(PGScreenCursorIsDefault());
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 100 Y: 49"));
+    w.Move({100, 50});
+    QCOMPARE(PGScreenCursorShape(), Qt::SizeVerCursor);
+    w.Move({0, 120});
+    QCOMPARE(PGScreenCursorShape(), Qt::SizeHorCursor);  // the left edge
+
+    // Grabbed, the line leaves the list and shows only as the feedback.
+    w.Move({100, 50});
+    w.Press({100, 50});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    w.Move({100, 80});
+    QVERIFY(w->Editor().DraggingHorz());
+    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor, {80}));
+    w.Release({100, 80});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
+    QVERIFY(PGScreenCursorIsDefault());
+    QVERIFY(!w->Editor().DraggingHorz() && w->Editor().LastHorzLine() == -1);
+    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
+
+    // Released below the bottom edge, or on a line already there, it is gone.
+    w.Drag({100, 80}, {100, 260});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    w.Drag({300, 20}, {0, 20});  // the right edge dropped on the left one
+    QCOMPARE(Vert(*w.Form), (TPositions{0}));
+
+    // Pressed beside any line: a new one is placed in the current mode.
+    w.Drag({40, 30}, {120, 30});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 120}));
+    QTest::mouseClick(w->y_speed, Qt::LeftButton);
+    w.Drag({40, 30}, {40, 70});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 70}));
+  }
+
+  void RightClicksSwitchTheLineModes() {
+    TShownWindow w(FImage);
+    QTest::mouseClick(w->y_speed, Qt::LeftButton);
+    w.Press({10, 10}, Qt::RightButton);
+    w.Release({10, 10}, Qt::RightButton);
+    QVERIFY(w->x_speed->isChecked());
+    w.Press({10, 10}, Qt::RightButton);
+    QVERIFY(w->y_speed->isChecked());
+    QCOMPARE(w->PGImage1->ActionMode(), amNone);
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    // In the selection modes a right click switches nothing.
+    QTest::mouseClick(w->rect_speed, Qt::LeftButton);
+    QCOMPARE(w->PGImage1->ActionMode(), amCreateSelection);
+    QTest::mouseClick(w.Picture(), Qt::RightButton, Qt::NoModifier, {10, 10});
+    QVERIFY(w->rect_speed->isChecked());
+  }
+
+  void CrossAndRectangleAddFromTheSelection() {
+    TShownWindow w(FImage);
+    QTest::mouseClick(w->cross_speed, Qt::LeftButton);
+    for (int i = 0; i < 2; ++i) w.Drag({100, 50}, {100, 50});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50, 50}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100, 100}));
+    QVERIFY(!w->PGImage1->Selection());
+
+    w->ClearSplits();
+    QTest::mouseClick(w->rect_speed, Qt::LeftButton);
+    w.Drag({10, 20}, {59, 79});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 10, 60}));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 20, 80}));
+    QVERIFY(!w->PGImage1->Selection());
+  }
+
+  void RulersShowMarkersAndAddLinesOnClicks() {
+    TShownWindow w(FImage);
+    const QImage top = w->PaintBox2->grab().toImage();
+    const QImage left = w->PaintBox1->grab().toImage();
+    // The first entry (the 0 edge) has no marker; the far edge has.
+    const auto redColumns = [&top] {
+      std::vector<int> found;
+      for (int x = 0; x < top.width(); ++x)
+        if (top.pixel(x, 15) == qRgb(255, 0, 0)) found.push_back(x);
+      return found;
+    };
+    QCOMPARE(redColumns(), std::vector<int>{325});
+    QCOMPARE(left.pixel(15, 200), qRgb(255, 0, 0));
+    QVERIFY(left.pixel(15, 0) != qRgb(255, 0, 0));
+    QCOMPARE(top.pixel(25, 3), qRgb(0, 0, 0));   // labelled tick "0"
+    QCOMPARE(top.pixel(45, 3), qRgb(255, 255, 255));
+    QCOMPARE(top.pixel(30, 19), qRgb(255, 255, 255));
+    QCOMPARE(top.pixel(30, 20), qRgb(0, 0, 0));  // short tick
+
+    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25, 12});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
+    QVERIFY(w->y_speed->isChecked());
+    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {26, 12});
+    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {26, 12});
+    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {326, 12});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 1, 1}));
+    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 150});
+    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 201});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 150}));
+    QVERIFY(w->x_speed->isChecked());
+    // Another button adds without changing the mode.
+    QTest::mouseClick(w->PaintBox2, Qt::RightButton, Qt::NoModifier, {125, 12});
+    QCOMPARE(Vert(*w.Form).back(), 100);
+    QVERIFY(w->x_speed->isChecked());
+    QTest::mouseMove(w->PaintBox2, {75, 12});
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 50"));
+  }
+
+  void LinesMarkersAndRulerClicksFollowTheScrolledView() {
+    TShownWindow w(WriteImage(FDir, QStringLiteral("large.png"), 900, 700));
+    TPGImage& view = *w->PGImage1;
+    QVERIFY(view.HorzScrollBarVisible() && view.VertScrollBarVisible());
+    view.SetHorzScrollPosition(40);
+    view.SetVertScrollPosition(100);
+    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 10});
+    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {30, 12});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 700, 110}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 900, 45}));
+    QCOMPARE(Rendered(view), ExpectedViewport(*w.Form, PositionColor));
+    QCOMPARE(w->PaintBox1->grab().toImage().pixel(15, 10), qRgb(255, 0, 0));
+    QCOMPARE(w->PaintBox2->grab().toImage().pixel(30, 15), qRgb(255, 0, 0));
+    // The picture box reports image pixels wherever the view stands.
+    w.Move({45, 300});
+    QCOMPARE(PGScreenCursorShape(), Qt::SizeHorCursor);
+  }
+
+  void AddSplitlineTakesValuesWithinTheImage() {
+    TShownWindow w(FImage);
+    w.Dialogs.Positions = {QStringLiteral("0"), QStringLiteral("201"), QStringLiteral("abc")};
+    for (int i = 0; i < 3; ++i) w->AddHorizontalAction->trigger();
+    QCOMPARE(w.Dialogs.PositionCaptions.front(), QStringLiteral("Enter position (0-200)"));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 0}));
+    QCOMPARE(ReportedErrors(), std::vector<QString>{QStringLiteral("'abc' is not a valid integer value")});
+    w.Dialogs.Positions = {QStringLiteral("300")};
+    w->AddVerticalAction->trigger();
+    w->AddVerticalAction->trigger();  // cancelled
+    QCOMPARE(w.Dialogs.PositionCaptions.back(), QStringLiteral("Enter position (0-300)"));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 300}));
+    // A line present twice cancels out in the drawing.
+    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
+    w->ClearSplitsAction->trigger();
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+  }
+
+  void ColourAdjustmentChangesTheSourceInPlace() {
+    TShownWindow w(FImage);
+    w->CMYAction->trigger();  // cancelled: nothing changes
+    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(5, 5), PositionColor(5, 5));
+    w.Dialogs.FilterAccepted = true;
+    w->HLSAction->trigger();
+    const TRGB c = PositionColor(5, 5);
+    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(5, 5),
+             RGBColor(255 - GetRValue(c), GetGValue(c), GetBValue(c)));
+  }
+
+  void AFailedOpenKeepsTheImageGridAndTitle() {
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(120);
+    QFile bad(FDir.filePath(QStringLiteral("broken.png")));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("\x89PNG\r\n\x1a\n not really");
+    bad.close();
+    w.Dialogs.ImageToOpen = bad.fileName();
+    w->OpenAction->trigger();
+    QCOMPARE(ReportedErrors().size(), std::size_t(1));
+    QVERIFY(w->ImageLoaded());
+    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(7, 3), PositionColor(7, 3));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 120}));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tessel! - [") + FImage + QStringLiteral("]"));
+    QCOMPARE(w->MRUManager1.Count(), 1);
+  }
+
+  void RecentImagesKeepTenAndReportMissingFiles() {
+    TShownWindow w;
+    QStringList paths;
+    for (int i = 0; i < 11; ++i) {
+      paths << WriteImage(FDir, QStringLiteral("r%1.bmp").arg(i), 4, 4);
+      w->OpenImage(paths.back());
+    }
+    QCOMPARE(w->MRUManager1.Count(), 10);
+    QCOMPARE(QString::fromStdString(w->MRUManager1.Items(0)), paths[10]);
+    QCOMPARE(QString::fromStdString(w->MRUManager1.Items(9)), paths[1]);
+    const QList<QAction*> entries = w->ReopenImageMenu->actions();
+    QCOMPARE(entries.size(), 10);
+    QCOMPARE(entries[9]->text(), QStringLiteral("&A\t") + paths[1]);
+
+    QVERIFY(QFile::remove(paths[3]));
+    entries[7]->trigger();
+    QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("File ") + paths[3] +
+                                                    QStringLiteral(" not found.")});
+    QCOMPARE(w->MRUManager1.Count(), 10);
+    entries[9]->trigger();  // reopened: moves to the top
+    QCOMPARE(QString::fromStdString(w->MRUManager1.Items(0)), paths[1]);
+  }
+
+  void PngOutputHidesTheJpegPage() {
+    TShownWindow w(FImage);
+    w->PageControl1->setCurrentIndex(1);
+    w->OutputFormatGroup->actions()[3]->trigger();
+    QCOMPARE(w->OutputExtension(), std::string(".png"));
+    QVERIFY(!w->PageControl1->isTabVisible(1));
+    QCOMPARE(w->PageControl1->currentIndex(), 0);
+    w->OutputFormatGroup->actions()[0]->trigger();
+    QVERIFY(w->PageControl1->isTabVisible(1));
+    QCOMPARE(w->PageControl1->currentIndex(), 0);
+  }
+
+  void MagnifierClicksChangeItsZoom() {
+    TShownWindow w;
+    TQV_Loupe& loupe = *w->QV_Loupe1;
+    QVERIFY(loupe.Active());
+    QCOMPARE(loupe.ZoomLevel(), 2.0);
+    for (int i = 0; i < 2; ++i) QTest::mouseClick(&loupe, Qt::LeftButton);
+    QCOMPARE(loupe.ZoomLevel(), 4.0);
+    for (int i = 0; i < 4; ++i) QTest::mouseClick(&loupe, Qt::RightButton);
+    QCOMPARE(loupe.ZoomLevel(), 1.0);
+  }
+
+  void HelpCommandsOpenTheGuideAndPages() {
+    TShownWindow w;
+    for (QAction* a : {w->UsageAction, w->AuthorsSiteAction, w->DonateAction}) a->trigger();
+    QCOMPARE(w.Dialogs.Opened.size(), std::size_t(3));
+    QVERIFY(w.Dialogs.Opened[0].endsWith(QStringLiteral("readme.txt")));
+    QVERIFY(w.Dialogs.Opened[1].startsWith(QStringLiteral("https://")));
+    QVERIFY(w.Dialogs.Opened[2] != w.Dialogs.Opened[1]);
+  }
+};
+
+TESSEL_UI_TEST_MAIN(TMainWindowTest)
+#include "mainwindow_test.moc"

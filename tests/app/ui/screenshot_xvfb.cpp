@@ -1,0 +1,41 @@
+// On a real X server (Xvfb): the window opens an image, lines are added with
+// clicks on the rulers, and the screen itself shows the line pixels inverted
+// and every other pixel of the picture as it is.
+#include <QScreen>
+
+#include "ui_test_util.h"
+
+class TScreenshotTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void LinesShowInvertedOnTheScreen() {
+    QTemporaryDir dir;
+    TShownWindow w(WriteImage(dir, QStringLiteral("picture.png"), 200, 150));
+    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
+    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25 + 60, 12});
+    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 40});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 200, 60}));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 150, 40}));
+
+    QWidget* picture = w.Picture();
+    const QRect area(picture->mapToGlobal(QPoint(0, 0)), QSize(200, 150));
+    const auto lines = [](int x, int y) { return (x == 0) + (x == 60) + (y == 0) + (y == 40); };
+    const QImage expected = Expected(area.size(), [&](int x, int y) {
+      const QRgb c = ToQRgb(PositionColor(x, y));
+      return lines(x, y) % 2 ? c ^ 0x00FFFFFFu : c;
+    });
+    // The server shows the window once it has painted; give it a moment.
+    QImage shown;
+    for (int attempt = 0; attempt < 50 && shown != expected; ++attempt) {
+      QTest::qWait(100);
+      shown = w->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                  .toImage()
+                  .convertToFormat(QImage::Format_RGB32);
+    }
+    QCOMPARE(shown, expected);
+  }
+};
+
+TESSEL_UI_TEST_MAIN(TScreenshotTest)
+#include "screenshot_xvfb.moc"

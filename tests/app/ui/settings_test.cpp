@@ -1,0 +1,183 @@
+// What the window keeps between runs and how it ends: placement and recent
+// lists read back after a restart, damaged or unreadable settings reported
+// without losing anything, a window closed while its workers run, files
+// dropped on the window, and the program's command line.
+#include <QDropEvent>
+#include <QMimeData>
+#include <QProcess>
+#include <QSlider>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+
+#include "app/ui/jpegpage.h"
+#include "pgraphic/view/paintthread.h"
+#include "pgraphic/view/pgimage.h"
+#include "platform/display.h"
+#include "support/watchdog.h"
+#include "ui_test_util.h"
+#include "widgets/qv_loupe.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::string> Paths(const TRecentFiles& list) { return list.Paths(); }
+
+bool ContainsText(const std::vector<QString>& messages, const char* text) {
+  return std::any_of(messages.begin(), messages.end(),
+                     [text](const QString& m) { return m.contains(QLatin1String(text)); });
+}
+
+}  // namespace
+
+class TSettingsTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir FDir;
+  QString FImage;
+
+ private slots:
+  void initTestCase() {
+    FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200);
+    QDir().mkpath(QFileInfo(SettingsFile()).path());
+  }
+  void init() {
+    QDir(SettingsFile()).removeRecursively();
+    QFile::remove(SettingsFile());
+    ReportedErrors().clear();
+  }
+
+  void ARestartReadsBackPlacementAndRecentLists() {
+    const QString second = WriteImage(FDir, QStringLiteral("second.bmp"), 30, 20);
+    const QString grid = FDir.filePath(QStringLiteral("cut.grd"));
+    WriteFile(grid, "0\r\n200\r\n-\r\n0\r\n150\r\n300\r\n");
+    std::vector<std::string> images, grids;
+    {
+      TShownWindow w(FImage);
+      w->setGeometry(QRect(30, 40, 640, 430));
+      w->OpenImage(second);
+      w->OpenImage(FImage);
+      w->LoadGrid(grid);
+      QCOMPARE(Vert(*w.Form), (TPositions{0, 150, 300}));
+      images = Paths(w->MRUManager1);
+      grids = Paths(w->MRUManager2);
+      w->close();
+    }
+    QCOMPARE(images.size(), std::size_t(2));
+    QSettings ini(SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Software/Corvane Mill/Tessel/TForm1.MRUManager1/Item_0")).toString(),
+             FImage);
+    QCOMPARE(ini.value(QStringLiteral("Software/Corvane Mill/Tessel/NormPos")).toString(),
+             QStringLiteral("30,40,670,470"));
+
+    TShownWindow again;
+    QCOMPARE(again->geometry(), QRect(30, 40, 640, 430));
+    QCOMPARE(Paths(again->MRUManager1), images);
+    QCOMPARE(Paths(again->MRUManager2), grids);
+    QCOMPARE(again->ReopenImageMenu->actions().size(), 2);
+    QVERIFY(ReportedErrors().empty());
+    // A recent grid needs an image to cut.
+    QVERIFY(!again->ReopenGridMenu->isEnabled());
+    again->ReopenImageMenu->actions()[0]->trigger();
+    QVERIFY(again->ReopenGridMenu->isEnabled());
+    again->ReopenGridMenu->actions()[0]->trigger();
+    QCOMPARE(Vert(*again.Form), (TPositions{0, 150, 300}));
+  }
+
+  void AMaximisedWindowStartsMaximised() {
+    {
+      TShownWindow w;
+      w->showMaximized();
+      w->close();
+    }
+    TShownWindow again;
+    QVERIFY(again->isMaximized());
+  }
+
+  void ADamagedFileIsKeptAsideAndTheProgramStartsWithDefaults() {
+    QByteArray garbage;
+    for (int i = 0; i < 4000; ++i) garbage.append(char((i * 7919) % 251));
+    WriteFile(SettingsFile(), garbage);
+    {
+      TShownWindow w(FImage);
+      QVERIFY(ContainsText(ReportedErrors(), "is damaged"));
+      QCOMPARE(w->MRUManager1.Count(), 1);
+      QCOMPARE(w->size(), QSize(600, 400));
+      w->close();
+    }
+    QCOMPARE(FileBytes(SettingsFile() + QStringLiteral(".damaged")), garbage);
+    ReportedErrors().clear();
+    TShownWindow again;
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(QString::fromStdString(again->MRUManager1.Items(0)), FImage);
+  }
+
+  void AnUnreadableFileIsReportedAndNothingIsLost() {
+    QVERIFY(QDir().mkpath(SettingsFile()));  // a directory where the file belongs
+    TShownWindow w(FImage);
+    QVERIFY(ContainsText(ReportedErrors(), "cannot be read"));
+    w->Grid().VertSplits.Add(100);
+    w->close();
+    QVERIFY(ContainsText(ReportedErrors(), "cannot be written"));
+    QVERIFY(w->ImageLoaded());
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
+  }
+
+  void ClosingWhileWorkersRunNeitherCrashesNorHangs() {
+    const QString big = WriteImage(FDir, QStringLiteral("big.bmp"), 2400, 1800);
+    // On a 256-colour screen the view needs display copies from its thread.
+    PGSetScreenDepthOverride(8);
+    {
+      TWatchdog watchdog("closing a busy window", 120s);
+      auto w = std::make_unique<TShownWindow>(big);
+      QVERIFY(QTest::qWaitForWindowExposed(w->Form.get()));
+      w->Form->PGImage1->viewport()->repaint();
+      QVERIFY(w->Form->PGImage1->PaintThread()->isRunning());
+      w->Form->TabSheet2->TrackBar1->setValue(10);  // the preview timer runs
+      QVERIFY(w->Form->TabSheet2->Timer1->isActive() && w->Form->QV_Loupe1->Active());
+      w->Form->close();
+      w.reset();
+    }
+    PGSetScreenDepthOverride(0);
+  }
+
+  void ADroppedImageIsOpened() {
+    TShownWindow w;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(FImage)});
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.Form.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QApplication::sendEvent(w.Form.get(), &drop);
+    QVERIFY(w->ImageLoaded());
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+  }
+
+  void TheCommandLineAnswersWithoutADisplay() {
+    QProcess tessel;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    tessel.setProcessEnvironment(env);
+    tessel.start(QStringLiteral(TESSEL_GUI_PATH), {QStringLiteral("--help")});
+    QVERIFY(tessel.waitForFinished(30000));
+    QCOMPARE(tessel.exitCode(), 0);
+    QVERIFY(tessel.readAllStandardOutput().startsWith("usage: tessel [IMAGE]"));
+    tessel.start(QStringLiteral(TESSEL_GUI_PATH), {QStringLiteral("--version")});
+    QVERIFY(tessel.waitForFinished(30000));
+    QVERIFY(tessel.readAllStandardOutput().startsWith("tessel "));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    tessel.setProcessEnvironment(env);
+    tessel.start(QStringLiteral(TESSEL_GUI_PATH), {QStringLiteral("--frobnicate")});
+    QVERIFY(tessel.waitForFinished(30000));
+    QCOMPARE(tessel.exitCode(), 2);
+  }
+};
+
+TESSEL_UI_TEST_MAIN(TSettingsTest)
+#include "settings_test.moc"
