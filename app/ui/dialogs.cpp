@@ -114,10 +114,6 @@ void TQtMainWindowDialogs::ErrorBox(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, ApplicationTitle(), text);
 }
 
-void TQtMainWindowDialogs::InfoBox(QWidget* parent, const QString& text) {
-  QMessageBox::information(parent, ApplicationTitle(), text);
-}
-
 void TQtMainWindowDialogs::ShowAbout(QWidget*) {
   if (FAbout) FAbout->exec();
 }

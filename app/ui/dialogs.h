@@ -48,8 +48,6 @@ class TMainWindowDialogs {
   virtual bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) = 0;
   // A message box of the error kind with an OK button.
   virtual void ErrorBox(QWidget* parent, const QString& text) = 0;
-  // An information box with an OK button.
-  virtual void InfoBox(QWidget* parent, const QString& text) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;
   // Opens a document or web address with the desktop's viewer.
   virtual void ShellOpen(const QString& target) = 0;
@@ -80,7 +78,6 @@ class TQtMainWindowDialogs : public TMainWindowDialogs {
   void RunModal(QDialog& dialog) override;
   bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
   void ErrorBox(QWidget* parent, const QString& text) override;
-  void InfoBox(QWidget* parent, const QString& text) override;
   void ShowAbout(QWidget* parent) override;
   void ShellOpen(const QString& target) override;
 

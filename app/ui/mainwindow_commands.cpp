@@ -179,7 +179,6 @@ void TForm1::ExportCommand() {
     }
   } busy{*FExportUi, *FEditor};
   FExportUi->BeginExport();
-  PGSetScreenCursor(TPGCursor::crDefault);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
   StatusBar1->setText(QStringLiteral("Exported %1 %2 and %3")

@@ -1,8 +1,8 @@
 // Export, grid files and the export dialogs driven through the main window:
 // the files equal the command line tool's on the same grid, the JPEG
 // quality follows the preview page, a refused or failing export leaves
-// every file, the grid and the image as they were, the per-slice dialog's
-// fields, the options kept between runs, and the real colour dialog.
+// every file, the grid and the image as they were, the per-slice and code
+// dialogs, and the options kept between runs.
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QLabel>
@@ -18,9 +18,7 @@
 #include "app/ui/jpegpage.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/filters/dialogs/filterdialog.h"
 #include "platform/cursors.h"
-#include "support/modal.h"
 #include "ui_test_util.h"
 
 namespace {
@@ -343,33 +341,6 @@ class TExportTest : public QObject {
     QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!")});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
     QCOMPARE(w->MRUManager2.Count(), 2);
-  }
-
-  void TheColourDialogsRunForRealAndFilterInPlace() {
-    TShownWindow w(FImage);
-    TQtMainWindowDialogs real;
-    TPixelGraphic& image = *w->PGImage1->PixelGraphic();
-    std::unique_ptr<TPGFilter> filter;
-    DriveModal<TFilterDialogForm>(
-        "the CMY dialog",
-        [] { return qobject_cast<TFilterDialogForm*>(QApplication::activeModalWidget()); },
-        [](TFilterDialogForm& form) {
-          form.Channel(0).Slider->setValue(50);
-          QTest::mouseClick(form.OKButton(), Qt::LeftButton);
-        },
-        [&] {
-          filter = real.RunColorFilter(w.Form.get(), TColorFilterKind::CMY, image);
-          return filter != nullptr;
-        });
-    QVERIFY(filter);
-    TCMYFilterDialog expected;
-    expected.SetCyan(50);
-    auto want = MakeImage(300, 200, PositionColor);
-    want->ApplyFilter(expected.Filter(), *want);
-    image.ApplyFilter(*filter, image);
-    QVERIFY(want->GetPixel(200, 150) != PositionColor(200, 150));
-    for (int y = 0; y < 200; ++y)
-      for (int x = 0; x < 300; ++x) QCOMPARE(image.GetPixel(x, y), want->GetPixel(x, y));
   }
 };
 

@@ -30,7 +30,7 @@
 class TScriptedDialogs : public TMainWindowDialogs {
  public:
   std::deque<QString> Positions;  // texts typed into Add Splitline; empty: Cancel
-  std::vector<QString> PositionCaptions, Errors, Infos, Opened;
+  std::vector<QString> PositionCaptions, Errors, Opened;
   QString ImageToOpen;
   bool FilterAccepted = false;
   // File dialogs: the paths chosen, in turn (none left: Cancel), and the
@@ -86,7 +86,6 @@ class TScriptedDialogs : public TMainWindowDialogs {
     return true;
   }
   void ErrorBox(QWidget*, const QString& text) override { Errors.push_back(text); }
-  void InfoBox(QWidget*, const QString& text) override { Infos.push_back(text); }
   void ShowAbout(QWidget*) override {}
   void ShellOpen(const QString& target) override { Opened.push_back(target); }
 
