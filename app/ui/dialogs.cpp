@@ -1,9 +1,9 @@
 #include "app/ui/dialogs.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QStringList>
 
 #include "app/ui/aboutbox.h"
 #include "app/ui/errorreport.h"
@@ -11,7 +11,7 @@
 #include "platform/shellopen.h"
 #include "widgets/inputdlg.h"
 
-QString ImageFileFilter() {
+std::string ImageFileFilter() {
   static const char* const entries[][2] = {
       {"Image files",
        "*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; *.tga; "
@@ -30,46 +30,88 @@ QString ImageFileFilter() {
       {"TGA - Truevision Targa", "*.tga"},
       {"TIF - Tagged Image File Format", "*.tif"},
       {"TIFF - Tagged Image File Format", "*.tiff"},
-      // Every file, also one without a dot in its name.
-      {"All files", "*"},
+      {"All files", "*.*"},
   };
-  QStringList filters;
+  std::string filter;
   for (const auto& entry : entries) {
-    // The file dialog separates patterns by blanks only.
-    QString patterns = QLatin1String(entry[1]);
-    patterns.replace(QStringLiteral("; "), QStringLiteral(" "));
-    filters << QStringLiteral("%1 (%2)").arg(QLatin1String(entry[0]), patterns);
+    if (!filter.empty()) filter += '|';
+    filter += std::string(entry[0]) + '|' + entry[1];
   }
-  return filters.join(QStringLiteral(";;"));
+  return filter;
 }
 
-bool TQtMainWindowDialogs::ChooseImageFile(QWidget* parent, QString& path) {
-  QFileDialog dialog(parent, QString(), FLastDirectory, ImageFileFilter());
+QStringList FileDialogNameFilters(const QString& filter) {
+  QStringList filters = PGQtNameFilters(filter.toStdString());
+  // "Grid Files (*.grd)|*.grd" would read "Grid Files (*.grd) (*.grd)".
+  for (QString& entry : filters) {
+    const qsizetype open = entry.lastIndexOf(QLatin1Char('('));
+    const QString patterns = entry.mid(open);
+    if (open > 0 && entry.left(open).trimmed().endsWith(patterns))
+      entry = entry.left(open).trimmed();
+  }
+  return filters;
+}
+
+TQtMainWindowDialogs::TQtMainWindowDialogs() {
+  FOpenDialog.UseDefaultFilter = false;
+  FOpenDialog.Filter = ImageFileFilter();
+  FOpenDialog.SetOptions(FOpenDialog.Options() | OfBit(ofFileMustExist) | OfBit(ofPathMustExist));
+}
+
+bool TQtMainWindowDialogs::ChooseImageFile(QWidget*, QString& path) {
+  if (!FOpenDialog.Execute() || FOpenDialog.FileName.isEmpty()) return false;
+  path = FOpenDialog.FileName;
+  FLastDirectory = QFileInfo(path).absolutePath();
+  return true;
+}
+
+std::unique_ptr<TPGFilter> TQtMainWindowDialogs::RunColorFilter(QWidget*, TColorFilterKind kind,
+                                                                TPixelGraphic& image) {
+  TFilterDialog& dialog = kind == TColorFilterKind::RGB   ? static_cast<TFilterDialog&>(FRGBDialog)
+                          : kind == TColorFilterKind::CMY ? static_cast<TFilterDialog&>(FCMYDialog)
+                                                          : static_cast<TFilterDialog&>(FHLSDialog);
+  if (!dialog.Execute(image)) return nullptr;
+  return dialog.CreateCurrentFilter();
+}
+
+bool TQtMainWindowDialogs::ChooseFile(QWidget* parent, bool save, const QString& filter,
+                                      const QString& defaultExtension, QString& path) {
+  QFileDialog dialog(parent, QString(), FLastDirectory);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // Existing files are asked about by the command itself, in its own words.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(FileDialogNameFilters(filter));
+  dialog.setDefaultSuffix(defaultExtension);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   path = dialog.selectedFiles().constFirst();
   FLastDirectory = QFileInfo(path).absolutePath();
   return true;
 }
 
-std::unique_ptr<TPGFilter> TQtMainWindowDialogs::RunColorFilter(QWidget* parent,
-                                                                TColorFilterKind,
-                                                                TPixelGraphic&) {
-  // The colour filter dialogs with their previews are not part of this build yet.
-  InfoBox(parent, QStringLiteral("Colour adjustment is not available in this version yet."));
-  return nullptr;
+bool TQtMainWindowDialogs::ChooseSaveFile(QWidget* parent, const QString& filter,
+                                          const QString& defaultExtension, QString& path) {
+  return ChooseFile(parent, true, filter, defaultExtension, path);
+}
+
+bool TQtMainWindowDialogs::ChooseOpenFile(QWidget* parent, const QString& filter,
+                                          const QString& defaultExtension, QString& path) {
+  return ChooseFile(parent, false, filter, defaultExtension, path);
 }
 
 bool TQtMainWindowDialogs::AskPosition(Tinputdlg& dialog) { return dialog.Execute(); }
 
-void TQtMainWindowDialogs::ErrorBox(QWidget* parent, const QString& text) {
-  QMessageBox::critical(parent, ApplicationTitle(), text);
+void TQtMainWindowDialogs::RunModal(QDialog& dialog) { dialog.exec(); }
+
+bool TQtMainWindowDialogs::AskOkCancel(QWidget* parent, const QString& text,
+                                       const QString& caption) {
+  return QMessageBox::warning(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                              QMessageBox::Ok) == QMessageBox::Ok;
 }
 
-void TQtMainWindowDialogs::InfoBox(QWidget* parent, const QString& text) {
-  QMessageBox::information(parent, ApplicationTitle(), text);
+void TQtMainWindowDialogs::ErrorBox(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, ApplicationTitle(), text);
 }
 
 void TQtMainWindowDialogs::ShowAbout(QWidget*) {

@@ -4,9 +4,15 @@
 // is the program's own set.
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <string>
 
+#include "pgraphic/filters/filtermodel.h"
+#include "pgraphic/view/opendialog.h"
+
+class QDialog;
 class QWidget;
 class TAboutBox;
 class TPGFilter;
@@ -24,36 +30,67 @@ class TMainWindowDialogs {
   // accepted, or null.
   virtual std::unique_ptr<TPGFilter> RunColorFilter(QWidget* parent, TColorFilterKind kind,
                                                     TPixelGraphic& image) = 0;
+  // A file save dialog. filter is "Description|patterns|..." (patterns
+  // separated by ";"), defaultExtension has no dot. The dialog itself asks
+  // nothing about an existing file. False when cancelled.
+  virtual bool ChooseSaveFile(QWidget* parent, const QString& filter,
+                              const QString& defaultExtension, QString& path) = 0;
+  // The same for opening an existing file.
+  virtual bool ChooseOpenFile(QWidget* parent, const QString& filter,
+                              const QString& defaultExtension, QString& path) = 0;
   // The Add Splitline dialog (its caption is set); true on OK, the text then
   // in the dialog.
   virtual bool AskPosition(Tinputdlg& dialog) = 0;
+  // One of the program's own dialogs (export options, per-slice tags, HTML
+  // code), shown modally; what it holds when it closes is the answer.
+  virtual void RunModal(QDialog& dialog) = 0;
+  // A question with OK and Cancel buttons and a warning icon; true for OK.
+  virtual bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) = 0;
   // A message box of the error kind with an OK button.
   virtual void ErrorBox(QWidget* parent, const QString& text) = 0;
-  // An information box with an OK button.
-  virtual void InfoBox(QWidget* parent, const QString& text) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;
   // Opens a document or web address with the desktop's viewer.
   virtual void ShellOpen(const QString& target) = 0;
 };
 
-// The image open dialog's filter, one entry per type, "Image files" first.
-QString ImageFileFilter();
+// The image open dialog's filter, one entry per type, "Image files" first,
+// as "Description|patterns|...".
+std::string ImageFileFilter();
+// A filter "Description|patterns|..." as the file dialog's name filters; a
+// description that ends with its patterns in parentheses keeps them once.
+QStringList FileDialogNameFilters(const QString& filter);
 
 class TQtMainWindowDialogs : public TMainWindowDialogs {
  public:
   // The about box is created at program start and outlives every use.
   void SetAboutBox(TAboutBox* about) { FAbout = about; }
 
+  TQtMainWindowDialogs();
+
   bool ChooseImageFile(QWidget* parent, QString& path) override;
   std::unique_ptr<TPGFilter> RunColorFilter(QWidget* parent, TColorFilterKind kind,
                                             TPixelGraphic& image) override;
+  bool ChooseSaveFile(QWidget* parent, const QString& filter, const QString& defaultExtension,
+                      QString& path) override;
+  bool ChooseOpenFile(QWidget* parent, const QString& filter, const QString& defaultExtension,
+                      QString& path) override;
   bool AskPosition(Tinputdlg& dialog) override;
+  void RunModal(QDialog& dialog) override;
+  bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
   void ErrorBox(QWidget* parent, const QString& text) override;
-  void InfoBox(QWidget* parent, const QString& text) override;
   void ShowAbout(QWidget* parent) override;
   void ShellOpen(const QString& target) override;
 
  private:
+  bool ChooseFile(QWidget* parent, bool save, const QString& filter,
+                  const QString& defaultExtension, QString& path);
+
   TAboutBox* FAbout = nullptr;
+  // The open dialog and the colour dialogs keep their folder, file type and
+  // values from one use to the next.
+  TPGOpenDialog FOpenDialog;
+  TRGBFilterDialog FRGBDialog;
+  TCMYFilterDialog FCMYDialog;
+  THLSFilterDialog FHLSDialog;
   QString FLastDirectory;
 };

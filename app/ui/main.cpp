@@ -9,6 +9,7 @@
 #include "app/ui/aboutbox.h"
 #include "app/ui/dialogs.h"
 #include "app/ui/errorreport.h"
+#include "app/ui/exportdialogs.h"
 #include "app/ui/mainwindow.h"
 
 #ifndef TESSEL_VERSION
@@ -77,7 +78,11 @@ int main(int argc, char** argv) {
   TQtMainWindowDialogs dialogs;
   TForm1 Form1(dialogs);
   TAboutBox AboutBox(&Form1);
+  Texportdialog exportdialog(&Form1);
+  Taddtagsdialog addtagsdialog(&Form1);
+  Tdlg_code dlg_code(&Form1);
   dialogs.SetAboutBox(&AboutBox);
+  Form1.SetExportDialogs(exportdialog, addtagsdialog, dlg_code);
 
   Form1.show();
   if (!arguments.isEmpty()) {

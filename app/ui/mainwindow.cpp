@@ -16,10 +16,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/exporter.h"
 #include "app/ui/aboutbox.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/jpegpage.h"
 #include "app/ui/rulers.h"
+#include "app/ui/windowexport.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
 #include "widgets/qv_loupe.h"
@@ -78,6 +80,9 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   setCentralWidget(PageControl1);
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageChanged(); });
 
+  FExportUi = std::make_unique<TWindowExportUi>(*this, FDialogs);
+  FExporter = std::make_unique<TSliceExporter>(FGrid, *FExportUi);
+  FExporter->RecentGrids = &MRUManager2;
   HookView();
   MakeMenus();
   ShowMode(FEditor->Mode());

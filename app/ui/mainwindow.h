@@ -7,12 +7,14 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 #include "app/recentfiles.h"
 #include "app/splitgrid.h"
 #include "app/ui/dialogs.h"
 #include "app/ui/spliteditor.h"
+#include "pgraphic/core/stagedfile.h"
 #include "widgets/inputdlg.h"
 
 class QAction;
@@ -25,6 +27,11 @@ class TJpegPage;
 class TPGImage;
 class TQV_Loupe;
 class TRuler;
+class TSliceExporter;
+class TWindowExportUi;
+class Taddtagsdialog;
+class Tdlg_code;
+class Texportdialog;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -81,6 +88,12 @@ class TForm1 : public QMainWindow {
   TRecentFiles MRUManager2{"MRUManager2"};  // recent grids
   // The slice file extension: ".jpg", ".bmp", ".tif" or ".png".
   const std::string& OutputExtension() const { return FOutputExtension; }
+  // Reused for every cell of every export.
+  TPixelGraphic& SliceImage();
+
+  // The export options, per-slice and code dialogs, made at program start
+  // after the window and the about box; export and Tools > Options need them.
+  void SetExportDialogs(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code);
 
   bool ImageLoaded() const;
 
@@ -99,8 +112,8 @@ class TForm1 : public QMainWindow {
   void AuthorsSite();
   void Donate();
   void About();
-  // Export, grid files and the export options: their dialogs come with the
-  // export's window side.
+  // The export of app/exporter.h with the window's dialogs. A failure is
+  // reported and leaves every file, the grid and the image as they were.
   void ExportCommand();
   void LoadGridCommand();
   void SaveGridCommand();
@@ -133,11 +146,15 @@ class TForm1 : public QMainWindow {
   void RepaintRulers();
   // Before any modal dialog: the hover cursor must not stay on over it.
   TMainWindowDialogs& Modal();
-  void NotAvailableYet(const QString& what);
+  Texportdialog& ExportOptionsDialog();
 
   TMainWindowDialogs& FDialogs;
   TSplitGrid FGrid;
   TSplitEditor* FEditor = nullptr;
   std::string FOutputExtension = ".jpg";
   bool FSettingsWritten = true;
+  // The file the image shown was loaded from: no export may replace it.
+  TFileIdentity FSourceFile;
+  std::unique_ptr<TWindowExportUi> FExportUi;
+  std::unique_ptr<TSliceExporter> FExporter;
 };

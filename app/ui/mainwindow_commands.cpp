@@ -6,20 +6,25 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMimeData>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QUrl>
 
 #include <optional>
+#include <stdexcept>
 
 #include "app/convert.h"
+#include "app/exporter.h"
 #include "app/gridfile.h"
 #include "app/ui/errorreport.h"
+#include "app/ui/exportdialogs.h"
 #include "app/ui/jpegpage.h"
 #include "app/ui/links.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/placement.h"
+#include "app/ui/windowexport.h"
 #include "pgraphic/filters/filters.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
@@ -59,6 +64,7 @@ void TForm1::OpenImage(const QString& path) {
     image->LoadFromFile(FileNameOf(path));
   }
   FEditor->CancelDrag();
+  FSourceFile = FileIdentityOf(FileNameOf(path));
   PGImage1->SetPixelGraphic(std::move(image));
   FGrid.ResetToImage(PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight());
   const QString title = QStringLiteral("Tessel! - [") + path + QLatin1Char(']');
@@ -145,17 +151,59 @@ void TForm1::Donate() { Modal().ShellOpen(QLatin1String(DonatePageUrl)); }
 
 void TForm1::About() { Modal().ShowAbout(this); }
 
-void TForm1::NotAvailableYet(const QString& what) {
-  Modal().InfoBox(this, what + QStringLiteral(" is not available in this version yet."));
+TPixelGraphic& TForm1::SliceImage() { return FExporter->SliceImage; }
+
+void TForm1::SetExportDialogs(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code) {
+  FExportUi->Attach(options, tags, code);
 }
 
-void TForm1::ExportCommand() { NotAvailableYet(QStringLiteral("Export")); }
+Texportdialog& TForm1::ExportOptionsDialog() {
+  if (!FExportUi->Attached()) throw std::logic_error("The export dialogs were not made.");
+  return *FExportUi->OptionsDialog();
+}
 
-void TForm1::LoadGridCommand() { NotAvailableYet(QStringLiteral("Loading a grid file")); }
+void TForm1::ExportCommand() {
+  TPixelGraphic* source = ImageLoaded() ? PGImage1->PixelGraphic() : nullptr;
+  if (!source) return;
+  const TExportOptions options = ExportOptionsDialog().Options();
+  FEditor->CancelDrag();
+  FExporter->OutputExtension = FOutputExtension;
+  FExporter->Options = options;
+  FExporter->SourceFile = FSourceFile;
+  struct TBusy {
+    TWindowExportUi& Ui;
+    TSplitEditor& Editor;
+    ~TBusy() {
+      Ui.EndExport();
+      Editor.Changed();  // the lists are sorted now, also after a failure
+    }
+  } busy{*FExportUi, *FEditor};
+  FExportUi->BeginExport();
+  if (!FExporter->Export(*source)) return;
+  const int slices = FExportUi->SlicesWritten();
+  StatusBar1->setText(QStringLiteral("Exported %1 %2 and %3")
+                          .arg(slices)
+                          .arg(slices == 1 ? QStringLiteral("slice") : QStringLiteral("slices"))
+                          .arg(QFile::decodeName(FExportUi->HtmlPath().c_str())));
+}
 
-void TForm1::SaveGridCommand() { NotAvailableYet(QStringLiteral("Saving a grid file")); }
+void TForm1::LoadGridCommand() {
+  if (!ImageLoaded()) return;
+  QString path;
+  if (Modal().ChooseOpenFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
+    LoadGrid(path);
+}
 
-void TForm1::OptionsCommand() { NotAvailableYet(QStringLiteral("The export options dialog")); }
+void TForm1::SaveGridCommand() {
+  if (!ImageLoaded()) return;
+  QString path;
+  if (!Modal().ChooseSaveFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
+    return;
+  ::SaveGrid(FileNameOf(path), FGrid);
+  MRUManager2.Add(path.toStdString());
+}
+
+void TForm1::OptionsCommand() { Modal().RunModal(ExportOptionsDialog()); }
 
 // ---------------------------------------------------------------- settings
 

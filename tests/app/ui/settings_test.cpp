@@ -3,6 +3,7 @@
 // without losing anything, a window closed while its workers run, files
 // dropped on the window, and the program's command line.
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QProcess>
 #include <QSlider>
@@ -13,6 +14,7 @@
 
 #include <chrono>
 
+#include "app/ui/aboutbox.h"
 #include "app/ui/jpegpage.h"
 #include "pgraphic/view/paintthread.h"
 #include "pgraphic/view/pgimage.h"
@@ -170,7 +172,13 @@ class TSettingsTest : public QObject {
     QVERIFY(tessel.readAllStandardOutput().startsWith("usage: tessel [IMAGE]"));
     tessel.start(QStringLiteral(TESSEL_GUI_PATH), {QStringLiteral("--version")});
     QVERIFY(tessel.waitForFinished(30000));
-    QVERIFY(tessel.readAllStandardOutput().startsWith("tessel "));
+    // The about box's version, and the command line twin's.
+    QCOMPARE(tessel.readAllStandardOutput(), QByteArray("tessel 1.51\n"));
+    QCOMPARE(TAboutBox().Version->text(), QStringLiteral("Version 1.51"));
+    QProcess cli;
+    cli.start(QStringLiteral(TESSEL_CLI_PATH), {QStringLiteral("--version")});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.readAllStandardOutput(), QByteArray("tessel-cli 1.51\n"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     tessel.setProcessEnvironment(env);
     tessel.start(QStringLiteral(TESSEL_GUI_PATH), {QStringLiteral("--frobnicate")});

@@ -11,12 +11,14 @@
 #include <QtTest>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/ui/dialogs.h"
 #include "app/ui/errorreport.h"
+#include "app/ui/exportdialogs.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/rulers.h"
 #include "pgraphic/filters/filters.h"
@@ -28,9 +30,21 @@
 class TScriptedDialogs : public TMainWindowDialogs {
  public:
   std::deque<QString> Positions;  // texts typed into Add Splitline; empty: Cancel
-  std::vector<QString> PositionCaptions, Errors, Infos, Opened;
+  std::vector<QString> PositionCaptions, Errors, Opened;
   QString ImageToOpen;
   bool FilterAccepted = false;
+  // File dialogs: the paths chosen, in turn (none left: Cancel), and the
+  // filters and default extensions they were shown with.
+  std::deque<QString> SavePaths, OpenPaths;
+  std::vector<QString> FileFilters;
+  // OK/Cancel questions: the answers in turn (none left: Cancel), and
+  // "caption: text" of each question asked.
+  std::deque<bool> OkCancelAnswers;
+  std::vector<QString> Questions;
+  // The program's own dialogs are shown, handed to OnModal (which may work
+  // their widgets) and closed with accept unless OnModal closed them.
+  std::function<void(QDialog&)> OnModal;
+  std::vector<QString> ModalTitles;
 
   bool ChooseImageFile(QWidget*, QString& path) override {
     path = ImageToOpen;
@@ -43,6 +57,27 @@ class TScriptedDialogs : public TMainWindowDialogs {
     for (int i = 0; i < 256; ++i) filter->Tables[0][std::size_t(i)] = std::uint8_t(255 - i);
     return filter;
   }
+  bool ChooseSaveFile(QWidget*, const QString& filter, const QString& extension,
+                      QString& path) override {
+    return NextPath(SavePaths, filter, extension, path);
+  }
+  bool ChooseOpenFile(QWidget*, const QString& filter, const QString& extension,
+                      QString& path) override {
+    return NextPath(OpenPaths, filter, extension, path);
+  }
+  void RunModal(QDialog& dialog) override {
+    ModalTitles.push_back(dialog.windowTitle());
+    dialog.show();
+    if (OnModal) OnModal(dialog);
+    if (dialog.isVisible()) dialog.accept();
+  }
+  bool AskOkCancel(QWidget*, const QString& text, const QString& caption) override {
+    Questions.push_back(caption + QStringLiteral(": ") + text);
+    if (OkCancelAnswers.empty()) return false;
+    const bool answer = OkCancelAnswers.front();
+    OkCancelAnswers.pop_front();
+    return answer;
+  }
   bool AskPosition(Tinputdlg& dialog) override {
     PositionCaptions.push_back(dialog.caption());
     if (Positions.empty()) return false;
@@ -51,9 +86,18 @@ class TScriptedDialogs : public TMainWindowDialogs {
     return true;
   }
   void ErrorBox(QWidget*, const QString& text) override { Errors.push_back(text); }
-  void InfoBox(QWidget*, const QString& text) override { Infos.push_back(text); }
   void ShowAbout(QWidget*) override {}
   void ShellOpen(const QString& target) override { Opened.push_back(target); }
+
+ private:
+  bool NextPath(std::deque<QString>& paths, const QString& filter, const QString& extension,
+                QString& path) {
+    FileFilters.push_back(filter + QStringLiteral(" / ") + extension);
+    if (paths.empty()) return false;
+    path = paths.front();
+    paths.pop_front();
+    return true;
+  }
 };
 
 // The application's error report, collected.
@@ -98,11 +142,16 @@ inline QString WriteImage(const QTemporaryDir& dir, const QString& name, int w, 
   return path;
 }
 
-// The window with its own scripted dialogs, shown, with an image when given.
+// The window with its own scripted dialogs and the export dialogs made after
+// it, as the program makes them; shown, with an image when given.
 struct TShownWindow {
   TScriptedDialogs Dialogs;
   std::unique_ptr<TForm1> Form = std::make_unique<TForm1>(Dialogs);
+  std::unique_ptr<Texportdialog> ExportDialog = std::make_unique<Texportdialog>(Form.get());
+  std::unique_ptr<Taddtagsdialog> TagsDialog = std::make_unique<Taddtagsdialog>(Form.get());
+  std::unique_ptr<Tdlg_code> CodeDialog = std::make_unique<Tdlg_code>(Form.get());
   explicit TShownWindow(const QString& image = QString()) {
+    Form->SetExportDialogs(*ExportDialog, *TagsDialog, *CodeDialog);
     Form->show();
     if (!image.isEmpty()) Form->OpenImage(image);
   }

@@ -1,0 +1,222 @@
+#include "app/ui/exportdialogs.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "app/htmltable.h"
+#include "app/ui/errorreport.h"
+#include "pgraphic/view/pgimage.h"
+#include "platform/display.h"
+#include "platform/settings.h"
+
+namespace {
+
+QPushButton* MakeOKButton(QDialog& dialog) {
+  auto* button = new QPushButton(QStringLiteral("OK"));
+  button->setDefault(true);
+  QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
+  return button;
+}
+
+// A dialog is centred when it first shows; after that it opens where the
+// user left it, which matters for the per-slice dialog shown once per slice.
+void CentreOnFirstShow(QDialog& dialog, QShowEvent* event, bool& placed) {
+  if (placed || event->spontaneous()) return;
+  placed = true;
+  PGPlaceOnScreen(dialog, 2);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Texportdialog
+
+Texportdialog::Texportdialog(QWidget* parent)
+    : QDialog(parent),
+      incalttags(new QCheckBox(QStringLiteral("Include ALT-Tags and/or Links"))),
+      editcode(new QCheckBox(QStringLiteral("Edit HTML Code before Export"))),
+      alwaysgrid(new QCheckBox(QStringLiteral("Save grid on export"))),
+      doublequote(new QCheckBox(QStringLiteral("Double quoted tags (\" instead of ')"))),
+      uppercase(new QCheckBox(QStringLiteral("Upper case tags (<TAG> instead of <tag>)"))),
+      showoptions(new QCheckBox(QStringLiteral("Show this Dialog on export"))),
+      OKButton(MakeOKButton(*this)) {
+  setWindowTitle(QStringLiteral("Export Options"));
+  setModal(true);
+  incalttags->setObjectName(QStringLiteral("incalttags"));
+  editcode->setObjectName(QStringLiteral("editcode"));
+  alwaysgrid->setObjectName(QStringLiteral("alwaysgrid"));
+  doublequote->setObjectName(QStringLiteral("doublequote"));
+  uppercase->setObjectName(QStringLiteral("uppercase"));
+  showoptions->setObjectName(QStringLiteral("showoptions"));
+  auto* layout = new QVBoxLayout(this);
+  for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase, showoptions})
+    layout->addWidget(box);
+  layout->addSpacing(8);
+  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  SetOptions(TExportOptions{});
+  setFixedSize(sizeHint());
+}
+
+TExportOptions Texportdialog::Options() const {
+  TExportOptions options;
+  options.IncAltTags = incalttags->isChecked();
+  options.EditCode = editcode->isChecked();
+  options.AlwaysGrid = alwaysgrid->isChecked();
+  options.DoubleQuote = doublequote->isChecked();
+  options.UpperCase = uppercase->isChecked();
+  options.ShowOptions = showoptions->isChecked();
+  return options;
+}
+
+void Texportdialog::SetOptions(const TExportOptions& options) {
+  incalttags->setChecked(options.IncAltTags);
+  editcode->setChecked(options.EditCode);
+  alwaysgrid->setChecked(options.AlwaysGrid);
+  doublequote->setChecked(options.DoubleQuote);
+  uppercase->setChecked(options.UpperCase);
+  showoptions->setChecked(options.ShowOptions);
+}
+
+void Texportdialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnFirstShow(*this, event, FPlaced);
+  if (event->spontaneous()) return;
+  FShown = true;
+  RunReported([this] {
+    TQSettingsStore store(ExportOptionsKeyPath);
+    TExportOptions options = Options();
+    LoadExportOptions(store, options);
+    SetOptions(options);
+  });
+}
+
+void Texportdialog::hideEvent(QHideEvent* event) {
+  QDialog::hideEvent(event);
+  if (!FShown || event->spontaneous()) return;
+  FShown = false;
+  RunReported([this] {
+    TQSettingsStore store(ExportOptionsKeyPath);
+    SaveExportOptions(store, Options());
+    store.Flush();
+  });
+}
+
+// ---------------------------------------------------------------- Taddtagsdialog
+
+Taddtagsdialog::Taddtagsdialog(QWidget* parent)
+    : QDialog(parent),
+      aslice(new TPGImage),
+      edit_href_label(new QLabel(QStringLiteral("Link URL for this Image? (leave blank for none)"))),
+      edit_href(new QLineEdit),
+      edit_target_label(new QLabel(QStringLiteral("Target Frame?"))),
+      edit_target(new QLineEdit),
+      edit_alt_label(new QLabel(QStringLiteral("ALT Text for this Image? (leave blank for none)"))),
+      edit_alt(new QLineEdit),
+      Memo1_label(new QLabel(QStringLiteral("Resulting Code:"))),
+      Memo1(new QPlainTextEdit),
+      OKButton(MakeOKButton(*this)) {
+  setWindowTitle(QStringLiteral("HTML Export..."));
+  setModal(true);
+  aslice->setObjectName(QStringLiteral("aslice"));
+  aslice->SetStretch(sShrinkKAR);
+  aslice->SetCenter(true);
+  aslice->setFixedSize(200, 200);
+  edit_href->setObjectName(QStringLiteral("edit_href"));
+  edit_target->setObjectName(QStringLiteral("edit_target"));
+  edit_alt->setObjectName(QStringLiteral("edit_alt"));
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setReadOnly(true);
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  edit_href_label->setBuddy(edit_href);
+  edit_target_label->setBuddy(edit_target);
+  edit_alt_label->setBuddy(edit_alt);
+  edit_target->setEnabled(false);
+  edit_target_label->setEnabled(false);
+
+  auto* fields = new QVBoxLayout;
+  for (QWidget* w : std::initializer_list<QWidget*>{edit_href_label, edit_href, edit_target_label,
+                                                    edit_target, edit_alt_label, edit_alt,
+                                                    Memo1_label, Memo1})
+    fields->addWidget(w);
+  auto* top = new QHBoxLayout;
+  top->addWidget(aslice, 0, Qt::AlignTop);
+  top->addLayout(fields, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top, 1);
+  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  setTabOrder(edit_href, edit_target);
+  setTabOrder(edit_target, edit_alt);
+  setTabOrder(edit_alt, OKButton);
+  resize(560, 300);
+
+  connect(edit_href, &QLineEdit::textChanged, this, [this](const QString& href) {
+    edit_target->setEnabled(!href.isEmpty());
+    edit_target_label->setEnabled(!href.isEmpty());
+    UpdateResultingCode();
+  });
+  connect(edit_target, &QLineEdit::textChanged, this, [this] { UpdateResultingCode(); });
+  connect(edit_alt, &QLineEdit::textChanged, this, [this] { UpdateResultingCode(); });
+}
+
+void Taddtagsdialog::BeginSlice(const TPixelGraphic& slice, const std::string& prefix) {
+  edit_href->clear();
+  edit_alt->clear();
+  aslice->AssignPixelGraphic(&slice);
+  FPrefix = prefix;
+  Memo1->setPlainText(QString::fromStdString(prefix + ">"));
+}
+
+void Taddtagsdialog::UpdateResultingCode() {
+  // The memo shows the code as the file gets it: the texts escaped and
+  // everything beyond ASCII as character references.
+  const std::string code = ::UpdateResultingCode(FPrefix, edit_href->text().toStdString(),
+                                                 edit_target->text().toStdString(),
+                                                 edit_alt->text().toStdString());
+  Memo1->setPlainText(QString::fromStdString(AsciiHtml(code)));
+}
+
+std::string Taddtagsdialog::ResultingCode() const { return Memo1->toPlainText().toStdString(); }
+
+void Taddtagsdialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnFirstShow(*this, event, FPlaced);
+  if (!event->spontaneous()) edit_href->setFocus();
+}
+
+// ---------------------------------------------------------------- Tdlg_code
+
+Tdlg_code::Tdlg_code(QWidget* parent)
+    : QDialog(parent), Memo1(new QPlainTextEdit), OKButton(MakeOKButton(*this)) {
+  setWindowTitle(QStringLiteral("Edit HTML Code"));
+  setModal(true);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Memo1, 1);
+  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  resize(600, 400);
+}
+
+void Tdlg_code::SetLines(const std::vector<std::string>& lines) {
+  QStringList text;
+  for (const std::string& line : lines) text << QString::fromStdString(line);
+  Memo1->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+std::vector<std::string> Tdlg_code::Lines() const {
+  QStringList text = Memo1->toPlainText().split(QLatin1Char('\n'));
+  if (!text.isEmpty() && text.back().isEmpty()) text.removeLast();
+  std::vector<std::string> lines;
+  for (const QString& line : text) lines.push_back(line.toStdString());
+  return lines;
+}
+
+void Tdlg_code::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnFirstShow(*this, event, FPlaced);
+}

@@ -1,0 +1,110 @@
+#pragma once
+// The three dialogs of an export: the export options, link and ALT text for
+// one slice, and the whole HTML code for editing. Each is created once at
+// program start and lives until the end, so the options, the last target
+// frame and the dialogs' places carry from one export to the next. They are
+// shown modally by whoever holds them (through TMainWindowDialogs).
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+#include "app/exporter.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class TPGImage;
+class TPixelGraphic;
+
+// "Export Options": six check boxes and an OK button; however it is closed
+// the export goes on with the states the boxes then hold. The states are
+// read from the settings file each time the dialog is shown and written
+// each time it closes; a dialog never shown in a run writes nothing and
+// holds the defaults.
+class Texportdialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Texportdialog(QWidget* parent = nullptr);
+
+  QCheckBox* incalttags;
+  QCheckBox* editcode;
+  QCheckBox* alwaysgrid;
+  QCheckBox* doublequote;
+  QCheckBox* uppercase;
+  QCheckBox* showoptions;
+  QPushButton* OKButton;
+
+  TExportOptions Options() const;
+  void SetOptions(const TExportOptions& options);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  bool FShown = false;
+  bool FPlaced = false;
+};
+
+// "HTML Export...": the slice just written beside the fields for its link,
+// target frame and ALT text, and the cell code they give, rebuilt as they
+// are typed. The target field keeps its text from slice to slice.
+class Taddtagsdialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Taddtagsdialog(QWidget* parent = nullptr);
+
+  TPGImage* aslice;
+  QLabel* edit_href_label;
+  QLineEdit* edit_href;
+  QLabel* edit_target_label;
+  QLineEdit* edit_target;
+  QLabel* edit_alt_label;
+  QLineEdit* edit_alt;
+  QLabel* Memo1_label;
+  QPlainTextEdit* Memo1;
+  QPushButton* OKButton;
+
+  // Before the dialog is shown for one slice: empties link and ALT text,
+  // shows a copy of the slice and the plain cell code (prefix + ">").
+  void BeginSlice(const TPixelGraphic& slice, const std::string& prefix);
+  // The cell code as the memo shows it, which is what the file receives.
+  std::string ResultingCode() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void UpdateResultingCode();
+
+  std::string FPrefix;
+  bool FPlaced = false;
+};
+
+// "Edit HTML Code": the whole HTML text in an editable memo and an OK
+// button. The text is taken back however the dialog is closed.
+class Tdlg_code : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Tdlg_code(QWidget* parent = nullptr);
+
+  QPlainTextEdit* Memo1;
+  QPushButton* OKButton;
+
+  void SetLines(const std::vector<std::string>& lines);
+  // The memo's lines; a line break at the very end starts no further line.
+  std::vector<std::string> Lines() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  bool FPlaced = false;
+};

@@ -1,0 +1,62 @@
+#pragma once
+// The window's side of an export: the HTML save dialog, the overwrite
+// question, and the three export dialogs, all shown through
+// TMainWindowDialogs. The export itself is the one of app/exporter.h, the
+// same as the command line tool's.
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+#include "app/exporter.h"
+
+class QWidget;
+class TMainWindowDialogs;
+class Taddtagsdialog;
+class Tdlg_code;
+class Texportdialog;
+
+// The file types of the two save dialogs and their default extensions.
+inline constexpr const char* HtmlFileFilter = "HTML Table|*.htm;*.html";
+inline constexpr const char* HtmlDefaultExtension = "html";
+inline constexpr const char* GridFileFilter = "Grid Files (*.grd)|*.grd";
+inline constexpr const char* GridDefaultExtension = "grd";
+
+class TWindowExportUi : public TExportUi {
+ public:
+  TWindowExportUi(QWidget& window, TMainWindowDialogs& dialogs) : FWindow(window), FDialogs(dialogs) {}
+
+  // The dialogs made at program start; an export needs them.
+  void Attach(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code);
+  bool Attached() const { return FOptions != nullptr; }
+  Texportdialog* OptionsDialog() const { return FOptions; }
+
+  // One export: clears the count of slices and shows the busy cursor
+  // between the dialogs until EndExport.
+  void BeginExport();
+  void EndExport();
+  int SlicesWritten() const { return FSlices; }
+  const std::string& HtmlPath() const { return FHtmlPath; }
+
+  bool ChooseHtmlFile(std::string& path) override;
+  bool ConfirmOverwrite(const std::string& text, const std::string& caption) override;
+  void ShowExportOptions(TExportOptions& options) override;
+  std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
+                            const std::string& prefix) override;
+  void EditCode(std::vector<std::string>& lines) override;
+  void SliceWritten(const std::string& path) override;
+
+ private:
+  void BeforeDialog();
+  void AfterDialog();
+
+  QWidget& FWindow;
+  TMainWindowDialogs& FDialogs;
+  Texportdialog* FOptions = nullptr;
+  Taddtagsdialog* FTags = nullptr;
+  Tdlg_code* FCode = nullptr;
+  bool FBusy = false;
+  int FSlices = 0;
+  std::string FHtmlPath;
+};

@@ -1,0 +1,348 @@
+// Export, grid files and the export dialogs driven through the main window:
+// the files equal the command line tool's on the same grid, the JPEG
+// quality follows the preview page, a refused or failing export leaves
+// every file, the grid and the image as they were, the per-slice and code
+// dialogs, and the options kept between runs.
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTabWidget>
+
+#include "app/ui/jpegpage.h"
+#include "app/ui/windowexport.h"
+#include "pgraphic/core/settings.h"
+#include "platform/cursors.h"
+#include "ui_test_util.h"
+
+namespace {
+
+// Every file of a directory with its bytes.
+std::map<QString, QByteArray> DirectoryFiles(const QString& dir) {
+  std::map<QString, QByteArray> files;
+  for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden))
+    files[name] = FileBytes(QDir(dir).filePath(name));
+  return files;
+}
+
+// tessel-cli slice with the given arguments after IMAGE HTML; its exit code.
+int CliSlice(const QString& image, const QString& html, const QStringList& more) {
+  QProcess cli;
+  cli.start(QStringLiteral(TESSEL_CLI_PATH),
+            QStringList{QStringLiteral("slice"), image, html} + more);
+  if (!cli.waitForFinished(60000)) return -1;
+  return cli.exitCode();
+}
+
+QString MakeDir(const QTemporaryDir& root, const QString& name) {
+  QDir(root.path()).mkpath(name);
+  return root.filePath(name);
+}
+
+// The options dialog, when shown, gets these states.
+std::function<void(QDialog&)> SetOptions(const TExportOptions& options) {
+  return [options](QDialog& dialog) {
+    if (auto* d = qobject_cast<Texportdialog*>(&dialog)) d->SetOptions(options);
+  };
+}
+
+}  // namespace
+
+class TExportTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir FDir;
+  QString FImage;  // 300 x 200
+
+ private slots:
+  void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200); }
+  void init() {
+    QFile::remove(SettingsFile());
+    ReportedErrors().clear();
+    // Each run of the program starts with these.
+    PGSettings().JpegQuality = 80;
+    PGSettings().JpegProgressive = false;
+  }
+
+  void TheWindowWritesWhatTheCommandLineToolWrites() {
+    const QString mine = MakeDir(FDir, QStringLiteral("e2e/window"));
+    const QString cli = MakeDir(FDir, QStringLiteral("e2e/cli"));
+    TShownWindow w(FImage);
+    // Lines from the mouse, a ruler and the keyboard; an export sorts them.
+    w.Drag({40, 30}, {120, 30});
+    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 75});
+    w.Dialogs.Positions = {QStringLiteral("260")};
+    w->AddVerticalAction->trigger();
+    const QString grid = FDir.filePath(QStringLiteral("e2e/cut.grd"));
+    w.Dialogs.SavePaths = {grid};
+    w->SaveGridAction->trigger();
+
+    w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
+    w.Dialogs.OnModal = SetOptions({.DoubleQuote = true, .UpperCase = true});
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(w.Dialogs.FileFilters.back(), QStringLiteral("HTML Table|*.htm;*.html / html"));
+    QCOMPARE(w.Dialogs.ModalTitles, std::vector<QString>{QStringLiteral("Export Options")});
+    QVERIFY(w.Dialogs.Questions.empty());
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 120, 260, 300}));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 75, 200}));
+    QCOMPARE(w->StatusBar1->text(),
+             QStringLiteral("Exported 6 slices and ") + mine + QStringLiteral("/index.html"));
+    // The slice image keeps the last cell.
+    QCOMPARE(w->SliceImage().Width(), 40);
+    QCOMPARE(w->SliceImage().Height(), 125);
+
+    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                      {QStringLiteral("--grid"), grid, QStringLiteral("--uppercase"),
+                       QStringLiteral("--double-quote")}),
+             0);
+    const auto written = DirectoryFiles(mine);
+    QCOMPARE(written.size(), std::size_t(7));
+    QVERIFY(written == DirectoryFiles(cli));
+    QVERIFY(written.at(QStringLiteral("index.html"))
+                .startsWith("<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n<TR><TD><IMG "
+                            "SRC=\"index_1_1.jpg\" WIDTH=120 HEIGHT=75>"));
+  }
+
+  void JpegSlicesTakeTheQualityOfTheLastPreview() {
+    const QString at80 = MakeDir(FDir, QStringLiteral("q/80")), at30 = MakeDir(FDir, QStringLiteral("q/30"));
+    const QString cli30 = MakeDir(FDir, QStringLiteral("q/cli30"));
+    {
+      TShownWindow w(FImage);
+      w.Dialogs.SavePaths = {at80 + QStringLiteral("/a.html")};
+      w->ExportAction->trigger();
+    }
+    TShownWindow w(FImage);
+    TJpegPage& page = *w->TabSheet2;
+    QSignalSpy previews(&page, &TJpegPage::Previewed);
+    w->PageControl1->setCurrentWidget(&page);
+    page.TrackBar1->setValue(30);
+    QTRY_VERIFY_WITH_TIMEOUT(PGSettings().JpegQuality == 30 && !page.Timer1->isActive(), 10000);
+    w.Dialogs.SavePaths = {at30 + QStringLiteral("/a.html")};
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+
+    QCOMPARE(CliSlice(FImage, cli30 + QStringLiteral("/a.html"), {QStringLiteral("--set"), QStringLiteral("JpegQuality=30")}), 0);
+    const QByteArray slice30 = FileBytes(at30 + QStringLiteral("/a_1_1.jpg"));
+    QCOMPARE(slice30, FileBytes(cli30 + QStringLiteral("/a_1_1.jpg")));
+    QVERIFY(slice30.size() < FileBytes(at80 + QStringLiteral("/a_1_1.jpg")).size());
+    QCOMPARE(CliSlice(FImage, cli30 + QStringLiteral("/b.html"), {}), 0);
+    QCOMPARE(FileBytes(at80 + QStringLiteral("/a_1_1.jpg")), FileBytes(cli30 + QStringLiteral("/b_1_1.jpg")));
+  }
+
+  void CancelOnTheOverwriteQuestionLeavesEveryFile() {
+    const QString dir = MakeDir(FDir, QStringLiteral("overwrite"));
+    const QString html = dir + QStringLiteral("/index.html");
+    WriteFile(html, "old page");
+    WriteFile(dir + QStringLiteral("/index_1_1.jpg"), "old slice");
+    const auto before = DirectoryFiles(dir);
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(100);
+    w.Dialogs.SavePaths = {html};
+    w->ExportAction->trigger();
+    QCOMPARE(w.Dialogs.Questions,
+             std::vector<QString>{QStringLiteral("File already exists!: Overwrite ") + html + QStringLiteral("?")});
+    QVERIFY(w.Dialogs.ModalTitles.empty());
+    QVERIFY(DirectoryFiles(dir) == before);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));  // nothing at all happened
+
+    // OK replaces the page and its slices without another question.
+    w.Dialogs.SavePaths = {html};
+    w.Dialogs.OkCancelAnswers = {true};
+    w->ExportAction->trigger();
+    QCOMPARE(w.Dialogs.Questions.size(), std::size_t(2));
+    QVERIFY(ReportedErrors().empty());
+    QVERIFY(FileBytes(html).startsWith("<table"));
+    QVERIFY(FileBytes(dir + QStringLiteral("/index_1_1.jpg")).startsWith("\xFF\xD8"));
+  }
+
+  void AnExportNeverReplacesItsSource() {
+    const QString dir = MakeDir(FDir, QStringLiteral("source"));
+    const QString source = dir + QStringLiteral("/page_1_1.png");
+    QVERIFY(QFile::copy(FImage, source));
+    TShownWindow w(source);
+    w->OutputFormatGroup->actions()[3]->trigger();  // .png
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/page.html")};
+    w->ExportAction->trigger();
+    QCOMPARE(ReportedErrors().size(), std::size_t(1));
+    QCOMPARE(FileBytes(source), FileBytes(FImage));
+    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(1));
+  }
+
+  void AFailingExportKeepsOldFilesGridAndImage() {
+    const QString dir = MakeDir(FDir, QStringLiteral("failing"));
+    const QString html = dir + QStringLiteral("/index.html");
+    WriteFile(html, "old page");
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("index_2_1.jpg")));  // where a slice belongs
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(100);
+    w.Dialogs.SavePaths = {html};
+    w.Dialogs.OkCancelAnswers = {true};
+    w.Dialogs.OnModal = SetOptions({.AlwaysGrid = true});
+    w->ExportAction->trigger();
+    QCOMPARE(ReportedErrors().size(), std::size_t(1));
+    QVERIFY(ReportedErrors().front().contains(QStringLiteral("index_2_1.jpg")));
+    QCOMPARE(FileBytes(html), QByteArray("old page"));
+    QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             (QStringList{QStringLiteral("index.html"), QStringLiteral("index_2_1.jpg")}));
+    QCOMPARE(w->MRUManager2.Count(), 0);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 100, 300}));
+    QVERIFY(w->ImageLoaded());
+    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(150, 20), PositionColor(150, 20));
+    QVERIFY(PGScreenCursorIsDefault());
+  }
+
+  void ThePerSliceDialogBuildsEachCellFromItsFields() {
+    const QString dir = MakeDir(FDir, QStringLiteral("tags"));
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(100);
+    Taddtagsdialog& tags = *w.TagsDialog;
+    int slice = 0;
+    QStringList memos;
+    w.Dialogs.OnModal = [&](QDialog& dialog) {
+      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
+        options->incalttags->setChecked(true);
+        return;
+      }
+      QCOMPARE(&dialog, static_cast<QDialog*>(&tags));
+      ++slice;
+      QCOMPARE(tags.aslice->PixelGraphicWidth(), slice == 1 ? 100 : 200);
+      QVERIFY(tags.edit_href->text().isEmpty() && tags.edit_alt->text().isEmpty());
+      QVERIFY(!tags.edit_target->isEnabled() && !tags.edit_target_label->isEnabled());
+      if (slice == 1) {
+        QTest::keyClicks(tags.edit_target, QStringLiteral("ignored"));  // disabled: takes nothing
+        QTest::keyClicks(tags.edit_href, QStringLiteral("page2.html"));
+        QVERIFY(tags.edit_target->isEnabled() && tags.edit_target_label->isEnabled());
+        QTest::keyClicks(tags.edit_target, QStringLiteral("main"));
+        QTest::keyClicks(tags.edit_alt, QStringLiteral("Say \"Ahoi\" "));
+        QTest::sendKeyEvent(QTest::Click, tags.edit_alt, Qt::Key_Eacute, QStringLiteral("\u00e9"), Qt::NoModifier);
+      } else {
+        // The target stays from the last slice, but without a link it is not written.
+        QCOMPARE(tags.edit_target->text(), QStringLiteral("main"));
+        QTest::keyClicks(tags.edit_alt, QStringLiteral("Logo"));
+      }
+      memos << tags.Memo1->toPlainText();
+      QVERIFY(tags.Memo1->isReadOnly());
+      dialog.reject();  // closed any way: the memo's code is taken
+    };
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(slice, 2);
+    QCOMPARE(memos[0], QStringLiteral("<A HREF=\"page2.html\" TARGET=\"main\"><img src='index_1_1.jpg' "
+                                      "width=100 height=200 ALT=\"Say &quot;Ahoi&quot; &#233;\" BORDER=0></A>"));
+    QCOMPARE(memos[1], QStringLiteral("<img src='index_2_1.jpg' width=200 height=200 ALT=\"Logo\">"));
+    QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
+             (QStringLiteral("<table cellspacing = 0 cellpadding = 0 border = 0>\r\n<tr><td>") + memos[0] +
+              QStringLiteral("</td><td>") + memos[1] + QStringLiteral("</td></tr>\r\n</table>\r\n"))
+                 .toLatin1());
+  }
+
+  void TheCodeDialogsTextIsWrittenHoweverItCloses() {
+    const QString dir = MakeDir(FDir, QStringLiteral("code"));
+    TShownWindow w(FImage);
+    Tdlg_code& code = *w.CodeDialog;
+    w.Dialogs.OnModal = [&](QDialog& dialog) {
+      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
+        options->editcode->setChecked(true);
+        return;
+      }
+      QCOMPARE(dialog.windowTitle(), QStringLiteral("Edit HTML Code"));
+      QCOMPARE(code.Memo1->toPlainText(),
+               QStringLiteral("<table cellspacing = 0 cellpadding = 0 border = 0>\n<tr><td><img "
+                              "src='index_1_1.jpg' width=300 height=200></td></tr>\n</table>"));
+      code.Memo1->moveCursor(QTextCursor::Start);
+      QTest::keyClicks(code.Memo1, QStringLiteral("<!-- cut -->"));
+      QTest::keyClick(code.Memo1, Qt::Key_Return);
+      code.Memo1->moveCursor(QTextCursor::End);
+      QTest::keyClick(code.Memo1, Qt::Key_Return);
+      dialog.close();
+    };
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
+             QByteArray("<!-- cut -->\r\n<table cellspacing = 0 cellpadding = 0 border = 0>\r\n<tr><td><img "
+                        "src='index_1_1.jpg' width=300 height=200></td></tr>\r\n</table>\r\n"));
+  }
+
+  void ExportOptionsPersistAcrossARestart() {
+    const QString dir = MakeDir(FDir, QStringLiteral("options"));
+    const QString key = QStringLiteral("Corvane Mill/Tessel/");
+    {
+      TShownWindow w(FImage);
+      w->close();
+    }
+    QVERIFY(!QSettings(SettingsFile(), QSettings::IniFormat).contains(key + QStringLiteral("showoptions_Checked")));
+    {
+      TShownWindow w(FImage);
+      w.Dialogs.OnModal = [&](QDialog& dialog) {
+        auto& options = dynamic_cast<Texportdialog&>(dialog);
+        QVERIFY(options.showoptions->isChecked());
+        // On the box itself: the rows are as wide as the longest caption.
+        for (QCheckBox* box : {options.showoptions, options.alwaysgrid})
+          QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, {8, box->height() / 2});
+        QTest::mouseClick(options.OKButton, Qt::LeftButton);
+      };
+      w.Dialogs.SavePaths = {dir + QStringLiteral("/a.html"), dir + QStringLiteral("/b.html")};
+      w->ExportAction->trigger();
+      QSettings ini(SettingsFile(), QSettings::IniFormat);
+      QCOMPARE(ini.value(key + QStringLiteral("showoptions_Checked")).toString(), QStringLiteral("0"));
+      QCOMPARE(ini.value(key + QStringLiteral("alwaysgrid_Checked")).toString(), QStringLiteral("1"));
+      // Unchecked, the next export asks nothing; the grid goes beside the page.
+      w->ExportAction->trigger();
+      QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
+      QVERIFY(QFile::exists(dir + QStringLiteral("/b.grd")));
+      QCOMPARE(QString::fromStdString(w->MRUManager2.Items(0)), dir + QStringLiteral("/b.grd"));
+      w->close();
+    }
+    TShownWindow w(FImage);
+    QVERIFY(w.ExportDialog->showoptions->isChecked());  // the defaults until shown
+    bool shownUnchecked = false;
+    w.Dialogs.OnModal = [&](QDialog&) {
+      shownUnchecked = !w.ExportDialog->showoptions->isChecked() && w.ExportDialog->alwaysgrid->isChecked();
+    };
+    w->OptionsAction->trigger();  // Tools > Options: the dialog only
+    QVERIFY(shownUnchecked);
+    QCOMPARE(w.Dialogs.ModalTitles, std::vector<QString>{QStringLiteral("Export Options")});
+    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(6));
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/c.html")};
+    w->ExportAction->trigger();
+    QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
+    QVERIFY(QFile::exists(dir + QStringLiteral("/c.grd")));
+  }
+
+  void GridFilesRoundTripAndReportLinesOutOfBounds() {
+    TShownWindow w(FImage);
+    const QString grid = FDir.filePath(QStringLiteral("round.grd"));
+    w->Grid().HorzSplits.Add(120);
+    w->Grid().VertSplits.Add(30);
+    w.Dialogs.SavePaths = {grid};
+    w->SaveGridAction->trigger();
+    QCOMPARE(w.Dialogs.FileFilters.back(), QStringLiteral("Grid Files (*.grd)|*.grd / grd"));
+    QCOMPARE(FileDialogNameFilters(QLatin1String(GridFileFilter)), QStringList{QStringLiteral("Grid Files (*.grd)")});
+    QCOMPARE(FileBytes(grid), QByteArray("0\r\n200\r\n120\r\n-\r\n0\r\n300\r\n30\r\n"));
+    w->ClearSplitsAction->trigger();
+    w.Dialogs.OpenPaths = {grid};
+    w->LoadGridAction->trigger();
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 120}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 30}));
+    QCOMPARE(QString::fromStdString(w->MRUManager2.Items(0)), grid);
+
+    const QString large = FDir.filePath(QStringLiteral("large.grd"));
+    WriteFile(large, "0\r\n250\r\n-\r\n0\r\n300\r\n");
+    w.Dialogs.OpenPaths = {large};
+    w->LoadGridAction->trigger();
+    QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!")});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    QCOMPARE(w->MRUManager2.Count(), 2);
+  }
+};
+
+TESSEL_UI_TEST_MAIN(TExportTest)
+#include "export_test.moc"
