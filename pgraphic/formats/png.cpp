@@ -65,6 +65,8 @@ struct TWriteSession : TPngSession {
   int ColorType = PNG_COLOR_TYPE_RGB;
   bool WriteGamma = false;
   double Gamma = 0;
+  int Level = 6;
+  TPngStrategy Strategy = TPngStrategy::psAuto;
 };
 
 TPngSession& SessionOf(png_const_structrp png) {
@@ -397,12 +399,24 @@ std::string ColorCountText(int pixelDepth) {
 
 // ---- writing
 
-void CreateWrite(TPngSession& s) {
+int ZlibStrategy(TPngStrategy strategy) {
+  switch (strategy) {
+    case TPngStrategy::psFiltered: return Z_FILTERED;
+    case TPngStrategy::psHuffmanOnly: return Z_HUFFMAN_ONLY;
+    case TPngStrategy::psRle: return Z_RLE;
+    case TPngStrategy::psFixed: return Z_FIXED;
+    default: return Z_DEFAULT_STRATEGY;
+  }
+}
+
+void CreateWrite(TWriteSession& s) {
   s.Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
   if (!s.Png) FailCreate(s, "png_create_write_struct");
   s.Info = png_create_info_struct(s.Png);
   if (!s.Info) FailCreate(s, "png_create_info_struct");
   png_set_write_fn(s.Png, &s, WriteData, FlushData);
+  png_set_compression_level(s.Png, s.Level);
+  if (s.Strategy != TPngStrategy::psAuto) png_set_compression_strategy(s.Png, ZlibStrategy(s.Strategy));
 }
 
 void WriteHeader(TWriteSession& s) {
@@ -507,6 +521,8 @@ void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   auto s = NewSession<TWriteSession>(stream, &image, image.ReadWarningAction);
   DescribeImage(*s, image);
   s->WriteGamma = PGSettings().PngWriteGamma;
+  s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);
+  s->Strategy = PGSettings().PngCompressionStrategy;
   s->Gamma = double(float(1.0L / image.FileGamma));
   s->Bits = image.Bits();
   s->BytesPerRow = image.BytesPerRow();
