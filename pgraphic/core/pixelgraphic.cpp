@@ -326,8 +326,7 @@ void TPixelGraphic::SetPaletteEntry(int i, TRGB color) {
 }
 
 static bool PaletteEquals(const std::vector<TRGB>& entries, TPaletteIdent ident) {
-  const std::vector<TRGB> standard = StandardPalette(ident);
-  return entries.size() == standard.size() && std::equal(entries.begin(), entries.end(), standard.begin());
+  return entries == StandardPalette(ident);
 }
 
 void TPixelGraphic::ClassifyPalette() {

@@ -52,8 +52,9 @@ std::int64_t BytesPerRowFor(int bitCount, std::int64_t width);
 
 // The 16 system colours in their standard order.
 extern const TRGB Sys16Colors[16];
-// Greys and the fixed palettes used by SetPaletteIdent and ClassifyPalette.
-std::vector<TRGB> StandardPalette(TPaletteIdent ident);
+// Greys and the fixed palettes used by SetPaletteIdent and ClassifyPalette
+// (empty for the other kinds).
+const std::vector<TRGB>& StandardPalette(TPaletteIdent ident);
 
 class TPixelGraphic {
  public:
