@@ -8,7 +8,7 @@
 
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/pcx.h"
+#include "pgraphic/formats/decodechecks.h"
 
 namespace {
 

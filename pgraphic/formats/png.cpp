@@ -15,7 +15,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
-#include "pgraphic/formats/pcx.h"
+#include "pgraphic/formats/decodechecks.h"
 
 // How failures leave libpng: see codec_guard.h. The structure-size check is
 // met by compiling against libpng's own headers.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "pgraphic/formats/pcx.h"
+#include "pgraphic/formats/bufferedstreams.h"
+#include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/rowprogress.h"
 
 namespace {
 

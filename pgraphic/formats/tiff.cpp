@@ -11,6 +11,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
+#include "pgraphic/formats/rowprogress.h"
 #include "pgraphic/formats/tiff_detail.h"
 
 using namespace tiff;
@@ -197,7 +198,7 @@ void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
   const std::size_t rowBytes = std::size_t((bits * d.Width + 7) / 8);
   TSource src(stream, d.Base, d.Size, d.Order);
-  TProgressBracket bracket(image);
+  TPGProgressBracket bracket(image);
   if (image.Empty()) return;
   TRowReader reader(src, d, rowBytes);
   for (std::uint32_t y = 0; y < d.Length; ++y) {

@@ -7,6 +7,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/rowprogress.h"
 #include "pgraphic/formats/tiff_detail.h"
 
 using namespace tiff;
@@ -270,7 +271,7 @@ TStripTable WriteStrips(TStream& stream, std::int64_t base, TPixelGraphic& image
   TStripTable t;
   TRowWriter writer(l);
   const std::uint32_t height = std::uint32_t(image.Height());
-  TProgressBracket bracket(image);
+  TPGProgressBracket bracket(image);
   for (std::uint32_t y = 0; y < height; ++y) {
     if (y % l.RowsPerStrip == 0) {
       if ((stream.Position() - base) % 2 != 0) stream.WriteBuffer("\0", 1);
