@@ -182,6 +182,7 @@ void DecodeRows(TStream& stream, TPixelGraphic& image, const TPCXHeader& h, TLay
   for (int y = 0; y < height; ++y) {
     DecodeScanLine(in, line);
     StoreRow(layout, line, h.BytesPerLine, image.ScanLine(y), image.Width());
+    image.DoRowsDone(y, 1);
     if (image.DoProgress(y, height)) break;
   }
   in.Release();
@@ -190,6 +191,8 @@ void DecodeRows(TStream& stream, TPixelGraphic& image, const TPCXHeader& h, TLay
 }  // namespace
 
 TPCXFileFormatReader::TPCXFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
   Extension = "pcx";
   Description = "Paintbrush";
   HasSignature = true;

@@ -295,10 +295,14 @@ void Widen2To4(std::uint8_t* row, png_uint_32 width) {
   }
 }
 
+// Rows are final as they come when the file is not interlaced and needs no
+// widening afterwards.
 void ReadPass(TReadSession& s, int pass) {
   const png_uint_32 height = s.Header.Height;
+  const bool final = s.Passes == 1 && s.Header.BitDepth != 2;
   for (png_uint_32 n = 0; n < height && !s.Aborted; ++n) {
     png_read_row(s.Png, RowAddress(s, height, n), nullptr);
+    if (final) RowsDone(s, int(n), 1);
     Progress(s, int(n + height * png_uint_32(pass)), int(height * png_uint_32(s.Passes)));
   }
 }
@@ -432,7 +436,7 @@ void WriteRows(TWriteSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   for (png_uint_32 y = 0; y < s.Height; ++y) {
-    png_write_row(s.Png, RowAddress(s, s.Height, y));
+    png_write_row(s.Png, RowToWrite(s, y));
     // A PNG write always runs to the end: the abort answer is not used.
     Progress(s, int(y), int(s.Height) - 1);
   }
@@ -473,6 +477,8 @@ void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
 // ---- reader
 
 TPNGFileFormatReader::TPNGFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
   Extension = "png";
   Description = "Portable Network Graphics";
   HasSignature = true;
@@ -511,6 +517,8 @@ void TPNGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
 // ---- writer
 
 TPNGFileFormatWriter::TPNGFileFormatWriter() {
+  SafeOnThreads = true;
+  TakesRowsTopDown = true;
   Extension = "png";
   Description = "Portable Network Graphics";
   CanWriteResolutions = 255;
@@ -524,8 +532,6 @@ void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);
   s->Strategy = PGSettings().PngCompressionStrategy;
   s->Gamma = double(float(1.0L / image.FileGamma));
-  s->Bits = image.Bits();
-  s->BytesPerRow = image.BytesPerRow();
   RunWrite(*s);
   RethrowFailure(*s);
 }

@@ -203,6 +203,7 @@ void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
   TRowReader reader(src, d, rowBytes);
   for (std::uint32_t y = 0; y < d.Length; ++y) {
     ConvertRow(d, reader.Fetch(y), image.ScanLine(int(y)), rowBytes);
+    image.DoRowsDone(int(y), 1);
     if (image.DoProgress(int(y), int(d.Length))) break;
   }
 }
@@ -234,6 +235,8 @@ std::string PhotometricText(std::uint32_t p) {
 }  // namespace
 
 TTIFFileFormatReader::TTIFFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
   Extension = "tif";
   Description = "Tagged Image File Format";
   HasSignature = true;
