@@ -16,6 +16,8 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/png_parts.h"
+#include "pgraphic/formats/rowprogress.h"
 
 // How failures leave libpng: see codec_guard.h. The structure-size check is
 // met by compiling against libpng's own headers.
@@ -25,6 +27,8 @@ namespace {
 using namespace pgcodec;
 using EPng = EPGPNGFileFormatReaderWriter;
 const char* const kPrefix = "PNG: ";
+// libpng's level when none is set.
+constexpr int kLibpngDefaultLevel = 6;
 
 struct TPngSession : TSession {
   png_structp Png = nullptr;
@@ -459,6 +463,40 @@ void RunWrite(TWriteSession& s) {
   png_destroy_write_struct(&s.Png, &s.Info);
 }
 
+// The chunks before the image data, for the image data written in parts.
+// No object with a destructor may live in this frame (longjmp target).
+void RunWriteHeader(TWriteSession& s) {
+  if (setjmp(s.Jump) != 0) return AbandonWrite(s);
+  CreateWrite(s);
+  WriteHeader(s);
+  png_destroy_write_struct(&s.Png, &s.Info);
+}
+
+// Rows filtered and compressed as libpng would by default: every filter
+// tried on rows of whole bytes per sample, none on palette and sub-byte rows.
+TPngPartsPlan PartsPlan(const TWriteSession& s) {
+  TPngPartsPlan plan;
+  const int channels = s.ColorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
+  plan.Height = s.Height;
+  plan.RowBytes = (std::size_t(s.Width) * std::size_t(s.BitDepth) * std::size_t(channels) + 7) / 8;
+  plan.FilterStep = std::max(1, s.BitDepth * channels / 8);
+  plan.Filter = s.ColorType != PNG_COLOR_TYPE_PALETTE && s.BitDepth >= 8;
+  plan.SwapRedBlue = s.ColorType == PNG_COLOR_TYPE_RGB;
+  plan.Level = s.Level;
+  plan.Strategy = s.Strategy == TPngStrategy::psAuto ? (plan.Filter ? Z_FILTERED : Z_DEFAULT_STRATEGY)
+                                                     : ZlibStrategy(s.Strategy);
+  return plan;
+}
+
+void WriteInParts(TWriteSession& s) {
+  TPixelGraphic& image = *s.Image;
+  TPGProgressBracket bracket(image);
+  WritePngParts(
+      *s.Stream, PartsPlan(s), [&](std::uint32_t y) { return image.ScanLine(int(y)); },
+      // A PNG write always runs to the end: the abort answer is not used.
+      [&](std::uint32_t y) { image.DoProgress(int(y), int(s.Height) - 1); });
+}
+
 void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
   s.Width = png_uint_32(image.Width());
   s.Height = png_uint_32(image.Height());
@@ -532,6 +570,13 @@ void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);
   s->Strategy = PGSettings().PngCompressionStrategy;
   s->Gamma = double(float(1.0L / image.FileGamma));
-  RunWrite(*s);
+  // libpng's own defaults keep libpng's own encoding, byte for byte.
+  if (s->Level == kLibpngDefaultLevel && s->Strategy == TPngStrategy::psAuto) {
+    RunWrite(*s);
+    RethrowFailure(*s);
+    return;
+  }
+  RunWriteHeader(*s);
   RethrowFailure(*s);
+  WriteInParts(*s);
 }

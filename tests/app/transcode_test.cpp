@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "pgraphic/core/settings.h"
 #include "support/failing_disk.h"
 #include "support/peer.h"
 
@@ -91,6 +92,10 @@ TEST_F(Transcode, EveryRoadGivesTheFileAndImageOfLoadingThenSaving) {
   ExpectSameAsPlain(greyPng, "out.tif");
   ExpectSameAsPlain(pgm, "out.png");
   ExpectSameAsPlain(bmp, "out.tif");
+  const TPGLibrarySettings saved = PGSettings();
+  PGSettings().PngCompressionStrategy = TPngStrategy::psDefault;  // compressed in parts
+  ExpectSameAsPlain(jpg, "parts.png");
+  PGSettings() = saved;
 }
 
 // A source that ends early, a target that cannot be made, both at once, and

@@ -1,0 +1,343 @@
+#include "pgraphic/formats/png_parts.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pgraphic/core/errors.h"
+
+namespace {
+
+// A part is about this much filtered data: few enough parts that their
+// seams cost next to nothing, enough that the cores have work at once.
+constexpr std::size_t kPartBytes = std::size_t(4) << 20;
+constexpr std::size_t kWindow = 32768;
+// Largest chunk written; a part larger than this spans several.
+constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
+
+[[noreturn]] void Fail(const std::string& what) {
+  throw EPGPNGFileFormatReaderWriter("PNG: " + what);
+}
+
+// ---- filtering
+
+// The filter loops take most of the time of a write in parts; GCC
+// vectorises them only when its cost model may weigh them.
+#if defined(__GNUC__) && !defined(__clang__)
+#define PG_VECTORIZE __attribute__((optimize("vect-cost-model=dynamic")))
+#else
+#define PG_VECTORIZE
+#endif
+
+using TByte = std::uint8_t;
+
+// What libpng weighs a filtered byte by: its distance from zero, read signed.
+inline unsigned Weight(int v) {
+  const int s = std::int8_t(v);
+  return unsigned(s < 0 ? -s : s);
+}
+
+inline int Paeth(int a, int b, int c) {
+  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+  return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+}
+
+// The filter type (none, sub, up, average, Paeth) whose bytes weigh least,
+// the lowest on a tie. The first step bytes have no left neighbour.
+PG_VECTORIZE int ChooseFilter(const TByte* __restrict cur, const TByte* __restrict prev, std::size_t n,
+                              std::size_t step) {
+  unsigned long long sums[5] = {};
+  const std::size_t head = std::min(step, n);
+  for (std::size_t i = 0; i < n; ++i) sums[0] += Weight(cur[i]);
+  for (std::size_t i = 0; i < head; ++i) {
+    sums[1] += Weight(cur[i]);
+    sums[3] += Weight(cur[i] - (prev[i] >> 1));
+    sums[4] += Weight(cur[i] - prev[i]);
+  }
+  for (std::size_t i = head; i < n; ++i) sums[1] += Weight(cur[i] - cur[i - step]);
+  for (std::size_t i = 0; i < n; ++i) sums[2] += Weight(cur[i] - prev[i]);
+  for (std::size_t i = head; i < n; ++i) sums[3] += Weight(cur[i] - ((cur[i - step] + prev[i]) >> 1));
+  for (std::size_t i = head; i < n; ++i) sums[4] += Weight(cur[i] - Paeth(cur[i - step], prev[i], prev[i - step]));
+  return int(std::min_element(sums, sums + 5) - sums);
+}
+
+PG_VECTORIZE void FilterRow(int type, const TByte* __restrict cur, const TByte* __restrict prev,
+                            TByte* __restrict out, std::size_t n, std::size_t step) {
+  const std::size_t head = std::min(step, n);
+  switch (type) {
+    case 1:
+      for (std::size_t i = 0; i < head; ++i) out[i] = cur[i];
+      for (std::size_t i = head; i < n; ++i) out[i] = TByte(cur[i] - cur[i - step]);
+      return;
+    case 2:
+      for (std::size_t i = 0; i < n; ++i) out[i] = TByte(cur[i] - prev[i]);
+      return;
+    case 3:
+      for (std::size_t i = 0; i < head; ++i) out[i] = TByte(cur[i] - (prev[i] >> 1));
+      for (std::size_t i = head; i < n; ++i) out[i] = TByte(cur[i] - ((cur[i - step] + prev[i]) >> 1));
+      return;
+    case 4:
+      for (std::size_t i = 0; i < head; ++i) out[i] = TByte(cur[i] - prev[i]);
+      for (std::size_t i = head; i < n; ++i) out[i] = TByte(cur[i] - Paeth(cur[i - step], prev[i], prev[i - step]));
+      return;
+    default:
+      std::memcpy(out, cur, n);
+  }
+}
+
+// ---- one part
+
+struct TPart {
+  std::vector<std::uint8_t> Before;  // the last 32 KB of the data before this part
+  std::vector<std::uint8_t> Raw;     // filter byte and filtered row, row after row
+  std::vector<std::uint8_t> Packed;
+  uLong Adler = 1;
+  std::exception_ptr Error;
+  bool Done = false;
+};
+
+// Deflates part, primed with the data before it; the last part ends the stream.
+void Deflate(TPart& part, bool last, const TPngPartsPlan& plan) {
+  z_stream z{};
+  if (deflateInit2(&z, plan.Level, Z_DEFLATED, -15, 8, plan.Strategy) != Z_OK) throw std::bad_alloc();
+  struct TEnd {
+    z_stream& Z;
+    ~TEnd() { deflateEnd(&Z); }
+  } end{z};
+  if (!part.Before.empty() && deflateSetDictionary(&z, part.Before.data(), uInt(part.Before.size())) != Z_OK)
+    Fail("Internal Error");
+  part.Adler = adler32(1, part.Raw.data(), uInt(part.Raw.size()));
+  part.Packed.resize(deflateBound(&z, uLong(part.Raw.size())) + 16);
+  z.next_in = part.Raw.data();
+  z.avail_in = uInt(part.Raw.size());
+  z.next_out = part.Packed.data();
+  z.avail_out = uInt(part.Packed.size());
+  const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+  if (result == Z_STREAM_ERROR || z.avail_in != 0 || (last && result != Z_STREAM_END))
+    Fail("Internal Error");
+  part.Packed.resize(part.Packed.size() - z.avail_out);
+}
+
+// ---- chunks
+
+void PutBE32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = std::uint8_t(v >> 24);
+  p[1] = std::uint8_t(v >> 16);
+  p[2] = std::uint8_t(v >> 8);
+  p[3] = std::uint8_t(v);
+}
+
+// A stream that takes fewer bytes than given fails as it does under libpng.
+void Put(TStream& stream, const std::uint8_t* data, std::size_t size) {
+  if (size > 0 && stream.Write(data, std::int64_t(size)) != std::int64_t(size)) Fail("Write Error");
+}
+
+void WriteChunk(TStream& stream, const char* type, const std::uint8_t* data, std::size_t size) {
+  std::uint8_t head[8];
+  PutBE32(head, std::uint32_t(size));
+  std::memcpy(head + 4, type, 4);
+  uLong crc = crc32(0, head + 4, 4);
+  if (size > 0) crc = crc32(crc, data, uInt(size));
+  std::uint8_t tail[4];
+  PutBE32(tail, std::uint32_t(crc));
+  Put(stream, head, 8);
+  Put(stream, data, size);
+  Put(stream, tail, 4);
+}
+
+// The zlib stream's two header bytes, as zlib writes them for the level.
+void ZlibHeader(const TPngPartsPlan& plan, std::uint8_t* header) {
+  const int levelFlags = plan.Strategy >= Z_HUFFMAN_ONLY || plan.Level < 2 ? 0
+                         : plan.Level < 6                                  ? 1
+                         : plan.Level == 6                                 ? 2
+                                                                           : 3;
+  unsigned value = (Z_DEFLATED + (7 << 4)) << 8 | unsigned(levelFlags) << 6;
+  value += 31 - value % 31;
+  header[0] = std::uint8_t(value >> 8);
+  header[1] = std::uint8_t(value);
+}
+
+// ---- the parts in flight
+
+// Compresses the parts handed to it on worker threads (none when there is
+// a single part: then the caller does it) and writes them in order.
+class TPartPipeline {
+ public:
+  TPartPipeline(TStream& stream, const TPngPartsPlan& plan, std::size_t parts)
+      : Stream(stream), Plan(plan), Parts(parts) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers = parts > 1 ? std::min<std::size_t>(cores, parts) : 0;
+    try {
+      for (std::size_t i = 0; i < workers; ++i) Workers.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // The parts left are compressed here.
+    }
+    MaxInFlight = Workers.size() + 2;
+  }
+  ~TPartPipeline() {
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      Stopping = true;
+    }
+    Changed.notify_all();
+    for (std::thread& worker : Workers) worker.join();
+  }
+  TPartPipeline(const TPartPipeline&) = delete;
+  TPartPipeline& operator=(const TPartPipeline&) = delete;
+
+  // A part for the caller to fill; at most a few are held at once, so the
+  // parts done at the front are written while waiting for room.
+  TPart& NextPart() {
+    std::unique_lock<std::mutex> lock(Lock);
+    for (;;) {
+      WriteDone(lock, false);
+      if (InFlight.size() < MaxInFlight) break;
+      Changed.wait(lock);
+    }
+    InFlight.push_back(std::make_unique<TPart>());
+    return *InFlight.back();
+  }
+  // The part just filled goes to be compressed.
+  void Submit() {
+    std::unique_lock<std::mutex> lock(Lock);
+    const std::size_t number = Submitted++;
+    if (Workers.empty()) {
+      TPart& part = *InFlight.back();
+      lock.unlock();
+      Compress(part, number);
+      lock.lock();
+    }
+    Changed.notify_all();
+  }
+  // Every part is written; the stream ends.
+  void Finish() {
+    std::unique_lock<std::mutex> lock(Lock);
+    WriteDone(lock, true);
+  }
+
+ private:
+  void Work() {
+    std::unique_lock<std::mutex> lock(Lock);
+    for (;;) {
+      Changed.wait(lock, [this] { return Stopping || Taken < Submitted; });
+      if (Stopping) return;
+      const std::size_t number = Taken++;
+      TPart& part = *InFlight[number - Written];
+      lock.unlock();
+      Compress(part, number);
+      lock.lock();
+      Changed.notify_all();
+    }
+  }
+  void Compress(TPart& part, std::size_t number) {
+    try {
+      Deflate(part, number + 1 == Parts, Plan);
+    } catch (...) {
+      part.Error = std::current_exception();
+    }
+    std::lock_guard<std::mutex> guard(Lock);
+    part.Done = true;
+  }
+  // Writes the finished parts at the front, in order; with all, waits for
+  // every part.
+  void WriteDone(std::unique_lock<std::mutex>& lock, bool all) {
+    for (;;) {
+      if (InFlight.empty() || (!all && !InFlight.front()->Done)) return;
+      if (!InFlight.front()->Done) {
+        Changed.wait(lock);
+        continue;
+      }
+      std::unique_ptr<TPart> part = std::move(InFlight.front());
+      InFlight.pop_front();
+      ++Written;
+      lock.unlock();
+      Changed.notify_all();
+      Put(*part);
+      lock.lock();
+    }
+  }
+  void Put(TPart& part) {
+    if (part.Error) std::rethrow_exception(part.Error);
+    const bool first = Written == 1, last = Written == Parts;
+    Adler = first ? part.Adler : adler32_combine(Adler, part.Adler, z_off_t(part.Raw.size()));
+    std::vector<std::uint8_t>& data = part.Packed;
+    if (first) {
+      std::uint8_t header[2];
+      ZlibHeader(Plan, header);
+      data.insert(data.begin(), header, header + 2);
+    }
+    if (last) {
+      std::uint8_t trailer[4];
+      PutBE32(trailer, std::uint32_t(Adler));
+      data.insert(data.end(), trailer, trailer + 4);
+    }
+    for (std::size_t at = 0; at < data.size(); at += kMaxChunk)
+      WriteChunk(Stream, "IDAT", data.data() + at, std::min(kMaxChunk, data.size() - at));
+  }
+
+  TStream& Stream;
+  const TPngPartsPlan& Plan;
+  std::size_t Parts;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::vector<std::thread> Workers;
+  std::size_t MaxInFlight = 2;
+  std::deque<std::unique_ptr<TPart>> InFlight;  // part number Written + i at place i
+  std::size_t Submitted = 0;
+  std::size_t Taken = 0;
+  std::size_t Written = 0;
+  uLong Adler = 1;  // of the parts written
+  bool Stopping = false;
+};
+
+}  // namespace
+
+void WritePngParts(TStream& stream, const TPngPartsPlan& plan,
+                   const std::function<const std::uint8_t*(std::uint32_t)>& row,
+                   const std::function<void(std::uint32_t)>& progress) {
+  const std::size_t line = plan.RowBytes + 1;
+  const std::size_t rowsPerPart = std::max<std::size_t>(1, kPartBytes / line);
+  const std::size_t parts = (plan.Height + rowsPerPart - 1) / rowsPerPart;
+  std::vector<std::uint8_t> cur(plan.RowBytes), prev(plan.RowBytes, 0), before;
+  {
+    TPartPipeline pipeline(stream, plan, parts);
+    for (std::uint32_t y = 0; y < plan.Height;) {
+      TPart& part = pipeline.NextPart();
+      part.Before = before;
+      const std::uint32_t end = std::uint32_t(std::min<std::size_t>(plan.Height, y + rowsPerPart));
+      part.Raw.resize(std::size_t(end - y) * line);
+      for (std::uint8_t* out = part.Raw.data(); y < end; ++y, out += line) {
+        const std::uint8_t* in = row(y);
+        if (plan.SwapRedBlue)
+          for (std::size_t i = 0; i + 2 < plan.RowBytes; i += 3) {
+            cur[i] = in[i + 2];
+            cur[i + 1] = in[i + 1];
+            cur[i + 2] = in[i];
+          }
+        else
+          std::memcpy(cur.data(), in, plan.RowBytes);
+        const std::size_t step = std::size_t(plan.FilterStep);
+        const int type = plan.Filter ? ChooseFilter(cur.data(), prev.data(), plan.RowBytes, step) : 0;
+        out[0] = std::uint8_t(type);
+        FilterRow(type, cur.data(), prev.data(), out + 1, plan.RowBytes, step);
+        cur.swap(prev);
+        progress(y);
+      }
+      before.assign(part.Raw.end() - std::ptrdiff_t(std::min(kWindow, part.Raw.size())), part.Raw.end());
+      pipeline.Submit();
+    }
+    pipeline.Finish();
+  }
+  WriteChunk(stream, "IEND", nullptr, 0);
+}
