@@ -19,9 +19,9 @@
 
 namespace {
 
-// A part is about this much filtered data: few enough parts that their
-// seams cost next to nothing, enough that the cores have work at once.
-constexpr std::size_t kPartBytes = std::size_t(4) << 20;
+// A part is about this much filtered data: its seams cost a few hundred
+// bytes on a 100 MB file, and few parts in flight take little memory.
+constexpr std::size_t kPartBytes = std::size_t(1) << 20;
 constexpr std::size_t kWindow = 32768;
 // Largest chunk written; a part larger than this spans several.
 constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
@@ -100,7 +100,8 @@ PG_VECTORIZE void FilterRow(int type, const TByte* __restrict cur, const TByte* 
 
 struct TPart {
   std::vector<std::uint8_t> Before;  // the last 32 KB of the data before this part
-  std::vector<std::uint8_t> Raw;     // filter byte and filtered row, row after row
+  std::vector<std::uint8_t> Raw;     // filter byte and filtered row, row after row; freed once packed
+  std::size_t RawSize = 0;
   std::vector<std::uint8_t> Packed;
   uLong Adler = 1;
   std::exception_ptr Error;
@@ -127,6 +128,8 @@ void Deflate(TPart& part, bool last, const TPngPartsPlan& plan) {
   if (result == Z_STREAM_ERROR || z.avail_in != 0 || (last && result != Z_STREAM_END))
     Fail("Internal Error");
   part.Packed.resize(part.Packed.size() - z.avail_out);
+  part.RawSize = part.Raw.size();
+  std::vector<std::uint8_t>().swap(part.Raw);
 }
 
 // ---- chunks
@@ -183,7 +186,7 @@ class TPartPipeline {
     } catch (const std::system_error&) {
       // The parts left are compressed here.
     }
-    MaxInFlight = Workers.size() + 2;
+    MaxInFlight = Workers.size() + 1;
   }
   ~TPartPipeline() {
     {
@@ -270,7 +273,7 @@ class TPartPipeline {
   void Put(TPart& part) {
     if (part.Error) std::rethrow_exception(part.Error);
     const bool first = Written == 1, last = Written == Parts;
-    Adler = first ? part.Adler : adler32_combine(Adler, part.Adler, z_off_t(part.Raw.size()));
+    Adler = first ? part.Adler : adler32_combine(Adler, part.Adler, z_off_t(part.RawSize));
     std::vector<std::uint8_t>& data = part.Packed;
     if (first) {
       std::uint8_t header[2];
