@@ -179,7 +179,7 @@ for road in "${roads[@]}"; do
       rm -rf "$out" && mkdir -p "$out"
       sync  # the previous contender's writing is not charged to this one
       "${priority[@]}" /usr/bin/time -f "$road $who %e %M" -a -o "$results" \
-        bash -c "$(declare -f run); $(declare -p cli source grid10 fast pillow); run $road $who $out" \
+        bash -c "$(declare -f run every); $(declare -p cli source grid10 fast pillow); run $road $who $out" \
         >/dev/null 2>&1 || echo "$road $who failed" >&2
       # Bytes of image files written (the HTML left out).
       echo "$road $who bytes $(find "$out" -type f ! -name '*.html' -printf '%s\n' | awk '{s += $1} END {print s + 0}')" \
@@ -197,6 +197,8 @@ decoded = {$(for r in "${!decoded[@]}"; do printf '"%s": %s, ' "$r" "${decoded[$
 wall, peak, size = {}, {}, {}
 for line in open(results):
     f = line.split()
+    if len(f) != 4:
+        continue  # a failed run's note; the run itself is said on the terminal
     if f[2] == "bytes":
         size.setdefault((f[0], f[1]), []).append(int(f[3]))
     else:

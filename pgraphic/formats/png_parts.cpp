@@ -23,6 +23,7 @@ namespace {
 // bytes on a 100 MB file, and few parts in flight take little memory.
 constexpr std::size_t kPartBytes = std::size_t(1) << 20;
 constexpr std::size_t kWindow = 32768;
+constexpr std::size_t kPartsForThreads = 8;
 // Largest chunk written; a part larger than this spans several.
 constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
 
@@ -173,14 +174,15 @@ void ZlibHeader(const TPngPartsPlan& plan, std::uint8_t* header) {
 
 // ---- the parts in flight
 
-// Compresses the parts handed to it on worker threads (none when there is
-// a single part: then the caller does it) and writes them in order.
+// Compresses the parts handed to it on worker threads and writes them in
+// order. A small image (a slice, say, while other slices keep the cores
+// busy) is not worth threads of its own: the caller compresses its parts.
 class TPartPipeline {
  public:
   TPartPipeline(TStream& stream, const TPngPartsPlan& plan, std::size_t parts)
       : Stream(stream), Plan(plan), Parts(parts) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers = parts > 1 ? std::min<std::size_t>(cores, parts) : 0;
+    const std::size_t workers = parts >= kPartsForThreads ? std::min<std::size_t>(cores, parts) : 0;
     try {
       for (std::size_t i = 0; i < workers; ++i) Workers.emplace_back([this] { Work(); });
     } catch (const std::system_error&) {
