@@ -152,7 +152,9 @@ class TPixelGraphic {
   // Told by readers that fill the image band by band, after each band. By
   // the first call size, depth and palette are final. A handler may hand
   // the rows told to other threads at once: the reader writes no byte of
-  // them again and goes on with the others meanwhile.
+  // them again and goes on with the others meanwhile. Loading through the
+  // registry calls the handler on a helper thread, band after band, once
+  // the band's gamma step is done.
   TPGRowsEvent OnRowsDone;
   void DoRowsDone(int top, int count);
 

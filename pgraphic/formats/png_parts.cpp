@@ -120,15 +120,22 @@ void Deflate(TPart& part, bool last, const TPngPartsPlan& plan) {
   if (!part.Before.empty() && deflateSetDictionary(&z, part.Before.data(), uInt(part.Before.size())) != Z_OK)
     Fail("Internal Error");
   part.Adler = adler32(1, part.Raw.data(), uInt(part.Raw.size()));
-  part.Packed.resize(deflateBound(&z, uLong(part.Raw.size())) + 16);
   z.next_in = part.Raw.data();
   z.avail_in = uInt(part.Raw.size());
-  z.next_out = part.Packed.data();
-  z.avail_out = uInt(part.Packed.size());
-  const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
-  if (result == Z_STREAM_ERROR || z.avail_in != 0 || (last && result != Z_STREAM_END))
-    Fail("Internal Error");
-  part.Packed.resize(part.Packed.size() - z.avail_out);
+  // The output grows as it comes: a flat part packs into a few kilobytes.
+  const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+  std::size_t used = 0;
+  part.Packed.resize(std::min<std::size_t>(std::size_t(1) << 16, deflateBound(&z, uLong(part.Raw.size())) + 16));
+  for (;;) {
+    z.next_out = part.Packed.data() + used;
+    z.avail_out = uInt(part.Packed.size() - used);
+    const int result = deflate(&z, flush);
+    used = part.Packed.size() - z.avail_out;
+    if (result == Z_STREAM_ERROR) Fail("Internal Error");
+    if (last ? result == Z_STREAM_END : z.avail_in == 0 && z.avail_out > 0) break;
+    part.Packed.resize(part.Packed.size() * 2);
+  }
+  part.Packed.resize(used);
   part.RawSize = part.Raw.size();
   std::vector<std::uint8_t>().swap(part.Raw);
 }
