@@ -42,6 +42,7 @@ constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
 #endif
 
 using TByte = std::uint8_t;
+using TRowSource = std::function<const std::uint8_t*(std::uint32_t)>;
 
 // What libpng weighs a filtered byte by: its distance from zero, read signed.
 inline unsigned Weight(int v) {
@@ -97,9 +98,35 @@ PG_VECTORIZE void FilterRow(int type, const TByte* __restrict cur, const TByte* 
   }
 }
 
+// Filters rows first to end - 1 into out, filter byte and bytes for each;
+// the row before first is read again for the filters that look up.
+void FilterRows(const TPngPartsPlan& plan, const TRowSource& row, std::uint32_t first, std::uint32_t end,
+                std::uint8_t* out) {
+  const std::size_t n = plan.RowBytes, step = std::size_t(plan.FilterStep);
+  std::vector<std::uint8_t> cur(n), prev(n, 0);
+  const auto take = [&](std::uint32_t y, std::vector<std::uint8_t>& to) {
+    const std::uint8_t* in = row(y);
+    if (!plan.SwapRedBlue) return (void)std::memcpy(to.data(), in, n);
+    for (std::size_t i = 0; i + 2 < n; i += 3) {
+      to[i] = in[i + 2];
+      to[i + 1] = in[i + 1];
+      to[i + 2] = in[i];
+    }
+  };
+  if (first > 0 && plan.Filter) take(first - 1, prev);
+  for (std::uint32_t y = first; y < end; ++y, out += n + 1) {
+    take(y, cur);
+    const int type = plan.Filter ? ChooseFilter(cur.data(), prev.data(), n, step) : 0;
+    out[0] = std::uint8_t(type);
+    FilterRow(type, cur.data(), prev.data(), out + 1, n, step);
+    cur.swap(prev);
+  }
+}
+
 // ---- one part
 
 struct TPart {
+  std::uint32_t First = 0, End = 0;  // its rows
   std::vector<std::uint8_t> Before;  // the last 32 KB of the data before this part
   std::vector<std::uint8_t> Raw;     // filter byte and filtered row, row after row; freed once packed
   std::size_t RawSize = 0;
@@ -138,6 +165,21 @@ void Deflate(TPart& part, bool last, const TPngPartsPlan& plan) {
   part.Packed.resize(used);
   part.RawSize = part.Raw.size();
   std::vector<std::uint8_t>().swap(part.Raw);
+}
+
+// The part's own filtered rows, and the 32 KB of filtered data before them
+// (from the rows of the part before, filtered again here) as its priming.
+void Prepare(TPart& part, const TPngPartsPlan& plan, const TRowSource& row, std::size_t rowsPerPart) {
+  const std::size_t line = plan.RowBytes + 1;
+  if (part.First > 0) {
+    const std::uint32_t back =
+        std::uint32_t(std::min<std::size_t>(rowsPerPart, (kWindow + line - 1) / line));
+    std::vector<std::uint8_t> tail(std::size_t(back) * line);
+    FilterRows(plan, row, part.First - back, part.First, tail.data());
+    part.Before.assign(tail.end() - std::ptrdiff_t(std::min(kWindow, tail.size())), tail.end());
+  }
+  part.Raw.resize(std::size_t(part.End - part.First) * line);
+  FilterRows(plan, row, part.First, part.End, part.Raw.data());
 }
 
 // ---- chunks
@@ -186,8 +228,9 @@ void ZlibHeader(const TPngPartsPlan& plan, std::uint8_t* header) {
 // busy) is not worth threads of its own: the caller compresses its parts.
 class TPartPipeline {
  public:
-  TPartPipeline(TStream& stream, const TPngPartsPlan& plan, std::size_t parts)
-      : Stream(stream), Plan(plan), Parts(parts) {
+  TPartPipeline(TStream& stream, const TPngPartsPlan& plan, const TRowSource& row,
+                const std::function<void(std::uint32_t)>& progress, std::size_t rowsPerPart, std::size_t parts)
+      : Stream(stream), Plan(plan), Row(row), Progress(progress), RowsPerPart(rowsPerPart), Parts(parts) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t workers = parts >= kPartsForThreads ? std::min<std::size_t>(cores, parts) : 0;
     try {
@@ -208,9 +251,10 @@ class TPartPipeline {
   TPartPipeline(const TPartPipeline&) = delete;
   TPartPipeline& operator=(const TPartPipeline&) = delete;
 
-  // A part for the caller to fill; at most a few are held at once, so the
-  // parts done at the front are written while waiting for room.
-  TPart& NextPart() {
+  // Rows first to end - 1 go to be filtered and compressed as the next
+  // part. At most a few parts are held at once: the parts done at the front
+  // are written while waiting for room.
+  void Submit(std::uint32_t first, std::uint32_t end) {
     std::unique_lock<std::mutex> lock(Lock);
     for (;;) {
       WriteDone(lock, false);
@@ -218,14 +262,11 @@ class TPartPipeline {
       Changed.wait(lock);
     }
     InFlight.push_back(std::make_unique<TPart>());
-    return *InFlight.back();
-  }
-  // The part just filled goes to be compressed.
-  void Submit() {
-    std::unique_lock<std::mutex> lock(Lock);
+    TPart& part = *InFlight.back();
+    part.First = first;
+    part.End = end;
     const std::size_t number = Submitted++;
     if (Workers.empty()) {
-      TPart& part = *InFlight.back();
       lock.unlock();
       Compress(part, number);
       lock.lock();
@@ -254,6 +295,7 @@ class TPartPipeline {
   }
   void Compress(TPart& part, std::size_t number) {
     try {
+      Prepare(part, Plan, Row, RowsPerPart);
       Deflate(part, number + 1 == Parts, Plan);
     } catch (...) {
       part.Error = std::current_exception();
@@ -296,10 +338,14 @@ class TPartPipeline {
     }
     for (std::size_t at = 0; at < data.size(); at += kMaxChunk)
       WriteChunk(Stream, "IDAT", data.data() + at, std::min(kMaxChunk, data.size() - at));
+    for (std::uint32_t y = part.First; y < part.End; ++y) Progress(y);
   }
 
   TStream& Stream;
   const TPngPartsPlan& Plan;
+  const TRowSource& Row;
+  const std::function<void(std::uint32_t)>& Progress;
+  std::size_t RowsPerPart;
   std::size_t Parts;
   std::mutex Lock;
   std::condition_variable Changed;
@@ -318,37 +364,12 @@ class TPartPipeline {
 void WritePngParts(TStream& stream, const TPngPartsPlan& plan,
                    const std::function<const std::uint8_t*(std::uint32_t)>& row,
                    const std::function<void(std::uint32_t)>& progress) {
-  const std::size_t line = plan.RowBytes + 1;
-  const std::size_t rowsPerPart = std::max<std::size_t>(1, kPartBytes / line);
+  const std::size_t rowsPerPart = std::max<std::size_t>(1, kPartBytes / (plan.RowBytes + 1));
   const std::size_t parts = (plan.Height + rowsPerPart - 1) / rowsPerPart;
-  std::vector<std::uint8_t> cur(plan.RowBytes), prev(plan.RowBytes, 0), before;
   {
-    TPartPipeline pipeline(stream, plan, parts);
-    for (std::uint32_t y = 0; y < plan.Height;) {
-      TPart& part = pipeline.NextPart();
-      part.Before = before;
-      const std::uint32_t end = std::uint32_t(std::min<std::size_t>(plan.Height, y + rowsPerPart));
-      part.Raw.resize(std::size_t(end - y) * line);
-      for (std::uint8_t* out = part.Raw.data(); y < end; ++y, out += line) {
-        const std::uint8_t* in = row(y);
-        if (plan.SwapRedBlue)
-          for (std::size_t i = 0; i + 2 < plan.RowBytes; i += 3) {
-            cur[i] = in[i + 2];
-            cur[i + 1] = in[i + 1];
-            cur[i + 2] = in[i];
-          }
-        else
-          std::memcpy(cur.data(), in, plan.RowBytes);
-        const std::size_t step = std::size_t(plan.FilterStep);
-        const int type = plan.Filter ? ChooseFilter(cur.data(), prev.data(), plan.RowBytes, step) : 0;
-        out[0] = std::uint8_t(type);
-        FilterRow(type, cur.data(), prev.data(), out + 1, plan.RowBytes, step);
-        cur.swap(prev);
-        progress(y);
-      }
-      before.assign(part.Raw.end() - std::ptrdiff_t(std::min(kWindow, part.Raw.size())), part.Raw.end());
-      pipeline.Submit();
-    }
+    TPartPipeline pipeline(stream, plan, row, progress, rowsPerPart, parts);
+    for (std::uint32_t y = 0; y < plan.Height; y = std::uint32_t(std::min<std::size_t>(plan.Height, y + rowsPerPart)))
+      pipeline.Submit(y, std::uint32_t(std::min<std::size_t>(plan.Height, y + rowsPerPart)));
     pipeline.Finish();
   }
   WriteChunk(stream, "IEND", nullptr, 0);
