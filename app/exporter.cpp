@@ -11,6 +11,7 @@
 #include "app/htmltable.h"
 #include "app/loadahead.h"
 #include "app/slicesinks.h"
+#include "pgraphic/formats/registry.h"
 
 namespace {
 
@@ -74,14 +75,23 @@ struct TExportPlan {
 };
 
 // One export between its first and its last slice: where the cutting stands.
+// Cells are numbered in cell order (rows outer, columns inner) over the
+// places of Plan.Rows and Plan.Columns.
 struct TSliceRun {
   TPixelGraphic& Source;
   const TExportPlan& Plan;
-  THtmlTable& Table;
-  std::vector<std::string>& Lines;
   TSliceSink& Sink;
-  std::size_t RowAt = 0;  // the next cell to cut, as places in Plan.Rows and Plan.Columns
-  std::size_t ColumnAt = 0;
+  TPGFinalRows& Pending;  // the source's final rows while it loads
+  std::vector<bool> Cut;  // per cell: handed to the sink
+  // While the source loads: the grid rows not yet cut lie from RowFirst up
+  // to RowEnd (places in Plan.Rows); the source's rows known final, from
+  // the top and from the bottom; whether a cell may go to a writer once
+  // its first row is in.
+  std::size_t RowFirst = 0;
+  std::size_t RowEnd = 0;
+  std::int64_t FinalFromTop = 0;
+  std::int64_t FinalFromBottom = 0;
+  bool Early = false;
 };
 
 namespace {
@@ -175,47 +185,58 @@ bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPl
   return existing.empty() || FUi.ConfirmReplace(existing);
 }
 
-namespace {
-
-// Writers that keep nothing of one file in the shared writer object, so that
-// several threads may use them at once. The TIFF writer keeps the file's
-// layout between its calls.
-bool WriterTakesThreads(const std::string& extension) {
-  return extension == ".jpg" || extension == ".png" || extension == ".bmp";
-}
-
-}  // namespace
-
 // Threads only where no dialog shows a slice (the per-slice dialog needs each
 // slice cut before it, in order) and for writers that take them.
 bool TSliceExporter::ThreadsWanted() const {
-  return EncodeThreads > 1 && !Options.IncAltTags && WriterTakesThreads(OutputExtension);
+  if (EncodeThreads <= 1 || Options.IncAltTags) return false;
+  try {
+    return FindWriter(OutputExtension).SafeOnThreads;
+  } catch (...) {
+    return false;  // an unknown extension fails at the first slice, as on one thread
+  }
 }
 
-// Pixels waiting for a worker may take an eighth of the grid's area. Without
-// threads to be had, one will do.
-std::unique_ptr<TSliceSink> TSliceExporter::MakeSink() {
+// Copied cells waiting for a worker may take an eighth of the grid's area.
+// Without threads to be had, one will do.
+std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
+  TSliceSinkPlan sinkPlan;
+  sinkPlan.Cells = plan.SliceCount;
+  sinkPlan.Slice = &SliceImage;
+  sinkPlan.KeepLastSlice = KeepLastSlice || Options.IncAltTags;
   if (ThreadsWanted() && FGrid.VertSplits.Count() > 0 && FGrid.HorzSplits.Count() > 0) {
     const std::int64_t width = FGrid.VertSplits[FGrid.VertSplits.Count() - 1];
     const std::int64_t height = FGrid.HorzSplits[FGrid.HorzSplits.Count() - 1];
     try {
-      return MakeThreadedSink(EncodeThreads, BytesPerRowFor(24, width) * height / 8, SliceImage);
+      return MakeThreadedSink(EncodeThreads, BytesPerRowFor(24, width) * height / 8, sinkPlan);
     } catch (const std::system_error&) {
     }
   }
-  return MakeDirectSink(SliceImage);
+  return MakeDirectSink(sinkPlan);
 }
 
+// Cells cut while the source loads are staged already; the rest are cut
+// here in cell order, and the table is written in that order.
 std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                                      THtmlTable& table, std::vector<std::string>& lines,
                                                      const std::function<void()>* load) {
-  const std::unique_ptr<TSliceSink> sink = MakeSink();
-  TSliceRun run{source, plan, table, lines, *sink};
+  TPGFinalRows pending;  // outlives the sink's workers, who may wait for its rows
+  const std::unique_ptr<TSliceSink> sink = MakeSink(plan);
+  TSliceRun run{source, plan, *sink, pending, std::vector<bool>(plan.SliceCount, false)};
   if (load && sink->Concurrent())
     LoadWhileCutting(run, *load);
   else if (load)
     (*load)();
-  WriteCellsUpTo(run, INT64_MAX);
+  const std::size_t columns = plan.Columns.size();
+  for (std::size_t index = 0; index < plan.SliceCount; ++index) {
+    if (index % columns == 0) table.BeginRow();
+    PutCell(run, index);
+    const TGridCell cell = FGrid.Cell(plan.Columns[index % columns], plan.Rows[index / columns]);
+    const std::string name = SliceFileName(plan.Names.BaseName, cell.Column, cell.Row, OutputExtension);
+    const std::string prefix = table.ImgTagPrefix(name, cell.Width, cell.Height);
+    table.AddCell(Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, prefix)
+                                     : table.PlainCellCode(prefix));
+    if (index % columns == columns - 1) lines.push_back(table.EndRow());
+  }
   return sink->Finish();
 }
 
@@ -225,54 +246,98 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
 void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()>& load) {
   TProgressGuard guard(run.Source);
   TPageMapper mapper;
+  run.RowEnd = run.Plan.Columns.empty() ? 0 : run.Plan.Rows.size();
   run.Source.OnProgressStart = [&](void* sender) {
     if (guard.PreviousStart) guard.PreviousStart(sender);
     mapper.Start(run.Source.Bits(), run.Source.ImageSize());
   };
   bool stalled = false;
-  run.Source.OnProgress = [&](void* sender, int step, int max, bool& abort) {
-    if (guard.Previous) guard.Previous(sender, step, max, abort);
-    if (stalled || max != run.Source.Height()) return;
+  run.Source.OnRowsDone = [&](void* sender, int top, int count) {
+    if (guard.PreviousRows) guard.PreviousRows(sender, top, count);
+    const std::int64_t height = run.Source.Height();
+    if (top <= run.FinalFromTop) {
+      run.FinalFromTop = std::max<std::int64_t>(run.FinalFromTop, top + count);
+      run.Pending.Reach(run.FinalFromTop);
+    }
+    if (std::int64_t(top) + count >= height - run.FinalFromBottom)
+      run.FinalFromBottom = std::max<std::int64_t>(run.FinalFromBottom, height - top);
+    if (stalled) return;
     try {
-      WriteCellsUpTo(run, step);
+      CutReadyRows(run);
     } catch (...) {
       stalled = true;
     }
   };
+  run.Early = WritersTakeRowsAsTheyCome();
   run.Sink.HoldFailures(true);
-  load();
+  try {
+    load();
+  } catch (...) {
+    run.Pending.GiveUp();
+    throw;
+  }
+  run.Pending.Reach(INT64_MAX);
   mapper.Stop();
   run.Sink.HoldFailures(false);
 }
 
-// Cuts the cells of every grid row whose bottom line is within the first
-// rowsReady rows, rows outer, columns inner, going on from where it stands.
-void TSliceExporter::WriteCellsUpTo(TSliceRun& run, std::int64_t rowsReady) {
-  const std::vector<int>& columns = run.Plan.Columns;
-  const std::vector<int>& rows = run.Plan.Rows;
-  if (columns.empty()) return;
-  while (run.RowAt < rows.size()) {
-    const TGridCell first = FGrid.Cell(columns.front(), rows[run.RowAt]);
-    if (std::int64_t(first.Top) + first.Height > rowsReady) return;
-    if (run.ColumnAt == 0) run.Table.BeginRow();
-    WriteCell(run, FGrid.Cell(columns[run.ColumnAt], rows[run.RowAt]));
-    if (++run.ColumnAt < columns.size()) continue;
-    run.Lines.push_back(run.Table.EndRow());
-    run.ColumnAt = 0;
-    ++run.RowAt;
+// A writer that takes rows from the top down can start on a cell as soon
+// as its first row is in, when the cell is written from a window (no copy
+// of the last cell kept, no per-slice dialog).
+bool TSliceExporter::WritersTakeRowsAsTheyCome() const {
+  if (KeepLastSlice || Options.IncAltTags) return false;
+  try {
+    return FindWriter(OutputExtension).TakesRowsTopDown;
+  } catch (...) {
+    return false;
   }
 }
 
-void TSliceExporter::WriteCell(TSliceRun& run, const TGridCell& cell) {
-  const std::string name =
-      SliceFileName(run.Plan.Names.BaseName, cell.Column, cell.Row, OutputExtension);
-  const std::string path = PathInDirectory(run.Plan.Names.Directory, name);
-  const std::string prefix = run.Table.ImgTagPrefix(name, cell.Width, cell.Height);
+// Cuts the grid rows whose source rows are all final: from the top down
+// while rows come from the top (or, for writers that take rows as they
+// come, once their first row is in), from the bottom up while they come
+// from the bottom.
+void TSliceExporter::CutReadyRows(TSliceRun& run) {
+  const std::vector<int>& rows = run.Plan.Rows;
+  const int column = run.Plan.Columns.front();
+  const std::int64_t height = run.Source.Height();
+  const bool early = run.Early && run.Source.PixelFormat() == pgpf24Bit && run.FinalFromBottom == 0;
+  while (run.RowFirst < run.RowEnd) {
+    const TGridCell cell = FGrid.Cell(column, rows[run.RowFirst]);
+    const bool complete = std::int64_t(cell.Top) + cell.Height <= run.FinalFromTop;
+    if (!complete && !(early && cell.Top < run.FinalFromTop)) break;
+    CutRow(run, run.RowFirst++, complete);
+  }
+  while (run.RowFirst < run.RowEnd) {
+    const TGridCell cell = FGrid.Cell(column, rows[run.RowEnd - 1]);
+    if (cell.Top < height - run.FinalFromBottom) break;
+    CutRow(run, --run.RowEnd, true);
+  }
+}
+
+// Cells of a grid row not yet complete go as windows that wait for their
+// rows; those that cannot are left for the cutting after the load.
+void TSliceExporter::CutRow(TSliceRun& run, std::size_t row, bool complete) {
+  const std::size_t columns = run.Plan.Columns.size();
+  for (std::size_t index = row * columns; index < (row + 1) * columns; ++index) {
+    if (complete) {
+      PutCell(run, index);
+      continue;
+    }
+    const TGridCell cell = FGrid.Cell(run.Plan.Columns[index % columns], run.Plan.Rows[row]);
+    if (WindowFits(run.Source, cell)) PutCell(run, index, &run.Pending);
+  }
+}
+
+void TSliceExporter::PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pending) {
+  if (run.Cut[index]) return;
+  const std::size_t columns = run.Plan.Columns.size();
+  const TGridCell cell = FGrid.Cell(run.Plan.Columns[index % columns], run.Plan.Rows[index / columns]);
+  const std::string& path = run.Plan.Outputs[index];
   try {
-    run.Sink.Put(run.Source, cell, path);
+    run.Sink.Put(index, run.Source, cell, path, pending);
   } catch (const std::bad_alloc&) {
     RaiseOutOfMemory(path);
   }
-  run.Table.AddCell(Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, prefix)
-                                       : run.Table.PlainCellCode(prefix));
+  run.Cut[index] = true;
 }

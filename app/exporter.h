@@ -21,6 +21,7 @@
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stagedfile.h"
 
+class TPGFinalRows;
 class THtmlTable;
 class TSliceSink;
 struct TExportPlan;
@@ -98,17 +99,21 @@ class TSliceExporter {
   // first failing cell in cell order is the failure reported. 1 keeps every
   // step on this thread.
   int EncodeThreads = 1;
+  // Whether SliceImage ends holding the last cell, as the window shows it.
+  // Without it (and without per-slice dialogs) cells of a 24-bit source are
+  // written straight from the source's rows and never copied.
+  bool KeepLastSlice = true;
 
   // Runs one export of source. Returns false when the user cancelled (or
   // refused to replace files) before anything was written. Errors end the
   // export with every file as it was before.
   bool Export(TPixelGraphic& source);
 
-  // Export of a source that load() has yet to fill. load() must fill it from
-  // the top row down and tell the source's OnProgress, after each row, how
-  // many rows are complete (the JPEG reader does). The dialogs come first;
-  // then every grid row is cut as soon as its pixels are in and encoded on
-  // the threads while the rest loads. Nothing takes its place before load()
+  // Export of a source that load() has yet to fill. load() tells the
+  // source's OnRowsDone which rows are final as it goes (the readers of the
+  // registry that deliver rows do; rows may come from the top or from the
+  // bottom). The dialogs come first; then every grid row is cut as soon as
+  // its pixels are in and encoded on the threads while the rest loads. Nothing takes its place before load()
   // has returned, so files, HTML and failures are those of loading and then
   // calling Export, and a failing load leaves nothing behind. Without threads
   // to use it loads, then exports. Whatever stops the export before its
@@ -122,13 +127,15 @@ class TSliceExporter {
   TExportPlan PlanFor(const std::string& htmlPath) const;
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
   bool ThreadsWanted() const;
-  std::unique_ptr<TSliceSink> MakeSink();
+  std::unique_ptr<TSliceSink> MakeSink(const TExportPlan& plan);
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                        THtmlTable& table, std::vector<std::string>& lines,
                                        const std::function<void()>* load);
   void LoadWhileCutting(TSliceRun& run, const std::function<void()>& load);
-  void WriteCellsUpTo(TSliceRun& run, std::int64_t rowsReady);
-  void WriteCell(TSliceRun& run, const TGridCell& cell);
+  bool WritersTakeRowsAsTheyCome() const;
+  void CutReadyRows(TSliceRun& run);
+  void CutRow(TSliceRun& run, std::size_t row, bool complete);
+  void PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pending = nullptr);
 
   TSplitGrid& FGrid;
   TExportUi& FUi;

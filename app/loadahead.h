@@ -8,19 +8,19 @@
 
 #include "pgraphic/core/pixelgraphic.h"
 
-// Puts the previous progress handlers back on every exit path.
+// Puts the previous start and rows handlers back on every exit path.
 class TProgressGuard {
  public:
   explicit TProgressGuard(TPixelGraphic& image)
-      : Image(image), Previous(image.OnProgress), PreviousStart(image.OnProgressStart) {}
+      : Image(image), PreviousRows(image.OnRowsDone), PreviousStart(image.OnProgressStart) {}
   ~TProgressGuard() {
-    Image.OnProgress = Previous;
+    Image.OnRowsDone = PreviousRows;
     Image.OnProgressStart = PreviousStart;
   }
   TProgressGuard(const TProgressGuard&) = delete;
   TProgressGuard& operator=(const TProgressGuard&) = delete;
   TPixelGraphic& Image;
-  TPGProgressEvent Previous;
+  TPGRowsEvent PreviousRows;
   TNotifyEvent PreviousStart;
 };
 

@@ -34,70 +34,88 @@ void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
   }
 }
 
-namespace {
-
-void StageBytes(std::optional<TStagedFile>& staged, const std::string& path,
-                const std::vector<std::uint8_t>& bytes) {
-  TStagedFile file(path);
-  file.Stream().WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
-  file.Finish();
-  staged.emplace(std::move(file));
+// A window has the very bytes a cut would have.
+bool WindowFits(const TPixelGraphic& source, const TGridCell& cell) {
+  return source.PixelFormat() == pgpf24Bit && !source.Empty() && cell.Left >= 0 && cell.Top >= 0 &&
+         cell.Width > 0 && cell.Height > 0 && std::int64_t(cell.Left) + cell.Width <= source.Width() &&
+         std::int64_t(cell.Top) + cell.Height <= source.Height();
 }
 
-// The window's road: each slice is cut into the slice image and staged
-// before the next cell is looked at.
+namespace {
+
+// A slice image with the settings of the export's slice image.
+std::unique_ptr<TPixelGraphic> NewSliceImage(const TPixelGraphic& slice) {
+  auto image = std::make_unique<TPixelGraphic>();
+  image->ReadWarningAction = slice.ReadWarningAction;
+  image->SaveColorResWarningAction = slice.SaveColorResWarningAction;
+  image->Dither = slice.Dither;
+  image->SetRGBWeighting(slice.RGBWeighting());
+  image->FileGamma = slice.FileGamma;
+  return image;
+}
+
+// The slice of a cell as its own image: a window on the source where that
+// gives the same bytes, a cut copy otherwise.
+std::unique_ptr<TPixelGraphic> CellImage(TPixelGraphic& source, const TGridCell& cell,
+                                         const std::string& path, const TPixelGraphic& slice) {
+  std::unique_ptr<TPixelGraphic> image = NewSliceImage(slice);
+  if (WindowFits(source, cell))
+    image->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height);
+  else
+    CutCell(*image, source, cell, path);
+  return image;
+}
+
+// The image written as the slice file path, complete and synced, or a failure.
+TStagedFile StageSlice(TPixelGraphic& image, const std::string& path) {
+  try {
+    TStagedFile file(path);
+    image.SaveToStreamExt(file.Stream(), FileExtensionOf(path));
+    file.Finish();
+    return file;
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory(path);
+  }
+}
+
+// The window's road: each slice is staged before the next cell is looked at.
 class TDirectSink : public TSliceSink {
  public:
-  explicit TDirectSink(TPixelGraphic& slice) : Slice(slice) {}
+  explicit TDirectSink(const TSliceSinkPlan& plan) : Plan(plan) {}
 
-  void Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) override {
-    CutCell(Slice, source, cell, path);
+  void Put(std::size_t, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
+           TPGFinalRows*) override {
+    if (Plan.KeepLastSlice) {
+      CutCell(*Plan.Slice, source, cell, path);
+      Staged.push_back(StageSlice(*Plan.Slice, path));
+      return;
+    }
+    std::unique_ptr<TPixelGraphic> image;
     try {
-      TStagedFile file(path);
-      Slice.SaveToStreamExt(file.Stream(), FileExtensionOf(path));
-      file.Finish();
-      Staged.push_back(std::move(file));
+      image = CellImage(source, cell, path, *Plan.Slice);
     } catch (const std::bad_alloc&) {
       RaiseOutOfMemory(path);
     }
+    Staged.push_back(StageSlice(*image, path));
   }
   std::vector<TStagedFile> Finish() override { return std::move(Staged); }
 
  private:
-  TPixelGraphic& Slice;
+  TSliceSinkPlan Plan;
   std::vector<TStagedFile> Staged;
 };
 
 // One slice between its cut and its staged file.
 struct TSliceJob {
   std::string Path;
-  std::unique_ptr<TPixelGraphic> Image;
-  std::optional<TStagedFile> File;  // complete and synced once Done without Error
+  std::unique_ptr<TPGFinalRowsGate> Gate;  // for a window on rows still coming
+  std::unique_ptr<TPixelGraphic> Own;      // the window or copy made for this cell
+  TPixelGraphic* Image = nullptr;      // what is written: Own, or the export's slice image
+  std::int64_t Held = 0;               // pixels of a copy, counted against the budget
+  std::optional<TStagedFile> File;     // complete and synced once Done without Error
   std::exception_ptr Error;
   bool Done = false;
 };
-
-// Runs on a worker: the slice's file as bytes, written by the writer that
-// the target's extension picks.
-std::vector<std::uint8_t> EncodeSlice(TSliceJob& job) {
-  try {
-    TMemoryStream stream;
-    job.Image->SaveToStreamExt(stream, FileExtensionOf(job.Path));
-    return std::move(stream.Bytes());
-  } catch (...) {
-    job.Error = std::current_exception();
-    return {};
-  }
-}
-
-// Runs on a worker: the bytes become a complete staged file, or none.
-void StageSlice(TSliceJob& job, const std::vector<std::uint8_t>& bytes) {
-  try {
-    StageBytes(job.File, job.Path, bytes);
-  } catch (...) {
-    job.Error = std::current_exception();
-  }
-}
 
 [[noreturn]] void RaiseFailure(const TSliceJob& job) {
   try {
@@ -107,54 +125,48 @@ void StageSlice(TSliceJob& job, const std::vector<std::uint8_t>& bytes) {
   }
 }
 
-// Cells are cut here in cell order, encoded and staged by the workers, and
-// collected here in cell order again: the first failure in that order is
-// the one raised, as on one thread. The pixels held (cut cells not yet
-// encoded, and spare images kept for reuse so that fresh memory need not be
-// touched for every cell) stay within a byte budget.
+// Cells come in any order, are staged by the workers, and are collected in
+// cell order: the first failure in that order is the one raised, as on one
+// thread. The pixels of cut copies waiting for a worker stay within a byte
+// budget; windows hold none.
 class TThreadedSink : public TSliceSink {
  public:
-  TThreadedSink(int threads, std::int64_t budget, TPixelGraphic& slice);
+  TThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan);
   ~TThreadedSink() override;
   TThreadedSink(const TThreadedSink&) = delete;
   TThreadedSink& operator=(const TThreadedSink&) = delete;
 
-  void Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) override;
+  void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
+           TPGFinalRows* pending) override;
   std::vector<TStagedFile> Finish() override;
   bool Concurrent() const override { return true; }
   void HoldFailures(bool hold) override { Holding = hold; }
 
  private:
   void Work();
-  void KeepSpare(std::unique_ptr<TPixelGraphic> image);
-  std::unique_ptr<TPixelGraphic> ImageWithRoomFor(std::int64_t bytes);
-  void CollectAll();
-  void CollectFinished(std::unique_lock<std::mutex>& lock);
-  std::unique_ptr<TPixelGraphic> NewSliceImage() const;
+  void Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& source, const TGridCell& cell,
+               TPGFinalRows* pending);
+  void WaitForRoom(std::int64_t bytes);
+  void RaiseSettledFailure();
+  [[noreturn]] void RaiseFirstFailureUpTo(std::size_t index, const TSliceJob& failed);
 
   std::int64_t Budget;
-  TPixelGraphic& Slice;
-  TPixelGraphic* LastSource = nullptr;
-  TGridCell LastCell;
-  std::string LastPath;
+  TSliceSinkPlan Plan;
   bool Holding = false;  // read and written by the cutting thread only
 
   std::mutex Lock;
   std::condition_variable WorkReady;
   std::condition_variable JobDone;
-  // Jobs not yet collected, in cell order; job number n sits at n - Collected.
-  std::deque<std::unique_ptr<TSliceJob>> Pending;
-  std::uint64_t Collected = 0;
-  std::uint64_t Taken = 0;
-  std::vector<TStagedFile> Staged;  // collected, in cell order
-  std::vector<std::unique_ptr<TPixelGraphic>> Spares;
-  std::int64_t HeldBytes = 0;  // pixels of the jobs not yet encoded and of the spares
+  std::vector<std::unique_ptr<TSliceJob>> Jobs;  // by cell number; null until handed over
+  std::deque<TSliceJob*> Queue;                  // handed over, not yet taken by a worker
+  std::size_t Settled = 0;                       // jobs before this one are done without failure
+  std::int64_t HeldBytes = 0;                    // pixels of the copies not yet staged
   bool Stopping = false;
   std::vector<std::thread> Workers;
 };
 
-TThreadedSink::TThreadedSink(int threads, std::int64_t budget, TPixelGraphic& slice)
-    : Budget(budget), Slice(slice) {
+TThreadedSink::TThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan)
+    : Budget(budget), Plan(plan), Jobs(plan.Cells) {
   try {
     for (int i = 0; i < threads; ++i) Workers.emplace_back([this] { Work(); });
   } catch (...) {
@@ -176,119 +188,119 @@ TThreadedSink::~TThreadedSink() {
 void TThreadedSink::Work() {
   std::unique_lock<std::mutex> lock(Lock);
   for (;;) {
-    WorkReady.wait(lock, [this] { return Stopping || Taken < Collected + Pending.size(); });
+    WorkReady.wait(lock, [this] { return Stopping || !Queue.empty(); });
     if (Stopping) return;
-    TSliceJob& job = *Pending[Taken++ - Collected];
+    TSliceJob& job = *Queue.front();
+    Queue.pop_front();
     lock.unlock();
-    const std::vector<std::uint8_t> bytes = EncodeSlice(job);
-    // The pixels are free for the next cell before the wait for the disk.
+    try {
+      job.File.emplace(StageSlice(*job.Image, job.Path));
+    } catch (...) {
+      job.Error = std::current_exception();
+    }
+    job.Own.reset();
     lock.lock();
-    KeepSpare(std::move(job.Image));
-    JobDone.notify_all();
-    lock.unlock();
-    if (!job.Error) StageSlice(job, bytes);
-    lock.lock();
+    HeldBytes -= job.Held;
     job.Done = true;
     JobDone.notify_all();
   }
 }
 
-// Called with the lock held.
-void TThreadedSink::KeepSpare(std::unique_ptr<TPixelGraphic> image) {
-  try {
-    Spares.push_back(std::move(image));
-  } catch (...) {
-    HeldBytes -= image->ImageSize();  // not kept: its memory goes
-  }
-}
-
-// A spare image, or a new one, once the pixels held leave room for bytes
-// more (a lone cell always gets through, so that progress never stops).
-// Spares are given up before waiting.
-std::unique_ptr<TPixelGraphic> TThreadedSink::ImageWithRoomFor(std::int64_t bytes) {
+// A lone copy always gets through, so that progress never stops.
+void TThreadedSink::WaitForRoom(std::int64_t bytes) {
   std::unique_lock<std::mutex> lock(Lock);
-  for (;;) {
-    CollectFinished(lock);
-    std::unique_ptr<TPixelGraphic> image;
-    if (!Spares.empty()) {
-      image = std::move(Spares.back());
-      Spares.pop_back();
-      HeldBytes -= image->ImageSize();
-    }
-    if (HeldBytes == 0 || HeldBytes + bytes <= Budget)
-      return image ? std::move(image) : NewSliceImage();
-    if (!image) JobDone.wait(lock);
+  JobDone.wait(lock, [&] { return HeldBytes == 0 || HeldBytes + bytes <= Budget; });
+}
+
+void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& source,
+                            const TGridCell& cell, TPGFinalRows* pending) {
+  if (pending) {
+    job.Gate = std::make_unique<TPGFinalRowsGate>(*pending, cell.Top);
+    job.Own = NewSliceImage(*Plan.Slice);
+    job.Own->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height, job.Gate.get());
+    job.Image = job.Own.get();
+    return;
   }
+  if (Plan.KeepLastSlice && index + 1 == Plan.Cells) {
+    CutCell(*Plan.Slice, source, cell, job.Path);
+    job.Image = Plan.Slice;
+    return;
+  }
+  if (!WindowFits(source, cell)) WaitForRoom(BytesPerRowFor(24, cell.Width) * cell.Height);
+  job.Own = CellImage(source, cell, job.Path, *Plan.Slice);
+  job.Image = job.Own.get();
+  if (!job.Own->ShowsRowsOfAnother()) job.Held = job.Own->ImageSize();
 }
 
-std::unique_ptr<TPixelGraphic> TThreadedSink::NewSliceImage() const {
-  auto image = std::make_unique<TPixelGraphic>();
-  image->ReadWarningAction = Slice.ReadWarningAction;
-  image->SaveColorResWarningAction = Slice.SaveColorResWarningAction;
-  image->Dither = Slice.Dither;
-  image->SetRGBWeighting(Slice.RGBWeighting());
-  return image;
-}
-
-void TThreadedSink::Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) {
+void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
+                        const std::string& path, TPGFinalRows* pending) {
+  if (!Holding) RaiseSettledFailure();
   auto job = std::make_unique<TSliceJob>();
   job->Path = path;
-  // Raises the failures of earlier cells that are found on the way.
-  job->Image = ImageWithRoomFor(BytesPerRowFor(24, cell.Width) * cell.Height);
   try {
-    CutCell(*job->Image, source, cell, path);
+    Prepare(*job, index, source, cell, pending);
   } catch (...) {
-    // The cells before this one come first, their failures too; while
-    // held, this cell is tried again later.
-    if (!Holding) CollectAll();
-    throw;
+    // While held, this cell is tried again later. Otherwise the cells
+    // before it come first, their failures too.
+    if (Holding) throw;
+    job->Error = std::current_exception();
+    RaiseFirstFailureUpTo(index, *job);
   }
-  LastSource = &source;
-  LastCell = cell;
-  LastPath = path;
   std::lock_guard<std::mutex> guard(Lock);
-  HeldBytes += job->Image->ImageSize();
-  Pending.push_back(std::move(job));
+  HeldBytes += job->Held;
+  Queue.push_back(job.get());
+  Jobs[index] = std::move(job);
   WorkReady.notify_one();
 }
 
-void TThreadedSink::CollectAll() {
+// Raises the first failure in cell order once every cell before it is
+// staged: the export can end without cutting the rest.
+void TThreadedSink::RaiseSettledFailure() {
   std::unique_lock<std::mutex> lock(Lock);
-  for (;;) {
-    CollectFinished(lock);
-    if (Pending.empty()) return;
-    JobDone.wait(lock);
+  while (Settled < Jobs.size() && Jobs[Settled] && Jobs[Settled]->Done && !Jobs[Settled]->Error)
+    ++Settled;
+  if (Settled == Jobs.size() || !Jobs[Settled] || !Jobs[Settled]->Done) return;
+  const TSliceJob& failed = *Jobs[Settled];
+  lock.unlock();
+  RaiseFailure(failed);
+}
+
+// Every cell before index has been handed over: the first of their
+// failures, or failed's own.
+void TThreadedSink::RaiseFirstFailureUpTo(std::size_t index, const TSliceJob& failed) {
+  std::unique_lock<std::mutex> lock(Lock);
+  for (std::size_t i = 0; i < index; ++i) {
+    if (!Jobs[i]) continue;
+    JobDone.wait(lock, [&] { return Jobs[i]->Done; });
+    if (!Jobs[i]->Error) continue;
+    lock.unlock();
+    RaiseFailure(*Jobs[i]);
   }
+  lock.unlock();
+  RaiseFailure(failed);
 }
 
 std::vector<TStagedFile> TThreadedSink::Finish() {
-  CollectAll();
-  if (LastSource) CutCell(Slice, *LastSource, LastCell, LastPath);
-  return std::move(Staged);
-}
-
-// Called with the lock held. A failure at the front is raised (with the lock
-// released) unless failures are held.
-void TThreadedSink::CollectFinished(std::unique_lock<std::mutex>& lock) {
-  while (!Pending.empty() && Pending.front()->Done) {
-    if (Pending.front()->Error && Holding) return;
-    std::unique_ptr<TSliceJob> job = std::move(Pending.front());
-    Pending.pop_front();
-    ++Collected;
+  std::unique_lock<std::mutex> lock(Lock);
+  std::vector<TStagedFile> staged;
+  for (const std::unique_ptr<TSliceJob>& job : Jobs) {
+    if (!job) continue;
+    JobDone.wait(lock, [&] { return job->Done; });
     if (job->Error) {
       lock.unlock();
       RaiseFailure(*job);
     }
-    Staged.push_back(std::move(*job->File));
+    staged.push_back(std::move(*job->File));
   }
+  return staged;
 }
 
 }  // namespace
 
-std::unique_ptr<TSliceSink> MakeDirectSink(TPixelGraphic& slice) {
-  return std::make_unique<TDirectSink>(slice);
+std::unique_ptr<TSliceSink> MakeDirectSink(const TSliceSinkPlan& plan) {
+  return std::make_unique<TDirectSink>(plan);
 }
 
-std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, TPixelGraphic& slice) {
-  return std::make_unique<TThreadedSink>(threads, budget, slice);
+std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan) {
+  return std::make_unique<TThreadedSink>(threads, budget, plan);
 }

@@ -1,42 +1,66 @@
 #pragma once
 // Where the cut cells of an export go: each becomes a complete slice file
-// under a staging name (pgraphic/core/stagedfile.h), cut and written on
-// this thread or encoded and written by worker threads. Nothing takes its
-// place here; the export commits the staged slices with its other files.
+// under a staging name (pgraphic/core/stagedfile.h), written on this thread
+// or by worker threads. Nothing takes its place here; the export commits the
+// staged slices with its other files.
+//
+// A cell of a 24-bit source is handed to the writer as a window on the
+// source's rows (TPixelGraphic::ShowRowsOf), not as a copy: the files are
+// the same, and neither the time nor the memory of a copy is spent. Cells of
+// palette sources are copied into 24-bit images, as the slices are 24-bit.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/splitgrid.h"
+#include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stagedfile.h"
 
 class TSliceSink {
  public:
   virtual ~TSliceSink() = default;
-  // Cuts the cell out of source and stages it as the slice file path (the
-  // writer is picked by its extension).
-  virtual void Put(TPixelGraphic& source, const TGridCell& cell, const std::string& path) = 0;
-  // Returns every slice handed over, staged, in cell order, and leaves the
-  // last cell in the slice image. Raises the first failure in cell order.
+  // Stages cell number index (counted in cell order from 0) of source as
+  // the slice file path; the writer is picked by its extension. The source
+  // must keep its pixels until Finish has returned. With pending, the
+  // cell's rows may still be coming: the writer, which must take rows from
+  // the top down, waits for each (only for cells that WindowFits).
+  virtual void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
+                   const std::string& path, TPGFinalRows* pending = nullptr) = 0;
+  // Returns every slice handed over, staged, in cell order, and raises the
+  // first failure in cell order.
   virtual std::vector<TStagedFile> Finish() = 0;
-  // Whether Put returns before the slice is staged.
+  // Whether Put returns before the slice is staged, and takes cells in any
+  // order.
   virtual bool Concurrent() const { return false; }
-  // While held, a cell that cannot be cut only raises; the failures of the
-  // cells before it wait for Finish.
+  // While held, a cell that cannot be cut only raises; the failures of
+  // other cells wait for Finish.
   virtual void HoldFailures(bool) {}
 };
 
-// Cuts each cell into slice and stages it before Put returns: what the
-// per-slice dialog needs, since it shows slice.
-std::unique_ptr<TSliceSink> MakeDirectSink(TPixelGraphic& slice);
+// What the sinks need to know about the slices of one export.
+struct TSliceSinkPlan {
+  std::size_t Cells = 0;            // how many cells will be handed over
+  TPixelGraphic* Slice = nullptr;   // the export's slice image: its settings go to every slice
+  bool KeepLastSlice = true;        // leave the last cell cut in Slice
+};
 
-// Cuts cells here in cell order and has threads encode and stage them. The
-// pixels waiting for a worker stay within budget bytes. Raises
-// std::system_error when not a single thread can be started.
-std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, TPixelGraphic& slice);
+// Stages each cell before Put returns, in cell order. With the last slice
+// kept, every cell is cut into the slice image, as the per-slice dialog
+// shows it.
+std::unique_ptr<TSliceSink> MakeDirectSink(const TSliceSinkPlan& plan);
+
+// Has threads stage the cells. The pixels of copied cells waiting for a
+// worker stay within budget bytes. Raises std::system_error when not a
+// single thread can be started.
+std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan);
+
+// Whether the cell can be written from a window on source's rows: a
+// 24-bit source that holds the whole cell.
+bool WindowFits(const TPixelGraphic& source, const TGridCell& cell);
 
 // Sizes slice to the cell at 24 bits and copies the cell into it. Memory
 // that cannot be had raises EExportError naming path.

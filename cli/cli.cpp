@@ -83,6 +83,16 @@ TJpegDctMethod ParseDct(const std::string& name, const std::string& v) {
   throw TCliUsageError("bad value for " + name + ": " + v + " (islow/ifast/float)");
 }
 
+TPngStrategy ParsePngStrategy(const std::string& name, const std::string& v) {
+  static const std::pair<const char*, TPngStrategy> kNames[] = {
+      {"auto", TPngStrategy::psAuto},       {"default", TPngStrategy::psDefault},
+      {"filtered", TPngStrategy::psFiltered}, {"huffman", TPngStrategy::psHuffmanOnly},
+      {"rle", TPngStrategy::psRle},         {"fixed", TPngStrategy::psFixed}};
+  for (const auto& [text, strategy] : kNames)
+    if (v == text) return strategy;
+  throw TCliUsageError("bad value for " + name + ": " + v + " (auto/default/filtered/huffman/rle/fixed)");
+}
+
 TTiffRational ParseRational(const std::string& name, const std::string& v) {
   const auto slash = v.find('/');
   const std::string num = v.substr(0, slash);
@@ -104,6 +114,10 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
       {"JpegReadDctMethod", [](S& s, auto& n, auto& v) { s.JpegReadDctMethod = ParseDct(n, v); }},
       {"PngUseFileBackground", [](S& s, auto& n, auto& v) { s.PngUseFileBackground = ParseBool(n, v); }},
       {"PngWriteGamma", [](S& s, auto& n, auto& v) { s.PngWriteGamma = ParseBool(n, v); }},
+      {"PngCompressionLevel",
+       [](S& s, auto& n, auto& v) { s.PngCompressionLevel = ParseInt<std::uint8_t>(n, v, 0, 9); }},
+      {"PngCompressionStrategy",
+       [](S& s, auto& n, auto& v) { s.PngCompressionStrategy = ParsePngStrategy(n, v); }},
       {"BmpScale16BitFields", [](S& s, auto& n, auto& v) { s.BmpScale16BitFields = ParseBool(n, v); }},
       {"TiffCompression",
        [](S& s, auto& n, auto& v) {

@@ -1,5 +1,6 @@
 // tessel-cli convert IN OUT [--adjust KIND:A,B,C ...]: load, adjust, save.
 
+#include "app/transcode.h"
 #include "cli/cli.h"
 #include "pgraphic/core/pixelgraphic.h"
 
@@ -33,9 +34,13 @@ int RunConvert(const std::vector<std::string>& args) {
   ApplyCommonOptions(parsed);
   TPixelGraphic image;
   ConfigureImage(image, parsed);
-  image.LoadFromFile(parsed.Positional[0]);
-  ApplyAdjustments(image, parsed);
-  image.SaveToFile(parsed.Positional[1]);
+  if (parsed.Has("--adjust")) {
+    image.LoadFromFile(parsed.Positional[0]);
+    ApplyAdjustments(image, parsed);
+    image.SaveToFile(parsed.Positional[1]);
+  } else {
+    TranscodeFile(image, parsed.Positional[0], parsed.Positional[1]);
+  }
   return 0;
 }
 

@@ -21,7 +21,6 @@
 #include "cli/cli.h"
 #include "pgraphic/core/stagedfile.h"
 #include "pgraphic/core/stream.h"
-#include "pgraphic/formats/jpeg.h"
 #include "pgraphic/formats/registry.h"
 
 namespace {
@@ -126,9 +125,9 @@ void BuildGrid(const TCliParsed& parsed, TSplitGrid& grid, int width, int height
   AddSplitlines(parsed.All("--horz"), false, grid, height, messages);
 }
 
-// A JPEG hands its rows over from the top, each one final: with the grid
-// built from its header, slices can be cut while the rows below still
-// decode. Anything unusual (another format, a header or grid that fails)
+// A reader that hands rows over as they are final lets slices be cut, with
+// the grid built from the header, while the rows beyond them still decode.
+// Anything unusual (a reader that cannot, a header or grid that fails)
 // takes the road that loads first, so that what is reported comes in its
 // usual order.
 bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& messages, int& width,
@@ -137,7 +136,8 @@ bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& me
   try {
     TFileStream stream(imagePath, TFileStream::fmOpenRead);
     const std::string extension = FileExtensionOf(imagePath);
-    if (!dynamic_cast<TJPGFileFormatReader*>(FindReader(stream, extension))) return false;
+    const TFileFormatReader* reader = FindReader(stream, extension);
+    if (!reader || reader->RowDelivery == rdAtEnd) return false;
     TFileInfo info;
     std::string description;
     if (!GetFileInfo(stream, extension, 0, info, description)) return false;
@@ -232,6 +232,7 @@ int RunSlice(const std::vector<std::string>& args) {
   exporter.OutputExtension = extension;
   exporter.Options = OptionsFrom(parsed);
   exporter.EncodeThreads = threads;
+  exporter.KeepLastSlice = false;  // nothing shows it
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
     std::cerr << ui.Refusal();
     return 1;

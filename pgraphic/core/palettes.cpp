@@ -40,9 +40,7 @@ std::vector<TRGB> Special252() {
   return result;
 }
 
-}  // namespace
-
-std::vector<TRGB> StandardPalette(TPaletteIdent ident) {
+std::vector<TRGB> BuildStandardPalette(TPaletteIdent ident) {
   switch (ident) {
     case pBlackWhite:
       return {Grey(0), Grey(255)};
@@ -69,6 +67,20 @@ std::vector<TRGB> StandardPalette(TPaletteIdent ident) {
   }
 }
 
+}  // namespace
+
+// Built once, on first use, for every kind: classifying an image compares
+// its palette with all of them.
+const std::vector<TRGB>& StandardPalette(TPaletteIdent ident) {
+  static const auto tables = [] {
+    std::array<std::vector<TRGB>, pSource + 1> all;
+    for (int i = 0; i <= pSource; ++i) all[std::size_t(i)] = BuildStandardPalette(TPaletteIdent(i));
+    return all;
+  }();
+  static const std::vector<TRGB> none;
+  return ident <= pSource ? tables[ident] : none;
+}
+
 int TPixelGraphic::GreyValue(TRGB color) const {
   const int r = int(GetRValue(color)), g = int(GetGValue(color)), b = int(GetBValue(color));
   if (FRGBWeighting) return (b * 342 + g * 1761 + r * 897) / 1000;
@@ -78,7 +90,7 @@ int TPixelGraphic::GreyValue(TRGB color) const {
 void TPixelGraphic::SetPaletteIdent(TPaletteIdent ident) {
   if (ident == FPaletteIdent) return;
   if (ident == pNone || ident == pTrueColor) SetPaletteCount(0);
-  const std::vector<TRGB> entries = StandardPalette(ident);
+  const std::vector<TRGB>& entries = StandardPalette(ident);
   if (!entries.empty()) {
     SetPaletteCount(int(entries.size()));
     // An unchanged count leaves the kind as it was; entries may be written now.

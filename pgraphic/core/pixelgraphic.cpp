@@ -44,7 +44,9 @@ static void PutLE32(std::uint8_t* p, std::uint32_t v) {
 
 // ---------------------------------------------------------------- lifetime
 
-void TPixelGraphic::TFreeDeleter::operator()(std::uint8_t* p) const noexcept { std::free(p); }
+void TPixelGraphic::TFreeDeleter::operator()(std::uint8_t* p) const noexcept {
+  if (Owned) std::free(p);
+}
 
 TPixelGraphic::TPixelGraphic() {
   PGLibraryInit();
@@ -78,8 +80,7 @@ void TPixelGraphic::Assign(const TPixelGraphic* source) {
   FlushPending();
   const_cast<TPixelGraphic*>(source)->FlushPending();
   SetSizeAndFormat(source->FWidth, source->FHeight, source->FPixelFormat);
-  if (FImageSize > 0 && source->FImageSize == FImageSize)
-    std::memcpy(FBits.get(), source->FBits.get(), FImageSize);
+  if (FImageSize > 0 && source->FImageSize == FImageSize) CopyPixelsOf(*source);
   SetPaletteIdent(source->FPaletteIdent);
   SetPaletteCount(source->PaletteCount());
   BackgroundValue = source->BackgroundValue;
@@ -109,7 +110,27 @@ void TPixelGraphic::CopyPalette(const TPixelGraphic& source) {
 
 void TPixelGraphic::FreeBitmap() {
   FBits.reset();
+  FBits.get_deleter().Owned = true;
+  FRowGate = nullptr;
   FBitmapInfo.clear();
+}
+
+// Same size and depth. A window's rows lie apart in its source's memory and
+// its last byte may hold the neighbour's pixels: row by row then, with the
+// padding of each copied row cleared.
+void TPixelGraphic::CopyPixelsOf(const TPixelGraphic& source) {
+  if (source.FBytesPerRow == FBytesPerRow) {
+    std::memcpy(FBits.get(), source.FBits.get(), FImageSize);
+    return;
+  }
+  const std::size_t bits = std::size_t(FWidth) * std::size_t(BitCount());
+  const std::size_t used = (bits + 7) / 8;
+  for (std::size_t row = 0; row < std::size_t(FHeight); ++row) {
+    std::uint8_t* to = FBits.get() + row * FBytesPerRow;
+    std::memcpy(to, source.FBits.get() + row * source.FBytesPerRow, used);
+    if (bits % 8) to[used - 1] &= std::uint8_t(0xFF << (8 - bits % 8));
+    std::memset(to + used, 0, FBytesPerRow - used);
+  }
 }
 
 void TPixelGraphic::WriteColorTableSlot(int i, TRGB color) {
@@ -138,7 +159,7 @@ void TPixelGraphic::BuildBitmapInfo(int tableSize) {
 void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat format) {
   if (width < 0) RaisePG<EPGInvalidSize>(msgNegativeWidth);
   if (height < 0) RaisePG<EPGInvalidSize>(msgNegativeHeight);
-  if (width == FWidth && height == FHeight && format == FPixelFormat) {
+  if (width == FWidth && height == FHeight && format == FPixelFormat && !ShowsRowsOfAnother()) {
     Clear();
     return;
   }
@@ -189,11 +210,11 @@ void TPixelGraphic::SetPixelFormat(TPGPixelFormat value) {
 }
 
 void TPixelGraphic::ClearPixels() {
-  if (BackgroundValue == 0) {
+  if (BackgroundValue == 0 && !ShowsRowsOfAnother()) {
     std::memset(FBits.get(), 0, FImageSize);
     return;
   }
-  if (FPixelFormat == pgpf8Bit) {
+  if (FPixelFormat == pgpf8Bit && !ShowsRowsOfAnother()) {
     for (int y = 0; y < FHeight; ++y)
       std::memset(ScanLine(y), int(BackgroundValue & 0xFF), std::size_t(FWidth));
     return;
@@ -214,6 +235,7 @@ void TPixelGraphic::Clear() {
 std::uint8_t* TPixelGraphic::ScanLine(int y) {
   FlushPending();
   if (!FBits) return nullptr;
+  if (FRowGate) FRowGate->WaitForRow(y);
   return FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
 }
 
@@ -326,8 +348,7 @@ void TPixelGraphic::SetPaletteEntry(int i, TRGB color) {
 }
 
 static bool PaletteEquals(const std::vector<TRGB>& entries, TPaletteIdent ident) {
-  const std::vector<TRGB> standard = StandardPalette(ident);
-  return entries.size() == standard.size() && std::equal(entries.begin(), entries.end(), standard.begin());
+  return entries == StandardPalette(ident);
 }
 
 void TPixelGraphic::ClassifyPalette() {
@@ -400,6 +421,51 @@ bool TPixelGraphic::DoProgress(int step, int max) {
 
 void TPixelGraphic::DoProgressEnd() {
   if (OnProgressEnd) OnProgressEnd(this);
+}
+
+void TPixelGraphic::DoRowsDone(int top, int count) {
+  if (OnRowsDone) OnRowsDone(this, top, count);
+}
+
+// ---------------------------------------------------------------- windows
+
+void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int width, int height,
+                               TPGRowGate* gate) {
+  source.FlushPending();
+  const bool inside = left >= 0 && top >= 0 && width >= 0 && height >= 0 &&
+                      std::int64_t(left) + width <= source.FWidth &&
+                      std::int64_t(top) + height <= source.FHeight;
+  const std::int64_t bitOffset = std::int64_t(left) * source.BitCount();
+  if (!inside || bitOffset % 8 != 0 || (width > 0 && height > 0 && !source.FBits))
+    RaisePG<EPGInvalidSize>(msgInvalidSizeOf, "window");
+  // The size limit holds for every image, whether it owns its pixels or not.
+  if (std::uint64_t(width) * std::uint64_t(height) > PGSettings().MaxImagePixels)
+    RaisePG<EPGInvalidSize>(msgInvalidSizeOf, "image");
+  FlushPending();
+  ReleaseCanvasHandle();
+  FreeBitmap();
+  FWidth = width;
+  FHeight = height;
+  FPixelFormat = source.FPixelFormat;
+  FPaletteEntries = source.FPaletteEntries;
+  FPaletteIdent = source.FPaletteIdent;
+  FLastResultStale = true;
+  FPaletteHandleStale = true;
+  InvalidateColorCache();
+  FImageSize = 0;
+  FBytesPerRow = 0;
+  if (width > 0 && height > 0) {
+    FBytesPerRow = source.FBytesPerRow;
+    FImageSize = std::uint32_t(BytesPerRowFor(BitCount(), width) * height);
+    std::uint8_t* bottom = source.FBits.get() +
+                           std::size_t(source.FHeight - top - height) * source.FBytesPerRow +
+                           std::size_t(bitOffset / 8);
+    FBits.get_deleter().Owned = false;
+    FBits.reset(bottom);
+    FRowGate = gate;
+    BuildBitmapInfo(ColorTableSize());
+  }
+  Changed();
 }
 
 // ---------------------------------------------------------------- CopyRect

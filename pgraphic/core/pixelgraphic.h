@@ -52,8 +52,18 @@ std::int64_t BytesPerRowFor(int bitCount, std::int64_t width);
 
 // The 16 system colours in their standard order.
 extern const TRGB Sys16Colors[16];
-// Greys and the fixed palettes used by SetPaletteIdent and ClassifyPalette.
-std::vector<TRGB> StandardPalette(TPaletteIdent ident);
+// The rows of an image that another thread is still filling.
+class TPGRowGate {
+ public:
+  virtual ~TPGRowGate() = default;
+  // Returns once row y (counted from the top) is final; raises when it never
+  // will be (the filling failed or was given up).
+  virtual void WaitForRow(int y) = 0;
+};
+
+// Greys and the fixed palettes used by SetPaletteIdent and ClassifyPalette
+// (empty for the other kinds).
+const std::vector<TRGB>& StandardPalette(TPaletteIdent ident);
 
 class TPixelGraphic {
  public:
@@ -139,6 +149,14 @@ class TPixelGraphic {
   // Calls OnProgress when assigned; returns true when the handler asked to abort.
   bool DoProgress(int step, int max);
   void DoProgressEnd();
+  // Told by readers that fill the image band by band, after each band. By
+  // the first call size, depth and palette are final. A handler may hand
+  // the rows told to other threads at once: the reader writes no byte of
+  // them again and goes on with the others meanwhile. Loading through the
+  // registry calls the handler on a helper thread, band after band, once
+  // the band's gamma step is done.
+  TPGRowsEvent OnRowsDone;
+  void DoRowsDone(int top, int count);
 
   // ---- other properties
   bool PreviewLoad = false;
@@ -170,6 +188,17 @@ class TPixelGraphic {
   void SaveToClipboardFormat(unsigned& format, std::unique_ptr<TPGGlobalBlock>& data,
                              void*& palette);
 
+  // ---- windows on another image's rows
+  // Makes this image show the width x height rectangle at (left, top) of
+  // source, in source's depth and palette, without copying: its rows are
+  // source's rows, so source must keep its pixel memory unchanged in size
+  // while this image shows them. With a gate, ScanLine waits for each row
+  // until the gate lets it through. A size of its own (SetSizeAndFormat)
+  // ends the window. For depths below 8 bits, left must fall on a byte.
+  void ShowRowsOf(TPixelGraphic& source, int left, int top, int width, int height,
+                  TPGRowGate* gate = nullptr);
+  bool ShowsRowsOfAnother() const { return !FBits.get_deleter().Owned; }
+
   // ---- copying
   void CopyRect(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int width,
                 int height);
@@ -185,6 +214,7 @@ class TPixelGraphic {
   void BuildBitmapInfo(int tableSize);
   void WriteColorTableSlot(int i, TRGB color);
   void ClearPixels();
+  void CopyPixelsOf(const TPixelGraphic& source);
   void CopyRectRows(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow,
                     int lastRow, int firstCol, int lastCol);
   // Colour matching helpers (palettes.cpp).
@@ -197,10 +227,13 @@ class TPixelGraphic {
   int FHeight = 0;
   TPGPixelFormat FPixelFormat = pgpf24Bit;
   struct TFreeDeleter {
+    TFreeDeleter() noexcept : Owned(true) {}
+    bool Owned;  // false while the memory is another image's (ShowRowsOf)
     void operator()(std::uint8_t* p) const noexcept;
   };
   // Zeroed pixel memory straight from the allocator (no separate clearing pass).
   std::unique_ptr<std::uint8_t, TFreeDeleter> FBits;
+  TPGRowGate* FRowGate = nullptr;
   std::vector<std::uint8_t> FBitmapInfo;
   std::unique_ptr<TPGCanvas> FCanvas;
   bool FGdiPending = false;

@@ -5,6 +5,11 @@
 
 enum class TJpegDctMethod : std::uint8_t { jdctISlow, jdctIFast, jdctFloat };
 
+// How zlib looks for repeats in PNG data: psAuto leaves the choice to
+// libpng (filtered rows get psFiltered, the others psDefault); the rest are
+// zlib's own strategies.
+enum class TPngStrategy : std::uint8_t { psAuto, psDefault, psFiltered, psHuffmanOnly, psRle, psFixed };
+
 struct TTiffRational {
   std::uint32_t Numerator;
   std::uint32_t Denominator;
@@ -19,6 +24,10 @@ struct TPGLibrarySettings {
   TJpegDctMethod JpegReadDctMethod = TJpegDctMethod::jdctISlow;
   bool PngUseFileBackground = true;
   bool PngWriteGamma = true;
+  // zlib effort of the PNG writer, 0 (stored) to 9 (smallest); 6 is
+  // libpng's own default.
+  std::uint8_t PngCompressionLevel = 6;
+  TPngStrategy PngCompressionStrategy = TPngStrategy::psAuto;
   bool BmpScale16BitFields = true;
   std::uint16_t TiffCompression = 1;
   bool TiffWriteCMYK = false;

@@ -115,6 +115,7 @@ TStagedFile::TStagedFile(const std::string& target) : FTarget(target) {
   }
   try {
     FFile = std::make_unique<TFileStream>(fd, target);
+    FFile->WriteBackAsItGoes();
   } catch (...) {
     ::unlink(FStaging.c_str());
     throw;

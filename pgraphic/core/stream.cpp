@@ -1,10 +1,12 @@
 #include "pgraphic/core/stream.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 std::int64_t TStream::Size() {
   const std::int64_t pos = Position();
@@ -29,6 +31,12 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : Name(fileName
   if (!File)
     throw EStreamError(std::string(mode == fmCreate ? "Cannot create file \"" : "Cannot open file \"") +
                        fileName + "\". " + std::strerror(errno));
+  UseLargeBuffer();
+}
+
+void TFileStream::UseLargeBuffer() {
+  Buffer.reset(new (std::nothrow) char[BufferSize]);
+  if (Buffer) std::setvbuf(File, Buffer.get(), _IOFBF, BufferSize);
 }
 
 TFileStream::TFileStream(int fd, const std::string& name) : Name(name) {
@@ -38,6 +46,7 @@ TFileStream::TFileStream(int fd, const std::string& name) : Name(name) {
     ::close(fd);
     throw EStreamError("Cannot create file \"" + name + "\". " + std::strerror(error));
   }
+  UseLargeBuffer();
 }
 
 TFileStream::~TFileStream() {
@@ -68,6 +77,13 @@ std::int64_t TFileStream::Write(const void* buffer, std::int64_t count) {
   errno = 0;
   const auto n = std::fwrite(buffer, 1, static_cast<std::size_t>(count), file);
   if (static_cast<std::int64_t>(n) != count) RaiseWriteError(errno);
+  Unsent += count;
+  if (WriteBack && Unsent >= (std::int64_t(8) << 20)) {
+    Unsent = 0;
+    Flush();
+    // Only a start: what fails shows at the sync of Close.
+    (void)::sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
   return count;
 }
 

@@ -60,13 +60,23 @@ class TFileStream : public TStream {
   // any step fails, so a file that is kept is known to be complete. The
   // stream is closed afterwards either way; only the destructor may follow.
   void Close();
+  // Hands what is written to the disk as it goes, every few megabytes, so
+  // that the sync of Close finds little left to wait for.
+  void WriteBackAsItGoes() { WriteBack = true; }
   const std::string& FileName() const { return Name; }
 
  private:
   std::FILE* Handle();
   [[noreturn]] void RaiseWriteError(int error);
+  void UseLargeBuffer();
 
+  // Codecs read and write in pieces of a few kilobytes; a buffer of this
+  // size turns them into few system calls.
+  static constexpr std::size_t BufferSize = 1 << 16;
+  std::unique_ptr<char[]> Buffer;
   std::FILE* File = nullptr;
+  bool WriteBack = false;
+  std::int64_t Unsent = 0;  // bytes written since the disk was last asked to take them
   std::string Name;
   int WriteError = 0;  // errno of the first refused write
 };

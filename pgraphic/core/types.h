@@ -42,3 +42,5 @@ enum TPGWarningAction : std::uint8_t { pgwaIgnore, pgwaOKBox, pgwaOKCancelBox, p
 // Event handlers: fired only when assigned. Sender is the object that owns the event.
 using TNotifyEvent = std::function<void(void* Sender)>;
 using TPGProgressEvent = std::function<void(void* Sender, int Step, int Max, bool& Abort)>;
+// Rows Top to Top + Count - 1, counted from the top, are final.
+using TPGRowsEvent = std::function<void(void* Sender, int Top, int Count)>;

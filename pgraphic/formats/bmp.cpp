@@ -8,7 +8,7 @@
 
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/pcx.h"
+#include "pgraphic/formats/decodechecks.h"
 
 namespace {
 
@@ -231,10 +231,24 @@ void FlipRows(TPixelGraphic& image) {
 
 // ---------------------------------------------------------------- plain data
 
-// Reads size bytes in ten parts with progress; false when the handler aborted.
-bool BulkRead(TStream& s, TPixelGraphic& image, std::uint8_t* dest, std::uint64_t size) {
+// Tells the image about the rows that the first `read` bytes of its pixel
+// memory complete, bottom row first, beyond the `told` rows told before.
+void TellRowsFromBottom(TPixelGraphic& image, std::uint64_t read, std::uint64_t& told) {
+  const std::uint64_t rows = std::min<std::uint64_t>(read / image.BytesPerRow(), std::uint64_t(image.Height()));
+  if (rows == told) return;
+  image.DoRowsDone(image.Height() - int(rows), int(rows - told));
+  told = rows;
+}
+
+// Reads size bytes in ten parts with progress; false when the handler
+// aborted. When they are the image's own rows in its order (bottom row
+// first), the rows each part completes are told as it comes.
+bool BulkRead(TStream& s, TPixelGraphic& image, std::uint8_t* dest, std::uint64_t size,
+              bool ownRows = false) {
+  std::uint64_t told = 0;
   if (size < 101) {
     ReadExact(s, dest, std::int64_t(size));
+    if (ownRows) TellRowsFromBottom(image, size, told);
     return true;
   }
   const std::uint64_t part = size / 10;
@@ -242,6 +256,7 @@ bool BulkRead(TStream& s, TPixelGraphic& image, std::uint8_t* dest, std::uint64_
     const std::uint64_t n = i < 10 ? part : size - 9 * part;
     ReadExact(s, dest, std::int64_t(n));
     dest += n;
+    if (ownRows) TellRowsFromBottom(image, i < 10 ? part * std::uint64_t(i) : size, told);
     if (image.DoProgress(i, 10)) return false;
   }
   return true;
@@ -325,6 +340,7 @@ void ReadBitFieldRows(TStream& s, TPixelGraphic& image, const TBmpHeader& h,
   for (int i = 0; i < rows; ++i) {
     ReadExact(s, row.data(), std::int64_t(row.size()));
     ConvertBitFieldRow(row.data(), image.ScanLine(rows - 1 - i), image.Width(), h.BitCount, f);
+    if (!h.TopDown()) image.DoRowsDone(rows - 1 - i, 1);
     if (image.DoProgress(i, rows)) return;
   }
 }
@@ -425,7 +441,7 @@ void ReadPalettePixels(TStream& s, TPixelGraphic& image, const TBmpHeader& h) {
     ReadRle(s, image, h);
     return;
   }
-  BulkRead(s, image, image.Bits(), image.ImageSize());
+  BulkRead(s, image, image.Bits(), image.ImageSize(), !h.TopDown());
   CheckIndices(image);
 }
 
@@ -438,7 +454,7 @@ void ReadTrueColorPixels(TStream& s, TPixelGraphic& image, const TBmpHeader& h) 
   if (fields)
     ReadBitFieldRows(s, image, h, f);
   else
-    BulkRead(s, image, image.Bits(), image.ImageSize());
+    BulkRead(s, image, image.Bits(), image.ImageSize(), !h.TopDown());
 }
 
 void ReadBitmapBody(TStream& s, TPixelGraphic& image, std::uint32_t headerSize) {
@@ -531,12 +547,29 @@ void WriteBmpBitmapPart(TStream& stream, TPixelGraphic& image) {
   FillInfoHeader(head.data(), image, entries);
   FillColorTable(head.data() + kInfoHeaderSize, image, entries);
   stream.WriteBuffer(head.data(), std::int64_t(head.size()));
-  if (image.ImageSize() > 0) stream.WriteBuffer(image.Bits(), image.ImageSize());
+  if (image.ImageSize() == 0) return;
+  const std::size_t rowBytes = std::size_t(BytesPerRowFor(image.BitCount(), image.Width()));
+  if (image.BytesPerRow() == rowBytes) {
+    stream.WriteBuffer(image.Bits(), image.ImageSize());
+    return;
+  }
+  // A window on another image: its rows lie apart, bottom row first as
+  // here, and only their pixels are its own.
+  const std::size_t bits = std::size_t(image.Width()) * std::size_t(image.BitCount());
+  const std::size_t used = (bits + 7) / 8;
+  std::vector<std::uint8_t> row(rowBytes, 0);
+  for (int y = image.Height() - 1; y >= 0; --y) {
+    std::memcpy(row.data(), image.ScanLine(y), used);
+    if (bits % 8) row[used - 1] &= std::uint8_t(0xFF << (8 - bits % 8));
+    stream.WriteBuffer(row.data(), std::int64_t(rowBytes));
+  }
 }
 
 // ---------------------------------------------------------------- reader
 
 TBMPFileFormatReader::TBMPFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdAsStored;
   Extension = "bmp";
   Description = "Bitmap";
   HasSignature = true;
@@ -568,6 +601,7 @@ void TBMPFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
 // ---------------------------------------------------------------- writer
 
 TBMPFileFormatWriter::TBMPFileFormatWriter() {
+  SafeOnThreads = true;
   Extension = "bmp";
   Description = "Bitmap";
   CanWriteResolutions = 0xFF;

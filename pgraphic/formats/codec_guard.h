@@ -61,6 +61,12 @@ inline void Progress(TSession& s, int step, int max) {
   if (!Guarded(s, [&] { s.Aborted = s.Image->DoProgress(step, max); })) Bail(s);
 }
 
+// Tells the image that a band of rows is final; a throwing handler leaves
+// the codec.
+inline void RowsDone(TSession& s, int top, int count) {
+  if (s.Image->OnRowsDone && !Guarded(s, [&] { s.Image->DoRowsDone(top, count); })) Bail(s);
+}
+
 // After a failure: the end notification is still owed when rows were running.
 inline void EndRowLoopAfterFailure(TSession& s) {
   if (!s.InRowLoop) return;
@@ -71,6 +77,15 @@ inline void EndRowLoopAfterFailure(TSession& s) {
 // Codec row n (top row first) in the image's bottom-up pixel memory.
 inline std::uint8_t* RowAddress(const TSession& s, std::uint32_t height, std::uint32_t n) {
   return s.Bits + std::size_t(height - 1 - n) * s.BytesPerRow;
+}
+
+// Row n (top row first) of the image being written. It is asked of the
+// image, so that a window on rows still being decoded waits for them; a
+// failure on the way leaves the codec.
+inline std::uint8_t* RowToWrite(TSession& s, std::uint32_t n) {
+  std::uint8_t* row = nullptr;
+  if (!Guarded(s, [&] { row = s.Image->ScanLine(int(n)); })) Bail(s);
+  return row;
 }
 
 template <class Session>

@@ -341,6 +341,7 @@ void ReadRows(TDecodeSession& s) {
   while (codec->output_scanline < codec->output_height && !s.Aborted) {
     JSAMPROW row = RowAddress(s, codec->output_height, codec->output_scanline);
     jpeg_read_scanlines(codec, &row, 1);
+    RowsDone(s, int(codec->output_scanline) - 1, 1);
     Progress(s, int(codec->output_scanline), int(codec->output_height));
   }
   s.InRowLoop = false;
@@ -430,7 +431,7 @@ void WriteRows(TEncodeSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   while (codec->next_scanline < codec->image_height) {
-    JSAMPROW row = RowAddress(s, codec->image_height, codec->next_scanline);
+    JSAMPROW row = RowToWrite(s, codec->next_scanline);
     jpeg_write_scanlines(codec, &row, 1);
     // A JPEG write always runs to the end: the abort answer is not used.
     Progress(s, int(codec->next_scanline), int(codec->image_height));
@@ -458,6 +459,8 @@ void RunEncode(TEncodeSession& s) {
 // ---- readers
 
 TJPGFileFormatReader::TJPGFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
   Extension = "jpg";
   Description = "JPEG (JFIF compliant)";
   HasSignature = true;
@@ -499,6 +502,8 @@ void TJPGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
 // ---- writers
 
 TJPGFileFormatWriter::TJPGFileFormatWriter() {
+  SafeOnThreads = true;
+  TakesRowsTopDown = true;
   Extension = "jpg";
   Description = "JPEG (JFIF compliant)";
   CanWriteResolutions = CrBit(cr256Grays) | CrBit(crTrueColor);
@@ -517,8 +522,6 @@ void TJPGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   s->Progressive = settings.JpegProgressive;
   s->Quality = settings.JpegQuality;
   s->Dct = CodecDct(settings.JpegWriteDctMethod);
-  s->Bits = image.Bits();
-  s->BytesPerRow = image.BytesPerRow();
   RunEncode(*s);
   RethrowFailure(*s);
 }

@@ -1,67 +1,12 @@
 #include "pgraphic/formats/pcx.h"
 
-#include <charconv>
 #include <cstring>
 #include <vector>
 
-// ---- shared helpers
-
-bool PGReadFully(TStream& stream, void* buffer, std::int64_t count) {
-  auto* p = static_cast<std::uint8_t*>(buffer);
-  while (count > 0) {
-    const std::int64_t n = stream.Read(p, count);
-    if (n <= 0) return false;
-    p += n;
-    count -= n;
-  }
-  return true;
-}
-
-void TPGBufferedOutput::Put(const std::string& text) {
-  for (char c : text) Put(static_cast<std::uint8_t>(c));
-}
-
-void TPGBufferedOutput::PutDecimal(std::uint64_t value) {
-  char digits[24];
-  const auto r = std::to_chars(digits, digits + sizeof digits, value);
-  for (const char* p = digits; p != r.ptr; ++p) Put(static_cast<std::uint8_t>(*p));
-}
-
-void TPGBufferedOutput::Flush() {
-  Stream.WriteBuffer(Buf, Len);
-  Len = 0;
-}
-
-bool PGImageTooLarge(std::int64_t width, std::int64_t height, int bitCount) {
-  if (width < 0 || height < 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return true;
-  const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-  if (pixels > PGSettings().MaxImagePixels) return true;
-  const auto bytes = static_cast<std::uint64_t>(BytesPerRowFor(bitCount, width)) *
-                     static_cast<std::uint64_t>(height);
-  return bytes > 0xFFFFFFFFull;
-}
-
-bool PGIndicesInPalette(TPixelGraphic& image) {
-  const unsigned count = static_cast<unsigned>(image.PaletteCount());
-  const int bits = image.BitCount();
-  if (image.Empty() || bits > 8 || count >= static_cast<unsigned>(image.ColorTableSize())) return true;
-  const unsigned mask = (1u << bits) - 1;
-  for (int y = 0; y < image.Height(); ++y) {
-    const std::uint8_t* row = image.ScanLine(y);
-    for (int x = 0; x < image.Width(); ++x) {
-      const std::int64_t bit = std::int64_t(x) * bits;
-      if (((row[bit / 8] >> (8 - bits - bit % 8)) & mask) >= count) return false;
-    }
-  }
-  return true;
-}
-
-std::string PGPowerOfTwoText(int bits) {
-  if (bits < 0 || bits > 63) return "";
-  return std::to_string(std::uint64_t{1} << bits);
-}
-
-// ---- PCX
+#include "pgraphic/core/settings.h"
+#include "pgraphic/formats/bufferedstreams.h"
+#include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/rowprogress.h"
 
 namespace {
 
@@ -237,6 +182,7 @@ void DecodeRows(TStream& stream, TPixelGraphic& image, const TPCXHeader& h, TLay
   for (int y = 0; y < height; ++y) {
     DecodeScanLine(in, line);
     StoreRow(layout, line, h.BytesPerLine, image.ScanLine(y), image.Width());
+    image.DoRowsDone(y, 1);
     if (image.DoProgress(y, height)) break;
   }
   in.Release();
@@ -245,6 +191,8 @@ void DecodeRows(TStream& stream, TPixelGraphic& image, const TPCXHeader& h, TLay
 }  // namespace
 
 TPCXFileFormatReader::TPCXFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
   Extension = "pcx";
   Description = "Paintbrush";
   HasSignature = true;

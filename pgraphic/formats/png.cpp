@@ -15,7 +15,9 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
-#include "pgraphic/formats/pcx.h"
+#include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/png_parts.h"
+#include "pgraphic/formats/rowprogress.h"
 
 // How failures leave libpng: see codec_guard.h. The structure-size check is
 // met by compiling against libpng's own headers.
@@ -25,6 +27,8 @@ namespace {
 using namespace pgcodec;
 using EPng = EPGPNGFileFormatReaderWriter;
 const char* const kPrefix = "PNG: ";
+// libpng's level when none is set.
+constexpr int kLibpngDefaultLevel = 6;
 
 struct TPngSession : TSession {
   png_structp Png = nullptr;
@@ -65,6 +69,8 @@ struct TWriteSession : TPngSession {
   int ColorType = PNG_COLOR_TYPE_RGB;
   bool WriteGamma = false;
   double Gamma = 0;
+  int Level = 6;
+  TPngStrategy Strategy = TPngStrategy::psAuto;
 };
 
 TPngSession& SessionOf(png_const_structrp png) {
@@ -293,10 +299,14 @@ void Widen2To4(std::uint8_t* row, png_uint_32 width) {
   }
 }
 
+// Rows are final as they come when the file is not interlaced and needs no
+// widening afterwards.
 void ReadPass(TReadSession& s, int pass) {
   const png_uint_32 height = s.Header.Height;
+  const bool final = s.Passes == 1 && s.Header.BitDepth != 2;
   for (png_uint_32 n = 0; n < height && !s.Aborted; ++n) {
     png_read_row(s.Png, RowAddress(s, height, n), nullptr);
+    if (final) RowsDone(s, int(n), 1);
     Progress(s, int(n + height * png_uint_32(pass)), int(height * png_uint_32(s.Passes)));
   }
 }
@@ -397,12 +407,24 @@ std::string ColorCountText(int pixelDepth) {
 
 // ---- writing
 
-void CreateWrite(TPngSession& s) {
+int ZlibStrategy(TPngStrategy strategy) {
+  switch (strategy) {
+    case TPngStrategy::psFiltered: return Z_FILTERED;
+    case TPngStrategy::psHuffmanOnly: return Z_HUFFMAN_ONLY;
+    case TPngStrategy::psRle: return Z_RLE;
+    case TPngStrategy::psFixed: return Z_FIXED;
+    default: return Z_DEFAULT_STRATEGY;
+  }
+}
+
+void CreateWrite(TWriteSession& s) {
   s.Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
   if (!s.Png) FailCreate(s, "png_create_write_struct");
   s.Info = png_create_info_struct(s.Png);
   if (!s.Info) FailCreate(s, "png_create_info_struct");
   png_set_write_fn(s.Png, &s, WriteData, FlushData);
+  png_set_compression_level(s.Png, s.Level);
+  if (s.Strategy != TPngStrategy::psAuto) png_set_compression_strategy(s.Png, ZlibStrategy(s.Strategy));
 }
 
 void WriteHeader(TWriteSession& s) {
@@ -418,7 +440,7 @@ void WriteRows(TWriteSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   for (png_uint_32 y = 0; y < s.Height; ++y) {
-    png_write_row(s.Png, RowAddress(s, s.Height, y));
+    png_write_row(s.Png, RowToWrite(s, y));
     // A PNG write always runs to the end: the abort answer is not used.
     Progress(s, int(y), int(s.Height) - 1);
   }
@@ -441,6 +463,40 @@ void RunWrite(TWriteSession& s) {
   png_destroy_write_struct(&s.Png, &s.Info);
 }
 
+// The chunks before the image data, for the image data written in parts.
+// No object with a destructor may live in this frame (longjmp target).
+void RunWriteHeader(TWriteSession& s) {
+  if (setjmp(s.Jump) != 0) return AbandonWrite(s);
+  CreateWrite(s);
+  WriteHeader(s);
+  png_destroy_write_struct(&s.Png, &s.Info);
+}
+
+// Rows filtered and compressed as libpng would by default: every filter
+// tried on rows of whole bytes per sample, none on palette and sub-byte rows.
+TPngPartsPlan PartsPlan(const TWriteSession& s) {
+  TPngPartsPlan plan;
+  const int channels = s.ColorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
+  plan.Height = s.Height;
+  plan.RowBytes = (std::size_t(s.Width) * std::size_t(s.BitDepth) * std::size_t(channels) + 7) / 8;
+  plan.FilterStep = std::max(1, s.BitDepth * channels / 8);
+  plan.Filter = s.ColorType != PNG_COLOR_TYPE_PALETTE && s.BitDepth >= 8;
+  plan.SwapRedBlue = s.ColorType == PNG_COLOR_TYPE_RGB;
+  plan.Level = s.Level;
+  plan.Strategy = s.Strategy == TPngStrategy::psAuto ? (plan.Filter ? Z_FILTERED : Z_DEFAULT_STRATEGY)
+                                                     : ZlibStrategy(s.Strategy);
+  return plan;
+}
+
+void WriteInParts(TWriteSession& s) {
+  TPixelGraphic& image = *s.Image;
+  TPGProgressBracket bracket(image);
+  WritePngParts(
+      *s.Stream, PartsPlan(s), [&](std::uint32_t y) { return image.ScanLine(int(y)); },
+      // A PNG write always runs to the end: the abort answer is not used.
+      [&](std::uint32_t y) { image.DoProgress(int(y), int(s.Height) - 1); });
+}
+
 void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
   s.Width = png_uint_32(image.Width());
   s.Height = png_uint_32(image.Height());
@@ -459,6 +515,8 @@ void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
 // ---- reader
 
 TPNGFileFormatReader::TPNGFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
   Extension = "png";
   Description = "Portable Network Graphics";
   HasSignature = true;
@@ -497,6 +555,8 @@ void TPNGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
 // ---- writer
 
 TPNGFileFormatWriter::TPNGFileFormatWriter() {
+  SafeOnThreads = true;
+  TakesRowsTopDown = true;
   Extension = "png";
   Description = "Portable Network Graphics";
   CanWriteResolutions = 255;
@@ -507,9 +567,16 @@ void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   auto s = NewSession<TWriteSession>(stream, &image, image.ReadWarningAction);
   DescribeImage(*s, image);
   s->WriteGamma = PGSettings().PngWriteGamma;
+  s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);
+  s->Strategy = PGSettings().PngCompressionStrategy;
   s->Gamma = double(float(1.0L / image.FileGamma));
-  s->Bits = image.Bits();
-  s->BytesPerRow = image.BytesPerRow();
-  RunWrite(*s);
+  // libpng's own defaults keep libpng's own encoding, byte for byte.
+  if (s->Level == kLibpngDefaultLevel && s->Strategy == TPngStrategy::psAuto) {
+    RunWrite(*s);
+    RethrowFailure(*s);
+    return;
+  }
+  RunWriteHeader(*s);
   RethrowFailure(*s);
+  WriteInParts(*s);
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "pgraphic/formats/pcx.h"
+#include "pgraphic/formats/bufferedstreams.h"
+#include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/rowprogress.h"
 
 namespace {
 
@@ -163,6 +165,7 @@ void DecodeRows(TInput& in, TPixelGraphic& image, const TPnmHeader& h) {
   const int height = image.Height();
   for (int y = 0; y < height; ++y) {
     DecodeRow(in, h, image.ScanLine(y), image.Width());
+    image.DoRowsDone(y, 1);
     if (image.DoProgress(y, height)) break;
   }
 }
@@ -173,7 +176,11 @@ int BitsOfKind(TPnmKind kind) { return kind == pkPBM ? 1 : kind == pkPGM ? 8 : 2
 
 // ---- readers
 
-TPxMFileFormatReader::TPxMFileFormatReader() { HasSignature = true; }
+TPxMFileFormatReader::TPxMFileFormatReader() {
+  HasSignature = true;
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
+}
 
 bool TPxMFileFormatReader::MagicIs(const std::uint8_t* header, int headerSize, char ascii,
                                    char binary) {

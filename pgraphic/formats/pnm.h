@@ -43,6 +43,10 @@ class TPPMFileFormatReader : public TPxMFileFormatReader {
 
 class TPXMFileFormatWriter : public TFileFormatWriter {
  public:
+  TPXMFileFormatWriter() {
+    SafeOnThreads = true;
+    TakesRowsTopDown = true;
+  }
   const char* ClassName() const override { return "TPXMFileFormatWriter"; }
   // ASCII or binary by the library setting PxmBinary.
   void Write(TStream& stream, TPixelGraphic& image) override;

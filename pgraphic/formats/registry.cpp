@@ -5,6 +5,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
@@ -274,31 +281,175 @@ static void MapPaletteThrough(TPixelGraphic& image, const std::uint8_t* table) {
   }
 }
 
-static void MapPixelsThrough(TPixelGraphic& image, const std::uint8_t* table) {
-  if (image.Empty() || image.Width() < 1) return;
+// The table that maps the image from its FileGamma to DisplayGamma; false
+// when loading leaves the pixels as they are.
+static bool LoadGammaTable(const TPixelGraphic& image, std::uint8_t* table) {
+  const long double display = PGSettings().DisplayGamma;
+  const long double file = image.FileGamma;
+  if (!PGSettings().GammaCorrectOnLoad) return false;
+  // A gamma of zero or below (or not a number) describes no transfer curve.
+  if (!(display > 0.0L) || !(file > 0.0L) || !std::isfinite(display) || !std::isfinite(file)) return false;
+  const long double exponent = file / display;
+  if (std::fabs(exponent - 1.0L) <= 0.05L) return false;
+  BuildGammaTable(table, exponent);
+  return true;
+}
+
+static void MapRowsThrough(TPixelGraphic& image, const std::uint8_t* table, int top, int count) {
   const std::size_t rowBytes = std::size_t(image.Width()) * 3;
-  for (int y = 0; y < image.Height(); ++y) {
+  for (int y = top; y < top + count; ++y) {
     std::uint8_t* row = image.ScanLine(y);
     for (std::size_t b = 0; b < rowBytes; ++b) row[b] = table[row[b]];
   }
 }
 
 void ApplyLoadGamma(TPixelGraphic& image) {
-  const long double display = PGSettings().DisplayGamma;
-  const long double file = image.FileGamma;
-  if (!PGSettings().GammaCorrectOnLoad) return;
-  // A gamma of zero or below (or not a number) describes no transfer curve.
-  if (!(display > 0.0L) || !(file > 0.0L) || !std::isfinite(display) || !std::isfinite(file)) return;
-  const long double exponent = file / display;
-  if (std::fabs(exponent - 1.0L) <= 0.05L) return;
   std::uint8_t table[256];
-  BuildGammaTable(table, exponent);
+  if (!LoadGammaTable(image, table)) return;
   if (image.PixelFormat() != pgpf24Bit)
     MapPaletteThrough(image, table);
-  else
-    MapPixelsThrough(image, table);
-  image.FileGamma = display;
+  else if (!image.Empty() && image.Width() >= 1)
+    MapRowsThrough(image, table, 0, image.Height());
+  image.FileGamma = PGSettings().DisplayGamma;
 }
+
+namespace {
+
+// Hands the rows a reader reports as final on to whoever listens to the
+// image, with the gamma step of loading done on them first, so that the
+// listener sees the pixels the load ends with. The palette is mapped before
+// the first band. Without a listener the step runs at the end as always.
+// The mapping and the listener run on a helper thread of their own, bands
+// in the order told, so that the reader goes on decoding meanwhile; a
+// listener's failure is raised to the reader at its next band or at the end.
+class TRowRelay {
+ public:
+  explicit TRowRelay(TPixelGraphic& image) : Image(image), Listener(image.OnRowsDone) {
+    if (Listener)
+      Image.OnRowsDone = [this](void* sender, int top, int count) { Relay(sender, top, count); };
+  }
+  ~TRowRelay() {
+    Stop(false);
+    Image.OnRowsDone = Listener;
+  }
+  TRowRelay(const TRowRelay&) = delete;
+  TRowRelay& operator=(const TRowRelay&) = delete;
+
+  // After the reader: every band told is handed on, and the rows no band
+  // held get their step now.
+  void Finish() {
+    if (!Started) return ApplyLoadGamma(Image);
+    Stop(true);
+    RaiseListenerFailure();
+    if (!MapsRows()) return;
+    for (int y = 0; y < Image.Height(); ++y)
+      if (!Mapped[std::size_t(y)]) MapRowsThrough(Image, Table, y, 1);
+  }
+
+ private:
+  bool MapsRows() const { return Correct && Image.PixelFormat() == pgpf24Bit && !Image.Empty(); }
+
+  void Start() {
+    Started = true;
+    Correct = LoadGammaTable(Image, Table);
+    if (Correct) {
+      if (Image.PixelFormat() != pgpf24Bit) MapPaletteThrough(Image, Table);
+      Image.FileGamma = PGSettings().DisplayGamma;
+      Mapped.assign(std::size_t(std::max(Image.Height(), 0)), false);
+    }
+    try {
+      Helper = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      // Without a thread the bands are handed on as they come.
+    }
+  }
+
+  // On the reader's thread.
+  void Relay(void* sender, int top, int count) {
+    if (!Started) Start();
+    RaiseListenerFailure();
+    top = std::max(top, 0);
+    count = std::min(count, Image.Height() - top);
+    if (count <= 0) return;
+    if (!Helper.joinable()) return Hand(sender, top, count);
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      Sender = sender;
+      Bands.emplace_back(top, count);
+    }
+    Queued.notify_one();
+  }
+
+  void Hand(void* sender, int top, int count) {
+    if (MapsRows())
+      for (int y = top; y < top + count; ++y)
+        if (!Mapped[std::size_t(y)]) {
+          MapRowsThrough(Image, Table, y, 1);
+          Mapped[std::size_t(y)] = true;
+        }
+    Listener(sender, top, count);
+  }
+
+  void Run() {
+    std::unique_lock<std::mutex> lock(Lock);
+    for (;;) {
+      Queued.wait(lock, [this] { return Closing || !Bands.empty(); });
+      if (Bands.empty() || (Closing && !Draining)) return;
+      const auto [top, count] = Bands.front();
+      Bands.pop_front();
+      void* sender = Sender;
+      const bool failed = Failure != nullptr;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        if (!failed) Hand(sender, top, count);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      if (error && !Failure) Failure = error;
+    }
+  }
+
+  // Ends the helper, after what is queued when drain is set.
+  void Stop(bool drain) {
+    if (!Helper.joinable()) return;
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      Closing = true;
+      Draining = drain;
+    }
+    Queued.notify_one();
+    Helper.join();
+  }
+
+  void RaiseListenerFailure() {
+    std::exception_ptr failure;
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      failure = std::exchange(Failure, nullptr);
+    }
+    if (failure) std::rethrow_exception(failure);
+  }
+
+  TPixelGraphic& Image;
+  TPGRowsEvent Listener;
+  bool Started = false;
+  bool Correct = false;
+  std::uint8_t Table[256] = {};
+  std::vector<bool> Mapped;  // the helper's while it runs
+
+  std::thread Helper;
+  std::mutex Lock;
+  std::condition_variable Queued;
+  std::deque<std::pair<int, int>> Bands;
+  void* Sender = nullptr;
+  bool Closing = false;
+  bool Draining = false;
+  std::exception_ptr Failure;
+};
+
+}  // namespace
 
 void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::string& extension,
                               int index) {
@@ -307,8 +458,9 @@ void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::
   image.FileGamma = PGSettings().DisplayGamma;
   TFileFormatReader* reader = FindReader(stream, extension);
   if (!reader) RaisePG<EPGUnknownFileFormat>(msgUnknownFileFormat);
+  TRowRelay relay(image);
   reader->ReadImage(stream, image, index);
-  ApplyLoadGamma(image);
+  relay.Finish();
   image.ClassifyPalette();
 }
 

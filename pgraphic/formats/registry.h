@@ -48,14 +48,27 @@ class TFileFormatReaderWriter {
   bool Listed = true;
   std::string Extension;    // lower case, without the dot
   std::string Description;  // human-readable format name
+  // Several threads may use the entry at once: each call keeps what it
+  // knows of its file to itself.
+  bool SafeOnThreads = false;
   // Class name, used in messages such as "<class>.CanWriteResolutions".
   virtual const char* ClassName() const = 0;
+};
+
+// When a reader's rows become final, told through the image's OnRowsDone.
+enum TRowDelivery : std::uint8_t {
+  rdAtEnd,     // only once the whole image is read
+  rdTopDown,   // as it decodes them, from the top down
+  rdAsStored,  // as it decodes them, from the top or from the bottom, as the file stores them
 };
 
 class TFileFormatReader : public TFileFormatReaderWriter {
  public:
   static constexpr int SignatureSize = 17;
   bool HasSignature = false;
+  // What the reader does where the file allows it; a file that does not
+  // (an interlaced one, for one) has its rows final at the end.
+  TRowDelivery RowDelivery = rdAtEnd;
   // header: the first bytes of the data (headerSize <= SignatureSize are valid).
   virtual bool CheckSignature(const std::uint8_t* header, int headerSize);
   // Decodes image number index from the stream's position into image.
@@ -68,6 +81,10 @@ class TFileFormatWriter : public TFileFormatReaderWriter {
  public:
   bool MultiImage = false;
   TColorResolutions CanWriteResolutions = 0;
+  // Writes the rows from the top down, asking the image for each one
+  // (ScanLine) only when it comes to it: an image still being read can be
+  // written as its rows come.
+  bool TakesRowsTopDown = false;
   virtual void Write(TStream& stream, TPixelGraphic& image);
   virtual void BeginFile(TStream& stream);
   virtual void AppendImage(TStream& stream, TPixelGraphic& image);

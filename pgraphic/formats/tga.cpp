@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "pgraphic/formats/pcx.h"
+#include "pgraphic/formats/bufferedstreams.h"
+#include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/rowprogress.h"
 
 namespace {
 
@@ -226,6 +228,7 @@ void DecodeRows(TStream& stream, TPixelGraphic& image, const TTGAHeader& h) {
   TPGProgressBracket bracket(image);
   for (int r = 0; r < height; ++r) {
     decoder.Row(image.ScanLine(top ? r : height - 1 - r));
+    image.DoRowsDone(top ? r : height - 1 - r, 1);
     if (image.DoProgress(r, height)) break;
   }
   decoder.Finish();
@@ -249,6 +252,8 @@ bool SupportedDepth(int depth) { return depth == 8 || depth == 16 || depth == 24
 }  // namespace
 
 TTGAFileFormatReader::TTGAFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdAsStored;
   Extension = "tga";
   Description = "Truevision Targa";
   HasSignature = false;
@@ -317,6 +322,7 @@ void WriteHeader(TStream& stream, const TPixelGraphic& image, bool indexed) {
 }  // namespace
 
 TTGAFileFormatWriter::TTGAFileFormatWriter() {
+  SafeOnThreads = true;
   Extension = "tga";
   Description = "Truevision Targa";
   CanWriteResolutions = CrBit(cr256Colors) | CrBit(crTrueColor);

@@ -11,6 +11,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
+#include "pgraphic/formats/rowprogress.h"
 #include "pgraphic/formats/tiff_detail.h"
 
 using namespace tiff;
@@ -197,11 +198,12 @@ void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
   const std::size_t rowBytes = std::size_t((bits * d.Width + 7) / 8);
   TSource src(stream, d.Base, d.Size, d.Order);
-  TProgressBracket bracket(image);
+  TPGProgressBracket bracket(image);
   if (image.Empty()) return;
   TRowReader reader(src, d, rowBytes);
   for (std::uint32_t y = 0; y < d.Length; ++y) {
     ConvertRow(d, reader.Fetch(y), image.ScanLine(int(y)), rowBytes);
+    image.DoRowsDone(int(y), 1);
     if (image.DoProgress(int(y), int(d.Length))) break;
   }
 }
@@ -233,6 +235,8 @@ std::string PhotometricText(std::uint32_t p) {
 }  // namespace
 
 TTIFFileFormatReader::TTIFFileFormatReader() {
+  SafeOnThreads = true;
+  RowDelivery = rdTopDown;
   Extension = "tif";
   Description = "Tagged Image File Format";
   HasSignature = true;

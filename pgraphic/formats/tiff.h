@@ -3,6 +3,8 @@
 // bilevel, grey, palette, RGB and CMYK.
 
 #include <cstdint>
+#include <map>
+#include <mutex>
 
 #include "pgraphic/formats/registry.h"
 
@@ -21,20 +23,28 @@ class TTIFFFileFormatReader : public TTIFFileFormatReader {
   const char* ClassName() const override { return "TTIFFFileFormatReader"; }
 };
 
+// Where one TIFF file being written stands: its start in the stream, the
+// link field that the next directory goes into, and its byte order.
+struct TTiffFileState {
+  std::int64_t Base = -1;
+  std::int64_t PendingNextIFD = -1;
+  bool BigEndian = false;
+};
+
 class TTIFFileFormatWriter : public TFileFormatWriter {
  public:
   TTIFFileFormatWriter();
   const char* ClassName() const override { return "TTIFFileFormatWriter"; }
   void Write(TStream& stream, TPixelGraphic& image) override;
+  // A file begun on a stream is continued and ended on the same stream;
+  // files on different streams may be written at the same time.
   void BeginFile(TStream& stream) override;
   void AppendImage(TStream& stream, TPixelGraphic& image) override;
   void EndFile(TStream& stream) override;
 
  private:
-  // Bookkeeping of the file being written, valid from BeginFile on.
-  std::int64_t Base = -1;
-  std::int64_t PendingNextIFD = -1;
-  bool BigEndian = false;
+  std::mutex FilesLock;
+  std::map<const TStream*, TTiffFileState> Files;  // begun and not yet ended
 };
 
 class TTIFFFileFormatWriter : public TTIFFileFormatWriter {

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -52,31 +51,6 @@ struct TByteOrder {
   std::uint32_t Get32(const std::uint8_t* p) const;
   void Put16(std::uint8_t* p, std::uint16_t v) const;
   void Put32(std::uint8_t* p, std::uint32_t v) const;
-};
-
-// Sends OnProgressEnd on every exit path once OnProgressStart was sent.
-class TProgressBracket {
- public:
-  explicit TProgressBracket(TPixelGraphic& g) : G(g), Unwinding(std::uncaught_exceptions()) {
-    G.DoProgressStart();
-  }
-  // A handler failing while another failure unwinds must not end the program.
-  ~TProgressBracket() noexcept(false) {
-    if (std::uncaught_exceptions() == Unwinding) {
-      G.DoProgressEnd();
-      return;
-    }
-    try {
-      G.DoProgressEnd();
-    } catch (...) {
-    }
-  }
-  TProgressBracket(const TProgressBracket&) = delete;
-  TProgressBracket& operator=(const TProgressBracket&) = delete;
-
- private:
-  TPixelGraphic& G;
-  int Unwinding;
 };
 
 // Reader failures: "TIFF: " followed by a literal text or a table entry.

@@ -7,6 +7,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/rowprogress.h"
 #include "pgraphic/formats/tiff_detail.h"
 
 using namespace tiff;
@@ -270,7 +271,7 @@ TStripTable WriteStrips(TStream& stream, std::int64_t base, TPixelGraphic& image
   TStripTable t;
   TRowWriter writer(l);
   const std::uint32_t height = std::uint32_t(image.Height());
-  TProgressBracket bracket(image);
+  TPGProgressBracket bracket(image);
   for (std::uint32_t y = 0; y < height; ++y) {
     if (y % l.RowsPerStrip == 0) {
       if ((stream.Position() - base) % 2 != 0) stream.WriteBuffer("\0", 1);
@@ -305,39 +306,27 @@ void WriteStripFields(TStream& stream, std::int64_t base, const TByteOrder& orde
   stream.WriteBuffer(w.Bytes.data(), std::int64_t(w.Bytes.size()));
 }
 
-}  // namespace
-
-TTIFFileFormatWriter::TTIFFileFormatWriter() {
-  Extension = "tif";
-  Description = "Tagged Image File Format";
-  MultiImage = true;
-  CanWriteResolutions = TColorResolutions(0xFF & ~CrBit(cr2Colors));
-}
-
-void TTIFFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
-  BeginFile(stream);
-  AppendImage(stream, image);
-  EndFile(stream);
-}
-
-void TTIFFileFormatWriter::BeginFile(TStream& stream) {
-  BigEndian = PGSettings().TiffBigEndian;
-  Base = stream.Position();
-  TByteOrder order{BigEndian};
-  std::uint8_t h[HeaderSize] = {std::uint8_t(BigEndian ? 'M' : 'I'), std::uint8_t(BigEndian ? 'M' : 'I')};
+// A file begun: the header, with the link to the first directory still open.
+TTiffFileState BeginTiff(TStream& stream) {
+  TTiffFileState file;
+  file.BigEndian = PGSettings().TiffBigEndian;
+  file.Base = stream.Position();
+  const TByteOrder order{file.BigEndian};
+  std::uint8_t h[HeaderSize] = {std::uint8_t(file.BigEndian ? 'M' : 'I'),
+                                std::uint8_t(file.BigEndian ? 'M' : 'I')};
   order.Put16(h + 2, 42);
   order.Put32(h + 4, 0);
   stream.WriteBuffer(h, HeaderSize);
-  PendingNextIFD = Base + 4;
+  file.PendingNextIFD = file.Base + 4;
+  return file;
 }
 
-void TTIFFileFormatWriter::AppendImage(TStream& stream, TPixelGraphic& image) {
-  if (Base < 0) WriteFail("Internal Error");
+void AppendTiff(TStream& stream, TTiffFileState& file, TPixelGraphic& image) {
   const TLayout l = PlanLayout(image);
-  const TByteOrder order{BigEndian};
+  const TByteOrder order{file.BigEndian};
   const std::int64_t end = stream.Seek(0, TSeekOrigin::soEnd);
-  const std::uint32_t at = Offset32(end - Base);
-  WriteLongAt(stream, PendingNextIFD, order, at);
+  const std::uint32_t at = Offset32(end - file.Base);
+  WriteLongAt(stream, file.PendingNextIFD, order, at);
   stream.Seek(0, TSeekOrigin::soEnd);
 
   TDirectoryBlock dir(order, at);
@@ -345,16 +334,52 @@ void TTIFFileFormatWriter::AppendImage(TStream& stream, TPixelGraphic& image) {
   AddEntries(dir, l, image, p);
   const std::vector<std::uint8_t> block = dir.Bytes(DataAfterDirectory(order, l, image));
   stream.WriteBuffer(block.data(), std::int64_t(block.size()));
-  PendingNextIFD = Base + dir.NextFieldAt();
+  file.PendingNextIFD = file.Base + dir.NextFieldAt();
 
-  const TStripTable strips = WriteStrips(stream, Base, image, l);
+  const TStripTable strips = WriteStrips(stream, file.Base, image, l);
   const std::int64_t stop = stream.Position();
-  WriteStripFields(stream, Base, order, p, strips);
+  WriteStripFields(stream, file.Base, order, p, strips);
   stream.SetPosition(stop);
 }
 
+}  // namespace
+
+TTIFFileFormatWriter::TTIFFileFormatWriter() {
+  SafeOnThreads = true;
+  TakesRowsTopDown = true;
+  Extension = "tif";
+  Description = "Tagged Image File Format";
+  MultiImage = true;
+  CanWriteResolutions = TColorResolutions(0xFF & ~CrBit(cr2Colors));
+}
+
+// One file of one image keeps its bookkeeping to itself.
+void TTIFFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
+  TTiffFileState file = BeginTiff(stream);
+  AppendTiff(stream, file, image);
+}
+
+void TTIFFileFormatWriter::BeginFile(TStream& stream) {
+  const TTiffFileState file = BeginTiff(stream);
+  std::lock_guard<std::mutex> guard(FilesLock);
+  Files[&stream] = file;
+}
+
+void TTIFFileFormatWriter::AppendImage(TStream& stream, TPixelGraphic& image) {
+  TTiffFileState file;
+  {
+    std::lock_guard<std::mutex> guard(FilesLock);
+    const auto it = Files.find(&stream);
+    if (it == Files.end()) WriteFail("Internal Error");
+    file = it->second;
+  }
+  AppendTiff(stream, file, image);
+  std::lock_guard<std::mutex> guard(FilesLock);
+  Files[&stream] = file;
+}
+
 // The file is complete; an image appended now would have no file to go to.
-void TTIFFileFormatWriter::EndFile(TStream&) {
-  Base = -1;
-  PendingNextIFD = -1;
+void TTIFFileFormatWriter::EndFile(TStream& stream) {
+  std::lock_guard<std::mutex> guard(FilesLock);
+  Files.erase(&stream);
 }

@@ -271,21 +271,28 @@ TEST_F(ParallelExport, LinkAtAStagingNameIsNeverWrittenThrough) {
 
 // ---- cutting while the source loads
 
-// Fills image from pixels as a top-down reader does: size first, the start
-// notification, then rows from the top, telling OnProgress after each one
-// how many are complete. atPause runs after the first pauseAfter rows.
-void LoadTopDown(TPixelGraphic& image, const peer::RgbImage& pixels, int pauseAfter,
-                 const std::function<void()>& atPause) {
+// Fills image from pixels as a reader does: size first, the start
+// notification, then rows one by one, from the top or from the bottom,
+// each told to OnRowsDone once final. atPause runs after the first
+// pauseAfter rows.
+void LoadRows(TPixelGraphic& image, const peer::RgbImage& pixels, bool fromTop, int pauseAfter,
+              const std::function<void()>& atPause) {
   image.SetSizeAndFormat(pixels.Width, pixels.Height, pgpf24Bit);
   image.DoProgressStart();
-  for (int y = 0; y < pixels.Height; ++y) {
+  for (int n = 0; n < pixels.Height; ++n) {
+    const int y = fromTop ? n : pixels.Height - 1 - n;
     std::uint8_t* row = image.ScanLine(y);
     for (std::size_t x = 0; x < std::size_t(pixels.Width); ++x)
       for (std::size_t c = 0; c < 3; ++c)
         row[3 * x + c] = pixels.Rgb[(std::size_t(y) * std::size_t(pixels.Width) + x) * 3 + 2 - c];
-    image.DoProgress(y + 1, pixels.Height);
-    if (y + 1 == pauseAfter) atPause();
+    image.DoRowsDone(y, 1);
+    if (n + 1 == pauseAfter) atPause();
   }
+}
+
+void LoadTopDown(TPixelGraphic& image, const peer::RgbImage& pixels, int pauseAfter,
+                 const std::function<void()>& atPause) {
+  LoadRows(image, pixels, true, pauseAfter, atPause);
 }
 
 // Restores the pixel limit on every exit path.
@@ -304,6 +311,8 @@ class CutWhileLoading : public ParallelExport {
     TSliceExporter exporter(Grid, Ui);
     exporter.Options.ShowOptions = false;
     exporter.EncodeThreads = threads;
+    exporter.OutputExtension = Extension;
+    exporter.KeepLastSlice = KeepLast;
     TRun run;
     try {
       exporter.ExportWhileLoading(Loading, load);
@@ -313,42 +322,100 @@ class CutWhileLoading : public ParallelExport {
     run.Written = Ui.Written;
     return Collect(dir, run);
   }
+  // Waits (within a generous bound) until at least count slices of dir are
+  // staged or being staged.
+  static bool StagingFilesAppear(const fs::path& dir, std::size_t count) {
+    for (int tries = 0; tries < 2000; ++tries) {
+      std::size_t staging = 0;
+      for (const std::string& entry : faildisk::Entries(dir)) staging += StagingFileOwner(entry) != 0;
+      if (staging >= count) return true;
+      ::usleep(10000);
+    }
+    return false;
+  }
   TPixelGraphic Loading;
+  std::string Extension = ".jpg";
+  bool KeepLast = true;
 };
 
-// Grid row 1 ends at y = 400. Its rows are spoilt once reported: slices cut
-// later would show it. Nothing takes its place while the load runs.
-TEST_F(CutWhileLoading, GridRowIsCutAsSoonAsItsRowsAreIn) {
+// Grid row 1 ends at y = 400, grid row 3 starts at y = 410: each is staged
+// while the rows beyond it are still to come, from whichever end the rows
+// come. Without a last slice to keep, a writer starts on the cells of grid
+// row 1 once its first row is in. Nothing takes its place while the load
+// runs.
+TEST_F(CutWhileLoading, GridRowIsStagedWhileTheRestLoads) {
   const TRun reference = Export("reference", 1, ".jpg");
-  std::size_t writtenAtPause = 99;
-  const TRun early = ExportLoading("early", 3, [&] {
-    LoadTopDown(Loading, Pixels, 400, [&] {
-      writtenAtPause = Ui.Written.size();
-      for (int y = 0; y < 400; ++y) std::fill_n(Loading.ScanLine(y), 3 * 613, std::uint8_t(0));
-    });
-  });
-  EXPECT_EQ(writtenAtPause, 0u);
-  ExpectSameRuns(reference, early);
+  for (const bool keepLast : {true, false})
+    for (const bool fromTop : {true, false}) {
+      SCOPED_TRACE(std::string(fromTop ? "top" : "bottom") + (keepLast ? " keep" : ""));
+      KeepLast = keepLast;
+      const std::string name = std::string(fromTop ? "top" : "bottom") + (keepLast ? "_keep" : "");
+      bool staged = false;
+      std::size_t writtenAtPause = 99;
+      const int pause = fromTop ? (keepLast ? 400 : 1) : 9;
+      const TRun early = ExportLoading(name, 3, [&] {
+        LoadRows(Loading, Pixels, fromTop, pause, [&] {
+          staged = StagingFilesAppear(Root / name, fromTop && !keepLast ? 3 : 4);
+          writtenAtPause = Ui.Written.size();
+        });
+      });
+      EXPECT_TRUE(staged);
+      EXPECT_EQ(writtenAtPause, 0u);
+      ExpectSameRuns(reference, early);
+    }
 }
 
-TEST_F(CutWhileLoading, RealJpegGivesTheFilesOfLoadingFirst) {
-  const fs::path photo = Root / "photo.jpg";
-  Source.SaveToFile(photo.string());
-  Source.LoadFromFile(photo.string());
-  const TRun reference = Export("reference", 1, ".jpg");
-  const TRun early = ExportLoading("early", 4, [&] { Loading.LoadFromFile(photo.string()); });
-  ExpectSameRuns(reference, early);
-  EXPECT_EQ(early.Entries.size(), 13u);
+// Every reader that hands rows over as it goes, the gamma step of loading
+// and a palette source included: the files of loading first.
+TEST_F(CutWhileLoading, RealFilesOfEveryDeliveringFormatGiveTheFilesOfLoadingFirst) {
+  TPixelGraphic photo, palette;
+  photo.Assign(&Source);
+  palette.SetSizeAndFormat(Source.Width(), Source.Height(), pgpf8Bit);
+  palette.SetPaletteIdent(pSpecial216);
+  palette.CopyRect(0, 0, Source, 0, 0, Source.Width(), Source.Height());
+  const struct {
+    const char* Name;
+    TPixelGraphic* Image;
+    long double FileGamma;
+  } kFiles[] = {{"photo.jpg", &photo, 1.8L},     {"photo.png", &photo, 1.8L},
+                {"gamma.png", &photo, 1.0L},     {"photo.bmp", &photo, 1.8L},
+                {"palette.bmp", &palette, 1.8L}, {"photo.tif", &photo, 1.8L},
+                {"photo.ppm", &photo, 1.8L},     {"photo.tga", &photo, 1.8L}};
+  for (const auto& file : kFiles) {
+    SCOPED_TRACE(file.Name);
+    const fs::path path = Root / file.Name;
+    file.Image->FileGamma = file.FileGamma;
+    file.Image->SaveToFile(path.string());
+    file.Image->FileGamma = 1.8L;
+    Source.LoadFromFile(path.string());
+    const std::string name = fs::path(file.Name).replace_extension().string() + "_" +
+                             fs::path(file.Name).extension().string().substr(1);
+    for (const std::string extension : {".jpg", ".bmp"}) {
+      Extension = extension;
+      const TRun reference = Export(name + "_reference" + extension, 1, extension);
+      for (const bool keepLast : {true, false}) {
+        KeepLast = keepLast;
+        const TRun early = ExportLoading(name + "_early" + extension + (keepLast ? "_keep" : ""), 4,
+                                         [&] { Loading.LoadFromFile(path.string()); });
+        ExpectSameRuns(reference, early);
+        EXPECT_EQ(early.Entries.size(), 13u);
+      }
+    }
+  }
 }
 
-// Slices of the first grid rows are staged when the load fails: none stays.
+// Slices of the first grid rows are staged when the load fails, and
+// writers wait for rows of the last one: none stays, no writer waits on.
 TEST_F(CutWhileLoading, FailingLoadLeavesNothing) {
-  const TRun early = ExportLoading("early", 4, [&] {
-    LoadTopDown(Loading, Pixels, 415, [] { throw std::runtime_error("the disk is gone"); });
-  });
-  EXPECT_EQ(early.Error, "the disk is gone");
-  EXPECT_TRUE(early.Entries.empty()) << early.Entries.front();
-  EXPECT_TRUE(early.Written.empty());
+  for (const bool keepLast : {true, false}) {
+    KeepLast = keepLast;
+    const TRun early = ExportLoading(keepLast ? "keep" : "early", 4, [&] {
+      LoadTopDown(Loading, Pixels, 415, [] { throw std::runtime_error("the disk is gone"); });
+    });
+    EXPECT_EQ(early.Error, "the disk is gone");
+    EXPECT_TRUE(early.Entries.empty()) << early.Entries.front();
+    EXPECT_TRUE(early.Written.empty());
+  }
 }
 
 // index_4_1 (124800 pixels) cannot be cut while the limit is low: the

@@ -108,6 +108,21 @@ TEST(SplitGrid, GrabAndReleaseOnEdgeRemovesLine) {
   EXPECT_FALSE(grid.GrabVert(50));
 }
 
+// The edge line itself taken away is free again: dropping it back on the
+// edge restores it, once.
+TEST(SplitGrid, EdgeLineGrabbedAwayCanBeDroppedBack) {
+  TSplitGrid grid = FreshGrid();
+  EXPECT_TRUE(grid.GrabVert(300));
+  EXPECT_TRUE(grid.DropVert(300, 300));
+  EXPECT_FALSE(grid.DropVert(300, 300));
+  EXPECT_TRUE(grid.GrabHorz(200));
+  EXPECT_TRUE(grid.DropHorz(200, 200));
+  EXPECT_TRUE(grid.GrabHorz(0));
+  EXPECT_TRUE(grid.DropHorz(0, 200));
+  EXPECT_EQ(grid.VertSplits.Values(), (V{0, 300}));
+  EXPECT_EQ(grid.HorzSplits.Values(), (V{200, 0}));
+}
+
 TEST(SplitGrid, GrabTakesFirstOfDuplicates) {
   TSplitGrid grid = FreshGrid();
   grid.Cross(100, 50, 300, 200);

@@ -121,6 +121,21 @@ TEST_F(CliConvert, ResolutionChangeWarnsOrFailsWithStrict) {
   EXPECT_EQ(Cli("convert src.bmp").Status, 2);
 }
 
+TEST_F(CliConvert, PngCompressionIsSetByName) {
+  TPixelGraphic image;
+  Source(image);
+  EXPECT_EQ(Cli("convert src.bmp fast.png --set PngCompressionStrategy=default --set PngCompressionLevel=1").Status, 0);
+  EXPECT_EQ(MagickDecode(Dir + "/fast.png"), peer::ToRgb(image));
+  const TCliRun level = Cli("convert src.bmp x.png --set PngCompressionLevel=10");
+  EXPECT_EQ(level.Status, 2);
+  EXPECT_NE(level.Err.find("bad value for PngCompressionLevel: 10"), std::string::npos) << level.Err;
+  const TCliRun strategy = Cli("convert src.bmp x.png --set PngCompressionStrategy=fast");
+  EXPECT_EQ(strategy.Status, 2);
+  EXPECT_NE(strategy.Err.find("bad value for PngCompressionStrategy: fast (auto/default/filtered/huffman/rle/fixed)"),
+            std::string::npos)
+      << strategy.Err;
+}
+
 TEST_F(CliConvert, AdjustmentsAreAppliedInOrderBeforeSaving) {
   TPixelGraphic image;
   Source(image);

@@ -1,7 +1,8 @@
 #pragma once
 // Ways to make writes fail as root, where permissions stop nothing: a file
 // size limit in a child process, an immutable directory, and the listing and
-// reading helpers that check what a failed write left behind.
+// reading helpers that check what a failed write left behind. Also a log of
+// the syncs and renames a program makes, for the order a crash would see.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -176,3 +179,44 @@ inline std::filesystem::path ScratchDir(const std::string& area) {
 }
 
 }  // namespace faildisk
+
+// ---- syncs and renames
+
+namespace faildisk {
+
+// "fsync PATH" and "rename FROM TO", in the order the program made them.
+// Filled only in a test program with the probe below.
+inline std::mutex SyncLogLock;
+inline std::vector<std::string> SyncLog;
+
+inline std::vector<std::string> TakeSyncLog() {
+  std::lock_guard<std::mutex> guard(SyncLogLock);
+  return std::exchange(SyncLog, {});
+}
+
+namespace detail {
+inline void NoteSync(const std::string& entry) {
+  std::lock_guard<std::mutex> guard(SyncLogLock);
+  SyncLog.push_back(entry);
+}
+}  // namespace detail
+
+}  // namespace faildisk
+
+// One file of a test program defines FAILDISK_SYNC_PROBE before including
+// this header: the program's fsync and rename then note what they touch
+// and do their work through the system calls themselves.
+#ifdef FAILDISK_SYNC_PROBE
+extern "C" int fsync(int fd) {
+  char path[4096] = {};
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(link.c_str(), path, sizeof path - 1);
+  faildisk::detail::NoteSync("fsync " + std::string(path, n > 0 ? std::size_t(n) : 0));
+  return int(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int rename(const char* from, const char* to) {
+  faildisk::detail::NoteSync(std::string("rename ") + from + " " + to);
+  return int(::syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
+#endif

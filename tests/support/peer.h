@@ -180,4 +180,21 @@ inline void FromRgb(TPixelGraphic& image, const RgbImage& img) {
     }
 }
 
+// grey becomes image in 256 shades of grey.
+inline void GreyCopy(TPixelGraphic& image, TPixelGraphic& grey) {
+  grey.SetSizeAndFormat(image.Width(), image.Height(), pgpf8Bit);
+  grey.SetPaletteIdent(pGray256);
+  grey.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+}
+
+// Saves image with the given file gamma (a PNG records it; loading then
+// corrects the pixels when it differs from the display's) and returns path.
+inline std::string SaveWithGamma(TPixelGraphic& image, const std::string& path, long double gamma) {
+  const long double kept = image.FileGamma;
+  image.FileGamma = gamma;
+  image.SaveToFile(path);
+  image.FileGamma = kept;
+  return path;
+}
+
 }  // namespace peer

@@ -158,6 +158,25 @@ TEST(DitherOrder, OddRowsRunRightToLeft) {
   for (int x = 0; x < 23; ++x) EXPECT_EQ(odd.GetPixel(22 - x, 1), even.GetPixel(x, 0)) << x;
 }
 
+// Three rows through a copy, with the limit table the identity: every
+// pixel follows from the errors of 7, 1, 5 and 3 sixteenths carried ahead,
+// ahead below, below and behind below, each taken back rounded to the
+// nearest with halves away from zero. Another weight or rounding gives
+// another picture.
+TEST(DitherResult, ThreeRowsOfGreysGiveTheirFixedPattern) {
+  const int greys[3][5] = {{40, 200, 128, 150, 200}, {64, 64, 64, 90, 64}, {200, 64, 100, 90, 128}};
+  const std::uint32_t expected[3][5] = {{0, 1, 0, 1, 1}, {0, 1, 0, 0, 0}, {1, 0, 0, 1, 0}};
+  TPixelGraphic src, dst;
+  src.SetSizeAndFormat(5, 3, pgpf24Bit);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) src.SetPixel(x, y, Grey(std::uint32_t(greys[y][x])));
+  MakePaletteImage(dst, 5, 3, pgpf1Bit, pBlackWhite);
+  UseManualLimit(dst, 255, false);
+  dst.CopyRect(0, 0, src, 0, 0, 5, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(dst.GetPixel(x, y), expected[y][x]) << x << "," << y;
+}
+
 TEST(DitherRobustness, UnpreparedOrOutsidePixelsAreWrittenPlainly) {
   TPixelGraphic g;
   MakePaletteImage(g, 4, 2, pgpf8Bit, pSpecial216);

@@ -59,6 +59,14 @@ TEST(OptPaletteMedianCut, OneBoxIsThePixelWeightedMean) {
   EXPECT_EQ(dst.PaletteEntries(), (std::vector<TRGB>{RGBColor(66, 65, 66)}));
 }
 
+// Red cell centres 4, 4 and 12 average 6.67: rounded, not cut off.
+TEST(OptPaletteMedianCut, MeanIsRoundedNotTruncated) {
+  TPixelGraphic src, dst;
+  MakeRows(src, {Black, Black, RGBColor(8, 0, 0)}, 1);
+  BuildOptimizedPalette(dst, src, 1, false);
+  EXPECT_EQ(dst.PaletteEntries(), (std::vector<TRGB>{RGBColor(7, 2, 4)}));
+}
+
 TEST(OptPaletteMedianCut, CountersStopAtTheirTop) {
   TPixelGraphic src, dst;
   src.SetSizeAndFormat(512, 384, pgpf24Bit);  // 196 608 pixels

@@ -138,6 +138,16 @@ TEST(PaletteMatch, GreyKindBoundaries) {
   EXPECT_EQ(g256.ColorToIndex(RGBColor(0, 0, 255)), 29u);  // grey value 87
 }
 
+// A grey value of 3k + 2 lies nearer to level k + 1 than to k.
+TEST(PaletteMatch, Gray256RoundsTheGreyValue) {
+  PaletteImage plain(pGray256, false);
+  EXPECT_EQ(plain.ColorToIndex(RGBColor(2, 0, 0)), 1u);
+  EXPECT_EQ(plain.ColorToIndex(RGBColor(1, 0, 0)), 0u);
+  EXPECT_EQ(plain.ColorToIndex(RGBColor(100, 100, 99)), 100u);  // 299
+  PaletteImage weighted(pGray256);
+  EXPECT_EQ(weighted.ColorToIndex(RGBColor(1, 1, 0)), 1u);  // grey value 2
+}
+
 TEST(PaletteMatch, Gray236PicksNearestLevelLowerOnDraw) {
   PaletteImage g(pGray236, false);
   const auto levels = StandardPalette(pGray236);

@@ -122,6 +122,38 @@ TEST(PixelAccess, OutOfRangeIsIgnoredOrRaised) {
   EXPECT_THROW(g.SetPixel(0, -1, 0), EPGXYIndexOutOfRange);
 }
 
+// Both ends of both axes: the last pixel is read, one past it is not, also
+// where the row's padding bits lie just past the last pixel.
+TEST(PixelAccess, BothBoundsOfBothAxes) {
+  TPixelGraphic g;
+  g.SetSizeAndFormat(3, 2, pgpf1Bit);
+  g.SetPaletteIdent(pBlackWhite);
+  g.BackgroundValue = 1;
+  g.SetPixel(2, 1, 1);
+  g.SetPixel(0, 0, 1);
+  EXPECT_EQ(g.GetPixel(2, 1), 1u);
+  EXPECT_EQ(g.GetPixel(0, 0), 1u);
+  EXPECT_EQ(g.GetPixel(1, 1), 0u);
+  g.BackgroundValue = 0;
+  g.SetPixel(3, 1, 1);  // would land in the padding bits
+  g.SetPixel(0, 2, 1);
+  g.BackgroundValue = 1;
+  EXPECT_EQ(Memory(g), (std::vector<std::uint8_t>{0x20, 0, 0, 0, 0x80, 0, 0, 0}));
+  for (const auto& [x, y] : {std::pair{3, 0}, {3, 1}, {0, 2}, {2, 2}, {-1, 1}, {2, -1}})
+    EXPECT_EQ(g.GetPixel(x, y), 1u) << x << "," << y;  // the background, not the padding
+  TPixelGraphic rgb;
+  rgb.SetSizeAndFormat(2, 3, pgpf24Bit);
+  rgb.SetPixel(1, 2, 0x010203);
+  rgb.BackgroundValue = 0x777777;
+  EXPECT_EQ(rgb.GetPixel(1, 2), 0x010203u);
+  EXPECT_EQ(rgb.GetPixel(2, 2), 0x777777u);
+  EXPECT_EQ(rgb.GetPixel(1, 3), 0x777777u);
+  rgb.RaiseOnOutOfRange = true;
+  EXPECT_THROW(rgb.GetPixel(2, 0), EPGXYIndexOutOfRange);
+  EXPECT_THROW(rgb.GetPixel(0, 3), EPGXYIndexOutOfRange);
+  EXPECT_NO_THROW(rgb.GetPixel(1, 2));
+}
+
 TEST(PixelAccess, ClearFillsWithBackground) {
   TPixelGraphic g;
   g.SetSizeAndFormat(3, 2, pgpf8Bit);
@@ -340,6 +372,29 @@ TEST(CopyRect, CopiesOnlyTheOverlapAndLeavesTheRest) {
   EXPECT_EQ(dst.GetPixel(0, 3), RGBColor(1, 0, 99));
   EXPECT_EQ(dst.GetPixel(1, 3), RGBColor(2, 0, 99));
   EXPECT_EQ(dst.GetPixel(2, 3), 0xFFFFFFu);
+}
+
+// An interior rectangle lands inside a larger image: one row or column too
+// many or too few shows in the whole buffer, on the plain and on the
+// converting path.
+TEST(CopyRect, InteriorRectangleChangesExactlyItsPixels) {
+  for (const TPGPixelFormat srcFormat : {pgpf24Bit, pgpf8Bit}) {
+    SCOPED_TRACE(srcFormat);
+    TPixelGraphic src, dst, expected;
+    src.SetSizeAndFormat(6, 6, srcFormat);
+    if (srcFormat == pgpf8Bit) src.SetPaletteIdent(pGray256);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 6; ++x) src.SetPixelColor(x, y, Grey(std::uint32_t(10 * y + x + 1)));
+    for (TPixelGraphic* g : {&dst, &expected}) {
+      g->SetSizeAndFormat(7, 7, pgpf24Bit);
+      g->BackgroundValue = 0xFFFFFF;
+      g->Clear();
+    }
+    dst.CopyRect(2, 3, src, 1, 2, 3, 2);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) expected.SetPixel(2 + x, 3 + y, Grey(std::uint32_t(10 * (2 + y) + 1 + x + 1)));
+    EXPECT_EQ(Memory(dst), Memory(expected));
+  }
 }
 
 TEST(CopyRect, SixteenColoursIntoTrueColourAreExact) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#define FAILDISK_SYNC_PROBE
 #include "support/failing_disk.h"
 
 namespace {
@@ -93,6 +94,28 @@ TEST(StagedFile, UncommittedFileLeavesNoTraceAndMessagesNameTheTarget) {
             "Cannot create file \"" + (dir / "gone" / "x.bmp").string() + "\". No such file or directory");
   EXPECT_TRUE(S_ISFIFO(ModeOf(dir / "pipe.bmp")));
   EXPECT_EQ(Entries(dir), (S{"folder.bmp", "page.html", "pipe.bmp"}));
+}
+
+// A crash must find the old file or the complete new one: the content is
+// on the disk before the name moves, and the name before the save returns.
+TEST(StagedFile, ContentIsSyncedBeforeTheRenameAndTheDirectoryAfterIt) {
+  const fs::path dir = faildisk::ScratchDir("core");
+  const fs::path target = dir / "saved.txt";
+  faildisk::TakeSyncLog();
+  std::string staging;
+  {
+    std::vector<TStagedFile> files;
+    files.emplace_back(target.string());
+    staging = fs::canonical(files.back().StagingPath()).string();
+    files.back().Stream().WriteBuffer("content", 7);
+    CommitStagedFiles(files);
+  }
+  const S log = faildisk::TakeSyncLog();
+  const S expected = {"fsync " + staging, "rename " + (dir / fs::path(staging).filename()).string() +
+                                              " " + target.string(),
+                      "fsync " + fs::canonical(dir).string()};
+  EXPECT_EQ(log, expected);
+  EXPECT_EQ(Read(target), "content");
 }
 
 TEST(StagedFile, StagingFilesOfGoneProcessesOnThisHostAreRemoved) {

@@ -597,6 +597,18 @@ TEST_F(PngFailureTest, ForeignExceptionsPassThroughAfterRelease) {
 
 // ---------------------------------------------------------------- writing
 
+// A device that takes only the first limit bytes.
+class TShortStream : public TMemoryStream {
+ public:
+  explicit TShortStream(std::int64_t limit) : Limit(limit) {}
+  std::int64_t Write(const void* buffer, std::int64_t count) override {
+    return TMemoryStream::Write(buffer, std::min<std::int64_t>(count, std::max<std::int64_t>(0, Limit - Size())));
+  }
+
+ private:
+  std::int64_t Limit;
+};
+
 class PngWriteTest : public PngTest {
  protected:
   // Our file, read back by us, Pillow and ImageMagick, must show the image unchanged.
@@ -665,13 +677,7 @@ TEST_F(PngWriteTest, ProgressAndFailures) {
   TPNGFileFormatReader().ReadImage(whole, back, 0);
   EXPECT_EQ(Pixels(back), Pixels(image));
 
-  // A device that takes only part of the data.
-  class TShortStream : public TMemoryStream {
-   public:
-    std::int64_t Write(const void* buffer, std::int64_t count) override {
-      return TMemoryStream::Write(buffer, std::min<std::int64_t>(count, std::max<std::int64_t>(0, 40 - Size())));
-    }
-  } shortStream;
+  TShortStream shortStream(40);
   EXPECT_EQ(MessageOf([&] { TPNGFileFormatWriter().Write(shortStream, image); }), "PNG: Write Error");
 
   int ends = 0;
@@ -682,6 +688,65 @@ TEST_F(PngWriteTest, ProgressAndFailures) {
   TMemoryStream stream;
   EXPECT_THROW(TPNGFileFormatWriter().Write(stream, image), std::runtime_error);
   EXPECT_EQ(ends, 1);
+}
+
+// Any setting but libpng's defaults compresses the rows in parts on
+// several threads: every kind of image comes out whole for us and the
+// peers, and level and strategy still mean what zlib means by them. The
+// photo-like image spans three parts.
+TEST_F(PngWriteTest, CompressionSettingsKeepEveryPixel) {
+  TPixelGraphic photo, grey, palette, bilevel;
+  peer::RgbImage pixels = peer::Pattern(1500, 2000);
+  std::uint32_t seed = 5;
+  for (std::uint8_t& v : pixels.Rgb) v = std::uint8_t(v / 2 + ((seed = seed * 1664525u + 1013904223u) >> 27));
+  peer::FromRgb(photo, pixels);
+  TPixelGraphic small;
+  peer::FromRgb(small, peer::Pattern(53, 31));
+  peer::GreyCopy(small, grey);
+  palette.SetSizeAndFormat(53, 31, pgpf4Bit);
+  palette.SetPaletteIdent(pSys16);
+  palette.CopyRect(0, 0, small, 0, 0, 53, 31);
+  bilevel.SetSizeAndFormat(53, 31, pgpf1Bit);
+  bilevel.SetPaletteIdent(pBlackWhite);
+  bilevel.CopyRect(0, 0, small, 0, 0, 53, 31);
+  const std::pair<int, TPngStrategy> kSettings[] = {{6, TPngStrategy::psDefault},
+                                                    {1, TPngStrategy::psRle},
+                                                    {9, TPngStrategy::psHuffmanOnly},
+                                                    {3, TPngStrategy::psAuto}};
+  for (const auto& [level, strategy] : kSettings) {
+    SCOPED_TRACE(level);
+    PGSettings().PngCompressionLevel = std::uint8_t(level);
+    PGSettings().PngCompressionStrategy = strategy;
+    for (TPixelGraphic* image : {&photo, &grey, &palette, &bilevel}) {
+      const std::string path = Write(*image, "parts.png");
+      ExpectPeersAgree(*image, path);
+    }
+  }
+  PGSettings().PngCompressionStrategy = TPngStrategy::psDefault;
+  PGSettings().PngCompressionLevel = 0;
+  const auto stored = peer::ReadFile(Write(photo, "stored.png")).size();
+  PGSettings().PngCompressionLevel = 9;
+  const auto smallest = peer::ReadFile(Write(photo, "smallest.png")).size();
+  EXPECT_GT(stored, 1500u * 2000u * 3u);
+  EXPECT_LT(smallest, stored * 3 / 4);
+}
+
+// The road in parts reports rows and fails like libpng's.
+TEST_F(PngWriteTest, CompressionInPartsReportsAndFailsLikeLibpng) {
+  TPixelGraphic image;
+  peer::FromRgb(image, peer::Pattern(10, 6));
+  PGSettings().PngCompressionStrategy = TPngStrategy::psRle;
+  std::vector<int> steps;
+  int ends = 0;
+  image.OnProgress = [&](void*, int step, int, bool&) { steps.push_back(step); };
+  image.OnProgressEnd = [&](void*) { ++ends; };
+  TMemoryStream whole;
+  TPNGFileFormatWriter().Write(whole, image);
+  EXPECT_EQ(steps, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(ends, 1);
+  TShortStream shortStream(80);
+  EXPECT_EQ(MessageOf([&] { TPNGFileFormatWriter().Write(shortStream, image); }), "PNG: Write Error");
+  EXPECT_EQ(ends, 2);
 }
 
 // Loading and saving by name go through these classes.

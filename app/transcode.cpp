@@ -1,0 +1,159 @@
+#include "app/transcode.h"
+
+#include <climits>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "app/loadahead.h"
+#include "pgraphic/core/finalrows.h"
+#include "pgraphic/core/stagedfile.h"
+#include "pgraphic/formats/registry.h"
+
+namespace {
+
+// The settings a writer may look at, as the loaded image will have them.
+void TakeSettings(TPixelGraphic& view, const TPixelGraphic& image) {
+  view.BackgroundValue = image.BackgroundValue;
+  view.Dither = image.Dither;
+  view.DitherErrorLimit = image.DitherErrorLimit;
+  view.DitherErrorLimitAuto = image.DitherErrorLimitAuto;
+  view.DitherErrorLimitSoft = image.DitherErrorLimitSoft;
+  view.SetUseColorCache(image.UseColorCache());
+  view.SetRGBWeighting(image.RGBWeighting());
+  view.FileGamma = image.FileGamma;
+  view.StretchMode = image.StretchMode;
+  view.ReadWarningAction = image.ReadWarningAction;
+  view.RaiseOnOutOfRange = image.RaiseOnOutOfRange;
+  view.SaveColorResWarningAction = image.SaveColorResWarningAction;
+}
+
+// Whose events would see the save happen elsewhere.
+bool HasHandlers(const TPixelGraphic& image) {
+  return image.OnImageChange || image.OnProgress || image.OnProgressStart || image.OnProgressEnd ||
+         image.OnRowsDone;
+}
+
+// The writer's side while the reader fills the image: from the first rows
+// on, a window on the image that waits for each row is written on a thread
+// of its own into the staged target.
+class TStreamedSave {
+ public:
+  TStreamedSave(TPixelGraphic& image, TFileFormatWriter& writer, std::string extension, TStagedFile& file)
+      : Image(image), Writer(writer), Extension(std::move(extension)), File(file) {}
+  ~TStreamedSave() { Stop(); }
+  TStreamedSave(const TStreamedSave&) = delete;
+  TStreamedSave& operator=(const TStreamedSave&) = delete;
+
+  // Rows 0 to rows - 1 of the image are final; the first call starts the
+  // writer when the image can be written as it is.
+  void Reach(std::int64_t rows) {
+    if (!Decided) Start();
+    Pending.Reach(rows);
+  }
+  bool Started() const { return Writing.joinable(); }
+  // The load is over: the writer finishes (or fails); its failure is raised.
+  void Finish() {
+    Pending.Reach(INT64_MAX);
+    if (Writing.joinable()) Writing.join();
+    if (Failure) std::rethrow_exception(Failure);
+  }
+  void Stop() {
+    Pending.GiveUp();
+    if (Writing.joinable()) Writing.join();
+  }
+
+ private:
+  // A save that changes the colour resolution converts the whole image
+  // first (and may ask): that one waits for the load, and so does one that
+  // cannot even begin (its failure comes after the load's, on its road).
+  void Start() {
+    Decided = true;
+    try {
+      View.ShowRowsOf(Image, 0, 0, Image.Width(), Image.Height(), &Gate);
+      TakeSettings(View, Image);
+      View.ClassifyPalette();
+      const TColorResolution current = ImageColorResolution(View);
+      if (SaveTargetResolution(Writer, current) != current) return;
+      Writing = std::thread([this] { Write(); });
+    } catch (...) {
+    }
+  }
+  void Write() {
+    try {
+      View.SaveToStreamExt(File.Stream(), Extension);
+      File.Finish();
+    } catch (...) {
+      Failure = std::current_exception();
+    }
+  }
+
+  TPixelGraphic& Image;
+  TFileFormatWriter& Writer;
+  std::string Extension;
+  TStagedFile& File;
+  TPGFinalRows Pending;
+  TPGFinalRowsGate Gate{Pending, 0};
+  TPixelGraphic View;
+  bool Decided = false;
+  std::thread Writing;
+  std::exception_ptr Failure;
+};
+
+// The writer for target when rows can go to it as they come, else null.
+TFileFormatWriter* StreamingWriter(const std::string& source, const std::string& target) {
+  try {
+    TFileFormatWriter& writer = FindWriter(FileExtensionOf(target));
+    if (!writer.TakesRowsTopDown) return nullptr;
+    TFileStream stream(source, TFileStream::fmOpenRead);
+    const TFileFormatReader* reader = FindReader(stream, FileExtensionOf(source));
+    return reader && reader->RowDelivery != rdAtEnd ? &writer : nullptr;
+  } catch (...) {
+    return nullptr;  // the plain road meets the same failure in its own order
+  }
+}
+
+}  // namespace
+
+void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::string& target) {
+  TFileFormatWriter* writer = HasHandlers(image) ? nullptr : StreamingWriter(source, target);
+  std::optional<TStagedFile> file;
+  if (writer) {
+    try {
+      file.emplace(target);
+    } catch (const EStreamError&) {
+      // Loading comes first on the plain road, and its failure with it.
+    }
+  }
+  if (!file) {
+    image.LoadFromFile(source);
+    image.SaveToFile(target);
+    return;
+  }
+  TStreamedSave save(image, *writer, FileExtensionOf(target), *file);
+  {
+    TProgressGuard guard(image);
+    TPageMapper mapper;
+    image.OnProgressStart = [&](void*) { mapper.Start(image.Bits(), image.ImageSize()); };
+    std::int64_t finalFromTop = 0;
+    image.OnRowsDone = [&](void*, int top, int count) {
+      if (top > finalFromTop) return;
+      finalFromTop = std::max<std::int64_t>(finalFromTop, std::int64_t(top) + count);
+      save.Reach(finalFromTop);
+    };
+    image.LoadFromFile(source);
+  }
+  if (!save.Started()) {
+    save.Stop();
+    file.reset();
+    image.SaveToFile(target);
+    return;
+  }
+  save.Finish();
+  std::vector<TStagedFile> files;
+  files.push_back(std::move(*file));
+  CommitStagedFiles(files);
+}

@@ -1,0 +1,33 @@
+#include "pgraphic/core/finalrows.h"
+
+#include <algorithm>
+
+#include "pgraphic/core/errors.h"
+
+void TPGFinalRows::Reach(std::int64_t rows) {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (rows <= Rows) return;
+    Rows = rows;
+    if (rows <= Wanted) return;
+    Wanted = INT64_MAX;  // the waiters still short of their row say so again
+  }
+  Changed.notify_all();
+}
+
+void TPGFinalRows::GiveUp() {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    GivenUp = true;
+  }
+  Changed.notify_all();
+}
+
+void TPGFinalRows::Wait(std::int64_t row) {
+  std::unique_lock<std::mutex> lock(Lock);
+  while (row >= Rows && !GivenUp) {
+    Wanted = std::min(Wanted, row);
+    Changed.wait(lock);
+  }
+  if (row >= Rows) RaisePG<EPixelGraphic>(msgAborted);
+}
