@@ -234,6 +234,8 @@ void FlipRows(TPixelGraphic& image) {
 // Tells the image about the rows that the first `read` bytes of its pixel
 // memory complete, bottom row first, beyond the `told` rows told before.
 void TellRowsFromBottom(TPixelGraphic& image, std::uint64_t read, std::uint64_t& told) {
+  // A zero-width image has rows of no bytes: there is nothing to tell.
+  if (image.BytesPerRow() == 0) return;
   const std::uint64_t rows = std::min<std::uint64_t>(read / image.BytesPerRow(), std::uint64_t(image.Height()));
   if (rows == told) return;
   image.DoRowsDone(image.Height() - int(rows), int(rows - told));

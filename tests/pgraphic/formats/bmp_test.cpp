@@ -573,3 +573,16 @@ TEST(BmpProgress, BitFieldRowsReportEachRow) {
   LoadBytes(image, Build({.Width = 1, .Height = 3, .BitCount = 32, .Data = Bytes(12, 7)}));
   EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
 }
+
+// Found by fuzzing: a file of width 0 stores rows of no bytes, and the
+// reader must not divide by that row length while it reports rows.
+TEST(BmpVariants, ZeroWidthOrHeightFilesLoadEmpty) {
+  for (const WinBmp& s : {WinBmp{.Width = 0, .Height = 3, .BitCount = 24},
+                          WinBmp{.Width = 0, .Height = 300, .BitCount = 8, .ClrUsed = 2, .Palette = Greys(2)},
+                          WinBmp{.Width = 5, .Height = 0, .BitCount = 24}}) {
+    SCOPED_TRACE(testing::Message() << s.Width << " x " << s.Height);
+    TPixelGraphic image;
+    EXPECT_EQ(MessageOf([&] { LoadBytes(image, Build(s)); }), "");
+    EXPECT_TRUE(image.Empty());
+  }
+}
