@@ -33,6 +33,13 @@ std::int64_t BytesPerRowFor(int bitCount, std::int64_t width) {
   return ((std::int64_t(bitCount) * width + 31) / 32) * 4;
 }
 
+void PGPackRow(const std::uint8_t* from, std::uint8_t* to, std::size_t bits, std::size_t rowBytes) {
+  const std::size_t used = (bits + 7) / 8;
+  std::memcpy(to, from, used);
+  if (bits % 8) to[used - 1] &= std::uint8_t(0xFF << (8 - bits % 8));
+  std::memset(to + used, 0, rowBytes - used);
+}
+
 static void PutLE16(std::uint8_t* p, std::uint16_t v) {
   p[0] = std::uint8_t(v);
   p[1] = std::uint8_t(v >> 8);
@@ -115,22 +122,18 @@ void TPixelGraphic::FreeBitmap() {
   FBitmapInfo.clear();
 }
 
-// Same size and depth. A window's rows lie apart in its source's memory and
-// its last byte may hold the neighbour's pixels: row by row then, with the
-// padding of each copied row cleared.
+// Same size and depth. A window's rows lie apart in its source's memory,
+// and their padding, even when it is as long as ours, holds the
+// neighbours' pixels: row by row then, each packed.
 void TPixelGraphic::CopyPixelsOf(const TPixelGraphic& source) {
-  if (source.FBytesPerRow == FBytesPerRow) {
+  if (!source.ShowsRowsOfAnother()) {
     std::memcpy(FBits.get(), source.FBits.get(), FImageSize);
     return;
   }
   const std::size_t bits = std::size_t(FWidth) * std::size_t(BitCount());
-  const std::size_t used = (bits + 7) / 8;
-  for (std::size_t row = 0; row < std::size_t(FHeight); ++row) {
-    std::uint8_t* to = FBits.get() + row * FBytesPerRow;
-    std::memcpy(to, source.FBits.get() + row * source.FBytesPerRow, used);
-    if (bits % 8) to[used - 1] &= std::uint8_t(0xFF << (8 - bits % 8));
-    std::memset(to + used, 0, FBytesPerRow - used);
-  }
+  for (std::size_t row = 0; row < std::size_t(FHeight); ++row)
+    PGPackRow(source.FBits.get() + row * source.FBytesPerRow, FBits.get() + row * FBytesPerRow, bits,
+              FBytesPerRow);
 }
 
 void TPixelGraphic::WriteColorTableSlot(int i, TRGB color) {

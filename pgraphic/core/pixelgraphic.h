@@ -49,6 +49,10 @@ int BitCountOf(TPGPixelFormat format);
 int ColorTableSizeOf(TPGPixelFormat format);
 // ((bitCount * width + 31) div 32) * 4, in 64 bits.
 std::int64_t BytesPerRowFor(int bitCount, std::int64_t width);
+// Copies the first `bits` bits of a row to `to` and clears the rest of its
+// rowBytes bytes: a window's row as a copy or a file of its own holds it,
+// without the neighbours' pixels that share its bytes in the source.
+void PGPackRow(const std::uint8_t* from, std::uint8_t* to, std::size_t bits, std::size_t rowBytes);
 
 // The 16 system colours in their standard order.
 extern const TRGB Sys16Colors[16];

@@ -550,19 +550,18 @@ void WriteBmpBitmapPart(TStream& stream, TPixelGraphic& image) {
   FillColorTable(head.data() + kInfoHeaderSize, image, entries);
   stream.WriteBuffer(head.data(), std::int64_t(head.size()));
   if (image.ImageSize() == 0) return;
-  const std::size_t rowBytes = std::size_t(BytesPerRowFor(image.BitCount(), image.Width()));
-  if (image.BytesPerRow() == rowBytes) {
+  if (!image.ShowsRowsOfAnother()) {
     stream.WriteBuffer(image.Bits(), image.ImageSize());
     return;
   }
   // A window on another image: its rows lie apart, bottom row first as
-  // here, and only their pixels are its own.
+  // here, and only their pixels are its own (its padding, even when as
+  // long as a file's, is the neighbours').
+  const std::size_t rowBytes = std::size_t(BytesPerRowFor(image.BitCount(), image.Width()));
   const std::size_t bits = std::size_t(image.Width()) * std::size_t(image.BitCount());
-  const std::size_t used = (bits + 7) / 8;
-  std::vector<std::uint8_t> row(rowBytes, 0);
+  std::vector<std::uint8_t> row(rowBytes);
   for (int y = image.Height() - 1; y >= 0; --y) {
-    std::memcpy(row.data(), image.ScanLine(y), used);
-    if (bits % 8) row[used - 1] &= std::uint8_t(0xFF << (8 - bits % 8));
+    PGPackRow(image.ScanLine(y), row.data(), bits, rowBytes);
     stream.WriteBuffer(row.data(), std::int64_t(rowBytes));
   }
 }

@@ -91,6 +91,32 @@ TEST(BmpWriter, DibWriterWritesTheSameBytes) {
   EXPECT_EQ(SaveBytes(image, "dib"), SaveBytes(image, "bmp"));
 }
 
+// A window's rows share their bytes with the source's other pixels and its
+// padding; its file and a copy of it must hold the bytes of a cut copy.
+// Three pixels of a four-pixel 24-bit row pad to the same 12 bytes, so the
+// window's row length alone cannot tell its rows apart from packed ones.
+TEST(BmpWriter, WindowsWriteAndCopyTheBytesOfACutCopy) {
+  const struct {
+    int SourceWidth, Left, Width;
+  } cases[] = {{4, 1, 3}, {5, 0, 5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Width << " of " << c.SourceWidth << " at " << c.Left);
+    TPixelGraphic source;
+    peer::FromRgb(source, peer::Pattern(c.SourceWidth, 3));
+    // Padding as a file read straight into memory may leave it.
+    const std::size_t used = std::size_t(c.SourceWidth) * 3;
+    for (int y = 0; y < 3; ++y)
+      for (std::size_t b = used; b < source.BytesPerRow(); ++b) source.ScanLine(y)[b] = 0xAB;
+    TPixelGraphic window, cut, copy;
+    window.ShowRowsOf(source, c.Left, 1, c.Width, 2);
+    cut.SetSizeAndFormat(c.Width, 2, pgpf24Bit);
+    cut.CopyRect(0, 0, source, c.Left, 1, c.Width, 2);
+    EXPECT_EQ(SaveBytes(window), SaveBytes(cut));
+    copy.Assign(&window);
+    EXPECT_EQ(PixelBytes(copy), PixelBytes(cut));
+  }
+}
+
 TEST(BmpWriter, PaletteDepthWithoutEntriesGetsAFullBlackTable) {
   TPixelGraphic image;
   image.SetSizeAndFormat(4, 2, pgpf8Bit);
