@@ -11,35 +11,6 @@
 #include "platform/shellopen.h"
 #include "widgets/inputdlg.h"
 
-std::string ImageFileFilter() {
-  static const char* const entries[][2] = {
-      {"Image files",
-       "*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; *.tga; "
-       "*.tif; *.tiff"},
-      {"BMP - Bitmap", "*.bmp"},
-      {"DIB - Bitmap", "*.dib"},
-      {"JIF - JPEG (JFIF compliant)", "*.jif"},
-      {"JPEG - JPEG (JFIF compliant)", "*.jpeg"},
-      {"JPG - JPEG (JFIF compliant)", "*.jpg"},
-      {"PBM - Portable Bitmap", "*.pbm"},
-      {"PCX - Paintbrush", "*.pcx"},
-      {"PGM - Portable Graymap", "*.pgm"},
-      {"PNG - Portable Network Graphics", "*.png"},
-      {"PPM - Portable Pixelmap", "*.ppm"},
-      {"RLE - Bitmap", "*.rle"},
-      {"TGA - Truevision Targa", "*.tga"},
-      {"TIF - Tagged Image File Format", "*.tif"},
-      {"TIFF - Tagged Image File Format", "*.tiff"},
-      {"All files", "*.*"},
-  };
-  std::string filter;
-  for (const auto& entry : entries) {
-    if (!filter.empty()) filter += '|';
-    filter += std::string(entry[0]) + '|' + entry[1];
-  }
-  return filter;
-}
-
 QStringList FileDialogNameFilters(const QString& filter) {
   QStringList filters = PGQtNameFilters(filter.toStdString());
   // "Grid Files (*.grd)|*.grd" would read "Grid Files (*.grd) (*.grd)".
@@ -53,8 +24,8 @@ QStringList FileDialogNameFilters(const QString& filter) {
 }
 
 TQtMainWindowDialogs::TQtMainWindowDialogs() {
-  FOpenDialog.UseDefaultFilter = false;
-  FOpenDialog.Filter = ImageFileFilter();
+  // The open dialog's own filter lists every image type the library reads,
+  // "Image files" first.
   FOpenDialog.SetOptions(FOpenDialog.Options() | OfBit(ofFileMustExist) | OfBit(ofPathMustExist));
 }
 

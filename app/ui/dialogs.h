@@ -7,7 +7,6 @@
 #include <QStringList>
 
 #include <memory>
-#include <string>
 
 #include "pgraphic/filters/filtermodel.h"
 #include "pgraphic/view/opendialog.h"
@@ -53,9 +52,6 @@ class TMainWindowDialogs {
   virtual void ShellOpen(const QString& target) = 0;
 };
 
-// The image open dialog's filter, one entry per type, "Image files" first,
-// as "Description|patterns|...".
-std::string ImageFileFilter();
 // A filter "Description|patterns|..." as the file dialog's name filters; a
 // description that ends with its patterns in parentheses keeps them once.
 QStringList FileDialogNameFilters(const QString& filter);

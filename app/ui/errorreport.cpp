@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "platform/platform.h"
+#include "platform/settings.h"
 
 namespace {
 
@@ -63,8 +64,9 @@ void PrepareTesselApplication() {
   QFont::insertSubstitution(QStringLiteral("MS Sans Serif"),
                             QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
   SetApplicationTitle(QStringLiteral("Tessel!"));
-  QApplication::setApplicationName(QStringLiteral("Tessel"));
-  QApplication::setOrganizationName(QStringLiteral("Corvane Mill"));
+  // The same names as the settings file's, so both always agree.
+  QApplication::setApplicationName(QLatin1String(SettingsApplication));
+  QApplication::setOrganizationName(QLatin1String(SettingsOrganisation));
 }
 
 bool TTesselApplication::notify(QObject* receiver, QEvent* event) {

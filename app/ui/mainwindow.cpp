@@ -230,12 +230,17 @@ void TForm1::HookView() {
   PGImage1->PicBox()->installEventFilter(this);
 }
 
-QAction* TForm1::AddCommand(QMenu* menu, const QString& caption, void (TForm1::*command)(),
+QAction* TForm1::AddCommand(QMenu* menu, const QString& caption, std::function<void()> command,
                             const QKeySequence& shortcut) {
   QAction* action = menu->addAction(caption);
   action->setShortcut(shortcut);
-  connect(action, &QAction::triggered, this, [this, command] { RunReported([&] { (this->*command)(); }); });
+  connect(action, &QAction::triggered, this, [command = std::move(command)] { RunReported(command); });
   return action;
+}
+
+QAction* TForm1::AddCommand(QMenu* menu, const QString& caption, void (TForm1::*command)(),
+                            const QKeySequence& shortcut) {
+  return AddCommand(menu, caption, [this, command] { (this->*command)(); }, shortcut);
 }
 
 void TForm1::MakeRecentMenu(TRecentFiles& list, QMenu* menu,
@@ -245,9 +250,8 @@ void TForm1::MakeRecentMenu(TRecentFiles& list, QMenu* menu,
     const std::vector<std::string> captions = list.Captions();
     for (int i = 0; i < list.Count(); ++i) {
       const QString path = QString::fromStdString(list.Items(i));
-      QAction* action = menu->addAction(QString::fromStdString(captions[std::size_t(i)]));
-      connect(action, &QAction::triggered, this,
-              [this, path, open] { RunReported([&] { (this->*open)(path); }); });
+      AddCommand(menu, QString::fromStdString(captions[std::size_t(i)]),
+                 [this, path, open] { (this->*open)(path); });
     }
     UpdateMenus();
   };
@@ -272,29 +276,18 @@ void TForm1::MakeMenus() {
 
   ToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
   ColorAdjustmentMenu = ToolsMenu->addMenu(QStringLiteral("&Color Adjustment"));
-  const std::pair<const char*, TColorFilterKind> filters[] = {
-      {"&RGB", TColorFilterKind::RGB}, {"C&MY", TColorFilterKind::CMY}, {"&HLS", TColorFilterKind::HLS}};
-  QAction* filterActions[3];
-  int n = 0;
-  for (const auto& [caption, kind] : filters) {
-    QAction* action = ColorAdjustmentMenu->addAction(QLatin1String(caption));
-    connect(action, &QAction::triggered, this,
-            [this, kind = kind] { RunReported([&] { ColorAdjustment(kind); }); });
-    filterActions[n++] = action;
-  }
-  RGBAction = filterActions[0];
-  CMYAction = filterActions[1];
-  HLSAction = filterActions[2];
+  RGBAction = AddCommand(ColorAdjustmentMenu, QStringLiteral("&RGB"),
+                         [this] { ColorAdjustment(TColorFilterKind::RGB); });
+  CMYAction = AddCommand(ColorAdjustmentMenu, QStringLiteral("C&MY"),
+                         [this] { ColorAdjustment(TColorFilterKind::CMY); });
+  HLSAction = AddCommand(ColorAdjustmentMenu, QStringLiteral("&HLS"),
+                         [this] { ColorAdjustment(TColorFilterKind::HLS); });
   RGBAction->setEnabled(false);
   AddSplitlineMenu = ToolsMenu->addMenu(QStringLiteral("&Add Splitline"));
-  AddHorizontalAction = AddSplitlineMenu->addAction(QStringLiteral("&Horizontal"));
-  AddHorizontalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
-  connect(AddHorizontalAction, &QAction::triggered, this,
-          [this] { RunReported([&] { AddSplitline(true); }); });
-  AddVerticalAction = AddSplitlineMenu->addAction(QStringLiteral("&Vertical"));
-  AddVerticalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
-  connect(AddVerticalAction, &QAction::triggered, this,
-          [this] { RunReported([&] { AddSplitline(false); }); });
+  AddHorizontalAction = AddCommand(AddSplitlineMenu, QStringLiteral("&Horizontal"),
+                                   [this] { AddSplitline(true); }, QKeySequence(Qt::CTRL | Qt::Key_X));
+  AddVerticalAction = AddCommand(AddSplitlineMenu, QStringLiteral("&Vertical"),
+                                 [this] { AddSplitline(false); }, QKeySequence(Qt::CTRL | Qt::Key_Y));
   ClearSplitsAction = AddCommand(ToolsMenu, QStringLiteral("C&lear Splits"), &TForm1::ClearSplits);
   ToolsMenu->addSeparator();
   OptionsAction = AddCommand(ToolsMenu, QStringLiteral("&Options"), &TForm1::OptionsCommand);

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -138,6 +139,9 @@ class TForm1 : public QMainWindow {
   QWidget* MakeToolBar();
   void MakeMenus();
   void MakeRecentMenu(TRecentFiles& list, QMenu* menu, void (TForm1::*open)(const QString&));
+  // A menu entry whose command reports what it raises.
+  QAction* AddCommand(QMenu* menu, const QString& caption, std::function<void()> command,
+                      const QKeySequence& shortcut = QKeySequence());
   QAction* AddCommand(QMenu* menu, const QString& caption, void (TForm1::*command)(),
                       const QKeySequence& shortcut = QKeySequence());
   void HookView();

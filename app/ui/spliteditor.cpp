@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "app/splitgrid.h"
-#include "pgraphic/core/canvas.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
 
@@ -43,7 +42,6 @@ void TSplitEditor::MouseMove(int x, int y) {
   } else {
     PGSetScreenCursor(TPGCursor::crDefault);
   }
-  FreeCanvasHandles();
 }
 
 void TSplitEditor::MouseDown(Qt::MouseButton button, int x, int y) {
@@ -138,7 +136,6 @@ void TSplitEditor::Paint(QPainter& painter) {
   if (FDraggingVert && FLastVertLine != -1)
     InvertRect(painter, QRect(origin.x() + FLastVertLine, 0, 1, height));
   painter.restore();
-  FreeCanvasHandles();
 }
 
 void TSplitEditor::MoveFeedback(int& last, int position, bool horizontal) {

@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -120,7 +119,6 @@ class TExportTest : public QObject {
     }
     TShownWindow w(FImage);
     TJpegPage& page = *w->TabSheet2;
-    QSignalSpy previews(&page, &TJpegPage::Previewed);
     w->PageControl1->setCurrentWidget(&page);
     page.TrackBar1->setValue(30);
     QTRY_VERIFY_WITH_TIMEOUT(PGSettings().JpegQuality == 30 && !page.Timer1->isActive(), 10000);
