@@ -81,10 +81,7 @@ bool TPGImage::NeedsPaintPixelGraphic() {
     FPaintPixelGraphic.reset();
     return false;
   }
-  if (FOutOfDate && !(FKeepOldPaintPixelGraphic && FUseThread) && FPaintPixelGraphic) {
-    StopThread();
-    FPaintPixelGraphic.reset();
-  }
+  // An out-of-date copy is dropped (or kept, to be shown meanwhile) by StartCopy.
   if (!FOutOfDate && (FPaintPixelGraphic || !FThread->Terminated())) return true;
   StartCopy();
   return true;
