@@ -309,7 +309,13 @@ class TPGImage : public QAbstractScrollArea {
   QRegion ClockRegion() const;
   void RealizePalette();
   void DisplayChanged();
-  void SetCopySetting(bool& field, bool value);
+  // A setting the display copy is made with: a new value makes a new copy.
+  template <class T>
+  void SetCopySetting(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    PixelGraphicChanged();
+  }
   template <class T>
   void SetDitherSetting(T& field, T value) {
     if (field == value) return;

@@ -234,30 +234,14 @@ void TPGImage::DisplayChanged() {
 
 // ---------------------------------------------------------------- settings
 
-void TPGImage::SetCopySetting(bool& field, bool value) {
-  if (field == value) return;
-  field = value;
-  PixelGraphicChanged();
-}
-
-void TPGImage::SetStretchMode(TStretchMode value) {
-  if (FStretchMode == value) return;
-  FStretchMode = value;
-  PixelGraphicChanged();
-}
+void TPGImage::SetStretchMode(TStretchMode value) { SetCopySetting(FStretchMode, value); }
 
 void TPGImage::SetPalette8BitSys24BitGraphic(TPaletteIdent value) {
-  value = std::clamp(value, pBlackWhite, pOptimized252Sys16);
-  if (FPalette8BitSys24BitGraphic == value) return;
-  FPalette8BitSys24BitGraphic = value;
-  PixelGraphicChanged();
+  SetCopySetting(FPalette8BitSys24BitGraphic, std::clamp(value, pBlackWhite, pOptimized252Sys16));
 }
 
 void TPGImage::SetPalette8BitSys8BitGraphic(TPaletteIdent value) {
-  value = std::clamp(value, pBlackWhite, pSource);
-  if (FPalette8BitSys8BitGraphic == value) return;
-  FPalette8BitSys8BitGraphic = value;
-  PixelGraphicChanged();
+  SetCopySetting(FPalette8BitSys8BitGraphic, std::clamp(value, pBlackWhite, pSource));
 }
 
 void TPGImage::SetTiling(TTiling value) {
