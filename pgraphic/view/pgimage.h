@@ -289,7 +289,8 @@ class TPGImage : public QAbstractScrollArea {
   void PicBoxMouseUp(Qt::MouseButton button);
   void PaintSelectionFrame(QPainter& painter);
   QRect HandleRect(int index) const;
-  QRegion SelectionStrips(const QRect& r, int margin) const;
+  // The strips along the selection frame r that its painting touches.
+  QRegion SelectionStrips(const QRect& r) const;
   void AnimationStep();
   void AutoScrollStep();
   void UpdateCursor(QWidget* over, QPoint pos);

@@ -67,7 +67,9 @@ QRect TPGImage::HandleRect(int index) const {
   }
 }
 
-QRegion TPGImage::SelectionStrips(const QRect& r, int m) const {
+QRegion TPGImage::SelectionStrips(const QRect& r) const {
+  // The frame, and with handles the band they lie in.
+  const int m = FActionMode == amMoveResizeCreateSelection ? 8 : 1;
   const int L = r.left(), T = r.top(), R = r.left() + r.width(), B = r.top() + r.height();
   QRegion strips;
   strips += FromEdges(L - m, T - m, L, B + m);
@@ -98,14 +100,13 @@ void TPGImage::SetSelectionRect(int left, int top, int width, int height) {
   if (left == FSelectionLeft && top == FSelectionTop && width == FSelectionWidth &&
       height == FSelectionHeight)
     return;
-  const int m = FActionMode == amMoveResizeCreateSelection ? 8 : 1;
   QRegion dirty;
-  if (FSelection) dirty += SelectionStrips(SelectionPicBoxRect().translated(FPicBox->pos()), m);
+  if (FSelection) dirty += SelectionStrips(SelectionPicBoxRect().translated(FPicBox->pos()));
   FSelectionLeft = left;
   FSelectionTop = top;
   FSelectionWidth = width;
   FSelectionHeight = height;
-  if (FSelection) dirty += SelectionStrips(SelectionPicBoxRect().translated(FPicBox->pos()), m);
+  if (FSelection) dirty += SelectionStrips(SelectionPicBoxRect().translated(FPicBox->pos()));
   if (OnSelectionChange) OnSelectionChange(this);
   if (FSelection) {
     if (FInPaint || !isVisible())
@@ -173,8 +174,7 @@ void TPGImage::AnimationStep() {
   FPhase = (FPhase < -1 || FPhase > 6) ? 0 : FPhase + 1;
   if (!FSelection) return;
   // Only the frame changes; other widgets lying on the view clip it as usual.
-  const int m = FActionMode == amMoveResizeCreateSelection ? 8 : 1;
-  FPicBox->update(SelectionStrips(SelectionPicBoxRect(), m));
+  FPicBox->update(SelectionStrips(SelectionPicBoxRect()));
 }
 
 // ---------------------------------------------------------------- mouse
