@@ -139,7 +139,7 @@ void TCreateOpenSaveDialogPaintPGThread::Progress(void*, int Step, int Max, bool
       FLastPercent16 = percent / 16;
       FLastTick = tick;
       if (FPort)
-        FPort->Post(PGM_OPENPREVIEWPROGRESS, FStep * 16 + FSubStep, percent, nullptr, FSerial);
+        FPort->Post(PGM_OPENPREVIEWPROGRESS, FStep * 16, percent, nullptr, FSerial);
     }
   }
   Abort = Terminated();

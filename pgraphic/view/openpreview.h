@@ -71,7 +71,6 @@ class TCreateOpenSaveDialogPaintPGThread : public TPGThread {
   const std::uint64_t FSerial;
   const TJob FJob;
   int FStep = 1;
-  const int FSubStep = 0;
   int FLastPercent = 0;
   int FLastPercent16 = 0;
   std::int64_t FLastTick = 0;
