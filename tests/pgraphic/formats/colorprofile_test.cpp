@@ -1,0 +1,255 @@
+// Colour profiles of JPEG, PNG and TIFF files: converted to sRGB as Little
+// CMS converts them, kept byte for byte, and a damaged one only a warning.
+// Sources come from Pillow with profiles built by Little CMS.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+
+#include "pgraphic/core/library.h"
+#include "pgraphic/core/settings.h"
+#include "pgraphic/formats/icc.h"
+#include "pgraphic/formats/registry.h"
+#include "support/icc_profiles.h"
+#include "support/peer.h"
+
+namespace {
+
+class ColourProfiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PGLibraryInit();
+    Saved = PGSettings();
+    Dir = peer::PrivateDir("colour");
+  }
+  void TearDown() override { PGSettings() = Saved; }
+
+  static void Load(TPixelGraphic& image, const std::string& path, TColorProfileMode mode,
+                   TPGWarningAction action = pgwaRaise) {
+    const TColorProfileMode kept = PGSettings().ColorProfile;
+    PGSettings().ColorProfile = mode;
+    image.ReadWarningAction = action;
+    try {
+      image.LoadFromFile(path);
+    } catch (...) {
+      PGSettings().ColorProfile = kept;
+      throw;
+    }
+    PGSettings().ColorProfile = kept;
+  }
+  static peer::RgbImage Raw(const std::string& path) {
+    TPixelGraphic image;
+    Load(image, path, TColorProfileMode::cpmIgnore);
+    return peer::ToRgb(image);
+  }
+  std::string Source(const std::vector<std::uint8_t>& profile, const std::string& name,
+                     const std::string& mode = "RGB") {
+    const std::string path = Dir + "/" + name;
+    icc::SaveWithPillow(Dir, peer::Pattern(37, 23), profile, path, mode);
+    return path;
+  }
+  static std::string Info(const std::string& path) {
+    TFileInfo info;
+    std::string description;
+    EXPECT_TRUE(GetFileInfo(path, 0, info, description));
+    return info.ColorProfileText;
+  }
+
+  TPGLibrarySettings Saved;
+  std::string Dir;
+};
+
+const char* const kFormats[] = {"png", "tif", "jpg"};
+
+TEST_F(ColourProfiles, WideGamutSourcesBecomeWhatLittleCmsMakesOfThem) {
+  for (const auto& [name, profile] : {std::pair{"adobe", icc::AdobeRgb()}, std::pair{"p3", icc::DisplayP3()}})
+    for (const char* ext : kFormats) {
+      SCOPED_TRACE(std::string(name) + "." + ext);
+      const std::string path = Source(profile, std::string(name) + "." + ext);
+      EXPECT_EQ(Info(path), "ICC profile: Wide RGB (" + std::string(name == std::string("adobe") ? "Adobe" : "P3") +
+                                " primaries)");
+      TPixelGraphic image;
+      Load(image, path, TColorProfileMode::cpmConvert);
+      const peer::RgbImage raw = Raw(path);
+      EXPECT_EQ(peer::ToRgb(image), icc::ToSRGB(profile, raw));
+      EXPECT_NE(peer::ToRgb(image), raw);
+      EXPECT_FALSE(image.ColorProfile);
+      EXPECT_EQ(image.FileGamma, PGSettings().DisplayGamma);
+    }
+}
+
+// Grey stays 256 greys, a palette stays a palette with converted colours.
+TEST_F(ColourProfiles, GreyAndPaletteImagesKeepTheirDepth) {
+  const std::vector<std::uint8_t> linear = icc::Grey(1.0);
+  TPixelGraphic raw, grey;
+  const std::string greyPath = Source(linear, "grey.jpg", "L");
+  Load(raw, greyPath, TColorProfileMode::cpmIgnore);
+  Load(grey, greyPath, TColorProfileMode::cpmConvert);
+  ASSERT_EQ(grey.PixelFormat(), pgpf8Bit);
+  EXPECT_EQ(grey.PaletteIdent(), pGray256);
+  std::vector<std::uint8_t> rawValues, values;
+  for (int y = 0; y < raw.Height(); ++y)
+    for (int x = 0; x < raw.Width(); ++x) {
+      rawValues.push_back(std::uint8_t(raw.GetPixel(x, y)));
+      values.push_back(std::uint8_t(grey.GetPixel(x, y)));
+    }
+  std::vector<std::uint8_t> expected;
+  const std::vector<std::uint8_t> rgb = icc::ToSRGB(linear, rawValues, true);
+  for (std::size_t i = 1; i < rgb.size(); i += 3) expected.push_back(rgb[i]);
+  EXPECT_EQ(values, expected);
+  EXPECT_NE(values, rawValues);
+
+  const std::vector<std::uint8_t> adobe = icc::AdobeRgb();
+  const std::string palettePath = Source(adobe, "palette.png", "P");
+  TPixelGraphic rawPalette, palette;
+  Load(rawPalette, palettePath, TColorProfileMode::cpmIgnore);
+  Load(palette, palettePath, TColorProfileMode::cpmConvert);
+  ASSERT_EQ(palette.PixelFormat(), pgpf8Bit);
+  std::vector<std::uint8_t> entries;
+  for (TRGB c : rawPalette.PaletteEntries())
+    entries.insert(entries.end(), {std::uint8_t(GetRValue(c)), std::uint8_t(GetGValue(c)), std::uint8_t(GetBValue(c))});
+  const std::vector<std::uint8_t> converted = icc::ToSRGB(adobe, entries);
+  for (int i = 0; i < palette.PaletteCount(); ++i)
+    EXPECT_EQ(palette.GetPaletteEntry(i), RGBColor(converted[3 * i], converted[3 * i + 1], converted[3 * i + 2]));
+  EXPECT_EQ(palette.GetPixel(5, 7), rawPalette.GetPixel(5, 7));
+}
+
+// Whoever takes rows as they decode (the export that cuts while loading)
+// gets them converted already.
+TEST_F(ColourProfiles, RowsHandedOnWhileDecodingAreConverted) {
+  for (const char* ext : kFormats) {
+    SCOPED_TRACE(ext);
+    const std::string path = Source(icc::DisplayP3(), std::string("rows.") + ext);
+    TPixelGraphic image;
+    std::vector<std::vector<std::uint8_t>> seen;
+    image.OnRowsDone = [&](void*, int top, int count) {
+      seen.resize(std::size_t(image.Height()));
+      for (int y = top; y < top + count; ++y)
+        seen[std::size_t(y)].assign(image.ScanLine(y), image.ScanLine(y) + image.Width() * 3);
+    };
+    Load(image, path, TColorProfileMode::cpmConvert);
+    ASSERT_EQ(seen.size(), std::size_t(image.Height()));
+    for (int y = 0; y < image.Height(); ++y)
+      EXPECT_EQ(seen[std::size_t(y)], std::vector<std::uint8_t>(image.ScanLine(y), image.ScanLine(y) + image.Width() * 3))
+          << "row " << y;
+    EXPECT_EQ(peer::ToRgb(image), icc::ToSRGB(icc::DisplayP3(), Raw(path)));
+  }
+}
+
+TEST_F(ColourProfiles, KeptProfilesGoIntoJpegPngAndTiffByteForByte) {
+  // Over 64 KB: a JPEG spreads it over two APP2 markers.
+  const std::vector<std::uint8_t> profile = icc::AdobeRgb(70000);
+  ASSERT_GT(profile.size(), 65519u);
+  const std::string path = Source(profile, "wide.png");
+  TPixelGraphic image;
+  Load(image, path, TColorProfileMode::cpmKeep);
+  ASSERT_TRUE(image.ColorProfile);
+  EXPECT_EQ(image.ColorProfile->Icc, profile);
+  EXPECT_EQ(peer::ToRgb(image), Raw(path));
+  for (const char* ext : kFormats) {
+    SCOPED_TRACE(ext);
+    const std::string written = Dir + "/kept." + ext;
+    image.SaveToFile(written);
+    EXPECT_EQ(icc::PillowProfile(Dir, written), profile);
+    TPixelGraphic back;
+    Load(back, written, TColorProfileMode::cpmKeep);
+    ASSERT_TRUE(back.ColorProfile);
+    EXPECT_EQ(back.ColorProfile->Icc, profile);
+  }
+  // The profile alone says what the PNG's pixels are: no gAMA beside it.
+  std::string gamma;
+  ASSERT_EQ(peer::Python("from PIL import Image\nprint(Image.open('" + Dir + "/kept.png').info.get('gamma'))\n", &gamma), 0);
+  EXPECT_EQ(gamma, "None\n");
+}
+
+// Every part has its number; the order of the markers in the file is free.
+TEST_F(ColourProfiles, JpegMarkersArePutTogetherByTheirNumbers) {
+  const auto marker = [](int sequence, int count, const std::string& data) {
+    std::vector<std::uint8_t> m{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
+    m.push_back(std::uint8_t(sequence));
+    m.push_back(std::uint8_t(count));
+    m.insert(m.end(), data.begin(), data.end());
+    return m;
+  };
+  const std::vector<std::uint8_t> a = marker(1, 3, "one"), b = marker(2, 3, "two"), c = marker(3, 3, "three"),
+                                  other = {'E', 'x', 'i', 'f', 0, 0}, bad = marker(2, 4, "x"), zero = marker(0, 3, "y");
+  const auto assemble = [](std::initializer_list<const std::vector<std::uint8_t>*> parts, std::string& text) {
+    std::vector<TIccMarker> markers;
+    for (const auto* p : parts) markers.push_back({p->data(), p->size()});
+    std::vector<std::uint8_t> icc;
+    const std::string problem = AssembleIccMarkers(markers, icc);
+    text.assign(icc.begin(), icc.end());
+    return problem;
+  };
+  std::string text;
+  EXPECT_EQ(assemble({&c, &other, &a, &b}, text), "");
+  EXPECT_EQ(text, "onetwothree");
+  EXPECT_EQ(assemble({&other}, text), "");
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(assemble({&a, &b}, text), "APP2 marker of part 3 missing");
+  EXPECT_EQ(assemble({&a, &b, &b, &c}, text), "two APP2 markers of part 2");
+  EXPECT_EQ(assemble({&a, &bad, &c}, text), "APP2 markers disagree on the count of parts");
+  EXPECT_EQ(assemble({&zero, &a}, text), "APP2 marker of part 0 of 3");
+}
+
+// Damage costs the profile, never the image: the warning goes by the
+// image's policy, and without objection the pixels are read as sRGB.
+TEST_F(ColourProfiles, DamagedProfilesAreWarningsUnderTheImagesPolicy) {
+  const std::vector<std::uint8_t> good = icc::AdobeRgb();
+  std::vector<std::uint8_t> truncated(good.begin(), good.begin() + std::ptrdiff_t(good.size() / 2));
+  std::vector<std::uint8_t> pastEnd = good, manyTags = good;
+  for (int i = 0; i < 4; ++i) pastEnd[136 + i] = 0x7F;             // first tag's offset
+  for (int i = 0; i < 4; ++i) manyTags[128 + i] = 0xFF;            // tag count
+  const struct {
+    const char* Name;
+    std::vector<std::uint8_t> Profile;
+  } kDamages[] = {{"truncated", truncated}, {"offset", pastEnd}, {"tags", manyTags}, {"grey", icc::Grey(2.2)}};
+  const std::map<std::string, std::string> kPrefix = {{"png", "PNG: "}, {"tif", "TIFF: "}, {"jpg", "JPG: "}};
+  for (const auto& damage : kDamages)
+    for (const char* ext : kFormats) {
+      SCOPED_TRACE(std::string(damage.Name) + "." + ext);
+      const std::string path = Source(damage.Profile, std::string(damage.Name) + "." + ext);
+      EXPECT_EQ(Info(path).rfind("ICC profile: damaged, ", 0), 0u) << Info(path);
+      TPixelGraphic strict;
+      try {
+        Load(strict, path, TColorProfileMode::cpmConvert, pgwaRaise);
+        ADD_FAILURE() << "loaded without a word";
+      } catch (const EPixelGraphic& e) {
+        const std::string text = e.what();
+        EXPECT_EQ(text.rfind(kPrefix.at(ext), 0), 0u) << text;
+        EXPECT_TRUE(text.find("ICC profile ignored") != std::string::npos || text.find("iCCP") != std::string::npos)
+            << text;
+      }
+      TPixelGraphic lenient;
+      Load(lenient, path, TColorProfileMode::cpmConvert, pgwaIgnore);
+      EXPECT_EQ(peer::ToRgb(lenient), Raw(path));
+      EXPECT_FALSE(lenient.ColorProfile);
+    }
+}
+
+// A chunk longer than libpng's limit for one chunk is refused whole, as it
+// always was, before anything is allocated from its length.
+TEST_F(ColourProfiles, OverLongIccChunkFailsCleanly) {
+  TPixelGraphic image;
+  peer::FromRgb(image, peer::Pattern(4, 4));
+  TMemoryStream written;
+  image.SaveToStreamExt(written, "png");
+  std::vector<std::uint8_t> file(std::size_t(written.Size()));
+  written.SetPosition(0);
+  written.ReadBuffer(file.data(), std::int64_t(file.size()));
+  const std::vector<std::uint8_t> chunk = {0x7F, 0xFF, 0xFF, 0xF0, 'i', 'C', 'C', 'P', 'x', 0, 0, 1, 2, 3};
+  file.insert(file.begin() + 33, chunk.begin(), chunk.end());  // after the signature and IHDR
+  TMemoryStream stream(file);
+  TPixelGraphic loaded;
+  try {
+    loaded.LoadFromStream(stream);
+    ADD_FAILURE() << "loaded";
+  } catch (const EPGPNGFileFormatReaderWriter& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("PNG: ", 0), 0u) << e.what();
+  }
+}
+
+}  // namespace
