@@ -14,7 +14,7 @@
 #include <set>
 
 #include "pgraphic/core/settings.h"
-#include "support/icc_profiles.h"
+#include "support/icc_peer.h"
 #include "support/peer.h"
 
 namespace {

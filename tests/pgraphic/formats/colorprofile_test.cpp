@@ -13,7 +13,7 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/registry.h"
-#include "support/icc_profiles.h"
+#include "support/icc_peer.h"
 #include "support/peer.h"
 
 namespace {
