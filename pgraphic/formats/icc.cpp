@@ -99,11 +99,11 @@ std::vector<std::uint8_t> RGBForGreyProfile(const std::vector<std::uint8_t>& gre
 
 std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected) {
   if (std::string problem = StructureProblem(icc); !problem.empty()) return problem;
+  if (expected == TIccSpace::isOther) return "";
   const TIccSpace space = SpaceOf(icc);
   if (space != expected)
     return "a profile of " + SpaceName(icc) + " pixels for " +
-           (expected == TIccSpace::isGray ? "grey" : expected == TIccSpace::isRGB ? "colour" : "other") +
-           " pixels";
+           (expected == TIccSpace::isGray ? "grey" : "colour") + " pixels";
   pglcms::TContext context;
   const pglcms::TProfile profile = pglcms::OpenProfile(context, icc);
   const cmsUInt32Number in = space == TIccSpace::isGray ? TYPE_GRAY_8 : TYPE_RGB_8;

@@ -387,8 +387,10 @@ TIccSpace ExpectedSpace(const jpeg_decompress_struct& c) {
   return c.num_components == 1 ? TIccSpace::isGray : c.num_components == 3 ? TIccSpace::isRGB : TIccSpace::isOther;
 }
 
-// A damaged profile is a warning under the image's policy; the image reads on.
+// A damaged profile is a warning under the image's policy; the image reads
+// on. Files of other than 1 or 3 components are refused anyway.
 void TakeProfile(TDecodeSession& s) {
+  if (ExpectedSpace(s.Codec) == TIccSpace::isOther) return;
   std::vector<std::uint8_t> icc;
   std::string problem = AssembledProfile(s.Codec, icc);
   if (problem.empty() && !icc.empty()) problem = TakeIccProfile(*s.Image, std::move(icc), ExpectedSpace(s.Codec));

@@ -196,7 +196,7 @@ TIccSpace ExpectedSpace(const TPngHeader& h) {
   return (h.ColorType & PNG_COLOR_MASK_COLOR) ? TIccSpace::isRGB : TIccSpace::isGray;
 }
 
-// The iCCP profile, "" when there is none.
+// The iCCP profile, empty when there is none.
 std::vector<std::uint8_t> FileProfile(TPngSession& s, std::string& name) {
   png_charp chunkName = nullptr;
   int compression = 0;

@@ -198,31 +198,29 @@ void ConvertRow(const TDirectory& d, const std::uint8_t* src, std::uint8_t* dst,
 
 // ---- colour profile
 
-// What the profile must describe; the inks of a CMYK file are converted
-// without one, so its profile has no use.
-std::string ProfileFor(TStream& stream, const TDirectory& d, std::vector<std::uint8_t>& icc, TIccSpace& space) {
-  if (std::string problem = ReadIccProfile(stream, d, icc); !problem.empty() || !d.HasIcc) return problem;
-  if (d.Photometric == phSeparated) return "a profile of CMYK inks, which are converted without one";
-  space = d.Photometric == phRGB || d.Photometric == phPalette ? TIccSpace::isRGB : TIccSpace::isGray;
-  return "";
+// What the profile describes: RGB or grey values, or for a CMYK file inks,
+// which are converted without it.
+TIccSpace ExpectedSpace(const TDirectory& d) {
+  if (d.Photometric == phSeparated) return TIccSpace::isOther;
+  return d.Photometric == phRGB || d.Photometric == phPalette ? TIccSpace::isRGB : TIccSpace::isGray;
 }
 
 // A damaged profile is a warning under the image's policy; the image reads on.
 void TakeProfile(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
   std::vector<std::uint8_t> icc;
-  TIccSpace space = TIccSpace::isOther;
-  std::string problem = ProfileFor(stream, d, icc, space);
-  if (problem.empty() && !icc.empty()) problem = TakeIccProfile(image, std::move(icc), space);
+  std::string problem = ReadIccProfile(stream, d, icc);
+  if (problem.empty() && !icc.empty())
+    problem = ExpectedSpace(d) == TIccSpace::isOther ? "the inks of a CMYK file are converted without one"
+                                                     : TakeIccProfile(image, std::move(icc), ExpectedSpace(d));
   if (!problem.empty())
     pgcodec::ActOnWarning<EPGTIFFileFormatReader>(image.ReadWarningAction, "TIFF", IccIgnoredText(problem));
 }
 
 std::string ProfileInfo(TStream& stream, const TDirectory& d) {
   std::vector<std::uint8_t> icc;
-  TIccSpace space = TIccSpace::isOther;
-  const std::string problem = ProfileFor(stream, d, icc, space);
+  const std::string problem = ReadIccProfile(stream, d, icc);
   if (!problem.empty()) return IccDamagedText(problem);
-  return icc.empty() ? "" : IccInfoText(std::move(icc), space);
+  return icc.empty() ? "" : IccInfoText(std::move(icc), ExpectedSpace(d));
 }
 
 void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
