@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -79,6 +80,31 @@ TEST_F(ColourProfiles, WideGamutSourcesBecomeWhatLittleCmsMakesOfThem) {
       EXPECT_FALSE(image.ColorProfile);
       EXPECT_EQ(image.FileGamma, PGSettings().DisplayGamma);
     }
+}
+
+// A profile says what the pixels are, so a gAMA beside it is not applied;
+// converted pixels are sRGB, which a display of another gamma then gets
+// mapped to as any file of gamma 2.2.
+TEST_F(ColourProfiles, GammaStepStartsFromSRGBAfterTheProfile) {
+  const std::vector<std::uint8_t> profile = icc::DisplayP3();
+  const std::string path = Source(profile, "gama.png");
+  std::vector<std::uint8_t> file = peer::ReadFile(path);
+  const std::vector<std::uint8_t> gama = {0, 0, 0, 4, 'g', 'A', 'M', 'A', 0, 1, 0x86, 0xA0, 0x31, 0xE8, 0x96, 0x5F};
+  file.insert(file.begin() + 33, gama.begin(), gama.end());  // gamma 1.0, after IHDR
+  peer::WriteFile(path, file);
+  PGSettings().GammaCorrectOnLoad = false;
+  const peer::RgbImage converted = icc::ToSRGB(profile, Raw(path));
+  PGSettings().GammaCorrectOnLoad = true;
+  TPixelGraphic image;
+  Load(image, path, TColorProfileMode::cpmConvert);
+  EXPECT_EQ(peer::ToRgb(image), converted);
+
+  PGSettings().DisplayGamma = 1.8L;
+  Load(image, path, TColorProfileMode::cpmConvert);
+  peer::RgbImage expected = converted;
+  for (std::uint8_t& v : expected.Rgb) v = std::uint8_t(std::lround(255 * std::pow(v / 255.0, 2.2 / 1.8)));
+  EXPECT_EQ(peer::ToRgb(image), expected);
+  EXPECT_EQ(image.FileGamma, 1.8L);
 }
 
 // Grey stays 256 greys, a palette stays a palette with converted colours.
