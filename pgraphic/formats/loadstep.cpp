@@ -81,8 +81,10 @@ void TLoadColorStep::Prepare(TPixelGraphic& image) {
 // stay grey. Colour profiles map 24-bit rows, or the palette.
 void TLoadColorStep::PrepareConversion(TPixelGraphic& image) {
   const TPGColorProfileRef profile = std::move(image.ColorProfile);
-  if (PGSettings().ColorProfile != TColorProfileMode::cpmConvert || profile->Icc.empty()) return;
+  if (PGSettings().ColorProfile != TColorProfileMode::cpmConvert) return;
+  // Profiled pixels, and those of a file that says it is sRGB, are sRGB's.
   image.FileGamma = SRGBGamma;
+  if (profile->Icc.empty()) return;
   auto conversion = std::make_unique<TConversion>();
   const pglcms::TProfile source = pglcms::OpenProfile(conversion->Context, profile->Icc);
   if (!source) return;

@@ -7,7 +7,7 @@
 // A profiled file is converted by its profile alone: its pixels come out
 // sRGB, whose gamma (2.2) the gamma step then starts from, so with the
 // default DisplayGamma nothing more is done, and gAMA is not applied on top
-// of the profile. A file without a profile is taken as sRGB; only its gamma,
+// of the profile (nor beside PNG's sRGB chunk, which says the same). A file without a profile is taken as sRGB; only its gamma,
 // if it states one (PNG gAMA), is mapped. With ColorProfile keep, a
 // profiled file's pixels stay as they are and the image keeps the profile;
 // with ignore, readers never look for one.
