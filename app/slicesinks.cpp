@@ -23,6 +23,7 @@ void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
   try {
     slice.SetSizeAndFormat(cell.Width, cell.Height, pgpf24Bit);
     slice.CopyRect(0, 0, source, cell.Left, cell.Top, cell.Width, cell.Height);
+    slice.ColorProfile = source.ColorProfile;
   } catch (const EPGInvalidSize&) {
     throw;  // a limit of the library, not of the machine
   } catch (const EPixelGraphic&) {

@@ -62,7 +62,8 @@ std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, c
 // 24-bit source that holds the whole cell.
 bool WindowFits(const TPixelGraphic& source, const TGridCell& cell);
 
-// Sizes slice to the cell at 24 bits and copies the cell into it. Memory
+// Sizes slice to the cell at 24 bits and copies the cell into it, with the
+// source's colour profile. Memory
 // that cannot be had raises EExportError naming path.
 void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
              const std::string& path);

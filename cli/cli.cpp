@@ -93,6 +93,13 @@ TPngStrategy ParsePngStrategy(const std::string& name, const std::string& v) {
   throw TCliUsageError("bad value for " + name + ": " + v + " (auto/default/filtered/huffman/rle/fixed)");
 }
 
+TColorProfileMode ParseColorProfile(const std::string& name, const std::string& v) {
+  if (v == "convert") return TColorProfileMode::cpmConvert;
+  if (v == "keep") return TColorProfileMode::cpmKeep;
+  if (v == "ignore") return TColorProfileMode::cpmIgnore;
+  throw TCliUsageError("bad value for " + name + ": " + v + " (convert/keep/ignore)");
+}
+
 TTiffRational ParseRational(const std::string& name, const std::string& v) {
   const auto slash = v.find('/');
   const std::string num = v.substr(0, slash);
@@ -108,6 +115,7 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
   static const std::vector<std::pair<std::string, TSetter>> table = {
       {"GammaCorrectOnLoad", [](S& s, auto& n, auto& v) { s.GammaCorrectOnLoad = ParseBool(n, v); }},
       {"DisplayGamma", [](S& s, auto& n, auto& v) { s.DisplayGamma = ParseFloat(n, v); }},
+      {"ColorProfile", [](S& s, auto& n, auto& v) { s.ColorProfile = ParseColorProfile(n, v); }},
       {"JpegQuality", [](S& s, auto& n, auto& v) { s.JpegQuality = ParseInt<std::uint8_t>(n, v, 0, 100); }},
       {"JpegProgressive", [](S& s, auto& n, auto& v) { s.JpegProgressive = ParseBool(n, v); }},
       {"JpegWriteDctMethod", [](S& s, auto& n, auto& v) { s.JpegWriteDctMethod = ParseDct(n, v); }},

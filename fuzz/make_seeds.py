@@ -4,7 +4,8 @@ variant each reader knows, written by peer tools (ImageMagick, netpbm,
 libjpeg-turbo tools, libtiff tools) or by tessel-cli, plus a few files put
 together byte by byte where no tool writes the variant (OS/2 and RLE4 BMP,
 bit fields, top-down rows, 16-bit and right-origin TGA, multi-image TIFF),
-and the NUL-separated fields of the HTML export target.
+the NUL-separated fields of the HTML export target, and JPEG, PNG and TIFF
+files carrying ICC profiles (built with Little CMS), whole and damaged.
 
 Usage: fuzz/make_seeds.py TESSEL_CLI [OUTDIR]
 Rerun only to refresh the corpora; the committed files are the seeds.
@@ -16,8 +17,11 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import iccprofiles  # noqa: E402
 
 
 def run(*args):
@@ -279,6 +283,65 @@ def png_seeds(s):
     s.ours("png", "ours.png", s.base)
 
 
+# ---------------------------------------------------------------- ICC profiles
+
+def jpeg_with_icc(jpeg, parts, order=None):
+    """APP2 ICC_PROFILE markers after SOI; parts are (sequence, count, data)."""
+    markers = [b"\xff\xe2" + struct.pack(">H", 2 + 14 + len(d)) + b"ICC_PROFILE\0" + bytes([n, c]) + d
+               for n, c, d in parts]
+    return jpeg[:2] + b"".join(markers[i] for i in (order or range(len(markers)))) + jpeg[2:]
+
+
+def split(profile, count):
+    size = -(-len(profile) // count)
+    return [(i + 1, count, profile[i * size:(i + 1) * size]) for i in range(count)]
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
+
+
+def png_with(png, chunk):
+    return png[:33] + chunk + png[33:]  # after the signature and IHDR
+
+
+def tiff_rgb_with_icc(profile):
+    """A 3 x 2 RGB image, little-endian, with the profile as tag 34675."""
+    pixels = bytes(range(0, 180, 10))
+    entries = [(256, 3, 1, 3), (257, 3, 1, 2), (258, 3, 3, 8), (259, 3, 1, 1), (262, 3, 1, 2),
+               (273, 4, 1, 0), (277, 3, 1, 3), (278, 3, 1, 2), (279, 4, 1, len(pixels)),
+               (34675, 7, len(profile), 0)]
+    ifd_size = 2 + 12 * len(entries) + 4
+    bits_at = 8 + ifd_size
+    pixels_at = bits_at + 6
+    icc_at = pixels_at + len(pixels)
+    values = {258: bits_at, 273: pixels_at, 34675: icc_at}
+    ifd = struct.pack("<H", len(entries)) + b"".join(
+        tiff_entry("<", tag, t, n, values.get(tag, v)) for tag, t, n, v in entries) + struct.pack("<I", 0)
+    return b"II" + struct.pack("<HI", 42, 8) + ifd + struct.pack("<HHH", 8, 8, 8) + pixels + profile
+
+
+def icc_seeds(s):
+    adobe, p3 = iccprofiles.adobe_rgb(), iccprofiles.display_p3()
+    damaged = {"truncated": iccprofiles.truncated(adobe), "bad_tags": iccprofiles.bad_tag_table(adobe),
+               "huge_tag_count": iccprofiles.huge_tag_count(adobe)}
+    with open(s.path("jpeg", "baseline.jpg"), "rb") as f:
+        jpeg = f.read()
+    s.raw("jpeg", "icc.jpg", jpeg_with_icc(jpeg, split(adobe, 1)))
+    s.raw("jpeg", "icc_reversed_parts.jpg", jpeg_with_icc(jpeg, split(p3, 3), [2, 0, 1]))
+    s.raw("jpeg", "icc_parts_disagree.jpg", jpeg_with_icc(jpeg, [(1, 2, adobe[:300]), (2, 3, adobe[300:])]))
+    s.raw("jpeg", "icc_grey_on_rgb.jpg", jpeg_with_icc(jpeg, split(iccprofiles.grey(), 1)))
+    with open(s.path("png", "rgb.png"), "rb") as f:
+        png = f.read()
+    s.raw("png", "icc.png", png_with(png, png_chunk(b"iCCP", b"p3\0\0" + zlib.compress(p3))))
+    s.raw("png", "srgb.png", png_with(png, png_chunk(b"sRGB", b"\0")))
+    s.raw("tiff", "icc.tif", tiff_rgb_with_icc(adobe))
+    for name, profile in damaged.items():
+        s.raw("jpeg", "icc_%s.jpg" % name, jpeg_with_icc(jpeg, split(profile, 1)))
+        s.raw("png", "icc_%s.png" % name, png_with(png, png_chunk(b"iCCP", b"x\0\0" + zlib.compress(profile))))
+        s.raw("tiff", "icc_%s.tif" % name, tiff_rgb_with_icc(profile))
+
+
 def text_seeds(s):
     s.raw("gridfile", "fresh.grd", b"0\r\n200\r\n-\r\n0\r\n300\r\n")
     s.raw("gridfile", "out_of_bounds.grd", b"0\r\n250\r\n-\r\n0\r\n300\r\n")
@@ -324,7 +387,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         s = Seeds(cli, out, work)
         for make in (bmp_seeds, tiff_seeds, pcx_seeds, pnm_seeds, tga_seeds, jpeg_seeds, png_seeds,
-                     text_seeds, html_seeds):
+                     icc_seeds, text_seeds, html_seeds):
             make(s)
     images = ["bmp", "tiff", "pcx", "pnm", "tga", "jpeg", "png"]
     union(out, "tiff_count", ["tiff"])

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev liblcms2-dev
   # the desktop program: Qt 6 Widgets, Arial-metric fonts, an X server for
   # the end-to-end screenshot check
   qt6-base-dev fonts-liberation fonts-dejavu-core xvfb xauth

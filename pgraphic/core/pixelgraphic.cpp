@@ -97,6 +97,7 @@ void TPixelGraphic::Assign(const TPixelGraphic* source) {
   DitherErrorLimitSoft = source->DitherErrorLimitSoft;
   FUseColorCache = source->FUseColorCache;
   FileGamma = source->FileGamma;
+  ColorProfile = source->ColorProfile;
   FRGBWeighting = source->FRGBWeighting;
   StretchMode = source->StretchMode;
   ReadWarningAction = source->ReadWarningAction;
@@ -452,6 +453,7 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
   FPixelFormat = source.FPixelFormat;
   FPaletteEntries = source.FPaletteEntries;
   FPaletteIdent = source.FPaletteIdent;
+  ColorProfile = source.ColorProfile;
   FLastResultStale = true;
   FPaletteHandleStale = true;
   InvalidateColorCache();

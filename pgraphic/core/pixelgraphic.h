@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/colorprofile.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/types.h"
 
@@ -165,6 +166,9 @@ class TPixelGraphic {
   // ---- other properties
   bool PreviewLoad = false;
   long double FileGamma;
+  // The profile the pixels are meant in, when loading kept the one the file
+  // carried (null: sRGB, the web's). Writers that can hold it embed it.
+  TPGColorProfileRef ColorProfile;
   TStretchMode StretchMode = smPrecise;
   TPGWarningAction ReadWarningAction = pgwaOKCancelBox;
   bool RaiseOnOutOfRange = false;
@@ -194,7 +198,7 @@ class TPixelGraphic {
 
   // ---- windows on another image's rows
   // Makes this image show the width x height rectangle at (left, top) of
-  // source, in source's depth and palette, without copying: its rows are
+  // source, in source's depth, palette and colour profile, without copying: its rows are
   // source's rows, so source must keep its pixel memory unchanged in size
   // while this image shows them. With a gate, ScanLine waits for each row
   // until the gate lets it through. A size of its own (SetSizeAndFormat)

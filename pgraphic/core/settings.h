@@ -10,6 +10,11 @@ enum class TJpegDctMethod : std::uint8_t { jdctISlow, jdctIFast, jdctFloat };
 // zlib's own strategies.
 enum class TPngStrategy : std::uint8_t { psAuto, psDefault, psFiltered, psHuffmanOnly, psRle, psFixed };
 
+// What loading does with a colour profile a file carries: convert the
+// pixels to sRGB (the web's colours) and drop the profile, keep the pixels
+// and the profile (writers that can hold a profile embed it), or ignore it.
+enum class TColorProfileMode : std::uint8_t { cpmConvert, cpmKeep, cpmIgnore };
+
 struct TTiffRational {
   std::uint32_t Numerator;
   std::uint32_t Denominator;
@@ -17,7 +22,9 @@ struct TTiffRational {
 
 struct TPGLibrarySettings {
   bool GammaCorrectOnLoad = true;
-  long double DisplayGamma = 1.8L;
+  // sRGB's, the web's: untagged files are taken as meant for it.
+  long double DisplayGamma = 2.2L;
+  TColorProfileMode ColorProfile = TColorProfileMode::cpmConvert;
   std::uint8_t JpegQuality = 80;
   bool JpegProgressive = false;
   TJpegDctMethod JpegWriteDctMethod = TJpegDctMethod::jdctFloat;

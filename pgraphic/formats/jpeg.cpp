@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
@@ -17,6 +18,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
+#include "pgraphic/formats/icc.h"
 
 // Library check: we compile against the codec's own headers, and
 // jpeg_create_(de)compress hands their release number and structure sizes to
@@ -79,6 +81,7 @@ struct TDecodeSession : TJpegSession {
   std::int64_t DataBytes = 0;  // from the start of the file to the end of the stream
   std::uint32_t MaxScans = 0;
   std::uint64_t MaxMemory = 0;
+  bool WantProfile = false;  // APP2 markers kept for their ICC profile
 };
 
 // A Huffman-coded scan spends at least one bit on every 8 x 8 block of the
@@ -95,6 +98,7 @@ struct TEncodeSession : TJpegSession {
   bool Grey = false;
   bool Progressive = false;
   int Quality = 80;
+  std::vector<std::uint8_t> Icc;  // the profile to embed, or none
 };
 
 // The facts ReadInfo reports, copied out before the codec object goes.
@@ -106,6 +110,7 @@ struct TJpegFacts {
   bool Progressive = false;
   bool Adobe = false;
   bool Jfif = false;
+  std::string Profile;  // the profile's information line
 };
 
 TJpegSession& SessionOf(j_common_ptr codec) {
@@ -362,8 +367,41 @@ void OpenDecoder(TDecodeSession& s) {
   jpeg_create_decompress(codec);
   AttachSource(s);
   AttachLimits(s);
+  if (s.WantProfile) jpeg_save_markers(codec, JPEG_APP0 + 2, 0xFFFF);
   jpeg_read_header(codec, TRUE);
   ConfigureDecode(s);
+}
+
+// ---- colour profile
+
+// The ICC profile the APP2 markers kept by the codec hold, or what is wrong
+// with them; both empty without such markers.
+std::string AssembledProfile(const jpeg_decompress_struct& c, std::vector<std::uint8_t>& icc) {
+  std::vector<TIccMarker> markers;
+  for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next)
+    if (m->marker == JPEG_APP0 + 2) markers.push_back({m->data, m->data_length});
+  return AssembleIccMarkers(markers, icc);
+}
+
+TIccSpace ExpectedSpace(const jpeg_decompress_struct& c) {
+  return c.num_components == 1 ? TIccSpace::isGray : c.num_components == 3 ? TIccSpace::isRGB : TIccSpace::isOther;
+}
+
+// A damaged profile is a warning under the image's policy; the image reads
+// on. Files of other than 1 or 3 components are refused anyway.
+void TakeProfile(TDecodeSession& s) {
+  if (ExpectedSpace(s.Codec) == TIccSpace::isOther) return;
+  std::vector<std::uint8_t> icc;
+  std::string problem = AssembledProfile(s.Codec, icc);
+  if (problem.empty() && !icc.empty()) problem = TakeIccProfile(*s.Image, std::move(icc), ExpectedSpace(s.Codec));
+  if (!problem.empty()) ActOnWarning<EJpg>(s.Warnings, "JPG", IccIgnoredText(problem));
+}
+
+std::string ProfileInfo(const jpeg_decompress_struct& c) {
+  std::vector<std::uint8_t> icc;
+  const std::string problem = AssembledProfile(c, icc);
+  if (!problem.empty()) return IccDamagedText(problem);
+  return icc.empty() ? "" : IccInfoText(std::move(icc), ExpectedSpace(c));
 }
 
 // No object with a destructor may live in this frame (longjmp target).
@@ -371,6 +409,7 @@ void RunDecode(TDecodeSession& s) {
   j_decompress_ptr codec = &s.Codec;
   if (setjmp(s.Jump) != 0) return Abandon(s, reinterpret_cast<j_common_ptr>(codec));
   OpenDecoder(s);
+  if (s.WantProfile && !Guarded(s, [&] { TakeProfile(s); })) Bail(s);
   jpeg_calc_output_dimensions(codec);
   if (!Guarded(s, [&] { PrepareImage(s); })) Bail(s);
   jpeg_start_decompress(codec);
@@ -395,6 +434,7 @@ void RunInfo(TDecodeSession& s, TJpegFacts& facts) {
   if (setjmp(s.Jump) != 0) return Abandon(s, reinterpret_cast<j_common_ptr>(codec));
   OpenDecoder(s);
   CopyFacts(s.Codec, facts);
+  if (!Guarded(s, [&] { facts.Profile = ProfileInfo(s.Codec); })) Bail(s);
   jpeg_destroy_decompress(codec);
 }
 
@@ -449,6 +489,7 @@ void RunEncode(TEncodeSession& s) {
   AttachDestination(s);
   ConfigureEncode(s);
   jpeg_start_compress(codec, TRUE);
+  if (!s.Icc.empty()) jpeg_write_icc_profile(codec, s.Icc.data(), unsigned(s.Icc.size()));
   WriteRows(s);
   jpeg_finish_compress(codec);
   jpeg_destroy_compress(codec);
@@ -478,6 +519,7 @@ void TJPGFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   s->DataBytes = stream.Size() - stream.Position();
   s->MaxScans = PGSettings().JpegMaxScans;
   s->MaxMemory = PGSettings().MaxDecoderMemory;
+  s->WantProfile = ProfilesWanted();
   RunDecode(*s);
   RethrowFailure(*s);
 }
@@ -489,6 +531,7 @@ void TJPGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   s->Dct = JDCT_IFAST;
   s->MaxScans = PGSettings().JpegMaxScans;
   s->MaxMemory = PGSettings().MaxDecoderMemory;
+  s->WantProfile = true;
   TJpegFacts facts;
   RunInfo(*s, facts);
   RethrowFailure(*s);
@@ -497,6 +540,7 @@ void TJPGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.SubformatText = SubformatText(facts);
   info.ColorCountText = ColorCountText(facts.Components);
   info.BitsPerPixel = 8 * facts.Components;
+  info.ColorProfileText = facts.Profile;
 }
 
 // ---- writers
@@ -522,6 +566,7 @@ void TJPGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   s->Progressive = settings.JpegProgressive;
   s->Quality = settings.JpegQuality;
   s->Dct = CodecDct(settings.JpegWriteDctMethod);
+  s->Icc = IccToEmbed(image, grey);
   RunEncode(*s);
   RethrowFailure(*s);
 }

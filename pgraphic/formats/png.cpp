@@ -10,12 +10,14 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/png_parts.h"
 #include "pgraphic/formats/rowprogress.h"
 
@@ -35,6 +37,11 @@ struct TPngSession : TSession {
   png_infop Info = nullptr;
   png_color Palette[256] = {};
   int PaletteCount = 0;
+  bool WantProfile = false;  // iCCP read, not skipped
+  // While information is read: libpng's complaint about the profile, kept
+  // for the information line instead of failing the whole call.
+  bool KeepProfileWarning = false;
+  std::string ProfileWarning;
 };
 
 // The header facts of a file, as libpng reports them.
@@ -60,6 +67,7 @@ struct TReadSession : TPngSession {
   TPGPixelFormat Depth = pgpf24Bit;
   std::size_t RowBytes = 0;
   int Passes = 1;
+  std::string ProfileInfo;
 };
 
 struct TWriteSession : TPngSession {
@@ -71,6 +79,11 @@ struct TWriteSession : TPngSession {
   double Gamma = 0;
   int Level = 6;
   TPngStrategy Strategy = TPngStrategy::psAuto;
+  // The profile embedded (iCCP), or the sRGB chunk.
+  std::vector<std::uint8_t> Icc;
+  std::string IccName;
+  bool SRGB = false;
+  int SRGBIntent = 0;
 };
 
 TPngSession& SessionOf(png_const_structrp png) {
@@ -94,6 +107,10 @@ void PngError(png_structp png, png_const_charp text) {
 
 void PngWarning(png_structp png, png_const_charp text) {
   TPngSession& s = SessionOf(png);
+  if (s.KeepProfileWarning && std::strncmp(text, "iCCP", 4) == 0) {
+    if (!Guarded(s, [&] { s.ProfileWarning = text; })) Bail(s);
+    return;
+  }
   if (!Guarded(s, [&] { ActOnWarning<EPng>(s.Warnings, "PNG", text); })) Bail(s);
 }
 
@@ -136,6 +153,16 @@ void SkipUnusedChunks(TPngSession& s) {
   png_set_keep_unknown_chunks(s.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, int(sizeof kUnused / 5));
 }
 
+// Where profiles are wanted, iCCP is read after all: libpng sizes its
+// buffer only after checking the profile's length against its chunk memory
+// limit, and checks its header and tag table. A profile that says it is
+// sRGB is taken as it says, without libpng's comparison with the ones it knows.
+void ReadProfileChunk(TPngSession& s) {
+  static const png_byte kIccp[] = "iCCP";
+  png_set_keep_unknown_chunks(s.Png, PNG_HANDLE_CHUNK_AS_DEFAULT, kIccp, 1);
+  png_set_option(s.Png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
+}
+
 void CreateRead(TPngSession& s) {
   s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
   if (!s.Png) FailCreate(s, "png_create_read_struct");
@@ -143,6 +170,7 @@ void CreateRead(TPngSession& s) {
   if (!s.Info) FailCreate(s, "png_create_info_struct");
   png_set_read_fn(s.Png, &s, ReadData);
   SkipUnusedChunks(s);
+  if (s.WantProfile) ReadProfileChunk(s);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
   // Fuzz builds only: mutated chunks would almost all fail their checksums
   // and never reach the decoder behind them.
@@ -160,6 +188,53 @@ void ReadHeader(TReadSession& s) {
   png_color_16p background = nullptr;
   if (png_get_bKGD(s.Png, s.Info, &background) && background) s.FileBackground = *background;
   if (!png_get_gAMA(s.Png, s.Info, &s.FileGamma)) s.FileGamma = 0;
+}
+
+// ---- colour profile
+
+TIccSpace ExpectedSpace(const TPngHeader& h) {
+  return (h.ColorType & PNG_COLOR_MASK_COLOR) ? TIccSpace::isRGB : TIccSpace::isGray;
+}
+
+// The iCCP profile, empty when there is none.
+std::vector<std::uint8_t> FileProfile(TPngSession& s, std::string& name) {
+  png_charp chunkName = nullptr;
+  int compression = 0;
+  png_bytep data = nullptr;
+  png_uint_32 length = 0;
+  if (!png_get_iCCP(s.Png, s.Info, &chunkName, &compression, &data, &length) || !data) return {};
+  name = chunkName ? chunkName : "";
+  return std::vector<std::uint8_t>(data, data + length);
+}
+
+// A damaged profile is a warning under the image's policy; the image reads
+// on. A file that only says sRGB keeps that, for a writer to say it again.
+void TakeProfile(TReadSession& s) {
+  std::string name;
+  std::vector<std::uint8_t> icc = FileProfile(s, name);
+  if (!icc.empty()) {
+    const std::string problem = TakeIccProfile(*s.Image, std::move(icc), ExpectedSpace(s.Header), name);
+    if (!problem.empty()) ActOnWarning<EPng>(s.Warnings, "PNG", IccIgnoredText(problem));
+    return;
+  }
+  int intent = 0;
+  if (!png_get_sRGB(s.Png, s.Info, &intent)) return;
+  auto profile = std::make_shared<TPGColorProfile>();
+  profile->SRGB = true;
+  profile->SRGBIntent = intent;
+  s.Image->ColorProfile = std::move(profile);
+}
+
+void ReadProfileInfo(TReadSession& s) {
+  std::string name;
+  std::vector<std::uint8_t> icc = FileProfile(s, name);
+  int intent = 0;
+  if (!icc.empty())
+    s.ProfileInfo = IccInfoText(std::move(icc), ExpectedSpace(s.Header));
+  else if (!s.ProfileWarning.empty())
+    s.ProfileInfo = IccDamagedText(s.ProfileWarning);
+  else if (png_get_sRGB(s.Png, s.Info, &intent))
+    s.ProfileInfo = "ICC profile: sRGB";
 }
 
 void CopyPalette(TPngSession& s) {
@@ -342,6 +417,7 @@ void RunRead(TReadSession& s) {
   png_read_info(s.Png, s.Info);
   ReadHeader(s);
   CopyPalette(s);
+  if (s.WantProfile && !Guarded(s, [&] { TakeProfile(s); })) Bail(s);
   if (!Guarded(s, [&] { PlanRead(s); })) Bail(s);
   SetTransforms(s);
   if (!Guarded(s, [&] { SizeImage(s); })) Bail(s);
@@ -357,6 +433,7 @@ void RunInfo(TReadSession& s) {
   CreateRead(s);
   png_read_info(s.Png, s.Info);
   ReadHeader(s);
+  if (!Guarded(s, [&] { ReadProfileInfo(s); })) Bail(s);
   png_destroy_read_struct(&s.Png, &s.Info, nullptr);
 }
 
@@ -431,6 +508,10 @@ void WriteHeader(TWriteSession& s) {
   png_set_IHDR(s.Png, s.Info, s.Width, s.Height, s.BitDepth, s.ColorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (s.ColorType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(s.Png, s.Info, s.Palette, s.PaletteCount);
+  if (!s.Icc.empty())
+    png_set_iCCP(s.Png, s.Info, s.IccName.c_str(), PNG_COMPRESSION_TYPE_BASE, s.Icc.data(), png_uint_32(s.Icc.size()));
+  else if (s.SRGB)
+    png_set_sRGB(s.Png, s.Info, s.SRGBIntent);
   if (s.WriteGamma) png_set_gAMA(s.Png, s.Info, s.Gamma);
   png_write_info(s.Png, s.Info);
   if (s.ColorType == PNG_COLOR_TYPE_RGB) png_set_bgr(s.Png);
@@ -497,6 +578,28 @@ void WriteInParts(TWriteSession& s) {
       [&](std::uint32_t y) { image.DoProgress(int(y), int(s.Height) - 1); });
 }
 
+// A kept profile goes into iCCP and then stands for the pixels alone: no
+// gAMA beside it, which a decoder without profiles would apply instead.
+// sRGB is said by its chunk, with the gAMA that goes with it.
+void DescribeProfile(TWriteSession& s, const TPixelGraphic& image) {
+  if (!image.ColorProfile) return;
+  s.Icc = IccToEmbed(image, s.ColorType == PNG_COLOR_TYPE_GRAY);
+  if (!s.Icc.empty()) {
+    const std::string& name = image.ColorProfile->Name;
+    // A keyword is 1 to 79 printable Latin-1 characters without leading,
+    // trailing or double spaces; one that is not is replaced.
+    const bool plain = !name.empty() && name.size() <= 79 && name.front() != ' ' && name.back() != ' ' &&
+                       name.find("  ") == std::string::npos &&
+                       std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+    s.IccName = plain ? name : "ICC profile";
+    s.WriteGamma = false;
+  } else if (image.ColorProfile->SRGB) {
+    s.SRGB = true;
+    s.SRGBIntent = image.ColorProfile->SRGBIntent;
+    s.Gamma = double(float(1.0L / 2.2L));
+  }
+}
+
 void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
   s.Width = png_uint_32(image.Width());
   s.Height = png_uint_32(image.Height());
@@ -532,6 +635,7 @@ void TPNGFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   CheckLibraries();
   image.FileGamma = PGSettings().DisplayGamma;
   auto s = NewSession<TReadSession>(stream, &image, image.ReadWarningAction);
+  s->WantProfile = ProfilesWanted();
   RunRead(*s);
   RethrowFailure(*s);
 }
@@ -540,6 +644,8 @@ void TPNGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   TFileFormatReader::ReadInfo(stream, index, info);
   if (index != 0) RaisePrefixed<EPng>(kPrefix, msgInvalidValueFor, "Index");
   auto s = NewSession<TReadSession>(stream, nullptr, pgwaRaise);
+  s->WantProfile = true;
+  s->KeepProfileWarning = true;
   RunInfo(*s);
   RethrowFailure(*s);
   const TPngHeader& h = s->Header;
@@ -550,6 +656,7 @@ void TPNGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.Height = int(h.Height);
   info.BitsPerPixel = pixelDepth;
   info.ColorCountText = ColorCountText(pixelDepth);
+  info.ColorProfileText = s->ProfileInfo;
 }
 
 // ---- writer
@@ -570,6 +677,7 @@ void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);
   s->Strategy = PGSettings().PngCompressionStrategy;
   s->Gamma = double(float(1.0L / image.FileGamma));
+  DescribeProfile(*s, image);
   // libpng's own defaults keep libpng's own encoding, byte for byte.
   if (s->Level == kLibpngDefaultLevel && s->Strategy == TPngStrategy::psAuto) {
     RunWrite(*s);

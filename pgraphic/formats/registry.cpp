@@ -17,6 +17,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/uihooks.h"
+#include "pgraphic/formats/loadstep.h"
 
 // ---------------------------------------------------------------- base classes
 
@@ -221,7 +222,7 @@ bool GetFileInfo(const std::string& fileName, int index, TFileInfo& info,
 
 std::vector<std::string> FileInfoLines(const TFileInfo& info, const std::string& description) {
   std::vector<std::string> lines;
-  for (const std::string* text : {&description, &info.SubformatText, &info.ExtraText})
+  for (const std::string* text : {&description, &info.SubformatText, &info.ExtraText, &info.ColorProfileText})
     if (!text->empty()) lines.push_back(*text);
   std::string size = std::to_string(info.Width) + "x" + std::to_string(info.Height) + "x" +
                      info.ColorCountText + " " + std::to_string(info.BitsPerPixel) + " " +
@@ -267,58 +268,12 @@ std::string ListedReaderExtension(int n) {
 
 // ---------------------------------------------------------------- loading
 
-static void BuildGammaTable(std::uint8_t* table, long double exponent) {
-  for (int i = 0; i < 256; ++i) {
-    const long double v = i == 0 ? 0.0L : std::pow(i / 255.0L, exponent);
-    table[i] = std::uint8_t(std::clamp(std::nearbyint(255.0L * v), 0.0L, 255.0L));
-  }
-}
-
-static void MapPaletteThrough(TPixelGraphic& image, const std::uint8_t* table) {
-  for (int i = 0; i < image.PaletteCount(); ++i) {
-    const TRGB c = image.GetPaletteEntry(i);
-    image.SetPaletteEntry(i, RGBColor(table[GetRValue(c)], table[GetGValue(c)], table[GetBValue(c)]));
-  }
-}
-
-// The table that maps the image from its FileGamma to DisplayGamma; false
-// when loading leaves the pixels as they are.
-static bool LoadGammaTable(const TPixelGraphic& image, std::uint8_t* table) {
-  const long double display = PGSettings().DisplayGamma;
-  const long double file = image.FileGamma;
-  if (!PGSettings().GammaCorrectOnLoad) return false;
-  // A gamma of zero or below (or not a number) describes no transfer curve.
-  if (!(display > 0.0L) || !(file > 0.0L) || !std::isfinite(display) || !std::isfinite(file)) return false;
-  const long double exponent = file / display;
-  if (std::fabs(exponent - 1.0L) <= 0.05L) return false;
-  BuildGammaTable(table, exponent);
-  return true;
-}
-
-static void MapRowsThrough(TPixelGraphic& image, const std::uint8_t* table, int top, int count) {
-  const std::size_t rowBytes = std::size_t(image.Width()) * 3;
-  for (int y = top; y < top + count; ++y) {
-    std::uint8_t* row = image.ScanLine(y);
-    for (std::size_t b = 0; b < rowBytes; ++b) row[b] = table[row[b]];
-  }
-}
-
-void ApplyLoadGamma(TPixelGraphic& image) {
-  std::uint8_t table[256];
-  if (!LoadGammaTable(image, table)) return;
-  if (image.PixelFormat() != pgpf24Bit)
-    MapPaletteThrough(image, table);
-  else if (!image.Empty() && image.Width() >= 1)
-    MapRowsThrough(image, table, 0, image.Height());
-  image.FileGamma = PGSettings().DisplayGamma;
-}
-
 namespace {
 
 // Hands the rows a reader reports as final on to whoever listens to the
-// image, with the gamma step of loading done on them first, so that the
-// listener sees the pixels the load ends with. The palette is mapped before
-// the first band. Without a listener the step runs at the end as always.
+// image, with the colour step of loading (loadstep.h) done on them first, so
+// that the listener sees the pixels the load ends with. The palette is
+// mapped before the first band. Without a listener the step runs at the end.
 // The mapping and the listener run on a helper thread of their own, bands
 // in the order told, so that the reader goes on decoding meanwhile; a
 // listener's failure is raised to the reader at its next band or at the end.
@@ -338,25 +293,22 @@ class TRowRelay {
   // After the reader: every band told is handed on, and the rows no band
   // held get their step now.
   void Finish() {
-    if (!Started) return ApplyLoadGamma(Image);
+    if (!Started) {
+      Step.Prepare(Image);
+      return Step.MapRows(Image, 0, Image.Height());
+    }
     Stop(true);
     RaiseListenerFailure();
-    if (!MapsRows()) return;
+    if (!Step.MapsRows()) return;
     for (int y = 0; y < Image.Height(); ++y)
-      if (!Mapped[std::size_t(y)]) MapRowsThrough(Image, Table, y, 1);
+      if (!Mapped[std::size_t(y)]) Step.MapRows(Image, y, 1);
   }
 
  private:
-  bool MapsRows() const { return Correct && Image.PixelFormat() == pgpf24Bit && !Image.Empty(); }
-
   void Start() {
     Started = true;
-    Correct = LoadGammaTable(Image, Table);
-    if (Correct) {
-      if (Image.PixelFormat() != pgpf24Bit) MapPaletteThrough(Image, Table);
-      Image.FileGamma = PGSettings().DisplayGamma;
-      Mapped.assign(std::size_t(std::max(Image.Height(), 0)), false);
-    }
+    Step.Prepare(Image);
+    if (Step.MapsRows()) Mapped.assign(std::size_t(std::max(Image.Height(), 0)), false);
     try {
       Helper = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
@@ -381,10 +333,10 @@ class TRowRelay {
   }
 
   void Hand(void* sender, int top, int count) {
-    if (MapsRows())
+    if (Step.MapsRows())
       for (int y = top; y < top + count; ++y)
         if (!Mapped[std::size_t(y)]) {
-          MapRowsThrough(Image, Table, y, 1);
+          Step.MapRows(Image, y, 1);
           Mapped[std::size_t(y)] = true;
         }
     Listener(sender, top, count);
@@ -435,8 +387,7 @@ class TRowRelay {
   TPixelGraphic& Image;
   TPGRowsEvent Listener;
   bool Started = false;
-  bool Correct = false;
-  std::uint8_t Table[256] = {};
+  TLoadColorStep Step;
   std::vector<bool> Mapped;  // the helper's while it runs
 
   std::thread Helper;
@@ -456,6 +407,7 @@ void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::
   TPGUpdateGuard update(image);
   image.SetSizeAndFormat(0, 0, pgpf24Bit);
   image.FileGamma = PGSettings().DisplayGamma;
+  image.ColorProfile.reset();
   TFileFormatReader* reader = FindReader(stream, extension);
   if (!reader) RaisePG<EPGUnknownFileFormat>(msgUnknownFileFormat);
   TRowRelay relay(image);
@@ -525,6 +477,7 @@ void SaveImageThroughRegistry(TPixelGraphic& image, TStream& stream, std::string
   }
   ConfirmResolutionChange(image.SaveColorResWarningAction, writer, cur, target);
   TPixelGraphic temp;
+  temp.ColorProfile = image.ColorProfile;
   ConvertForSave(image, temp, target);
   writer.Write(stream, temp);
 }

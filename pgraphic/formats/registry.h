@@ -40,6 +40,9 @@ struct TFileInfo {
   int Width = 0;
   std::string ExtraText;
   std::string SubformatText;
+  // The file's colour profile ("ICC profile: " and its description, or
+  // what is wrong with it); empty when it has none.
+  std::string ColorProfileText;
 };
 
 class TFileFormatReaderWriter {
@@ -112,7 +115,8 @@ bool GetFileInfo(const std::string& fileName, int index, TFileInfo& info,
                  std::string& description);
 
 // The facts of a file as lines of text: the format's description, the
-// sub-format and the extra text (each when not empty), then the size line
+// sub-format, the extra text and the colour profile (each when not empty),
+// then the size line
 // "W x H x colours bits bit", followed by ", " and the count of images when
 // the file holds more than one.
 std::vector<std::string> FileInfoLines(const TFileInfo& info, const std::string& description);
@@ -131,12 +135,11 @@ extern const TColorResolution ResolutionFallback[ColorResolutionCount][ColorReso
 // EPGCanWriteResolutionsEmpty when it can store none.
 TColorResolution SaveTargetResolution(const TFileFormatWriter& writer, TColorResolution cur);
 
-// The load pipeline: finds the reader, decodes image index, corrects gamma and
-// classifies the palette, all inside one update bracket of image.
+// The load pipeline: finds the reader, decodes image index, converts the
+// colours (colour profile and gamma, loadstep.h) and classifies the palette,
+// all inside one update bracket of image.
 void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::string& extension,
                               int index);
-// Gamma step of loading: maps the pixels from FileGamma to DisplayGamma.
-void ApplyLoadGamma(TPixelGraphic& image);
 // The save pipeline: picks the writer by extension, converts a temporary copy
 // when the writer cannot hold the image's resolution (after the warning
 // policy), and writes at the stream's position. The image is not changed.

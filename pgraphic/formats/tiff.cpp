@@ -11,6 +11,8 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
+#include "pgraphic/formats/codec_guard.h"
+#include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/rowprogress.h"
 #include "pgraphic/formats/tiff_detail.h"
 
@@ -194,6 +196,33 @@ void ConvertRow(const TDirectory& d, const std::uint8_t* src, std::uint8_t* dst,
     ConvertRGB(src, dst, d.Width, int(d.SamplesPerPixel));
 }
 
+// ---- colour profile
+
+// What the profile describes: RGB or grey values, or for a CMYK file inks,
+// which are converted without it.
+TIccSpace ExpectedSpace(const TDirectory& d) {
+  if (d.Photometric == phSeparated) return TIccSpace::isOther;
+  return d.Photometric == phRGB || d.Photometric == phPalette ? TIccSpace::isRGB : TIccSpace::isGray;
+}
+
+// A damaged profile is a warning under the image's policy; the image reads on.
+void TakeProfile(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
+  std::vector<std::uint8_t> icc;
+  std::string problem = ReadIccProfile(stream, d, icc);
+  if (problem.empty() && !icc.empty())
+    problem = ExpectedSpace(d) == TIccSpace::isOther ? "the inks of a CMYK file are converted without one"
+                                                     : TakeIccProfile(image, std::move(icc), ExpectedSpace(d));
+  if (!problem.empty())
+    pgcodec::ActOnWarning<EPGTIFFileFormatReader>(image.ReadWarningAction, "TIFF", IccIgnoredText(problem));
+}
+
+std::string ProfileInfo(TStream& stream, const TDirectory& d) {
+  std::vector<std::uint8_t> icc;
+  const std::string problem = ReadIccProfile(stream, d, icc);
+  if (!problem.empty()) return IccDamagedText(problem);
+  return icc.empty() ? "" : IccInfoText(std::move(icc), ExpectedSpace(d));
+}
+
 void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
   const std::size_t rowBytes = std::size_t((bits * d.Width + 7) / 8);
@@ -255,6 +284,7 @@ void TTIFFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   CheckStripPlacement(d);
   SizeImage(d, image);
   SetPalette(d, image);
+  if (ProfilesWanted()) TakeProfile(stream, d, image);
   ReadRows(stream, d, image);
 }
 
@@ -270,4 +300,5 @@ void TTIFFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
   info.BitsPerPixel = int(bits);
   info.ColorCountText = bits >= 24 ? "16.7 M" : std::to_string(1ull << bits);
+  info.ColorProfileText = ProfileInfo(stream, d);
 }

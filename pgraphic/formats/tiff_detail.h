@@ -28,9 +28,10 @@ enum : std::uint16_t {
   tagPlanarConfiguration = 284,
   tagResolutionUnit = 296,
   tagColorMap = 320,
+  tagIccProfile = 34675,
 };
 
-enum : std::uint16_t { ftByte = 1, ftShort = 3, ftLong = 4, ftRational = 5 };
+enum : std::uint16_t { ftByte = 1, ftShort = 3, ftLong = 4, ftRational = 5, ftUndefined = 7 };
 
 enum : std::uint32_t { compNone = 1, compPackBits = 32773 };
 
@@ -94,12 +95,22 @@ struct TDirectory {
   std::vector<std::uint32_t> StripByteCounts;
   std::vector<std::uint32_t> ColorMap;
   bool HasStripByteCounts = false;
+  // The ICC profile's entry, its bytes not yet read (see ReadIccProfile).
+  bool HasIcc = false;
+  std::uint16_t IccType = 0;
+  std::uint32_t IccCount = 0;
+  std::uint8_t IccField[4] = {0, 0, 0, 0};
 };
 
 // Header, image count and directory number `index`, with the checks shared
 // by image and information reading. The stream is left at an unspecified
 // position.
 TDirectory ReadDirectory(TStream& stream, int index);
+
+// The bytes of the directory's ICC profile, or what keeps them from being
+// read (a type other than BYTE or UNDEFINED, bytes outside the file), which
+// only costs the profile.
+std::string ReadIccProfile(TStream& stream, const TDirectory& dir, std::vector<std::uint8_t>& icc);
 
 // Encodes one row; dst needs room for 2 * n bytes. Returns the encoded size.
 std::size_t PackBitsEncode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst);

@@ -77,7 +77,8 @@ bool IsUsedTag(std::uint16_t tag) {
   static const std::uint16_t used[] = {
       tagNewSubfileType, tagImageWidth,   tagImageLength,     tagBitsPerSample,
       tagCompression,    tagPhotometric,  tagStripOffsets,    tagSamplesPerPixel,
-      tagRowsPerStrip,   tagStripByteCounts, tagPlanarConfiguration, tagColorMap};
+      tagRowsPerStrip,   tagStripByteCounts, tagPlanarConfiguration, tagColorMap,
+      tagIccProfile};
   return std::find(std::begin(used), std::end(used), tag) != std::end(used);
 }
 
@@ -244,7 +245,26 @@ TDirectory ReadDirectory(TStream& stream, int index) {
   d.Compression = Single(src, es, tagCompression, 0);
   ReadSampleLayout(src, es, d);
   ReadStrips(src, es, d);
+  if (const auto icc = es.find(tagIccProfile); icc != es.end()) {
+    d.HasIcc = true;
+    d.IccType = icc->second.Type;
+    d.IccCount = icc->second.Count;
+    std::memcpy(d.IccField, icc->second.Field, 4);
+  }
   return d;
+}
+
+std::string ReadIccProfile(TStream& stream, const TDirectory& d, std::vector<std::uint8_t>& icc) {
+  icc.clear();
+  if (!d.HasIcc) return "";
+  if (d.IccType != ftByte && d.IccType != ftUndefined) return "field type " + std::to_string(d.IccType);
+  TSource src(stream, d.Base, d.Size, d.Order);
+  if (d.IccCount <= 4) return "profile shorter than its header";
+  const std::uint32_t at = d.Order.Get32(d.IccField);
+  if (!src.Fits(at, d.IccCount)) return "profile runs past the end of the file";
+  icc.resize(d.IccCount);
+  src.ReadAt(at, icc.data(), d.IccCount);
+  return "";
 }
 
 }  // namespace tiff

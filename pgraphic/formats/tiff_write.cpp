@@ -7,6 +7,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/rowprogress.h"
 #include "pgraphic/formats/tiff_detail.h"
 
@@ -145,9 +146,12 @@ struct TPlacement {
   std::uint32_t ColorMap = 0, BitsPerSample = 0, XResolution = 0, YResolution = 0;
   std::uint32_t OffsetList = 0, CountList = 0;
   std::uint32_t OffsetsField = 0, CountsField = 0;
+  std::uint32_t Icc = 0;  // the profile, at an even offset after everything else
 };
 
-std::size_t EntryCount(const TLayout& l) { return l.HasColorMap() ? 14 : 13; }
+std::size_t EntryCount(const TLayout& l, const std::vector<std::uint8_t>& icc) {
+  return (l.HasColorMap() ? 14 : 13) + (icc.empty() ? 0 : 1);
+}
 
 TPlacement Place(const TLayout& l, std::int64_t dataAt) {
   TPlacement p;
@@ -161,10 +165,13 @@ TPlacement Place(const TLayout& l, std::int64_t dataAt) {
   at += 16;
   p.OffsetList = Offset32(at);
   p.CountList = Offset32(at + std::int64_t(l.Strips) * 4);
+  at += l.Strips > 1 ? std::int64_t(l.Strips) * 8 : 0;
+  p.Icc = Offset32(at + at % 2);
   return p;
 }
 
-void AddEntries(TDirectoryBlock& dir, const TLayout& l, const TPixelGraphic& image, TPlacement& p) {
+void AddEntries(TDirectoryBlock& dir, const TLayout& l, const TPixelGraphic& image,
+                const std::vector<std::uint8_t>& icc, TPlacement& p) {
   const TPGLibrarySettings& s = PGSettings();
   const bool many = l.Strips > 1;
   dir.Add(tagNewSubfileType, ftLong, 1, 0);
@@ -184,10 +191,12 @@ void AddEntries(TDirectoryBlock& dir, const TLayout& l, const TPixelGraphic& ima
   dir.Add(tagYResolution, ftRational, 1, p.YResolution);
   dir.Add(tagResolutionUnit, ftShort, 1, std::uint32_t(s.TiffResolutionUnit) + 1);
   if (l.HasColorMap()) dir.Add(tagColorMap, ftShort, std::uint32_t(l.ColorMapValues()), p.ColorMap);
+  if (!icc.empty()) dir.Add(tagIccProfile, ftUndefined, std::uint32_t(icc.size()), p.Icc);
 }
 
-std::vector<std::uint8_t> DataAfterDirectory(const TByteOrder& order, const TLayout& l,
-                                             const TPixelGraphic& image) {
+// iccAt: where the profile goes, counted from the start of this data.
+std::vector<std::uint8_t> DataAfterDirectory(const TByteOrder& order, const TLayout& l, const TPixelGraphic& image,
+                                             const std::vector<std::uint8_t>& icc, std::size_t iccAt) {
   const TPGLibrarySettings& s = PGSettings();
   TDataWriter w{order, {}};
   const std::size_t colors = l.ColorMapValues() / 3;
@@ -204,6 +213,10 @@ std::vector<std::uint8_t> DataAfterDirectory(const TByteOrder& order, const TLay
     w.Long(r.Denominator);
   }
   if (l.Strips > 1) w.Bytes.resize(w.Bytes.size() + std::size_t(l.Strips) * 8, 0);
+  if (!icc.empty()) {
+    w.Bytes.resize(iccAt, 0);
+    w.Bytes.insert(w.Bytes.end(), icc.begin(), icc.end());
+  }
   return w.Bytes;
 }
 
@@ -329,10 +342,15 @@ void AppendTiff(TStream& stream, TTiffFileState& file, TPixelGraphic& image) {
   WriteLongAt(stream, file.PendingNextIFD, order, at);
   stream.Seek(0, TSeekOrigin::soEnd);
 
+  // A kept profile describes RGB or grey values, not inks.
+  const bool grey = l.Photometric == phBlackIsZero || l.Photometric == phWhiteIsZero;
+  const std::vector<std::uint8_t> icc = l.CMYK ? std::vector<std::uint8_t>() : IccToEmbed(image, grey);
   TDirectoryBlock dir(order, at);
-  TPlacement p = Place(l, std::int64_t(at) + 2 + std::int64_t(EntryCount(l)) * EntrySize + 4);
-  AddEntries(dir, l, image, p);
-  const std::vector<std::uint8_t> block = dir.Bytes(DataAfterDirectory(order, l, image));
+  const std::int64_t dataAt = std::int64_t(at) + 2 + std::int64_t(EntryCount(l, icc)) * EntrySize + 4;
+  TPlacement p = Place(l, dataAt);
+  AddEntries(dir, l, image, icc, p);
+  const std::vector<std::uint8_t> block =
+      dir.Bytes(DataAfterDirectory(order, l, image, icc, std::size_t(p.Icc - dataAt)));
   stream.WriteBuffer(block.data(), std::int64_t(block.size()));
   file.PendingNextIFD = file.Base + dir.NextFieldAt();
 

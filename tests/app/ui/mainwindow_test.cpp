@@ -11,6 +11,7 @@
 #include "app/ui/jpegpage.h"
 #include "app/ui/rulers.h"
 #include "platform/cursors.h"
+#include "support/icc_profiles.h"
 #include "ui_test_util.h"
 #include "widgets/qv_loupe.h"
 
@@ -239,6 +240,35 @@ class TMainWindowTest : public QObject {
     const TRGB c = PositionColor(5, 5);
     QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(5, 5),
              RGBColor(255 - GetRValue(c), GetGValue(c), GetBValue(c)));
+  }
+
+  // A wide-gamut picture is shown converted to sRGB, as it is exported.
+  void AProfiledImageIsShownAsItIsExported() {
+    const std::vector<std::uint8_t> profile = icc::AdobeRgb();
+    const std::unique_ptr<TPixelGraphic> source = MakeImage(40, 30, PositionColor);
+    auto attached = std::make_shared<TPGColorProfile>();
+    attached->Icc = profile;
+    source->ColorProfile = attached;
+    const QString path = FDir.filePath(QStringLiteral("wide.png"));
+    source->SaveToFile(QFile::encodeName(path).toStdString());
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x) {
+        const TRGB c = PositionColor(x, y);
+        rgb.insert(rgb.end(), {std::uint8_t(GetRValue(c)), std::uint8_t(GetGValue(c)), std::uint8_t(GetBValue(c))});
+      }
+    const std::vector<std::uint8_t> converted = icc::ToSRGB(profile, rgb);
+    const auto convertedAt = [&](int x, int y) {
+      const std::size_t i = (std::size_t(y) * 40 + std::size_t(x)) * 3;
+      return RGBColor(converted[i], converted[i + 1], converted[i + 2]);
+    };
+    TShownWindow w(path);
+    TPixelGraphic& shown = *w->PGImage1->PixelGraphic();
+    QVERIFY(!shown.ColorProfile);
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x) QCOMPARE(shown.GetPixel(x, y), convertedAt(x, y));
+    QVERIFY(shown.GetPixel(39, 29) != PositionColor(39, 29));
+    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, convertedAt));
   }
 
   void AFailedOpenKeepsTheImageGridAndTitle() {

@@ -39,7 +39,7 @@ class JpegLimits : public ::testing::Test {
 // here writes more than 100.
 TEST_F(JpegLimits, ScansPastTheLimitAreRefusedAndWithinItDecodeExactly) {
   const std::string seed =
-      (std::filesystem::path(__FILE__).parent_path() / "../../../fuzz/corpus/jpeg/many_scans.jpg").string();
+      (std::filesystem::path(TESSEL_TEST_DATA) / "../../fuzz/corpus/jpeg/many_scans.jpg").string();
   const std::vector<std::uint8_t> file = peer::ReadFile(seed);
   TPixelGraphic image;
   EXPECT_EQ(PGSettings().JpegMaxScans, 200u);

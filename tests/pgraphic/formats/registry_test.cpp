@@ -412,6 +412,7 @@ TEST(RegistryLoad, GammaCorrectionMapsPixelsOrPalette) {
   TTemporaryEntry reader(FileFormatReaders(), std::make_unique<TGammaReader>());
   SettingGuard display(PGSettings().DisplayGamma);
   SettingGuard enabled(PGSettings().GammaCorrectOnLoad);
+  PGSettings().DisplayGamma = 1.8L;
   std::vector<int> identity(256), corrected(256);
   for (int i = 0; i < 256; ++i) {
     identity[std::size_t(i)] = i;

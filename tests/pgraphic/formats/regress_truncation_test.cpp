@@ -23,7 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-fs::path SeedDir() { return fs::path(__FILE__).parent_path() / "../../../fuzz/corpus/registry"; }
+// By an absolute path: with a compiler cache's base directory __FILE__ is
+// relative to the build tree, not to where the tests run.
+fs::path SeedDir() { return fs::path(TESSEL_TEST_DATA) / "../../fuzz/corpus/registry"; }
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
