@@ -9,6 +9,7 @@
 #include "pgraphic/formats/pnm.h"
 #include "pgraphic/formats/tga.h"
 #include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/webp.h"
 
 template <class T, class List>
 static void Add(List& list) {
@@ -30,6 +31,7 @@ void RegisterReaders(TReaderList& r) {
   Add<TTGAFileFormatReader>(r);
   Add<TTIFFileFormatReader>(r);
   Add<TTIFFFileFormatReader>(r);
+  Add<TWebPFileFormatReader>(r);
 }
 
 void RegisterWriters(TWriterList& w) {
@@ -45,6 +47,7 @@ void RegisterWriters(TWriterList& w) {
   Add<TTGAFileFormatWriter>(w);
   Add<TTIFFileFormatWriter>(w);
   Add<TTIFFFileFormatWriter>(w);
+  Add<TWebPFileFormatWriter>(w);
 }
 
 std::unique_ptr<TFileFormatWriter> MakeDefaultWriter() {

@@ -82,7 +82,7 @@ TEST_F(CliConvert, FormatsListsTheFilterThenEveryWriter) {
   EXPECT_EQ(line, BuildOpenFilter());
   std::vector<std::string> writers;
   while (std::getline(lines, line)) writers.push_back(line);
-  ASSERT_EQ(writers.size(), 12u);
+  ASSERT_EQ(writers.size(), 13u);
   EXPECT_EQ(writers[5], "pbm\tPortable Bitmap\tblack and white");
   EXPECT_EQ(writers[9], "tga\tTruevision Targa\t256 colors, 16.7 million colors");
   EXPECT_EQ(writers[10],

@@ -83,6 +83,13 @@ TEST_F(RowDelivery, EveryDeliveringReaderTellsEachFinalRowOnceInItsOrder) {
   ExpectAllRowsTold(Save(Photo, "photo.tga"), false);
   ASSERT_EQ(peer::Run("convert '" + Dir + "/photo.ppm' '" + Dir + "/photo.pcx'"), 0);
   ExpectAllRowsTold(Dir + "/photo.pcx", true);
+  ExpectAllRowsTold(Save(Photo, "photo.webp"), true);
+  ASSERT_EQ(peer::Python("from PIL import Image\nim = Image.open('" + Dir + "/photo.ppm').convert('RGBA')\n"
+                         "im.save('" + Dir + "/lossless.webp', lossless=True)\n"
+                         "im.putalpha(128)\nim.save('" + Dir + "/alpha.webp')\n"),
+            0);
+  ExpectAllRowsTold(Dir + "/lossless.webp", true);
+  ExpectAllRowsTold(Dir + "/alpha.webp", true);  // flattened band by band
 }
 
 // Rows whose bytes change after their last pass are told nowhere: the
