@@ -5,6 +5,7 @@
 #include "pgraphic/formats/bmp.h"
 #include "pgraphic/formats/jpeg.h"
 #include "pgraphic/formats/png.h"
+#include "pgraphic/formats/png8.h"
 #include "pgraphic/formats/pcx.h"
 #include "pgraphic/formats/pnm.h"
 #include "pgraphic/formats/tga.h"
@@ -48,6 +49,7 @@ void RegisterWriters(TWriterList& w) {
   Add<TTIFFileFormatWriter>(w);
   Add<TTIFFFileFormatWriter>(w);
   Add<TWebPFileFormatWriter>(w);
+  Add<TPNG8FileFormatWriter>(w);
 }
 
 std::unique_ptr<TFileFormatWriter> MakeDefaultWriter() {

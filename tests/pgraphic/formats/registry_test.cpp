@@ -134,7 +134,7 @@ TEST(RegistryLists, ReadersAndWritersAreInExtensionOrderWithTheirFields) {
   const std::vector<std::string> readers{"bmp", "dib", "jif", "jpeg", "jpg", "pbm", "pcx",
                                          "pgm", "png", "ppm", "rle", "tga", "tif", "tiff", "webp"};
   const std::vector<std::string> writers{"bmp", "dib", "jif", "jpeg", "jpg", "pbm", "pgm",
-                                         "png", "ppm", "tga", "tif", "tiff", "webp"};
+                                         "png", "png8", "ppm", "tga", "tif", "tiff", "webp"};
   EXPECT_EQ(Extensions(FileFormatReaders()), readers);
   EXPECT_EQ(Extensions(FileFormatWriters()), writers);
   for (auto& r : FileFormatReaders()) EXPECT_EQ(r->HasSignature, r->Extension != "tga") << r->Extension;
@@ -146,7 +146,7 @@ TEST(RegistryLists, ReadersAndWritersAreInExtensionOrderWithTheirFields) {
                {"jpeg", false, false, 160}, {"jpg", true, false, 160}, {"pbm", true, false, 1},
                {"pgm", true, false, 32}, {"png", true, false, 255}, {"ppm", true, false, 128},
                {"tga", true, false, 192}, {"tif", true, true, 253}, {"tiff", false, true, 253},
-               {"webp", true, false, 255}};
+               {"png8", false, false, 255}, {"webp", true, false, 255}};
   for (const auto& t : table) {
     const TFileFormatWriter& w = FindWriter(t.Ext);
     EXPECT_EQ(w.Listed, t.Listed) << t.Ext;
