@@ -17,7 +17,11 @@ TPNG8FileFormatWriter::TPNG8FileFormatWriter() {
 
 void TPNG8FileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   if (image.PixelFormat() != pgpf24Bit) return WritePngImage(stream, image, true);
+  // The copy reports to the image's handlers, as a converting save does.
   TPixelGraphic indexed;
+  indexed.OnProgress = image.OnProgress;
+  indexed.OnProgressStart = image.OnProgressStart;
+  indexed.OnProgressEnd = image.OnProgressEnd;
   indexed.FileGamma = image.FileGamma;
   indexed.SetRGBWeighting(image.RGBWeighting());
   MakeIndexedCopy(indexed, image, PGSettings().Png8Dither);
