@@ -59,35 +59,47 @@ double StructuralSimilarity(TPixelGraphic& a, TPixelGraphic& b) {
   if (width <= 0 || height <= 0 || a.Empty() || b.Empty()) return 1.0;
   const int nx = std::min(kWindow, width), ny = std::min(kWindow, height);
   const std::vector<double> gx = Kernel(nx), gy = Kernel(ny);
-  const std::size_t across = std::size_t(width - nx + 1);
-  // The rows filtered across, for the last ny rows: sum k of window x at row slot r.
-  std::vector<double> rows(std::size_t(ny) * kSums * across);
+  const std::size_t w = std::size_t(width), across = std::size_t(width - nx + 1);
+  // Each loop below runs over x alone, so that the compiler can use vectors.
+  // The planes of a row: a, b, a², b², ab; rows: the last ny rows filtered
+  // across (sum k of window x at row slot r); sums: the windows' sums.
+  std::vector<double> la(w), lb(w), aa(w), bb(w), ab(w);
+  const double* const planes[kSums] = {la.data(), lb.data(), aa.data(), bb.data(), ab.data()};
+  std::vector<double> rows(std::size_t(ny) * kSums * across), sums(kSums * across);
   const auto slot = [&](int r, int k) { return rows.data() + (std::size_t(r) * kSums + std::size_t(k)) * across; };
-  std::vector<double> la(static_cast<std::size_t>(width)), lb(la.size());
   double total = 0;
   for (int y = 0; y < height; ++y) {
     LumaRow(a, y, la);
     LumaRow(b, y, lb);
+    for (std::size_t x = 0; x < w; ++x) {
+      aa[x] = la[x] * la[x];
+      bb[x] = lb[x] * lb[x];
+      ab[x] = la[x] * lb[x];
+    }
     const int r = y % ny;
-    for (std::size_t x = 0; x < across; ++x) {
-      double s[kSums] = {0, 0, 0, 0, 0};
+    for (int k = 0; k < kSums; ++k) {
+      double* const out = slot(r, k);
+      std::fill(out, out + across, 0.0);
       for (int i = 0; i < nx; ++i) {
-        const double g = gx[std::size_t(i)], va = la[x + std::size_t(i)], vb = lb[x + std::size_t(i)];
-        s[0] += g * va;
-        s[1] += g * vb;
-        s[2] += g * va * va;
-        s[3] += g * vb * vb;
-        s[4] += g * va * vb;
+        const double g = gx[std::size_t(i)];
+        const double* const from = planes[k] + i;
+        for (std::size_t x = 0; x < across; ++x) out[x] += g * from[x];
       }
-      for (int k = 0; k < kSums; ++k) slot(r, k)[x] = s[k];
     }
     if (y < ny - 1) continue;
-    for (std::size_t x = 0; x < across; ++x) {
-      double s[kSums] = {0, 0, 0, 0, 0};
-      for (int j = 0; j < ny; ++j) {
-        const int row = (y - ny + 1 + j) % ny;
-        for (int k = 0; k < kSums; ++k) s[k] += gy[std::size_t(j)] * slot(row, k)[x];
+    std::fill(sums.begin(), sums.end(), 0.0);
+    for (int j = 0; j < ny; ++j) {
+      const double g = gy[std::size_t(j)];
+      const int row = (y - ny + 1 + j) % ny;
+      for (int k = 0; k < kSums; ++k) {
+        const double* const from = slot(row, k);
+        double* const to = sums.data() + std::size_t(k) * across;
+        for (std::size_t x = 0; x < across; ++x) to[x] += g * from[x];
       }
+    }
+    for (std::size_t x = 0; x < across; ++x) {
+      const double s[kSums] = {sums[x], sums[across + x], sums[2 * across + x], sums[3 * across + x],
+                               sums[4 * across + x]};
       total += WindowSsim(s);
     }
   }
