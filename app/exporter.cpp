@@ -119,6 +119,15 @@ bool TSliceExporter::ChoosePath(std::string& htmlPath) {
   return true;
 }
 
+void TSliceExporter::SetOutputFormat(const TOutputFormat& format) {
+  OutputExtension = format.Extension;
+  OutputWriter = format.Writer;
+}
+
+const std::string& TSliceExporter::WriterExtension() const {
+  return OutputWriter.empty() ? OutputExtension : OutputWriter;
+}
+
 bool TSliceExporter::Export(TPixelGraphic& source) { return Run(source, nullptr); }
 
 bool TSliceExporter::ExportWhileLoading(TPixelGraphic& source, const std::function<void()>& load) {
@@ -190,7 +199,7 @@ bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPl
 bool TSliceExporter::ThreadsWanted() const {
   if (EncodeThreads <= 1 || Options.IncAltTags) return false;
   try {
-    return FindWriter(OutputExtension).SafeOnThreads;
+    return FindWriter(WriterExtension()).SafeOnThreads;
   } catch (...) {
     return false;  // an unknown extension fails at the first slice, as on one thread
   }
@@ -203,6 +212,7 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
   sinkPlan.Cells = plan.SliceCount;
   sinkPlan.Slice = &SliceImage;
   sinkPlan.KeepLastSlice = KeepLastSlice || Options.IncAltTags;
+  sinkPlan.Writer = OutputWriter;
   if (ThreadsWanted() && FGrid.VertSplits.Count() > 0 && FGrid.HorzSplits.Count() > 0) {
     const std::int64_t width = FGrid.VertSplits[FGrid.VertSplits.Count() - 1];
     const std::int64_t height = FGrid.HorzSplits[FGrid.HorzSplits.Count() - 1];
@@ -287,7 +297,7 @@ void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()
 bool TSliceExporter::WritersTakeRowsAsTheyCome() const {
   if (KeepLastSlice || Options.IncAltTags) return false;
   try {
-    return FindWriter(OutputExtension).TakesRowsTopDown;
+    return FindWriter(WriterExtension()).TakesRowsTopDown;
   } catch (...) {
     return false;
   }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/exportcommit.h"
+#include "app/outputformats.h"
 #include "app/recentfiles.h"
 #include "app/settingsstore.h"
 #include "app/splitgrid.h"
@@ -88,7 +89,12 @@ class TSliceExporter {
   TSliceExporter(TSplitGrid& grid, TExportUi& ui) : FGrid(grid), FUi(ui) {}
 
   TPixelGraphic SliceImage;              // reused for every cell of every export
-  std::string OutputExtension = ".jpg";  // ".jpg", ".bmp", ".tif" or ".png"
+  std::string OutputExtension = ".jpg";  // of the slice files: ".jpg", ".png" ...
+  // The writer of the slices by its registry extension ("png8" for PNG
+  // slices of 256 colours); empty: the one of OutputExtension. Both are
+  // set from one format of app/outputformats.h by SetOutputFormat.
+  std::string OutputWriter;
+  void SetOutputFormat(const TOutputFormat& format);
   TExportOptions Options;
   TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
   // The file the source was loaded from (FileIdentityOf, taken when it was
@@ -126,6 +132,7 @@ class TSliceExporter {
   bool ChoosePath(std::string& htmlPath);
   TExportPlan PlanFor(const std::string& htmlPath) const;
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
+  const std::string& WriterExtension() const;
   bool ThreadsWanted() const;
   std::unique_ptr<TSliceSink> MakeSink(const TExportPlan& plan);
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan,

@@ -68,10 +68,10 @@ std::unique_ptr<TPixelGraphic> CellImage(TPixelGraphic& source, const TGridCell&
 }
 
 // The image written as the slice file path, complete and synced, or a failure.
-TStagedFile StageSlice(TPixelGraphic& image, const std::string& path) {
+TStagedFile StageSlice(TPixelGraphic& image, const std::string& path, const std::string& writer) {
   try {
     TStagedFile file(path);
-    image.SaveToStreamExt(file.Stream(), FileExtensionOf(path));
+    image.SaveToStreamExt(file.Stream(), writer.empty() ? FileExtensionOf(path) : writer);
     file.Finish();
     return file;
   } catch (const std::bad_alloc&) {
@@ -88,7 +88,7 @@ class TDirectSink : public TSliceSink {
            TPGFinalRows*) override {
     if (Plan.KeepLastSlice) {
       CutCell(*Plan.Slice, source, cell, path);
-      Staged.push_back(StageSlice(*Plan.Slice, path));
+      Staged.push_back(StageSlice(*Plan.Slice, path, Plan.Writer));
       return;
     }
     std::unique_ptr<TPixelGraphic> image;
@@ -97,7 +97,7 @@ class TDirectSink : public TSliceSink {
     } catch (const std::bad_alloc&) {
       RaiseOutOfMemory(path);
     }
-    Staged.push_back(StageSlice(*image, path));
+    Staged.push_back(StageSlice(*image, path, Plan.Writer));
   }
   std::vector<TStagedFile> Finish() override { return std::move(Staged); }
 
@@ -195,7 +195,7 @@ void TThreadedSink::Work() {
     Queue.pop_front();
     lock.unlock();
     try {
-      job.File.emplace(StageSlice(*job.Image, job.Path));
+      job.File.emplace(StageSlice(*job.Image, job.Path, Plan.Writer));
     } catch (...) {
       job.Error = std::current_exception();
     }

@@ -24,7 +24,7 @@ class TSliceSink {
  public:
   virtual ~TSliceSink() = default;
   // Stages cell number index (counted in cell order from 0) of source as
-  // the slice file path; the writer is picked by its extension. The source
+  // the slice file path, written by the plan's writer. The source
   // must keep its pixels until Finish has returned. With pending, the
   // cell's rows may still be coming: the writer, which must take rows from
   // the top down, waits for each (only for cells that WindowFits).
@@ -46,6 +46,7 @@ struct TSliceSinkPlan {
   std::size_t Cells = 0;            // how many cells will be handed over
   TPixelGraphic* Slice = nullptr;   // the export's slice image: its settings go to every slice
   bool KeepLastSlice = true;        // leave the last cell cut in Slice
+  std::string Writer;               // by its registry extension; empty: by each file's extension
 };
 
 // Stages each cell before Put returns, in cell order. With the last slice

@@ -126,6 +126,9 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
        [](S& s, auto& n, auto& v) { s.PngCompressionLevel = ParseInt<std::uint8_t>(n, v, 0, 9); }},
       {"PngCompressionStrategy",
        [](S& s, auto& n, auto& v) { s.PngCompressionStrategy = ParsePngStrategy(n, v); }},
+      {"Png8Dither", [](S& s, auto& n, auto& v) { s.Png8Dither = ParseBool(n, v); }},
+      {"WebpQuality", [](S& s, auto& n, auto& v) { s.WebpQuality = ParseInt<std::uint8_t>(n, v, 0, 100); }},
+      {"WebpLossless", [](S& s, auto& n, auto& v) { s.WebpLossless = ParseBool(n, v); }},
       {"BmpScale16BitFields", [](S& s, auto& n, auto& v) { s.BmpScale16BitFields = ParseBool(n, v); }},
       {"TiffCompression",
        [](S& s, auto& n, auto& v) {

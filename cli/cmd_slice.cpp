@@ -17,6 +17,7 @@
 #include "app/exporter.h"
 #include "app/gridfile.h"
 #include "app/htmltable.h"
+#include "app/outputformats.h"
 #include "app/tagsfile.h"
 #include "cli/cli.h"
 #include "pgraphic/core/stagedfile.h"
@@ -109,10 +110,9 @@ void AddSplitlines(const std::vector<std::string>& values, bool vertical, TSplit
   }
 }
 
-std::string ExtensionFor(const std::string& format) {
-  for (const char* known : {"jpg", "bmp", "tif", "png"})
-    if (format == known) return std::string(".") + known;
-  throw TCliUsageError("--format must be jpg, bmp, tif or png, got " + format);
+const TOutputFormat& FormatNamed(const std::string& name) {
+  if (const TOutputFormat* format = FindOutputFormat(name)) return *format;
+  throw TCliUsageError("--format must be " + OutputFormatNames() + ", got " + name);
 }
 
 void BuildGrid(const TCliParsed& parsed, TSplitGrid& grid, int width, int height,
@@ -200,7 +200,7 @@ int RunSlice(const std::vector<std::string>& args) {
   if (std::filesystem::is_directory(parsed.Positional[1]))
     throw std::runtime_error("Cannot create file \"" + parsed.Positional[1] + "\". Is a directory");
   ApplyCommonOptions(parsed);
-  const std::string extension = ExtensionFor(parsed.Get("--format", "jpg"));
+  const TOutputFormat& format = FormatNamed(parsed.Get("--format", "jpg"));
   const int threads = ThreadsFrom(parsed);
   TTagMap tags = parsed.Has("--tags") ? ReadTagsFile(parsed.Get("--tags")) : TTagMap{};
   TPixelGraphic source;
@@ -229,7 +229,7 @@ int RunSlice(const std::vector<std::string>& args) {
   TSliceExporter exporter(grid, ui);
   exporter.SourceFile = sourceFile;
   ConfigureImage(exporter.SliceImage, parsed);
-  exporter.OutputExtension = extension;
+  exporter.SetOutputFormat(format);
   exporter.Options = OptionsFrom(parsed);
   exporter.EncodeThreads = threads;
   exporter.KeepLastSlice = false;  // nothing shows it
@@ -244,17 +244,19 @@ int RunSlice(const std::vector<std::string>& args) {
 const TCliRegistrar Registrar{
     {"slice",
      "slice IMAGE HTML [--grid FILE.grd] [--vert X[,X...]] [--horz Y[,Y...]]\n"
-     "                   [--format jpg|bmp|tif|png] [--uppercase] [--double-quote] [--save-grid]\n"
-     "                   [--tags FILE] [--overwrite] [--threads N]",
+     "                   [--format jpg|bmp|tif|png|webp|png8] [--uppercase] [--double-quote]\n"
+     "                   [--save-grid] [--tags FILE] [--overwrite] [--threads N]",
      RunSlice,
-     "Cuts IMAGE along the grid into one file per cell, named BASE_COLUMN_ROW.FORMAT\n"
+     "Cuts IMAGE along the grid into one file per cell, named BASE_COLUMN_ROW.EXT\n"
      "beside HTML (BASE is the HTML file name up to its first dot), and writes HTML\n"
      "with the table that puts them back together. All files take their places\n"
      "together, or none does.\n"
      "\n"
      "  --grid FILE.grd    split lines from a grid file, then --vert and --horz\n"
      "  --vert, --horz     more split positions, comma separated\n"
-     "  --format           slice format (default jpg)\n"
+     "  --format           slice format (default jpg): png8 writes .png files of at\n"
+     "                     most 256 colours (dithered when more, see Png8Dither);\n"
+     "                     webp by WebpQuality and WebpLossless\n"
      "  --uppercase        upper-case tags; --double-quote: SRC in double quotes\n"
      "  --save-grid        save the grid as BASE.grd beside HTML\n"
      "  --overwrite        replace existing files (HTML, slices, grid)\n"

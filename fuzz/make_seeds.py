@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds the seed corpora under fuzz/corpus/: small valid files of every
 variant each reader knows, written by peer tools (ImageMagick, netpbm,
-libjpeg-turbo tools, libtiff tools) or by tessel-cli, plus a few files put
+libjpeg-turbo tools, libtiff tools, webp tools) or by tessel-cli, plus a few files put
 together byte by byte where no tool writes the variant (OS/2 and RLE4 BMP,
 bit fields, top-down rows, 16-bit and right-origin TGA, multi-image TIFF),
 the NUL-separated fields of the HTML export target, and JPEG, PNG and TIFF
@@ -340,6 +340,25 @@ def icc_seeds(s):
         s.raw("jpeg", "icc_%s.jpg" % name, jpeg_with_icc(jpeg, split(profile, 1)))
         s.raw("png", "icc_%s.png" % name, png_with(png, png_chunk(b"iCCP", b"x\0\0" + zlib.compress(profile))))
         s.raw("tiff", "icc_%s.tif" % name, tiff_rgb_with_icc(profile))
+def webp_seeds(s):
+    """Lossy and lossless files, alpha in both (the lossy one with a
+    compressed alpha plane), metadata chunks, an animation (refused after
+    its header) and ours."""
+    rgba = os.path.join(s.work, "alpha.png")
+    run("convert", s.base, "-alpha", "on", "-channel", "A", "-fx", "i/w", "+channel", rgba)
+    for name, opts, src in [("lossy.webp", ["-q", "50"], s.base),
+                            ("lossless.webp", ["-lossless"], s.base),
+                            ("lossy_alpha.webp", ["-q", "50", "-alpha_q", "50"], rgba),
+                            ("lossless_alpha.webp", ["-lossless", "-exact"], rgba),
+                            ("segments.webp", ["-q", "90", "-segments", "4", "-sns", "100", "-f", "60"], s.base),
+                            ("sharp.webp", ["-q", "70", "-sharp_yuv", "-m", "6"], s.base)]:
+        run("cwebp", "-quiet", *opts, src, "-o", s.path("webp", name))
+    run("webpmux", "-set", "icc", s.base, s.path("webp", "lossless.webp"), "-o",
+        s.path("webp", "icc.webp"))
+    run("img2webp", "-lossless", s.path("webp", "lossless.webp"), "-lossy",
+        s.path("webp", "lossy.webp"), "-o", s.path("webp", "animated.webp"))
+    s.ours("webp", "ours.webp", s.base)
+    s.ours("webp", "ours_lossless.webp", s.base, "WebpLossless=true")
 
 
 def text_seeds(s):
@@ -387,9 +406,9 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         s = Seeds(cli, out, work)
         for make in (bmp_seeds, tiff_seeds, pcx_seeds, pnm_seeds, tga_seeds, jpeg_seeds, png_seeds,
-                     icc_seeds, text_seeds, html_seeds):
+                     icc_seeds, webp_seeds, text_seeds, html_seeds):
             make(s)
-    images = ["bmp", "tiff", "pcx", "pnm", "tga", "jpeg", "png"]
+    images = ["bmp", "tiff", "pcx", "pnm", "tga", "jpeg", "png", "webp"]
     union(out, "tiff_count", ["tiff"])
     union(out, "registry", images)
     union(out, "roundtrip", images)

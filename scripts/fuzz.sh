@@ -20,7 +20,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SECONDS_EACH="${1:?usage: scripts/fuzz.sh SECONDS [TARGET...]}"
 shift
-ALL_TARGETS=(bmp tiff tiff_count pcx pnm tga jpeg png registry roundtrip gridfile tags html)
+ALL_TARGETS=(bmp tiff tiff_count pcx pnm tga jpeg png webp registry roundtrip gridfile tags html)
 TARGETS=("${@:-${ALL_TARGETS[@]}}")
 BUILD="${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 OUT="${FUZZ_OUT:-$(mktemp -d /tmp/tessel-fuzz.XXXXXX)}"
@@ -31,7 +31,7 @@ JOBS="${FUZZ_JOBS:-2}"
 max_len() {
   case "$1" in
     gridfile|tags|html) echo 2048 ;;
-    jpeg|png|roundtrip|registry) echo 8192 ;;
+    jpeg|png|webp|roundtrip|registry) echo 8192 ;;
     *) echo 4096 ;;
   esac
 }

@@ -5,14 +5,14 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev liblcms2-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev liblcms2-dev libwebp-dev
   # the desktop program: Qt 6 Widgets, Arial-metric fonts, an X server for
   # the end-to-end screenshot check
   qt6-base-dev fonts-liberation fonts-dejavu-core xvfb xauth
   # fuzz targets (libFuzzer and the sanitizer runtimes)
   clang-14 libclang-rt-14-dev
   # peers the tests compare against
-  imagemagick python3-pil libtiff-tools netpbm libjpeg-turbo-progs
+  imagemagick python3-pil libtiff-tools netpbm libjpeg-turbo-progs webp
 )
 
 missing=()

@@ -295,13 +295,12 @@ void TForm1::MakeMenus() {
   OutputFormatMenu = menuBar()->addMenu(QStringLiteral("&Output Format"));
   OutputFormatGroup = new QActionGroup(this);
   OutputFormatGroup->setExclusive(true);
-  for (const char* extension : {".jpg", ".bmp", ".tif", ".png"}) {
-    QAction* action = OutputFormatMenu->addAction(QLatin1String(extension));
+  for (const TOutputFormat& format : OutputFormats()) {
+    QAction* action = OutputFormatMenu->addAction(QString::fromStdString(format.MenuText));
     action->setCheckable(true);
-    action->setChecked(FOutputExtension == extension);
+    action->setChecked(FOutputFormat == &format);
     OutputFormatGroup->addAction(action);
-    connect(action, &QAction::triggered, this,
-            [this, extension] { SetOutputFormat(QLatin1String(extension)); });
+    connect(action, &QAction::triggered, this, [this, &format] { SetOutputFormat(format); });
   }
 
   HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/outputformats.h"
 #include "app/recentfiles.h"
 #include "app/splitgrid.h"
 #include "app/ui/dialogs.h"
@@ -87,8 +88,10 @@ class TForm1 : public QMainWindow {
   TSplitEditor& Editor() { return *FEditor; }
   TRecentFiles MRUManager1{"MRUManager1"};  // recent images
   TRecentFiles MRUManager2{"MRUManager2"};  // recent grids
-  // The slice file extension: ".jpg", ".bmp", ".tif" or ".png".
-  const std::string& OutputExtension() const { return FOutputExtension; }
+  // The slices' format, as the Output Format menu has it, and their file
+  // extension: ".jpg", ".bmp", ".tif", ".png" or ".webp".
+  const TOutputFormat& OutputFormat() const { return *FOutputFormat; }
+  const std::string& OutputExtension() const { return FOutputFormat->Extension; }
   // Reused for every cell of every export.
   TPixelGraphic& SliceImage();
 
@@ -108,7 +111,7 @@ class TForm1 : public QMainWindow {
   void AddSplitline(bool horizontal);
   void ClearSplits();
   void ColorAdjustment(TColorFilterKind kind);
-  void SetOutputFormat(const QString& extension);
+  void SetOutputFormat(const TOutputFormat& format);
   void Usage();
   void AuthorsSite();
   void Donate();
@@ -155,7 +158,7 @@ class TForm1 : public QMainWindow {
   TMainWindowDialogs& FDialogs;
   TSplitGrid FGrid;
   TSplitEditor* FEditor = nullptr;
-  std::string FOutputExtension = ".jpg";
+  const TOutputFormat* FOutputFormat = &OutputFormats().front();
   bool FSettingsWritten = true;
   // The file the image shown was loaded from: no export may replace it.
   TFileIdentity FSourceFile;

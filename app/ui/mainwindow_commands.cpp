@@ -133,11 +133,12 @@ void TForm1::ColorAdjustment(TColorFilterKind kind) {
   image->ApplyFilter(*filter, *image);
 }
 
-void TForm1::SetOutputFormat(const QString& extension) {
+void TForm1::SetOutputFormat(const TOutputFormat& format) {
+  const QString text = QString::fromStdString(format.MenuText);
   for (QAction* action : OutputFormatGroup->actions())
-    if (action->text() == extension) action->setChecked(true);
-  FOutputExtension = extension.toStdString();
-  const bool jpeg = extension == QLatin1String(".jpg");
+    if (action->text() == text) action->setChecked(true);
+  FOutputFormat = &format;
+  const bool jpeg = format.Writer == "jpg";
   const int jpegPage = PageControl1->indexOf(TabSheet2);
   if (!jpeg && PageControl1->currentIndex() == jpegPage) PageControl1->setCurrentWidget(TabSheet1);
   PageControl1->setTabVisible(jpegPage, jpeg);
@@ -167,7 +168,7 @@ void TForm1::ExportCommand() {
   if (!source) return;
   const TExportOptions options = ExportOptionsDialog().Options();
   FEditor->CancelDrag();
-  FExporter->OutputExtension = FOutputExtension;
+  FExporter->SetOutputFormat(*FOutputFormat);
   FExporter->Options = options;
   FExporter->SourceFile = FSourceFile;
   struct TBusy {

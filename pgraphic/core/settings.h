@@ -35,6 +35,14 @@ struct TPGLibrarySettings {
   // libpng's own default.
   std::uint8_t PngCompressionLevel = 6;
   TPngStrategy PngCompressionStrategy = TPngStrategy::psAuto;
+  // The 256-colour PNG writer: images of more colours are reduced to an
+  // optimised palette, with error diffusion when set.
+  bool Png8Dither = true;
+  // The WebP writer: quality 0 to 100 of lossy files; with WebpLossless
+  // the pixels are kept exactly and the quality sets the effort spent on
+  // making the file small.
+  std::uint8_t WebpQuality = 80;
+  bool WebpLossless = false;
   bool BmpScale16BitFields = true;
   std::uint16_t TiffCompression = 1;
   bool TiffWriteCMYK = false;

@@ -11,6 +11,20 @@ bool PGImageTooLarge(std::int64_t width, std::int64_t height, int bitCount) {
   return bytes > 0xFFFFFFFFull;
 }
 
+namespace {
+
+std::string MegaBytes(std::uint64_t bytes) {
+  if (bytes < (1u << 20)) return std::to_string(bytes) + " bytes";
+  return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
+}
+
+}  // namespace
+
+std::string PGDecoderMemoryText(std::uint64_t limit, std::uint64_t needed) {
+  return std::string("Decoding needs ") + (needed ? MegaBytes(needed) + ", " : "") +
+         "more memory than MaxDecoderMemory allows (" + MegaBytes(limit) + ")";
+}
+
 bool PGIndicesInPalette(TPixelGraphic& image) {
   const unsigned count = static_cast<unsigned>(image.PaletteCount());
   const int bits = image.BitCount();

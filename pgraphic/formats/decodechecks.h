@@ -30,6 +30,11 @@ void PGCheckDataFor(const std::string& prefix, std::int64_t available, std::uint
     RaisePrefixed<E>(prefix, msgUnexpectedEOF);
 }
 
+// What a decoder says when it would pass MaxDecoderMemory (limit):
+// "Decoding needs 2 MB, more memory than MaxDecoderMemory allows (1 MB)";
+// needed is 0 when only the codec knows it.
+std::string PGDecoderMemoryText(std::uint64_t limit, std::uint64_t needed);
+
 // True when every pixel of a 1-, 4- or 8-bit image names an entry of its
 // palette (always for 24-bit images and palettes that fill the depth).
 bool PGIndicesInPalette(TPixelGraphic& image);

@@ -19,6 +19,7 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/icc.h"
+#include "pgraphic/formats/decodechecks.h"
 
 // Library check: we compile against the codec's own headers, and
 // jpeg_create_(de)compress hands their release number and structure sizes to
@@ -125,15 +126,9 @@ std::string CodecText(j_common_ptr codec) {
   return std::string(text).substr(0, kMaxCodecMessage);
 }
 
-std::string MegaBytes(std::uint64_t bytes) {
-  if (bytes < (1u << 20)) return std::to_string(bytes) + " bytes";
-  return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
-}
-
 // needed is 0 when only the codec knows it.
 [[noreturn]] void RaiseMemoryLimit(std::uint64_t limit, std::uint64_t needed) {
-  throw EJpg(kPrefix + std::string("Decoding needs ") + (needed ? MegaBytes(needed) + ", " : "") +
-             "more memory than MaxDecoderMemory allows (" + MegaBytes(limit) + ")");
+  throw EJpg(kPrefix + PGDecoderMemoryText(limit, needed));
 }
 
 [[noreturn]] void RaiseCodecError(j_common_ptr codec) {

@@ -600,12 +600,12 @@ void DescribeProfile(TWriteSession& s, const TPixelGraphic& image) {
   }
 }
 
-void DescribeImage(TWriteSession& s, TPixelGraphic& image) {
+void DescribeImage(TWriteSession& s, TPixelGraphic& image, bool indexed) {
   s.Width = png_uint_32(image.Width());
   s.Height = png_uint_32(image.Height());
   if (image.PixelFormat() == pgpf24Bit) return;
   s.BitDepth = image.BitCount();
-  s.ColorType = image.PaletteIdent() == pGray256 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
+  s.ColorType = image.PaletteIdent() == pGray256 && !indexed ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
   s.PaletteCount = std::min(image.PaletteCount(), 256);
   for (int i = 0; i < s.PaletteCount; ++i) {
     const TRGB c = image.GetPaletteEntry(i);
@@ -669,10 +669,13 @@ TPNGFileFormatWriter::TPNGFileFormatWriter() {
   CanWriteResolutions = 255;
 }
 
-void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
+void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) { WritePngImage(stream, image, false); }
+
+void WritePngImage(TStream& stream, TPixelGraphic& image, bool indexed) {
+  if (indexed && image.PixelFormat() == pgpf24Bit) RaisePrefixed<EPng>(kPrefix, msgInvalidValueFor, "BitCount");
   CheckLibraries();
   auto s = NewSession<TWriteSession>(stream, &image, image.ReadWarningAction);
-  DescribeImage(*s, image);
+  DescribeImage(*s, image, indexed);
   s->WriteGamma = PGSettings().PngWriteGamma;
   s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);
   s->Strategy = PGSettings().PngCompressionStrategy;

@@ -20,3 +20,8 @@ class TPNGFileFormatWriter : public TFileFormatWriter {
   const char* ClassName() const override { return "TPNGFileFormatWriter"; }
   void Write(TStream& stream, TPixelGraphic& image) override;
 };
+
+// Writes image as a PNG file with the writer's settings. With indexed, a
+// palette image is written with its palette even when that is the 256
+// greys (which are otherwise written as a grey image).
+void WritePngImage(TStream& stream, TPixelGraphic& image, bool indexed);

@@ -5,10 +5,12 @@
 #include "pgraphic/formats/bmp.h"
 #include "pgraphic/formats/jpeg.h"
 #include "pgraphic/formats/png.h"
+#include "pgraphic/formats/png8.h"
 #include "pgraphic/formats/pcx.h"
 #include "pgraphic/formats/pnm.h"
 #include "pgraphic/formats/tga.h"
 #include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/webp.h"
 
 template <class T, class List>
 static void Add(List& list) {
@@ -30,6 +32,7 @@ void RegisterReaders(TReaderList& r) {
   Add<TTGAFileFormatReader>(r);
   Add<TTIFFileFormatReader>(r);
   Add<TTIFFFileFormatReader>(r);
+  Add<TWebPFileFormatReader>(r);
 }
 
 void RegisterWriters(TWriterList& w) {
@@ -45,6 +48,8 @@ void RegisterWriters(TWriterList& w) {
   Add<TTGAFileFormatWriter>(w);
   Add<TTIFFileFormatWriter>(w);
   Add<TTIFFFileFormatWriter>(w);
+  Add<TWebPFileFormatWriter>(w);
+  Add<TPNG8FileFormatWriter>(w);
 }
 
 std::unique_ptr<TFileFormatWriter> MakeDefaultWriter() {

@@ -82,10 +82,10 @@ TEST_F(CliConvert, FormatsListsTheFilterThenEveryWriter) {
   EXPECT_EQ(line, BuildOpenFilter());
   std::vector<std::string> writers;
   while (std::getline(lines, line)) writers.push_back(line);
-  ASSERT_EQ(writers.size(), 12u);
+  ASSERT_EQ(writers.size(), 14u);
   EXPECT_EQ(writers[5], "pbm\tPortable Bitmap\tblack and white");
-  EXPECT_EQ(writers[9], "tga\tTruevision Targa\t256 colors, 16.7 million colors");
-  EXPECT_EQ(writers[10],
+  EXPECT_EQ(writers[10], "tga\tTruevision Targa\t256 colors, 16.7 million colors");
+  EXPECT_EQ(writers[11],
             "tif\tTagged Image File Format\tblack and white, 16 shades of gray, 16 system colors, "
             "16 colors, 256 shades of gray, 256 colors, 16.7 million colors");
 }

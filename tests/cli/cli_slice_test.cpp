@@ -152,6 +152,35 @@ TEST_F(CliSlice, JpegSlicesAreAsCloseAsAPeerEncoding) {
   }
 }
 
+// Lossless WebP slices are exact. 256-colour PNG slices are .png palette
+// files: exact for a cell of 200 colours; a cell of thousands is as close
+// as ImageMagick's reduction to 256 colours with error diffusion.
+TEST_F(CliSlice, WebpAndPng8Slices) {
+  TRunResult r = Cli("slice src.png w.html --vert 100 --format webp --set WebpLossless=true");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  ExpectGridSlices("w", ".webp", {0, 100, 300}, {0, 200});
+  r = Cli("slice src.png p.html --vert 1 --format png8");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out.rfind("p_1_1.png: ", 0), 0u) << r.Out;
+  EXPECT_NE(ReadText(Dir + "/p.html").find("<img src='p_2_1.png' width=299 height=200>"), std::string::npos);
+  ExpectExactSlice("p_1_1.png", 0, 0, 1, 200);
+  const peer::RgbImage cell = apptest::Crop(Pixels, 1, 0, 299, 200);
+  peer::WritePpm(Dir + "/cell.ppm", cell);
+  ASSERT_EQ(peer::Run("convert '" + Dir + "/cell.ppm' -dither FloydSteinberg -colors 256 '" + Dir + "/ref.png'"), 0);
+  const double theirs = MeanAbsDifference(Decode(Dir + "/ref.png"), cell);
+  EXPECT_LT(MeanAbsDifference(Decode(Dir + "/p_2_1.png"), cell), theirs * 1.15);
+  ASSERT_EQ(Python("from PIL import Image\n"
+                   "for n in ('p_1_1', 'p_2_1'):\n"
+                   "    im = Image.open('" + Dir + "/' + n + '.png')\n"
+                   "    open('" + Dir + "/' + n + '.mode', 'w').write(im.mode + ' ' + str(len(im.getcolors(256))))\n"),
+            0);
+  EXPECT_EQ(ReadText(Dir + "/p_1_1.mode"), "P 200");
+  EXPECT_EQ(ReadText(Dir + "/p_2_1.mode").rfind("P ", 0), 0u);
+  const TRunResult bad = Cli("slice src.png x.html --format gif");
+  EXPECT_EQ(bad.Status, 2);
+  EXPECT_EQ(bad.Err.rfind("tessel-cli: --format must be jpg, bmp, tif, png, webp or png8, got gif\n", 0), 0u);
+}
+
 TEST_F(CliSlice, LowerJpegQualityGivesSmallerSlices) {
   ASSERT_EQ(Cli("slice src.png hi.html --set JpegQuality=95").Status, 0);
   ASSERT_EQ(Cli("slice src.png lo.html --set JpegQuality=20").Status, 0);

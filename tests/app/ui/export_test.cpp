@@ -14,6 +14,8 @@
 #include <QSlider>
 #include <QTabWidget>
 
+#include <tuple>
+
 #include "app/ui/jpegpage.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
@@ -107,6 +109,37 @@ class TExportTest : public QObject {
     QVERIFY(written.at(QStringLiteral("index.html"))
                 .startsWith("<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n<TR><TD><IMG "
                             "SRC=\"index_1_1.jpg\" WIDTH=120 HEIGHT=75>"));
+  }
+
+  // The menu's entries for the newer formats: WebP slices are .webp files,
+  // 256-colour PNG slices .png files, as tessel-cli writes them.
+  void WebpAndPng256EntriesWriteWhatTheCommandLineToolWrites() {
+    for (const auto& [text, name, extension] :
+         {std::tuple{"WebP", "webp", ".webp"}, {"PNG 256 colours", "png8", ".png"}}) {
+      const QString mine = MakeDir(FDir, QStringLiteral("formats/window_") + QLatin1String(name));
+      const QString cli = MakeDir(FDir, QStringLiteral("formats/cli_") + QLatin1String(name));
+      TShownWindow w(FImage);
+      w->Grid().VertSplits.Add(100);
+      QAction* entry = nullptr;
+      for (QAction* action : w->OutputFormatGroup->actions())
+        if (action->text() == QLatin1String(text)) entry = action;
+      QVERIFY(entry);
+      entry->trigger();
+      QCOMPARE(w->OutputExtension(), std::string(extension));
+      QVERIFY(!w->PageControl1->isTabVisible(1));
+      w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
+      w.Dialogs.OnModal = SetOptions({});
+      w->ExportAction->trigger();
+      QVERIFY(ReportedErrors().empty());
+      QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                        {QStringLiteral("--vert"), QStringLiteral("100"), QStringLiteral("--format"),
+                         QLatin1String(name)}),
+               0);
+      const auto written = DirectoryFiles(mine);
+      QCOMPARE(written.size(), std::size_t(3));
+      QVERIFY(written.count(QStringLiteral("index_2_1") + QLatin1String(extension)));
+      QVERIFY(written == DirectoryFiles(cli));
+    }
   }
 
   void JpegSlicesTakeTheQualityOfTheLastPreview() {

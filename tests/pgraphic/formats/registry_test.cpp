@@ -132,9 +132,9 @@ std::vector<std::string> DirectoryEntries(const std::string& dir) {
 
 TEST(RegistryLists, ReadersAndWritersAreInExtensionOrderWithTheirFields) {
   const std::vector<std::string> readers{"bmp", "dib", "jif", "jpeg", "jpg", "pbm", "pcx",
-                                         "pgm", "png", "ppm", "rle", "tga", "tif", "tiff"};
-  const std::vector<std::string> writers{"bmp", "dib", "jif", "jpeg", "jpg", "pbm",
-                                         "pgm", "png", "ppm", "tga", "tif", "tiff"};
+                                         "pgm", "png", "ppm", "rle", "tga", "tif", "tiff", "webp"};
+  const std::vector<std::string> writers{"bmp", "dib", "jif", "jpeg", "jpg", "pbm", "pgm",
+                                         "png", "png8", "ppm", "tga", "tif", "tiff", "webp"};
   EXPECT_EQ(Extensions(FileFormatReaders()), readers);
   EXPECT_EQ(Extensions(FileFormatWriters()), writers);
   for (auto& r : FileFormatReaders()) EXPECT_EQ(r->HasSignature, r->Extension != "tga") << r->Extension;
@@ -145,7 +145,8 @@ TEST(RegistryLists, ReadersAndWritersAreInExtensionOrderWithTheirFields) {
   } table[] = {{"bmp", true, false, 255}, {"dib", false, false, 255}, {"jif", false, false, 160},
                {"jpeg", false, false, 160}, {"jpg", true, false, 160}, {"pbm", true, false, 1},
                {"pgm", true, false, 32}, {"png", true, false, 255}, {"ppm", true, false, 128},
-               {"tga", true, false, 192}, {"tif", true, true, 253}, {"tiff", false, true, 253}};
+               {"tga", true, false, 192}, {"tif", true, true, 253}, {"tiff", false, true, 253},
+               {"png8", false, false, 255}, {"webp", true, false, 255}};
   for (const auto& t : table) {
     const TFileFormatWriter& w = FindWriter(t.Ext);
     EXPECT_EQ(w.Listed, t.Listed) << t.Ext;
@@ -215,7 +216,7 @@ TEST(RegistryFind, OpenFilterListsEveryListedReader) {
       {"jpeg", "JPEG (JFIF compliant)"}, {"jpg", "JPEG (JFIF compliant)"}, {"pbm", "Portable Bitmap"},
       {"pcx", "Paintbrush"}, {"pgm", "Portable Graymap"}, {"png", "Portable Network Graphics"},
       {"ppm", "Portable Pixelmap"}, {"rle", "Bitmap"}, {"tga", "Truevision Targa"},
-      {"tif", "Tagged Image File Format"}, {"tiff", "Tagged Image File Format"}};
+      {"tif", "Tagged Image File Format"}, {"tiff", "Tagged Image File Format"}, {"webp", "WebP image"}};
   std::string patterns, entries;
   for (const auto& [ext, description] : readers) {
     patterns += (patterns.empty() ? "*." : "; *.") + ext;
@@ -225,11 +226,11 @@ TEST(RegistryFind, OpenFilterListsEveryListedReader) {
   }
   const std::string filter = BuildOpenFilter();
   EXPECT_EQ(filter, "Image files|" + patterns + "|" + entries + "All files|*.*");
-  EXPECT_EQ(ListedReaderCount(), 14);
+  EXPECT_EQ(ListedReaderCount(), 15);
   EXPECT_EQ(ListedReaderExtension(2), "bmp");
-  EXPECT_EQ(ListedReaderExtension(15), "tiff");
+  EXPECT_EQ(ListedReaderExtension(16), "webp");
   EXPECT_EQ(ListedReaderExtension(1), "");
-  EXPECT_EQ(ListedReaderExtension(16), "");
+  EXPECT_EQ(ListedReaderExtension(17), "");
 }
 
 // ---------------------------------------------------------------- colour resolutions

@@ -83,6 +83,13 @@ TEST_F(RowDelivery, EveryDeliveringReaderTellsEachFinalRowOnceInItsOrder) {
   ExpectAllRowsTold(Save(Photo, "photo.tga"), false);
   ASSERT_EQ(peer::Run("convert '" + Dir + "/photo.ppm' '" + Dir + "/photo.pcx'"), 0);
   ExpectAllRowsTold(Dir + "/photo.pcx", true);
+  ExpectAllRowsTold(Save(Photo, "photo.webp"), true);
+  ASSERT_EQ(peer::Python("from PIL import Image\nim = Image.open('" + Dir + "/photo.ppm').convert('RGBA')\n"
+                         "im.save('" + Dir + "/lossless.webp', lossless=True)\n"
+                         "im.putalpha(128)\nim.save('" + Dir + "/alpha.webp')\n"),
+            0);
+  ExpectAllRowsTold(Dir + "/lossless.webp", true);
+  ExpectAllRowsTold(Dir + "/alpha.webp", true);  // flattened band by band
 }
 
 // Rows whose bytes change after their last pass are told nowhere: the
@@ -108,8 +115,10 @@ TEST(RowDeliveryFields, ReadersAndWritersSayWhatTheyDo) {
   for (const auto& writer : FileFormatWriters()) {
     SCOPED_TRACE(writer->Extension);
     EXPECT_TRUE(writer->SafeOnThreads);
-    const bool bottomUp = writer->Extension == "bmp" || writer->Extension == "dib" || writer->Extension == "tga";
-    EXPECT_EQ(writer->TakesRowsTopDown, !bottomUp);
+    // The 256-colour PNG writer needs every pixel for its palette first.
+    const bool notTopDown = writer->Extension == "bmp" || writer->Extension == "dib" ||
+                            writer->Extension == "tga" || writer->Extension == "png8";
+    EXPECT_EQ(writer->TakesRowsTopDown, !notTopDown);
   }
 }
 
