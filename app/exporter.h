@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/exportcommit.h"
+#include "app/exportoptions.h"
 #include "app/recentfiles.h"
-#include "app/settingsstore.h"
 #include "app/splitgrid.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stagedfile.h"
@@ -26,23 +26,6 @@ class THtmlTable;
 class TSliceSink;
 struct TExportPlan;
 struct TSliceRun;
-
-// The states of the export options dialog's check boxes.
-struct TExportOptions {
-  bool IncAltTags = false;
-  bool EditCode = false;
-  bool AlwaysGrid = false;
-  bool DoubleQuote = false;
-  bool UpperCase = false;
-  bool ShowOptions = true;
-};
-
-// Where the export options persist: key "Corvane Mill", section "Tessel",
-// values "<checkbox>_Checked".
-inline constexpr const char* ExportOptionsKeyPath = "Corvane Mill";
-inline constexpr const char* ExportOptionsSection = "Tessel";
-void LoadExportOptions(TSettingsStore& store, TExportOptions& options);
-void SaveExportOptions(TSettingsStore& store, const TExportOptions& options);
 
 inline constexpr const char* OverwriteCaption = "File already exists!";
 std::string OverwriteQuestion(const std::string& path);
