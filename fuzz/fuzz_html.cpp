@@ -43,9 +43,9 @@ class TFuzzUi : public TExportUi {
   }
   bool ConfirmOverwrite(const std::string&, const std::string&) override { return true; }
   void ShowExportOptions(TExportOptions&) override {}
-  std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const std::string& prefix) override {
+  std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const TSliceTag& tag) override {
     const std::string* t = Fields.Text[cell.Column - 1];
-    return UpdateResultingCode(prefix, t[0], t[1], t[2]);
+    return tag.Code(t[0], t[1], t[2]);
   }
   void EditCode(std::vector<std::string>&) override {}
 
