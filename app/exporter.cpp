@@ -153,8 +153,10 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   }
   if (!confirmed) return LoadAnyway(load);
   std::vector<int> columnWidths;
-  for (const int column : plan.Columns) {
-    const TGridCell cell = FGrid.Cell(column, plan.Rows.empty() ? 1 : plan.Rows.front());
+  for (const int column : plan.Columns) {  // also when there is no row
+    TGridCell cell;
+    cell.Left = FGrid.VertSplits[column - 1];
+    cell.Width = FGrid.VertSplits[column] - cell.Left;
     columnWidths.push_back(Options.Retina ? HalfCell(cell).Width : cell.Width);
   }
   THtmlTable table({Options.UpperCase, Options.DoubleQuote, Options.Style, Options.BaseUrl},
@@ -181,7 +183,8 @@ bool TSliceExporter::CheckOptions(const std::function<void()>* load) {
   }
   if (!Options.Retina) return true;
   const std::string line = OddRetinaLine(FGrid);
-  return line.empty() || FUi.ConfirmOddRetinaLine(line) || LoadAnyway(load);
+  if (line.empty() || FUi.ConfirmOddRetinaLine(line)) return true;
+  return LoadAnyway(load);
 }
 
 // Work and memory follow the cells written: a grid of many repeated lines
