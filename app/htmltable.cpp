@@ -160,7 +160,7 @@ std::string THtmlTable::CellStart(const THtmlSlice& slice) const {
 
 // A column's share of the table in percent, to four decimals. The shares
 // are taken from the rounded places of the column edges, so that they add
-// up to exactly 100 and no column is left a fraction short.
+// up to exactly 100 (rounded one by one, three thirds would not).
 std::string THtmlTable::FluidWidth(int place) const {
   const std::int64_t total = TotalWidth();
   std::int64_t before = 0;
