@@ -1,5 +1,7 @@
 #include "app/exporter.h"
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <filesystem>
 #include <new>
@@ -12,34 +14,6 @@
 #include "app/loadahead.h"
 #include "app/slicesinks.h"
 #include "pgraphic/formats/registry.h"
-
-namespace {
-
-struct TOptionField {
-  const char* Name;
-  bool TExportOptions::*Field;
-};
-
-constexpr TOptionField OptionFields[] = {
-    {"incalttags_Checked", &TExportOptions::IncAltTags},
-    {"editcode_Checked", &TExportOptions::EditCode},
-    {"alwaysgrid_Checked", &TExportOptions::AlwaysGrid},
-    {"showoptions_Checked", &TExportOptions::ShowOptions},
-    {"uppercase_Checked", &TExportOptions::UpperCase},
-    {"doublequote_Checked", &TExportOptions::DoubleQuote},
-};
-
-}  // namespace
-
-void LoadExportOptions(TSettingsStore& store, TExportOptions& options) {
-  for (const TOptionField& f : OptionFields)
-    options.*f.Field = store.ReadBool(ExportOptionsSection, f.Name, options.*f.Field);
-}
-
-void SaveExportOptions(TSettingsStore& store, const TExportOptions& options) {
-  for (const TOptionField& f : OptionFields)
-    store.WriteBool(ExportOptionsSection, f.Name, options.*f.Field);
-}
 
 std::string OverwriteQuestion(const std::string& path) { return "Overwrite " + path + "?"; }
 
@@ -54,6 +28,36 @@ TExportNames ExportNamesOf(const std::string& htmlPath) {
 std::string SliceFileName(const std::string& baseName, int column, int row,
                           const std::string& extension) {
   return baseName + "_" + std::to_string(column) + "_" + std::to_string(row) + extension;
+}
+
+std::string Slice2xFileName(const std::string& baseName, int column, int row,
+                            const std::string& extension) {
+  return SliceFileName(baseName, column, row, "@2x" + extension);
+}
+
+TGridCell HalfCell(const TGridCell& cell) {
+  TGridCell half = cell;
+  half.Left = cell.Left / 2;
+  half.Top = cell.Top / 2;
+  half.Width = std::max(1, int((std::int64_t(cell.Left) + cell.Width) / 2) - half.Left);
+  half.Height = std::max(1, int((std::int64_t(cell.Top) + cell.Height) / 2) - half.Top);
+  return half;
+}
+
+std::string OddRetinaLine(const TSplitGrid& grid) {
+  for (const std::int32_t x : grid.VertSplits.Values())
+    if (x % 2 != 0) return "the vertical line at " + std::to_string(x);
+  for (const std::int32_t y : grid.HorzSplits.Values())
+    if (y % 2 != 0) return "the horizontal line at " + std::to_string(y);
+  return "";
+}
+
+std::string OddRetinaLineQuestion(const std::string& line) {
+  std::string text = line;
+  if (!text.empty()) text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+  return text + " lies at an odd position, in the middle of a pixel of the half-size slices, "
+                "which then do not meet exactly. Export anyway, with the half-size cells "
+                "rounded down to whole pixels?";
 }
 
 std::string PathInDirectory(const std::string& directory, const std::string& name) {
@@ -71,7 +75,9 @@ struct TExportPlan {
   std::vector<int> Columns;
   std::vector<int> Rows;
   std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid
-  std::size_t SliceCount = 0;
+  std::size_t FilesPerCell = 1;      // retina: the half-size slice, then the full-size one
+  std::size_t CellCount = 0;
+  std::size_t SliceCount = 0;        // CellCount * FilesPerCell
 };
 
 // One export between its first and its last slice: where the cutting stands.
@@ -82,7 +88,7 @@ struct TSliceRun {
   const TExportPlan& Plan;
   TSliceSink& Sink;
   TPGFinalRows& Pending;  // the source's final rows while it loads
-  std::vector<bool> Cut;  // per cell: handed to the sink
+  std::vector<bool> Cut;  // per slice file: handed to the sink
   // While the source loads: the grid rows not yet cut lie from RowFirst up
   // to RowEnd (places in Plan.Rows); the source's rows known final, from
   // the top and from the bottom; whether a cell may go to a writer once
@@ -141,6 +147,7 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   if (!ChoosePath(htmlPath)) return LoadAnyway(load);
   if (Options.ShowOptions) FUi.ShowExportOptions(Options);
   FGrid.SortBoth();
+  if (!CheckOptions(load)) return false;
   const TExportPlan plan = PlanFor(htmlPath);
   std::optional<TExportCommit> commit;
   bool confirmed = false;
@@ -154,7 +161,15 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
     throw;
   }
   if (!confirmed) return LoadAnyway(load);
-  THtmlTable table({Options.UpperCase, Options.DoubleQuote});
+  std::vector<int> columnWidths;
+  for (const int column : plan.Columns) {  // also when there is no row
+    TGridCell cell;
+    cell.Left = FGrid.VertSplits[column - 1];
+    cell.Width = FGrid.VertSplits[column] - cell.Left;
+    columnWidths.push_back(Options.Retina ? HalfCell(cell).Width : cell.Width);
+  }
+  THtmlTable table({Options.UpperCase, Options.DoubleQuote, Options.Style, Options.BaseUrl},
+                   std::move(columnWidths));
   std::vector<std::string> lines{table.TableStartLine()};
   commit->Stage(WriteSlices(source, plan, table, lines, load));
   lines.push_back(table.TableEndLine());
@@ -169,6 +184,18 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   return true;
 }
 
+// What the options ask for must be possible before anything is written.
+bool TSliceExporter::CheckOptions(const std::function<void()>* load) {
+  if (const std::string problem = BaseUrlProblem(Options.BaseUrl); !problem.empty()) {
+    LoadAnyway(load);
+    throw EExportError(problem);
+  }
+  if (!Options.Retina) return true;
+  const std::string line = OddRetinaLine(FGrid);
+  if (line.empty() || FUi.ConfirmOddRetinaLine(line)) return true;
+  return LoadAnyway(load);
+}
+
 // Work and memory follow the cells written: a grid of many repeated lines
 // costs its length once, not the product of its lists.
 TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
@@ -178,11 +205,17 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   if (Options.AlwaysGrid) plan.GridPath = PathInDirectory(plan.Names.Directory, plan.Names.BaseName + ".grd");
   plan.Columns = FGrid.FilledColumns();
   plan.Rows = FGrid.FilledRows();
+  plan.FilesPerCell = Options.Retina ? 2 : 1;
   for (int row : plan.Rows)
-    for (int column : plan.Columns)
-      plan.Outputs.push_back(PathInDirectory(
-          plan.Names.Directory, SliceFileName(plan.Names.BaseName, column, row, OutputExtension)));
+    for (int column : plan.Columns) {
+      const std::string& base = plan.Names.BaseName;
+      plan.Outputs.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, column, row, OutputExtension)));
+      if (Options.Retina)
+        plan.Outputs.push_back(
+            PathInDirectory(plan.Names.Directory, Slice2xFileName(base, column, row, OutputExtension)));
+    }
   plan.SliceCount = plan.Outputs.size();
+  plan.CellCount = plan.SliceCount / plan.FilesPerCell;
   plan.Outputs.push_back(htmlPath);
   if (!plan.GridPath.empty()) plan.Outputs.push_back(plan.GridPath);
   return plan;
@@ -209,7 +242,7 @@ bool TSliceExporter::ThreadsWanted() const {
 // Without threads to be had, one will do.
 std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
   TSliceSinkPlan sinkPlan;
-  sinkPlan.Cells = plan.SliceCount;
+  sinkPlan.Cells = plan.SliceCount;  // files, in fact: a retina cell has two
   sinkPlan.Slice = &SliceImage;
   sinkPlan.KeepLastSlice = KeepLastSlice || Options.IncAltTags;
   sinkPlan.Writer = OutputWriter;
@@ -237,17 +270,31 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
   else if (load)
     (*load)();
   const std::size_t columns = plan.Columns.size();
-  for (std::size_t index = 0; index < plan.SliceCount; ++index) {
+  for (std::size_t index = 0; index < plan.CellCount; ++index) {
     if (index % columns == 0) table.BeginRow();
     PutCell(run, index);
     const TGridCell cell = FGrid.Cell(plan.Columns[index % columns], plan.Rows[index / columns]);
-    const std::string name = SliceFileName(plan.Names.BaseName, cell.Column, cell.Row, OutputExtension);
-    const std::string prefix = table.ImgTagPrefix(name, cell.Width, cell.Height);
-    table.AddCell(Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, prefix)
-                                     : table.PlainCellCode(prefix));
+    const THtmlSlice slice = HtmlSliceOf(source, plan, cell, index % columns);
+    const TSliceTag tag = table.Tag(slice);
+    table.AddCell(slice, Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, tag) : tag.PlainCode());
     if (index % columns == columns - 1) lines.push_back(table.EndRow());
   }
   return sink->Finish();
+}
+
+// A cell as the page shows it.
+THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan,
+                                       const TGridCell& cell, std::size_t place) const {
+  const std::string& base = plan.Names.BaseName;
+  THtmlSlice slice;
+  slice.Name = SliceFileName(base, cell.Column, cell.Row, OutputExtension);
+  const TGridCell shown = Options.Retina ? HalfCell(cell) : cell;
+  if (Options.Retina) slice.Name2x = Slice2xFileName(base, cell.Column, cell.Row, OutputExtension);
+  slice.Width = shown.Width;
+  slice.Height = shown.Height;
+  slice.Place = int(place);
+  if (Options.Style == TPageStyle::Email) slice.Average = AverageColor(source, cell);
+  return slice;
 }
 
 // Slices cut during the load stay staged until it has succeeded. A cell
@@ -335,19 +382,30 @@ void TSliceExporter::CutRow(TSliceRun& run, std::size_t row, bool complete) {
       continue;
     }
     const TGridCell cell = FGrid.Cell(run.Plan.Columns[index % columns], run.Plan.Rows[row]);
-    if (WindowFits(run.Source, cell)) PutCell(run, index, &run.Pending);
+    // A half-size slice needs all the rows of its cell.
+    if (WindowFits(run.Source, cell) && !Options.Retina) PutCell(run, index, &run.Pending);
   }
 }
 
+// A retina cell is written half size first, so that a kept slice image
+// ends holding the cell at full size.
 void TSliceExporter::PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pending) {
-  if (run.Cut[index]) return;
   const std::size_t columns = run.Plan.Columns.size();
   const TGridCell cell = FGrid.Cell(run.Plan.Columns[index % columns], run.Plan.Rows[index / columns]);
-  const std::string& path = run.Plan.Outputs[index];
-  try {
-    run.Sink.Put(index, run.Source, cell, path, pending);
-  } catch (const std::bad_alloc&) {
-    RaiseOutOfMemory(path);
+  const std::size_t first = index * run.Plan.FilesPerCell;
+  for (std::size_t file = first; file < first + run.Plan.FilesPerCell; ++file) {
+    if (run.Cut[file]) continue;
+    const std::string& path = run.Plan.Outputs[file];
+    try {
+      if (run.Plan.FilesPerCell == 2 && file == first) {
+        const TGridCell half = HalfCell(cell);
+        run.Sink.PutScaled(file, run.Source, cell, half.Width, half.Height, path);
+      } else {
+        run.Sink.Put(file, run.Source, cell, path, pending);
+      }
+    } catch (const std::bad_alloc&) {
+      RaiseOutOfMemory(path);
+    }
+    run.Cut[file] = true;
   }
-  run.Cut[index] = true;
 }

@@ -16,8 +16,8 @@
 
 #include "app/exportcommit.h"
 #include "app/outputformats.h"
+#include "app/exportoptions.h"
 #include "app/recentfiles.h"
-#include "app/settingsstore.h"
 #include "app/splitgrid.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stagedfile.h"
@@ -28,25 +28,15 @@ class TSliceSink;
 struct TExportPlan;
 struct TSliceRun;
 
-// The states of the export options dialog's check boxes.
-struct TExportOptions {
-  bool IncAltTags = false;
-  bool EditCode = false;
-  bool AlwaysGrid = false;
-  bool DoubleQuote = false;
-  bool UpperCase = false;
-  bool ShowOptions = true;
-};
-
-// Where the export options persist: key "Corvane Mill", section "Tessel",
-// values "<checkbox>_Checked".
-inline constexpr const char* ExportOptionsKeyPath = "Corvane Mill";
-inline constexpr const char* ExportOptionsSection = "Tessel";
-void LoadExportOptions(TSettingsStore& store, TExportOptions& options);
-void SaveExportOptions(TSettingsStore& store, const TExportOptions& options);
-
 inline constexpr const char* OverwriteCaption = "File already exists!";
 std::string OverwriteQuestion(const std::string& path);
+
+// Retina slices need every split line at an even position: a line at an
+// odd one falls in the middle of a pixel of the half-size page. The first
+// such line of a sorted grid ("the vertical line at 101"), or empty.
+std::string OddRetinaLine(const TSplitGrid& grid);
+inline constexpr const char* OddRetinaLineCaption = "Retina slices";
+std::string OddRetinaLineQuestion(const std::string& line);
 
 class TExportUi {
  public:
@@ -61,10 +51,15 @@ class TExportUi {
   // the HTML file, whose question came first. False stops the export. The
   // window replaces them without asking.
   virtual bool ConfirmReplace(const std::vector<std::string>& /*paths*/) { return true; }
+  // With retina slices, before anything is written: a split line at an odd
+  // position (OddRetinaLine). True exports anyway, the half-size cells
+  // rounded down to whole pixels; false stops the export.
+  virtual bool ConfirmOddRetinaLine(const std::string& /*line*/) { return false; }
   // The per-slice dialog for the slice just cut (cell tells which one; its
-  // file takes its place with the others at the end); returns the cell code.
+  // file takes its place with the others at the end); returns the cell code,
+  // which tag builds from the texts.
   virtual std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
-                                    const std::string& prefix) = 0;
+                                    const TSliceTag& tag) = 0;
   // The code dialog; replaces the lines by the edited ones.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
   // Told, in cell order, about each slice file once it is in its place.
@@ -81,6 +76,12 @@ TExportNames ExportNamesOf(const std::string& htmlPath);
 // base + "_" + column + "_" + row + extension.
 std::string SliceFileName(const std::string& baseName, int column, int row,
                           const std::string& extension);
+// The same with "@2x" before the extension: the full-size retina slice.
+std::string Slice2xFileName(const std::string& baseName, int column, int row,
+                            const std::string& extension);
+// A cell of the half-size page: its edges halved, rounded down (at least a
+// pixel wide and high).
+TGridCell HalfCell(const TGridCell& cell);
 // The directory joined with a bare file name ("" means the current one).
 std::string PathInDirectory(const std::string& directory, const std::string& name);
 
@@ -130,6 +131,7 @@ class TSliceExporter {
  private:
   bool Run(TPixelGraphic& source, const std::function<void()>* load);
   bool ChoosePath(std::string& htmlPath);
+  bool CheckOptions(const std::function<void()>* load);
   TExportPlan PlanFor(const std::string& htmlPath) const;
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
   const std::string& WriterExtension() const;
@@ -138,6 +140,8 @@ class TSliceExporter {
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                        THtmlTable& table, std::vector<std::string>& lines,
                                        const std::function<void()>* load);
+  THtmlSlice HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan, const TGridCell& cell,
+                         std::size_t place) const;
   void LoadWhileCutting(TSliceRun& run, const std::function<void()>& load);
   bool WritersTakeRowsAsTheyCome() const;
   void CutReadyRows(TSliceRun& run);

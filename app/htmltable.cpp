@@ -1,6 +1,7 @@
 #include "app/htmltable.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "app/atomicfile.h"
 
@@ -10,23 +11,130 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
-THtmlTable::THtmlTable(const THtmlOptions& options)
-    : FOptions(options), FQuote(options.DoubleQuote ? '"' : '\'') {}
+const char* PageStyleName(TPageStyle style) {
+  switch (style) {
+    case TPageStyle::Html5: return "html5";
+    case TPageStyle::Email: return "email";
+    case TPageStyle::Fluid: return "fluid";
+    case TPageStyle::Classic: break;
+  }
+  return "classic";
+}
 
-std::string THtmlTable::Name(const char* name) const {
-  return FOptions.UpperCase ? std::string(name) : LowerAscii(name);
+bool PageStyleNamed(const std::string& name, TPageStyle& style) {
+  for (const TPageStyle candidate : PageStyles)
+    if (name == PageStyleName(candidate)) {
+      style = candidate;
+      return true;
+    }
+  return false;
+}
+
+namespace {
+
+std::string MarkupName(const THtmlOptions& options, const char* name) {
+  return options.UpperCase ? std::string(name) : LowerAscii(name);
+}
+
+// A quoted attribute with a leading blank; the value is markup-safe already.
+std::string QuotedAttribute(const THtmlOptions& options, const char* name, const std::string& value) {
+  const char quote = options.DoubleQuote ? '"' : '\'';
+  return " " + MarkupName(options, name) + "=" + quote + value + quote;
+}
+
+std::string HexColor(TRGB color) {
+  static const char* const hex = "0123456789abcdef";
+  std::string out = "#";
+  for (const unsigned channel : {GetRValue(color), GetGValue(color), GetBValue(color)}) {
+    out += hex[channel >> 4];
+    out += hex[channel & 15];
+  }
+  return out;
+}
+
+// A srcset candidate ends at a blank and a list of them is split at commas,
+// which a file name may hold.
+std::string SrcsetUrl(const std::string& baseUrl, const std::string& name) {
+  std::string url;
+  for (const char c : SliceUrl(baseUrl, name)) url += c == ',' ? std::string("%2C") : std::string(1, c);
+  return url;
+}
+
+}  // namespace
+
+THtmlTable::THtmlTable(THtmlOptions options, std::vector<int> columnWidths)
+    : FOptions(std::move(options)),
+      FColumnWidths(std::move(columnWidths)),
+      FQuote(FOptions.DoubleQuote ? '"' : '\'') {}
+
+std::string THtmlTable::Name(const char* name) const { return MarkupName(FOptions, name); }
+
+std::string THtmlTable::Attribute(const char* name, const std::string& value) const {
+  return QuotedAttribute(FOptions, name, value);
 }
 
 std::string THtmlTable::TableStartLine() const {
+  const std::string width = std::to_string(TotalWidth());
+  switch (FOptions.Style) {
+    case TPageStyle::Classic:
+      break;
+    case TPageStyle::Html5:
+      return "<" + Name("TABLE") + Attribute("ROLE", "presentation") +
+             Attribute("STYLE", "border-collapse:collapse") + ">";
+    case TPageStyle::Email:
+      return "<" + Name("TABLE") + Attribute("ROLE", "presentation") + Attribute("WIDTH", width) +
+             Attribute("BORDER", "0") + Attribute("CELLPADDING", "0") + Attribute("CELLSPACING", "0") +
+             Attribute("STYLE", "border-collapse:collapse") + ">";
+    case TPageStyle::Fluid:
+      // The box around the table lets every image of a row take its height
+      // from the same width (100cqw), so that the images of a row end at
+      // the same place at any width; heights taken from each image's own
+      // width differ by rounding and leave hairlines of background.
+      return "<" + Name("DIV") +
+             Attribute("STYLE", "container-type:inline-size;contain-intrinsic-inline-size:" + width +
+                                    "px;max-width:" + width + "px") +
+             "><" + Name("TABLE") + Attribute("ROLE", "presentation") +
+             Attribute("STYLE", "border-collapse:collapse;table-layout:fixed;width:100%") + ">";
+  }
   return Name("<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>");
 }
 
-std::string THtmlTable::TableEndLine() const { return Name("</TABLE>"); }
+std::string THtmlTable::TableEndLine() const {
+  return Name(FOptions.Style == TPageStyle::Fluid ? "</TABLE></DIV>" : "</TABLE>");
+}
 
-std::string THtmlTable::ImgTagPrefix(const std::string& sliceName, int width, int height) const {
-  return "<" + Name("IMG") + " " + Name("SRC") + "=" + FQuote + UrlEncodeFileName(sliceName) +
-         FQuote + " " + Name("WIDTH") + "=" + std::to_string(width) + " " + Name("HEIGHT") + "=" +
-         std::to_string(height);
+std::int64_t THtmlTable::TotalWidth() const {
+  std::int64_t total = 0;
+  for (const int w : FColumnWidths) total += w;
+  return total;
+}
+
+TSliceTag THtmlTable::Tag(const THtmlSlice& slice) const {
+  TSliceTag tag;
+  tag.FOptions = FOptions;
+  const std::string src = EscapeAttribute(SliceUrl(FOptions.BaseUrl, slice.Name));
+  std::string srcset;
+  if (!slice.Name2x.empty())
+    srcset = EscapeAttribute(SrcsetUrl(FOptions.BaseUrl, slice.Name) + " 1x, " +
+                             SrcsetUrl(FOptions.BaseUrl, slice.Name2x) + " 2x");
+  const std::string width = std::to_string(slice.Width);
+  const std::string height = std::to_string(slice.Height);
+  if (FOptions.Style == TPageStyle::Classic) {
+    tag.FPrefix = "<" + Name("IMG") + " " + Name("SRC") + "=" + FQuote + src + FQuote;
+    if (!srcset.empty()) tag.FPrefix += Attribute("SRCSET", srcset);
+    tag.FPrefix += " " + Name("WIDTH") + "=" + width + " " + Name("HEIGHT") + "=" + height;
+    return tag;
+  }
+  tag.FPrefix = "<" + Name("IMG") + Attribute("SRC", src);
+  if (!srcset.empty()) tag.FPrefix += Attribute("SRCSET", srcset);
+  tag.FPrefix += Attribute("WIDTH", width) + Attribute("HEIGHT", height);
+  if (FOptions.Style == TPageStyle::Email) tag.FSuffix = Attribute("BORDER", "0");
+  std::string css = "display:block";
+  // Browsers without container units keep height:auto.
+  if (FOptions.Style == TPageStyle::Fluid)
+    css += ";width:100%;height:auto;height:calc(100cqw*" + height + "/" + std::to_string(TotalWidth()) + ")";
+  tag.FSuffix += Attribute("STYLE", css);
+  return tag;
 }
 
 void THtmlTable::BeginRow() {
@@ -34,12 +142,60 @@ void THtmlTable::BeginRow() {
   FCellCount = 0;
 }
 
-void THtmlTable::AddCell(const std::string& cellCode) {
-  FRow += "<" + Name("TD") + ">" + cellCode + "</" + Name("TD") + ">";
+std::string THtmlTable::CellStart(const THtmlSlice& slice) const {
+  switch (FOptions.Style) {
+    case TPageStyle::Classic:
+      break;
+    case TPageStyle::Html5:
+      return "<" + Name("TD") + Attribute("STYLE", "padding:0") + ">";
+    case TPageStyle::Email:
+      return "<" + Name("TD") + Attribute("WIDTH", std::to_string(slice.Width)) +
+             Attribute("BGCOLOR", HexColor(slice.Average)) + Attribute("STYLE", "padding:0") + ">";
+    case TPageStyle::Fluid:
+      return "<" + Name("TD") + Attribute("STYLE", "padding:0;width:" + FluidWidth(slice.Place) + "%") +
+             ">";
+  }
+  return "<" + Name("TD") + ">";
+}
+
+// A column's share of the table in percent, to four decimals. The shares
+// are taken from the rounded places of the column edges, so that they add
+// up to exactly 100 (rounded one by one, three thirds would not).
+std::string THtmlTable::FluidWidth(int place) const {
+  const std::int64_t total = TotalWidth();
+  std::int64_t before = 0;
+  for (std::size_t i = 0; i < FColumnWidths.size() && int(i) < place; ++i) before += FColumnWidths[i];
+  if (total <= 0 || place < 0 || std::size_t(place) >= FColumnWidths.size()) return "0";
+  const std::int64_t after = before + FColumnWidths[std::size_t(place)];
+  const auto edge = [total](std::int64_t x) { return (x * 1000000 + total / 2) / total; };
+  const std::int64_t share = edge(after) - edge(before);  // millionths: 1000000 is 100 %
+  std::string text = std::to_string(share / 10000);
+  std::string decimals = std::to_string(10000 + share % 10000).substr(1);
+  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
+  if (!decimals.empty()) text += "." + decimals;
+  return text;
+}
+
+void THtmlTable::AddCell(const THtmlSlice& slice, const std::string& cellCode) {
+  FRow += CellStart(slice) + cellCode + "</" + Name("TD") + ">";
   ++FCellCount;
 }
 
 std::string THtmlTable::EndRow() const { return FRow + "</" + Name("TR") + ">"; }
+
+std::string TSliceTag::Code(const std::string& href, const std::string& target,
+                            const std::string& alt) const {
+  if (FOptions.Style == TPageStyle::Classic) return UpdateResultingCode(FPrefix, href, target, alt);
+  std::string link;
+  if (!href.empty()) {
+    link = "<" + MarkupName(FOptions, "A") + QuotedAttribute(FOptions, "HREF", EscapeAttribute(href));
+    if (!target.empty()) link += QuotedAttribute(FOptions, "TARGET", EscapeAttribute(target));
+    link += ">";
+  }
+  std::string code = link + FPrefix + QuotedAttribute(FOptions, "ALT", EscapeAttribute(alt)) + FSuffix + ">";
+  if (!link.empty()) code += "</" + MarkupName(FOptions, "A") + ">";
+  return code;
+}
 
 std::string UpdateResultingCode(const std::string& prefix, const std::string& href,
                                 const std::string& target, const std::string& alt) {
@@ -106,6 +262,53 @@ std::string UrlEncodeFileName(const std::string& name) {
     }
   }
   return out;
+}
+
+namespace {
+
+// What a URL holds as it is: unreserved and reserved characters, and the
+// percent sign of escapes already made.
+bool UrlKeeps(unsigned char c) {
+  if (UrlSafe(c)) return true;
+  for (const char* p = ":/?#[]&'%"; *p; ++p)
+    if (c == static_cast<unsigned char>(*p)) return true;
+  return false;
+}
+
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+std::string CleanBaseUrl(const std::string& baseUrl) {
+  static const char* const hex = "0123456789ABCDEF";
+  std::size_t first = 0, end = baseUrl.size();
+  while (first < end && Blank(baseUrl[first])) ++first;
+  while (end > first && Blank(baseUrl[end - 1])) --end;
+  std::string out;
+  for (std::size_t i = first; i < end; ++i) {
+    const auto c = static_cast<unsigned char>(baseUrl[i]);
+    if (UrlKeeps(c)) {
+      out += char(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string BaseUrlProblem(const std::string& baseUrl) {
+  if (CleanBaseUrl(baseUrl).find_first_of("?#") == std::string::npos) return "";
+  return "The base URL \"" + baseUrl +
+         "\" has a query or a fragment ('?' or '#'); the slice names cannot follow it.";
+}
+
+std::string SliceUrl(const std::string& baseUrl, const std::string& name) {
+  const std::string base = CleanBaseUrl(baseUrl);
+  const std::string encoded = UrlEncodeFileName(name);
+  if (base.empty()) return encoded;
+  return base.back() == '/' ? base + encoded : base + "/" + encoded;
 }
 
 namespace {

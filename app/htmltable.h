@@ -8,9 +8,60 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/types.h"
+
+// How the table is written. The picture is the same in each; what differs
+// is the kind of page it is pasted into.
+//   classic: the fragment of old, for pages without a doctype (quirks mode).
+//   html5:   for pages with <!DOCTYPE html>: images as blocks (no text
+//            baseline under them), CSS instead of dropped attributes.
+//   email:   html5 plus what mail clients honour: table attributes, fixed
+//            cell widths, border="0" and each cell's average colour for
+//            readers that block images.
+//   fluid:   html5 that scales down with its container, never above the
+//            image's own width (in a box around the table).
+enum class TPageStyle { Classic, Html5, Email, Fluid };
+inline constexpr TPageStyle PageStyles[] = {TPageStyle::Classic, TPageStyle::Html5,
+                                            TPageStyle::Email, TPageStyle::Fluid};
+// "classic", "html5", "email", "fluid": the names settings and command line use.
+const char* PageStyleName(TPageStyle style);
+// The style of a name; false when there is none of that name.
+bool PageStyleNamed(const std::string& name, TPageStyle& style);
+
 struct THtmlOptions {
   bool UpperCase = false;    // markup names as written instead of lower case
-  bool DoubleQuote = false;  // quote character around the SRC value
+  bool DoubleQuote = false;  // quote character around the SRC value (every value but classic's numbers)
+  TPageStyle Style = TPageStyle::Classic;
+  std::string BaseUrl{};       // put before every slice name; empty: names relative to the page
+};
+
+// One slice as the table shows it.
+struct THtmlSlice {
+  std::string Name;    // its file name, without directory
+  std::string Name2x;  // the same slice at twice the size for dense screens; empty when none
+  int Width = 0;       // its size on the page
+  int Height = 0;
+  int Place = 0;       // its column's place in the table, from 0
+  TRGB Average = 0;    // its average colour (email: the cell's colour while images are blocked)
+};
+
+// The image tag of one slice, which the per-slice dialog completes with a
+// link, a target frame and ALT text.
+class TSliceTag {
+ public:
+  // The image tag up to where the ALT text goes, without its closing ">".
+  const std::string& Prefix() const { return FPrefix; }
+  // The cell code; empty texts are left out (but the ALT attribute, which
+  // the styles other than classic always write, empty for decoration).
+  std::string Code(const std::string& href, const std::string& target, const std::string& alt) const;
+  // The cell code when no link or ALT text is wanted.
+  std::string PlainCode() const { return Code("", "", ""); }
+
+ private:
+  friend class THtmlTable;
+  std::string FPrefix;
+  std::string FSuffix;  // what follows the ALT text
+  THtmlOptions FOptions;
 };
 
 // Lower-cases the letters A to Z only.
@@ -19,33 +70,38 @@ std::string LowerAscii(std::string text);
 // Builds the text of one export: table start, row lines, table end.
 class THtmlTable {
  public:
-  explicit THtmlTable(const THtmlOptions& options);
+  // columnWidths: the page widths of the table's columns, left to right;
+  // the email and fluid styles size the table and its cells by them.
+  explicit THtmlTable(THtmlOptions options, std::vector<int> columnWidths = {});
 
   std::string TableStartLine() const;
   std::string TableEndLine() const;
-  // The image tag of one slice without its closing ">"; the name goes into
-  // SRC URL-encoded.
-  std::string ImgTagPrefix(const std::string& sliceName, int width, int height) const;
-  // The cell code when no link or ALT text is wanted.
-  std::string PlainCellCode(const std::string& prefix) const { return prefix + ">"; }
+  // The image tag of a slice; names go into the addresses URL-encoded,
+  // after the base URL when there is one.
+  TSliceTag Tag(const THtmlSlice& slice) const;
 
   void BeginRow();
-  void AddCell(const std::string& cellCode);
+  void AddCell(const THtmlSlice& slice, const std::string& cellCode);
   bool RowHasCells() const { return FCellCount > 0; }
   std::string EndRow() const;
 
  private:
   std::string Name(const char* name) const;
+  std::string Attribute(const char* name, const std::string& value) const;
+  std::string CellStart(const THtmlSlice& slice) const;
+  std::string FluidWidth(int place) const;
+  std::int64_t TotalWidth() const;
 
   THtmlOptions FOptions;
+  std::vector<int> FColumnWidths;
   char FQuote;
   std::string FRow;
   int FCellCount = 0;
 };
 
-// The cell code of the per-slice dialog: optional link (with target) around
-// the image tag, optional ALT text. Always upper case and double quotes;
-// the user's texts go in escaped as attribute values.
+// The classic cell code of the per-slice dialog: optional link (with
+// target) around the image tag, optional ALT text. Always upper case and
+// double quotes; the user's texts go in escaped as attribute values.
 std::string UpdateResultingCode(const std::string& prefix, const std::string& href,
                                 const std::string& target, const std::string& alt);
 
@@ -57,6 +113,19 @@ std::string EscapeAttribute(const std::string& text);
 // -._~!$()*+,;=@ percent-encoded (a UTF-8 name thus byte by byte). The
 // colon is encoded too, lest the name read as a URL scheme.
 std::string UrlEncodeFileName(const std::string& name);
+
+// A base URL as typed, made fit for an attribute: blanks around it dropped,
+// bytes a URL cannot hold as they are (blanks, quotes, angle brackets,
+// bytes beyond ASCII...) percent-encoded, the rest (percent escapes
+// included) kept. Empty when there is no base.
+std::string CleanBaseUrl(const std::string& baseUrl);
+// Why a base URL cannot take slice names at its end (a query or a
+// fragment), or empty when it can.
+std::string BaseUrlProblem(const std::string& baseUrl);
+// The address of a slice: the file name URL-encoded, after the base URL
+// and a slash when there is a base (one slash, whether or not the base
+// ends with one).
+std::string SliceUrl(const std::string& baseUrl, const std::string& name);
 
 // Characters outside ASCII as numeric character references: UTF-8 is
 // decoded; other bytes are taken as Windows-1252, the single-byte text of

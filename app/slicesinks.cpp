@@ -35,6 +35,32 @@ void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
   }
 }
 
+TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell) {
+  std::uint64_t sum[3] = {0, 0, 0};
+  std::uint64_t count = 0;
+  const int right = std::min<std::int64_t>(std::int64_t(cell.Left) + cell.Width, source.Width());
+  const int bottom = std::min<std::int64_t>(std::int64_t(cell.Top) + cell.Height, source.Height());
+  const int left = std::max(cell.Left, 0);
+  for (int y = std::max(cell.Top, 0); y < bottom; ++y) {
+    const std::uint8_t* row = source.PixelFormat() == pgpf24Bit ? source.ScanLine(y) : nullptr;
+    for (int x = left; x < right; ++x, ++count) {
+      if (row) {  // blue, green, red
+        sum[2] += row[3 * x];
+        sum[1] += row[3 * x + 1];
+        sum[0] += row[3 * x + 2];
+        continue;
+      }
+      const TRGB c = source.GetPixelColor(x, y);
+      sum[0] += GetRValue(c);
+      sum[1] += GetGValue(c);
+      sum[2] += GetBValue(c);
+    }
+  }
+  if (count == 0) return 0;
+  return RGBColor(unsigned((sum[0] + count / 2) / count), unsigned((sum[1] + count / 2) / count),
+                  unsigned((sum[2] + count / 2) / count));
+}
+
 // A window has the very bytes a cut would have.
 bool WindowFits(const TPixelGraphic& source, const TGridCell& cell) {
   return source.PixelFormat() == pgpf24Bit && !source.Empty() && cell.Left >= 0 && cell.Top >= 0 &&
@@ -64,6 +90,24 @@ std::unique_ptr<TPixelGraphic> CellImage(TPixelGraphic& source, const TGridCell&
     image->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height);
   else
     CutCell(*image, source, cell, path);
+  return image;
+}
+
+// The width x height rectangle at (x, y) of from, scaled to a slice of
+// scaledWidth x scaledHeight by the precise (area) filter.
+std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& rect, int scaledWidth,
+                                          int scaledHeight, const TPixelGraphic& slice,
+                                          const std::string& path) {
+  std::unique_ptr<TPixelGraphic> image = NewSliceImage(slice);
+  try {
+    image->SetSizeAndFormat(scaledWidth, scaledHeight, pgpf24Bit);
+  } catch (const EPGInvalidSize&) {
+    throw;
+  } catch (const EPixelGraphic&) {
+    RaiseOutOfMemory(path);
+  }
+  image->StretchMode = smPrecise;
+  image->StretchCopy(0, 0, scaledWidth, scaledHeight, from, rect.Left, rect.Top, rect.Width, rect.Height);
   return image;
 }
 
@@ -99,6 +143,15 @@ class TDirectSink : public TSliceSink {
     }
     Staged.push_back(StageSlice(*image, path, Plan.Writer));
   }
+  void PutScaled(std::size_t, TPixelGraphic& source, const TGridCell& cell, int width, int height,
+                 const std::string& path) override {
+    try {
+      Staged.push_back(
+          StageSlice(*ScaledCell(source, cell, width, height, *Plan.Slice, path), path, Plan.Writer));
+    } catch (const std::bad_alloc&) {
+      RaiseOutOfMemory(path);
+    }
+  }
   std::vector<TStagedFile> Finish() override { return std::move(Staged); }
 
  private:
@@ -113,6 +166,8 @@ struct TSliceJob {
   std::unique_ptr<TPixelGraphic> Own;      // the window or copy made for this cell
   TPixelGraphic* Image = nullptr;      // what is written: Own, or the export's slice image
   std::int64_t Held = 0;               // pixels of a copy, counted against the budget
+  int ScaledWidth = 0;                 // when not 0, Image is written scaled to this size
+  int ScaledHeight = 0;
   std::optional<TStagedFile> File;     // complete and synced once Done without Error
   std::exception_ptr Error;
   bool Done = false;
@@ -139,12 +194,16 @@ class TThreadedSink : public TSliceSink {
 
   void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
            TPGFinalRows* pending) override;
+  void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width,
+                 int height, const std::string& path) override;
   std::vector<TStagedFile> Finish() override;
   bool Concurrent() const override { return true; }
   void HoldFailures(bool hold) override { Holding = hold; }
 
  private:
   void Work();
+  void Add(std::unique_ptr<TSliceJob> job, std::size_t index, TPixelGraphic& source,
+           const TGridCell& cell, TPGFinalRows* pending);
   void Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& source, const TGridCell& cell,
                TPGFinalRows* pending);
   void WaitForRoom(std::int64_t bytes);
@@ -195,7 +254,14 @@ void TThreadedSink::Work() {
     Queue.pop_front();
     lock.unlock();
     try {
-      job.File.emplace(StageSlice(*job.Image, job.Path, Plan.Writer));
+      if (job.ScaledWidth > 0) {
+        const TGridCell whole{0, 0, 0, 0, job.Image->Width(), job.Image->Height()};
+        job.File.emplace(StageSlice(
+            *ScaledCell(*job.Image, whole, job.ScaledWidth, job.ScaledHeight, *Plan.Slice, job.Path),
+            job.Path, Plan.Writer));
+      } else {
+        job.File.emplace(StageSlice(*job.Image, job.Path, Plan.Writer));
+      }
     } catch (...) {
       job.Error = std::current_exception();
     }
@@ -235,9 +301,25 @@ void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& so
 
 void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
                         const std::string& path, TPGFinalRows* pending) {
-  if (!Holding) RaiseSettledFailure();
   auto job = std::make_unique<TSliceJob>();
   job->Path = path;
+  Add(std::move(job), index, source, cell, pending);
+}
+
+// The worker scales a window on the cell (or a copy of it): never the
+// source itself, which other workers read at the same time.
+void TThreadedSink::PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
+                              int width, int height, const std::string& path) {
+  auto job = std::make_unique<TSliceJob>();
+  job->Path = path;
+  job->ScaledWidth = width;
+  job->ScaledHeight = height;
+  Add(std::move(job), index, source, cell, nullptr);
+}
+
+void TThreadedSink::Add(std::unique_ptr<TSliceJob> job, std::size_t index, TPixelGraphic& source,
+                        const TGridCell& cell, TPGFinalRows* pending) {
+  if (!Holding) RaiseSettledFailure();
   try {
     Prepare(*job, index, source, cell, pending);
   } catch (...) {

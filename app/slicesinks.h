@@ -30,6 +30,10 @@ class TSliceSink {
   // the top down, waits for each (only for cells that WindowFits).
   virtual void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
                    const std::string& path, TPGFinalRows* pending = nullptr) = 0;
+  // The same for the cell scaled to width x height by the library's
+  // precise scaled copy; the cell's rows must all be final.
+  virtual void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width,
+                         int height, const std::string& path) = 0;
   // Returns every slice handed over, staged, in cell order, and raises the
   // first failure in cell order.
   virtual std::vector<TStagedFile> Finish() = 0;
@@ -43,7 +47,7 @@ class TSliceSink {
 
 // What the sinks need to know about the slices of one export.
 struct TSliceSinkPlan {
-  std::size_t Cells = 0;            // how many cells will be handed over
+  std::size_t Cells = 0;            // how many slices will be handed over
   TPixelGraphic* Slice = nullptr;   // the export's slice image: its settings go to every slice
   bool KeepLastSlice = true;        // leave the last cell cut in Slice
   std::string Writer;               // by its registry extension; empty: by each file's extension
@@ -68,6 +72,9 @@ bool WindowFits(const TPixelGraphic& source, const TGridCell& cell);
 // that cannot be had raises EExportError naming path.
 void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
              const std::string& path);
+
+// The mean colour of the cell's pixels, each channel rounded.
+TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);
 
 // The failure of a slice whose memory ran out.
 [[noreturn]] void RaiseOutOfMemory(const std::string& path);

@@ -37,7 +37,7 @@ class TCliExportUi : public TExportUi {
     return true;
   }
   bool ConfirmOverwrite(const std::string&, const std::string&) override {
-    if (!FOverwrite) FRefusal = FHtmlPath + " exists";
+    if (!FOverwrite) FRefusal = FHtmlPath + " exists (use --overwrite)";
     return FOverwrite;
   }
   bool ConfirmReplace(const std::vector<std::string>& paths) override {
@@ -48,13 +48,19 @@ class TCliExportUi : public TExportUi {
                   (paths.size() == 2 ? " other file exist" : " other files exist");
     else
       FRefusal += " exists";
+    FRefusal += " (use --overwrite)";
+    return false;
+  }
+  bool ConfirmOddRetinaLine(const std::string& line) override {
+    FRefusal = "--retina: " + line +
+               " lies at an odd position; half-size slices need every split line at an even one";
     return false;
   }
   // Why the export stopped before writing; said once the source has loaded,
   // whichever road the export took.
-  std::string Refusal() const { return "tessel-cli: " + FRefusal + " (use --overwrite)\n"; }
+  std::string Refusal() const { return "tessel-cli: " + FRefusal + "\n"; }
   void ShowExportOptions(TExportOptions&) override {}
-  std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const std::string& prefix) override;
+  std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const TSliceTag& tag) override;
   void EditCode(std::vector<std::string>&) override {}
   void SliceWritten(const std::string& path) override;
   void ReportTotalAndUnusedTags() const;
@@ -69,11 +75,11 @@ class TCliExportUi : public TExportUi {
 };
 
 std::string TCliExportUi::EditSliceTags(TPixelGraphic&, const TGridCell& cell,
-                                        const std::string& prefix) {
+                                        const TSliceTag& tag) {
   auto it = FTags.find({cell.Column, cell.Row});
-  if (it == FTags.end()) return prefix + ">";
+  if (it == FTags.end()) return tag.PlainCode();
   it->second.Used = true;
-  return UpdateResultingCode(prefix, it->second.Link, it->second.Target, it->second.Alt);
+  return tag.Code(it->second.Link, it->second.Target, it->second.Alt);
 }
 
 void TCliExportUi::SliceWritten(const std::string& path) {
@@ -157,6 +163,12 @@ TExportOptions OptionsFrom(const TCliParsed& parsed) {
   options.DoubleQuote = parsed.Has("--double-quote");
   options.AlwaysGrid = parsed.Has("--save-grid");
   options.IncAltTags = parsed.Has("--tags");
+  if (parsed.Has("--style") && !PageStyleNamed(parsed.Get("--style"), options.Style))
+    throw TCliUsageError("--style must be classic, html5, email or fluid, got " + parsed.Get("--style"));
+  options.BaseUrl = parsed.Get("--base-url");
+  if (const std::string problem = BaseUrlProblem(options.BaseUrl); !problem.empty())
+    throw TCliUsageError(problem);
+  options.Retina = parsed.Has("--retina");
   return options;
 }
 
@@ -194,13 +206,15 @@ int RunSlice(const std::vector<std::string>& args) {
   const TCliParsed parsed =
       ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
-                      {"--tags", true}, {"--overwrite", false}, {"--threads", true}});
+                      {"--tags", true}, {"--overwrite", false}, {"--threads", true},
+                      {"--style", true}, {"--base-url", true}, {"--retina", false}});
   if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
   // A directory in the HTML file's place is a failed write, not a bad command line.
   if (std::filesystem::is_directory(parsed.Positional[1]))
     throw std::runtime_error("Cannot create file \"" + parsed.Positional[1] + "\". Is a directory");
   ApplyCommonOptions(parsed);
   const TOutputFormat& format = FormatNamed(parsed.Get("--format", "jpg"));
+  const TExportOptions options = OptionsFrom(parsed);
   const int threads = ThreadsFrom(parsed);
   TTagMap tags = parsed.Has("--tags") ? ReadTagsFile(parsed.Get("--tags")) : TTagMap{};
   TPixelGraphic source;
@@ -230,7 +244,7 @@ int RunSlice(const std::vector<std::string>& args) {
   exporter.SourceFile = sourceFile;
   ConfigureImage(exporter.SliceImage, parsed);
   exporter.SetOutputFormat(format);
-  exporter.Options = OptionsFrom(parsed);
+  exporter.Options = options;
   exporter.EncodeThreads = threads;
   exporter.KeepLastSlice = false;  // nothing shows it
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
@@ -244,7 +258,8 @@ int RunSlice(const std::vector<std::string>& args) {
 const TCliRegistrar Registrar{
     {"slice",
      "slice IMAGE HTML [--grid FILE.grd] [--vert X[,X...]] [--horz Y[,Y...]]\n"
-     "                   [--format jpg|bmp|tif|png|webp|png8] [--uppercase] [--double-quote]\n"
+     "                   [--format jpg|bmp|tif|png|webp|png8] [--style classic|html5|email|fluid]\n"
+     "                   [--base-url URL] [--retina] [--uppercase] [--double-quote]\n"
      "                   [--save-grid] [--tags FILE] [--overwrite] [--threads N]",
      RunSlice,
      "Cuts IMAGE along the grid into one file per cell, named BASE_COLUMN_ROW.EXT\n"
@@ -257,6 +272,16 @@ const TCliRegistrar Registrar{
      "  --format           slice format (default jpg): png8 writes .png files of at\n"
      "                     most 256 colours (dithered when more, see Png8Dither);\n"
      "                     webp by WebpQuality and WebpLossless\n"
+     "  --style            how the table is written (default classic):\n"
+     "                       classic  for pages without a doctype, as of old\n"
+     "                       html5    for pages that start with <!DOCTYPE html>\n"
+     "                       email    for HTML mail (cell colours, fixed widths)\n"
+     "                       fluid    scales down with the page, up to full size\n"
+     "  --base-url URL     put URL and a slash before every slice name (for mail\n"
+     "                     and content systems); the slices still land beside HTML\n"
+     "  --retina           the image is drawn at twice the page size: each slice is\n"
+     "                     written as BASE_C_R@2x.EXT and, halved, as\n"
+     "                     BASE_C_R.EXT; every split line must be at an even place\n"
      "  --uppercase        upper-case tags; --double-quote: SRC in double quotes\n"
      "  --save-grid        save the grid as BASE.grd beside HTML\n"
      "  --overwrite        replace existing files (HTML, slices, grid)\n"

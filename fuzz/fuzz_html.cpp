@@ -8,8 +8,9 @@
 // - the texts, decoded, are the ones given (when they are plain UTF-8).
 //
 // Input: a flags byte (bit 0 upper case, bit 1 double quotes, bit 2 links
-// and ALT texts), then NUL-separated fields: the HTML file name, and link,
-// target and ALT text of the first and the second slice.
+// and ALT texts, bits 3 and 4 the page style), then NUL-separated fields:
+// the HTML file name, link, target and ALT text of the first and the second
+// slice, and a base URL.
 
 #include <unistd.h>
 
@@ -32,6 +33,7 @@ namespace fs = std::filesystem;
 struct TFields {
   std::string Name;
   std::string Text[2][3];  // per slice: link, target, alt
+  std::string BaseUrl;
 };
 
 class TFuzzUi : public TExportUi {
@@ -43,9 +45,9 @@ class TFuzzUi : public TExportUi {
   }
   bool ConfirmOverwrite(const std::string&, const std::string&) override { return true; }
   void ShowExportOptions(TExportOptions&) override {}
-  std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const std::string& prefix) override {
+  std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const TSliceTag& tag) override {
     const std::string* t = Fields.Text[cell.Column - 1];
-    return UpdateResultingCode(prefix, t[0], t[1], t[2]);
+    return tag.Code(t[0], t[1], t[2]);
   }
   void EditCode(std::vector<std::string>&) override {}
 
@@ -82,14 +84,15 @@ TFields FieldsFrom(const std::string& text) {
   TFields f;
   std::vector<std::string> parts{""};
   for (const char c : text) {
-    if (c == '\0' && parts.size() < 7)
+    if (c == '\0' && parts.size() < 8)
       parts.emplace_back();
     else
       parts.back() += c;
   }
-  parts.resize(7);
+  parts.resize(8);
   f.Name = FileNameFrom(parts[0]);
   for (int i = 0; i < 6; ++i) f.Text[i / 3][i % 3] = parts[std::size_t(1 + i)];
+  f.BaseUrl = parts[7];
   return f;
 }
 
@@ -252,16 +255,17 @@ bool PlainText(const std::string& text) {
   return true;
 }
 
-void ExpectText(const TTag& tag, const std::string& attribute, const std::string& given) {
+// always: the attribute is written also for an empty text.
+void ExpectText(const TTag& tag, const std::string& attribute, const std::string& given, bool always = false) {
   const std::string* value = tag.Attribute(attribute);
-  if (given.empty() != (value == nullptr)) fuzz::Finding("an attribute present without its text or missing");
+  if ((given.empty() && !always) != (value == nullptr)) fuzz::Finding("an attribute present without its text or missing");
   if (!value) return;
   const std::string decoded = ReferencesDecoded(*value);
   if (PlainText(given) && decoded != given) fuzz::Finding("a text that does not come back");
 }
 
 void CheckCell(const std::vector<TTag>& tags, std::size_t& at, int column, const TFields& f,
-               bool withTexts) {
+               bool withTexts, bool classic) {
   const auto next = [&]() -> const TTag& {
     if (at >= tags.size()) fuzz::Finding("a row that ends too soon");
     return tags[at++];
@@ -279,26 +283,35 @@ void CheckCell(const std::vector<TTag>& tags, std::size_t& at, int column, const
   const std::string* src = img.Attribute("src");
   if (img.Name != "img" || !src) fuzz::Finding("a cell without its image");
   const std::string slice = ExportNamesOf(f.Name).BaseName + "_" + std::to_string(column) + "_1.bmp";
-  if (PercentDecoded(*src) != slice) fuzz::Finding("a SRC that names another file");
+  // After a base URL, the slice's name follows a slash.
+  const std::string named = PercentDecoded(ReferencesDecoded(*src));
+  if (CleanBaseUrl(f.BaseUrl).empty() ? named != slice
+                                      : named.size() <= slice.size() ||
+                                            named.compare(named.size() - slice.size() - 1, std::string::npos,
+                                                          "/" + slice) != 0)
+    fuzz::Finding("a SRC that names another file");
   if (!fs::is_regular_file(WorkDir() / slice)) fuzz::Finding("a SRC whose file was not written");
-  if (withTexts) ExpectText(img, "alt", t[2]);
+  if (withTexts || !classic) ExpectText(img, "alt", withTexts ? t[2] : "", !classic);
   if (link && next().Name != "/a") fuzz::Finding("a link that does not end");
   if (next().Name != "/td") fuzz::Finding("a cell that does not end");
 }
 
-void CheckHtml(const std::string& text, const TFields& f, bool withTexts) {
+void CheckHtml(const std::string& text, const TFields& f, bool withTexts, TPageStyle style) {
   for (const char c : text)
     if ((c < 0x20 || c > 0x7E) && c != '\r' && c != '\n') fuzz::Finding("a byte outside printable ASCII");
   const std::vector<std::string> lines = SplitLines(text);
   if (lines.size() != 3 || text.size() < 2 || text.substr(text.size() - 2) != "\r\n")
     fuzz::Finding("not the three lines of a one-row table");
-  if (Tags(lines[0]).size() != 1 || Tags(lines[0])[0].Name != "table" || Lower(lines[2]) != "</table>")
+  const bool boxed = style == TPageStyle::Fluid;  // the table in a box
+  const std::vector<TTag> start = Tags(lines[0]);
+  if (start.size() != (boxed ? 2u : 1u) || start.back().Name != "table" || (boxed && start[0].Name != "div") ||
+      Lower(lines[2]) != (boxed ? "</table></div>" : "</table>"))
     fuzz::Finding("a table that does not open and close");
   const std::vector<TTag> row = Tags(lines[1]);
   std::size_t at = 0;
   if (row.empty() || row[at++].Name != "tr") fuzz::Finding("a row without its tr");
-  CheckCell(row, at, 1, f, withTexts);
-  CheckCell(row, at, 2, f, withTexts);
+  CheckCell(row, at, 1, f, withTexts, style == TPageStyle::Classic);
+  CheckCell(row, at, 2, f, withTexts, style == TPageStyle::Classic);
   if (at + 1 != row.size() || row[at].Name != "/tr") fuzz::Finding("a row that does not end");
 }
 
@@ -321,8 +334,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   exporter.Options.UpperCase = data[0] & 1;
   exporter.Options.DoubleQuote = data[0] & 2;
   exporter.Options.IncAltTags = data[0] & 4;
+  exporter.Options.Style = PageStyles[(data[0] >> 3) & 3];
+  exporter.Options.BaseUrl = fields.BaseUrl;
+  const bool refused = !BaseUrlProblem(fields.BaseUrl).empty();
   try {
     if (!exporter.Export(source)) fuzz::Finding("the export was cancelled");
+    if (refused) fuzz::Finding("a base URL with a query or fragment was taken");
+  } catch (const EExportError&) {
+    if (!refused) fuzz::Finding("a base URL was refused");
+    if (!fs::is_empty(WorkDir())) fuzz::Finding("files left by a refused export");
+    return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     fuzz::Finding("the export failed");
@@ -334,7 +355,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::sort(expected.begin(), expected.end());
   std::sort(found.begin(), found.end());
   if (found != expected) fuzz::Finding("other files than the HTML and its slices");
-  CheckHtml(ReadWholeFile((dir / fields.Name).string()), fields, exporter.Options.IncAltTags);
+  CheckHtml(ReadWholeFile((dir / fields.Name).string()), fields, exporter.Options.IncAltTags,
+            exporter.Options.Style);
   for (const std::string& name : found) fs::remove(dir / name);
   return 0;
 }

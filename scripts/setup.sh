@@ -13,6 +13,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   # peers the tests compare against
   imagemagick python3-pil libtiff-tools netpbm libjpeg-turbo-progs webp
+  # the browser that renders exported pages in the tests (tests/browser)
+  chromium
 )
 
 missing=()

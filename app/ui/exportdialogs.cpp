@@ -1,6 +1,8 @@
 #include "app/ui/exportdialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +18,17 @@
 #include "platform/settings.h"
 
 namespace {
+
+// What each style is for, as the dialog offers them.
+const char* PageStyleCaption(TPageStyle style) {
+  switch (style) {
+    case TPageStyle::Html5: return "html5: pages with <!DOCTYPE html>";
+    case TPageStyle::Email: return "email: HTML mail";
+    case TPageStyle::Fluid: return "fluid: scales down with the page";
+    case TPageStyle::Classic: break;
+  }
+  return "classic: pages without a doctype";
+}
 
 QPushButton* MakeOKButton(QDialog& dialog) {
   auto* button = new QPushButton(QStringLiteral("OK"));
@@ -44,6 +57,9 @@ Texportdialog::Texportdialog(QWidget* parent)
       doublequote(new QCheckBox(QStringLiteral("Double quoted tags (\" instead of ')"))),
       uppercase(new QCheckBox(QStringLiteral("Upper case tags (<TAG> instead of <tag>)"))),
       showoptions(new QCheckBox(QStringLiteral("Show this Dialog on export"))),
+      style(new QComboBox),
+      baseurl(new QLineEdit),
+      retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
       OKButton(MakeOKButton(*this)) {
   setWindowTitle(QStringLiteral("Export Options"));
   setModal(true);
@@ -53,9 +69,21 @@ Texportdialog::Texportdialog(QWidget* parent)
   doublequote->setObjectName(QStringLiteral("doublequote"));
   uppercase->setObjectName(QStringLiteral("uppercase"));
   showoptions->setObjectName(QStringLiteral("showoptions"));
+  style->setObjectName(QStringLiteral("style"));
+  baseurl->setObjectName(QStringLiteral("baseurl"));
+  retina->setObjectName(QStringLiteral("retina"));
+  for (const TPageStyle pageStyle : PageStyles)
+    style->addItem(QString::fromLatin1(PageStyleCaption(pageStyle)));
+  baseurl->setPlaceholderText(QStringLiteral("none: slice names relative to the page"));
   auto* layout = new QVBoxLayout(this);
-  for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase, showoptions})
+  for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase})
     layout->addWidget(box);
+  auto* page = new QFormLayout;
+  page->addRow(QStringLiteral("Page &style:"), style);
+  page->addRow(QStringLiteral("&Base URL:"), baseurl);
+  layout->addLayout(page);
+  layout->addWidget(retina);
+  layout->addWidget(showoptions);
   layout->addSpacing(8);
   layout->addWidget(OKButton, 0, Qt::AlignHCenter);
   SetOptions(TExportOptions{});
@@ -70,6 +98,10 @@ TExportOptions Texportdialog::Options() const {
   options.DoubleQuote = doublequote->isChecked();
   options.UpperCase = uppercase->isChecked();
   options.ShowOptions = showoptions->isChecked();
+  const int index = style->currentIndex();
+  options.Style = index >= 0 && index < int(std::size(PageStyles)) ? PageStyles[index] : TPageStyle::Classic;
+  options.BaseUrl = baseurl->text().toStdString();
+  options.Retina = retina->isChecked();
   return options;
 }
 
@@ -80,6 +112,10 @@ void Texportdialog::SetOptions(const TExportOptions& options) {
   doublequote->setChecked(options.DoubleQuote);
   uppercase->setChecked(options.UpperCase);
   showoptions->setChecked(options.ShowOptions);
+  for (std::size_t i = 0; i < std::size(PageStyles); ++i)
+    if (PageStyles[i] == options.Style) style->setCurrentIndex(int(i));
+  baseurl->setText(QString::fromStdString(options.BaseUrl));
+  retina->setChecked(options.Retina);
 }
 
 void Texportdialog::showEvent(QShowEvent* event) {
@@ -163,20 +199,19 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   connect(edit_alt, &QLineEdit::textChanged, this, [this] { UpdateResultingCode(); });
 }
 
-void Taddtagsdialog::BeginSlice(const TPixelGraphic& slice, const std::string& prefix) {
+void Taddtagsdialog::BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag) {
   edit_href->clear();
   edit_alt->clear();
   aslice->AssignPixelGraphic(&slice);
-  FPrefix = prefix;
-  Memo1->setPlainText(QString::fromStdString(prefix + ">"));
+  FTag = tag;
+  Memo1->setPlainText(QString::fromStdString(tag.PlainCode()));
 }
 
 void Taddtagsdialog::UpdateResultingCode() {
   // The memo shows the code as the file gets it: the texts escaped and
   // everything beyond ASCII as character references.
-  const std::string code = ::UpdateResultingCode(FPrefix, edit_href->text().toStdString(),
-                                                 edit_target->text().toStdString(),
-                                                 edit_alt->text().toStdString());
+  const std::string code = FTag.Code(edit_href->text().toStdString(), edit_target->text().toStdString(),
+                                     edit_alt->text().toStdString());
   Memo1->setPlainText(QString::fromStdString(AsciiHtml(code)));
 }
 

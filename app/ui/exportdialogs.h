@@ -13,6 +13,7 @@
 #include "app/exporter.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -20,11 +21,11 @@ class QPushButton;
 class TPGImage;
 class TPixelGraphic;
 
-// "Export Options": six check boxes and an OK button; however it is closed
-// the export goes on with the states the boxes then hold. The states are
-// read from the settings file each time the dialog is shown and written
-// each time it closes; a dialog never shown in a run writes nothing and
-// holds the defaults.
+// "Export Options": six check boxes, the page style, the base URL, the
+// retina box and an OK button; however it is closed the export goes on
+// with what the fields then hold. They are read from the settings file each
+// time the dialog is shown and written each time it closes; a dialog never
+// shown in a run writes nothing and holds the defaults.
 class Texportdialog : public QDialog {
   Q_OBJECT
 
@@ -37,6 +38,9 @@ class Texportdialog : public QDialog {
   QCheckBox* doublequote;
   QCheckBox* uppercase;
   QCheckBox* showoptions;
+  QComboBox* style;  // one entry per TPageStyle, in PageStyles order
+  QLineEdit* baseurl;
+  QCheckBox* retina;
   QPushButton* OKButton;
 
   TExportOptions Options() const;
@@ -72,8 +76,8 @@ class Taddtagsdialog : public QDialog {
   QPushButton* OKButton;
 
   // Before the dialog is shown for one slice: empties link and ALT text,
-  // shows a copy of the slice and the plain cell code (prefix + ">").
-  void BeginSlice(const TPixelGraphic& slice, const std::string& prefix);
+  // shows a copy of the slice and the plain cell code of its tag.
+  void BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag);
   // The cell code as the memo shows it, which is what the file receives.
   std::string ResultingCode() const;
 
@@ -83,7 +87,7 @@ class Taddtagsdialog : public QDialog {
  private:
   void UpdateResultingCode();
 
-  std::string FPrefix;
+  TSliceTag FTag;
   bool FPlaced = false;
 };
 

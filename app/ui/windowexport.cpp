@@ -41,6 +41,10 @@ bool TWindowExportUi::ChooseHtmlFile(std::string& path) {
 }
 
 bool TWindowExportUi::ConfirmOverwrite(const std::string& text, const std::string& caption) {
+  return Ask(text, caption);
+}
+
+bool TWindowExportUi::Ask(const std::string& text, const std::string& caption) {
   BeforeDialog();
   const bool ok = FDialogs.AskOkCancel(&FWindow, QString::fromStdString(text),
                                        QString::fromStdString(caption));
@@ -56,10 +60,14 @@ void TWindowExportUi::ShowExportOptions(TExportOptions& options) {
   AfterDialog();
 }
 
+bool TWindowExportUi::ConfirmOddRetinaLine(const std::string& line) {
+  return Ask(OddRetinaLineQuestion(line), OddRetinaLineCaption);
+}
+
 std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell&,
-                                           const std::string& prefix) {
+                                           const TSliceTag& tag) {
   BeforeDialog();
-  FTags->BeginSlice(slice, prefix);
+  FTags->BeginSlice(slice, tag);
   FDialogs.RunModal(*FTags);
   AfterDialog();
   return FTags->ResultingCode();

@@ -42,14 +42,17 @@ class TWindowExportUi : public TExportUi {
   bool ChooseHtmlFile(std::string& path) override;
   bool ConfirmOverwrite(const std::string& text, const std::string& caption) override;
   void ShowExportOptions(TExportOptions& options) override;
+  bool ConfirmOddRetinaLine(const std::string& line) override;
   std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
-                            const std::string& prefix) override;
+                            const TSliceTag& tag) override;
   void EditCode(std::vector<std::string>& lines) override;
   void SliceWritten(const std::string& path) override;
 
  private:
   void BeforeDialog();
   void AfterDialog();
+  // An OK/Cancel question with a warning icon; true for OK.
+  bool Ask(const std::string& text, const std::string& caption);
 
   QWidget& FWindow;
   TMainWindowDialogs& FDialogs;

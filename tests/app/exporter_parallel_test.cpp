@@ -42,14 +42,14 @@ class TRecordingUi : public TExportUi {
   bool ConfirmOverwrite(const std::string&, const std::string&) override { return true; }
   void ShowExportOptions(TExportOptions&) override {}
   std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
-                            const std::string& prefix) override {
+                            const TSliceTag& tag) override {
     const std::string name = SliceFileName("index", cell.Column, cell.Row, ".png");
     const bool there = fs::exists(fs::path(Path).parent_path() / name);
     const bool right =
         peer::ToRgb(slice) == apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height);
     TagsAsked.push_back(name + (there ? " on disk" : " missing") +
                         (right ? "" : " with wrong pixels"));
-    return prefix + ">";
+    return tag.PlainCode();
   }
   void EditCode(std::vector<std::string>&) override {}
   void SliceWritten(const std::string& path) override {
@@ -105,6 +105,7 @@ class ParallelExport : public ::testing::Test {
     exporter.OutputExtension = extension;
     exporter.Options.ShowOptions = false;
     exporter.Options.IncAltTags = tags;
+    exporter.Options.Retina = Retina;
     exporter.EncodeThreads = threads;
     TRun run;
     try {
@@ -155,6 +156,7 @@ class ParallelExport : public ::testing::Test {
   TSplitGrid Grid;
   TRecordingUi Ui;
   peer::RgbImage LastSlice;
+  bool Retina = false;
 };
 
 TEST_F(ParallelExport, EveryFormatGivesTheSameFilesHtmlAndReports) {
@@ -313,6 +315,7 @@ class CutWhileLoading : public ParallelExport {
     exporter.EncodeThreads = threads;
     exporter.OutputExtension = Extension;
     exporter.KeepLastSlice = KeepLast;
+    exporter.Options.Retina = Retina;
     TRun run;
     try {
       exporter.ExportWhileLoading(Loading, load);
@@ -443,6 +446,29 @@ TEST_F(CutWhileLoading, CellThatStillFailsAfterTheLoadFailsInCellOrder) {
   EXPECT_TRUE(early.Written.empty());
   EXPECT_TRUE(early.Entries.empty());
   EXPECT_FALSE(early.Error.empty());
+}
+
+// Retina slices, two files a cell, the half-size one scaled on a worker:
+// the files of one thread on any number, and while the source loads.
+TEST_F(CutWhileLoading, RetinaSlicesAreTheSameOnEveryRoad) {
+  Use(PhotoLike(614, 420));
+  for (int x : {612, 50, 300, 50}) Grid.VertSplits.Add(x);
+  for (int y : {410, 400}) Grid.HorzSplits.Add(y);
+  Retina = true;
+  Extension = ".png";
+  const TRun reference = Export("reference", 1, ".png");
+  EXPECT_TRUE(reference.Error.empty()) << reference.Error;
+  EXPECT_EQ(reference.Entries.size(), 25u);  // twelve cells, two files each, and the HTML
+  EXPECT_EQ(reference.Written.front(), "index_1_1.png");
+  EXPECT_EQ(reference.Written[1], "index_1_1@2x.png");
+  EXPECT_EQ(LastSlice, apptest::Crop(Pixels, 612, 410, 2, 10));
+  ExpectSameRuns(reference, Export("many", 4, ".png"));
+  for (const bool keepLast : {true, false}) {
+    KeepLast = keepLast;
+    ExpectSameRuns(reference, ExportLoading(keepLast ? "loading_keep" : "loading", 3, [&] {
+                     LoadTopDown(Loading, Pixels, 405, [] {});
+                   }));
+  }
 }
 
 }  // namespace

@@ -29,9 +29,10 @@ class TFakeUi : public TExportUi {
   bool Choose = true;
   bool Overwrite = true;
   std::function<void(TExportOptions&)> OnOptions;
-  std::function<std::string(TPixelGraphic&, const TGridCell&, const std::string&)> OnTags;
+  std::function<std::string(TPixelGraphic&, const TGridCell&, const TSliceTag&)> OnTags;
   std::function<void(std::vector<std::string>&)> OnEditCode;
   bool Replace = true;
+  bool ExportOddLines = false;
   S Calls;
   S Written;
 
@@ -50,14 +51,18 @@ class TFakeUi : public TExportUi {
     Calls.push_back(call);
     return Replace;
   }
+  bool ConfirmOddRetinaLine(const std::string& line) override {
+    Calls.push_back("odd:" + line);
+    return ExportOddLines;
+  }
   void ShowExportOptions(TExportOptions& options) override {
     Calls.push_back("options");
     if (OnOptions) OnOptions(options);
   }
   std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
-                            const std::string& prefix) override {
+                            const TSliceTag& tag) override {
     Calls.push_back("tags");
-    return OnTags ? OnTags(slice, cell, prefix) : prefix + ">";
+    return OnTags ? OnTags(slice, cell, tag) : tag.PlainCode();
   }
   void EditCode(std::vector<std::string>& lines) override {
     Calls.push_back("code");
@@ -124,26 +129,6 @@ TEST(ExportNames, DirectoryAndBaseName) {
   EXPECT_EQ(PathInDirectory("/d", "a.bmp"), "/d/a.bmp");
 }
 
-TEST(ExportOptionsStore, RoundTripUnderItsOwnKey) {
-  auto data = std::make_shared<TSettingsData>();
-  TMemorySettingsStore store(ExportOptionsKeyPath, data);
-  TExportOptions options;
-  LoadExportOptions(store, options);
-  EXPECT_TRUE(options.ShowOptions);
-  EXPECT_FALSE(options.IncAltTags || options.EditCode || options.AlwaysGrid || options.UpperCase ||
-               options.DoubleQuote);
-  options = {true, false, true, false, true, false};
-  SaveExportOptions(store, options);
-  const auto& group = data->at("Corvane Mill\\Tessel");
-  EXPECT_EQ(group.size(), 6u);
-  EXPECT_EQ(group.at("incalttags_Checked"), "1");
-  EXPECT_EQ(group.at("showoptions_Checked"), "0");
-  TExportOptions again;
-  LoadExportOptions(store, again);
-  EXPECT_TRUE(again.IncAltTags && again.AlwaysGrid && again.UpperCase);
-  EXPECT_FALSE(again.EditCode || again.DoubleQuote || again.ShowOptions);
-}
-
 TEST_F(ExportTest, FreshGridGivesOneWholeSlice) {
   ASSERT_TRUE(Exporter.Export(Source));
   EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp"}));
@@ -164,6 +149,85 @@ TEST_F(ExportTest, WorkedExampleOrderPixelsAndHtml) {
   EXPECT_EQ(Grid.VertSplits.Values(), (std::vector<std::int32_t>{0, 100, 300}));
   EXPECT_EQ(peer::ToRgb(Exporter.SliceImage), apptest::Crop(Pixels, 100, 50, 200, 150));
   EXPECT_EQ(Exporter.SliceImage.PixelFormat(), pgpf24Bit);
+}
+
+// The half size of a 2 x 2 block by the precise (area) filter: the mean of
+// each pair of columns, then of the two rows, each truncated.
+peer::RgbImage Halved(const peer::RgbImage& img) {
+  peer::RgbImage half{img.Width / 2, img.Height / 2, {}};
+  const auto at = [&](int x, int y, int c) { return int(img.Rgb[(std::size_t(y) * std::size_t(img.Width) + std::size_t(x)) * 3 + std::size_t(c)]); };
+  for (int y = 0; y < half.Height; ++y)
+    for (int x = 0; x < half.Width; ++x)
+      for (int c = 0; c < 3; ++c)
+        half.Rgb.push_back(std::uint8_t(((at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c)) / 2 +
+                                         (at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c)) / 2) /
+                                        2));
+  return half;
+}
+
+// Each cell at full size as BASE_C_R@2x and halved as BASE_C_R, which the
+// page shows at half size with both in its srcset.
+TEST_F(ExportTest, RetinaWritesEachCellAtFullAndHalfSize) {
+  WorkedGrid();
+  Exporter.Options.Retina = true;
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp", "index_1_1@2x.bmp", "index_2_1.bmp", "index_2_1@2x.bmp",
+                           "index_1_2.bmp", "index_1_2@2x.bmp", "index_2_2.bmp", "index_2_2@2x.bmp"}));
+  ExpectSlice("index_2_1@2x.bmp", 100, 0, 200, 50);
+  EXPECT_EQ(LoadRgb(Dir / "index_2_1.bmp"), Halved(apptest::Crop(Pixels, 100, 0, 200, 50)));
+  EXPECT_EQ(LoadRgb(Dir / "index_1_2.bmp"), Halved(apptest::Crop(Pixels, 0, 50, 100, 150)));
+  EXPECT_NE(apptest::ReadFile(Dir / "index.html").find("srcset='index_2_1.bmp 1x, index_2_1@2x.bmp 2x' width=100 height=25>"),
+            std::string::npos);
+  EXPECT_EQ(Ui.Calls, (S{"choose"}));  // every line even: nothing to ask
+  // The window shows the last cell at full size.
+  EXPECT_EQ(peer::ToRgb(Exporter.SliceImage), apptest::Crop(Pixels, 100, 50, 200, 150));
+}
+
+// A line at an odd position is asked about before anything is written;
+// exported anyway, the half-size cells are rounded down to whole pixels
+// and still meet: 0, 50, 150 across for lines at 0, 101, 300.
+TEST_F(ExportTest, RetinaAsksAboutALineAtAnOddPosition) {
+  Grid.DropVert(101, 300);
+  Grid.DropHorz(60, 200);
+  Exporter.Options.Retina = true;
+  EXPECT_FALSE(Exporter.Export(Source));
+  EXPECT_EQ(Ui.Calls, (S{"choose", "odd:the vertical line at 101"}));
+  EXPECT_TRUE(apptest::DirEntries(Dir).empty());
+  Ui.ExportOddLines = true;
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(LoadRgb(Dir / "index_1_1.bmp").Width, 50);
+  EXPECT_EQ(LoadRgb(Dir / "index_2_1.bmp").Width, 100);
+  EXPECT_EQ(LoadRgb(Dir / "index_2_1@2x.bmp").Width, 199);
+  const S lines = SplitLines(apptest::ReadFile(Dir / "index.html"));
+  EXPECT_NE(lines[1].find("width=50 height=30></td>"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("width=100 height=30></td>"), std::string::npos) << lines[1];
+}
+
+// Email cells carry the mean colour of their slice, rounded; a palette
+// source is read through its palette.
+TEST_F(ExportTest, EmailCellsCarryTheirSlicesAverageColour) {
+  WorkedGrid();
+  Exporter.Options.Style = TPageStyle::Email;
+  TPixelGraphic grey;
+  peer::GreyCopy(Source, grey);
+  const peer::RgbImage pixels = peer::ToRgb(grey);
+  std::int64_t sum = 0;
+  for (int y = 50; y < 200; ++y)
+    for (int x = 100; x < 300; ++x) sum += pixels.Rgb[(std::size_t(y) * 300 + std::size_t(x)) * 3];
+  char mean[8];
+  std::snprintf(mean, sizeof mean, "#%02x%02x%02x", unsigned((sum + 15000) / 30000),
+                unsigned((sum + 15000) / 30000), unsigned((sum + 15000) / 30000));
+  ASSERT_TRUE(Exporter.Export(grey));
+  const std::string html = apptest::ReadFile(Dir / "index.html");
+  EXPECT_NE(html.find("<td width='200' bgcolor='" + std::string(mean) + "'"), std::string::npos) << html;
+}
+
+// A base URL the names cannot follow stops the export before anything is
+// written (the window's road; the command line refuses it at once).
+TEST_F(ExportTest, BaseUrlWithAQueryIsRefused) {
+  Exporter.Options.BaseUrl = "https://cdn.example.com/a?b";
+  EXPECT_THROW(Exporter.Export(Source), EExportError);
+  EXPECT_TRUE(apptest::DirEntries(Dir).empty());
 }
 
 TEST_F(ExportTest, OptionsDialogDecidesTheMarkup) {
@@ -249,6 +313,11 @@ TEST_F(ExportTest, EmptyGridWritesOnlyTheTableLines) {
   EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html"}));
   EXPECT_EQ(apptest::ReadFile(Dir / "index.html"),
             "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n</table>\r\n");
+  // Columns without rows: no cell either, in any style.
+  LoadGridText("-\r\n0\r\n300\r\n", Grid, 300, 200, nullptr);
+  Exporter.Options.Style = TPageStyle::Fluid;
+  ASSERT_TRUE(Exporter.Export(Source));
+  EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html"}));
 }
 
 TEST_F(ExportTest, EmptyCellsWriteNothingAndKeepNumbers) {
@@ -269,13 +338,13 @@ TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
   WorkedGrid();
   Exporter.Options.IncAltTags = true;
   std::vector<int> seen;
-  Ui.OnTags = [&](TPixelGraphic& slice, const TGridCell& cell, const std::string& prefix) {
+  Ui.OnTags = [&](TPixelGraphic& slice, const TGridCell& cell, const TSliceTag& tag) {
     // Cut, staged, but not yet in place: all slices take their places together.
     EXPECT_FALSE(fs::exists(Dir / SliceFileName("index", cell.Column, cell.Row, ".bmp")));
     EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, cell.Left, cell.Top, cell.Width, cell.Height));
     seen.push_back(cell.Column * 10 + cell.Row);
-    return cell.Column == 1 && cell.Row == 1 ? UpdateResultingCode(prefix, "page2.html", "main", "Logo")
-                                             : prefix + ">";
+    return cell.Column == 1 && cell.Row == 1 ? tag.Code("page2.html", "main", "Logo")
+                                             : tag.PlainCode();
   };
   ASSERT_TRUE(Exporter.Export(Source));
   EXPECT_EQ(seen, (std::vector<int>{11, 21, 12, 22}));

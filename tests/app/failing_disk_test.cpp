@@ -35,8 +35,8 @@ class TQuietUi : public TExportUi {
   }
   bool ConfirmOverwrite(const std::string&, const std::string&) override { return true; }
   void ShowExportOptions(TExportOptions&) override {}
-  std::string EditSliceTags(TPixelGraphic&, const TGridCell&, const std::string& prefix) override {
-    return prefix + ">";
+  std::string EditSliceTags(TPixelGraphic&, const TGridCell&, const TSliceTag& tag) override {
+    return tag.PlainCode();
   }
   void EditCode(std::vector<std::string>& lines) override {
     if (OnEditCode) OnEditCode(lines);

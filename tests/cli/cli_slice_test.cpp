@@ -233,6 +233,47 @@ TEST_F(CliSlice, TagsAndMarkupOptions) {
             "</TABLE>\r\n");
 }
 
+// The page style, the base URL and retina slices: the slices beside the
+// page, at both sizes, the page naming them under the base URL.
+TEST_F(CliSlice, StyleBaseUrlAndRetina) {
+  const TRunResult r = Cli(
+      "slice src.png p.html --vert 100 --format bmp --style html5 --base-url https://cdn.example.com/m/ --retina");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"p.html", "p_1_1.bmp", "p_1_1@2x.bmp", "p_2_1.bmp",
+                                                 "p_2_1@2x.bmp", "src.bmp", "src.png"}));
+  ExpectExactSlice("p_2_1@2x.bmp", 100, 0, 200, 200);
+  EXPECT_EQ(Decode(Dir + "/p_2_1.bmp").Width, 100);
+  EXPECT_NE(r.Out.find("total: 4 slices"), std::string::npos) << r.Out;
+  EXPECT_EQ(ReadText(Dir + "/p.html"),
+            "<table role='presentation' style='border-collapse:collapse'>\r\n"
+            "<tr><td style='padding:0'><img src='https://cdn.example.com/m/p_1_1.bmp' "
+            "srcset='https://cdn.example.com/m/p_1_1.bmp 1x, https://cdn.example.com/m/p_1_1@2x.bmp 2x' "
+            "width='50' height='100' alt='' style='display:block'></td><td style='padding:0'><img "
+            "src='https://cdn.example.com/m/p_2_1.bmp' srcset='https://cdn.example.com/m/p_2_1.bmp 1x, "
+            "https://cdn.example.com/m/p_2_1@2x.bmp 2x' width='100' height='100' alt='' "
+            "style='display:block'></td></tr>\r\n"
+            "</table>\r\n");
+}
+
+// A line at an odd position cannot be halved: said, naming the line, and
+// nothing is written. So are a style or base URL that cannot be used.
+TEST_F(CliSlice, RetinaLineAtAnOddPositionStyleAndBaseUrlErrors) {
+  const std::vector<std::string> before = Entries();
+  const TRunResult odd = Cli("slice src.png p.html --horz 50,101 --retina");
+  EXPECT_EQ(odd.Status, 1);
+  EXPECT_EQ(odd.Err,
+            "tessel-cli: --retina: the horizontal line at 101 lies at an odd position; half-size slices "
+            "need every split line at an even one\n");
+  EXPECT_EQ(Entries(), before);
+  const TRunResult style = Cli("slice src.png p.html --style amp");
+  EXPECT_EQ(style.Status, 2);
+  EXPECT_EQ(style.Err.substr(0, 65), "tessel-cli: --style must be classic, html5, email or fluid, got a");
+  const TRunResult base = Cli("slice src.png p.html --base-url 'https://x.example/get?f='");
+  EXPECT_EQ(base.Status, 2);
+  EXPECT_NE(base.Err.find("has a query or a fragment"), std::string::npos) << base.Err;
+  EXPECT_EQ(Entries(), before);
+}
+
 TEST_F(CliSlice, SplitlinesOutsideTheImageAreIgnored) {
   const TRunResult r = Cli("slice src.png s.html --vert 300,400 --horz=-1 --format bmp");
   ASSERT_EQ(r.Status, 0) << r.Err;

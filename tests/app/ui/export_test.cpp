@@ -5,6 +5,7 @@
 // dialogs, and the options kept between runs.
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -346,6 +347,110 @@ class TExportTest : public QObject {
     w->ExportAction->trigger();
     QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
     QVERIFY(QFile::exists(dir + QStringLiteral("/c.grd")));
+  }
+
+  // Style, base URL and retina are set in the dialog with keyboard and
+  // mouse, kept in the settings like the other options, and give the files
+  // the command line tool writes with the same options.
+  void PageStyleBaseUrlAndRetinaFromTheDialog() {
+    const QString mine = MakeDir(FDir, QStringLiteral("page/window"));
+    const QString cli = MakeDir(FDir, QStringLiteral("page/cli"));
+    const QString key = QStringLiteral("Corvane Mill/Tessel/");
+    {
+      TShownWindow w(FImage);
+      w->Grid().VertSplits.Add(100);
+      w.Dialogs.OnModal = [&](QDialog& dialog) {
+        auto& options = dynamic_cast<Texportdialog&>(dialog);
+        QCOMPARE(options.style->currentIndex(), 0);  // classic until chosen
+        QCOMPARE(options.style->count(), 4);
+        options.style->setFocus();
+        QTest::keyClick(options.style, Qt::Key_Down);
+        QTest::keyClick(options.style, Qt::Key_Down);  // email
+        QTest::keyClicks(options.baseurl, QStringLiteral("https://cdn.example.com/m"));
+        QTest::sendKeyEvent(QTest::Click, options.baseurl, Qt::Key_Adiaeresis, QStringLiteral("\u00e4"),
+                            Qt::NoModifier);
+        QTest::keyClicks(options.baseurl, QStringLiteral("il"));
+        QTest::mouseClick(options.retina, Qt::LeftButton, Qt::NoModifier, {8, options.retina->height() / 2});
+        QTest::mouseClick(options.OKButton, Qt::LeftButton);
+      };
+      w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
+      w->ExportAction->trigger();
+      QVERIFY(ReportedErrors().empty());
+      QCOMPARE(w->StatusBar1->text(),
+               QStringLiteral("Exported 4 slices and ") + mine + QStringLiteral("/index.html"));
+      QSettings ini(SettingsFile(), QSettings::IniFormat);
+      QCOMPARE(ini.value(key + QStringLiteral("style_Text")).toString(), QStringLiteral("email"));
+      QCOMPARE(ini.value(key + QStringLiteral("baseurl_Text")).toString(),
+               QStringLiteral("https://cdn.example.com/m\u00e4il"));
+      QCOMPARE(ini.value(key + QStringLiteral("retina_Checked")).toString(), QStringLiteral("1"));
+      w->close();
+    }
+    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                      {QStringLiteral("--vert"), QStringLiteral("100"), QStringLiteral("--style"),
+                       QStringLiteral("email"), QStringLiteral("--base-url"),
+                       QStringLiteral("https://cdn.example.com/m\u00e4il"), QStringLiteral("--retina")}),
+             0);
+    const auto written = DirectoryFiles(mine);
+    QCOMPARE(written.size(), std::size_t(5));
+    QVERIFY(written == DirectoryFiles(cli));
+    QVERIFY(written.at(QStringLiteral("index.html")).contains("src='https://cdn.example.com/m%C3%A4il/index_1_1.jpg'"));
+
+    TShownWindow again(FImage);
+    bool shown = false;
+    again.Dialogs.OnModal = [&](QDialog&) {
+      shown = again.ExportDialog->style->currentIndex() == 2 && again.ExportDialog->retina->isChecked() &&
+              again.ExportDialog->baseurl->text() == QStringLiteral("https://cdn.example.com/m\u00e4il");
+    };
+    again->OptionsAction->trigger();
+    QVERIFY(shown);
+  }
+
+  // The per-slice dialog builds the code of the chosen style.
+  void ThePerSliceDialogWritesTheChosenStyle() {
+    const QString dir = MakeDir(FDir, QStringLiteral("tags-html5"));
+    TShownWindow w(FImage);
+    Taddtagsdialog& tags = *w.TagsDialog;
+    QString first;
+    w.Dialogs.OnModal = [&](QDialog& dialog) {
+      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
+        options->SetOptions({.IncAltTags = true, .DoubleQuote = true, .Style = TPageStyle::Html5});
+        return;
+      }
+      first = tags.Memo1->toPlainText();
+      QTest::keyClicks(tags.edit_href, QStringLiteral("page2.html"));
+    };
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(first, QStringLiteral("<img src=\"index_1_1.jpg\" width=\"300\" height=\"200\" alt=\"\" "
+                                   "style=\"display:block\">"));
+    QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
+             QByteArray("<table role=\"presentation\" style=\"border-collapse:collapse\">\r\n<tr><td "
+                        "style=\"padding:0\"><a href=\"page2.html\"><img src=\"index_1_1.jpg\" width=\"300\" "
+                        "height=\"200\" alt=\"\" style=\"display:block\"></a></td></tr>\r\n</table>\r\n"));
+  }
+
+  // Retina slices with a line at an odd position: a question first; Cancel
+  // writes nothing, OK exports with the half-size cells rounded down.
+  void RetinaAsksAboutALineAtAnOddPosition() {
+    const QString dir = MakeDir(FDir, QStringLiteral("odd"));
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(151);
+    w.Dialogs.OnModal = SetOptions({.Retina = true});
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html"), dir + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QCOMPARE(w.Dialogs.Questions,
+             std::vector<QString>{QStringLiteral("Retina slices: The vertical line at 151 lies at an odd position, in "
+                                                 "the middle of a pixel of the half-size slices, which then do not "
+                                                 "meet exactly. Export anyway, with the half-size cells rounded "
+                                                 "down to whole pixels?")});
+    QVERIFY(DirectoryFiles(dir).empty());
+    QVERIFY(PGScreenCursorIsDefault());
+    w.Dialogs.OkCancelAnswers = {true};
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(5));
+    QVERIFY(FileBytes(dir + QStringLiteral("/index.html")).contains("width=75 height=100"));
   }
 
   void GridFilesRoundTripAndReportLinesOutOfBounds() {

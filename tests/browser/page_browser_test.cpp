@@ -1,0 +1,355 @@
+// Exported pages in a real browser: tessel-cli slices a picture, headless
+// Chromium renders the page, and the screenshot is compared with the same
+// browser's rendering of the source. Each page style in a page without a
+// doctype (quirks mode) and one with <!DOCTYPE html> (standards mode),
+// with and without links and with a page name beyond ASCII; lossless and
+// JPEG slices; the fluid style at three widths; retina slices on screens of
+// one and two device pixels per CSS pixel.
+//
+// With TESSEL_SCREENSHOTS set to a directory, the tests leave there the
+// screenshot of each style that docs/page-styles.md shows.
+//
+// Every export runs with DisplayGamma 2.2: PNG slices carry gAMA
+// 1/DisplayGamma, and a browser leaves a PNG with gAMA 1/2.2 as it is
+// (with 1.8 it brightens every pixel).
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/browser.h"
+#include "support/peer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using browser::TMode;
+
+// A fresh directory per test, named after it.
+fs::path ScratchDir() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  for (char& c : name)
+    if (c == '/') c = '-';
+  const fs::path dir = fs::path(TESSEL_TEST_TMP) / "browser" / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// tessel-cli slice IMAGE HTML ARGS...; its exit status.
+int Slice(const fs::path& image, const fs::path& html, const std::vector<std::string>& args) {
+  std::string command = std::string(TESSEL_CLI_PATH) + " slice " + Quoted(image) + " " + Quoted(html) +
+                        " --set DisplayGamma=2.2";
+  for (const std::string& arg : args) command += " " + Quoted(arg);
+  return peer::Run(command);
+}
+
+// A PNG without colour information, written by a peer (Pillow).
+fs::path WritePng(const fs::path& path, const peer::RgbImage& pixels) {
+  const fs::path ppm = path.string() + ".ppm";
+  peer::WritePpm(ppm.string(), pixels);
+  EXPECT_EQ(peer::Python("from PIL import Image\nImage.open('" + ppm.string() + "').save('" +
+                         path.string() + "')\n"),
+            0);
+  fs::remove(ppm);
+  return path;
+}
+
+// The tags of every cell of a columns x rows grid: a link, a target and a
+// non-ASCII ALT text.
+fs::path LinkEverySlice(const fs::path& dir, int columns, int rows) {
+  const fs::path path = dir / "tags.txt";
+  std::ofstream out(path, std::ios::binary);
+  for (int r = 1; r <= rows; ++r)
+    for (int c = 1; c <= columns; ++c)
+      out << c << "\t" << r << "\thttps://example.com/p?c=" << c << "&r=" << r
+          << "\t_blank\t\xC3\x84rger \xE2\x80\x9E" << c << "," << r << "\xE2\x80\x9C\n";
+  return path;
+}
+
+bool IsBackground(const peer::RgbImage& shot, int x, int y) {
+  const std::uint8_t* p = &shot.Rgb[(std::size_t(y) * std::size_t(shot.Width) + std::size_t(x)) * 3];
+  return p[0] == browser::kBackground[0] && p[1] == browser::kBackground[1] && p[2] == browser::kBackground[2];
+}
+
+// Pixels of the background inside the width x height rectangle at the top left.
+int BackgroundInside(const peer::RgbImage& shot, int width, int height) {
+  int count = 0;
+  for (int y = 0; y < std::min(height, shot.Height); ++y)
+    for (int x = 0; x < std::min(width, shot.Width); ++x) count += IsBackground(shot, x, y);
+  return count;
+}
+
+// The strips of rows all background between the top and the last row with
+// a picture in it: how many, and how many rows they have together.
+struct TGaps {
+  int Strips = 0;
+  int Rows = 0;
+};
+TGaps GapsBetweenRows(const peer::RgbImage& shot, int width) {
+  int last = -1;
+  std::vector<bool> empty(std::size_t(shot.Height), true);
+  for (int y = 0; y < shot.Height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (!IsBackground(shot, x, y)) {
+        empty[std::size_t(y)] = false;
+        last = y;
+        break;
+      }
+  TGaps gaps;
+  for (int y = 0; y < last; ++y) {
+    gaps.Rows += empty[std::size_t(y)];
+    gaps.Strips += empty[std::size_t(y)] && (y == 0 || !empty[std::size_t(y - 1)]);
+  }
+  return gaps;
+}
+
+void SaveForDocs(const peer::RgbImage& shot, const std::string& name) {
+  const char* dir = std::getenv("TESSEL_SCREENSHOTS");
+  if (!dir || !*dir || shot.Width == 0) return;
+  WritePng(fs::path(dir) / name, shot);
+}
+
+// The program's sample picture: a web page design, 400 x 240, no magenta.
+const fs::path Sample = fs::path(TESSEL_DATA_DIR) / "sample.png";
+constexpr int SampleWidth = 400, SampleHeight = 240;
+// Four columns and rows, lines where the design has edges and where it has none.
+const std::vector<std::string> SampleGrid = {"--vert", "56,196,280", "--horz", "50,62,140"};
+
+class PageInBrowser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!browser::Available()) GTEST_SKIP() << "skipped: " << browser::kChromium << " not found";
+    Dir = ScratchDir();
+  }
+  fs::path Dir;
+};
+
+// ---------------------------------------------------------------- styles
+
+class StyleInBrowser : public PageInBrowser, public ::testing::WithParamInterface<const char*> {};
+
+// The page is exact wherever the style belongs: all but classic in both
+// modes. Classic is exact in quirks mode only; in standards mode every
+// image sits on a text baseline and the background shows under every row:
+// what html5 is for.
+TEST_P(StyleInBrowser, PutsThePictureBackTogether) {
+  const std::string style = GetParam();
+  const fs::path plain = Dir / "index.html";
+  const fs::path linked = Dir / "Gr\xC3\xB6\xC3\x9F" "e & Co.page.html";  // slices "Größe & Co_1_1.png"...
+  std::vector<std::string> args = SampleGrid;
+  args.insert(args.end(), {"--format", "png", "--style", style});
+  ASSERT_EQ(Slice(Sample, plain, args), 0);
+  args.insert(args.end(), {"--tags", LinkEverySlice(Dir, 4, 4).string()});
+  ASSERT_EQ(Slice(Sample, linked, args), 0);
+  ASSERT_TRUE(fs::exists(Dir / "Gr\xC3\xB6\xC3\x9F" "e & Co_4_4.png"));
+
+  const browser::TView view = browser::ViewAround(SampleWidth, SampleHeight);
+  std::vector<browser::TFrame> frames{{browser::ImagePage(Sample, SampleWidth, SampleHeight), view}};
+  for (const TMode mode : {TMode::Quirks, TMode::Standards})
+    for (const fs::path& html : {plain, linked}) frames.push_back({browser::FragmentPage(html, mode), view});
+  const std::vector<peer::RgbImage> shots = browser::RenderFrames(frames);
+  const peer::RgbImage& source = shots[0];
+  ASSERT_EQ(source.Width, view.Width);
+  ASSERT_EQ(BackgroundInside(source, SampleWidth, SampleHeight), 0);
+  for (std::size_t i = 1; i < shots.size(); ++i) {
+    const bool standards = i > 2;
+    SCOPED_TRACE(frames[i].Page.filename().string());
+    const browser::TDifference d = browser::Compare(shots[i], source);
+    if (style == "classic" && standards) {
+      // 4 rows of background under each row of images on a text baseline
+      // (more under a row lower than a line of text).
+      const TGaps gaps = GapsBetweenRows(shots[i], SampleWidth);
+      EXPECT_EQ(gaps.Strips, 3) << "between the 4 rows";
+      EXPECT_GE(gaps.Rows, 12);
+      EXPECT_GT(d.Max, 0);
+      std::printf("classic in standards mode: %d rows of background between 4 rows of slices\n", gaps.Rows);
+    } else {
+      EXPECT_EQ(d.Max, 0) << d.Describe();
+    }
+  }
+  // Email and fluid show best without images and at half width (below).
+  if (style == "classic" || style == "html5") SaveForDocs(shots[3], "style-" + style + ".png");
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStyle, StyleInBrowser, ::testing::Values("classic", "html5", "email", "fluid"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// With images blocked, as many mail readers start, each cell of an email
+// page shows its slice's average colour.
+TEST_F(PageInBrowser, EmailCellsShowTheirAverageColourWithoutImages) {
+  const fs::path html = Dir / "mail.html";
+  std::vector<std::string> args = SampleGrid;
+  args.insert(args.end(), {"--format", "png", "--style", "email"});
+  ASSERT_EQ(Slice(Sample, html, args), 0);
+  const peer::RgbImage shot = browser::RenderFrames(
+      {{browser::FragmentPage(html, TMode::Standards), browser::ViewAround(SampleWidth, SampleHeight)}}, 1,
+      {"--blink-settings=imagesEnabled=false"})[0];
+  ASSERT_EQ(shot.Width, SampleWidth + 24);
+  SaveForDocs(shot, "style-email.png");
+  const peer::RgbImage pixels = peer::DecodeWithMagick(Sample.string());
+  const std::vector<int> xs = {0, 56, 196, 280, 400}, ys = {0, 50, 62, 140, 240};
+  for (std::size_t r = 0; r + 1 < ys.size(); ++r)
+    for (std::size_t c = 0; c + 1 < xs.size(); ++c) {
+      std::int64_t sum[3] = {0, 0, 0};
+      const std::int64_t count = std::int64_t(xs[c + 1] - xs[c]) * (ys[r + 1] - ys[r]);
+      for (int y = ys[r]; y < ys[r + 1]; ++y)
+        for (int x = xs[c]; x < xs[c + 1]; ++x)
+          for (int k = 0; k < 3; ++k) sum[k] += pixels.Rgb[(std::size_t(y) * SampleWidth + std::size_t(x)) * 3 + std::size_t(k)];
+      // The browser draws a frame and an icon where each image would be:
+      // the colour shows in the lower right of the cell.
+      for (int y = (ys[r] + ys[r + 1]) / 2; y < ys[r + 1] - 2; ++y)
+        for (int x = (xs[c] + xs[c + 1]) / 2; x < xs[c + 1] - 2; ++x)
+          for (int k = 0; k < 3; ++k) {
+            const int expected = int((sum[k] + count / 2) / count);
+            const int got = shot.Rgb[(std::size_t(y) * std::size_t(shot.Width) + std::size_t(x)) * 3 + std::size_t(k)];
+            ASSERT_EQ(got, expected) << "cell " << c + 1 << "," << r + 1 << " at " << x << "," << y;
+          }
+    }
+}
+
+// ---------------------------------------------------------------- formats
+
+// BMP slices are exact; JPEG slices differ from the source by what the
+// JPEG coding itself loses, as a peer decoder shows it, and no more.
+TEST_F(PageInBrowser, LosslessSlicesExactJpegWithinItsCodingError) {
+  std::vector<std::string> args = SampleGrid;
+  args.insert(args.end(), {"--style", "html5"});
+  std::vector<std::string> bmp = args, jpeg = args;
+  bmp.insert(bmp.end(), {"--format", "bmp"});
+  jpeg.insert(jpeg.end(), {"--format", "jpg", "--set", "JpegQuality=90"});
+  ASSERT_EQ(Slice(Sample, Dir / "bmp.html", bmp), 0);
+  ASSERT_EQ(Slice(Sample, Dir / "jpeg.html", jpeg), 0);
+
+  const browser::TView view = browser::ViewAround(SampleWidth, SampleHeight);
+  const std::vector<peer::RgbImage> shots =
+      browser::RenderFrames({{browser::ImagePage(Sample, SampleWidth, SampleHeight), view},
+                             {browser::FragmentPage(Dir / "bmp.html", TMode::Standards), view},
+                             {browser::FragmentPage(Dir / "jpeg.html", TMode::Standards), view}});
+  const browser::TDifference lossless = browser::Compare(shots[1], shots[0]);
+  EXPECT_EQ(lossless.Max, 0) << lossless.Describe();
+
+  // The coding error: the peer-decoded slices against the source's pixels.
+  const peer::RgbImage pixels = peer::DecodeWithMagick(Sample.string());
+  const std::vector<int> xs = {0, 56, 196, 280, 400}, ys = {0, 50, 62, 140, 240};
+  peer::RgbImage decoded = pixels;
+  for (std::size_t r = 0; r + 1 < ys.size(); ++r)
+    for (std::size_t c = 0; c + 1 < xs.size(); ++c) {
+      const peer::RgbImage slice = peer::DecodeWithMagick(
+          (Dir / ("jpeg_" + std::to_string(c + 1) + "_" + std::to_string(r + 1) + ".jpg")).string());
+      ASSERT_EQ(slice.Width, xs[c + 1] - xs[c]);
+      for (int y = 0; y < slice.Height; ++y)
+        std::copy_n(&slice.Rgb[std::size_t(y) * std::size_t(slice.Width) * 3], std::size_t(slice.Width) * 3,
+                    &decoded.Rgb[(std::size_t(ys[r] + y) * SampleWidth + std::size_t(xs[c])) * 3]);
+    }
+  const int coding = browser::Compare(decoded, pixels).Max;
+  EXPECT_GT(coding, 0);
+  const browser::TDifference lossy = browser::Compare(shots[2], shots[0]);
+  // Decoders round their inverse transforms a little differently.
+  EXPECT_LE(lossy.Max, coding + 4) << lossy.Describe();
+  EXPECT_GT(lossy.Max, 0);
+}
+
+// ---------------------------------------------------------------- fluid
+
+// A smooth picture, so that the browser's scaling of the slices and of the
+// whole picture differ by little where slices meet; no pixel near magenta
+// (green never below 100).
+peer::RgbImage Smooth(int width, int height) {
+  peer::RgbImage img{width, height, {}};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      img.Rgb.push_back(std::uint8_t(30 + 200 * x / width));
+      img.Rgb.push_back(std::uint8_t(100 + 150 * y / height));
+      img.Rgb.push_back(std::uint8_t(90 + 100 * (x + y) / (width + height)));
+    }
+  return img;
+}
+
+// The fluid table at 100 %, 75 % and 50 % of the picture's width, cut at
+// lines that give the columns shares of many decimals: no background
+// between the slices, none of the picture missing, and the picture as the
+// browser scales the source, within what scaling a slice alone changes at
+// its edges.
+TEST_F(PageInBrowser, FluidScalesDownWithoutGaps) {
+  const int width = 640, height = 480;
+  const fs::path source = WritePng(Dir / "smooth.png", Smooth(width, height));
+  ASSERT_EQ(Slice(source, Dir / "fluid.html",
+                  {"--vert", "97,311,500", "--horz", "61,250,371", "--format", "png", "--style", "fluid"}),
+            0);
+  // The sample design too, at half its width, for the docs.
+  std::vector<std::string> args = SampleGrid;
+  args.insert(args.end(), {"--format", "png", "--style", "fluid"});
+  ASSERT_EQ(Slice(Sample, Dir / "sample.html", args), 0);
+  const browser::TView view = browser::ViewAround(width, height);
+  const std::vector<int> widths = {640, 480, 320};
+  std::vector<browser::TFrame> frames;
+  for (const int shown : widths) {
+    frames.push_back({browser::FragmentPage(Dir / "fluid.html", TMode::Standards, shown), view});
+    frames.push_back({browser::ImagePage(source, shown, height * shown / width), view});
+  }
+  frames.push_back({browser::FragmentPage(Dir / "sample.html", TMode::Standards, SampleWidth / 2),
+                    browser::ViewAround(SampleWidth / 2, SampleHeight / 2)});
+  const std::vector<peer::RgbImage> shots = browser::RenderFrames(frames);
+  EXPECT_EQ(BackgroundInside(shots.back(), SampleWidth / 2, SampleHeight / 2), 0);
+  EXPECT_TRUE(IsBackground(shots.back(), SampleWidth / 2, SampleHeight / 4));
+  EXPECT_TRUE(IsBackground(shots.back(), SampleWidth / 4, SampleHeight / 2));
+  SaveForDocs(shots.back(), "style-fluid.png");
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    const int shown = widths[i], shownHeight = height * shown / width;
+    SCOPED_TRACE("at " + std::to_string(shown) + " pixels");
+    const peer::RgbImage& shot = shots[2 * i];
+    ASSERT_EQ(shot.Width, view.Width);
+    EXPECT_EQ(BackgroundInside(shot, shown, shownHeight), 0);
+    // Nothing beyond: the row under the picture and the column right of it are background.
+    EXPECT_TRUE(IsBackground(shot, shown, shownHeight / 2));
+    EXPECT_TRUE(IsBackground(shot, shown / 2, shownHeight));
+    const browser::TDifference d = browser::Compare(shot, shots[2 * i + 1]);
+    EXPECT_LE(d.Max, shown == width ? 0 : 8) << d.Describe();
+  }
+}
+
+// ---------------------------------------------------------------- retina
+
+// A design at twice the page's size: on a screen of two device pixels per
+// CSS pixel the page shows the full-size slices pixel for pixel, on one of
+// one the half-size slices, which are the design scaled down by 2 x 2
+// means (a peer's box filter; ours truncates where it rounds).
+TEST_F(PageInBrowser, RetinaSlicesAtOneAndTwoDevicePixelsPerPixel) {
+  const int width = 800, height = 480;
+  const fs::path twice = Dir / "twice.png";
+  ASSERT_EQ(peer::Python("from PIL import Image\nImage.open('" + Sample.string() + "').resize((" +
+                         std::to_string(width) + ", " + std::to_string(height) +
+                         "), Image.BICUBIC).save('" + twice.string() + "')\n"),
+            0);
+  const fs::path half = Dir / "half.png";
+  ASSERT_EQ(peer::Python("from PIL import Image\nImage.open('" + twice.string() + "').reduce(2).save('" +
+                         half.string() + "')\n"),
+            0);
+  ASSERT_EQ(Slice(twice, Dir / "retina.html",
+                  {"--vert", "112,392,560", "--horz", "100,124,280", "--format", "png", "--style", "html5",
+                   "--retina"}),
+            0);
+  ASSERT_TRUE(fs::exists(Dir / "retina_4_4@2x.png"));
+
+  const int pageWidth = width / 2, pageHeight = height / 2;
+  const fs::path page = browser::FragmentPage(Dir / "retina.html", TMode::Standards);
+  for (const int scale : {1, 2}) {
+    SCOPED_TRACE("at device scale " + std::to_string(scale));
+    const browser::TView view = browser::ViewAround(pageWidth, pageHeight, scale);
+    const std::vector<peer::RgbImage> shots = browser::RenderFrames(
+        {{page, view}, {browser::ImagePage(scale == 2 ? twice : half, pageWidth, pageHeight), view}}, scale);
+    ASSERT_EQ(shots[0].Width, view.Width * scale);
+    const browser::TDifference d = browser::Compare(shots[0], shots[1]);
+    EXPECT_LE(d.Max, scale == 2 ? 0 : 1) << d.Describe();
+  }
+}
+
+}  // namespace
