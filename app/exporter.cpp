@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/atomicfile.h"
+#include "app/griddata.h"
 #include "app/gridfile.h"
 #include "app/htmltable.h"
 #include "app/loadahead.h"
@@ -68,9 +69,10 @@ struct TExportPlan {
   TExportNames Names;
   std::string HtmlPath;
   std::string GridPath;  // empty when no grid file is saved
+  std::string TagsPath;  // the texts beside it; empty when none are saved
   std::vector<int> Columns;
   std::vector<int> Rows;
-  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid
+  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid, its texts
   std::size_t SliceCount = 0;
 };
 
@@ -147,11 +149,18 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   if (!confirmed) return LoadAnyway(load);
   THtmlTable table({Options.UpperCase, Options.DoubleQuote});
   std::vector<std::string> lines{table.TableStartLine()};
-  commit->Stage(WriteSlices(source, plan, table, lines, load));
+  try {
+    commit->Stage(WriteSlices(source, plan, table, lines, load));
+  } catch (const EExportCancelled&) {
+    return false;
+  }
   lines.push_back(table.TableEndLine());
   if (Options.EditCode) FUi.EditCode(lines);
   commit->Stage(StagedText(htmlPath, HtmlFileText(lines)));
   if (!plan.GridPath.empty()) commit->Stage(StagedText(plan.GridPath, CrLfText(GridFileLines(FGrid))));
+  // Texts the per-slice dialogs changed are saved as they now stand.
+  if (!plan.TagsPath.empty() && TagsFileWanted(plan.TagsPath, *Tags))
+    commit->Stage(StagedText(plan.TagsPath, CrLfText(TagsFileLines(*Tags))));
   std::size_t placed = 0;
   commit->Commit([&](const std::string& path) {
     if (placed++ < plan.SliceCount) FUi.SliceWritten(path);
@@ -167,6 +176,11 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   plan.Names = ExportNamesOf(htmlPath);
   plan.HtmlPath = htmlPath;
   if (Options.AlwaysGrid) plan.GridPath = PathInDirectory(plan.Names.Directory, plan.Names.BaseName + ".grd");
+  if (!plan.GridPath.empty() && Tags) {
+    const std::string tagsPath = CompanionPath(plan.GridPath, TagsExtension);
+    // The per-slice dialogs may give texts to a grid that has none yet.
+    if (Options.IncAltTags || TagsFileWanted(tagsPath, *Tags)) plan.TagsPath = tagsPath;
+  }
   plan.Columns = FGrid.FilledColumns();
   plan.Rows = FGrid.FilledRows();
   for (int row : plan.Rows)
@@ -176,7 +190,18 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   plan.SliceCount = plan.Outputs.size();
   plan.Outputs.push_back(htmlPath);
   if (!plan.GridPath.empty()) plan.Outputs.push_back(plan.GridPath);
+  if (!plan.TagsPath.empty()) plan.Outputs.push_back(plan.TagsPath);
   return plan;
+}
+
+std::string TSliceExporter::StoredCellCode(const THtmlTable& table, const TGridCell& cell,
+                                          const std::string& prefix) const {
+  if (Tags) {
+    const auto it = Tags->find({cell.Column, cell.Row});
+    if (it != Tags->end() && !it->second.Empty())
+      return UpdateResultingCode(prefix, it->second.Link, it->second.Target, it->second.Alt);
+  }
+  return table.PlainCellCode(prefix);
 }
 
 bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan) {
@@ -233,8 +258,7 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
     const TGridCell cell = FGrid.Cell(plan.Columns[index % columns], plan.Rows[index / columns]);
     const std::string name = SliceFileName(plan.Names.BaseName, cell.Column, cell.Row, OutputExtension);
     const std::string prefix = table.ImgTagPrefix(name, cell.Width, cell.Height);
-    table.AddCell(Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, prefix)
-                                     : table.PlainCellCode(prefix));
+    table.AddCell(Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, prefix) : StoredCellCode(table, cell, prefix));
     if (index % columns == columns - 1) lines.push_back(table.EndRow());
   }
   return sink->Finish();

@@ -18,6 +18,7 @@
 #include "app/recentfiles.h"
 #include "app/settingsstore.h"
 #include "app/splitgrid.h"
+#include "app/tagsfile.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stagedfile.h"
 
@@ -44,6 +45,13 @@ inline constexpr const char* ExportOptionsSection = "Tessel";
 void LoadExportOptions(TSettingsStore& store, TExportOptions& options);
 void SaveExportOptions(TSettingsStore& store, const TExportOptions& options);
 
+// Raised by a TExportUi while the export runs (the per-slice dialog's
+// Cancel): the export stops and returns false, every file as it was.
+class EExportCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Export cancelled"; }
+};
+
 inline constexpr const char* OverwriteCaption = "File already exists!";
 std::string OverwriteQuestion(const std::string& path);
 
@@ -62,6 +70,7 @@ class TExportUi {
   virtual bool ConfirmReplace(const std::vector<std::string>& /*paths*/) { return true; }
   // The per-slice dialog for the slice just cut (cell tells which one; its
   // file takes its place with the others at the end); returns the cell code.
+  // May raise EExportCancelled.
   virtual std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                                     const std::string& prefix) = 0;
   // The code dialog; replaces the lines by the edited ones.
@@ -91,6 +100,10 @@ class TSliceExporter {
   std::string OutputExtension = ".jpg";  // ".jpg", ".bmp", ".tif" or ".png"
   TExportOptions Options;
   TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
+  // The slices' texts kept with the grid (link, target, ALT text per cell):
+  // written into their cells when no per-slice dialog asks for them, and
+  // saved beside the grid file (BASE.tags) when the export saves one.
+  const TTagMap* Tags = nullptr;
   // The file the source was loaded from (FileIdentityOf, taken when it was
   // opened): an export that would replace it under any name is refused.
   TFileIdentity SourceFile;
@@ -125,6 +138,7 @@ class TSliceExporter {
   bool Run(TPixelGraphic& source, const std::function<void()>* load);
   bool ChoosePath(std::string& htmlPath);
   TExportPlan PlanFor(const std::string& htmlPath) const;
+  std::string StoredCellCode(const THtmlTable& table, const TGridCell& cell, const std::string& prefix) const;
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
   bool ThreadsWanted() const;
   std::unique_ptr<TSliceSink> MakeSink(const TExportPlan& plan);
