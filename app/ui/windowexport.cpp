@@ -1,6 +1,9 @@
 #include "app/ui/windowexport.h"
 
+#include <QDialog>
 #include <QFile>
+
+#include <algorithm>
 
 #include "app/ui/dialogs.h"
 #include "app/ui/exportdialogs.h"
@@ -12,14 +15,18 @@ void TWindowExportUi::Attach(Texportdialog& options, Taddtagsdialog& tags, Tdlg_
   FCode = &code;
 }
 
-void TWindowExportUi::BeginExport() {
+void TWindowExportUi::BeginExport(int slices, TTagMap* texts) {
   FSlices = 0;
+  FSliceCount = slices;
+  FSliceNumber = 0;
+  FTexts = texts;
   FHtmlPath.clear();
   FBusy = true;
 }
 
 void TWindowExportUi::EndExport() {
   FBusy = false;
+  FTexts = nullptr;
   PGSetScreenCursor(TPGCursor::crDefault);
 }
 
@@ -56,12 +63,25 @@ void TWindowExportUi::ShowExportOptions(TExportOptions& options) {
   AfterDialog();
 }
 
-std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell&,
+std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                                            const std::string& prefix) {
   BeforeDialog();
-  FTags->BeginSlice(slice, prefix);
+  const std::pair<int, int> key{cell.Column, cell.Row};
+  const TCellTags* stored = nullptr;
+  if (FTexts)
+    if (const auto it = FTexts->find(key); it != FTexts->end() && !it->second.Empty()) stored = &it->second;
+  ++FSliceNumber;
+  FTags->BeginSlice(slice, prefix, stored, FSliceNumber, std::max(FSliceCount, FSliceNumber));
   FDialogs.RunModal(*FTags);
   AfterDialog();
+  if (FTags->result() != QDialog::Accepted) throw EExportCancelled();
+  if (FTexts) {
+    const TCellTags texts = FTags->Texts();
+    if (texts.Empty())
+      FTexts->erase(key);
+    else
+      (*FTexts)[key] = texts;
+  }
   return FTags->ResultingCode();
 }
 

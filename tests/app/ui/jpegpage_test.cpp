@@ -25,6 +25,7 @@ class TJpegPageTest : public QObject {
  private slots:
   void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 120, 90); }
   void init() {
+    QFile::remove(SettingsFile());
     PGSettings().JpegQuality = 80;
     PGSettings().JpegProgressive = false;
     ReportedErrors().clear();

@@ -19,6 +19,7 @@
 #include "app/ui/dialogs.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/exportdialogs.h"
+#include "app/ui/gridhistory.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/rulers.h"
 #include "pgraphic/filters/filters.h"
@@ -41,6 +42,8 @@ class TScriptedDialogs : public TMainWindowDialogs {
   // "caption: text" of each question asked.
   std::deque<bool> OkCancelAnswers;
   std::vector<QString> Questions;
+  // Yes/No questions likewise (none left: No).
+  std::deque<bool> YesNoAnswers;
   // The program's own dialogs are shown, handed to OnModal (which may work
   // their widgets) and closed with accept unless OnModal closed them.
   std::function<void(QDialog&)> OnModal;
@@ -72,11 +75,10 @@ class TScriptedDialogs : public TMainWindowDialogs {
     if (dialog.isVisible()) dialog.accept();
   }
   bool AskOkCancel(QWidget*, const QString& text, const QString& caption) override {
-    Questions.push_back(caption + QStringLiteral(": ") + text);
-    if (OkCancelAnswers.empty()) return false;
-    const bool answer = OkCancelAnswers.front();
-    OkCancelAnswers.pop_front();
-    return answer;
+    return NextAnswer(OkCancelAnswers, text, caption);
+  }
+  bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
+    return NextAnswer(YesNoAnswers, text, caption);
   }
   bool AskPosition(Tinputdlg& dialog) override {
     PositionCaptions.push_back(dialog.caption());
@@ -90,6 +92,13 @@ class TScriptedDialogs : public TMainWindowDialogs {
   void ShellOpen(const QString& target) override { Opened.push_back(target); }
 
  private:
+  bool NextAnswer(std::deque<bool>& answers, const QString& text, const QString& caption) {
+    Questions.push_back(caption + QStringLiteral(": ") + text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
   bool NextPath(std::deque<QString>& paths, const QString& filter, const QString& extension,
                 QString& path) {
     FileFilters.push_back(filter + QStringLiteral(" / ") + extension);
@@ -157,13 +166,18 @@ struct TShownWindow {
   }
   TForm1* operator->() { return Form.get(); }
   QWidget* Picture() { return Form->PGImage1->PicBox(); }
-  void Move(QPoint p) { QTest::mouseMove(Picture(), p); }
-  void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
-    QTest::mousePress(Picture(), b, Qt::NoModifier, p);
+  // Held with the mouse steps below. Alt places lines exactly where the
+  // mouse is: the position colours change sharply every dozen pixels or
+  // so, and snapping would follow those edges.
+  Qt::KeyboardModifiers Keys = Qt::AltModifier;
+  void Move(QPoint p) {
+    // QTest sends moves without modifiers; this one carries them.
+    QMouseEvent move(QEvent::MouseMove, p, Picture()->mapToGlobal(p), Qt::NoButton,
+                     QGuiApplication::mouseButtons(), Keys);
+    QApplication::sendEvent(Picture(), &move);
   }
-  void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
-    QTest::mouseRelease(Picture(), b, Qt::NoModifier, p);
-  }
+  void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(Picture(), b, Keys, p); }
+  void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(Picture(), b, Keys, p); }
   void Drag(QPoint from, QPoint to) {
     Move(from);
     Press(from);
