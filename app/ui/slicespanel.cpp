@@ -34,6 +34,8 @@ TSlicesPanel::TSlicesPanel(TGridHistory& history, QWidget* parent)
                                     QStringLiteral("ALT Text")});
   Table->verticalHeader()->hide();
   Table->horizontalHeader()->setStretchLastSection(true);
+  Table->horizontalHeader()->setSectionResizeMode(colSlice, QHeaderView::ResizeToContents);
+  Table->horizontalHeader()->setSectionResizeMode(colSize, QHeaderView::ResizeToContents);
   Table->setSelectionBehavior(QAbstractItemView::SelectRows);
   Table->setSelectionMode(QAbstractItemView::SingleSelection);
   Table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

@@ -323,9 +323,20 @@ void TSplitEditor::ViewScrolled() {
 void TSplitEditor::ImageChanged() { FEdges.reset(); }
 
 void TSplitEditor::Changed() {
-  if (FSelected && FDragging == TDrag::None &&
-      ListOf(Grid(), FSelected->Horizontal).IndexOf(FSelected->Position) < 0)
-    Select(std::nullopt);
+  if (FDragging == TDrag::None) {
+    if (FSelected && ListOf(Grid(), FSelected->Horizontal).IndexOf(FSelected->Position) < 0) {
+      // Gone from its place: a line that came instead of it alone (an undone
+      // or redone move) is the selected line still.
+      const TIntegerList& now = ListOf(Grid(), FSelected->Horizontal);
+      const TIntegerList& before = ListOf(FLinesSeen, FSelected->Horizontal);
+      std::optional<TLineRef> moved;
+      int arrived = 0;
+      for (std::int32_t p : now.Values())
+        if (before.IndexOf(p) < 0) ++arrived, moved = TLineRef{FSelected->Horizontal, p};
+      Select(arrived == 1 ? moved : std::nullopt);
+    }
+    FLinesSeen = Grid();
+  }
   FView.viewport()->update();
   emit GridChanged();
 }

@@ -141,6 +141,7 @@ class TSplitEditor : public QObject {
   QPointF FLastMouse;
   Qt::KeyboardModifiers FLastModifiers;
   std::optional<TLineRef> FSelected;
+  TSplitGrid FLinesSeen;  // the lines when last changed, to follow a moved selection
   int FSelectionSerial = 0;  // nudges of one selection merge into one step
   std::optional<TGridCell> FHighlighted;
   std::optional<TEdgeMap> FEdges;

@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -185,6 +187,25 @@ struct TShownWindow {
     Release(to);
   }
 };
+
+// Types into a cell of a table as a user does: a click on it, F2, the text
+// (plain ASCII, then an optional key sent as itself), Enter.
+inline void TypeIntoCell(QTableWidget& table, int row, int column, const QString& text,
+                         const QString& more = QString()) {
+  table.scrollToItem(table.item(row, column));
+  QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::NoModifier,
+                    table.visualItemRect(table.item(row, column)).center());
+  QTest::keyClick(&table, Qt::Key_F2);
+  // Editors closed before wait for their deletion, hidden.
+  QLineEdit* field = nullptr;
+  for (QLineEdit* open : table.viewport()->findChildren<QLineEdit*>())
+    if (open->isVisible()) field = open;
+  QVERIFY(field);
+  QTest::keyClicks(field, text);
+  if (!more.isEmpty()) QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, more, Qt::NoModifier);
+  QTest::keyClick(field, Qt::Key_Return);
+  QCoreApplication::processEvents();  // the view takes the text after the key
+}
 
 inline std::vector<std::int32_t> Horz(TForm1& f) { return f.Grid().HorzSplits.Values(); }
 inline std::vector<std::int32_t> Vert(TForm1& f) { return f.Grid().VertSplits.Values(); }
