@@ -15,13 +15,6 @@ namespace {
 // Strong edges at x = 100 and y = 120 only.
 TRGB TwoEdges(int x, int y) { return RGBColor(x < 100 ? 230 : 40, y < 120 ? 220 : 30, 128); }
 
-QString WritePicture(const QTemporaryDir& dir, const QString& name, int w, int h,
-                     TRGB (*color)(int, int)) {
-  const QString path = dir.filePath(name);
-  MakeImage(w, h, color)->SaveToFile(QFile::encodeName(path).toStdString());
-  return path;
-}
-
 }  // namespace
 
 class TEditingTest : public QObject {
@@ -144,7 +137,7 @@ class TEditingTest : public QObject {
   }
 
   void LinesSnapToColourEdgesLinesAndImageEdgesUnlessAltIsHeld() {
-    TShownWindow w(WritePicture(FDir, QStringLiteral("edges.png"), 300, 200, TwoEdges));
+    TShownWindow w(WriteImage(FDir, QStringLiteral("edges.png"), 300, 200, TwoEdges));
     w.Keys = Qt::NoModifier;
     w.Drag({40, 30}, {104, 30});  // four pixels off the colour edge
     w.Drag({40, 30}, {96, 30});   // onto that line: nothing new

@@ -145,11 +145,12 @@ inline QString SettingsFile() {
   return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Corvane Mill/Tessel.ini");
 }
 
-// Writes a w x h picture of position colours as a file (the type from the
-// name's extension).
-inline QString WriteImage(const QTemporaryDir& dir, const QString& name, int w, int h) {
+// Writes a w x h picture (of position colours unless told otherwise) as a
+// file, the type from the name's extension.
+inline QString WriteImage(const QTemporaryDir& dir, const QString& name, int w, int h,
+                          const std::function<TRGB(int, int)>& color = PositionColor) {
   const QString path = dir.filePath(name);
-  MakeImage(w, h, PositionColor)->SaveToFile(QFile::encodeName(path).toStdString());
+  MakeImage(w, h, color)->SaveToFile(QFile::encodeName(path).toStdString());
   return path;
 }
 
