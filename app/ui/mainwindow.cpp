@@ -101,6 +101,17 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
 
 TForm1::~TForm1() {
   if (!FSettingsWritten) WriteSettings();
+  // The children go after this window's own members: nothing of theirs may
+  // reach back into it on the way.
+  for (QObject* watched : std::initializer_list<QObject*>{PGImage1, PGImage1->viewport(), PGImage1->PicBox()})
+    watched->removeEventFilter(this);
+  for (QObject* sender : std::initializer_list<QObject*>{FHistory, FZoom, FEditor, SlicesPanel,
+                                                         PGImage1->horizontalScrollBar(),
+                                                         PGImage1->verticalScrollBar()})
+    sender->disconnect(this);
+  PGImage1->OnPaint = nullptr;
+  PGImage1->OnSelectionMade = nullptr;
+  PGImage1->OnPixelGraphicChange = nullptr;
   // The hover cursor belongs to this window's picture.
   PGSetScreenCursor(TPGCursor::crDefault);
 }
@@ -197,7 +208,10 @@ void TForm1::HookView() {
   connect(PaintBox2, &TRuler::Released, FEditor, &TSplitEditor::TopRulerRelease);
   connect(PaintBox1, &TRuler::Released, FEditor, &TSplitEditor::LeftRulerRelease);
   connect(SlicesPanel, &TSlicesPanel::CellPicked, FEditor, &TSplitEditor::SetHighlightedCell);
-  connect(FZoom, &TSourceZoom::Zoomed, this, [this] { ShowZoom(); });
+  connect(FZoom, &TSourceZoom::Zoomed, this, [this] {
+    ShowZoom();
+    RepaintRulers();
+  });
   for (QScrollBar* bar : {PGImage1->horizontalScrollBar(), PGImage1->verticalScrollBar()})
     connect(bar, &QScrollBar::valueChanged, this, [this] {
       FEditor->ViewScrolled();

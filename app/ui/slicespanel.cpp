@@ -46,11 +46,8 @@ TSlicesPanel::TSlicesPanel(TGridHistory& history, QWidget* parent)
   Refresh();
 }
 
-int TSlicesPanel::RowOf(int column, int row) const {
-  for (std::size_t i = 0; i < FCells.size(); ++i)
-    if (FCells[i].Column == column && FCells[i].Row == row) return int(i);
-  return -1;
-}
+// The table goes after this panel's members; its last signals find no one.
+TSlicesPanel::~TSlicesPanel() { Table->disconnect(this); }
 
 void TSlicesPanel::Refresh() {
   const TGridData& data = FHistory.Data();

@@ -22,13 +22,12 @@ class TSlicesPanel : public QDockWidget {
   enum TColumn { colSlice, colSize, colLink, colTarget, colAlt, colCount };
 
   TSlicesPanel(TGridHistory& history, QWidget* parent = nullptr);
+  ~TSlicesPanel() override;
 
   QTableWidget* Table;
 
   // Brings the rows in line with the grid and the texts.
   void Refresh();
-  // The row of a cell (column, row as its slice is numbered), or -1.
-  int RowOf(int column, int row) const;
 
  signals:
   // The cell picked in the list (none when the pick is gone).
