@@ -105,7 +105,8 @@ TForm1::~TForm1() {
   // reach back into it on the way.
   for (QObject* watched : std::initializer_list<QObject*>{PGImage1, PGImage1->viewport(), PGImage1->PicBox()})
     watched->removeEventFilter(this);
-  for (QObject* sender : std::initializer_list<QObject*>{FHistory, FZoom, FEditor, SlicesPanel,
+  // (The undo stack says it is empty as it goes.)
+  for (QObject* sender : std::initializer_list<QObject*>{FHistory, &FHistory->Stack(), FZoom, FEditor, SlicesPanel,
                                                          PGImage1->horizontalScrollBar(),
                                                          PGImage1->verticalScrollBar()})
     sender->disconnect(this);
