@@ -1,13 +1,11 @@
 // The grid with its slices' texts: texts follow their cells when lines
-// change, the tags file beside the grid is written the way the tags parser
-// reads it, grid and texts are saved together or not at all, and lines are
-// fitted to a new image.
+// change, grid and texts are saved together or not at all, and lines are
+// fitted to a larger image.
 
 #include "app/griddata.h"
 
 #include <gtest/gtest.h>
 
-#include "app/atomicfile.h"
 #include "app_test_util.h"
 
 namespace {
@@ -46,21 +44,6 @@ TEST(GridData, TextsFollowTheirCellsWhenLinesChange) {
   EXPECT_EQ(Links(CarryCellData(tags, start, Lines({0, 200, 50}, {0, 100, 300}))),
             (L{{{1, 1}, "a"}, {{2, 1}, "b"}, {{1, 2}, "a"}, {{2, 2}, "b"}}));
   EXPECT_EQ(CellsNotInGrid(tags, start), (std::vector<std::pair<int, int>>{{5, 1}}));
-}
-
-TEST(GridData, TagsFileLinesAreWhatTheParserReadsBack) {
-  const TTagMap tags{{{2, 1}, {"b.html", "", ""}},
-                     {{1, 2}, {"", "", "Sky\tand\r\nsea"}},
-                     {{1, 1}, {"a.html", "main", "Logo"}},
-                     {{3, 3}, {"", "", ""}}};
-  const std::vector<std::string> lines = TagsFileLines(tags);
-  // Row by row, trailing empty fields left out, nothing for a cell without texts.
-  EXPECT_EQ(lines, (std::vector<std::string>{"1\t1\ta.html\tmain\tLogo", "2\t1\tb.html", "1\t2\t\t\tSky and  sea"}));
-  const TTagMap back = ParseTags(CrLfText(lines), "t.tags");
-  ASSERT_EQ(back.size(), 3u);
-  EXPECT_EQ(back.at({1, 1}), tags.at({1, 1}));
-  EXPECT_EQ(back.at({2, 1}), tags.at({2, 1}));
-  EXPECT_EQ(back.at({1, 2}).Alt, "Sky and  sea");
 }
 
 TEST(GridData, CompanionFilesAreNamedAfterTheGrid) {
@@ -106,12 +89,8 @@ TEST(GridData, GridAndTextsAreSavedTogetherOrNotAtAll) {
   EXPECT_THROW(ReadGridData(grid, 300, 200, nullptr), std::runtime_error);
 }
 
-TEST(GridData, LinesForANewImageKeepThoseInsideIt) {
+TEST(GridData, TheOldEdgesDoNotStayInsideALargerImage) {
   const TSplitGrid old = Lines({0, 200, 150, 60}, {0, 300, 100, 290});
-  const TSplitGrid narrower = LinesForNewImage(old, 300, 200, 280, 160);
-  EXPECT_EQ(narrower.VertSplits.Values(), (V{0, 280, 100}));
-  EXPECT_EQ(narrower.HorzSplits.Values(), (V{0, 160, 150, 60}));
-  // The old edges do not stay inside a larger image.
   const TSplitGrid wider = LinesForNewImage(old, 300, 200, 400, 300);
   EXPECT_EQ(wider.VertSplits.Values(), (V{0, 400, 100, 290}));
   EXPECT_EQ(wider.HorzSplits.Values(), (V{0, 300, 150, 60}));
