@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/atomicfile.h"
+#include "app/griddata.h"
 #include "app/gridfile.h"
 #include "app/htmltable.h"
 #include "app/loadahead.h"
@@ -72,9 +73,10 @@ struct TExportPlan {
   TExportNames Names;
   std::string HtmlPath;
   std::string GridPath;  // empty when no grid file is saved
+  std::string TagsPath;  // the texts beside it; empty when none are saved
   std::vector<int> Columns;
   std::vector<int> Rows;
-  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid
+  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid, its texts
   std::size_t FilesPerCell = 1;      // retina: the half-size slice, then the full-size one
   std::size_t CellCount = 0;
   std::size_t SliceCount = 0;        // CellCount * FilesPerCell
@@ -171,11 +173,18 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   THtmlTable table({Options.UpperCase, Options.DoubleQuote, Options.Style, Options.BaseUrl},
                    std::move(columnWidths));
   std::vector<std::string> lines{table.TableStartLine()};
-  commit->Stage(WriteSlices(source, plan, table, lines, load));
+  try {
+    commit->Stage(WriteSlices(source, plan, table, lines, load));
+  } catch (const EExportCancelled&) {
+    return false;
+  }
   lines.push_back(table.TableEndLine());
   if (Options.EditCode) FUi.EditCode(lines);
   commit->Stage(StagedText(htmlPath, HtmlFileText(lines)));
   if (!plan.GridPath.empty()) commit->Stage(StagedText(plan.GridPath, CrLfText(GridFileLines(FGrid))));
+  // Texts the per-slice dialogs changed are saved as they now stand.
+  if (!plan.TagsPath.empty() && TagsFileWanted(plan.TagsPath, *Tags))
+    commit->Stage(StagedText(plan.TagsPath, CrLfText(TagsFileLines(*Tags))));
   std::size_t placed = 0;
   commit->Commit([&](const std::string& path) {
     if (placed++ < plan.SliceCount) FUi.SliceWritten(path);
@@ -203,6 +212,11 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   plan.Names = ExportNamesOf(htmlPath);
   plan.HtmlPath = htmlPath;
   if (Options.AlwaysGrid) plan.GridPath = PathInDirectory(plan.Names.Directory, plan.Names.BaseName + ".grd");
+  if (!plan.GridPath.empty() && Tags) {
+    const std::string tagsPath = CompanionPath(plan.GridPath, TagsExtension);
+    // The per-slice dialogs may give texts to a grid that has none yet.
+    if (Options.IncAltTags || TagsFileWanted(tagsPath, *Tags)) plan.TagsPath = tagsPath;
+  }
   plan.Columns = FGrid.FilledColumns();
   plan.Rows = FGrid.FilledRows();
   plan.FilesPerCell = Options.Retina ? 2 : 1;
@@ -218,7 +232,17 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   plan.CellCount = plan.SliceCount / plan.FilesPerCell;
   plan.Outputs.push_back(htmlPath);
   if (!plan.GridPath.empty()) plan.Outputs.push_back(plan.GridPath);
+  if (!plan.TagsPath.empty()) plan.Outputs.push_back(plan.TagsPath);
   return plan;
+}
+
+std::string TSliceExporter::StoredCellCode(const TSliceTag& tag, const TGridCell& cell) const {
+  if (Tags) {
+    const auto it = Tags->find({cell.Column, cell.Row});
+    if (it != Tags->end() && !it->second.Empty())
+      return tag.Code(it->second.Link, it->second.Target, it->second.Alt);
+  }
+  return tag.PlainCode();
 }
 
 bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan) {
@@ -276,7 +300,7 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
     const TGridCell cell = FGrid.Cell(plan.Columns[index % columns], plan.Rows[index / columns]);
     const THtmlSlice slice = HtmlSliceOf(source, plan, cell, index % columns);
     const TSliceTag tag = table.Tag(slice);
-    table.AddCell(slice, Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, tag) : tag.PlainCode());
+    table.AddCell(slice, Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, tag) : StoredCellCode(tag, cell));
     if (index % columns == columns - 1) lines.push_back(table.EndRow());
   }
   return sink->Finish();

@@ -19,6 +19,7 @@
 #include "app/exportoptions.h"
 #include "app/recentfiles.h"
 #include "app/splitgrid.h"
+#include "app/tagsfile.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stagedfile.h"
 
@@ -27,6 +28,13 @@ class THtmlTable;
 class TSliceSink;
 struct TExportPlan;
 struct TSliceRun;
+
+// Raised by a TExportUi while the export runs (the per-slice dialog's
+// Cancel): the export stops and returns false, every file as it was.
+class EExportCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Export cancelled"; }
+};
 
 inline constexpr const char* OverwriteCaption = "File already exists!";
 std::string OverwriteQuestion(const std::string& path);
@@ -57,7 +65,7 @@ class TExportUi {
   virtual bool ConfirmOddRetinaLine(const std::string& /*line*/) { return false; }
   // The per-slice dialog for the slice just cut (cell tells which one; its
   // file takes its place with the others at the end); returns the cell code,
-  // which tag builds from the texts.
+  // which tag builds from the texts. May raise EExportCancelled.
   virtual std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                                     const TSliceTag& tag) = 0;
   // The code dialog; replaces the lines by the edited ones.
@@ -98,6 +106,10 @@ class TSliceExporter {
   void SetOutputFormat(const TOutputFormat& format);
   TExportOptions Options;
   TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
+  // The slices' texts kept with the grid (link, target, ALT text per cell):
+  // written into their cells when no per-slice dialog asks for them, and
+  // saved beside the grid file (BASE.tags) when the export saves one.
+  const TTagMap* Tags = nullptr;
   // The file the source was loaded from (FileIdentityOf, taken when it was
   // opened): an export that would replace it under any name is refused.
   TFileIdentity SourceFile;
@@ -133,6 +145,7 @@ class TSliceExporter {
   bool ChoosePath(std::string& htmlPath);
   bool CheckOptions(const std::function<void()>* load);
   TExportPlan PlanFor(const std::string& htmlPath) const;
+  std::string StoredCellCode(const TSliceTag& tag, const TGridCell& cell) const;
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
   const std::string& WriterExtension() const;
   bool ThreadsWanted() const;

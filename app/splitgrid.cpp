@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -32,6 +33,11 @@ int TIntegerList::IndexOf(std::int32_t value) const {
 void TIntegerList::Delete(int index) {
   if (index < 0 || index >= Count()) RaiseIndex(index);
   FItems.erase(FItems.begin() + index);
+}
+
+void TIntegerList::Set(int index, std::int32_t value) {
+  if (index < 0 || index >= Count()) RaiseIndex(index);
+  FItems[static_cast<std::size_t>(index)] = value;
 }
 
 void TIntegerList::Sort() { std::sort(FItems.begin(), FItems.end()); }
@@ -123,6 +129,23 @@ bool TSplitGrid::GrabVert(std::int32_t x) { return GrabFrom(VertSplits, x); }
 void TSplitGrid::SortBoth() {
   VertSplits.Sort();
   HorzSplits.Sort();
+}
+
+namespace {
+
+void KeepFirstOfEach(TIntegerList& list) {
+  std::unordered_set<std::int32_t> seen;
+  TIntegerList kept;
+  for (std::int32_t value : list.Values())
+    if (seen.insert(value).second) kept.Add(value);
+  list = kept;
+}
+
+}  // namespace
+
+void TSplitGrid::RemoveDuplicates() {
+  KeepFirstOfEach(HorzSplits);
+  KeepFirstOfEach(VertSplits);
 }
 
 TGridCell TSplitGrid::Cell(int column, int row) const {

@@ -16,9 +16,12 @@ class TIntegerList {
   // Index of the first entry equal to value, or -1.
   int IndexOf(std::int32_t value) const;
   void Delete(int index);
+  // Replaces the entry at index, keeping its place in the order.
+  void Set(int index, std::int32_t value);
   void Clear() { FItems.clear(); }
   void Sort();
   const std::vector<std::int32_t>& Values() const { return FItems; }
+  friend bool operator==(const TIntegerList&, const TIntegerList&) = default;
 
  private:
   std::vector<std::int32_t> FItems;
@@ -68,6 +71,10 @@ class TSplitGrid {
   bool GrabVert(std::int32_t x);
 
   void SortBoth();
+  // Drops every later entry equal to an earlier one of its list.
+  void RemoveDuplicates();
+
+  friend bool operator==(const TSplitGrid&, const TSplitGrid&) = default;
 
   // Valid after SortBoth. A list with fewer than two entries gives no cells.
   int RowCount() const { return HorzSplits.Count() < 2 ? 0 : HorzSplits.Count() - 1; }

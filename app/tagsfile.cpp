@@ -39,3 +39,31 @@ TTagMap ParseTags(const std::string& text, const std::string& sourceName) {
 }
 
 TTagMap ReadTagsFile(const std::string& path) { return ParseTags(ReadWholeFile(path), path); }
+
+namespace {
+
+std::string OnOneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> TagsFileLines(const TTagMap& tags) {
+  std::vector<std::pair<std::pair<int, int>, const TCellTags*>> rows;
+  for (const auto& [cell, texts] : tags)
+    if (!texts.Empty()) rows.push_back({{cell.second, cell.first}, &texts});
+  std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> lines;
+  for (const auto& [rowColumn, texts] : rows) {
+    std::vector<std::string> fields{std::to_string(rowColumn.second), std::to_string(rowColumn.first),
+                                    OnOneLine(texts->Link), OnOneLine(texts->Target),
+                                    OnOneLine(texts->Alt)};
+    while (fields.size() > 2 && fields.back().empty()) fields.pop_back();
+    std::string line = fields[0];
+    for (std::size_t i = 1; i < fields.size(); ++i) line += '\t' + fields[i];
+    lines.push_back(line);
+  }
+  return lines;
+}

@@ -10,6 +10,12 @@
 struct TCellTags {
   std::string Link, Target, Alt;
   bool Used = false;  // set when an exported slice took these tags
+
+  bool Empty() const { return Link.empty() && Target.empty() && Alt.empty(); }
+  // The texts alone.
+  friend bool operator==(const TCellTags& a, const TCellTags& b) {
+    return a.Link == b.Link && a.Target == b.Target && a.Alt == b.Alt;
+  }
 };
 
 // Keyed by (column, row), both counted from 1 like the slice names.
@@ -27,3 +33,8 @@ TTagMap ParseTags(const std::string& text, const std::string& sourceName);
 
 // Reads and parses the file; EStreamError when it cannot be read.
 TTagMap ReadTagsFile(const std::string& path);
+
+// The lines of a tags file for the cells that have any text, row by row.
+// Trailing empty fields are left out; a tab or line break inside a text
+// (which the format cannot hold) is written as a blank.
+std::vector<std::string> TagsFileLines(const TTagMap& tags);

@@ -64,6 +64,7 @@ class TCliExportUi : public TExportUi {
   void EditCode(std::vector<std::string>&) override {}
   void SliceWritten(const std::string& path) override;
   void ReportTotalAndUnusedTags() const;
+  const TTagMap& Tags() const { return FTags; }
 
  private:
   std::string FHtmlPath;
@@ -247,6 +248,7 @@ int RunSlice(const std::vector<std::string>& args) {
   exporter.Options = options;
   exporter.EncodeThreads = threads;
   exporter.KeepLastSlice = false;  // nothing shows it
+  if (parsed.Has("--tags")) exporter.Tags = &ui.Tags();  // saved beside the grid with --save-grid
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
     std::cerr << ui.Refusal();
     return 1;
@@ -283,7 +285,8 @@ const TCliRegistrar Registrar{
      "                     written as BASE_C_R@2x.EXT and, halved, as\n"
      "                     BASE_C_R.EXT; every split line must be at an even place\n"
      "  --uppercase        upper-case tags; --double-quote: SRC in double quotes\n"
-     "  --save-grid        save the grid as BASE.grd beside HTML\n"
+     "  --save-grid        save the grid as BASE.grd beside HTML, and the --tags\n"
+     "                     texts as BASE.tags\n"
      "  --overwrite        replace existing files (HTML, slices, grid)\n"
      "  --threads N        encoding threads, 1 to 64 (default: one per core)\n"
      "  --tags FILE        link, target and ALT text per slice, one line each:\n"

@@ -81,6 +81,11 @@ bool TQtMainWindowDialogs::AskOkCancel(QWidget* parent, const QString& text,
                               QMessageBox::Ok) == QMessageBox::Ok;
 }
 
+bool TQtMainWindowDialogs::AskYesNo(QWidget* parent, const QString& text, const QString& caption) {
+  return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 void TQtMainWindowDialogs::ErrorBox(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, ApplicationTitle(), text);
 }

@@ -45,6 +45,8 @@ class TMainWindowDialogs {
   virtual void RunModal(QDialog& dialog) = 0;
   // A question with OK and Cancel buttons and a warning icon; true for OK.
   virtual bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) = 0;
+  // A question with Yes and No buttons; true for Yes.
+  virtual bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) = 0;
   // A message box of the error kind with an OK button.
   virtual void ErrorBox(QWidget* parent, const QString& text) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;
@@ -73,6 +75,7 @@ class TQtMainWindowDialogs : public TMainWindowDialogs {
   bool AskPosition(Tinputdlg& dialog) override;
   void RunModal(QDialog& dialog) override;
   bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
+  bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) override;
   void ErrorBox(QWidget* parent, const QString& text) override;
   void ShowAbout(QWidget* parent) override;
   void ShellOpen(const QString& target) override;

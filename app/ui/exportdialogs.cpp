@@ -147,6 +147,7 @@ void Texportdialog::hideEvent(QHideEvent* event) {
 Taddtagsdialog::Taddtagsdialog(QWidget* parent)
     : QDialog(parent),
       aslice(new TPGImage),
+      SliceCounter(new QLabel),
       edit_href_label(new QLabel(QStringLiteral("Link URL for this Image? (leave blank for none)"))),
       edit_href(new QLineEdit),
       edit_target_label(new QLabel(QStringLiteral("Target Frame?"))),
@@ -155,8 +156,12 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
       edit_alt(new QLineEdit),
       Memo1_label(new QLabel(QStringLiteral("Resulting Code:"))),
       Memo1(new QPlainTextEdit),
-      OKButton(MakeOKButton(*this)) {
+      OKButton(MakeOKButton(*this)),
+      CancelButton(new QPushButton(QStringLiteral("Cancel"))) {
   setWindowTitle(QStringLiteral("HTML Export..."));
+  SliceCounter->setObjectName(QStringLiteral("SliceCounter"));
+  CancelButton->setObjectName(QStringLiteral("CancelButton"));
+  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   setModal(true);
   aslice->setObjectName(QStringLiteral("aslice"));
   aslice->SetStretch(sShrinkKAR);
@@ -179,15 +184,25 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
                                                     edit_target, edit_alt_label, edit_alt,
                                                     Memo1_label, Memo1})
     fields->addWidget(w);
+  auto* picture = new QVBoxLayout;
+  picture->addWidget(aslice);
+  picture->addWidget(SliceCounter, 0, Qt::AlignHCenter);
+  picture->addStretch(1);
   auto* top = new QHBoxLayout;
-  top->addWidget(aslice, 0, Qt::AlignTop);
+  top->addLayout(picture);
   top->addLayout(fields, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(OKButton);
+  buttons->addWidget(CancelButton);
+  buttons->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
-  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  layout->addLayout(buttons);
   setTabOrder(edit_href, edit_target);
   setTabOrder(edit_target, edit_alt);
   setTabOrder(edit_alt, OKButton);
+  setTabOrder(OKButton, CancelButton);
   resize(560, 300);
 
   connect(edit_href, &QLineEdit::textChanged, this, [this](const QString& href) {
@@ -199,12 +214,22 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   connect(edit_alt, &QLineEdit::textChanged, this, [this] { UpdateResultingCode(); });
 }
 
-void Taddtagsdialog::BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag) {
-  edit_href->clear();
-  edit_alt->clear();
-  aslice->AssignPixelGraphic(&slice);
+void Taddtagsdialog::BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag,
+                                const TCellTags* stored, int number, int count) {
   FTag = tag;
-  Memo1->setPlainText(QString::fromStdString(tag.PlainCode()));
+  edit_href->setText(stored ? QString::fromStdString(stored->Link) : QString());
+  if (stored) edit_target->setText(QString::fromStdString(stored->Target));
+  edit_alt->setText(stored ? QString::fromStdString(stored->Alt) : QString());
+  aslice->AssignPixelGraphic(&slice);
+  SliceCounter->setText(QStringLiteral("Slice %1 of %2").arg(number).arg(count));
+  UpdateResultingCode();
+}
+
+TCellTags Taddtagsdialog::Texts() const {
+  // A target without a link is not written, and is kept only with one.
+  const std::string link = edit_href->text().toStdString();
+  return {link, link.empty() ? std::string() : edit_target->text().toStdString(),
+          edit_alt->text().toStdString()};
 }
 
 void Taddtagsdialog::UpdateResultingCode() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/exporter.h"
+#include "app/tagsfile.h"
 
 class QCheckBox;
 class QComboBox;
@@ -57,7 +58,10 @@ class Texportdialog : public QDialog {
 
 // "HTML Export...": the slice just written beside the fields for its link,
 // target frame and ALT text, and the cell code they give, rebuilt as they
-// are typed. The target field keeps its text from slice to slice.
+// are typed. The fields start from the texts kept for the slice; for a
+// slice without any, the target field keeps its text from the slice before.
+// OK goes on with the next slice; Cancel (or Escape, or closing it) stops
+// the whole export.
 class Taddtagsdialog : public QDialog {
   Q_OBJECT
 
@@ -65,6 +69,7 @@ class Taddtagsdialog : public QDialog {
   explicit Taddtagsdialog(QWidget* parent = nullptr);
 
   TPGImage* aslice;
+  QLabel* SliceCounter;  // "Slice N of M"
   QLabel* edit_href_label;
   QLineEdit* edit_href;
   QLabel* edit_target_label;
@@ -74,10 +79,15 @@ class Taddtagsdialog : public QDialog {
   QLabel* Memo1_label;
   QPlainTextEdit* Memo1;
   QPushButton* OKButton;
+  QPushButton* CancelButton;
 
-  // Before the dialog is shown for one slice: empties link and ALT text,
-  // shows a copy of the slice and the plain cell code of its tag.
-  void BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag);
+  // Before the dialog is shown for slice `number` of `count`: shows a copy
+  // of the slice, and the texts kept for it (stored) or else an empty link
+  // and ALT text, with the cell code the tag builds from them.
+  void BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag,
+                  const TCellTags* stored = nullptr, int number = 1, int count = 1);
+  // The texts as they stand in the fields.
+  TCellTags Texts() const;
   // The cell code as the memo shows it, which is what the file receives.
   std::string ResultingCode() const;
 

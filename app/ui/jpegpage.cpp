@@ -84,18 +84,38 @@ TJpegPage::TJpegPage(QWidget* parent)
 
   Timer1->setInterval(1000);
   // Set from the library without counting as a change of quality.
-  TrackBar1->setValue(PGSettings().JpegQuality);
+  ShowSettings(PGSettings().JpegQuality, PGSettings().JpegProgressive);
   connect(TrackBar1, &QSlider::valueChanged, this, [this] {
     if (!FSettingUp) QualityChange();
   });
+  // The number box drives the slider, which drives the rest.
+  connect(SpinEdit1, &QSpinBox::valueChanged, this, [this](int quality) {
+    if (!FSettingUp) TrackBar1->setValue(quality);
+  });
   connect(Timer1, &QTimer::timeout, this, [this] { RunReported([this] { Preview(); }); });
-  connect(CheckBox1, &QCheckBox::clicked, this, [this] { RunReported([this] { Preview(); }); });
+  connect(CheckBox1, &QCheckBox::clicked, this, [this] {
+    PGSettings().JpegProgressive = CheckBox1->isChecked();
+    RunReported([this] { Preview(); });
+  });
   connect(ZoomInButton, &QPushButton::clicked, this, [this] { Zoom(PGImage2->ZoomFactor() * 2); });
   connect(ZoomOutButton, &QPushButton::clicked, this, [this] { Zoom(PGImage2->ZoomFactor() / 2); });
   connect(ActualSizeButton, &QPushButton::clicked, this, [this] { Zoom(1.0L); });
   connect(RxSplitter1, &QSplitter::splitterMoved, this, [this] { AlignLabel(); });
   FSettingUp = false;
 }
+
+void TJpegPage::ShowSettings(int quality, bool progressive) {
+  const bool settingUp = FSettingUp;
+  FSettingUp = true;
+  TrackBar1->setValue(quality);
+  SpinEdit1->setValue(quality);
+  CheckBox1->setChecked(progressive);
+  FSettingUp = settingUp;
+}
+
+int TJpegPage::Quality() const { return TrackBar1->value(); }
+
+bool TJpegPage::Progressive() const { return CheckBox1->isChecked(); }
 
 void TJpegPage::PageChanged(const TPixelGraphic* source) {
   if (source) {
@@ -106,7 +126,12 @@ void TJpegPage::PageChanged(const TPixelGraphic* source) {
 }
 
 void TJpegPage::QualityChange() {
+  const bool settingUp = FSettingUp;
+  FSettingUp = true;
   SpinEdit1->setValue(TrackBar1->value());
+  FSettingUp = settingUp;
+  // What the page shows is what an export uses, preview or not.
+  PGSettings().JpegQuality = static_cast<std::uint8_t>(TrackBar1->value());
   // A running timer keeps its interval, so a series of moves gives one preview.
   if (!Timer1->isActive()) Timer1->start();
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The "JPEG Compression" page: the source on the left, the same image after
 // a round trip through a JPEG file on the right, with the compressed size.
-// The quality and the progressive flag chosen here become the image
-// library's JPEG settings, which the exported .jpg slices use as well.
+// The quality (slider and number box, which follow each other) and the
+// progressive flag chosen here become the image library's JPEG settings at
+// once, which the exported .jpg slices use as well.
 
 #include <QString>
 #include <QWidget>
@@ -38,11 +39,16 @@ class TJpegPage : public QWidget {
   // The temporary file every preview overwrites: TempDir + "~tessel.jpg".
   const QString& TempFile() const { return FTempFile; }
 
+  // Shows these settings (kept from the last run) without a preview.
+  void ShowSettings(int quality, bool progressive);
+  int Quality() const;
+  bool Progressive() const;
+
   // The main window changed pages: takes a copy of the source (null when no
   // image is loaded) and, with an image, asks for a new preview.
   void PageChanged(const TPixelGraphic* source);
-  // The quality was chosen anew: the preview follows within a second, once
-  // for a whole series of changes.
+  // The quality was chosen anew: the library takes it, and the preview
+  // follows within a second, once for a whole series of changes.
   void QualityChange();
   // Writes the left image to the temporary JPEG file with the chosen
   // settings, shows its size and reads it back on the right.

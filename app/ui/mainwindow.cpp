@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,7 +21,10 @@
 #include "app/ui/aboutbox.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/jpegpage.h"
+#include "app/ui/gridhistory.h"
 #include "app/ui/rulers.h"
+#include "app/ui/slicespanel.h"
+#include "app/ui/sourcezoom.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
@@ -72,6 +76,7 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   resize(600, 400);
 
   inputdlg1 = new Tinputdlg(this);
+  FHistory = new TGridHistory(FData, this);
   PageControl1 = new QTabWidget;
   TabSheet1 = MakeSourcePage();
   TabSheet2 = new TJpegPage;
@@ -81,16 +86,33 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageChanged(); });
 
   FExportUi = std::make_unique<TWindowExportUi>(*this, FDialogs);
-  FExporter = std::make_unique<TSliceExporter>(FGrid, *FExportUi);
+  FExporter = std::make_unique<TSliceExporter>(FData.Grid, *FExportUi);
   FExporter->RecentGrids = &MRUManager2;
+  SlicesPanel = new TSlicesPanel(*FHistory, this);
+  addDockWidget(Qt::RightDockWidgetArea, SlicesPanel);
+  SlicesPanel->hide();
   HookView();
   MakeMenus();
   ShowMode(FEditor->Mode());
+  ShowSelectedLine();
+  ShowZoom();
   UpdateMenus();
 }
 
 TForm1::~TForm1() {
   if (!FSettingsWritten) WriteSettings();
+  // The children go after this window's own members: nothing of theirs may
+  // reach back into it on the way.
+  for (QObject* watched : std::initializer_list<QObject*>{PGImage1, PGImage1->viewport(), PGImage1->PicBox()})
+    watched->removeEventFilter(this);
+  // (The undo stack says it is empty as it goes.)
+  for (QObject* sender : std::initializer_list<QObject*>{FHistory, &FHistory->Stack(), FZoom, FEditor, SlicesPanel,
+                                                         PGImage1->horizontalScrollBar(),
+                                                         PGImage1->verticalScrollBar()})
+    sender->disconnect(this);
+  PGImage1->OnPaint = nullptr;
+  PGImage1->OnSelectionMade = nullptr;
+  PGImage1->OnPixelGraphicChange = nullptr;
   // The hover cursor belongs to this window's picture.
   PGSetScreenCursor(TPGCursor::crDefault);
 }
@@ -152,18 +174,10 @@ QWidget* TForm1::MakeSourcePage() {
   PGImage1->SetStretchMode(smPrecise);
   PGImage1->SetSelectionColor2(Qt::black);
   PGImage1->SetActionMode(amNone);
-  FEditor = new TSplitEditor(FGrid, *PGImage1, this);
-  PaintBox2 = new TRuler(TRuler::rsTop, FGrid, *PGImage1);
-  PaintBox1 = new TRuler(TRuler::rsLeft, FGrid, *PGImage1);
-
-  StatusBar1 = new QLabel;
-  StatusBar1->setFixedHeight(18);
-  StatusBar1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  QFont bold(QStringLiteral("Arial"), 8);
-  bold.setBold(true);
-  StatusBar1->setFont(bold);
-  StatusBar1->setMouseTracking(true);
-  StatusBar1->installEventFilter(this);
+  FEditor = new TSplitEditor(*FHistory, *PGImage1, this);
+  FZoom = new TSourceZoom(*PGImage1, this);
+  PaintBox2 = new TRuler(TRuler::rsTop, FData.Grid, *PGImage1);
+  PaintBox1 = new TRuler(TRuler::rsLeft, FData.Grid, *PGImage1);
 
   auto* rulers = new QGridLayout;
   rulers->setContentsMargins(0, 0, 0, 0);
@@ -179,7 +193,7 @@ QWidget* TForm1::MakeSourcePage() {
   layout->setSpacing(0);
   layout->addWidget(MakeToolBar());
   layout->addLayout(rulers, 1);
-  layout->addWidget(StatusBar1);
+  layout->addWidget(MakeStatusStrip());
   return page;
 }
 
@@ -190,44 +204,29 @@ void TForm1::HookView() {
   connect(PaintBox2, &TRuler::StatusText, this, status);
   connect(FEditor, &TSplitEditor::ModeChanged, this, [this](TSplitMode mode) { ShowMode(mode); });
   connect(FEditor, &TSplitEditor::GridChanged, this, [this] { RepaintRulers(); });
+  connect(FEditor, &TSplitEditor::SelectionChanged, this, [this] { ShowSelectedLine(); });
+  connect(FHistory, &TGridHistory::Changed, this, [this] { GridDataChanged(); });
   connect(PaintBox2, &TRuler::Released, FEditor, &TSplitEditor::TopRulerRelease);
   connect(PaintBox1, &TRuler::Released, FEditor, &TSplitEditor::LeftRulerRelease);
-  connect(PGImage1->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { RepaintRulers(); });
-  connect(PGImage1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { RepaintRulers(); });
+  connect(SlicesPanel, &TSlicesPanel::CellPicked, FEditor, &TSplitEditor::SetHighlightedCell);
+  connect(FZoom, &TSourceZoom::Zoomed, this, [this] {
+    ShowZoom();
+    RepaintRulers();
+  });
+  for (QScrollBar* bar : {PGImage1->horizontalScrollBar(), PGImage1->verticalScrollBar()})
+    connect(bar, &QScrollBar::valueChanged, this, [this] {
+      FEditor->ViewScrolled();
+      RepaintRulers();
+    });
 
-  // The picture box reports image pixels; beside the picture the view
-  // reports its own coordinates, which the picture box's place maps.
-  PGImage1->SetPicBoxOnMouseMove(
-      [this](void*, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        FEditor->MouseMove(x, y);
-      });
-  PGImage1->SetPicBoxOnMouseDown(
-      [this](void*, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        FEditor->MouseDown(b, x, y);
-      });
-  PGImage1->SetPicBoxOnMouseUp(
-      [this](void*, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers, int x, int y) {
-        FEditor->MouseUp(b, x, y);
-      });
-  const auto inImage = [this](int x, int y) { return QPoint(x, y) - PGImage1->PicBox()->pos(); };
-  PGImage1->OnMouseMove = [this, inImage](void*, Qt::MouseButton, Qt::MouseButtons,
-                                          Qt::KeyboardModifiers, int x, int y) {
-    const QPoint p = inImage(x, y);
-    FEditor->MouseMove(p.x(), p.y());
-  };
-  PGImage1->OnMouseDown = [this, inImage](void*, Qt::MouseButton b, Qt::MouseButtons,
-                                          Qt::KeyboardModifiers, int x, int y) {
-    const QPoint p = inImage(x, y);
-    FEditor->MouseDown(b, p.x(), p.y());
-  };
-  PGImage1->OnMouseUp = [this, inImage](void*, Qt::MouseButton b, Qt::MouseButtons,
-                                        Qt::KeyboardModifiers, int x, int y) {
-    const QPoint p = inImage(x, y);
-    FEditor->MouseUp(b, p.x(), p.y());
-  };
-  PGImage1->OnSelectionMade = [this](void*) { FEditor->SelectionMade(); };
-  PGImage1->OnPaint = [this](void*, QPainter& painter) { FEditor->Paint(painter); };
+  // The mouse on the picture and beside it goes to the editor from the
+  // events themselves (ViewEvent), with the fractions of scaled displays.
   PGImage1->PicBox()->installEventFilter(this);
+  PGImage1->viewport()->installEventFilter(this);
+  PGImage1->installEventFilter(this);
+  PGImage1->OnSelectionMade = [this](void*) { FEditor->SelectionMade(QGuiApplication::keyboardModifiers()); };
+  PGImage1->OnPaint = [this](void*, QPainter& painter) { FEditor->Paint(painter); };
+  PGImage1->OnPixelGraphicChange = [this](void*) { FEditor->ImageChanged(); };
 }
 
 QAction* TForm1::AddCommand(QMenu* menu, const QString& caption, std::function<void()> command,
@@ -273,6 +272,8 @@ void TForm1::MakeMenus() {
   connect(ExitAction, &QAction::triggered, this, &QWidget::close);
   MakeRecentMenu(MRUManager1, ReopenImageMenu, &TForm1::ReopenImage);
   MakeRecentMenu(MRUManager2, ReopenGridMenu, &TForm1::LoadGrid);
+
+  MakeEditAndViewMenus();
 
   ToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
   ColorAdjustmentMenu = ToolsMenu->addMenu(QStringLiteral("&Color Adjustment"));
@@ -349,6 +350,10 @@ void TForm1::UpdateMenus() {
   AddVerticalAction->setEnabled(loaded && source);
   ClearSplitsAction->setEnabled(loaded && source);
   OptionsAction->setEnabled(source);
+  UndoAction->setEnabled(loaded && source && FHistory->Stack().canUndo());
+  RedoAction->setEnabled(loaded && source && FHistory->Stack().canRedo());
+  DeleteLineAction->setEnabled(loaded && source && FEditor->Selected().has_value());
+  for (QAction* zoom : {ZoomInAction, ZoomOutAction, FitAction, ActualSizeAction}) zoom->setEnabled(loaded && source);
 }
 
 void TForm1::PageChanged() {
@@ -357,6 +362,8 @@ void TForm1::PageChanged() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == PGImage1 || watched == PGImage1->viewport() || watched == PGImage1->PicBox())
+    if (ViewEvent(static_cast<QWidget*>(watched), event)) return true;
   const bool leftPicture = watched == PGImage1->PicBox() && event->type() == QEvent::Leave &&
                            !FEditor->DraggingHorz() && !FEditor->DraggingVert();
   const bool movedElsewhere = watched != PGImage1->PicBox() && event->type() == QEvent::MouseMove;

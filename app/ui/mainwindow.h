@@ -1,8 +1,9 @@
 #pragma once
 // TForm1, the main window: the Source page with the mode buttons, the
 // magnifier, the rulers and the Source view where the split lines are edited;
-// the JPEG Compression page; the menus; and what the window keeps between
-// runs (its placement and the recent images and grids).
+// the JPEG Compression page; the Slices panel; the menus; the grid's undo
+// history; and what the window keeps between runs (its placement, the
+// recent images and grids, the output format and the JPEG settings).
 
 #include <QMainWindow>
 #include <QString>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "app/outputformats.h"
+#include "app/griddata.h"
 #include "app/recentfiles.h"
 #include "app/splitgrid.h"
 #include "app/ui/dialogs.h"
@@ -23,6 +25,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QSpinBox;
 class QTabWidget;
 class QToolButton;
 class TJpegPage;
@@ -34,6 +37,11 @@ class TWindowExportUi;
 class Taddtagsdialog;
 class Tdlg_code;
 class Texportdialog;
+
+class TGridHistory;
+class TSettingsStore;
+class TSlicesPanel;
+class TSourceZoom;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -55,6 +63,11 @@ class TForm1 : public QMainWindow {
   TRuler* PaintBox1;  // left ruler
   TPGImage* PGImage1;
   QLabel* StatusBar1;
+  // Beside the status text: the selected line's position, editable, and the zoom.
+  QLabel* LinePositionLabel;
+  QSpinBox* LinePosition;
+  QLabel* ZoomLabel;
+  TSlicesPanel* SlicesPanel;
   Tinputdlg* inputdlg1;
 
   // ---- menu entries
@@ -66,6 +79,16 @@ class TForm1 : public QMainWindow {
   QAction* SaveGridAction;
   QMenu* ReopenGridMenu;
   QAction* ExitAction;
+  QMenu* EditMenu;
+  QAction* UndoAction;
+  QAction* RedoAction;
+  QAction* DeleteLineAction;
+  QMenu* ViewMenu;
+  QAction* ZoomInAction;
+  QAction* ZoomOutAction;
+  QAction* FitAction;
+  QAction* ActualSizeAction;
+  QAction* SlicesPanelAction;
   QMenu* ToolsMenu;
   QMenu* ColorAdjustmentMenu;
   QAction* RGBAction;
@@ -84,8 +107,12 @@ class TForm1 : public QMainWindow {
   QAction* DonateAction;
   QAction* AboutAction;
 
-  TSplitGrid& Grid() { return FGrid; }
+  TSplitGrid& Grid() { return FData.Grid; }
+  // The lines with the slices' texts.
+  TGridData& Data() { return FData; }
   TSplitEditor& Editor() { return *FEditor; }
+  TGridHistory& History() { return *FHistory; }
+  TSourceZoom& Zoom() { return *FZoom; }
   TRecentFiles MRUManager1{"MRUManager1"};  // recent images
   TRecentFiles MRUManager2{"MRUManager2"};  // recent grids
   // The slices' format, as the Output Format menu has it, and their file
@@ -103,13 +130,17 @@ class TForm1 : public QMainWindow {
 
   // ---- commands (errors go to the application's error report)
   // Loads the image; on failure the image shown before stays, and so do
-  // the grid, the caption and the recent list.
+  // the grid, the caption and the recent list. When lines were placed on
+  // the image shown, asks whether those that fit the new one stay.
   void OpenImage(const QString& path);
   void OpenCommand();
   void ReopenImage(const QString& path);
+  // The grid file and the slices' texts beside it, as one undoable step.
   void LoadGrid(const QString& path);
   void AddSplitline(bool horizontal);
   void ClearSplits();
+  void Undo();
+  void Redo();
   void ColorAdjustment(TColorFilterKind kind);
   void SetOutputFormat(const TOutputFormat& format);
   void Usage();
@@ -123,9 +154,12 @@ class TForm1 : public QMainWindow {
   void SaveGridCommand();
   void OptionsCommand();
 
-  // Placement and recent lists from and to the settings file.
+  // Placement, recent lists, output format, JPEG settings and the Slices
+  // panel from and to the settings file.
   void ReadSettings();
   void WriteSettings();
+  void ReadWorkSettings(TSettingsStore& store);
+  void WriteWorkSettings(TSettingsStore& store);
 
   // Brings the menus' enabled states in line with the window's state.
   void UpdateMenus();
@@ -147,7 +181,13 @@ class TForm1 : public QMainWindow {
                       const QKeySequence& shortcut = QKeySequence());
   QAction* AddCommand(QMenu* menu, const QString& caption, void (TForm1::*command)(),
                       const QKeySequence& shortcut = QKeySequence());
+  QWidget* MakeStatusStrip();
+  void MakeEditAndViewMenus();
   void HookView();
+  bool ViewEvent(QWidget* watched, QEvent* event);
+  void GridDataChanged();
+  void ShowSelectedLine();
+  void ShowZoom();
   void PageChanged();
   void ShowMode(TSplitMode mode);
   void RepaintRulers();
@@ -156,9 +196,14 @@ class TForm1 : public QMainWindow {
   Texportdialog& ExportOptionsDialog();
 
   TMainWindowDialogs& FDialogs;
-  TSplitGrid FGrid;
+  TGridData FData;
+  TGridHistory* FHistory = nullptr;
   TSplitEditor* FEditor = nullptr;
   const TOutputFormat* FOutputFormat = &OutputFormats().front();
+  TSourceZoom* FZoom = nullptr;
+  int FWheelAngle = 0;  // wheel turns not yet a whole zoom step
+  // The texts an export works with: the per-slice dialogs change them.
+  TTagMap FExportTexts;
   bool FSettingsWritten = true;
   // The file the image shown was loaded from: no export may replace it.
   TFileIdentity FSourceFile;

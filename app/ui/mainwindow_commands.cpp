@@ -17,14 +17,18 @@
 
 #include "app/convert.h"
 #include "app/exporter.h"
+#include "app/griddata.h"
 #include "app/gridfile.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/exportdialogs.h"
+#include "app/ui/gridhistory.h"
 #include "app/ui/jpegpage.h"
 #include "app/ui/links.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/placement.h"
+#include "app/ui/slicespanel.h"
 #include "app/ui/windowexport.h"
+#include "pgraphic/core/settings.h"
 #include "pgraphic/filters/filters.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
@@ -35,6 +39,10 @@ namespace {
 // Where the window keeps its placement and recent lists.
 constexpr const char* kWindowKeyPath = "Software\\Corvane Mill";
 constexpr const char* kWindowSection = "Tessel";
+constexpr const char* kOutputFormatValue = "OutputFormat";
+constexpr const char* kJpegQualityValue = "JpegQuality";
+constexpr const char* kJpegProgressiveValue = "JpegProgressive";
+constexpr const char* kSlicesPanelValue = "SlicesPanel";
 
 std::string FileNameOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -64,15 +72,28 @@ void TForm1::OpenImage(const QString& path) {
     image->LoadFromFile(FileNameOf(path));
   }
   FEditor->CancelDrag();
+  const int oldWidth = PGImage1->PixelGraphicWidth(), oldHeight = PGImage1->PixelGraphicHeight();
+  const int width = image->Width(), height = image->Height();
+  TSplitGrid edges;
+  edges.ResetToImage(oldWidth, oldHeight);
+  TGridData next;
+  next.Grid.ResetToImage(width, height);
+  // A new version of a design is cut along the lines of the last one.
+  const bool placed = ImageLoaded() && (!(FData.Grid == edges) || !FData.Tags.empty());
+  if (placed && Modal().AskYesNo(this, QStringLiteral("Keep the split lines that fit the new image?"),
+                                 QStringLiteral("Tessel!")))
+    next = WithLines(FData, LinesForNewImage(FData.Grid, oldWidth, oldHeight, width, height));
   FSourceFile = FileIdentityOf(FileNameOf(path));
   PGImage1->SetPixelGraphic(std::move(image));
-  FGrid.ResetToImage(PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight());
+  FEditor->Select(std::nullopt);
+  FEditor->ImageChanged();
+  FData = next;
+  FHistory->Clear();
   const QString title = QStringLiteral("Tessel! - [") + path + QLatin1Char(']');
   setWindowTitle(title);
   SetApplicationTitle(title);
   MRUManager1.Add(path.toStdString());
-  FEditor->Changed();
-  UpdateMenus();
+  GridDataChanged();
 }
 
 void TForm1::OpenCommand() {
@@ -89,13 +110,26 @@ void TForm1::ReopenImage(const QString& path) {
 
 void TForm1::LoadGrid(const QString& path) {
   if (!ImageLoaded()) return;
-  ::LoadGrid(FileNameOf(path), FGrid, PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight(),
-             [this](const std::string& message) {
-               Modal().ErrorBox(this, QString::fromStdString(message));
-             });
   FEditor->CancelDrag();
+  const std::string gridPath = FileNameOf(path);
+  TGridData loaded = ReadGridData(gridPath, PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight(),
+                                  [this](const std::string& message) {
+                                    Modal().ErrorBox(this, QString::fromStdString(message));
+                                  });
+  const std::vector<std::pair<int, int>> strays = CellsNotInGrid(loaded.Tags, loaded.Grid);
+  if (!strays.empty()) {
+    QStringList cells;
+    for (const auto& [column, row] : strays) cells << QStringLiteral("%1, %2").arg(column).arg(row);
+    Modal().ErrorBox(this, QStringLiteral("%1: the grid has no slice %2; those texts are left out.")
+                               .arg(QFile::decodeName(CompanionPath(gridPath, TagsExtension).c_str()),
+                                    cells.join(QStringLiteral("; "))));
+  }
+  // The window keeps every line once; the texts stay with their slices.
+  TSplitGrid lines = loaded.Grid;
+  lines.RemoveDuplicates();
+  FHistory->Apply(QStringLiteral("Load Grid"), WithLines(loaded, lines));
   MRUManager2.Add(path.toStdString());
-  FEditor->Changed();
+  GridDataChanged();
 }
 
 void TForm1::AddSplitline(bool horizontal) {
@@ -109,16 +143,21 @@ void TForm1::AddSplitline(bool horizontal) {
   } repaint{*FEditor};
   if (!Modal().AskPosition(*inputdlg1)) return;
   const std::int32_t value = StrToInt(inputdlg1->Text().toStdString());
-  if (horizontal)
-    FGrid.AddSplitlineHorz(value, bound);
-  else
-    FGrid.AddSplitlineVert(value, bound);
+  TSplitGrid lines = FData.Grid;
+  // A line already there is not placed twice.
+  if ((horizontal ? lines.ContainsHorz(value) : lines.ContainsVert(value)) ||
+      !(horizontal ? lines.AddSplitlineHorz(value, bound) : lines.AddSplitlineVert(value, bound)))
+    return;
+  FHistory->Apply(QStringLiteral("Add Line"), WithLines(FData, lines));
+  FEditor->Select(TLineRef{horizontal, value});
 }
 
 void TForm1::ClearSplits() {
   if (!ImageLoaded()) return;
   FEditor->CancelDrag();
-  FGrid.ResetToImage(PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight());
+  TGridData fresh;
+  fresh.Grid.ResetToImage(PGImage1->PixelGraphicWidth(), PGImage1->PixelGraphicHeight());
+  FHistory->Apply(QStringLiteral("Clear Splits"), fresh);
   FEditor->Changed();
 }
 
@@ -171,15 +210,21 @@ void TForm1::ExportCommand() {
   FExporter->SetOutputFormat(*FOutputFormat);
   FExporter->Options = options;
   FExporter->SourceFile = FSourceFile;
+  FExportTexts = FData.Tags;
+  FExporter->Tags = &FExportTexts;
   struct TBusy {
-    TWindowExportUi& Ui;
-    TSplitEditor& Editor;
+    TForm1& Window;
     ~TBusy() {
-      Ui.EndExport();
-      Editor.Changed();  // the lists are sorted now, also after a failure
+      Window.FExportUi->EndExport();
+      Window.FEditor->Changed();  // the lists are sorted now, also after a failure
+      // What the per-slice dialogs confirmed stays, even when the export did not.
+      if (!(Window.FExportTexts == Window.FData.Tags))
+        RunReported([this] {
+          Window.FHistory->Apply(QStringLiteral("Slice Texts"), {Window.FData.Grid, Window.FExportTexts});
+        });
     }
-  } busy{*FExportUi, *FEditor};
-  FExportUi->BeginExport();
+  } busy{*this};
+  FExportUi->BeginExport(int(CellsOf(FData.Grid).size()), &FExportTexts);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
   StatusBar1->setText(QStringLiteral("Exported %1 %2 and %3")
@@ -200,7 +245,7 @@ void TForm1::SaveGridCommand() {
   QString path;
   if (!Modal().ChooseSaveFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
     return;
-  ::SaveGrid(FileNameOf(path), FGrid);
+  SaveGridData(FileNameOf(path), FData);
   MRUManager2.Add(path.toStdString());
 }
 
@@ -215,6 +260,7 @@ void TForm1::ReadSettings() {
     RestorePlacement(store, kWindowSection, *this);
     MRUManager1.LoadFrom(store, kWindowSection);
     MRUManager2.LoadFrom(store, kWindowSection);
+    ReadWorkSettings(store);
   });
   FSettingsWritten = false;
 }
@@ -226,8 +272,35 @@ void TForm1::WriteSettings() {
     SavePlacement(store, kWindowSection, *this);
     MRUManager1.SaveTo(store, kWindowSection);
     MRUManager2.SaveTo(store, kWindowSection);
+    WriteWorkSettings(store);
     store.Flush();
   });
+}
+
+// What the last run worked with: the output format, the JPEG quality and
+// encoding, and whether the Slices panel was shown. Values that do not read
+// back sensibly are left at what they are.
+void TForm1::ReadWorkSettings(TSettingsStore& store) {
+  if (const auto name = store.ReadString(kWindowSection, kOutputFormatValue))
+    if (const TOutputFormat* format = FindOutputFormat(*name)) SetOutputFormat(*format);
+  int quality = PGSettings().JpegQuality;
+  if (const auto text = store.ReadString(kWindowSection, kJpegQualityValue)) {
+    bool ok = false;
+    const int stored = QString::fromStdString(*text).toInt(&ok);
+    if (ok && stored >= 0 && stored <= 100) quality = stored;
+  }
+  const bool progressive = store.ReadBool(kWindowSection, kJpegProgressiveValue, PGSettings().JpegProgressive);
+  PGSettings().JpegQuality = static_cast<std::uint8_t>(quality);
+  PGSettings().JpegProgressive = progressive;
+  TabSheet2->ShowSettings(quality, progressive);
+  SlicesPanel->setVisible(store.ReadBool(kWindowSection, kSlicesPanelValue, !SlicesPanel->isHidden()));
+}
+
+void TForm1::WriteWorkSettings(TSettingsStore& store) {
+  store.WriteString(kWindowSection, kOutputFormatValue, FOutputFormat->Name);
+  store.WriteString(kWindowSection, kJpegQualityValue, std::to_string(TabSheet2->Quality()));
+  store.WriteBool(kWindowSection, kJpegProgressiveValue, TabSheet2->Progressive());
+  store.WriteBool(kWindowSection, kSlicesPanelValue, !SlicesPanel->isHidden());
 }
 
 void TForm1::showEvent(QShowEvent* event) {

@@ -3,8 +3,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
+#include <QStyle>
 #include <QWidget>
 
+#include <algorithm>
 #include <optional>
 
 #include "app/settingsstore.h"
@@ -42,13 +44,14 @@ std::optional<QRect> RectFrom(const std::optional<std::string>& text) {
   return QRect(v[0], v[1], width, height);
 }
 
-// Whether some screen shows enough of the rectangle to take hold of it.
-bool OnSomeScreen(const QRect& r) {
-  for (const QScreen* screen : QGuiApplication::screens()) {
-    const QRect common = screen->availableGeometry().intersected(r);
-    if (common.width() >= 50 && common.height() >= 20) return true;
-  }
-  return false;
+// The frame around a top-level window: as the window system reports it once
+// the window is shown, else a title bar's height above it.
+QMargins FrameOf(const QWidget& window) {
+  const QRect frame = window.frameGeometry(), inner = window.geometry();
+  if (frame != inner)
+    return QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                    frame.right() - inner.right(), frame.bottom() - inner.bottom());
+  return QMargins(0, window.style()->pixelMetric(QStyle::PM_TitleBarHeight), 0, 0);
 }
 
 }  // namespace
@@ -64,10 +67,33 @@ void SavePlacement(TSettingsStore& store, const std::string& section, const QWid
   store.WriteString(section, "PixelsPerInch", std::to_string(window.logicalDpiY()));
 }
 
+std::optional<QRect> FitOntoScreen(const QRect& window, const QMargins& frame,
+                                   const std::vector<QRect>& screens) {
+  const QRect outer = window.marginsAdded(frame);
+  const QRect* holder = nullptr;
+  std::int64_t most = 0;
+  for (const QRect& screen : screens) {
+    const QRect common = screen.intersected(outer);
+    // Enough to take hold of: a piece of the title bar's width and height.
+    if (common.width() < 50 || common.height() < 20) continue;
+    const std::int64_t area = std::int64_t(common.width()) * common.height();
+    if (area > most) most = area, holder = &screen;
+  }
+  if (!holder) return std::nullopt;
+  QRect room = holder->marginsRemoved(frame);
+  if (room.width() < kSmallest || room.height() < kSmallest) room = *holder;
+  QRect fitted(window.topLeft(), window.size().boundedTo(room.size()));
+  fitted.moveLeft(std::clamp(fitted.left(), room.left(), room.left() + room.width() - fitted.width()));
+  fitted.moveTop(std::clamp(fitted.top(), room.top(), room.top() + room.height() - fitted.height()));
+  return fitted;
+}
+
 void RestorePlacement(TSettingsStore& store, const std::string& section, QWidget& window) {
   if (const std::optional<QRect> normal = RectFrom(store.ReadString(section, "NormPos"))) {
-    if (OnSomeScreen(*normal)) {
-      window.setGeometry(*normal);
+    std::vector<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens.push_back(screen->availableGeometry());
+    if (const std::optional<QRect> fitted = FitOntoScreen(*normal, FrameOf(window), screens)) {
+      window.setGeometry(*fitted);
     } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       // The screen it was on has gone: keep the size, as far as this one allows.
       window.resize(normal->size().boundedTo(screen->availableGeometry().size()));

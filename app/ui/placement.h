@@ -4,10 +4,23 @@
 // are this program's own; values that do not read back sensibly are ignored,
 // so a damaged store never puts the window off every screen.
 
+#include <QMargins>
+#include <QRect>
+
+#include <optional>
 #include <string>
+#include <vector>
 
 class QWidget;
 class TSettingsStore;
 
 void SavePlacement(TSettingsStore& store, const std::string& section, const QWidget& window);
 void RestorePlacement(TSettingsStore& store, const std::string& section, QWidget& window);
+
+// Where a window kept at `window` (its normal geometry, without the frame
+// the window system adds around it) goes among the screens' available
+// areas: onto the screen that holds most of it, frame included, no larger
+// than that screen and moved wholly onto it. Nothing when no screen shows
+// enough of it to take hold of.
+std::optional<QRect> FitOntoScreen(const QRect& window, const QMargins& frame,
+                                   const std::vector<QRect>& screens);

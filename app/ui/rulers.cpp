@@ -3,13 +3,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 #include "app/splitgrid.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
 
 namespace {
 
-constexpr int kTick = 5;
 constexpr int kShortTick = 5;
 constexpr int kMarkerStart = 10;
 
@@ -32,20 +33,25 @@ TRuler::TRuler(TSide side, const TSplitGrid& grid, TPGImage& view, QWidget* pare
     setFixedWidth(Thickness);
 }
 
-int TRuler::ScrollPosition() const {
-  return FSide == rsTop ? FView.HorzScrollPosition() : FView.VertScrollPosition();
+TViewAxis TRuler::Axis() const {
+  const QWidget* box = FView.PicBox();
+  const bool top = FSide == rsTop;
+  const int image = top ? FView.PixelGraphicWidth() : FView.PixelGraphicHeight();
+  const int origin = top ? box->x() : box->y();
+  if (image <= 0) return {origin, 1, 1};
+  return {origin, image, top ? box->width() : box->height()};
 }
 
 const TIntegerList& TRuler::Markers() const {
   return FSide == rsTop ? FGrid.VertSplits : FGrid.HorzSplits;
 }
 
-int TRuler::ImagePosition(QPoint p) const {
-  return FSide == rsTop ? p.x() - Thickness + ScrollPosition() : p.y() + ScrollPosition();
+int TRuler::ImagePosition(QPointF p) const {
+  return FSide == rsTop ? PixelUnder(Axis(), p.x() - Thickness) : PixelUnder(Axis(), p.y());
 }
 
 int TRuler::RulerPosition(int position) const {
-  return FSide == rsTop ? position + Thickness - ScrollPosition() : position - ScrollPosition();
+  return LineAt(Axis(), position) + (FSide == rsTop ? Thickness : 0);
 }
 
 void TRuler::paintEvent(QPaintEvent*) {
@@ -55,23 +61,25 @@ void TRuler::paintEvent(QPaintEvent*) {
   if (top) painter.fillRect(0, 0, Thickness, Thickness, palette().color(QPalette::Button));
   const QColor black(Qt::black);
   painter.setPen(black);
-  // Ticks run as far as the window reaches; one in ten is long and labelled.
-  const int end = top ? window()->width() : window()->height();
-  const int scroll = ScrollPosition();
-  int counter = 49;
-  for (int p = top ? Thickness : 0; p < end; p += kTick) {
-    ++counter;
-    const bool labelled = counter % 10 == 0;
+  const TViewAxis axis = Axis();
+  const TRulerScale scale = RulerScaleFor(double(axis.Box) / axis.Image);
+  const int start = top ? Thickness : 0, end = top ? width() : height();
+  // From the first tick at or before the ruler's start (never before 0).
+  int first = PixelUnder(axis, start - (top ? Thickness : 0));
+  first = std::max(0, first - ((first % scale.Minor) + scale.Minor) % scale.Minor);
+  for (std::int64_t t = first; t <= INT32_MAX; t += scale.Minor) {
+    const int p = RulerPosition(int(t));
+    if (p >= end) break;
+    if (p < start) continue;
+    const bool labelled = t % scale.Major == 0;
     const int from = labelled ? 0 : Thickness - kShortTick;
-    if (top) {
+    if (top)
       Column(painter, p, from, Thickness, black);
-    } else {
+    else
       Row(painter, p, from, Thickness, black);
-    }
     if (!labelled) continue;
-    const QString label = QString::number((top ? p - Thickness : p) + scroll);
     const QRect box = top ? QRect(p + 2, 1, 200, Thickness) : QRect(1, p + 2, 200, Thickness);
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, label);
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, QString::number(t));
   }
   // The first entry is left out: on a fresh grid it is the 0 edge.
   const QColor red(255, 0, 0);
@@ -87,13 +95,13 @@ void TRuler::paintEvent(QPaintEvent*) {
 
 void TRuler::mouseMoveEvent(QMouseEvent* event) {
   if (!PGScreenCursorIsDefault()) PGSetScreenCursor(TPGCursor::crDefault);
-  const int position = ImagePosition(event->position().toPoint());
+  const int position = ImagePosition(event->position());
   emit StatusText((FSide == rsTop ? QStringLiteral("X: ") : QStringLiteral("Y: ")) +
                   QString::number(position));
 }
 
 void TRuler::mouseReleaseEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
-  const bool click = event->button() == Qt::LeftButton && rect().contains(p);
+  const QPointF p = event->position();
+  const bool click = event->button() == Qt::LeftButton && rect().contains(p.toPoint());
   emit Released(ImagePosition(p), click);
 }

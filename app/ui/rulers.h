@@ -1,10 +1,13 @@
 #pragma once
-// The two rulers around the Source view: a pixel scale labelled every 50
-// pixels, a red marker for each split line, and a click adds a line. The top
-// ruler spans the left ruler's width too, so its pixel 25 lies above image
-// column 0 of the unscrolled view.
+// The two rulers around the Source view: a scale in image pixels labelled
+// at round numbers (every 50 pixels at 100 %), a red marker for each split
+// line, and a click adds a line. The top ruler spans the left ruler's width
+// too, so its pixel 25 lies above the view's first column. Ticks, markers
+// and clicks follow the view's zoom and scroll position.
 
 #include <QWidget>
+
+#include "app/ui/viewmapping.h"
 
 class TIntegerList;
 class TPGImage;
@@ -19,10 +22,9 @@ class TRuler : public QWidget {
 
   TRuler(TSide side, const TSplitGrid& grid, TPGImage& view, QWidget* parent = nullptr);
   TSide Side() const { return FSide; }
-  // The image column (top) or row (left) under a ruler point; follows the
-  // view's scroll position.
-  int ImagePosition(QPoint rulerPoint) const;
-  // The ruler point of an image column or row (the inverse).
+  // The image column (top) or row (left) under a ruler point.
+  int ImagePosition(QPointF rulerPoint) const;
+  // Where the ruler shows a line at an image position.
   int RulerPosition(int imagePosition) const;
 
  signals:
@@ -36,7 +38,9 @@ class TRuler : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  int ScrollPosition() const;
+  // The view's axis along this ruler (one image pixel per view pixel while
+  // there is no image).
+  TViewAxis Axis() const;
   const TIntegerList& Markers() const;
 
   TSide FSide;

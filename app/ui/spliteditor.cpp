@@ -1,24 +1,56 @@
 #include "app/ui/spliteditor.h"
 
+#include <QImage>
 #include <QPainter>
 
-#include <cstdint>
+#include <cmath>
+#include <cstdlib>
 
-#include "app/splitgrid.h"
+#include "app/ui/gridhistory.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
 
 namespace {
 
-// Filling with white under the XOR raster operation inverts every colour
-// channel, so a line shows on any picture and a second one at the same place
-// takes it away again.
-void InvertRect(QPainter& painter, const QRect& r) { painter.fillRect(r, QColor(255, 255, 255)); }
+// A dashed line of two tones that lie far apart (black and white; blue and
+// yellow for the selected line), so it shows on any colour, mid-grey too.
+QBrush DashBrush(const unsigned tones[2], bool horizontal) {
+  const int period = 2 * TSplitEditor::DashLength;
+  QImage pattern(horizontal ? period : 1, horizontal ? 1 : period, QImage::Format_RGB32);
+  for (int i = 0; i < period; ++i) {
+    const QRgb tone = tones[i < TSplitEditor::DashLength ? 0 : 1];
+    pattern.setPixel(horizontal ? i : 0, horizontal ? 0 : i, tone);
+  }
+  return QBrush(pattern);
+}
+
+bool AddOnce(TIntegerList& list, std::int32_t position) {
+  if (list.IndexOf(position) >= 0) return false;
+  list.Add(position);
+  return true;
+}
+
+TIntegerList& ListOf(TSplitGrid& grid, bool horizontal) {
+  return horizontal ? grid.HorzSplits : grid.VertSplits;
+}
 
 }  // namespace
 
-TSplitEditor::TSplitEditor(TSplitGrid& grid, TPGImage& view, QObject* parent)
-    : QObject(parent), FGrid(grid), FView(view) {}
+TSplitEditor::TSplitEditor(TGridHistory& history, TPGImage& view, QObject* parent)
+    : QObject(parent), FHistory(history), FView(view) {}
+
+TGridData& TSplitEditor::Data() { return FHistory.Data(); }
+TSplitGrid& TSplitEditor::Grid() { return FHistory.Data().Grid; }
+int TSplitEditor::ImageWidth() const { return FView.PixelGraphicWidth(); }
+int TSplitEditor::ImageHeight() const { return FView.PixelGraphicHeight(); }
+
+TViewAxis TSplitEditor::AxisX() const {
+  return {FView.PicBox()->x(), FView.PixelGraphicWidth(), FView.PicBox()->width()};
+}
+
+TViewAxis TSplitEditor::AxisY() const {
+  return {FView.PicBox()->y(), FView.PixelGraphicHeight(), FView.PicBox()->height()};
+}
 
 void TSplitEditor::SetMode(TSplitMode mode) {
   const bool selecting = mode == TSplitMode::Rectangle || mode == TSplitMode::Cross;
@@ -28,126 +60,333 @@ void TSplitEditor::SetMode(TSplitMode mode) {
   emit ModeChanged(mode);
 }
 
-void TSplitEditor::MouseMove(int x, int y) {
-  emit StatusText(QStringLiteral("X: %1 Y: %2").arg(x).arg(y));
-  if (!LineMode()) return;
-  if (FDraggingHorz) {
-    MoveFeedback(FLastHorzLine, y, true);
-  } else if (FDraggingVert) {
-    MoveFeedback(FLastVertLine, x, false);
-  } else if (FGrid.ContainsHorz(y)) {
-    PGSetScreenCursor(TPGCursor::crSizeNS);
-  } else if (FGrid.ContainsVert(x)) {
-    PGSetScreenCursor(TPGCursor::crSizeWE);
-  } else {
-    PGSetScreenCursor(TPGCursor::crDefault);
-  }
+// ---------------------------------------------------------------- mouse
+
+std::optional<TLineRef> TSplitEditor::LineNear(QPointF at) const {
+  const int mx = int(std::floor(at.x())), my = int(std::floor(at.y()));
+  const TViewAxis ax = AxisX(), ay = AxisY();
+  const TSplitGrid& grid = FHistory.Data().Grid;
+  std::optional<TLineRef> nearest;
+  int distance = GrabDistance + 1;
+  // Horizontal lines first: they win over vertical ones as near.
+  for (std::int32_t y : grid.HorzSplits.Values())
+    if (const int d = std::abs(my - LineAt(ay, y)); d < distance) distance = d, nearest = TLineRef{true, y};
+  for (std::int32_t x : grid.VertSplits.Values())
+    if (const int d = std::abs(mx - LineAt(ax, x)); d < distance) distance = d, nearest = TLineRef{false, x};
+  return nearest;
 }
 
-void TSplitEditor::MouseDown(Qt::MouseButton button, int x, int y) {
+int TSplitEditor::Snapped(bool horizontal, int position, int across, Qt::KeyboardModifiers modifiers) {
+  if (modifiers & Qt::AltModifier) return position;
+  const TViewAxis axis = horizontal ? AxisY() : AxisX();
+  const int tolerance = int(SnapDistance * double(axis.Image) / std::max(1, axis.Box));
+  if (!FEdges) {
+    TPixelGraphic* image = FView.PixelGraphic();
+    FEdges = image ? TEdgeMap(*image) : TEdgeMap();
+  }
+  const std::optional<int> edge = FEdges->StrongEdgeNear(!horizontal, position, tolerance, across);
+  // A grabbed line's own place holds it too, so a click leaves it there.
+  std::vector<std::int32_t> lines = ListOf(Grid(), horizontal).Values();
+  if (FGrabbedFrom) lines.push_back(*FGrabbedFrom);
+  return SnapPosition(position, tolerance, horizontal ? ImageHeight() : ImageWidth(), lines, edge);
+}
+
+int TSplitEditor::Placed(bool horizontal, QPointF at, Qt::KeyboardModifiers modifiers) {
+  const int x = PixelUnder(AxisX(), at.x()), y = PixelUnder(AxisY(), at.y());
+  return horizontal ? Snapped(true, y + FGrabOffset, x, modifiers)
+                    : Snapped(false, x + FGrabOffset, y, modifiers);
+}
+
+void TSplitEditor::MouseMove(QPointF at, Qt::KeyboardModifiers modifiers) {
+  FLastMouse = at;
+  FLastModifiers = modifiers;
+  emit StatusText(QStringLiteral("X: %1 Y: %2")
+                      .arg(PixelUnder(AxisX(), at.x()))
+                      .arg(PixelUnder(AxisY(), at.y())));
+  if (!LineMode()) return;
+  if (FDragging != TDrag::None) {
+    MoveFeedback(Placed(DraggingHorz(), at, modifiers));
+    return;
+  }
+  const std::optional<TLineRef> line = LineNear(at);
+  PGSetScreenCursor(!line ? TPGCursor::crDefault
+                    : line->Horizontal ? TPGCursor::crSizeNS
+                                       : TPGCursor::crSizeWE);
+}
+
+void TSplitEditor::MouseDown(Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers,
+                             QPoint globalMouse) {
   if (!LineMode()) return;
   if (button == Qt::RightButton) {
     SetMode(FMode == TSplitMode::Horizontal ? TSplitMode::Vertical : TSplitMode::Horizontal);
     return;
   }
-  if (button != Qt::LeftButton) return;
-  // The screen cursor tells what the last move found under the mouse.
-  const Qt::CursorShape hover = PGScreenCursorShape();
-  if (hover == Qt::SizeVerCursor) {
-    FGrid.GrabHorz(y);
-    FDraggingHorz = true;
+  if (button != Qt::LeftButton || FDragging != TDrag::None) return;
+  FLastMouse = at;
+  FLastModifiers = modifiers;
+  FDragStart = Data();
+  if (const std::optional<TLineRef> line = LineNear(at)) {
+    line->Horizontal ? Grid().GrabHorz(line->Position) : Grid().GrabVert(line->Position);
+    FDragging = line->Horizontal ? TDrag::Horizontal : TDrag::Vertical;
     // The feedback takes the grabbed line's place until the mouse moves.
-    FLastHorzLine = y;
+    FLastLine = line->Position;
+    FGrabbedFrom = line->Position;
+    // A line taken beside itself keeps its distance to the mouse.
+    FGrabOffset = line->Position - (line->Horizontal ? PixelUnder(AxisY(), at.y()) : PixelUnder(AxisX(), at.x()));
     Changed();
-  } else if (hover == Qt::SizeHorCursor) {
-    FGrid.GrabVert(x);
-    FDraggingVert = true;
-    FLastVertLine = x;
-    Changed();
-  } else if (FMode == TSplitMode::Horizontal) {
-    FDraggingHorz = true;
-    PGSetScreenCursor(TPGCursor::crSizeNS);
   } else {
-    FDraggingVert = true;
-    PGSetScreenCursor(TPGCursor::crSizeWE);
+    FDragging = FMode == TSplitMode::Horizontal ? TDrag::Horizontal : TDrag::Vertical;
+    FLastLine = -1;
+    FGrabbedFrom.reset();
+    FGrabOffset = 0;
   }
+  PGSetScreenCursor(DraggingHorz() ? TPGCursor::crSizeNS : TPGCursor::crSizeWE);
+  FView.BeginOwnerDragScroll(globalMouse);
 }
 
-void TSplitEditor::MouseUp(Qt::MouseButton, int x, int y) {
-  const int width = FView.PixelGraphicWidth(), height = FView.PixelGraphicHeight();
+void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers modifiers) {
   if (FMode == TSplitMode::Cross) {
-    FGrid.Cross(x, y, width, height);
-    Changed();
+    const TGridData before = Data();
+    const int x = ClampToExtent(PixelUnder(AxisX(), at.x()), ImageWidth());
+    const int y = ClampToExtent(PixelUnder(AxisY(), at.y()), ImageHeight());
+    AddOnce(Grid().HorzSplits, Snapped(true, y, x, modifiers));
+    AddOnce(Grid().VertSplits, Snapped(false, x, y, modifiers));
+    Record(QStringLiteral("Add Lines"), before);
     return;
   }
   if (!LineMode()) return;
-  if (FDraggingHorz) {
-    FGrid.DropHorz(y, height);
-  } else if (FDraggingVert) {
-    FGrid.DropVert(x, width);
+  if (FDragging == TDrag::None) {
+    PGSetScreenCursor(TPGCursor::crDefault);
+    return;
   }
-  CancelDrag();
-  Changed();
+  const bool horizontal = DraggingHorz();
+  const int position = Placed(horizontal, at, modifiers);
+  const std::optional<int> grabbedFrom = FGrabbedFrom;
+  EndDrag();
   PGSetScreenCursor(TPGCursor::crDefault);
+  if (grabbedFrom == position) {
+    // A click on a line: it stays as it was, selected.
+    Data() = FDragStart;
+    Select(TLineRef{horizontal, position});
+    Changed();
+    return;
+  }
+  const bool added = horizontal ? Grid().DropHorz(position, ImageHeight())
+                                : Grid().DropVert(position, ImageWidth());
+  if (added)
+    Select(TLineRef{horizontal, position});
+  else if (grabbedFrom)
+    Select(std::nullopt);
+  const QString text = !grabbedFrom ? QStringLiteral("Add Line")
+                       : added      ? QStringLiteral("Move Line")
+                                    : QStringLiteral("Remove Line");
+  Record(text, FDragStart);
 }
 
-void TSplitEditor::SelectionMade() {
+void TSplitEditor::SelectionMade(Qt::KeyboardModifiers modifiers) {
   if (FMode == TSplitMode::Rectangle) {
-    FGrid.Rectangle(FView.SelectionLeft(), FView.SelectionTop(), FView.SelectionWidth(),
-                    FView.SelectionHeight(), FView.PixelGraphicWidth(), FView.PixelGraphicHeight());
+    const TGridData before = Data();
+    const int width = ImageWidth(), height = ImageHeight();
+    const std::int64_t left = FView.SelectionLeft(), top = FView.SelectionTop();
+    const std::int64_t right = left + FView.SelectionWidth(), bottom = top + FView.SelectionHeight();
+    const int middleX = int((left + right) / 2), middleY = int((top + bottom) / 2);
+    // In the order left, top, right, bottom; a side on a line adds nothing.
+    AddOnce(Grid().VertSplits, Snapped(false, ClampToExtent(left, width), middleY, modifiers));
+    AddOnce(Grid().HorzSplits, Snapped(true, ClampToExtent(top, height), middleX, modifiers));
+    AddOnce(Grid().VertSplits, Snapped(false, ClampToExtent(right, width), middleY, modifiers));
+    AddOnce(Grid().HorzSplits, Snapped(true, ClampToExtent(bottom, height), middleX, modifiers));
     FView.SetSelection(false);
-    Changed();
+    Record(QStringLiteral("Add Rectangle"), before);
   } else if (FMode == TSplitMode::Cross) {
     FView.SetSelection(false);
     FView.viewport()->update();
   }
 }
 
+// ---------------------------------------------------------------- rulers
+
 void TSplitEditor::TopRulerRelease(int column, bool click) {
   if (click) SetMode(TSplitMode::Horizontal);
-  // The grid's rule counts in top-ruler pixels, which start 25 left of column 0.
-  if (FGrid.TopRulerClick(std::int64_t{column} + 25, FView.PixelGraphicWidth())) Changed();
+  if (column < 1 || column > ImageWidth() || Grid().ContainsVert(column)) return;
+  const TGridData before = Data();
+  Grid().VertSplits.Add(column);
+  Select(TLineRef{false, column});
+  Record(QStringLiteral("Add Line"), before);
 }
 
 void TSplitEditor::LeftRulerRelease(int row, bool click) {
   if (click) SetMode(TSplitMode::Vertical);
-  if (FGrid.LeftRulerClick(row, FView.PixelGraphicHeight())) Changed();
+  if (row > ImageHeight()) return;
+  row = std::max(row, 0);
+  if (Grid().ContainsHorz(row)) return;
+  const TGridData before = Data();
+  Grid().HorzSplits.Add(row);
+  Select(TLineRef{true, row});
+  Record(QStringLiteral("Add Line"), before);
+}
+
+// ---------------------------------------------------------------- selection and keys
+
+void TSplitEditor::Select(std::optional<TLineRef> line) {
+  if (line == FSelected) return;
+  FSelected = line;
+  ++FSelectionSerial;
+  FView.viewport()->update();
+  emit SelectionChanged();
+}
+
+bool TSplitEditor::MoveSelected(int position) {
+  if (!FSelected || FDragging != TDrag::None) return false;
+  const bool horizontal = FSelected->Horizontal;
+  TIntegerList& list = ListOf(Grid(), horizontal);
+  const int index = list.IndexOf(FSelected->Position);
+  if (index < 0 || position < 0 || position > (horizontal ? ImageHeight() : ImageWidth())) return false;
+  if (position == FSelected->Position) return true;
+  if (list.IndexOf(position) >= 0) return false;
+  const TGridData before = Data();
+  list.Set(index, position);
+  FSelected->Position = position;
+  emit SelectionChanged();
+  // Moves of one selection in a row are one step.
+  Record(QStringLiteral("Move Line"), before, 1000 + FSelectionSerial % 1000000);
+  return true;
+}
+
+bool TSplitEditor::RemoveSelected() {
+  if (!FSelected || FDragging != TDrag::None) return false;
+  TIntegerList& list = ListOf(Grid(), FSelected->Horizontal);
+  const int index = list.IndexOf(FSelected->Position);
+  if (index < 0) return false;
+  const TGridData before = Data();
+  list.Delete(index);
+  Select(std::nullopt);
+  Record(QStringLiteral("Remove Line"), before);
+  return true;
+}
+
+bool TSplitEditor::KeyPress(int key, Qt::KeyboardModifiers modifiers) {
+  if (key == Qt::Key_Escape) {
+    if (FDragging != TDrag::None) {
+      CancelDrag();
+      PGSetScreenCursor(TPGCursor::crDefault);
+      Changed();
+      return true;
+    }
+    if (!FSelected) return false;
+    Select(std::nullopt);
+    return true;
+  }
+  if (!FSelected || FDragging != TDrag::None) return false;
+  if (key == Qt::Key_Delete || key == Qt::Key_Backspace) return RemoveSelected();
+  const int step = (modifiers & Qt::ShiftModifier) ? 10 : 1;
+  int by = 0;
+  if (FSelected->Horizontal && (key == Qt::Key_Up || key == Qt::Key_Down)) by = key == Qt::Key_Up ? -step : step;
+  if (!FSelected->Horizontal && (key == Qt::Key_Left || key == Qt::Key_Right))
+    by = key == Qt::Key_Left ? -step : step;
+  if (by == 0) return false;
+  const int extent = FSelected->Horizontal ? ImageHeight() : ImageWidth();
+  MoveSelected(std::clamp(FSelected->Position + by, 0, extent));
+  return true;
+}
+
+void TSplitEditor::SetHighlightedCell(std::optional<TGridCell> cell) {
+  FHighlighted = cell;
+  FView.viewport()->update();
+}
+
+// ---------------------------------------------------------------- state
+
+void TSplitEditor::Record(const QString& text, const TGridData& before, int mergeKey) {
+  FHistory.RecordLines(text, before, mergeKey);
+  Changed();
+}
+
+void TSplitEditor::EndDrag() {
+  if (FDragging == TDrag::None) return;
+  if (FLastLine != -1) UpdateLine(DraggingHorz(), FLastLine);
+  FDragging = TDrag::None;
+  FLastLine = -1;
+  FGrabbedFrom.reset();
+  FGrabOffset = 0;
+  FView.EndOwnerDragScroll();
 }
 
 void TSplitEditor::CancelDrag() {
-  FDraggingHorz = FDraggingVert = false;
-  FLastHorzLine = FLastVertLine = -1;
+  if (FGrabbedFrom) Data() = FDragStart;
+  EndDrag();
 }
 
+void TSplitEditor::ViewScrolled() {
+  if (FDragging != TDrag::None) MoveFeedback(Placed(DraggingHorz(), FLastMouse, FLastModifiers));
+}
+
+void TSplitEditor::ImageChanged() { FEdges.reset(); }
+
 void TSplitEditor::Changed() {
+  if (FDragging == TDrag::None) {
+    if (FSelected && ListOf(Grid(), FSelected->Horizontal).IndexOf(FSelected->Position) < 0) {
+      // Gone from its place: a line that came instead of it alone (an undone
+      // or redone move) is the selected line still.
+      const TIntegerList& now = ListOf(Grid(), FSelected->Horizontal);
+      const TIntegerList& before = ListOf(FLinesSeen, FSelected->Horizontal);
+      std::optional<TLineRef> moved;
+      int arrived = 0;
+      for (std::int32_t p : now.Values())
+        if (before.IndexOf(p) < 0) ++arrived, moved = TLineRef{FSelected->Horizontal, p};
+      Select(arrived == 1 ? moved : std::nullopt);
+    }
+    FLinesSeen = Grid();
+  }
   FView.viewport()->update();
   emit GridChanged();
 }
 
+// ---------------------------------------------------------------- drawing
+
 void TSplitEditor::Paint(QPainter& painter) {
-  const QPoint origin = FView.PicBox()->pos();
+  static const unsigned* const lineTones = LineTones;
+  static const QBrush lineAcross = DashBrush(lineTones, true), lineDown = DashBrush(lineTones, false);
+  static const QBrush chosenAcross = DashBrush(SelectedTones, true), chosenDown = DashBrush(SelectedTones, false);
+  const TViewAxis ax = AxisX(), ay = AxisY();
   const int width = FView.viewport()->width(), height = FView.viewport()->height();
   painter.save();
-  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-  for (int y : FGrid.HorzSplits.Values()) InvertRect(painter, QRect(0, origin.y() + y, width, 1));
-  for (int x : FGrid.VertSplits.Values()) InvertRect(painter, QRect(origin.x() + x, 0, 1, height));
-  if (FDraggingHorz && FLastHorzLine != -1)
-    InvertRect(painter, QRect(0, origin.y() + FLastHorzLine, width, 1));
-  if (FDraggingVert && FLastVertLine != -1)
-    InvertRect(painter, QRect(origin.x() + FLastVertLine, 0, 1, height));
+  // The dashes keep their place on the picture when it scrolls.
+  const auto across = [&](int y, const QBrush& brush) {
+    painter.setBrushOrigin(ax.Origin, 0);
+    painter.fillRect(QRect(0, LineAt(ay, y), width, 1), brush);
+  };
+  const auto down = [&](int x, const QBrush& brush) {
+    painter.setBrushOrigin(0, ay.Origin);
+    painter.fillRect(QRect(LineAt(ax, x), 0, 1, height), brush);
+  };
+  if (FHighlighted) {
+    const TGridCell& c = *FHighlighted;
+    const int left = LineAt(ax, c.Left), top = LineAt(ay, c.Top);
+    painter.fillRect(QRect(left, top, LineAt(ax, std::int64_t(c.Left) + c.Width) - left,
+                           LineAt(ay, std::int64_t(c.Top) + c.Height) - top),
+                     QColor(0, 80, 255, 60));
+  }
+  const TSplitGrid& grid = FHistory.Data().Grid;
+  for (std::int32_t y : grid.HorzSplits.Values()) across(y, lineAcross);
+  for (std::int32_t x : grid.VertSplits.Values()) down(x, lineDown);
+  if (FSelected && FDragging == TDrag::None)
+    FSelected->Horizontal ? across(FSelected->Position, chosenAcross) : down(FSelected->Position, chosenDown);
+  if (DraggingHorz() && FLastLine != -1) across(FLastLine, chosenAcross);
+  if (DraggingVert() && FLastLine != -1) down(FLastLine, chosenDown);
   painter.restore();
 }
 
-void TSplitEditor::MoveFeedback(int& last, int position, bool horizontal) {
-  if (last != -1) horizontal ? UpdateViewRow(last) : UpdateViewColumn(last);
-  last = position;
-  horizontal ? UpdateViewRow(last) : UpdateViewColumn(last);
+void TSplitEditor::MoveFeedback(int position) {
+  if (position == FLastLine) return;
+  if (FLastLine != -1) UpdateLine(DraggingHorz(), FLastLine);
+  FLastLine = position;
+  UpdateLine(DraggingHorz(), position);
 }
 
-void TSplitEditor::UpdateViewRow(int y) {
-  FView.viewport()->update(QRect(0, FView.PicBox()->y() + y, FView.viewport()->width(), 1));
-}
-
-void TSplitEditor::UpdateViewColumn(int x) {
-  FView.viewport()->update(QRect(FView.PicBox()->x() + x, 0, 1, FView.viewport()->height()));
+void TSplitEditor::UpdateLine(bool horizontal, int position) {
+  QWidget* viewport = FView.viewport();
+  if (horizontal)
+    viewport->update(QRect(0, LineAt(AxisY(), position), viewport->width(), 1));
+  else
+    viewport->update(QRect(LineAt(AxisX(), position), 0, 1, viewport->height()));
 }

@@ -1,73 +1,148 @@
 #pragma once
-// Editing the split grid with the mouse on the Source view: the four modes,
-// grabbing, dragging, dropping and removing lines, lines from a rectangle or
-// a cross, and the inverted drawing of the lines and of the drag feedback.
+// Editing the split grid with the mouse and keys on the Source view: the
+// four modes, grabbing, dragging, dropping and removing lines, lines from a
+// rectangle or a cross, the selected line and its keys, snapping, and the
+// drawing of the lines and of the drag feedback.
 //
-// Every position here is in image pixels; the picture box's own coordinates
-// are image pixels since the view shows the image unscaled. Drawing maps them
-// to the view through the picture box's place, so lines stay on their image
-// pixels when the view scrolls.
+// Every position kept here is in image pixels. Mouse positions come in the
+// coordinates of the view's viewport (with the fractions of scaled
+// displays) and are mapped through the picture box's place and size, so
+// lines, feedback and hit testing hold at any zoom and scroll position.
+// Whatever changes the lines is recorded as one step of the grid history.
 
 #include <QObject>
+#include <QPointF>
 #include <QString>
 
+#include <optional>
+
+#include "app/griddata.h"
+#include "app/snapping.h"
+#include "app/ui/viewmapping.h"
+
 class QPainter;
+class TGridHistory;
 class TPGImage;
-class TSplitGrid;
 
 enum class TSplitMode { Vertical, Horizontal, Rectangle, Cross };
+
+// One split line: its direction and position.
+struct TLineRef {
+  bool Horizontal = false;
+  int Position = 0;
+  friend bool operator==(const TLineRef&, const TLineRef&) = default;
+};
 
 class TSplitEditor : public QObject {
   Q_OBJECT
 
  public:
-  TSplitEditor(TSplitGrid& grid, TPGImage& view, QObject* parent = nullptr);
+  // A press this near a line (in view pixels) grabs it.
+  static constexpr int GrabDistance = 3;
+  // A line being placed this near (in view pixels) a place it snaps to goes there.
+  static constexpr int SnapDistance = 5;
+  // Lines are dashed in two tones far apart, DashLength view pixels each,
+  // the first tone from the picture's left (top) edge on: the lines, and
+  // the selected or dragged line.
+  static constexpr int DashLength = 4;
+  static constexpr unsigned LineTones[2] = {0xFF000000u, 0xFFFFFFFFu};
+  static constexpr unsigned SelectedTones[2] = {0xFF0050FFu, 0xFFFFD000u};
+
+  TSplitEditor(TGridHistory& history, TPGImage& view, QObject* parent = nullptr);
 
   TSplitMode Mode() const { return FMode; }
   // The mode buttons' action: also sets the view's action mode.
   void SetMode(TSplitMode mode);
   bool LineMode() const { return FMode == TSplitMode::Vertical || FMode == TSplitMode::Horizontal; }
 
-  // The mouse over the picture (and over the view beside it).
-  void MouseMove(int x, int y);
-  void MouseDown(Qt::MouseButton button, int x, int y);
-  void MouseUp(Qt::MouseButton button, int x, int y);
+  // The mouse over the view, at a point of its viewport; Alt held turns
+  // snapping off. globalMouse is the same point on the screen.
+  void MouseMove(QPointF at, Qt::KeyboardModifiers modifiers);
+  void MouseDown(Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers,
+                 QPoint globalMouse);
+  void MouseUp(Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers);
   // The view finished a selection rectangle.
-  void SelectionMade();
+  void SelectionMade(Qt::KeyboardModifiers modifiers);
+  // Keys on the view: Escape drops a drag or the selection, Delete removes
+  // the selected line, the arrow keys move it (Shift: ten pixels). False
+  // for keys it leaves to the view.
+  bool KeyPress(int key, Qt::KeyboardModifiers modifiers);
 
   // Releases on the rulers, at an image column (top ruler) or row (left
   // ruler); `click` when it was a left click on the ruler.
   void TopRulerRelease(int column, bool click);
   void LeftRulerRelease(int row, bool click);
 
-  // Draws every line, then the drag feedback, inverting what lies below.
+  // Draws every line, then the selected line and the drag feedback.
   void Paint(QPainter& painter);
 
-  bool DraggingHorz() const { return FDraggingHorz; }
-  bool DraggingVert() const { return FDraggingVert; }
-  int LastHorzLine() const { return FLastHorzLine; }
-  int LastVertLine() const { return FLastVertLine; }
+  bool DraggingHorz() const { return FDragging == TDrag::Horizontal; }
+  bool DraggingVert() const { return FDragging == TDrag::Vertical; }
+  int LastHorzLine() const { return DraggingHorz() ? FLastLine : -1; }
+  int LastVertLine() const { return DraggingVert() ? FLastLine : -1; }
 
-  // Ends a drag without dropping anything (a new image, a cleared grid).
+  // The selected line: drawn highlighted; keys and the status bar move it.
+  std::optional<TLineRef> Selected() const { return FSelected; }
+  void Select(std::optional<TLineRef> line);
+  // Moves the selected line to a position within the image that no other
+  // line of its direction holds; false (and nothing changes) otherwise.
+  bool MoveSelected(int position);
+  bool RemoveSelected();
+
+  // The cell shown tinted (a row picked in the Slices panel), if any.
+  void SetHighlightedCell(std::optional<TGridCell> cell);
+
+  // Ends a drag without dropping anything: a grabbed line goes back.
   void CancelDrag();
-  // The lines changed: repaints the view and tells the rulers.
+  // The view scrolled under a mouse that may not have moved.
+  void ViewScrolled();
+  // The image changed (new image, colours adjusted): its colour edges are
+  // found anew when next needed.
+  void ImageChanged();
+  // The lines changed: repaints the view, drops a selection that is gone
+  // and tells the rulers.
   void Changed();
+
+  // The view's two axes as they stand.
+  TViewAxis AxisX() const;
+  TViewAxis AxisY() const;
 
  signals:
   void StatusText(const QString& text);
   void ModeChanged(TSplitMode mode);
   void GridChanged();
+  void SelectionChanged();
 
  private:
-  void MoveFeedback(int& last, int position, bool horizontal);
-  void UpdateViewRow(int y);
-  void UpdateViewColumn(int x);
+  enum class TDrag { None, Horizontal, Vertical };
 
-  TSplitGrid& FGrid;
+  TGridData& Data();
+  TSplitGrid& Grid();
+  int ImageWidth() const;
+  int ImageHeight() const;
+  // The line whose drawing lies nearest the point, within GrabDistance.
+  std::optional<TLineRef> LineNear(QPointF at) const;
+  // Where the line being placed or dragged comes to rest with the mouse at `at`.
+  int Placed(bool horizontal, QPointF at, Qt::KeyboardModifiers modifiers);
+  int Snapped(bool horizontal, int position, int across, Qt::KeyboardModifiers modifiers);
+  void EndDrag();
+  void MoveFeedback(int position);
+  void UpdateLine(bool horizontal, int position);
+  void Record(const QString& text, const TGridData& before, int mergeKey = -1);
+
+  TGridHistory& FHistory;
   TPGImage& FView;
   TSplitMode FMode = TSplitMode::Vertical;
-  bool FDraggingHorz = false;
-  bool FDraggingVert = false;
-  int FLastHorzLine = -1;
-  int FLastVertLine = -1;
+  TDrag FDragging = TDrag::None;
+  int FLastLine = -1;                // where the feedback shows, -1 while none
+  std::optional<int> FGrabbedFrom;  // the grabbed line's place
+  int FGrabOffset = 0;               // from the pixel under the mouse to the grabbed line
+  TGridData FDragStart;
+  QPointF FLastMouse;
+  Qt::KeyboardModifiers FLastModifiers;
+  std::optional<TLineRef> FSelected;
+  TSplitGrid FLinesSeen;  // the lines when last changed, to follow a moved selection
+  int FSelectionSerial = 0;  // nudges of one selection merge into one step
+  std::optional<TGridCell> FHighlighted;
+  std::optional<TEdgeMap> FEdges;
 };

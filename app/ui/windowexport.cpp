@@ -1,6 +1,9 @@
 #include "app/ui/windowexport.h"
 
+#include <QDialog>
 #include <QFile>
+
+#include <algorithm>
 
 #include "app/ui/dialogs.h"
 #include "app/ui/exportdialogs.h"
@@ -12,14 +15,18 @@ void TWindowExportUi::Attach(Texportdialog& options, Taddtagsdialog& tags, Tdlg_
   FCode = &code;
 }
 
-void TWindowExportUi::BeginExport() {
+void TWindowExportUi::BeginExport(int slices, TTagMap* texts) {
   FSlices = 0;
+  FSliceCount = slices;
+  FSliceNumber = 0;
+  FTexts = texts;
   FHtmlPath.clear();
   FBusy = true;
 }
 
 void TWindowExportUi::EndExport() {
   FBusy = false;
+  FTexts = nullptr;
   PGSetScreenCursor(TPGCursor::crDefault);
 }
 
@@ -64,12 +71,25 @@ bool TWindowExportUi::ConfirmOddRetinaLine(const std::string& line) {
   return Ask(OddRetinaLineQuestion(line), OddRetinaLineCaption);
 }
 
-std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell&,
+std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                                            const TSliceTag& tag) {
   BeforeDialog();
-  FTags->BeginSlice(slice, tag);
+  const std::pair<int, int> key{cell.Column, cell.Row};
+  const TCellTags* stored = nullptr;
+  if (FTexts)
+    if (const auto it = FTexts->find(key); it != FTexts->end() && !it->second.Empty()) stored = &it->second;
+  ++FSliceNumber;
+  FTags->BeginSlice(slice, tag, stored, FSliceNumber, std::max(FSliceCount, FSliceNumber));
   FDialogs.RunModal(*FTags);
   AfterDialog();
+  if (FTags->result() != QDialog::Accepted) throw EExportCancelled();
+  if (FTexts) {
+    const TCellTags texts = FTags->Texts();
+    if (texts.Empty())
+      FTexts->erase(key);
+    else
+      (*FTexts)[key] = texts;
+  }
   return FTags->ResultingCode();
 }
 

@@ -32,9 +32,11 @@ class TWindowExportUi : public TExportUi {
   bool Attached() const { return FOptions != nullptr; }
   Texportdialog* OptionsDialog() const { return FOptions; }
 
-  // One export: clears the count of slices and shows the busy cursor
-  // between the dialogs until EndExport.
-  void BeginExport();
+  // One export of `slices` slices: clears the count of slices written and
+  // shows the busy cursor between the dialogs until EndExport. texts: the
+  // slices' kept texts, which the per-slice dialog starts from and gives
+  // back what it confirms to (may be null).
+  void BeginExport(int slices = 0, TTagMap* texts = nullptr);
   void EndExport();
   int SlicesWritten() const { return FSlices; }
   const std::string& HtmlPath() const { return FHtmlPath; }
@@ -61,5 +63,8 @@ class TWindowExportUi : public TExportUi {
   Tdlg_code* FCode = nullptr;
   bool FBusy = false;
   int FSlices = 0;
+  int FSliceCount = 0;
+  int FSliceNumber = 0;
+  TTagMap* FTexts = nullptr;
   std::string FHtmlPath;
 };

@@ -180,6 +180,13 @@ class TPGImage : public QAbstractScrollArea {
   // The selection in picture-box coordinates (right and bottom exclusive).
   QRect SelectionPicBoxRect() const;
 
+  // While the owner drags something of its own over the picture (a split
+  // line), the view scrolls toward the mouse whenever it is beyond the
+  // client area, as during a selection drag. globalMouse: where the drag
+  // starts, in screen coordinates.
+  void BeginOwnerDragScroll(QPoint globalMouse);
+  void EndOwnerDragScroll();
+
   // Forwarded to the picture box.
   QColor PicBoxColor() const;
   void SetPicBoxColor(const QColor& value);

@@ -304,6 +304,21 @@ void TPGImage::AutoScrollStep() {
   if (p.y() >= ClientHeight() && vb->value() < vb->maximum()) vb->setValue(vb->value() + 5);
 }
 
+void TPGImage::BeginOwnerDragScroll(QPoint globalMouse) {
+  if (FAutoScrollTimer) return;
+  FLastGlobalMouse = globalMouse;
+  FAutoScrollTimer = new QTimer(this);
+  FAutoScrollTimer->setInterval(50);
+  connect(FAutoScrollTimer, &QTimer::timeout, this, [this] { AutoScrollStep(); });
+  FAutoScrollTimer->start();
+}
+
+void TPGImage::EndOwnerDragScroll() {
+  if (FDragState != dsNone) return;  // the view's own drag still needs it
+  delete FAutoScrollTimer;
+  FAutoScrollTimer = nullptr;
+}
+
 // ---------------------------------------------------------------- cursor
 
 void TPGImage::UpdateCursor(QWidget* over, QPoint pos) {

@@ -222,9 +222,11 @@ TEST_F(CliSlice, BadGridFileWritesNothing) {
 TEST_F(CliSlice, TagsAndMarkupOptions) {
   std::ofstream(Dir + "/tags.txt") << "1\t1\tpage2.html\tmain\tLogo\n\n2\t1\t\t\tSky \"blue\"\n7\t7\tnowhere\n";
   const TRunResult r =
-      Cli("slice src.png t.html --vert 100 --format bmp --tags tags.txt --uppercase --double-quote");
+      Cli("slice src.png t.html --vert 100 --format bmp --tags tags.txt --uppercase --double-quote --save-grid");
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Err, "warning: no slice 7,7 for its tags\n");
+  // The texts go beside the saved grid, as given.
+  EXPECT_EQ(ReadText(Dir + "/t.tags"), "1\t1\tpage2.html\tmain\tLogo\r\n2\t1\t\t\tSky \"blue\"\r\n7\t7\tnowhere\r\n");
   EXPECT_EQ(ReadText(Dir + "/t.html"),
             "<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n"
             "<TR><TD><A HREF=\"page2.html\" TARGET=\"main\"><IMG SRC=\"t_1_1.bmp\" WIDTH=100 "

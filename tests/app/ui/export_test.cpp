@@ -13,11 +13,13 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTabWidget>
 
 #include <tuple>
 
 #include "app/ui/jpegpage.h"
+#include "app/ui/slicespanel.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
 #include "platform/cursors.h"
@@ -261,7 +263,8 @@ class TExportTest : public QObject {
       }
       memos << tags.Memo1->toPlainText();
       QVERIFY(tags.Memo1->isReadOnly());
-      dialog.reject();  // closed any way: the memo's code is taken
+      QCOMPARE(tags.SliceCounter->text(), QStringLiteral("Slice %1 of 2").arg(slice));
+      QTest::mouseClick(tags.OKButton, Qt::LeftButton);
     };
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
     w->ExportAction->trigger();
@@ -451,6 +454,91 @@ class TExportTest : public QObject {
     QVERIFY(ReportedErrors().empty());
     QCOMPARE(DirectoryFiles(dir).size(), std::size_t(5));
     QVERIFY(FileBytes(dir + QStringLiteral("/index.html")).contains("width=75 height=100"));
+  }
+
+  void SliceTextsFromThePanelGoIntoThePageAndBesideTheGrid() {
+    const QString mine = MakeDir(FDir, QStringLiteral("texts/window"));
+    const QString cli = MakeDir(FDir, QStringLiteral("texts/cli"));
+    const QString grid = FDir.filePath(QStringLiteral("texts/cut.grd"));
+    QByteArray page;
+    {
+      TShownWindow w(FImage);
+      w->SlicesPanelAction->trigger();
+      w.Drag({40, 30}, {120, 30});
+      QTableWidget& table = *w->SlicesPanel->Table;
+      QCOMPARE(table.rowCount(), 2);
+      QCOMPARE(table.item(1, TSlicesPanel::colSize)->text(), QStringLiteral("180 x 200"));
+      TypeIntoCell(table, 0, TSlicesPanel::colLink, QStringLiteral("page2.html"));
+      TypeIntoCell(table, 0, TSlicesPanel::colTarget, QStringLiteral("main"));
+      TypeIntoCell(table, 1, TSlicesPanel::colAlt, QStringLiteral("Sky "), QStringLiteral("\u00e9"));
+      w.Dialogs.SavePaths = {grid, mine + QStringLiteral("/index.html")};
+      w->SaveGridAction->trigger();
+      QCOMPARE(FileBytes(FDir.filePath(QStringLiteral("texts/cut.tags"))),
+               QByteArray("1\t1\tpage2.html\tmain\r\n2\t1\t\t\tSky \xC3\xA9\r\n"));
+      w->ExportAction->trigger();  // no per-slice dialog: the kept texts go in
+      QVERIFY(ReportedErrors().empty());
+      page = FileBytes(mine + QStringLiteral("/index.html"));
+      QVERIFY(page.contains("<A HREF=\"page2.html\" TARGET=\"main\"><img src='index_1_1.jpg' width=120 "
+                            "height=200 BORDER=0></A>"));
+      QVERIFY(page.contains("ALT=\"Sky &#233;\""));
+    }
+    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                      {QStringLiteral("--grid"), grid, QStringLiteral("--tags"), FDir.filePath(QStringLiteral("texts/cut.tags"))}),
+             0);
+    QVERIFY(DirectoryFiles(mine) == DirectoryFiles(cli));
+
+    // Loaded with the grid into another window, they give the same page again.
+    TShownWindow again(FImage);
+    again.Dialogs.SavePaths = {mine + QStringLiteral("/again.html")};
+    again->LoadGrid(grid);
+    QCOMPARE(again->Data().Tags.at({1, 1}).Target, std::string("main"));
+    again->ExportAction->trigger();
+    QCOMPARE(FileBytes(mine + QStringLiteral("/again.html")), QByteArray(page).replace("index_", "again_"));
+  }
+
+  void ThePerSliceDialogStartsFromTheKeptTextsAndCancelWritesNothing() {
+    const QString dir = MakeDir(FDir, QStringLiteral("cancel"));
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(100);
+    w->Data().Tags[{2, 1}] = {"b.html", "top", "B"};
+    Taddtagsdialog& tags = *w.TagsDialog;
+    int slice = 0;
+    w.Dialogs.OnModal = [&](QDialog& dialog) {
+      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
+        options->incalttags->setChecked(true);
+        options->alwaysgrid->setChecked(true);
+        return;
+      }
+      ++slice;
+      QCOMPARE(tags.SliceCounter->text(), QStringLiteral("Slice %1 of 2").arg((slice - 1) % 2 + 1));
+      if (slice == 1) {
+        QTest::keyClicks(tags.edit_alt, QStringLiteral("A"));
+        QTest::mouseClick(tags.OKButton, Qt::LeftButton);
+      } else if (slice == 2) {
+        QCOMPARE(tags.edit_href->text(), QStringLiteral("b.html"));
+        QCOMPARE(tags.edit_target->text(), QStringLiteral("top"));
+        QCOMPARE(tags.Memo1->toPlainText(), QStringLiteral("<A HREF=\"b.html\" TARGET=\"top\"><img src='index_2_1.jpg' "
+                                                           "width=200 height=200 ALT=\"B\" BORDER=0></A>"));
+        QTest::mouseClick(tags.CancelButton, Qt::LeftButton);
+      } else {
+        QTest::mouseClick(tags.OKButton, Qt::LeftButton);
+      }
+    };
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QCOMPARE(slice, 2);
+    QVERIFY(ReportedErrors().empty());
+    QVERIFY(DirectoryFiles(dir).empty());
+    // What was confirmed before the Cancel is kept, as one step.
+    QCOMPARE(w->Data().Tags.at({1, 1}).Alt, std::string("A"));
+    QCOMPARE(w->UndoAction->text(), QStringLiteral("&Undo Slice Texts"));
+
+    // Through to the end: the texts go beside the grid as well.
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QCOMPARE(slice, 4);
+    QCOMPARE(FileBytes(dir + QStringLiteral("/index.tags")), QByteArray("1\t1\t\t\tA\r\n2\t1\tb.html\ttop\tB\r\n"));
+    QVERIFY(QFile::exists(dir + QStringLiteral("/index.grd")));
   }
 
   void GridFilesRoundTripAndReportLinesOutOfBounds() {

@@ -25,6 +25,7 @@ class TJpegPageTest : public QObject {
  private slots:
   void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 120, 90); }
   void init() {
+    QFile::remove(SettingsFile());
     PGSettings().JpegQuality = 80;
     PGSettings().JpegProgressive = false;
     ReportedErrors().clear();
@@ -72,6 +73,27 @@ class TJpegPageTest : public QObject {
     QCOMPARE(page.Label1->text(), QStringLiteral("Compressed file size : %1 bytes").arg(file.size()));
     QCOMPARE(page.PGImage3->PixelGraphicWidth(), 120);
     QCOMPARE(page.PGImage2->width(), page.width() / 2);
+  }
+
+  void TheNumberBoxDrivesTheSliderThePreviewAndTheExport() {
+    TShownWindow w(FImage);
+    TJpegPage& page = *w->TabSheet2;
+    QCOMPARE(page.SpinEdit1->value(), 80);  // from the start, not only after a move
+    QSignalSpy previews(&page, &TJpegPage::Previewed);
+    w->PageControl1->setCurrentWidget(&page);
+    QVERIFY(previews.wait(10000));
+    QTest::keyClick(page.SpinEdit1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(page.SpinEdit1, QStringLiteral("35"));
+    QCOMPARE(page.TrackBar1->value(), 35);
+    // An export now, before the preview, is at the quality shown.
+    QCOMPARE(PGSettings().JpegQuality, 35);
+    QVERIFY(page.Timer1->isActive());
+    QVERIFY(previews.wait(10000));
+    QTest::keyClick(page.SpinEdit1, Qt::Key_Up);
+    QCOMPARE(page.TrackBar1->value(), 36);
+    QCOMPARE(PGSettings().JpegQuality, 36);
+    page.TrackBar1->setValue(50);
+    QCOMPARE(page.SpinEdit1->value(), 50);
   }
 
   void ProgressiveEncodingPreviewsAtOnce() {

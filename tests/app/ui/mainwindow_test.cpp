@@ -17,24 +17,31 @@
 
 namespace {
 
-QRgb Inverted(QRgb c) { return c ^ 0x00FFFFFFu; }
+// The tone of a dashed line at distance d from the picture's edge.
+QRgb Dash(const unsigned tones[2], int d) { return tones[((d % 8) + 8) % 8 < 4 ? 0 : 1]; }
 
-// The viewport as it must look: the image at the picture box's place on the
-// view's colour, every pixel inverted once per line through it.
-QImage ExpectedViewport(TForm1& form, const std::function<TRGB(int, int)>& image,
-                        const TPositions& extraRows = {}) {
+// The viewport at 100 % as it must look: the image at the picture box's
+// place on the view's colour, each line dashed across it (horizontal lines
+// first, then vertical ones), the selected or dragged line last in its own
+// tones.
+QImage ExpectedViewport(TForm1& form, const std::function<TRGB(int, int)>& image) {
   TPGImage& view = *form.PGImage1;
   const QPoint origin = view.PicBox()->pos();
   const int w = view.PixelGraphicWidth(), h = view.PixelGraphicHeight();
   const QRgb background = view.Color().rgb();
-  TPositions rows = Horz(form);
-  rows.insert(rows.end(), extraRows.begin(), extraRows.end());
-  const TPositions columns = Vert(form);
+  const TSplitEditor& editor = form.Editor();
+  std::optional<TLineRef> chosen = editor.Selected();
+  if (editor.DraggingHorz() && editor.LastHorzLine() != -1) chosen = TLineRef{true, editor.LastHorzLine()};
+  if (editor.DraggingVert() && editor.LastVertLine() != -1) chosen = TLineRef{false, editor.LastVertLine()};
+  const TPositions rows = Horz(form), columns = Vert(form);
   return Expected(view.viewport()->size(), [&](int vx, int vy) {
     const int x = vx - origin.x(), y = vy - origin.y();
     QRgb c = (x >= 0 && y >= 0 && x < w && y < h) ? ToQRgb(image(x, y)) : background;
-    const auto flips = std::count(rows.begin(), rows.end(), y) + std::count(columns.begin(), columns.end(), x);
-    return flips % 2 ? Inverted(c) : c;
+    if (std::count(rows.begin(), rows.end(), y)) c = Dash(TSplitEditor::LineTones, x);
+    if (std::count(columns.begin(), columns.end(), x)) c = Dash(TSplitEditor::LineTones, y);
+    if (chosen && (chosen->Horizontal ? y : x) == chosen->Position)
+      c = Dash(TSplitEditor::SelectedTones, chosen->Horizontal ? x : y);
+    return c;
   });
 }
 
@@ -85,34 +92,54 @@ class TMainWindowTest : public QObject {
     QVERIFY(w->ToolsMenu->isEnabled() && w->AddHorizontalAction->isEnabled());
   }
 
-  void HoverGrabDragAndRemoveALine() {
+  void GrabWithinThreePixelsNearestFirstThenMoveRemoveOrSelect() {
     TShownWindow w(FImage);
     w->Grid().HorzSplits.Add(50);
-    // Hit testing looks at the horizontal lines in vertical mode as well.
-    w.Move({100, 49});
+    // Hit testing looks at the horizontal lines in vertical mode as well,
+    // three view pixels to either side.
+    w.Move({100, 46});
     QVERIFY(PGScreenCursorIsDefault());
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 100 Y: 49"));
-    w.Move({100, 50});
-    QCOMPARE(PGScreenCursorShape(), Qt::SizeVerCursor);
-    w.Move({0, 120});
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 100 Y: 46"));
+    for (int y : {47, 50, 53}) {
+      w.Move({100, y});
+      QCOMPARE(PGScreenCursorShape(), Qt::SizeVerCursor);
+    }
+    w.Move({100, 54});
+    QVERIFY(PGScreenCursorIsDefault());
+    w.Move({3, 120});
     QCOMPARE(PGScreenCursorShape(), Qt::SizeHorCursor);  // the left edge
+    w.Move({4, 120});
+    QVERIFY(PGScreenCursorIsDefault());
 
-    // Grabbed, the line leaves the list and shows only as the feedback.
-    w.Move({100, 50});
-    w.Press({100, 50});
+    // Grabbed two pixels beside it, the line leaves the list, shows as the
+    // feedback and keeps its distance to the mouse.
+    w.Move({100, 52});
+    w.Press({100, 52});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
-    w.Move({100, 80});
+    w.Move({100, 82});
     QVERIFY(w->Editor().DraggingHorz());
-    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor, {80}));
-    w.Release({100, 80});
+    QCOMPARE(w->Editor().LastHorzLine(), 80);
+    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
+    w.Release({100, 82});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
     QVERIFY(PGScreenCursorIsDefault());
     QVERIFY(!w->Editor().DraggingHorz() && w->Editor().LastHorzLine() == -1);
+    QCOMPARE(w->Editor().Selected(), std::optional(TLineRef{true, 80}));
     QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
 
+    // Of two lines in reach the nearer is taken; a click selects it and
+    // changes nothing, not even the order.
+    w->Grid().HorzSplits.Add(85);
+    const int steps = w->History().Stack().count();
+    w.Drag({100, 83}, {100, 83});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80, 85}));
+    QCOMPARE(w->Editor().Selected(), std::optional(TLineRef{true, 85}));
+    QCOMPARE(w->History().Stack().count(), steps);
+
     // Released below the bottom edge, or on a line already there, it is gone.
-    w.Drag({100, 80}, {100, 260});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    w.Drag({100, 85}, {100, 260});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
+    QVERIFY(!w->Editor().Selected());
     w.Drag({300, 20}, {0, 20});  // the right edge dropped on the left one
     QCOMPARE(Vert(*w.Form), (TPositions{0}));
 
@@ -121,7 +148,7 @@ class TMainWindowTest : public QObject {
     QCOMPARE(Vert(*w.Form), (TPositions{0, 120}));
     QTest::mouseClick(w->y_speed, Qt::LeftButton);
     w.Drag({40, 30}, {40, 70});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 70}));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80, 70}));
   }
 
   void RightClicksSwitchTheLineModes() {
@@ -144,9 +171,10 @@ class TMainWindowTest : public QObject {
   void CrossAndRectangleAddFromTheSelection() {
     TShownWindow w(FImage);
     QTest::mouseClick(w->cross_speed, Qt::LeftButton);
+    // A second click on the same place adds no line a second time.
     for (int i = 0; i < 2; ++i) w.Drag({100, 50}, {100, 50});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50, 50}));
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100, 100}));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
     QVERIFY(!w->PGImage1->Selection());
 
     w->ClearSplits();
@@ -179,10 +207,11 @@ class TMainWindowTest : public QObject {
     QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25, 12});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
     QVERIFY(w->y_speed->isChecked());
+    // The same point twice adds its line once.
     QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {26, 12});
     QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {26, 12});
     QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {326, 12});
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 1, 1}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 1}));
     QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 150});
     QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 201});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 150}));
@@ -218,14 +247,14 @@ class TMainWindowTest : public QObject {
     w.Dialogs.Positions = {QStringLiteral("0"), QStringLiteral("201"), QStringLiteral("abc")};
     for (int i = 0; i < 3; ++i) w->AddHorizontalAction->trigger();
     QCOMPARE(w.Dialogs.PositionCaptions.front(), QStringLiteral("Enter position (0-200)"));
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 0}));
+    // 0 is the top edge already: no second line there.
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
     QCOMPARE(ReportedErrors(), std::vector<QString>{QStringLiteral("'abc' is not a valid integer value")});
-    w.Dialogs.Positions = {QStringLiteral("300")};
-    w->AddVerticalAction->trigger();
-    w->AddVerticalAction->trigger();  // cancelled
+    w.Dialogs.Positions = {QStringLiteral("300"), QStringLiteral("150")};
+    for (int i = 0; i < 3; ++i) w->AddVerticalAction->trigger();  // the last one cancelled
     QCOMPARE(w.Dialogs.PositionCaptions.back(), QStringLiteral("Enter position (0-300)"));
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 300}));
-    // A line present twice cancels out in the drawing.
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 150}));
+    QCOMPARE(w->Editor().Selected(), std::optional(TLineRef{false, 150}));
     QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
     w->ClearSplitsAction->trigger();
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));

@@ -1,6 +1,7 @@
 // On a real X server (Xvfb): the window opens an image, lines are added with
-// clicks on the rulers, and the screen itself shows the line pixels inverted
-// and every other pixel of the picture as it is.
+// clicks on the rulers, and the screen itself shows the lines dashed in two
+// tones (the one added last, selected, in its own) and every other pixel of
+// the picture as it is.
 #include <QScreen>
 
 #include "ui_test_util.h"
@@ -9,7 +10,7 @@ class TScreenshotTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void LinesShowInvertedOnTheScreen() {
+  void LinesShowDashedOnTheScreen() {
     QTemporaryDir dir;
     TShownWindow w(WriteImage(dir, QStringLiteral("picture.png"), 200, 150));
     QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
@@ -20,10 +21,12 @@ class TScreenshotTest : public QObject {
 
     QWidget* picture = w.Picture();
     const QRect area(picture->mapToGlobal(QPoint(0, 0)), QSize(200, 150));
-    const auto lines = [](int x, int y) { return (x == 0) + (x == 60) + (y == 0) + (y == 40); };
+    const auto dash = [](const unsigned tones[2], int d) { return QRgb(tones[d % 8 < 4 ? 0 : 1]); };
     const QImage expected = Expected(area.size(), [&](int x, int y) {
-      const QRgb c = ToQRgb(PositionColor(x, y));
-      return lines(x, y) % 2 ? c ^ 0x00FFFFFFu : c;
+      if (y == 40) return dash(TSplitEditor::SelectedTones, x);
+      if (x == 0 || x == 60) return dash(TSplitEditor::LineTones, y);
+      if (y == 0) return dash(TSplitEditor::LineTones, x);
+      return ToQRgb(PositionColor(x, y));
     });
     // The server shows the window once it has painted; give it a moment.
     QImage shown;

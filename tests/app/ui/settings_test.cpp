@@ -2,12 +2,15 @@
 // lists read back after a restart, damaged or unreadable settings reported
 // without losing anything, a window closed while its workers run, files
 // dropped on the window, and the program's command line.
+#include <QActionGroup>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QProcess>
 #include <QSlider>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
@@ -16,6 +19,9 @@
 
 #include "app/ui/aboutbox.h"
 #include "app/ui/jpegpage.h"
+#include "app/ui/placement.h"
+#include "app/ui/slicespanel.h"
+#include "pgraphic/core/settings.h"
 #include "pgraphic/view/paintthread.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/display.h"
@@ -88,6 +94,53 @@ class TSettingsTest : public QObject {
     QVERIFY(again->ReopenGridMenu->isEnabled());
     again->ReopenGridMenu->actions()[0]->trigger();
     QCOMPARE(Vert(*again.Form), (TPositions{0, 150, 300}));
+  }
+
+  void TheWorkSettingsSurviveARestart() {
+    {
+      TShownWindow w(FImage);
+      TJpegPage& page = *w->TabSheet2;
+      QTest::keyClick(page.SpinEdit1, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(page.SpinEdit1, QStringLiteral("35"));
+      QTest::mouseClick(page.CheckBox1, Qt::LeftButton, Qt::NoModifier, {8, page.CheckBox1->height() / 2});
+      w->OutputFormatGroup->actions()[3]->trigger();  // .png
+      w->SlicesPanelAction->trigger();
+      w->close();
+    }
+    // Each run starts with the library's own JPEG settings.
+    PGSettings().JpegQuality = 80;
+    PGSettings().JpegProgressive = false;
+    TShownWindow w;
+    QCOMPARE(w->OutputExtension(), std::string(".png"));
+    QCOMPARE(w->OutputFormatGroup->checkedAction()->text(), QStringLiteral(".png"));
+    QVERIFY(!w->PageControl1->isTabVisible(1));
+    QCOMPARE(w->TabSheet2->TrackBar1->value(), 35);
+    QCOMPARE(w->TabSheet2->SpinEdit1->value(), 35);
+    QVERIFY(w->TabSheet2->CheckBox1->isChecked());
+    QCOMPARE(PGSettings().JpegQuality, 35);
+    QVERIFY(PGSettings().JpegProgressive);
+    QVERIFY(w->SlicesPanel->isVisible());
+    PGSettings().JpegQuality = 80;
+    PGSettings().JpegProgressive = false;
+  }
+
+  void ARestoredWindowFitsOntoTheScreenThatHoldsIt_data() {
+    QTest::addColumn<QRect>("kept");
+    QTest::addColumn<QRect>("placed");  // empty: no screen holds it
+    QTest::newRow("fits as it is") << QRect(100, 100, 800, 600) << QRect(100, 100, 800, 600);
+    QTest::newRow("taller than its screen") << QRect(100, 50, 800, 1400) << QRect(100, 30, 800, 1046);
+    QTest::newRow("title bar above the screen") << QRect(100, -20, 800, 600) << QRect(100, 30, 800, 600);
+    QTest::newRow("wider than the second screen") << QRect(2000, 100, 1500, 700) << QRect(1924, 100, 1272, 700);
+    QTest::newRow("mostly on the second screen") << QRect(1800, 100, 600, 500) << QRect(1924, 100, 600, 500);
+    QTest::newRow("mostly on the first screen") << QRect(1500, 100, 600, 500) << QRect(1316, 100, 600, 500);
+    QTest::newRow("off every screen") << QRect(5000, 5000, 400, 300) << QRect();
+  }
+  void ARestoredWindowFitsOntoTheScreenThatHoldsIt() {
+    QFETCH(QRect, kept);
+    QFETCH(QRect, placed);
+    const std::vector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    const std::optional<QRect> fitted = FitOntoScreen(kept, QMargins(4, 30, 4, 4), screens);
+    QCOMPARE(fitted.value_or(QRect()), placed);
   }
 
   void AMaximisedWindowStartsMaximised() {

@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,6 +21,7 @@
 #include "app/ui/dialogs.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/exportdialogs.h"
+#include "app/ui/gridhistory.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/rulers.h"
 #include "pgraphic/filters/filters.h"
@@ -41,6 +44,8 @@ class TScriptedDialogs : public TMainWindowDialogs {
   // "caption: text" of each question asked.
   std::deque<bool> OkCancelAnswers;
   std::vector<QString> Questions;
+  // Yes/No questions likewise (none left: No).
+  std::deque<bool> YesNoAnswers;
   // The program's own dialogs are shown, handed to OnModal (which may work
   // their widgets) and closed with accept unless OnModal closed them.
   std::function<void(QDialog&)> OnModal;
@@ -72,11 +77,10 @@ class TScriptedDialogs : public TMainWindowDialogs {
     if (dialog.isVisible()) dialog.accept();
   }
   bool AskOkCancel(QWidget*, const QString& text, const QString& caption) override {
-    Questions.push_back(caption + QStringLiteral(": ") + text);
-    if (OkCancelAnswers.empty()) return false;
-    const bool answer = OkCancelAnswers.front();
-    OkCancelAnswers.pop_front();
-    return answer;
+    return NextAnswer(OkCancelAnswers, text, caption);
+  }
+  bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
+    return NextAnswer(YesNoAnswers, text, caption);
   }
   bool AskPosition(Tinputdlg& dialog) override {
     PositionCaptions.push_back(dialog.caption());
@@ -90,6 +94,13 @@ class TScriptedDialogs : public TMainWindowDialogs {
   void ShellOpen(const QString& target) override { Opened.push_back(target); }
 
  private:
+  bool NextAnswer(std::deque<bool>& answers, const QString& text, const QString& caption) {
+    Questions.push_back(caption + QStringLiteral(": ") + text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
   bool NextPath(std::deque<QString>& paths, const QString& filter, const QString& extension,
                 QString& path) {
     FileFilters.push_back(filter + QStringLiteral(" / ") + extension);
@@ -134,11 +145,12 @@ inline QString SettingsFile() {
   return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Corvane Mill/Tessel.ini");
 }
 
-// Writes a w x h picture of position colours as a file (the type from the
-// name's extension).
-inline QString WriteImage(const QTemporaryDir& dir, const QString& name, int w, int h) {
+// Writes a w x h picture (of position colours unless told otherwise) as a
+// file, the type from the name's extension.
+inline QString WriteImage(const QTemporaryDir& dir, const QString& name, int w, int h,
+                          const std::function<TRGB(int, int)>& color = PositionColor) {
   const QString path = dir.filePath(name);
-  MakeImage(w, h, PositionColor)->SaveToFile(QFile::encodeName(path).toStdString());
+  MakeImage(w, h, color)->SaveToFile(QFile::encodeName(path).toStdString());
   return path;
 }
 
@@ -157,13 +169,18 @@ struct TShownWindow {
   }
   TForm1* operator->() { return Form.get(); }
   QWidget* Picture() { return Form->PGImage1->PicBox(); }
-  void Move(QPoint p) { QTest::mouseMove(Picture(), p); }
-  void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
-    QTest::mousePress(Picture(), b, Qt::NoModifier, p);
+  // Held with the mouse steps below. Alt places lines exactly where the
+  // mouse is: the position colours change sharply every dozen pixels or
+  // so, and snapping would follow those edges.
+  Qt::KeyboardModifiers Keys = Qt::AltModifier;
+  void Move(QPoint p) {
+    // QTest sends moves without modifiers; this one carries them.
+    QMouseEvent move(QEvent::MouseMove, p, Picture()->mapToGlobal(p), Qt::NoButton,
+                     QGuiApplication::mouseButtons(), Keys);
+    QApplication::sendEvent(Picture(), &move);
   }
-  void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
-    QTest::mouseRelease(Picture(), b, Qt::NoModifier, p);
-  }
+  void Press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(Picture(), b, Keys, p); }
+  void Release(QPoint p, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(Picture(), b, Keys, p); }
   void Drag(QPoint from, QPoint to) {
     Move(from);
     Press(from);
@@ -171,6 +188,25 @@ struct TShownWindow {
     Release(to);
   }
 };
+
+// Types into a cell of a table as a user does: a click on it, F2, the text
+// (plain ASCII, then an optional key sent as itself), Enter.
+inline void TypeIntoCell(QTableWidget& table, int row, int column, const QString& text,
+                         const QString& more = QString()) {
+  table.scrollToItem(table.item(row, column));
+  QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::NoModifier,
+                    table.visualItemRect(table.item(row, column)).center());
+  QTest::keyClick(&table, Qt::Key_F2);
+  // Editors closed before wait for their deletion, hidden.
+  QLineEdit* field = nullptr;
+  for (QLineEdit* open : table.viewport()->findChildren<QLineEdit*>())
+    if (open->isVisible()) field = open;
+  QVERIFY(field);
+  QTest::keyClicks(field, text);
+  if (!more.isEmpty()) QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, more, Qt::NoModifier);
+  QTest::keyClick(field, Qt::Key_Return);
+  QCoreApplication::processEvents();  // the view takes the text after the key
+}
 
 inline std::vector<std::int32_t> Horz(TForm1& f) { return f.Grid().HorzSplits.Values(); }
 inline std::vector<std::int32_t> Vert(TForm1& f) { return f.Grid().VertSplits.Values(); }

@@ -1,0 +1,114 @@
+#include "app/ui/slicespanel.h"
+
+#include <QHeaderView>
+#include <QSignalBlocker>
+#include <QTableWidget>
+
+#include "app/griddata.h"
+#include "app/ui/gridhistory.h"
+
+namespace {
+
+// The tags file holds one slice per line, its fields between tabs.
+QString OnOneLine(QString text) {
+  for (QChar& c : text)
+    if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) c = QLatin1Char(' ');
+  return text;
+}
+
+QTableWidgetItem* FixedItem(const QString& text) {
+  auto* item = new QTableWidgetItem(text);
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  return item;
+}
+
+}  // namespace
+
+TSlicesPanel::TSlicesPanel(TGridHistory& history, QWidget* parent)
+    : QDockWidget(QStringLiteral("Slices"), parent), Table(new QTableWidget(0, colCount)),
+      FHistory(history) {
+  setObjectName(QStringLiteral("SlicesPanel"));
+  Table->setObjectName(QStringLiteral("SlicesTable"));
+  Table->setHorizontalHeaderLabels({QStringLiteral("Slice"), QStringLiteral("Size"),
+                                    QStringLiteral("Link"), QStringLiteral("Target"),
+                                    QStringLiteral("ALT Text")});
+  Table->verticalHeader()->hide();
+  Table->horizontalHeader()->setStretchLastSection(true);
+  Table->horizontalHeader()->setSectionResizeMode(colSlice, QHeaderView::ResizeToContents);
+  Table->horizontalHeader()->setSectionResizeMode(colSize, QHeaderView::ResizeToContents);
+  Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  Table->setSelectionMode(QAbstractItemView::SingleSelection);
+  Table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
+  setWidget(Table);
+  connect(Table, &QTableWidget::itemChanged, this, &TSlicesPanel::Edited);
+  connect(Table, &QTableWidget::itemSelectionChanged, this, &TSlicesPanel::PickChanged);
+  Refresh();
+}
+
+// The table goes after this panel's members; its last signals find no one.
+TSlicesPanel::~TSlicesPanel() { Table->disconnect(this); }
+
+void TSlicesPanel::Refresh() {
+  const TGridData& data = FHistory.Data();
+  std::vector<TGridCell> cells = CellsOf(data.Grid);
+  const bool sameCells = cells.size() == FCells.size() &&
+                         std::equal(cells.begin(), cells.end(), FCells.begin(), [](const TGridCell& a, const TGridCell& b) {
+                           return a.Column == b.Column && a.Row == b.Row && a.Left == b.Left &&
+                                  a.Top == b.Top && a.Width == b.Width && a.Height == b.Height;
+                         });
+  const QSignalBlocker quiet(Table);
+  if (!sameCells) {
+    FCells = std::move(cells);
+    Table->clearContents();
+    Table->setRowCount(int(FCells.size()));
+  }
+  for (std::size_t i = 0; i < FCells.size(); ++i) {
+    const TGridCell& cell = FCells[i];
+    const auto found = data.Tags.find({cell.Column, cell.Row});
+    const TCellTags texts = found != data.Tags.end() ? found->second : TCellTags{};
+    const QString values[colCount] = {
+        QStringLiteral("%1, %2").arg(cell.Column).arg(cell.Row),
+        QStringLiteral("%1 x %2").arg(cell.Width).arg(cell.Height),
+        QString::fromStdString(texts.Link), QString::fromStdString(texts.Target),
+        QString::fromStdString(texts.Alt)};
+    for (int c = 0; c < colCount; ++c) {
+      QTableWidgetItem* item = Table->item(int(i), c);
+      if (!item) {
+        Table->setItem(int(i), c, c <= colSize ? FixedItem(values[c]) : new QTableWidgetItem(values[c]));
+      } else if (item->text() != values[c]) {
+        item->setText(values[c]);
+      }
+    }
+  }
+  if (!sameCells) PickChanged();
+}
+
+void TSlicesPanel::Edited(QTableWidgetItem* item) {
+  const int row = item->row();
+  if (row < 0 || row >= int(FCells.size()) || item->column() < colLink) return;
+  const TGridCell& cell = FCells[std::size_t(row)];
+  const std::pair<int, int> key{cell.Column, cell.Row};
+  TGridData after = FHistory.Data();
+  TCellTags texts = after.Tags.count(key) ? after.Tags.at(key) : TCellTags{};
+  std::string& field = item->column() == colLink     ? texts.Link
+                       : item->column() == colTarget ? texts.Target
+                                                     : texts.Alt;
+  field = OnOneLine(item->text()).toStdString();
+  if (texts.Empty())
+    after.Tags.erase(key);
+  else
+    after.Tags[key] = texts;
+  const QString what = item->column() == colLink     ? QStringLiteral("Link")
+                       : item->column() == colTarget ? QStringLiteral("Target")
+                                                     : QStringLiteral("ALT Text");
+  FHistory.Apply(QStringLiteral("Edit %1 of Slice %2, %3").arg(what).arg(cell.Column).arg(cell.Row), after);
+  // A tab or line break the field could not keep shows as it is saved.
+  Refresh();
+}
+
+void TSlicesPanel::PickChanged() {
+  const QList<QTableWidgetItem*> picked = Table->selectedItems();
+  const int row = picked.isEmpty() ? -1 : picked.front()->row();
+  emit CellPicked(row >= 0 && row < int(FCells.size()) ? std::optional(FCells[std::size_t(row)]) : std::nullopt);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The Slices panel: a dockable list of every cell of the grid in export
+// order, with its size and the link, target frame and ALT text of its slice,
+// the texts editable in place. Each edit is one step of the grid history;
+// the texts are saved beside the grid file and written into the page.
+
+#include <QDockWidget>
+
+#include <optional>
+#include <vector>
+
+#include "app/splitgrid.h"
+
+class QTableWidget;
+class QTableWidgetItem;
+class TGridHistory;
+
+class TSlicesPanel : public QDockWidget {
+  Q_OBJECT
+
+ public:
+  enum TColumn { colSlice, colSize, colLink, colTarget, colAlt, colCount };
+
+  TSlicesPanel(TGridHistory& history, QWidget* parent = nullptr);
+  ~TSlicesPanel() override;
+
+  QTableWidget* Table;
+
+  // Brings the rows in line with the grid and the texts.
+  void Refresh();
+
+ signals:
+  // The cell picked in the list (none when the pick is gone).
+  void CellPicked(std::optional<TGridCell> cell);
+
+ private:
+  void Edited(QTableWidgetItem* item);
+  void PickChanged();
+
+  TGridHistory& FHistory;
+  std::vector<TGridCell> FCells;
+};

@@ -1,0 +1,204 @@
+// Editing the grid in the window with real mouse and key events: every kind
+// of change undone and redone step by step, the selected line moved by keys
+// and by the status bar, snapping, the view scrolling under a dragged line,
+// and the lines kept for another image.
+#include <QLabel>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include "app/ui/slicespanel.h"
+#include "pgraphic/view/pgimage.h"
+#include "ui_test_util.h"
+
+namespace {
+
+// Strong edges at x = 100 and y = 120 only.
+TRGB TwoEdges(int x, int y) { return RGBColor(x < 100 ? 230 : 40, y < 120 ? 220 : 30, 128); }
+
+}  // namespace
+
+class TEditingTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir FDir;
+  QString FImage;  // 300 x 200
+
+ private slots:
+  void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200); }
+  void init() {
+    QFile::remove(SettingsFile());
+    ReportedErrors().clear();
+  }
+
+  void EveryKindOfChangeIsOneStepBackAndForth() {
+    TShownWindow w(FImage);
+    w->SlicesPanelAction->trigger();
+    const QString grid = FDir.filePath(QStringLiteral("undo.grd"));
+    WriteFile(grid, "0\r\n200\r\n30\r\n-\r\n0\r\n300\r\n");
+    std::vector<TGridData> states{w->Data()};
+    std::vector<QString> names;
+    const auto step = [&](const QString& name, const std::function<void()>& action) {
+      action();
+      QVERIFY2(!(w->Data() == states.back()), qPrintable(name));
+      states.push_back(w->Data());
+      names.push_back(QStringLiteral("&Undo ") + name);
+      QCOMPARE(w->UndoAction->text(), names.back());
+    };
+    step(QStringLiteral("Add Line"), [&] { w.Drag({40, 30}, {120, 30}); });
+    step(QStringLiteral("Move Line"), [&] { w.Drag({120, 60}, {150, 60}); });
+    step(QStringLiteral("Add Line"), [&] { QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 75}); });
+    w.Dialogs.Positions = {QStringLiteral("260")};
+    step(QStringLiteral("Add Line"), [&] { w->AddVerticalAction->trigger(); });
+    step(QStringLiteral("Move Line"), [&] { QTest::keyClick(w->PGImage1, Qt::Key_Right, Qt::ShiftModifier); });
+    step(QStringLiteral("Remove Line"), [&] { QTest::keyClick(w->PGImage1, Qt::Key_Delete); });
+    step(QStringLiteral("Remove Line"), [&] { w.Drag({150, 100}, {330, 100}); });
+    step(QStringLiteral("Edit Link of Slice 1, 2"), [&] { TypeIntoCell(*w->SlicesPanel->Table, 1, TSlicesPanel::colLink, QStringLiteral("a.html")); });
+    QTest::mouseClick(w->rect_speed, Qt::LeftButton);
+    step(QStringLiteral("Add Rectangle"), [&] { w.Drag({10, 20}, {59, 99}); });
+    QTest::mouseClick(w->cross_speed, Qt::LeftButton);
+    step(QStringLiteral("Add Lines"), [&] { w.Drag({200, 150}, {200, 150}); });
+    step(QStringLiteral("Load Grid"), [&] { w->LoadGrid(grid); });
+    step(QStringLiteral("Clear Splits"), [&] { w->ClearSplitsAction->trigger(); });
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
+
+    // Back, by the menu and by the keys in turn; the panel follows.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.Form.get()));
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+      QCOMPARE(w->UndoAction->text(), names[i - 1]);
+      if (i % 2)
+        w->UndoAction->trigger();
+      else
+        QTest::keyClick(w.Form.get(), Qt::Key_Z, Qt::ControlModifier);
+      QVERIFY2(w->Data() == states[i - 1], qPrintable(names[i - 1]));
+    }
+    QVERIFY(!w->UndoAction->isEnabled());
+    QCOMPARE(w->SlicesPanel->Table->rowCount(), 1);
+    for (std::size_t i = 1; i < states.size(); ++i) {
+      if (i % 2)
+        w->RedoAction->trigger();
+      else
+        QTest::keyClick(w.Form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+      QVERIFY(w->Data() == states[i]);
+    }
+    // Back to before the link: the panel shows the slice without it.
+    for (int i = 0; i < 5; ++i) w->UndoAction->trigger();
+    QCOMPARE(w->SlicesPanel->Table->item(1, TSlicesPanel::colLink)->text(), QString());
+    // A new change drops what could be redone.
+    w.Drag({250, 150}, {250, 150});
+    QVERIFY(!w->RedoAction->isEnabled());
+    QCOMPARE(w->AddVerticalAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
+  }
+
+  void TheSelectedLineMovesByKeysAndInTheStatusBar() {
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(100);
+    QVERIFY(w->LinePosition->isHidden());
+    w.Drag({101, 20}, {101, 20});  // a click beside the line selects it
+    QCOMPARE(w->Editor().Selected(), std::optional(TLineRef{false, 100}));
+    QVERIFY(!w->LinePosition->isHidden());
+    QCOMPARE(w->LinePositionLabel->text(), QStringLiteral("Vertical line at"));
+    QCOMPARE(w->LinePosition->value(), 100);
+    const QImage shown = Rendered(*w->PGImage1);
+    const QPoint at = w->PGImage1->PicBox()->pos() + QPoint(100, 0);
+    QCOMPARE(shown.pixel(at + QPoint(0, 1)), QRgb(TSplitEditor::SelectedTones[0]));
+    QCOMPARE(shown.pixel(at + QPoint(0, 5)), QRgb(TSplitEditor::SelectedTones[1]));
+
+    const int steps = w->History().Stack().count();
+    for (auto [key, modifiers] : {std::pair{Qt::Key_Right, Qt::NoModifier}, {Qt::Key_Right, Qt::ShiftModifier},
+                                  {Qt::Key_Left, Qt::NoModifier}, {Qt::Key_Up, Qt::NoModifier}})
+      QTest::keyClick(w->PGImage1, key, modifiers);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 110}));  // in its place in the list
+    QCOMPARE(w->LinePosition->value(), 110);
+    // The nudges of one selection are one step.
+    QCOMPARE(w->History().Stack().count(), steps + 1);
+    w->UndoAction->trigger();
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
+    w->RedoAction->trigger();
+
+    // Typed into the status bar; a place another line holds is refused.
+    for (const char* typed : {"205", "300"}) {
+      QTest::keyClick(w->LinePosition, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(w->LinePosition, QLatin1String(typed));
+      QTest::keyClick(w->LinePosition, Qt::Key_Return);
+    }
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 205}));
+    QCOMPARE(w->LinePosition->value(), 205);
+    // Shift+Right runs into the right edge: refused at 300, nothing moves.
+    for (int i = 0; i < 10; ++i) QTest::keyClick(w->PGImage1, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 295}));
+
+    QTest::keyClick(w->PGImage1, Qt::Key_Escape);
+    QVERIFY(!w->Editor().Selected() && w->LinePosition->isHidden());
+    w.Drag({295, 50}, {295, 50});
+    QTest::keyClick(w->PGImage1, Qt::Key_Delete);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
+    QVERIFY(!w->Editor().Selected());
+  }
+
+  void LinesSnapToColourEdgesLinesAndImageEdgesUnlessAltIsHeld() {
+    TShownWindow w(WriteImage(FDir, QStringLiteral("edges.png"), 300, 200, TwoEdges));
+    w.Keys = Qt::NoModifier;
+    w.Drag({40, 30}, {104, 30});  // four pixels off the colour edge
+    w.Drag({40, 30}, {96, 30});   // onto that line: nothing new
+    w.Drag({40, 30}, {296, 30});  // onto the right edge: nothing new
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
+    QTest::mouseClick(w->y_speed, Qt::LeftButton);
+    w.Drag({40, 60}, {40, 116});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 120}));
+    // A cross near the top edge and nowhere else: one line, no duplicate.
+    QTest::mouseClick(w->cross_speed, Qt::LeftButton);
+    w.Drag({160, 3}, {160, 3});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 120}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100, 160}));
+    // Alt held: exactly where the mouse is.
+    w.Keys = Qt::AltModifier;
+    QTest::mouseClick(w->x_speed, Qt::LeftButton);
+    w.Drag({40, 30}, {97, 30});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100, 160, 97}));
+  }
+
+  void TheViewScrollsUnderALineDraggedPastItsEdge() {
+    TShownWindow w(WriteImage(FDir, QStringLiteral("tall.png"), 400, 900));
+    TPGImage& view = *w->PGImage1;
+    QTest::mouseClick(w->y_speed, Qt::LeftButton);
+    const int below = view.viewport()->height() + 15;
+    w.Press({50, 100});
+    w.Move({50, below});
+    QTRY_VERIFY_WITH_TIMEOUT(view.VertScrollPosition() >= 40, 10000);
+    // The mouse has not moved: the feedback follows the picture under it.
+    const int scrolled = view.VertScrollPosition();
+    QCOMPARE(w->Editor().LastHorzLine(), below + scrolled);
+    w.Release({50, below + scrolled});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 900, below + scrolled}));
+    const int stopped = view.VertScrollPosition();
+    QTest::qWait(200);
+    QCOMPARE(view.VertScrollPosition(), stopped);
+  }
+
+  void AnotherImageKeepsTheLinesThatFitWhenAsked() {
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(100);
+    w->Grid().VertSplits.Add(290);
+    w->Grid().HorzSplits.Add(150);
+    w->Data().Tags[{2, 1}] = {"b.html", "", ""};
+    const QString smaller = WriteImage(FDir, QStringLiteral("second.png"), 280, 160);
+    w.Dialogs.YesNoAnswers = {true};
+    w->OpenImage(smaller);
+    QCOMPARE(w.Dialogs.Questions,
+             std::vector<QString>{QStringLiteral("Tessel!: Keep the split lines that fit the new image?")});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 280, 100}));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 160, 150}));
+    QCOMPARE(w->Data().Tags.at({2, 1}).Link, std::string("b.html"));
+    QVERIFY(!w->UndoAction->isEnabled());  // a new image starts a new history
+    // No: the new image's edges only; then nothing to ask about.
+    w->OpenImage(FImage);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
+    QVERIFY(w->Data().Tags.empty());
+    w->OpenImage(smaller);
+    QCOMPARE(w.Dialogs.Questions.size(), std::size_t(2));
+  }
+};
+
+TESSEL_UI_TEST_MAIN(TEditingTest)
+#include "editing_test.moc"
