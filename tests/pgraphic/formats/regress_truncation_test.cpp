@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-fs::path SeedDir() { return fs::path(__FILE__).parent_path() / "../../../fuzz/corpus/registry"; }
+fs::path SeedDir() { return fs::path(TESSEL_SOURCE_DIR) / "fuzz/corpus/registry"; }
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
