@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "pgraphic/core/library.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/jpeg.h"
+#include "pgraphic/formats/jpeg_markers.h"
 #include "support/peer.h"
 
 namespace {
@@ -39,13 +41,20 @@ class JpegLimits : public ::testing::Test {
 // here writes more than 100.
 TEST_F(JpegLimits, ScansPastTheLimitAreRefusedAndWithinItDecodeExactly) {
   const std::string seed =
-      (std::filesystem::path(__FILE__).parent_path() / "../../../fuzz/corpus/jpeg/many_scans.jpg").string();
+      std::string(TESSEL_SOURCE_DIR) + "/fuzz/corpus/jpeg/many_scans.jpg";
   const std::vector<std::uint8_t> file = peer::ReadFile(seed);
   TPixelGraphic image;
   EXPECT_EQ(PGSettings().JpegMaxScans, 200u);
   EXPECT_EQ(LoadError(file, image), "JPG: File has more than 200 scans (JpegMaxScans)");
   PGSettings().JpegMaxScans = 210;
   ASSERT_EQ(LoadError(file, image), "");
+  // Refused from the count of its bytes, before a pixel or coefficient
+  // exists: the progress monitor alone would only stop the codec once the
+  // image was sized and 200 scans were decoded.
+  PGSettings().JpegMaxScans = 209;
+  TPixelGraphic fresh;
+  EXPECT_EQ(LoadError(file, fresh), "JPG: File has more than 209 scans (JpegMaxScans)");
+  EXPECT_TRUE(fresh.Empty());
   // The codec's own tool, without a limit, decodes the same pixels.
   ASSERT_EQ(peer::Run("djpeg -ppm -outfile '" + Dir + "/ref.ppm' '" + seed + "'"), 0);
   EXPECT_EQ(peer::ToRgb(image), peer::ReadPnm(Dir + "/ref.ppm"));
@@ -75,6 +84,56 @@ TEST_F(JpegLimits, CoefficientBufferCountsAgainstMaxDecoderMemory) {
   PGSettings().MaxDecoderMemory = 2 << 20;
   EXPECT_EQ(LoadError(progressive, image), "");
   EXPECT_EQ(image.Width(), 512);
+}
+
+// Scans as djpeg meets them (one "Ss=" line each in its verbose report),
+// for files whose bytes hold markers that are not scans of theirs: a
+// progressive file inside an application segment, restart markers, stuffed
+// FF bytes, and components in scans of their own. The count starts where
+// the stream stands and leaves it there.
+TEST_F(JpegLimits, ScanCountMatchesTheCodecsOwn) {
+  peer::WritePpm(Dir + "/p.ppm", peer::Pattern(96, 64));
+  ASSERT_EQ(peer::Run("cjpeg -progressive -outfile '" + Dir + "/prog.jpg' '" + Dir + "/p.ppm'"), 0);
+  ASSERT_EQ(peer::Run("cjpeg -restart 1 -outfile '" + Dir + "/restart.jpg' '" + Dir + "/p.ppm'"), 0);
+  std::ofstream(Dir + "/apart.scans") << "0; 1; 2;\n";
+  ASSERT_EQ(peer::Run("cjpeg -scans '" + Dir + "/apart.scans' -outfile '" + Dir + "/apart.jpg' '" + Dir +
+                      "/p.ppm'"),
+            0);
+  // A baseline file carrying the 210-scan file in an APP1 segment, as a
+  // thumbnail would be carried.
+  const std::vector<std::uint8_t> many = peer::ReadFile(std::string(TESSEL_SOURCE_DIR) +
+                                                        "/fuzz/corpus/jpeg/many_scans.jpg");
+  std::vector<std::uint8_t> carrier = peer::ReadFile(Dir + "/restart.jpg");
+  ASSERT_LT(many.size() + 2, 65536u);
+  std::vector<std::uint8_t> app1 = {0xFF, 0xE1, std::uint8_t((many.size() + 2) >> 8),
+                                    std::uint8_t(many.size() + 2)};
+  app1.insert(app1.end(), many.begin(), many.end());
+  carrier.insert(carrier.begin() + 2, app1.begin(), app1.end());
+  peer::WriteFile(Dir + "/carrier.jpg", carrier);
+
+  for (const char* name : {"prog.jpg", "restart.jpg", "apart.jpg", "carrier.jpg"}) {
+    SCOPED_TRACE(name);
+    const std::string path = Dir + "/" + name;
+    std::string report;
+    peer::Run("(djpeg -verbose -outfile /dev/null '" + path + "' 2>&1)", &report);
+    std::size_t expected = 0;
+    for (std::size_t at = report.find("Ss="); at != std::string::npos; at = report.find("Ss=", at + 1)) ++expected;
+    ASSERT_GT(expected, 0u);
+    std::vector<std::uint8_t> bytes = {'x', 'y', 'z'};
+    const std::vector<std::uint8_t> file = peer::ReadFile(path);
+    bytes.insert(bytes.end(), file.begin(), file.end());
+    TMemoryStream stream(bytes);
+    stream.SetPosition(3);
+    EXPECT_EQ(PGCountJpegScans(stream, 1000), expected);
+    EXPECT_EQ(stream.Position(), 3);
+    // Counting ends one past the limit.
+    EXPECT_EQ(PGCountJpegScans(stream, expected - 1), expected);
+    EXPECT_EQ(PGCountJpegScans(stream, 0), 1u);
+  }
+  // The carrier loads under the default limit: its thumbnail's scans are not its own.
+  TPixelGraphic image;
+  EXPECT_EQ(LoadError(carrier, image), "");
+  EXPECT_EQ(image.Width(), 96);
 }
 
 }  // namespace
