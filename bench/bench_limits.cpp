@@ -6,7 +6,8 @@
 //   codec takes), past `JpegMaxScans` (200) but within the other limits
 //   (768 MB of coefficients), so only the scan count can refuse it;
 // - PNG files past the bounds of `MaxDecoderMemory`: an ICC profile chunk
-//   longer than a chunk may be, and a file of a million small chunks.
+//   longer than a chunk may be, and a file of a million small chunks (more
+//   than the 65536 a file may have besides its image data).
 //
 // The files are written here, byte by byte (no encoder writes that many
 // scans), into the system temporary directory.
@@ -247,7 +248,7 @@ Bytes PngWith(const std::vector<std::pair<const char*, Bytes>>& extra, std::size
 }
 
 // An iCCP chunk of 64 MB of compressed profile: past the most a chunk may
-// take (a sixteenth of MaxDecoderMemory).
+// take (a 64th of MaxDecoderMemory, 16 MB).
 const std::string& LongProfileFile() {
   static const std::string path = [] {
     Bytes profile = {'i', 'c', 'c', 0, 0};

@@ -35,6 +35,7 @@ struct TPngSession : TSession {
   png_infop Info = nullptr;
   png_color Palette[256] = {};
   int PaletteCount = 0;
+  std::uint32_t Chunks = 0;  // read so far, besides the image data
 };
 
 // The header facts of a file, as libpng reports them.
@@ -92,8 +93,19 @@ void PngError(png_structp png, png_const_charp text) {
   Bail(s);
 }
 
+// libpng reports a chunk past the limits set in LimitDecoder as a warning
+// ("chunk data is too large", "exceeds application limits", "no space in
+// chunk cache") and goes on; such a file is refused instead, whatever the
+// warning policy.
+bool PastALimit(const std::string& text) {
+  for (const char* sign : {"too large", "limits", "chunk cache"})
+    if (text.find(sign) != std::string::npos) return true;
+  return false;
+}
+
 void PngWarning(png_structp png, png_const_charp text) {
   TPngSession& s = SessionOf(png);
+  if (PastALimit(text)) PngError(png, text);
   if (!Guarded(s, [&] { ActOnWarning<EPng>(s.Warnings, "PNG", text); })) Bail(s);
 }
 
@@ -102,11 +114,24 @@ void PngWarning(png_structp png, png_const_charp text) {
   Bail(s);
 }
 
+// Skipped chunks cost no memory, but a file of millions of them would cost
+// a walk over each; valid files, animations included, have far fewer.
+constexpr std::uint32_t kMaxChunks = 1u << 16;
+
+// Counts the chunk headers libpng reads, image data apart.
+void CountChunk(TPngSession& s, png_const_bytep header, std::size_t length) {
+  if (length != 8 || (png_get_io_state(s.Png) & PNG_IO_CHUNK_HDR) == 0) return;
+  if (std::memcmp(header + 4, "IDAT", 4) == 0) return;
+  if (++s.Chunks > kMaxChunks)
+    png_error(s.Png, ("More than " + std::to_string(kMaxChunks) + " chunks").c_str());
+}
+
 void ReadData(png_structp png, png_bytep data, std::size_t length) {
   TPngSession& s = *static_cast<TPngSession*>(png_get_io_ptr(png));
   std::int64_t got = 0;
   if (!Guarded(s, [&] { got = s.Stream->Read(data, std::int64_t(length)); })) Bail(s);
   if (got != std::int64_t(length)) png_error(png, "Read Error");
+  CountChunk(s, data, length);
 }
 
 void WriteData(png_structp png, png_bytep data, std::size_t length) {
@@ -136,12 +161,28 @@ void SkipUnusedChunks(TPngSession& s) {
   png_set_keep_unknown_chunks(s.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, int(sizeof kUnused / 5));
 }
 
+// What libpng may take beyond the image, bounded by MaxDecoderMemory: one
+// chunk's data, or a profile or text inflated from it, at most a 64th of
+// it (16 MB by default; a longer chunk is refused before it is read), and
+// at most 32 such chunks kept (today none is: see SkipUnusedChunks), so
+// half of it at the most. Rows past MaxImagePixels are refused in the
+// header already.
+void LimitDecoder(TPngSession& s) {
+  const TPGLibrarySettings& settings = PGSettings();
+  const std::uint64_t chunkBytes = std::clamp<std::uint64_t>(settings.MaxDecoderMemory / 64, 1, PNG_UINT_31_MAX);
+  png_set_chunk_malloc_max(s.Png, png_alloc_size_t(chunkBytes));
+  png_set_chunk_cache_max(s.Png, 32);
+  const auto side = png_uint_32(std::clamp<std::uint64_t>(settings.MaxImagePixels, 1, PNG_UINT_31_MAX));
+  png_set_user_limits(s.Png, side, side);
+}
+
 void CreateRead(TPngSession& s) {
   s.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, PngError, PngWarning);
   if (!s.Png) FailCreate(s, "png_create_read_struct");
   s.Info = png_create_info_struct(s.Png);
   if (!s.Info) FailCreate(s, "png_create_info_struct");
   png_set_read_fn(s.Png, &s, ReadData);
+  LimitDecoder(s);
   SkipUnusedChunks(s);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
   // Fuzz builds only: mutated chunks would almost all fail their checksums

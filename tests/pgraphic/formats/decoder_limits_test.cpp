@@ -1,6 +1,6 @@
-// Valid JPEG files whose decoding would take long or much memory: refused
-// past the scan and memory settings with a "JPG: " message, decoded
-// exactly within them.
+// Valid JPEG and PNG files whose decoding would take long or much memory:
+// refused past the scan and memory settings with the format's message,
+// decoded exactly within them.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/jpeg.h"
 #include "pgraphic/formats/jpeg_markers.h"
+#include "pgraphic/formats/png.h"
+#include "pgraphic/formats/png_builder.h"
 #include "support/peer.h"
 
 namespace {
@@ -134,6 +136,68 @@ TEST_F(JpegLimits, ScanCountMatchesTheCodecsOwn) {
   TPixelGraphic image;
   EXPECT_EQ(LoadError(carrier, image), "");
   EXPECT_EQ(image.Width(), 96);
+}
+
+// ---- PNG
+
+using pngtest::Bytes;
+using pngtest::PngChunk;
+using pngtest::TinyPng;
+
+class PngLimits : public JpegLimits {
+ protected:
+  // The reader's message, or "" when the file loaded; with position, where
+  // the reader left the stream.
+  static std::string PngError(const Bytes& bytes, std::int64_t* position = nullptr) {
+    TMemoryStream stream(bytes);
+    TPixelGraphic image;
+    image.ReadWarningAction = pgwaIgnore;  // limits hold whatever the policy
+    std::string error;
+    try {
+      TPNGFileFormatReader().ReadImage(stream, image, 0);
+      if (image.GetPixelColor(0, 0) != TRGB(0x808080)) error = "wrong pixel";
+    } catch (const EPGPNGFileFormatReaderWriter& e) {
+      error = e.what();
+    }
+    if (position) *position = stream.Position();
+    return error;
+  }
+};
+
+// A chunk may hold a 64th of MaxDecoderMemory: set to 64 KB, 1 KB. Past
+// that it is refused at its header, before its data is read or anything
+// is allocated for it.
+TEST_F(PngLimits, ChunksPastTheirShareOfMaxDecoderMemoryAreRefusedUnread) {
+  PGSettings().MaxDecoderMemory = 64 << 10;
+  const auto withChunk = [](const char* type, std::size_t size) {
+    Bytes data = {'i', 'c', 'c', 0, 0};
+    data.resize(size, 0x55);
+    return TinyPng([&](Bytes& b) { PngChunk(b, type, data); });
+  };
+  const std::int64_t dataStart = 8 + 25 + 8;  // signature, IHDR, the chunk's length and type
+  for (const char* type : {"iCCP", "zTXt", "prVt"}) {
+    SCOPED_TRACE(type);
+    std::int64_t position = 0;
+    EXPECT_EQ(PngError(withChunk(type, 1025), &position), std::string("PNG: ") + type + ": chunk data is too large");
+    EXPECT_EQ(position, dataStart);
+    EXPECT_EQ(PngError(withChunk(type, 1024)), "");
+  }
+  PGSettings().MaxDecoderMemory = 128 << 10;
+  EXPECT_EQ(PngError(withChunk("iCCP", 1025)), "");
+}
+
+// Skipped chunks take no memory, but each costs a step: more than 65536
+// besides the image data are refused; image data in as many chunks as the
+// writer chose is not counted.
+TEST_F(PngLimits, MoreThan65536ChunksBesidesTheImageDataAreRefused) {
+  const auto withChunks = [](const char* type, int count) {
+    return TinyPng([&](Bytes& b) {
+      for (int i = 0; i < count; ++i) PngChunk(b, type, std::string(type) == "IDAT" ? Bytes{} : Bytes{'k', 0, 'v'});
+    });
+  };
+  EXPECT_EQ(PngError(withChunks("tEXt", 65536 - 2)), "");  // with IHDR and IEND, 65536
+  EXPECT_EQ(PngError(withChunks("tEXt", 65536 - 1)), "PNG: More than 65536 chunks");
+  EXPECT_EQ(PngError(withChunks("IDAT", 70000)), "");
 }
 
 }  // namespace
