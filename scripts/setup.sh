@@ -13,6 +13,10 @@ packages=(
   clang-14 libclang-rt-14-dev
   # peers the tests compare against
   imagemagick python3-pil libtiff-tools netpbm libjpeg-turbo-progs
+  # random input for the window (X test extension)
+  libx11-dev libxtst-dev
+  # the Debian package and its checks (scripts/package.sh)
+  dpkg-dev file lintian appstream man-db groff-base
 )
 
 missing=()
