@@ -97,9 +97,9 @@ void PngError(png_structp png, png_const_charp text) {
 // ("chunk data is too large", "exceeds application limits", "no space in
 // chunk cache") and goes on; such a file is refused instead, whatever the
 // warning policy.
-bool PastALimit(const std::string& text) {
+bool PastALimit(png_const_charp text) {
   for (const char* sign : {"too large", "limits", "chunk cache"})
-    if (text.find(sign) != std::string::npos) return true;
+    if (std::strstr(text, sign)) return true;
   return false;
 }
 
@@ -122,8 +122,9 @@ constexpr std::uint32_t kMaxChunks = 1u << 16;
 void CountChunk(TPngSession& s, png_const_bytep header, std::size_t length) {
   if (length != 8 || (png_get_io_state(s.Png) & PNG_IO_CHUNK_HDR) == 0) return;
   if (std::memcmp(header + 4, "IDAT", 4) == 0) return;
-  if (++s.Chunks > kMaxChunks)
-    png_error(s.Png, ("More than " + std::to_string(kMaxChunks) + " chunks").c_str());
+  if (++s.Chunks <= kMaxChunks) return;
+  Guarded(s, [] { throw EPng(kPrefix + std::string("More than ") + std::to_string(kMaxChunks) + " chunks"); });
+  Bail(s);
 }
 
 void ReadData(png_structp png, png_bytep data, std::size_t length) {

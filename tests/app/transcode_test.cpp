@@ -169,9 +169,10 @@ TEST_F(Transcode, RowsGoToTheTargetWhileTheSourceLoads) {
   const bool seenStreaming = reader.StagingSeen;
   reader.StagingSeen = false;
   Plain(plain, (Root / "photo.watched").string(), (out / "plain.png").string());
+  const bool seenLoadingFirst = reader.StagingSeen;
   std::erase_if(FileFormatReaders(), [&](const auto& r) { return r.get() == &reader; });
   EXPECT_TRUE(seenStreaming);
-  EXPECT_FALSE(reader.StagingSeen);  // loading first, the save begins after
+  EXPECT_FALSE(seenLoadingFirst);  // loading first, the save begins after
   EXPECT_EQ(faildisk::Read(out / "streamed.png"), faildisk::Read(out / "plain.png"));
   EXPECT_EQ(peer::ToRgb(streamed), peer::ToRgb(plain));
 }

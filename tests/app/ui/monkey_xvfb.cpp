@@ -520,29 +520,33 @@ int main(int argc, char** argv) {
     TMonkey monkey(x, o.Seed);
     const auto until = Clock::now() + std::chrono::seconds(o.Seconds);
     int done = 0;
+    // Whether the program has ended, and what follows: File > Exit, or the
+    // main window closed, is a user's own choice and the sanitizers'
+    // verdict on everything before, and the program starts again; any other
+    // end is the failure.
+    const auto ended = [&](int at) {
+      const std::string end = Ended(pid);
+      if (end == "exit 0") {
+        std::printf("tessel-monkey: the program closed at event %d; started again\n", at);
+        pid = StartProgram(box);
+        if (!WaitForMainWindow(x, pid, std::chrono::seconds(60))) why = "no main window after a restart";
+      } else if (!end.empty()) {
+        why = "the program ended (" + end + ") at event " + std::to_string(at);
+      }
+      return !end.empty();
+    };
     for (; done < o.Events && Clock::now() < until && why.empty(); ++done) {
       monkey.Act();
       x.Sync();
       std::this_thread::sleep_for(std::chrono::milliseconds(8));
-      const std::string end = Ended(pid);
-      // File > Exit, or the main window closed: a user's own choice, and the
-      // sanitizers' verdict on everything before. The program starts again.
-      if (end == "exit 0") {
-        std::printf("tessel-monkey: the program closed at event %d; started again\n", done);
-        pid = StartProgram(box);
-        if (!WaitForMainWindow(x, pid, std::chrono::seconds(60))) why = "no main window after a restart";
-        continue;
-      }
-      if (!end.empty()) why = "the program ended (" + end + ") at event " + std::to_string(done);
-      if (why.empty() && done % 50 == 49 && !x.Answers(std::chrono::seconds(30))) {
-        why = "no answer within 30 s at event " + std::to_string(done);
-        // Where it stands, for the report: every thread's stack, where a
-        // debugger is at hand.
-        const std::string gdb = "gdb -p " + std::to_string(pid) +
-                                " -batch -ex 'thread apply all bt 30' >&2 2>/dev/null </dev/null";
-        if (std::system("command -v gdb >/dev/null") == 0 && std::system(gdb.c_str()) != 0)
-          std::fputs("tessel-monkey: gdb could not attach\n", stderr);
-      }
+      if (ended(done) || done % 50 != 49 || x.Answers(std::chrono::seconds(30)) || ended(done)) continue;
+      why = "no answer within 30 s at event " + std::to_string(done);
+      // Where it stands, for the report: every thread's stack, where a
+      // debugger is at hand.
+      const std::string gdb = "gdb -p " + std::to_string(pid) +
+                              " -batch -ex 'thread apply all bt 30' >&2 2>/dev/null </dev/null";
+      if (std::system("command -v gdb >/dev/null") == 0 && std::system(gdb.c_str()) != 0)
+        std::fputs("tessel-monkey: gdb could not attach\n", stderr);
     }
     std::printf("tessel-monkey: %d events sent\n", done);
     if (why.empty()) {
