@@ -115,6 +115,27 @@ def later_bmp_seeds(s):
     v4 = struct.pack("<IiiHHIIiiII", 108, 2, 2, 1, 16, 3, 8, 0, 0, 0, 0)
     v4 += struct.pack("<4I", 0xF800, 0x07E0, 0x001F, 0) + bytes(108 - 56)
     s.raw("bmp", "v4_565.bmp", bmp_file(v4, b"", struct.pack("<4H", 0xF800, 0x07E0, 0x001F, 0xFFFF)))
+    offset_and_header_bmp_seeds(s)
+
+
+def offset_and_header_bmp_seeds(s):
+    """Pixels behind a gap that the pixel-data offset skips; the OS/2 2.x
+    headers of 16 and 64 bytes and the Windows ones of 52 and 56 bytes."""
+    table, pixels = grey_table(4), bytes([0, 1, 2, 3, 3, 2, 1, 0])
+    gap = b"\xAA" * 10
+    head = info_header(4, 2, 8, 0, 0, 4)
+    offset = 14 + len(head) + len(table) + len(gap)
+    s.raw("bmp", "gap_offset.bmp",
+          b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + head + table + gap + pixels)
+    os2_short = struct.pack("<IiiHH", 16, 4, 2, 1, 8)
+    s.raw("bmp", "os2v2_16.bmp", bmp_file(os2_short, grey_table(256), pixels))
+    os2_long = info_header(4, 2, 8, 0, 0, 4)[4:]
+    s.raw("bmp", "os2v2_64.bmp", bmp_file(struct.pack("<I", 64) + os2_long + bytes(24), table, pixels))
+    masks = struct.pack("<3I", 0xFF0000, 0xFF00, 0xFF)
+    v2 = struct.pack("<I", 52) + info_header(2, 2, 32, 3)[4:] + masks
+    s.raw("bmp", "v2_52_bitfields32.bmp", bmp_file(v2, b"", struct.pack("<4I", 0xFF0000, 0xFF00, 0xFF, 0x808080)))
+    v3 = struct.pack("<I", 56) + info_header(2, 2, 16, 3)[4:] + struct.pack("<4I", 0xF800, 0x07E0, 0x001F, 0)
+    s.raw("bmp", "v3_56_bitfields16.bmp", bmp_file(v3, b"", struct.pack("<4H", 0xF800, 0x07E0, 0x001F, 0xFFFF)))
 
 
 # ---------------------------------------------------------------- TIFF
@@ -258,6 +279,18 @@ def jpeg_seeds(s):
     s.ours("jpeg", "ours.jpg", s.base)
     # many_scans.jpg (210 scans, one AC coefficient and one bit each) is kept
     # as committed: no tool here writes more than 100 scans.
+    jpeg_thumbnail_seed(s)
+
+
+def jpeg_thumbnail_seed(s):
+    """A baseline file carrying a progressive one in an APP1 segment, as a
+    thumbnail is carried: its scans are not the file's own."""
+    with open(s.path("jpeg", "baseline.jpg"), "rb") as f:
+        baseline = f.read()
+    with open(s.path("jpeg", "progressive.jpg"), "rb") as f:
+        thumb = f.read()
+    app1 = b"\xFF\xE1" + struct.pack(">H", len(thumb) + 2) + thumb
+    s.raw("jpeg", "thumbnail_app1.jpg", baseline[:2] + app1 + baseline[2:])
 
 
 def png_seeds(s):
@@ -281,6 +314,28 @@ def png_seeds(s):
         else:
             s.magick("png", name, *opts)
     s.ours("png", "ours.png", s.base)
+    png_limit_seeds(s)
+
+
+def png_chunk(kind, data, length=None):
+    import zlib
+    size = len(data) if length is None else length
+    return struct.pack(">I", size) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+
+def tiny_png(extra):
+    import zlib
+    head = b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 0, 0, 0, 0))
+    return head + extra + png_chunk(b"IDAT", zlib.compress(b"\x00\x80")) + png_chunk(b"IEND", b"")
+
+
+def png_limit_seeds(s):
+    """Chunks that meet the decoder's limits: a length past the most a chunk
+    may hold, a compressed profile, and hundreds of small chunks."""
+    import zlib
+    s.raw("png", "lying_length.png", tiny_png(png_chunk(b"zTXt", b"k\x00\x00", 1 << 25)))
+    s.raw("png", "iccp.png", tiny_png(png_chunk(b"iCCP", b"icc\x00\x00" + zlib.compress(bytes(600)))))
+    s.raw("png", "many_chunks.png", tiny_png(png_chunk(b"tEXt", b"k\x00v") * 500))
 
 
 # ---------------------------------------------------------------- ICC profiles

@@ -15,6 +15,10 @@ packages=(
   imagemagick python3-pil libtiff-tools netpbm libjpeg-turbo-progs webp
   # the browser that renders exported pages in the tests (tests/browser)
   chromium
+  # random input for the window (X test extension)
+  libx11-dev libxtst-dev
+  # the Debian package and its checks (scripts/package.sh)
+  dpkg-dev file lintian appstream man-db groff-base
 )
 
 missing=()

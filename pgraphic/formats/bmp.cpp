@@ -16,11 +16,18 @@ const std::string kPrefix = "BMP: ";
 constexpr std::int64_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
-// The later Windows headers (version 4 and 5) are the information header
-// with the channel masks and colour space facts after it; common tools
+// The later Windows headers (versions 2 to 5) are the information header
+// with the channel masks (and colour space facts) after it; common tools
 // write them by default.
+constexpr std::uint32_t kV2HeaderSize = 52;
+constexpr std::uint32_t kV3HeaderSize = 56;
 constexpr std::uint32_t kV4HeaderSize = 108;
 constexpr std::uint32_t kV5HeaderSize = 124;
+// The OS/2 2.x header: the information header's fields, then facts of no
+// use here; writers may end it after any field (16 bytes is common), and
+// the fields left out are 0.
+constexpr std::uint32_t kOs2ShortHeaderSize = 16;
+constexpr std::uint32_t kOs2HeaderSize = 64;
 enum : std::uint32_t { biRGB = 0, biRLE8 = 1, biRLE4 = 2, biBitFields = 3 };
 // Most pixels one byte of run-length data may stand for. An encoded run
 // gives 255 pixels for 2 bytes; the rest leaves room for rows that end
@@ -76,8 +83,12 @@ struct TBmpHeader {
   std::uint32_t Compression = biRGB;
   std::uint32_t SizeImage = 0;
   std::uint32_t ClrUsed = 0;
+  bool Os2 = false;            // an OS/2 2.x header
   bool MasksInHeader = false;  // a later header holds the bit-field masks itself
   std::uint32_t Masks[3] = {0, 0, 0};  // red, green, blue, when MasksInHeader
+  // Where the file header says the pixels start, in stream positions; -1
+  // without a file header (the clipboard's bitmap, the image's own).
+  std::int64_t PixelStart = -1;
 
   bool TopDown() const { return Height < 0; }
   std::int64_t Rows() const { return Height < 0 ? -Height : Height; }
@@ -89,10 +100,10 @@ std::uint32_t PeekHeaderSize(TStream& s) {
   ReadExact(s, b, 4);
   s.Seek(-4, TSeekOrigin::soCurrent);
   const std::uint32_t size = Get32(b);
-  if (size != kCoreHeaderSize && size != kInfoHeaderSize && size != kV4HeaderSize &&
-      size != kV5HeaderSize)
-    Fail(msgInvalidSizeOf, "BitmapInfoHeader/BitmapCoreHeader");
-  return size;
+  for (std::uint32_t known : {kCoreHeaderSize, kOs2ShortHeaderSize, kInfoHeaderSize, kV2HeaderSize,
+                              kV3HeaderSize, kOs2HeaderSize, kV4HeaderSize, kV5HeaderSize})
+    if (size == known) return size;
+  Fail(msgInvalidSizeOf, "BitmapInfoHeader/BitmapCoreHeader");
 }
 
 TBmpHeader ParseCoreHeader(TStream& s) {
@@ -118,15 +129,17 @@ bool CompressionAllowed(const TBmpHeader& h) {
     case biRGB: return true;
     case biRLE8: return h.BitCount == 8 && h.Height >= 0;
     case biRLE4: return h.BitCount == 4 && h.Height >= 0;
-    case biBitFields: return h.BitCount == 16 || h.BitCount == 32;
+    // In an OS/2 file the code means Huffman coding, which nothing here reads.
+    case biBitFields: return !h.Os2 && (h.BitCount == 16 || h.BitCount == 32);
     default: return false;
   }
 }
 
 TBmpHeader ParseInfoHeader(TStream& s, std::uint32_t headerSize) {
-  std::uint8_t b[kV5HeaderSize];
+  std::uint8_t b[kV5HeaderSize] = {};  // fields a short header leaves out are 0
   ReadExact(s, b, headerSize);
   TBmpHeader h;
+  h.Os2 = headerSize == kOs2ShortHeaderSize || headerSize == kOs2HeaderSize;
   h.Width = std::int32_t(Get32(b + 4));
   h.Height = std::int32_t(Get32(b + 8));
   if (Get16(b + 12) != 1) Fail(msgInvalid, "BitmapInfoHeader.biPlanes");
@@ -136,7 +149,7 @@ TBmpHeader ParseInfoHeader(TStream& s, std::uint32_t headerSize) {
   h.SizeImage = Get32(b + 20);
   h.ClrUsed = Get32(b + 32);
   if (!CompressionAllowed(h)) Fail(msgInvalid, "BitmapInfoHeader.biCompression");
-  if (headerSize > kInfoHeaderSize && h.Compression == biBitFields) {
+  if (headerSize > kInfoHeaderSize && !h.Os2 && h.Compression == biBitFields) {
     h.MasksInHeader = true;
     for (int i = 0; i < 3; ++i) h.Masks[i] = Get32(b + kInfoHeaderSize + 4 * i);
   }
@@ -147,9 +160,11 @@ TBmpHeader ParseHeader(TStream& s, std::uint32_t headerSize) {
   return headerSize == kCoreHeaderSize ? ParseCoreHeader(s) : ParseInfoHeader(s, headerSize);
 }
 
-void SkipFileHeader(TStream& s) {
+// Reads the file header; returns its offset of the pixel data.
+std::uint32_t ReadFileHeader(TStream& s) {
   std::uint8_t b[kFileHeaderSize];
   ReadExact(s, b, sizeof b);
+  return Get32(b + 10);
 }
 
 // ---------------------------------------------------------------- sizes
@@ -437,8 +452,20 @@ void ReadRle(TStream& s, TPixelGraphic& image, const TBmpHeader& h) {
 
 // ---------------------------------------------------------------- pixel data by depth
 
+// The pixels follow the colour table and masks, unless the file header puts
+// them further on (writers may leave a gap) and they fit between there and
+// the end of the file. An offset of 0, one into the tables or one past the
+// data is taken for a writer's slip, and the pixels for following the tables.
+void GoToPixels(TStream& s, const TBmpHeader& h) {
+  if (h.PixelStart <= s.Position()) return;
+  const std::int64_t size = s.Size();
+  if (h.PixelStart > size || PixelDataBytes(h) > std::uint64_t(size - h.PixelStart)) return;
+  s.SetPosition(h.PixelStart);
+}
+
 void ReadPalettePixels(TStream& s, TPixelGraphic& image, const TBmpHeader& h) {
   ReadPalette(s, image, h);
+  GoToPixels(s, h);
   if (h.Rle()) {
     ReadRle(s, image, h);
     return;
@@ -453,14 +480,16 @@ void ReadTrueColorPixels(TStream& s, TPixelGraphic& image, const TBmpHeader& h) 
   TBitFields f;
   if (fields) f = ReadBitFields(s, h);
   Skip(s, std::uint64_t(h.ClrUsed) * 4);
+  GoToPixels(s, h);
   if (fields)
     ReadBitFieldRows(s, image, h, f);
   else
     BulkRead(s, image, image.Bits(), image.ImageSize(), !h.TopDown());
 }
 
-void ReadBitmapBody(TStream& s, TPixelGraphic& image, std::uint32_t headerSize) {
-  const TBmpHeader h = ParseHeader(s, headerSize);
+void ReadBitmapBody(TStream& s, TPixelGraphic& image, std::uint32_t headerSize, std::int64_t pixelStart) {
+  TBmpHeader h = ParseHeader(s, headerSize);
+  h.PixelStart = pixelStart;
   CheckDimensions(h);
   RequireRemaining(s, TableBytes(h) + PixelDataBytes(h));
   image.SetSizeAndFormat(int(h.Width), int(h.Rows()), ImageFormatFor(h.BitCount));
@@ -476,7 +505,7 @@ void ReadBitmapBody(TStream& s, TPixelGraphic& image, std::uint32_t headerSize) 
 std::string SubformatText(const TBmpHeader& h) {
   if (h.Core) return "OS/2";
   static const char* const kCompression[] = {", RGB", ", RLE8", ", RLE4", ""};
-  std::string text = std::string("Windows") + kCompression[h.Compression];
+  std::string text = std::string(h.Os2 ? "OS/2 2.x" : "Windows") + kCompression[h.Compression];
   if (h.Height < 0) text += ", Top-Down";
   return text;
 }
@@ -527,11 +556,11 @@ void FillColorTable(std::uint8_t* t, const TPixelGraphic& image, int entries) {
 
 // ---------------------------------------------------------------- bitmap part
 
-void ReadBmpBitmapPart(TStream& stream, TPixelGraphic& image) {
+void ReadBmpBitmapPart(TStream& stream, TPixelGraphic& image, std::int64_t pixelStart) {
   const std::uint32_t headerSize = PeekHeaderSize(stream);
   image.DoProgressStart();
   try {
-    ReadBitmapBody(stream, image, headerSize);
+    ReadBitmapBody(stream, image, headerSize, pixelStart);
   } catch (...) {
     image.DoProgressEnd();
     throw;
@@ -582,14 +611,15 @@ bool TBMPFileFormatReader::CheckSignature(const std::uint8_t* header, int header
 
 void TBMPFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int index) {
   if (index != 0) Fail(msgInvalid, "Index");
-  SkipFileHeader(stream);
-  ReadBmpBitmapPart(stream, image);
+  const std::int64_t start = stream.Position();
+  const std::uint32_t pixelOffset = ReadFileHeader(stream);
+  ReadBmpBitmapPart(stream, image, start + pixelOffset);
 }
 
 void TBMPFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info) {
   TFileFormatReader::ReadInfo(stream, index, info);
   if (index != 0) Fail(msgInvalidValueFor, "Index");
-  SkipFileHeader(stream);
+  ReadFileHeader(stream);
   const TBmpHeader h = ParseHeader(stream, PeekHeaderSize(stream));
   info.Width = int(h.Width);
   // The rows a person sees; the subformat says whether they are stored top-down.

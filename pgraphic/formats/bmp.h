@@ -51,7 +51,9 @@ class TDIBFileFormatWriter : public TBMPFileFormatWriter {
 // Reads a bitmap part (core or information header, colour table or masks,
 // pixel data) from the stream's position into image. Raises
 // EPGBMPFileFormatReader ("BMP: ...") on anything it cannot trust.
-void ReadBmpBitmapPart(TStream& stream, TPixelGraphic& image);
+// pixelStart is where a file header says the pixels start (a stream
+// position), -1 without one.
+void ReadBmpBitmapPart(TStream& stream, TPixelGraphic& image, std::int64_t pixelStart = -1);
 // Writes the 40-byte information header, the colour table and the pixel
 // memory of image, uncompressed and bottom-up.
 void WriteBmpBitmapPart(TStream& stream, TPixelGraphic& image);

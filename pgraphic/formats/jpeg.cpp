@@ -18,8 +18,9 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/codec_guard.h"
-#include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/decodechecks.h"
+#include "pgraphic/formats/icc.h"
+#include "pgraphic/formats/jpeg_markers.h"
 
 // Library check: we compile against the codec's own headers, and
 // jpeg_create_(de)compress hands their release number and structure sizes to
@@ -214,14 +215,25 @@ void AttachSource(TDecodeSession& s) {
 
 // Every scan of a progressive file passes over all its coefficients again,
 // so the count of scans, not the size of the file, sets the decoding time.
+[[noreturn]] void RaiseTooManyScans(std::uint32_t maxScans) {
+  throw EJpg(kPrefix + std::string("File has more than ") + std::to_string(maxScans) +
+             " scans (JpegMaxScans)");
+}
+
+// Counted in the file's bytes before the codec starts, so that a file of
+// too many scans costs a read, not the decoding of the scans within the
+// limit.
+void RefuseTooManyScans(TStream& stream, std::uint32_t maxScans) {
+  if (PGCountJpegScans(stream, maxScans) > maxScans) RaiseTooManyScans(maxScans);
+}
+
+// The same limit while decoding, behind the count: it holds for whatever
+// the count could not see.
 void MonitorScans(j_common_ptr codec) {
   TDecodeSession& s = *reinterpret_cast<TProgressLink*>(codec->progress)->Owner;
   const int scan = reinterpret_cast<j_decompress_ptr>(codec)->input_scan_number;
   if (scan < 0 || std::uint32_t(scan) <= s.MaxScans) return;
-  Guarded(s, [&] {
-    throw EJpg(kPrefix + std::string("File has more than ") + std::to_string(s.MaxScans) +
-               " scans (JpegMaxScans)");
-  });
+  Guarded(s, [&] { RaiseTooManyScans(s.MaxScans); });
   Bail(s);
 }
 
@@ -515,6 +527,7 @@ void TJPGFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   s->MaxScans = PGSettings().JpegMaxScans;
   s->MaxMemory = PGSettings().MaxDecoderMemory;
   s->WantProfile = ProfilesWanted();
+  RefuseTooManyScans(stream, s->MaxScans);
   RunDecode(*s);
   RethrowFailure(*s);
 }

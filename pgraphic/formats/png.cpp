@@ -42,6 +42,7 @@ struct TPngSession : TSession {
   // for the information line instead of failing the whole call.
   bool KeepProfileWarning = false;
   std::string ProfileWarning;
+  std::uint32_t Chunks = 0;  // read so far, besides the image data
 };
 
 // The header facts of a file, as libpng reports them.
@@ -105,12 +106,24 @@ void PngError(png_structp png, png_const_charp text) {
   Bail(s);
 }
 
+// libpng reports a chunk past the limits set in LimitDecoder as a warning
+// ("chunk data is too large", "exceeds application limits", "no space in
+// chunk cache") and goes on; such a file is refused instead, whatever the
+// warning policy. A damaged profile's own complaints ("tag count too
+// large") stay warnings.
+bool PastALimit(png_const_charp text) {
+  for (const char* sign : {"chunk data is too large", "limits", "chunk cache"})
+    if (std::strstr(text, sign)) return true;
+  return false;
+}
+
 void PngWarning(png_structp png, png_const_charp text) {
   TPngSession& s = SessionOf(png);
   if (s.KeepProfileWarning && std::strncmp(text, "iCCP", 4) == 0) {
     if (!Guarded(s, [&] { s.ProfileWarning = text; })) Bail(s);
     return;
   }
+  if (PastALimit(text)) PngError(png, text);
   if (!Guarded(s, [&] { ActOnWarning<EPng>(s.Warnings, "PNG", text); })) Bail(s);
 }
 
@@ -119,11 +132,25 @@ void PngWarning(png_structp png, png_const_charp text) {
   Bail(s);
 }
 
+// Skipped chunks cost no memory, but a file of millions of them would cost
+// a walk over each; valid files, animations included, have far fewer.
+constexpr std::uint32_t kMaxChunks = 1u << 16;
+
+// Counts the chunk headers libpng reads, image data apart.
+void CountChunk(TPngSession& s, png_const_bytep header, std::size_t length) {
+  if (length != 8 || (png_get_io_state(s.Png) & PNG_IO_CHUNK_HDR) == 0) return;
+  if (std::memcmp(header + 4, "IDAT", 4) == 0) return;
+  if (++s.Chunks <= kMaxChunks) return;
+  Guarded(s, [] { throw EPng(kPrefix + std::string("More than ") + std::to_string(kMaxChunks) + " chunks"); });
+  Bail(s);
+}
+
 void ReadData(png_structp png, png_bytep data, std::size_t length) {
   TPngSession& s = *static_cast<TPngSession*>(png_get_io_ptr(png));
   std::int64_t got = 0;
   if (!Guarded(s, [&] { got = s.Stream->Read(data, std::int64_t(length)); })) Bail(s);
   if (got != std::int64_t(length)) png_error(png, "Read Error");
+  CountChunk(s, data, length);
 }
 
 void WriteData(png_structp png, png_bytep data, std::size_t length) {
@@ -153,6 +180,21 @@ void SkipUnusedChunks(TPngSession& s) {
   png_set_keep_unknown_chunks(s.Png, PNG_HANDLE_CHUNK_NEVER, kUnused, int(sizeof kUnused / 5));
 }
 
+// What libpng may take beyond the image, bounded by MaxDecoderMemory: one
+// chunk's data, or a profile or text inflated from it, at most a 64th of
+// it (16 MB by default; a longer chunk is refused before it is read), and
+// at most 32 such chunks kept (only iCCP is, where profiles are wanted), so
+// half of it at the most. Rows past MaxImagePixels are refused in the
+// header already.
+void LimitDecoder(TPngSession& s) {
+  const TPGLibrarySettings& settings = PGSettings();
+  const std::uint64_t chunkBytes = std::clamp<std::uint64_t>(settings.MaxDecoderMemory / 64, 1, PNG_UINT_31_MAX);
+  png_set_chunk_malloc_max(s.Png, png_alloc_size_t(chunkBytes));
+  png_set_chunk_cache_max(s.Png, 32);
+  const auto side = png_uint_32(std::clamp<std::uint64_t>(settings.MaxImagePixels, 1, PNG_UINT_31_MAX));
+  png_set_user_limits(s.Png, side, side);
+}
+
 // Where profiles are wanted, iCCP is read after all: libpng sizes its
 // buffer only after checking the profile's length against its chunk memory
 // limit, and checks its header and tag table. A profile that says it is
@@ -169,6 +211,7 @@ void CreateRead(TPngSession& s) {
   s.Info = png_create_info_struct(s.Png);
   if (!s.Info) FailCreate(s, "png_create_info_struct");
   png_set_read_fn(s.Png, &s, ReadData);
+  LimitDecoder(s);
   SkipUnusedChunks(s);
   if (s.WantProfile) ReadProfileChunk(s);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
@@ -426,6 +427,41 @@ TEST_F(ExportTest, SourceFileIsNeverAnOutput) {
   }
   EXPECT_EQ(apptest::ReadFile(Dir / "photo.bmp"), photo);
   EXPECT_EQ(apptest::DirEntries(Dir), (S{"index_1_1.bmp", "photo.bmp"}));
+  // A symbolic link to it is the source too, at a slice's name as at the
+  // HTML file's; the links stay.
+  fs::remove(Dir / "index_1_1.bmp");
+  for (const char* name : {"index_1_1.bmp", "index.html"}) {
+    SCOPED_TRACE(name);
+    fs::create_symlink("photo.bmp", Dir / name);
+    try {
+      Exporter.Export(Source);
+      ADD_FAILURE() << "the source was exported over";
+    } catch (const EExportError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot export: \"" + (Dir / name).string() +
+                                           "\" is the source image itself; nothing was written.");
+    }
+    EXPECT_TRUE(fs::is_symlink(Dir / name));
+    fs::remove(Dir / name);
+  }
+  EXPECT_EQ(apptest::ReadFile(Dir / "photo.bmp"), photo);
+}
+
+// A crash in the middle of the commit finds every new slice in place before
+// the HTML that names them, and the grid last. (This program logs its
+// renames: see exportcommit_test.cpp.)
+TEST_F(ExportTest, FilesTakeTheirPlacesSlicesThenHtmlThenGrid) {
+  WorkedGrid();
+  Exporter.Options.AlwaysGrid = true;
+  faildisk::TakeSyncLog();
+  ASSERT_TRUE(Exporter.Export(Source));
+  S placed;
+  for (const std::string& entry : faildisk::TakeSyncLog())
+    if (entry.rfind("rename ", 0) == 0) placed.push_back(fs::path(entry.substr(entry.rfind(' ') + 1)).filename());
+  ASSERT_EQ(placed.size(), 6u);
+  EXPECT_EQ(S(placed.begin() + 4, placed.end()), (S{"index.html", "index.grd"}));
+  std::sort(placed.begin(), placed.begin() + 4);
+  EXPECT_EQ(S(placed.begin(), placed.begin() + 4),
+            (S{"index_1_1.bmp", "index_1_2.bmp", "index_2_1.bmp", "index_2_2.bmp"}));
 }
 
 TEST_F(ExportTest, CallerIsAskedAboutEveryOtherFileItWouldReplace) {

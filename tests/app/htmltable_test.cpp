@@ -236,6 +236,10 @@ TEST(UpdateResultingCode, UserTextsGoInEscaped) {
             "BORDER=0></A>");
   EXPECT_EQ(UpdateResultingCode("<IMG", "", "", "x\" onerror=\"alert(1)"),
             "<IMG ALT=\"x&quot; onerror=&quot;alert(1)\">");
+  // Single quotes end values written with --double-quote off, in a link as
+  // in an ALT text.
+  EXPECT_EQ(UpdateResultingCode("<IMG", "it's.html", "", "Bob's"),
+            "<A HREF=\"it&#39;s.html\"><IMG ALT=\"Bob&#39;s\" BORDER=0></A>");
 }
 
 // The file is pure ASCII: what lies outside becomes numeric references.
@@ -254,8 +258,10 @@ TEST(AsciiHtml, InvalidUtf8IsReadAsWindows1252) {
   EXPECT_EQ(AsciiHtml("a\xC3"), "a&#195;");
   EXPECT_EQ(AsciiHtml("\xC0\xAF"), "&#192;&#175;");
   EXPECT_EQ(AsciiHtml("\xED\xA0\x80"), "&#237;&#160;&#8364;");
-  // Control characters of the upper range, and bytes the code page lacks.
+  // Control characters of the upper range, the first and the last, and
+  // bytes the code page lacks; the character after them is kept.
   EXPECT_EQ(AsciiHtml("\xC2\x80|\x81"), "&#65533;|&#65533;");
+  EXPECT_EQ(AsciiHtml("\xC2\x9F|\xC2\xA0"), "&#65533;|&#160;");
 }
 
 }  // namespace

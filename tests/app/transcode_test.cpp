@@ -8,9 +8,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "pgraphic/core/settings.h"
+#include "pgraphic/formats/pnm.h"
+#include "pgraphic/formats/registry.h"
 #include "support/failing_disk.h"
 #include "support/peer.h"
 
@@ -130,6 +133,48 @@ TEST_F(Transcode, TargetThatOutgrowsTheDiskLeavesNothing) {
     EXPECT_EQ(outcome.Message, "Cannot write file \"" + (dir / "out.tif").string() + "\". File too large");
     EXPECT_TRUE(faildisk::Entries(dir).empty());
   }
+}
+
+// A PPM file behind a prefix no signature knows, read by the PPM reader
+// after a look at the target's folder: whether a staging file is there
+// while the source loads tells the roads apart, which their files cannot.
+class TWatchingReader : public TFileFormatReader {
+ public:
+  explicit TWatchingReader(fs::path folder) : Folder(std::move(folder)) {
+    RowDelivery = rdTopDown;
+    Extension = "watched";
+    Description = "PPM behind a prefix";
+  }
+  const char* ClassName() const override { return "TWatchingReader"; }
+  void ReadImage(TStream& stream, TPixelGraphic& image, int index) override {
+    for (const std::string& name : faildisk::Entries(Folder))
+      StagingSeen = StagingSeen || name.rfind(".~tessel-", 0) == 0;
+    stream.Seek(std::int64_t(kPrefix.size()), TSeekOrigin::soCurrent);
+    TPPMFileFormatReader().ReadImage(stream, image, index);
+  }
+  static inline const std::string kPrefix = "watched:";
+  fs::path Folder;
+  bool StagingSeen = false;
+};
+
+TEST_F(Transcode, RowsGoToTheTargetWhileTheSourceLoads) {
+  const fs::path out = Root / "out";
+  fs::create_directories(out);
+  auto owned = std::make_unique<TWatchingReader>(out);
+  TWatchingReader& reader = *owned;
+  FileFormatReaders().push_back(std::move(owned));
+  faildisk::Write(Root / "photo.watched", TWatchingReader::kPrefix + faildisk::Read(Save(Photo, "photo.ppm")));
+  TPixelGraphic streamed, plain;
+  TranscodeFile(streamed, (Root / "photo.watched").string(), (out / "streamed.png").string());
+  const bool seenStreaming = reader.StagingSeen;
+  reader.StagingSeen = false;
+  Plain(plain, (Root / "photo.watched").string(), (out / "plain.png").string());
+  const bool seenLoadingFirst = reader.StagingSeen;
+  std::erase_if(FileFormatReaders(), [&](const auto& r) { return r.get() == &reader; });
+  EXPECT_TRUE(seenStreaming);
+  EXPECT_FALSE(seenLoadingFirst);  // loading first, the save begins after
+  EXPECT_EQ(faildisk::Read(out / "streamed.png"), faildisk::Read(out / "plain.png"));
+  EXPECT_EQ(peer::ToRgb(streamed), peer::ToRgb(plain));
 }
 
 }  // namespace

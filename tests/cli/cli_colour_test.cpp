@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kData = std::string(TESSEL_TEST_DATA) + "/colour";
+const std::string kData = std::string(TESSEL_SOURCE_DIR) + "/tests/data/colour";
 const char* const kSources[] = {"plain.jpg", "plain.png", "gamma.png", "adobe.jpg", "p3.png", "adobe.tif"};
 
 std::set<std::string> FilesIn(const std::string& dir) {

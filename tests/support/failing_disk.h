@@ -18,6 +18,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <string>
@@ -189,6 +190,10 @@ namespace faildisk {
 inline std::mutex SyncLogLock;
 inline std::vector<std::string> SyncLog;
 
+// Called with the descriptor before each flock of a program with the probe
+// below, so that a test can change the file system at that moment.
+inline std::function<void(int fd)> BeforeFlock;
+
 inline std::vector<std::string> TakeSyncLog() {
   std::lock_guard<std::mutex> guard(SyncLogLock);
   return std::exchange(SyncLog, {});
@@ -205,7 +210,8 @@ inline void NoteSync(const std::string& entry) {
 
 // One file of a test program defines FAILDISK_SYNC_PROBE before including
 // this header: the program's fsync and rename then note what they touch
-// and do their work through the system calls themselves.
+// and do their work through the system calls themselves, and its flock
+// calls BeforeFlock first.
 #ifdef FAILDISK_SYNC_PROBE
 extern "C" int fsync(int fd) {
   char path[4096] = {};
@@ -218,5 +224,10 @@ extern "C" int fsync(int fd) {
 extern "C" int rename(const char* from, const char* to) {
   faildisk::detail::NoteSync(std::string("rename ") + from + " " + to);
   return int(::syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
+
+extern "C" int flock(int fd, int operation) {
+  if (faildisk::BeforeFlock) faildisk::BeforeFlock(fd);
+  return int(::syscall(SYS_flock, fd, operation));
 }
 #endif

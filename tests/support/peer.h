@@ -24,10 +24,15 @@ namespace peer {
 // The system interpreter, which has Pillow; a pyenv one may not.
 inline const char* kPython = "/usr/bin/python3";
 
-// A fresh scratch directory for one test (removed and re-created).
+// A fresh scratch directory for one test (removed and re-created). Inside a
+// test it lies in a folder named after the test, since ctest runs every
+// test as a process of its own, side by side: a name shared by the tests of
+// a fixture must never let one remove another's files.
 inline std::string ScratchDir(const std::string& name) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::path(TESSEL_TEST_TMP) / name;
+  fs::path dir = fs::path(TESSEL_TEST_TMP) / name;
+  if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info())
+    dir /= std::string(info->test_suite_name()) + "." + info->name();
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir.string();

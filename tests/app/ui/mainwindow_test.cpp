@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -171,6 +172,7 @@ class TMainWindowTest : public QObject {
   void CrossAndRectangleAddFromTheSelection() {
     TShownWindow w(FImage);
     QTest::mouseClick(w->cross_speed, Qt::LeftButton);
+    QCOMPARE(w->PGImage1->ActionMode(), amCreateSelection);
     // A second click on the same place adds no line a second time.
     for (int i = 0; i < 2; ++i) w.Drag({100, 50}, {100, 50});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50}));
@@ -203,6 +205,33 @@ class TMainWindowTest : public QObject {
     QCOMPARE(top.pixel(45, 3), qRgb(255, 255, 255));
     QCOMPARE(top.pixel(30, 19), qRgb(255, 255, 255));
     QCOMPARE(top.pixel(30, 20), qRgb(0, 0, 0));  // short tick
+    // The left ruler counts from its own top edge: long ticks at 0, 50, ...
+    // across it, short ones at the inner edge between.
+    for (int y : {0, 50, 100}) {
+      QCOMPARE(left.pixel(0, y), qRgb(0, 0, 0));
+      QCOMPARE(left.pixel(19, y + 5), qRgb(255, 255, 255));
+      QCOMPARE(left.pixel(20, y + 5), qRgb(0, 0, 0));
+    }
+    QCOMPARE(left.pixel(0, 45), qRgb(255, 255, 255));
+    // Labels: the positions, drawn below or beside their long ticks.
+    const auto label = [&](const QString& text, QRect box) {
+      QImage alone(400, 400, QImage::Format_RGB32);
+      alone.fill(Qt::white);
+      QPainter painter(&alone);
+      painter.setFont(w->PaintBox1->font());
+      painter.setPen(Qt::black);
+      painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, text);
+      return alone;
+    };
+    const auto same = [](const QImage& a, const QImage& b, QRect area) {
+      return a.convertToFormat(QImage::Format_RGB32).copy(area) == b.copy(area);
+    };
+    for (int y : {50, 100}) {
+      const QRect area(0, y + 1, 20, 24);  // between the long tick and the short ones
+      QVERIFY(same(left, label(QString::number(y), QRect(1, y + 2, 200, 25)), area));
+      QVERIFY(!same(left, label(QString::number(y + 1), QRect(1, y + 2, 200, 25)), area));
+    }
+    QVERIFY(same(top, label(QStringLiteral("50"), QRect(77, 1, 200, 25)), QRect(76, 0, 24, 20)));
 
     QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25, 12});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));

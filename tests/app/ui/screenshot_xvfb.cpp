@@ -38,6 +38,25 @@ class TScreenshotTest : public QObject {
     }
     QCOMPARE(shown, expected);
   }
+
+  // The picture of the software centres' metadata: the sample with a few
+  // lines, as the screen shows the whole window. Made only when
+  // TESSEL_SCREENSHOT names the file to write (see the README).
+  void ScreenshotOfTheWindow() {
+    const QString target = qEnvironmentVariable("TESSEL_SCREENSHOT");
+    if (target.isEmpty()) QSKIP("TESSEL_SCREENSHOT not set");
+    TShownWindow w(QStringLiteral(TESSEL_SOURCE_DIR "/data/sample.png"));
+    w->resize(760, 520);
+    QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
+    for (int x : {120, 280}) QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25 + x, 12});
+    for (int y : {60, 180}) QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, y});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 400, 120, 280}));
+    QTest::qWait(500);
+    const QRect frame = w->frameGeometry();
+    const QImage shot = w->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    QVERIFY(shot.save(target, "PNG"));
+    QCOMPARE(QImage(target).size(), frame.size());
+  }
 };
 
 TESSEL_UI_TEST_MAIN(TScreenshotTest)

@@ -119,10 +119,14 @@ inline std::vector<QString>& ReportedErrors() {
 
 // A settings directory of the test's own, set before the application object
 // exists (Qt takes the configuration path once), plus the program's set-up.
+// The temporary folder is the program's own too: the JPEG page writes a
+// file of a fixed name there, which test programs run side by side (and
+// anyone else's on the machine) would otherwise share.
 #define TESSEL_UI_TEST_MAIN(TestClass)                                     \
   int main(int argc, char** argv) {                                        \
-    QTemporaryDir config;                                                  \
+    QTemporaryDir config, temp;                                            \
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));          \
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));                     \
     QApplication app(argc, argv);                                          \
     PrepareTesselApplication();                                            \
     SetErrorSink([](const QString& m) { ReportedErrors().push_back(m); }); \

@@ -384,8 +384,25 @@ TEST(BmpVariants, Os2CoreHeaderFiles) {
   EXPECT_EQ(image.GetPixel(0, 0), RGBColor(3, 2, 1));
 }
 
-TEST(BmpVariants, PixelDataOffsetIsNotConsulted) {
+// The pixels start at the file's offset when it lies past the colour table
+// and the pixels fit behind it; otherwise right after the table.
+TEST(BmpVariants, PixelDataOffsetCountsOnlyPastTheTableAndInsideTheFile) {
+  const auto withGap = [](std::uint32_t offset, int gap) {
+    Bytes data(std::size_t(gap), 0x11);
+    data.insert(data.end(), {1, 0, 0, 0});
+    return Build({.Width = 1, .Height = 1, .BitCount = 8, .ClrUsed = 2, .Offset = offset,
+                  .Palette = {RGBColor(1, 2, 3), RGBColor(4, 5, 6)}, .Data = data});
+  };
+  const std::uint32_t tableEnd = 14 + 40 + 8;
   TPixelGraphic image;
+  LoadBytes(image, withGap(tableEnd + 6, 6));
+  EXPECT_EQ(image.GetPixelColor(0, 0), RGBColor(4, 5, 6));
+  // Writers' slips: 0, into the table, or past the data: the old rule holds.
+  for (std::uint32_t slip : {0u, tableEnd - 4, tableEnd + 1, 0xDEADBEEFu}) {
+    SCOPED_TRACE(slip);
+    LoadBytes(image, withGap(slip, 0));
+    EXPECT_EQ(image.GetPixelColor(0, 0), RGBColor(4, 5, 6));
+  }
   LoadBytes(image, Build({.Width = 1, .Height = 1, .BitCount = 24, .Offset = 0xDEADBEEF, .Data = {9, 8, 7, 0}}));
   EXPECT_EQ(image.GetPixel(0, 0), RGBColor(7, 8, 9));
 }
@@ -406,6 +423,7 @@ TEST(BmpInfo, TextsAndFieldsOfEachVariant) {
       {Build({.Width = 3, .Height = -2, .BitCount = 32, .Data = Bytes(24)}), "Windows, RGB, Top-Down", "16.7M", 32, 3, 2},
       {Build({.Width = 3, .Height = 2, .BitCount = 24, .Data = Bytes(24)}), "Windows, RGB", "16.7M", 24, 3, 2},
       {BuildCore(300, 2, 8, Greys(256), Bytes(600)), "OS/2", "256", 8, 300, 2},
+      {Build({.Width = 3, .Height = 2, .BitCount = 24, .HeaderSize = 64, .Data = Bytes(24)}), "OS/2 2.x, RGB", "16.7M", 24, 3, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Subformat);
@@ -429,9 +447,11 @@ TEST(BmpErrors, HeaderChecksNameTheField) {
     change(s);
     return Build(s);
   };
-  // The OS/2 2.x header (64 bytes) is not read; the later Windows ones are.
-  EXPECT_EQ(LoadError(with([](WinBmp& s) { s.HeaderSize = 64; })),
+  EXPECT_EQ(LoadError(with([](WinBmp& s) { s.HeaderSize = 20; })),
             "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
+  // Compression 3 of an OS/2 2.x header is Huffman coding, not bit fields.
+  EXPECT_EQ(LoadError(with([](WinBmp& s) { s.HeaderSize = 64, s.BitCount = 32, s.Compression = 3; })),
+            "BMP: BitmapInfoHeader.biCompression invalid");
   EXPECT_EQ(LoadError(with([](WinBmp& s) { s.Planes = 2; })), "BMP: BitmapInfoHeader.biPlanes invalid");
   EXPECT_EQ(LoadError(with([](WinBmp& s) { s.BitCount = 2; })), "BMP: BitmapInfoHeader.biBitCount invalid");
   EXPECT_EQ(LoadError(with([](WinBmp& s) { s.Compression = 2; })),

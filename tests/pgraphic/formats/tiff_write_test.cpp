@@ -10,6 +10,7 @@
 #include "pgraphic/formats/tiff.h"
 #include "pgraphic/formats/tiff_builder.h"
 #include "pgraphic/formats/tiff_detail.h"
+#include "support/peer.h"
 
 using namespace tiff;
 using tifftest::Bytes;
@@ -302,8 +303,7 @@ TEST(TiffPackBits, DecoderInvertsEncoderWithinTwiceTheLength) {
 }
 
 TEST(TiffWriter, ThroughTheRegistryByExtension) {
-  const std::string dir = std::string(TESSEL_TEST_TMP) + "/tiff_registry";
-  std::filesystem::create_directories(dir);
+  const std::string dir = peer::ScratchDir("tiff_registry");
   TPixelGraphic image, back;
   MakeImage(image, 12, 5, pgpf8Bit, pGray256);
   for (const char* name : {"/a.tif", "/b.TIFF"}) {

@@ -51,6 +51,8 @@ class LayoutTest : public QObject {
     QTest::newRow("enlargeLonger") << int(sEnlargeLongerEdgeKAR) << 100 << 50 << 768 << 384 << 7.68;
     QTest::newRow("enlargeLonger large") << int(sEnlargeLongerEdgeKAR) << 1000 << 500 << 1000 << 500 << 1.0;
     QTest::newRow("zoom half to even") << int(sZoomKAR) << 301 << 201 << 150 << 100 << 0.5;
+    // 200 x 400 / 301 is 265.78: the fitted side is truncated.
+    QTest::newRow("alwaysKAR truncates") << int(sAlwaysKAR) << 200 << 301 << 265 << 400 << 400.0 / 301;
   }
 
   void stretchRules() {
@@ -94,6 +96,9 @@ class LayoutTest : public QObject {
     QVERIFY(c.HorzBar && c.VertBar);
     c = PGCenterOffset(500, 100, 400, 400, 16, 16);
     QCOMPARE(QPoint(c.Left, c.Top), QPoint(0, 142));
+    // An odd gap leaves its odd pixel on the far side.
+    c = PGCenterOffset(301, 199, 400, 400, 16, 16);
+    QCOMPARE(QPoint(c.Left, c.Top), QPoint(49, 100));
 
     TPGAutoSize a = PGAutoSize(300, 200, 2, 0, INT_MAX, 0, INT_MAX, 16, 16);
     QCOMPARE(QSize(a.Width, a.Height), QSize(304, 204));
