@@ -11,7 +11,7 @@ void TPGThread::Resume(QThread::Priority priority) {
 void TPGThread::run() {
   // An exception must not leave the thread function: it would end the process.
   try {
-    Execute();
+    if (!DoesNothing()) Execute();
   } catch (...) {
     FFailed.store(true);
   }

@@ -32,6 +32,9 @@ class TPGThread : public QThread {
 
  protected:
   virtual void Execute() = 0;
+  // True for a thread object that stands in for a worker without doing any
+  // work: it runs, but Execute is never called.
+  virtual bool DoesNothing() const { return false; }
 
  private:
   void run() final;

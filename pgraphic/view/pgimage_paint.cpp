@@ -6,7 +6,6 @@
 
 #include <set>
 
-#include "pgraphic/view/paintthread.h"
 #include "pgraphic/view/pgimage.h"
 #include "pgraphic/view/progressclock.h"
 #include "platform/display.h"
@@ -31,21 +30,9 @@ std::int64_t DivTrunc(std::int64_t a, std::int64_t b) { return a / b; }
 
 }  // namespace
 
-// ---------------------------------------------------------------- thread
+// ---------------------------------------------------------------- display copy
 
-void TPGImage::StopThread() {
-  if (FThread) FThread->StopAndWait();
-}
-
-void TPGImage::DropPaintPixelGraphic() {
-  FAcceptSerial = 0;
-  if (FKeepOldPaintPixelGraphic && FUseThread) {
-    FOutOfDate = true;
-  } else {
-    StopThread();
-    FPaintPixelGraphic.reset();
-  }
-}
+void TPGImage::DropPaintPixelGraphic() { FDisplayCopy.Drop(FKeepOldPaintPixelGraphic && FUseThread); }
 
 bool TPGImage::CopyNeeded() {
   if (!FPixelGraphic) return false;
@@ -53,12 +40,14 @@ bool TPGImage::CopyNeeded() {
   const int B = FPixelGraphic->BitCount();
   const QSize box = FPicBox->size();
   const bool sizeDiffers = box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
-  if (FStretchMode != smFast && !FReduceOnLoad && box != FCopySize) FOutOfDate = true;
+  if (FStretchMode != smFast && !FReduceOnLoad && box != FDisplayCopy.Size())
+    FDisplayCopy.MarkOutOfDate();
+  const bool outOfDate = FDisplayCopy.OutOfDate();
   const bool S = FStretchMode != smFast && sizeDiffers;
   bool needed = (D < B && D <= 8) || S;
   if (B <= 8 && D <= 8) {
     if (D == 4) {
-      if (FPixelGraphic->PaletteIdent() != pSys16 && (!FReduceOnLoad || FOutOfDate)) needed = true;
+      if (FPixelGraphic->PaletteIdent() != pSys16 && (!FReduceOnLoad || outOfDate)) needed = true;
     } else if (!needed) {
       if (FPalette8BitSys8BitGraphic == pSource ||
           FPalette8BitSys8BitGraphic == FPixelGraphic->PaletteIdent())
@@ -66,39 +55,28 @@ bool TPGImage::CopyNeeded() {
       else if (!FReduceOnLoad)
         needed = true;
       else
-        needed = FOutOfDate;
+        needed = outOfDate;
     }
   }
   return needed;
 }
 
 bool TPGImage::NeedsPaintPixelGraphic() {
-  const bool needed = CopyNeeded();
-  if (!needed) {
+  if (!CopyNeeded()) {
     // The image is drawn directly: no worker may be reading it meanwhile.
-    FAcceptSerial = 0;
-    StopThread();
-    FPaintPixelGraphic.reset();
+    FDisplayCopy.Free();
     return false;
   }
   // An out-of-date copy is dropped (or kept, to be shown meanwhile) by StartCopy.
-  if (!FOutOfDate && (FPaintPixelGraphic || !FThread->Terminated())) return true;
-  StartCopy();
+  if (!FDisplayCopy.Current()) StartCopy();
   return true;
 }
 
 void TPGImage::StartCopy() {
   // Whatever fails here, the paint goes on with what exists.
   try {
-    StopThread();
-    if (!(FKeepOldPaintPixelGraphic && FUseThread)) FPaintPixelGraphic.reset();
-    FProgressStep = 1;
-    FProgressPercent = 0;
-    auto thread = std::make_unique<TCreatePaintPGThread>(
-        !FUseThread, FUseThread ? FMessages.Port() : nullptr, ++FThreadSerial);
-    TCreatePaintPGThread& t = *thread;
-    if (!FUseThread)
-      t.OnComplete = [this](std::unique_ptr<TPixelGraphic> copy) { CopyReady(std::move(copy)); };
+    auto job = PGMakeJob<TCreatePaintPGThread>(!FUseThread);
+    TCreatePaintPGThread& t = *job;
     const TPGProgressEvent progress = [&t](void* sender, int step, int max, bool& abort) {
       t.Progress(sender, step, max, abort);
     };
@@ -106,6 +84,7 @@ void TPGImage::StartCopy() {
     const QSize box = FPicBox->size();
     const bool S = FStretchMode != smFast && box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
     t.FPixelGraphic = FPixelGraphic.get();
+    t.Reads(*FPixelGraphic);
     TPixelGraphic* help = FPixelGraphic.get();
     if (FAllow24BitStretch && S && D == 8 && FPalette8BitSys24BitGraphic == pOptimized252Sys16) {
       t.FHelpPixelGraphic = std::make_unique<TPixelGraphic>();
@@ -145,9 +124,6 @@ void TPGImage::StartCopy() {
     } catch (const EPixelGraphic&) {
       copy->SetSizeAndFormat(1, 1, format);
     }
-    // The size asked for, so that a copy that could not get it is not asked
-    // for again at every paint.
-    FCopySize = size;
     copy->StretchMode = FStretchMode;
     copy->Dither = FDither;
     copy->DitherErrorLimit = FDitherErrorLimit;
@@ -155,60 +131,23 @@ void TPGImage::StartCopy() {
     copy->DitherErrorLimitSoft = FDitherErrorLimitSoft;
     copy->SetRGBWeighting(FRGBWeighting);
     t.FPaintPixelGraphic = std::move(copy);
-
-    FThread = std::move(thread);
-    FAcceptSerial = FThread->Serial();
-    FOutOfDate = false;
-    if (FUseThread)
-      FThread->Resume(QThread::LowPriority);
-    else
-      FThread->DoTheWork();
+    FDisplayCopy.Start(std::move(job), size, FUseThread, FKeepOldPaintPixelGraphic);
   } catch (...) {
   }
 }
 
 void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
-  if (!copy) {
-    // The copy failed: a later paint tries again.
-    FOutOfDate = true;
-    return;
-  }
-  copy->OnProgress = nullptr;
+  if (!copy) return;  // it failed: a later paint tries again
   if (FReduceOnLoad) {
-    // The thread has posted its last word; let it end before its source goes.
-    FThread->WaitFor();
+    FDisplayCopy.Free();
     FPixelGraphic.reset();
-    FPaintPixelGraphic.reset();
     HookImage(*copy, true);
     FPixelGraphic = std::move(copy);
   } else {
-    FPaintPixelGraphic = std::move(copy);
+    FDisplayCopy.Keep(std::move(copy));
   }
   RealizePalette();
   viewport()->update();
-}
-
-void TPGImage::HandleMessage(TPGMessageEvent& message) {
-  // Only the thread started for the current image and settings may hand
-  // anything over: a copy made for an image that has changed since (or for
-  // another display) is dropped with its event.
-  if (message.Tag == 0 || message.Tag != FAcceptSerial) return;
-  if (message.Message == PGM_COPYREADY) {
-    CopyReady(std::move(message.Image));
-  } else if (message.Message == PGM_PROGRESS) {
-    FProgressStep = int(message.WParam);
-    FProgressPercent = int(message.LParam);
-    viewport()->update(ClockRegion());
-  }
-}
-
-bool TPGImage::event(QEvent* e) {
-  if (e->type() == PGMessageEventType(PGM_COPYREADY) ||
-      e->type() == PGMessageEventType(PGM_PROGRESS)) {
-    HandleMessage(static_cast<TPGMessageEvent&>(*e));
-    return true;
-  }
-  return QAbstractScrollArea::event(e);
 }
 
 // ---------------------------------------------------------------- palette
@@ -219,7 +158,7 @@ bool TPGImage::event(QEvent* e) {
 void TPGImage::RealizePalette() {}
 
 const TPGLogPalette* TPGImage::GetPalette() {
-  TPixelGraphic* g = CopyNeeded() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
+  TPixelGraphic* g = CopyNeeded() ? FDisplayCopy.Copy() : FPixelGraphic.get();
   if (!g) return nullptr;
   const TPaletteIdent ident = g->PaletteIdent();
   if (ident == pBlackWhite || ident == pSysGray4 || ident == pSys16) return nullptr;
@@ -227,8 +166,7 @@ const TPGLogPalette* TPGImage::GetPalette() {
 }
 
 void TPGImage::DisplayChanged() {
-  FAcceptSerial = 0;
-  FOutOfDate = true;
+  FDisplayCopy.DisplayChanged();
   viewport()->update();
 }
 
@@ -252,9 +190,7 @@ void TPGImage::SetTiling(TTiling value) {
 
 void TPGImage::SetUseThread(bool value) {
   if (FUseThread == value) return;
-  StopThread();
-  FAcceptSerial = 0;
-  FOutOfDate = true;
+  FDisplayCopy.Drop(true);
   FUseThread = value;
   viewport()->update();
 }
@@ -277,7 +213,7 @@ void TPGImage::paintEvent(QPaintEvent* e) {
 void TPGImage::Paint(QPainter& painter, const QRect& clip) {
   const QRect client = viewport()->rect();
   const QRect p = FPicBox->geometry();
-  TPixelGraphic* g = NeedsPaintPixelGraphic() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
+  TPixelGraphic* g = NeedsPaintPixelGraphic() ? FDisplayCopy.Copy() : FPixelGraphic.get();
   // An image without pixel memory (its allocation failed) has nothing to show.
   if (g && g->Empty()) g = nullptr;
   if (OnPainting) OnPainting(this);
@@ -408,6 +344,6 @@ QRegion TPGImage::ClockRegion() const {
 void TPGImage::DrawClocks(QPainter& painter) {
   if (!FProgressClockVisible) return;
   for (const QPoint& o : ClockOrigins())
-    PGDrawProgressClock(painter, o, FProgressStep, FProgressPercent, FProgressClockLineColor,
-                        FProgressClockBkColor);
+    PGDrawProgressClock(painter, o, FDisplayCopy.Step(), FDisplayCopy.Percent(),
+                        FProgressClockLineColor, FProgressClockBkColor);
 }
