@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <exception>
 #include <set>
 
 #include "pgraphic/view/pgimage.h"
@@ -201,13 +202,19 @@ void TPGImage::paintEvent(QPaintEvent* e) {
   if (FLayoutInProgress) return;
   QPainter painter(viewport());
   FInPaint = true;
+  std::exception_ptr failure;
   try {
     Paint(painter, e->rect());
   } catch (...) {
-    FInPaint = false;
-    throw;
+    failure = std::current_exception();
   }
   FInPaint = false;
+  // An error must not unwind through the toolkit's painting: it is raised
+  // again from an ordinary event, where the application reports it like any
+  // other, and the next paint runs as usual.
+  if (failure)
+    QMetaObject::invokeMethod(this, [failure] { std::rethrow_exception(failure); },
+                              Qt::QueuedConnection);
 }
 
 void TPGImage::Paint(QPainter& painter, const QRect& clip) {
@@ -219,38 +226,46 @@ void TPGImage::Paint(QPainter& painter, const QRect& clip) {
   if (OnPainting) OnPainting(this);
 
   TQtPainterCanvas canvas(painter, clip);
-  struct TPaintScope {
+  struct TCanvasScope {
     TPGImage& View;
-    QPainter& Painter;
-    ~TPaintScope() {
-      // OnPaint comes last, also when drawing failed.
-      if (View.OnPaint) View.OnPaint(&View, Painter);
-      View.FPaintCanvas = nullptr;
-    }
-  } scope{*this, painter};
+    ~TCanvasScope() { View.FPaintCanvas = nullptr; }
+  } scope{*this};
   FPaintCanvas = &canvas;
 
-  // A tiled picture covers everything; an empty box cannot be tiled.
-  const bool tiled = FTiling != tNone && g && !p.isEmpty();
-  if (!tiled) {
-    const QColor color = FColor;
-    const int pr = p.left() + p.width(), pb = p.top() + p.height();
-    if (p.top() > 0) painter.fillRect(QRect(0, 0, client.width(), p.top()), color);
-    if (pb < client.height()) painter.fillRect(QRect(0, pb, client.width(), client.height() - pb), color);
-    if (p.left() > 0) painter.fillRect(QRect(0, 0, p.left(), client.height()), color);
-    if (pr < client.width()) painter.fillRect(QRect(pr, 0, client.width() - pr, client.height()), color);
-  }
-  if (!g) {
-    DrawEmptyFrame(painter, p);
-    return;
-  }
-  if (p.isEmpty()) return;
+  const auto draw = [&] {
+    // A tiled picture covers everything; an empty box cannot be tiled.
+    const bool tiled = FTiling != tNone && g && !p.isEmpty();
+    if (!tiled) {
+      const QColor color = FColor;
+      const int pr = p.left() + p.width(), pb = p.top() + p.height();
+      if (p.top() > 0) painter.fillRect(QRect(0, 0, client.width(), p.top()), color);
+      if (pb < client.height())
+        painter.fillRect(QRect(0, pb, client.width(), client.height() - pb), color);
+      if (p.left() > 0) painter.fillRect(QRect(0, 0, p.left(), client.height()), color);
+      if (pr < client.width()) painter.fillRect(QRect(pr, 0, client.width() - pr, client.height()), color);
+    }
+    if (!g) {
+      DrawEmptyFrame(painter, p);
+      return;
+    }
+    if (p.isEmpty()) return;
+    try {
+      DrawPicture(canvas, *g, p, clip);
+    } catch (...) {
+      // Never leave a wrong picture: show the empty frame; the next paint tries again.
+      DrawEmptyFrame(painter, p);
+    }
+  };
+  std::exception_ptr drawing;
   try {
-    DrawPicture(canvas, *g, p, clip);
+    draw();
   } catch (...) {
-    // Never leave a wrong picture: show the empty frame; the next paint tries again.
-    DrawEmptyFrame(painter, p);
+    drawing = std::current_exception();
   }
+  // The owner draws last, also when drawing failed; called in the normal
+  // flow, so that an error of its own reaches the caller like any other.
+  if (OnPaint) OnPaint(this, painter);
+  if (drawing) std::rethrow_exception(drawing);
 }
 
 void TPGImage::DrawPicture(TQtCanvas& canvas, TPixelGraphic& g, const QRect& p, const QRect& clip) {

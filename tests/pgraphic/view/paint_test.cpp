@@ -6,6 +6,8 @@
 
 #include "support/expected_image.h"
 
+#include <stdexcept>
+
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/view/paintthread.h"
@@ -23,6 +25,22 @@ int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 std::unique_ptr<TPixelGraphic> Gradient() {
   return MakeImage(64, 48, [](int x, int y) { return RGBColor(x * 4, y * 5, (x * y) & 0xFF); });
 }
+
+// As the program's application object does: an error that escapes an event
+// handler is reported (here: noted) and the program runs on.
+class TReportingApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      Reported << QString::fromStdString(error.what());
+      return false;
+    }
+  }
+  static inline QStringList Reported;
+};
 
 }  // namespace
 
@@ -182,6 +200,39 @@ class PaintTest : public QObject {
     QCOMPARE(view->PixelGraphic()->GetPixel(0, 0), blue);
   }
 
+  void aFailingPaintHandlerIsReportedAndTheNextPaintRuns() {
+    auto view = ShownView(30, 30);
+    view->SetPixelGraphic(SolidImage(30, 30, RGBColor(0x10, 0x20, 0x30)));
+    int calls = 0;
+    view->OnPaint = [&](void*, QPainter& painter) {
+      if (++calls == 1) throw std::runtime_error("the handler failed");
+      painter.fillRect(0, 0, 5, 5, QColor(255, 0, 0));
+    };
+    // Called directly, the handler's error reaches the caller, after the
+    // picture was drawn; the canvas is gone with the paint.
+    QImage surface(30, 30, QImage::Format_RGB32);
+    surface.fill(Qt::black);
+    {
+      QPainter painter(&surface);
+      QVERIFY_THROWS_EXCEPTION(std::runtime_error, view->Paint(painter, surface.rect()));
+    }
+    QVERIFY(!view->Canvas());
+    QCOMPARE(surface.pixel(10, 10), qRgb(0x10, 0x20, 0x30));
+
+    // On screen the application's report hears of it, and painting goes on.
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    QCoreApplication::processEvents();
+    calls = 0;
+    TReportingApplication::Reported.clear();
+    view->viewport()->repaint();
+    QCOMPARE(calls, 1);
+    QTRY_COMPARE(TReportingApplication::Reported, QStringList({"the handler failed"}));
+    const QImage shot = Rendered(*view);
+    QCOMPARE(calls, 2);
+    QCOMPARE(shot.pixel(2, 2), qRgb(255, 0, 0));
+    QCOMPARE(shot.pixel(10, 10), qRgb(0x10, 0x20, 0x30));
+  }
+
   void withoutThreadTheCopyIsMadeInThePaint() {
     auto view = ShownView(100, 100);
     view->SetUseThread(false);
@@ -251,5 +302,10 @@ class PaintTest : public QObject {
   }
 };
 
-QTEST_MAIN(PaintTest)
+int main(int argc, char** argv) {
+  TReportingApplication app(argc, argv);
+  app.setAttribute(Qt::AA_Use96Dpi, true);
+  PaintTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "paint_test.moc"
