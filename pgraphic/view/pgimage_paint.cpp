@@ -144,6 +144,11 @@ void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
     FPixelGraphic.reset();
     HookImage(*copy, true);
     FPixelGraphic = std::move(copy);
+    // The copy is the image now: mappings and the next paint go by its own
+    // size. The picture box keeps its size, which the copy was made for;
+    // laying it out anew would scale the reduced image once more.
+    FPixelGraphicWidth = FPixelGraphic->Width();
+    FPixelGraphicHeight = FPixelGraphic->Height();
   } else {
     FDisplayCopy.Keep(std::move(copy));
   }

@@ -200,6 +200,34 @@ class PaintTest : public QObject {
     QCOMPARE(view->PixelGraphic()->GetPixel(0, 0), blue);
   }
 
+  void aReducedImageIsShownOnceItReplacedTheImage() {
+    auto view = ShownView(100, 100);
+    view->SetStretch(sZoomKAR);
+    view->SetZoomFactor(0.5L);
+    view->SetStretchMode(smPrecise);
+    view->SetReduceOnLoad(true);
+    view->SetPixelGraphic(MakeImage(64, 64, [](int x, int y) { return RGBColor(x * 4, y * 4, 99); }));
+    Rendered(*view);  // starts the copy
+    QTRY_COMPARE(view->PixelGraphicWidth(), 32);
+    QCOMPARE(view->PixelGraphicHeight(), 32);
+    QCOMPARE(view->PicBox()->size(), QSize(32, 32));
+    // The view maps and draws by the reduced image's size: shown 1:1, with
+    // no copy of it asked for.
+    QCOMPARE(view->PicBoxXToImageX(31), 31);
+    TPixelGraphic expected;
+    expected.SetSizeAndFormat(32, 32, pgpf24Bit);
+    expected.StretchMode = smPrecise;
+    expected.CopyFrom(*MakeImage(64, 64, [](int x, int y) { return RGBColor(x * 4, y * 4, 99); }));
+    for (int round = 0; round < 2; ++round) {
+      const QImage shot = Rendered(*view);
+      QCOMPARE(shot.copy(0, 0, 32, 32), Expected(QSize(32, 32), [&](int x, int y) {
+                 return ToQRgb(expected.GetPixelColor(x, y));
+               }));
+      QVERIFY(!view->PaintPixelGraphic());
+      QCoreApplication::processEvents();
+    }
+  }
+
   void aFailingPaintHandlerIsReportedAndTheNextPaintRuns() {
     auto view = ShownView(30, 30);
     view->SetPixelGraphic(SolidImage(30, 30, RGBColor(0x10, 0x20, 0x30)));
