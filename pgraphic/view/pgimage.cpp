@@ -49,7 +49,10 @@ TPGImage::TPGImage(QWidget* parent) : QAbstractScrollArea(parent) {
   };
   FPicBox->InternalMouseUp = [this](void*, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers,
                                     int, int) { PicBoxMouseUp(b); };
-  FPicBox->InternalPaint = [this](QPainter& painter) { PaintSelectionFrame(painter); };
+  FPicBox->InternalPaint = [this](QPainter& painter, const QRegion& region) {
+    PaintSelectionFrame(painter);
+    return !OnlySelectionFrame(region);
+  };
   FPicBox->show();
 
   FDisplayCopy.OnReady = [this](std::unique_ptr<TPixelGraphic> copy) { CopyReady(std::move(copy)); };

@@ -288,6 +288,12 @@ class TPGImage : public QAbstractScrollArea {
   QRect HandleRect(int index) const;
   // The strips along the selection frame r that its painting touches.
   QRegion SelectionStrips(const QRect& r) const;
+  // The pixels of the picture box that the selection frame and its handles
+  // cover; empty without a selection.
+  QRegion SelectionFramePixels() const;
+  // Whether a paint of `region` (picture-box coordinates) is for the
+  // animated frame alone: every pixel is one the frame covers.
+  bool OnlySelectionFrame(const QRegion& region) const;
   void AnimationStep();
   void AutoScrollStep();
   void UpdateCursor(QWidget* over, QPoint pos);

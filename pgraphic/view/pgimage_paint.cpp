@@ -205,6 +205,9 @@ void TPGImage::SetUseThread(bool value) {
 
 void TPGImage::paintEvent(QPaintEvent* e) {
   if (FLayoutInProgress) return;
+  // A tick of the selection frame: the picture box draws the frame over
+  // what is on screen, and nothing under it changed.
+  if (OnlySelectionFrame(e->region().translated(-FPicBox->pos()))) return;
   QPainter painter(viewport());
   FInPaint = true;
   std::exception_ptr failure;

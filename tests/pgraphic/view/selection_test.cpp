@@ -1,5 +1,7 @@
 // Mouse sequences on the picture box: creating, moving and resizing the
 // selection, panning, the order of the events, auto-scroll and the cursors.
+#include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -227,6 +229,38 @@ class SelectionTest : public QObject {
     QVERIFY(before.count(qRgb(0, 0, 255)) > 10 && before.count(qRgb(255, 255, 255)) > 10);
     QCOMPARE(Rendered(*view).pixel(10, 10), qRgb(128, 128, 128));  // inside untouched
     QTRY_VERIFY_WITH_TIMEOUT(frame() != before, 2000);  // the stripes move
+
+    // Each tick draws only the frame: the picture under it and the owner's
+    // paint handlers are left alone, and the screen shows what a full paint
+    // of the same moment would.
+    int ownerPaints = 0, boxPaints = 0;
+    view->OnPaint = [&](void*, QPainter& painter) {
+      ++ownerPaints;
+      painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      painter.setPen(QColor(255, 255, 255));
+      painter.drawLine(0, 20, 199, 20);  // across the frame, as a split line
+    };
+    view->SetPicBoxOnPaint([&](void*, QPainter&) { ++boxPaints; });
+    view->viewport()->update();
+    QTRY_VERIFY(ownerPaints > 0 && boxPaints > 0);
+    QScreen* screen = view->screen();
+    const auto onScreen = [&] {
+      const QPoint at = view->viewport()->mapToGlobal(QPoint(0, 0));
+      return screen->grabWindow(0, at.x(), at.y(), 200, 200).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    QTest::qWait(60);
+    ownerPaints = boxPaints = 0;
+    const QImage first = onScreen();
+    QTRY_VERIFY_WITH_TIMEOUT(onScreen() != first, 2000);
+    QTest::qWait(200);  // a few more ticks
+    QCOMPARE(ownerPaints, 0);
+    QCOMPARE(boxPaints, 0);
+    const QImage later = onScreen();
+    const QImage full = Rendered(*view);
+    QCOMPARE(later, full);
+    QCOMPARE(later.pixel(50, 20), qRgb(0x7F, 0x7F, 0x7F));  // the line, untouched
+    view->OnPaint = nullptr;
+    view->SetPicBoxOnPaint(nullptr);
 
     // Another control lying on the view stays on top of the frame.
     QWidget cover(view->viewport());
