@@ -6,8 +6,10 @@
 
 #include "support/expected_image.h"
 
+#include <mutex>
 #include <stdexcept>
 
+#include "pgraphic/core/canvas.h"
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/view/paintthread.h"
@@ -40,6 +42,32 @@ class TReportingApplication : public QApplication {
     }
   }
   static inline QStringList Reported;
+};
+
+// Image surfaces that only note on which thread batched drawing was completed.
+class TFlushRecorder : public TPGCanvasFactory {
+ public:
+  std::unique_ptr<TPGCanvas> CreateCanvas(TPixelGraphic&) override {
+    return std::make_unique<TCanvas>(*this);
+  }
+  QList<QThread*> Threads() {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FThreads;
+  }
+
+ private:
+  struct TCanvas : TPGCanvas {
+    explicit TCanvas(TFlushRecorder& owner) : Owner(owner) {}
+    void Flush() override {
+      std::lock_guard<std::mutex> lock(Owner.FLock);
+      Owner.FThreads << QThread::currentThread();
+    }
+    void ReleaseHandle() override {}
+    void StretchDraw(TPixelGraphic&, const TRect&) override {}
+    TFlushRecorder& Owner;
+  };
+  std::mutex FLock;
+  QList<QThread*> FThreads;
 };
 
 }  // namespace
@@ -226,6 +254,24 @@ class PaintTest : public QObject {
       QVERIFY(!view->PaintPixelGraphic());
       QCoreApplication::processEvents();
     }
+  }
+
+  void drawingIsCompletedOnTheUserInterfaceThreadBeforeACopyStarts() {
+    TFlushRecorder recorder;
+    TPGCanvasFactory* const installed = GetPGCanvasFactory();
+    SetPGCanvasFactory(&recorder);
+    std::unique_ptr<TPixelGraphic> image = Gradient();
+    image->Canvas();  // drawn on: batched drawing is pending
+    SetPGCanvasFactory(installed);
+    auto view = ShownView(100, 100);
+    view->SetStretch(sZoomKAR);
+    view->SetZoomFactor(0.5L);
+    view->SetStretchMode(smPrecise);
+    view->SetPixelGraphic(std::move(image));
+    Rendered(*view);
+    QTRY_VERIFY(view->PaintPixelGraphic());
+    // Once, before the painting thread read the image, and never by it.
+    QCOMPARE(recorder.Threads(), QList<QThread*>({qApp->thread()}));
   }
 
   void aFailingPaintHandlerIsReportedAndTheNextPaintRuns() {
