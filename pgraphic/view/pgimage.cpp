@@ -307,6 +307,14 @@ void TPGImage::resizeEvent(QResizeEvent* e) {
   if (size() != FLastSize) BoundsChanged();
 }
 
+void TPGImage::moveEvent(QMoveEvent* e) {
+  QAbstractScrollArea::moveEvent(e);
+  // New bounds in the parent lay the picture out anew, a move as well as a
+  // resize. A view that is a window of its own is moved by the window
+  // manager at will; where it stands on the desktop is no part of its layout.
+  if (!isWindow()) BoundsChanged();
+}
+
 void TPGImage::scrollContentsBy(int dx, int dy) {
   viewport()->scroll(dx, dy);
   FPicBox->move(FPicRect.topLeft() - QPoint(HorzScrollPosition(), VertScrollPosition()));

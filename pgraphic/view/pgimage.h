@@ -261,6 +261,7 @@ class TPGImage : public QAbstractScrollArea {
  protected:
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
   void scrollContentsBy(int dx, int dy) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;

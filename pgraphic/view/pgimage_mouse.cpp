@@ -306,9 +306,9 @@ void TPGImage::PicBoxMouseMove(int x, int y, const QPoint& global) {
   SetSelectionRect(left, top, width, height);
 }
 
-void TPGImage::PicBoxMouseUp(Qt::MouseButton button) {
-  // Only the button that started a drag ends it.
-  if (button != Qt::LeftButton || FDragState == dsNone) return;
+void TPGImage::PicBoxMouseUp(Qt::MouseButton) {
+  // The release of any button ends a drag, as a release ends the capture.
+  if (FDragState == dsNone) return;
   if (IsSelectionDrag(FDragState)) {
     SetSelection(true);
     if (OnSelectionMade) OnSelectionMade(this);

@@ -98,6 +98,36 @@ class SelectionTest : public QObject {
                                "up dragging=1", "made"}));
   }
 
+  void theReleaseOfAnyButtonEndsADrag() {
+    auto view = SmallImageView(amCreateSelection);
+    int made = 0;
+    view->OnSelectionMade = [&](void*) { ++made; };
+    Press(*view, QPoint(10, 10));
+    Move(*view, QPoint(20, 25));
+    QTest::mousePress(view->PicBox(), Qt::RightButton, Qt::NoModifier, QPoint(20, 25));
+    QCOMPARE(view->DragState(), dsCreateSelection);
+    Release(*view, QPoint(20, 25), Qt::RightButton);
+    QCOMPARE(view->DragState(), dsNone);
+    QCOMPARE(made, 1);
+    QCOMPARE(Sel(*view), QRect(10, 10, 11, 16));
+    // The left button's release later has nothing left to end.
+    Move(*view, QPoint(40, 40));
+    Release(*view, QPoint(40, 40));
+    QCOMPARE(made, 1);
+    QCOMPARE(Sel(*view), QRect(10, 10, 11, 16));
+
+    // Panning ends the same way.
+    view->SetPixelGraphic(SolidImage(400, 400, 0));
+    view->SetActionMode(amMoveImage);
+    Press(*view, QPoint(100, 100));
+    QTest::mousePress(view->PicBox(), Qt::MiddleButton, Qt::NoModifier, QPoint(100, 100));
+    Release(*view, QPoint(100, 100), Qt::MiddleButton);
+    QCOMPARE(view->DragState(), dsNone);
+    Move(*view, QPoint(60, 70));
+    QCOMPARE(QPoint(view->HorzScrollPosition(), view->VertScrollPosition()), QPoint(0, 0));
+    Release(*view, QPoint(60, 70));
+  }
+
   void moveKeepsAPixelOnTheImage() {
     auto view = SmallImageView(amMoveSelection);
     view->SetSelectionRect(10, 10, 20, 20);
