@@ -1,6 +1,6 @@
 // The platform stand-ins: posted messages and the images they carry, worker
-// threads and the job protocol, cursors, warning boxes, screen depth and
-// metrics.
+// threads and the job protocol with its progress throttles, cursors, warning
+// boxes, screen depth and metrics.
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -206,6 +206,37 @@ class PlatformTest : public QObject {
     QTRY_VERIFY(waiting.isRunning());
     slot.reset();
     QCOMPARE(TCountedImage::Alive, 0);
+  }
+
+  void progressThrottles_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QList<int>>("reports");  // percent, tick, percent, tick, ...
+    QTest::addColumn<QList<int>>("passed");   // the percents let through
+    // The view's copies: a change of percent, at most once per 50 ms
+    // (counted in whole 50 ms from the start of the clock).
+    QTest::newRow("50 ms") << 50 << 0
+                           << QList<int>({1, 1010, 2, 1049, 3, 1050, 3, 1060, 4, 1080, 5, 1100, 6, 1149, 6, 1150, 6, 1200})
+                           << QList<int>({3, 5, 6});
+    // The open dialog's preview: a change of percent that begins another
+    // 100 ms or another 16 %.
+    QTest::newRow("100 ms or 16 %")
+        << 100 << 16
+        << QList<int>({5, 1001, 15, 1050, 16, 1060, 17, 1070, 31, 1099, 32, 1099, 33, 1100, 33, 1200, 99, 1201})
+        << QList<int>({16, 32, 33, 99});
+  }
+
+  void progressThrottles() {
+    QFETCH(int, interval);
+    QFETCH(int, step);
+    QFETCH(QList<int>, reports);
+    QFETCH(QList<int>, passed);
+    TPGProgressThrottle throttle(interval, step);
+    throttle.Restart(1000);
+    QList<int> through;
+    for (int i = 0; i + 1 < reports.size(); i += 2)
+      if (throttle.Pass(reports[i], reports[i + 1])) through << reports[i];
+    QCOMPARE(through, passed);
   }
 
   void workerThreadsStopCooperatively() {

@@ -1,7 +1,8 @@
 // What the view paints: the picture drawn directly, tiled and mirrored, the
 // display copies made on the painting thread for quality scaling and for
-// palette screens, copies that must never be shown, and the empty frame with
-// its progress clocks.
+// palette screens (and the images they replace), copies that must never be
+// shown, the empty frame with its progress clocks, and an owner's paint
+// handler that fails.
 #include <QtTest>
 
 #include "support/expected_image.h"
@@ -272,6 +273,15 @@ class PaintTest : public QObject {
     QTRY_VERIFY(view->PaintPixelGraphic());
     // Once, before the painting thread read the image, and never by it.
     QCOMPARE(recorder.Threads(), QList<QThread*>({qApp->thread()}));
+  }
+
+  void progressReachesTheWindowsThrottled() {
+    // The rules themselves are the platform's; these are the settings.
+    QCOMPARE(TCreatePaintPGThread().Throttle().Interval(), 50);
+    QCOMPARE(TCreatePaintPGThread().Throttle().Step(), 0);
+    const TCreateOpenSaveDialogPaintPGThread preview(false, {});
+    QCOMPARE(preview.Throttle().Interval(), 100);
+    QCOMPARE(preview.Throttle().Step(), 16);
   }
 
   void aFailingPaintHandlerIsReportedAndTheNextPaintRuns() {
