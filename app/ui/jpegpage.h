@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/privatetempdir.h"
+
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -35,7 +37,9 @@ class TJpegPage : public QWidget {
   QCheckBox* CheckBox1;
   QTimer* Timer1;
 
-  // The temporary file every preview overwrites: TempDir + "~tessel.jpg".
+  // The temporary file every preview overwrites: "~tessel.jpg" in a folder
+  // of this page's own in the temporary folder (empty before the first
+  // preview).
   const QString& TempFile() const { return FTempFile; }
 
   // The main window changed pages: takes a copy of the source (null when no
@@ -61,6 +65,9 @@ class TJpegPage : public QWidget {
   void Zoom(long double factor);
 
   QWidget* FTopStrip;
+  // Taken when the page is made; the folder is made at the first preview
+  // and removed with the page.
+  TPGPrivateTempDir FTempDir;
   QString FTempFile;
   bool FSettingUp = true;
 };
