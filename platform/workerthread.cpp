@@ -8,6 +8,11 @@ void TPGThread::Resume(QThread::Priority priority) {
   start(priority);
 }
 
+void TPGThread::WaitFor() {
+  wait();
+  std::lock_guard<std::mutex> ended(FEndLock);
+}
+
 void TPGThread::run() {
   // An exception must not leave the thread function: it would end the process.
   try {
@@ -15,4 +20,5 @@ void TPGThread::run() {
   } catch (...) {
     FFailed.store(true);
   }
+  std::lock_guard<std::mutex> ended(FEndLock);
 }

@@ -5,13 +5,17 @@
 #include <algorithm>
 #include <chrono>
 
-class TQV_TimerThread : public QThread {
+#include "platform/workerthread.h"
+
+// The timer's own loop; told to stop through the shared state, not the
+// thread's stop flag, because it must also leave a wait for a tick.
+class TQV_TimerThread : public TPGThread {
  public:
   explicit TQV_TimerThread(TQV_Timer& timer)
       : FShared(timer.FShared), FPort(timer.FTicks.Port()) {}
 
  protected:
-  void run() override {
+  void Execute() override {
     std::unique_lock lock(FShared.Mutex);
     for (;;) {
       FShared.Changed.wait(lock, [this] { return FShared.Stop || !FShared.Suspended; });
@@ -50,7 +54,7 @@ TQV_Timer::~TQV_Timer() {
     ++FShared.Generation;
   }
   FShared.Changed.notify_all();
-  if (FThread) FThread->wait();
+  if (FThread) FThread->WaitFor();
   // A tick posted before the stop goes with the port's target.
 }
 
@@ -105,7 +109,7 @@ void TQV_Timer::Resume() {
   if (FThread->isRunning())
     FThread->setPriority(FThreadPriority);
   else
-    FThread->start(FThreadPriority);
+    FThread->Resume(FThreadPriority);
 }
 
 void TQV_Timer::Tick(std::uint64_t generation) {

@@ -140,8 +140,9 @@ class PlatformTest : public QObject {
     TPictureJob& first = slot.Start(PGMakeJob<TPictureJob>(1));
     finished(first);
     QVERIFY(first.Delivered());
-    TPictureJob& second = slot.Start(PGMakeJob<TPictureJob>(2));
-    QVERIFY(second.Serial() > first.Serial());
+    const std::uint64_t firstSerial = first.Serial();
+    TPictureJob& second = slot.Start(PGMakeJob<TPictureJob>(2));  // frees the first
+    QVERIFY(second.Serial() > firstSerial);
     QCOMPARE(TCountedImage::Alive, 1);
     QCoreApplication::processEvents();
     QCOMPARE(TCountedImage::Alive, 0);
