@@ -169,7 +169,8 @@ class TPGJobSlot : public TPGJobSlotBase {
     return started;
   }
   // Drops the current job and makes `job` current without a thread: the
-  // caller runs its work at once, on the calling thread.
+  // caller runs its work at once, on the calling thread. OnResult then runs
+  // inside that work, so it must not start another job in this slot.
   T& StartHere(TPGJob<T> job) {
     T& held = *job;
     Install(std::move(job), false, QThread::InheritPriority);
