@@ -8,11 +8,17 @@ void TPGThread::Resume(QThread::Priority priority) {
   start(priority);
 }
 
+void TPGThread::WaitFor() {
+  wait();
+  std::lock_guard<std::mutex> ended(FEndLock);
+}
+
 void TPGThread::run() {
   // An exception must not leave the thread function: it would end the process.
   try {
-    Execute();
+    if (!DoesNothing()) Execute();
   } catch (...) {
     FFailed.store(true);
   }
+  std::lock_guard<std::mutex> ended(FEndLock);
 }

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 class TPGThread : public QThread {
  public:
@@ -22,7 +23,8 @@ class TPGThread : public QThread {
   void Terminate() { FTerminated.store(true); }
   bool Terminated() const { return FTerminated.load(); }
   // Waits until the work has ended; returns at once for a thread never started.
-  void WaitFor() { wait(); }
+  // Everything the work wrote is then visible to the caller.
+  void WaitFor();
   void StopAndWait() {
     Terminate();
     WaitFor();
@@ -32,10 +34,17 @@ class TPGThread : public QThread {
 
  protected:
   virtual void Execute() = 0;
+  // True for a thread object that stands in for a worker without doing any
+  // work: it runs, but Execute is never called.
+  virtual bool DoesNothing() const { return false; }
 
  private:
   void run() final;
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FFailed{false};
   bool FStarted = false;
+  // Held at the end of the work and taken by WaitFor after the toolkit's
+  // wait, so that the hand-over is ordered also for a race checker, which
+  // cannot see the toolkit's own synchronisation.
+  std::mutex FEndLock;
 };

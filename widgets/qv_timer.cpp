@@ -1,34 +1,21 @@
 #include "widgets/qv_timer.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QPointer>
 
 #include <algorithm>
 #include <chrono>
 
-namespace {
+#include "platform/workerthread.h"
 
-QEvent::Type TickEventType() {
-  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-  return type;
-}
-
-// A tick handed to the UI thread, stamped with the thread state it came from.
-class TTickEvent : public QEvent {
+// The timer's own loop; told to stop through the shared state, not the
+// thread's stop flag, because it must also leave a wait for a tick.
+class TQV_TimerThread : public TPGThread {
  public:
-  explicit TTickEvent(std::uint64_t generation) : QEvent(TickEventType()), Generation(generation) {}
-  const std::uint64_t Generation;
-};
-
-}  // namespace
-
-class TQV_TimerThread : public QThread {
- public:
-  explicit TQV_TimerThread(TQV_Timer& timer) : FTimer(timer), FShared(timer.FShared) {}
+  explicit TQV_TimerThread(TQV_Timer& timer)
+      : FShared(timer.FShared), FPort(timer.FTicks.Port()) {}
 
  protected:
-  void run() override {
+  void Execute() override {
     std::unique_lock lock(FShared.Mutex);
     for (;;) {
       FShared.Changed.wait(lock, [this] { return FShared.Stop || !FShared.Suspended; });
@@ -44,15 +31,17 @@ class TQV_TimerThread : public QThread {
       // without ever running the tick.
       FShared.TickDone = false;
       lock.unlock();
-      QCoreApplication::postEvent(&FTimer, new TTickEvent(generation));
+      TPGMessage tick;
+      tick.Tag = generation;
+      FPort->Post(std::move(tick));
       lock.lock();
       FShared.Changed.wait(lock, [this] { return FShared.TickDone || FShared.Stop; });
     }
   }
 
  private:
-  TQV_Timer& FTimer;
   TQV_Timer::TShared& FShared;
+  const std::shared_ptr<TPGMessagePort> FPort;
 };
 
 TQV_Timer::TQV_Timer(QObject* parent) : QObject(parent) {}
@@ -65,9 +54,8 @@ TQV_Timer::~TQV_Timer() {
     ++FShared.Generation;
   }
   FShared.Changed.notify_all();
-  if (FThread) FThread->wait();
-  // A tick posted before the stop is discarded by ~QObject with the other
-  // events still queued for this object.
+  if (FThread) FThread->WaitFor();
+  // A tick posted before the stop goes with the port's target.
 }
 
 void TQV_Timer::SetEnabled(bool value) {
@@ -121,13 +109,7 @@ void TQV_Timer::Resume() {
   if (FThread->isRunning())
     FThread->setPriority(FThreadPriority);
   else
-    FThread->start(FThreadPriority);
-}
-
-bool TQV_Timer::event(QEvent* event) {
-  if (event->type() != TickEventType()) return QObject::event(event);
-  Tick(static_cast<TTickEvent*>(event)->Generation);
-  return true;
+    FThread->Resume(FThreadPriority);
 }
 
 void TQV_Timer::Tick(std::uint64_t generation) {

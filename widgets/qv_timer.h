@@ -13,6 +13,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/messages.h"
+
 class TQV_TimerThread;
 
 class TQV_Timer : public QObject {
@@ -44,9 +46,6 @@ class TQV_Timer : public QObject {
   // Whether the worker thread is counting down (not suspended).
   bool ThreadRunning() const;
 
- protected:
-  bool event(QEvent* event) override;
-
  private:
   friend class TQV_TimerThread;
   // What the UI thread and the worker share; guarded by Mutex.
@@ -73,4 +72,6 @@ class TQV_Timer : public QObject {
   TTimerEvent FOnTimer;
   mutable TShared FShared;
   std::unique_ptr<TQV_TimerThread> FThread;
+  // Where the thread posts its ticks (Tag: the state they came from).
+  TPGMessageTarget FTicks{[this](TPGMessage& tick) { Tick(tick.Tag); }};
 };

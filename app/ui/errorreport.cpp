@@ -4,8 +4,8 @@
 #include <QFontDatabase>
 #include <QMessageBox>
 
+#include "app/ui/qsettingsstore.h"
 #include "platform/platform.h"
-#include "platform/settings.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "app/htmltable.h"
 #include "app/ui/errorreport.h"
+#include "app/ui/qsettingsstore.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/display.h"
-#include "platform/settings.h"
 
 namespace {
 

@@ -44,9 +44,8 @@ TJpegPage::TJpegPage(QWidget* parent)
       SpinEdit1(new QSpinBox),
       CheckBox1(new QCheckBox(QStringLiteral("Progressive Encoding"))),
       Timer1(new QTimer(this)),
-      FTopStrip(new QWidget) {
-  FTempFile = QDir::tempPath() + QStringLiteral("/~tessel.jpg");
-
+      FTopStrip(new QWidget),
+      FTempDir(QDir::tempPath()) {
   FTopStrip->setFixedHeight(19);
   Label1->setParent(FTopStrip);
   Label1->setAlignment(Qt::AlignCenter);
@@ -141,6 +140,7 @@ void TJpegPage::Preview() {
   Timer1->stop();
   PGSettings().JpegProgressive = CheckBox1->isChecked();
   PGSettings().JpegQuality = static_cast<std::uint8_t>(TrackBar1->value());
+  if (FTempFile.isEmpty()) FTempFile = FTempDir.Path() + QStringLiteral("/~tessel.jpg");
   PGImage2->SaveToFile(FTempFile.toStdString());
   const QFileInfo written(FTempFile);
   if (!written.isFile()) throw std::runtime_error("Cannot open file " + FTempFile.toStdString());

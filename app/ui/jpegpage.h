@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/privatetempdir.h"
+
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -36,7 +38,9 @@ class TJpegPage : public QWidget {
   QCheckBox* CheckBox1;
   QTimer* Timer1;
 
-  // The temporary file every preview overwrites: TempDir + "~tessel.jpg".
+  // The temporary file every preview overwrites: "~tessel.jpg" in a folder
+  // of this page's own in the temporary folder (empty before the first
+  // preview).
   const QString& TempFile() const { return FTempFile; }
 
   // Shows these settings (kept from the last run) without a preview.
@@ -67,6 +71,9 @@ class TJpegPage : public QWidget {
   void Zoom(long double factor);
 
   QWidget* FTopStrip;
+  // Taken when the page is made; the folder is made at the first preview
+  // and removed with the page.
+  TPGPrivateTempDir FTempDir;
   QString FTempFile;
   bool FSettingUp = true;
 };

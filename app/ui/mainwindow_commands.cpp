@@ -26,13 +26,13 @@
 #include "app/ui/links.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/placement.h"
+#include "app/ui/qsettingsstore.h"
 #include "app/ui/slicespanel.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/filters/filters.h"
 #include "pgraphic/view/pgimage.h"
 #include "platform/cursors.h"
-#include "platform/settings.h"
 
 namespace {
 

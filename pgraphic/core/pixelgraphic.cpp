@@ -69,7 +69,10 @@ TPixelGraphic::~TPixelGraphic() {
 }
 
 void TPixelGraphic::FlushPending() {
-  if (FGdiPending && FCanvas) FCanvas->Flush();
+  // Workers reading an image call this too: with nothing pending it must
+  // not write, or two readers of one image would race on the flag.
+  if (!FGdiPending) return;
+  if (FCanvas) FCanvas->Flush();
   FGdiPending = false;
 }
 

@@ -179,7 +179,9 @@ class TPixelGraphic {
   // surface factory is installed (headless programs).
   TPGCanvas* Canvas();
   void Draw(TPGCanvas& canvas, const TRect& rect);
-  // Completes batched drawing before direct pixel access.
+  // Completes batched drawing before direct pixel access. With nothing
+  // pending it only reads, so once the owner has flushed an image, threads
+  // that read it may call it at the same time.
   void FlushPending();
 
   // ---- files, streams and clipboard (through the format registry)

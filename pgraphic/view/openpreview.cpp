@@ -6,25 +6,13 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
-#include <filesystem>
 
-#include "pgraphic/core/optpalette.h"
 #include "pgraphic/view/opendialog.h"
-#include "pgraphic/view/paintthread.h"
 #include "pgraphic/view/progressclock.h"
 #include "platform/display.h"
 #include "platform/qtcanvas.h"
 
 // ---------------------------------------------------------------- rules
-
-QSize PGOpenPreviewSize(int width, int height, int maxWidth, int maxHeight) {
-  if (width <= 0 || height <= 0 || maxWidth <= 0 || maxHeight <= 0) return {0, 0};
-  if (width <= maxWidth && height <= maxHeight) return {width, height};
-  const long double r = static_cast<long double>(width) / height;
-  if (static_cast<long double>(maxWidth) / maxHeight >= r)
-    return {std::clamp(int(r * maxHeight), 1, width), maxHeight};
-  return {maxWidth, std::clamp(int(maxWidth / r), 1, height)};
-}
 
 QRect PGOpenPreviewRect(int width, int height, const QRect& client) {
   const int l = client.left(), t = client.top();
@@ -42,107 +30,6 @@ QRect PGOpenPreviewRect(int width, int height, const QRect& client) {
     }
   }
   return QRect((l + r - w) / 2, (t + b - h) / 2, w, h);
-}
-
-// ---------------------------------------------------------------- thread
-
-TCreateOpenSaveDialogPaintPGThread::TCreateOpenSaveDialogPaintPGThread(
-    bool doNothing, std::shared_ptr<TPGMessagePort> port, std::uint64_t serial, TJob job)
-    : FDoNothing(doNothing), FPort(std::move(port)), FSerial(serial), FJob(std::move(job)) {}
-
-TCreateOpenSaveDialogPaintPGThread::~TCreateOpenSaveDialogPaintPGThread() { StopAndWait(); }
-
-void TCreateOpenSaveDialogPaintPGThread::Execute() {
-  if (FDoNothing) return;
-  FStep = 1;
-  FLastPercent = 0;
-  FLastPercent16 = 0;
-  FLastTick = PGTickCount();
-  std::error_code error;
-  if (!std::filesystem::exists(FJob.FileName, error)) return;
-  std::unique_ptr<TPixelGraphic> preview;
-  try {
-    preview = Decode();
-  } catch (...) {
-    // The preview stays empty; the dialog has nothing to report.
-    return;
-  }
-  if (!preview || Terminated()) return;
-  preview->OnProgress = nullptr;
-  if (FPort) FPort->Post(PGM_OPENPREVIEWREADY, 0, 0, std::move(preview), FSerial);
-}
-
-std::unique_ptr<TPixelGraphic> TCreateOpenSaveDialogPaintPGThread::Decode() {
-  auto image = std::make_unique<TPixelGraphic>();
-  image->OnProgress = [this](void* sender, int step, int max, bool& abort) {
-    Progress(sender, step, max, abort);
-  };
-  image->ReadWarningAction = pgwaIgnore;
-  image->PreviewLoad = true;
-  image->LoadFromFile(FJob.FileName);
-  if (Terminated()) return nullptr;
-
-  if (image->Width() > FJob.MaxWidth || image->Height() > FJob.MaxHeight) {
-    const QSize size =
-        PGOpenPreviewSize(image->Width(), image->Height(), FJob.MaxWidth, FJob.MaxHeight);
-    if (size.isEmpty()) return nullptr;
-    image = NextStage(std::move(image), [&](TPixelGraphic& next) {
-      next.SetSizeAndFormat(size.width(), size.height(), pgpf24Bit);
-      next.StretchMode = FJob.StretchMode;
-    });
-    if (Terminated()) return nullptr;
-  }
-
-  const int depth = FJob.ScreenDepth;
-  if (depth <= 8) {
-    TPixelGraphic& current = *image;
-    const bool trueColor = current.PixelFormat() == pgpf24Bit;
-    image = NextStage(std::move(image), [&](TPixelGraphic& next) {
-      if (depth < 8) {
-        next.SetSizeAndFormat(current.Width(), current.Height(), pgpf4Bit);
-        next.SetPaletteIdent(pSys16);
-        return;
-      }
-      next.SetSizeAndFormat(current.Width(), current.Height(), pgpf8Bit);
-      const TPaletteIdent wanted =
-          trueColor ? FJob.Palette8BitSys24BitGraphic : FJob.Palette8BitSys8BitGraphic;
-      if (wanted == pOptimized252Sys16)
-        BuildOptimizedPalette(next, current, 252, true);
-      else if (trueColor || wanted != pSource)
-        next.SetPaletteIdent(wanted);
-      else
-        next.CopyPalette(current);
-    });
-  }
-  return image;
-}
-
-std::unique_ptr<TPixelGraphic> TCreateOpenSaveDialogPaintPGThread::NextStage(
-    std::unique_ptr<TPixelGraphic> current, const TSetup& setup) {
-  auto next = std::make_unique<TPixelGraphic>();
-  ++FStep;
-  next->OnProgress = [this](void* sender, int step, int max, bool& abort) {
-    Progress(sender, step, max, abort);
-  };
-  setup(*next);
-  next->CopyFrom(*current);
-  return next;
-}
-
-void TCreateOpenSaveDialogPaintPGThread::Progress(void*, int Step, int Max, bool& Abort) {
-  if (Max > 0) {
-    const int percent = int(std::int64_t(Step) * 100 / Max);
-    const std::int64_t tick = PGTickCount();
-    if (percent != FLastPercent &&
-        (tick / 100 != FLastTick / 100 || percent / 16 != FLastPercent16)) {
-      FLastPercent = percent;
-      FLastPercent16 = percent / 16;
-      FLastTick = tick;
-      if (FPort)
-        FPort->Post(PGM_OPENPREVIEWPROGRESS, FStep * 16, percent, nullptr, FSerial);
-    }
-  }
-  Abort = Terminated();
 }
 
 // ---------------------------------------------------------------- boxes
@@ -166,9 +53,7 @@ TPGOpenPreviewPanel::TPGOpenPreviewPanel(const TPGOpenDialog& owner,
       FOwner(owner),
       FCurrentPath(std::move(currentPath)),
       FPreviewBox(new TPGOwnerDrawBox(this)),
-      FFactsBox(new TPGOwnerDrawBox(this)),
-      FThread(std::make_unique<TCreateOpenSaveDialogPaintPGThread>(
-          true, nullptr, 0, TCreateOpenSaveDialogPaintPGThread::TJob())) {
+      FFactsBox(new TPGOwnerDrawBox(this)) {
   setObjectName(QStringLiteral("TPGOpenDialog"));
   // The dialog base units of the font: average letter width and line height.
   const QFontMetrics metrics(parent ? parent->font() : font());
@@ -196,13 +81,17 @@ TPGOpenPreviewPanel::TPGOpenPreviewPanel(const TPGOpenDialog& owner,
   FTimer.setTimerType(Qt::PreciseTimer);
   connect(&FTimer, &QTimer::timeout, this, [this] {
     FTimer.stop();
-    QCoreApplication::postEvent(this, new TPGMessageEvent(PGM_OPENPREVIEWSTART, 0, 0));
+    QMetaObject::invokeMethod(this, [this] { StartPreview(); }, Qt::QueuedConnection);
   });
+  FDecoding.OnResult = [this](std::unique_ptr<TPixelGraphic> preview) {
+    PreviewReady(std::move(preview));
+  };
+  FDecoding.OnProgress = [this](int stage, int percent) { PreviewProgress(stage, percent); };
 }
 
 TPGOpenPreviewPanel::~TPGOpenPreviewPanel() {
   FTimer.stop();
-  StopThread();
+  FDecoding.Drop();
   FPreview.reset();
 }
 
@@ -214,15 +103,13 @@ QRect TPGOpenPreviewPanel::MapDialogRect(const QRect& units) const {
   return QRect(left, top, right - left, bottom - top);
 }
 
-void TPGOpenPreviewPanel::StopThread() { FThread->StopAndWait(); }
-
 QRect TPGOpenPreviewPanel::PreviewInterior() const {
   return FPreviewBox->rect().adjusted(2, 2, -2, -2);
 }
 
 void TPGOpenPreviewPanel::SelectionChanged() {
   FTimer.stop();
-  StopThread();
+  FDecoding.Drop();
   FPreview.reset();
   FFactsValid = false;
   FClockShown = false;
@@ -233,7 +120,7 @@ void TPGOpenPreviewPanel::SelectionChanged() {
 
 void TPGOpenPreviewPanel::StartPreview() {
   FPreview.reset();
-  StopThread();
+  FDecoding.Drop();
   FClockShown = false;
   const QString path = FCurrentPath ? FCurrentPath() : QString();
   const std::string fileName = QFile::encodeName(path).toStdString();
@@ -252,39 +139,24 @@ void TPGOpenPreviewPanel::StartPreview() {
   job.Palette8BitSys24BitGraphic = FOwner.Palette8BitSys24BitGraphic;
   job.Palette8BitSys8BitGraphic = FOwner.Palette8BitSys8BitGraphic;
   job.ScreenDepth = PGScreenDepth();
-  FThread = std::make_unique<TCreateOpenSaveDialogPaintPGThread>(false, FMessages.Port(),
-                                                                 ++FThreadSerial, std::move(job));
-  FThread->Resume();
+  FDecoding.Start(PGMakeJob<TCreateOpenSaveDialogPaintPGThread>(false, std::move(job)));
   emit DecodingStarted(path);
 }
 
-bool TPGOpenPreviewPanel::event(QEvent* e) {
-  for (const int message : {PGM_OPENPREVIEWREADY, PGM_OPENPREVIEWPROGRESS, PGM_OPENPREVIEWSTART})
-    if (e->type() == PGMessageEventType(message)) {
-      HandleMessage(static_cast<TPGMessageEvent&>(*e));
-      return true;
-    }
-  return QWidget::event(e);
+void TPGOpenPreviewPanel::PreviewReady(std::unique_ptr<TPixelGraphic> preview) {
+  if (!preview) return;
+  FPreview = std::move(preview);
+  FClockShown = false;
+  FPreviewBox->update(PreviewInterior());
+  emit PreviewShown();
 }
 
-void TPGOpenPreviewPanel::HandleMessage(TPGMessageEvent& message) {
-  if (message.Message == PGM_OPENPREVIEWSTART) {
-    StartPreview();
-    return;
-  }
-  // What a thread posted before it was replaced belongs to another file.
-  if (message.Tag != FThread->Serial() || FThread->Terminated()) return;
-  if (message.Message == PGM_OPENPREVIEWREADY) {
-    FPreview = std::move(message.Image);
-    FClockShown = false;
-    FPreviewBox->update(PreviewInterior());
-    emit PreviewShown();
-  } else if (FOwner.ProgressClockVisible && !FPreview) {
-    FClockShown = true;
-    FClockStep = int(message.WParam / 16);
-    FClockPercent = int(message.LParam);
-    FPreviewBox->update(PreviewInterior());
-  }
+void TPGOpenPreviewPanel::PreviewProgress(int stage, int percent) {
+  if (!FOwner.ProgressClockVisible || FPreview) return;
+  FClockShown = true;
+  FClockStep = stage;
+  FClockPercent = percent;
+  FPreviewBox->update(PreviewInterior());
 }
 
 QStringList TPGOpenPreviewPanel::FactsLines() const {

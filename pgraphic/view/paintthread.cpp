@@ -1,27 +1,20 @@
 #include "pgraphic/view/paintthread.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <vector>
 
 #include "pgraphic/core/optpalette.h"
 
-std::int64_t PGTickCount() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+// ---------------------------------------------------------------- display copy
 
-TCreatePaintPGThread::TCreatePaintPGThread(bool doNothing, std::shared_ptr<TPGMessagePort> port,
-                                           std::uint64_t serial)
-    : FDoNothing(doNothing), FPort(std::move(port)), FSerial(serial) {}
+TCreatePaintPGThread::TCreatePaintPGThread(bool doNothing)
+    : TPGJobThread(doNothing, TPGProgressThrottle(50)) {}
 
-TCreatePaintPGThread::~TCreatePaintPGThread() { StopAndWait(); }
-
-void TCreatePaintPGThread::Execute() {
-  if (!FDoNothing) DoTheWork();
-}
+void TCreatePaintPGThread::Execute() { DoTheWork(); }
 
 void TCreatePaintPGThread::DoTheWork() {
-  FLastPercent = 0;
-  FLastTick = PGTickCount();
+  RestartProgress();
   FStep = 1;
   if (FPaintPixelGraphic && FPixelGraphic) {
     try {
@@ -51,22 +44,9 @@ void TCreatePaintPGThread::DoTheWork() {
       // hand-over) and tries again at a later paint.
       FPaintPixelGraphic.reset();
     }
-    Finish();
+    Deliver(std::move(FPaintPixelGraphic));
   }
   FHelpPixelGraphic.reset();
-}
-
-void TCreatePaintPGThread::Finish() {
-  // A thread told to stop frees its copy and posts nothing.
-  if (Terminated()) {
-    FPaintPixelGraphic.reset();
-    return;
-  }
-  if (FPaintPixelGraphic) FPaintPixelGraphic->OnProgress = nullptr;
-  if (FPort)
-    FPort->Post(PGM_COPYREADY, 0, 0, std::move(FPaintPixelGraphic), FSerial);
-  else if (OnComplete)
-    OnComplete(std::move(FPaintPixelGraphic));
 }
 
 void TCreatePaintPGThread::CopyThroughPaletteTable(TPixelGraphic& source) {
@@ -89,12 +69,97 @@ void TCreatePaintPGThread::CopyThroughPaletteTable(TPixelGraphic& source) {
 }
 
 void TCreatePaintPGThread::Progress(void*, int Step, int Max, bool& Abort) {
-  const int percent = Max == 0 ? 100 : int(std::int64_t(Step) * 100 / Max);
-  const std::int64_t tick = PGTickCount();
-  if (percent != FLastPercent && tick / 50 != FLastTick / 50) {
-    FLastPercent = percent;
-    FLastTick = tick;
-    if (FPort) FPort->Post(PGM_PROGRESS, FStep, percent, nullptr, FSerial);
+  ReportProgress(FStep, Max == 0 ? 100 : int(std::int64_t(Step) * 100 / Max));
+  Abort = Terminated();
+}
+
+// ---------------------------------------------------------------- open dialog preview
+
+QSize PGOpenPreviewSize(int width, int height, int maxWidth, int maxHeight) {
+  if (width <= 0 || height <= 0 || maxWidth <= 0 || maxHeight <= 0) return {0, 0};
+  if (width <= maxWidth && height <= maxHeight) return {width, height};
+  const long double r = static_cast<long double>(width) / height;
+  if (static_cast<long double>(maxWidth) / maxHeight >= r)
+    return {std::clamp(int(r * maxHeight), 1, width), maxHeight};
+  return {maxWidth, std::clamp(int(maxWidth / r), 1, height)};
+}
+
+TCreateOpenSaveDialogPaintPGThread::TCreateOpenSaveDialogPaintPGThread(bool doNothing, TJob job)
+    : TPGJobThread(doNothing, TPGProgressThrottle(100, 16)), FJob(std::move(job)) {}
+
+void TCreateOpenSaveDialogPaintPGThread::Execute() {
+  FStep = 1;
+  RestartProgress();
+  std::error_code error;
+  if (!std::filesystem::exists(FJob.FileName, error)) return;
+  std::unique_ptr<TPixelGraphic> preview;
+  try {
+    preview = Decode();
+  } catch (...) {
+    // The preview stays empty; the dialog has nothing to report.
+    return;
   }
+  if (preview) Deliver(std::move(preview));
+}
+
+std::unique_ptr<TPixelGraphic> TCreateOpenSaveDialogPaintPGThread::Decode() {
+  auto image = std::make_unique<TPixelGraphic>();
+  image->OnProgress = [this](void* sender, int step, int max, bool& abort) {
+    Progress(sender, step, max, abort);
+  };
+  image->ReadWarningAction = pgwaIgnore;
+  image->PreviewLoad = true;
+  image->LoadFromFile(FJob.FileName);
+  if (Terminated()) return nullptr;
+
+  if (image->Width() > FJob.MaxWidth || image->Height() > FJob.MaxHeight) {
+    const QSize size =
+        PGOpenPreviewSize(image->Width(), image->Height(), FJob.MaxWidth, FJob.MaxHeight);
+    if (size.isEmpty()) return nullptr;
+    image = NextStage(std::move(image), [&](TPixelGraphic& next) {
+      next.SetSizeAndFormat(size.width(), size.height(), pgpf24Bit);
+      next.StretchMode = FJob.StretchMode;
+    });
+    if (Terminated()) return nullptr;
+  }
+
+  const int depth = FJob.ScreenDepth;
+  if (depth <= 8) {
+    TPixelGraphic& current = *image;
+    const bool trueColor = current.PixelFormat() == pgpf24Bit;
+    image = NextStage(std::move(image), [&](TPixelGraphic& next) {
+      if (depth < 8) {
+        next.SetSizeAndFormat(current.Width(), current.Height(), pgpf4Bit);
+        next.SetPaletteIdent(pSys16);
+        return;
+      }
+      next.SetSizeAndFormat(current.Width(), current.Height(), pgpf8Bit);
+      const TPaletteIdent wanted =
+          trueColor ? FJob.Palette8BitSys24BitGraphic : FJob.Palette8BitSys8BitGraphic;
+      if (wanted == pOptimized252Sys16)
+        BuildOptimizedPalette(next, current, 252, true);
+      else if (trueColor || wanted != pSource)
+        next.SetPaletteIdent(wanted);
+      else
+        next.CopyPalette(current);
+    });
+  }
+  return image;
+}
+
+std::unique_ptr<TPixelGraphic> TCreateOpenSaveDialogPaintPGThread::NextStage(
+    std::unique_ptr<TPixelGraphic> current, const TSetup& setup) {
+  auto next = std::make_unique<TPixelGraphic>();
+  ++FStep;
+  next->OnProgress = [this](void* sender, int step, int max, bool& abort) {
+    Progress(sender, step, max, abort);
+  };
+  setup(*next);
+  next->CopyFrom(*current);
+  return next;
+}
+
+void TCreateOpenSaveDialogPaintPGThread::Progress(void*, int Step, int Max, bool& Abort) {
+  if (Max > 0) ReportProgress(FStep, int(std::int64_t(Step) * 100 / Max));
   Abort = Terminated();
 }

@@ -49,11 +49,14 @@ TPGImage::TPGImage(QWidget* parent) : QAbstractScrollArea(parent) {
   };
   FPicBox->InternalMouseUp = [this](void*, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers,
                                     int, int) { PicBoxMouseUp(b); };
-  FPicBox->InternalPaint = [this](QPainter& painter) { PaintSelectionFrame(painter); };
+  FPicBox->InternalPaint = [this](QPainter& painter, const QRegion& region) {
+    PaintSelectionFrame(painter);
+    return !OnlySelectionFrame(region);
+  };
   FPicBox->show();
 
-  // The dummy thread: it does nothing until the first copy is needed.
-  FThread = std::make_unique<TCreatePaintPGThread>(true, nullptr, ++FThreadSerial);
+  FDisplayCopy.OnReady = [this](std::unique_ptr<TPixelGraphic> copy) { CopyReady(std::move(copy)); };
+  FDisplayCopy.OnProgress = [this] { viewport()->update(ClockRegion()); };
   if (QCoreApplication::instance())
     connect(TPGDisplay::Instance(), &TPGDisplay::DisplayChanged, this, [this] { DisplayChanged(); });
 
@@ -63,8 +66,7 @@ TPGImage::TPGImage(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 TPGImage::~TPGImage() {
-  StopThread();
-  FThread.reset();
+  FDisplayCopy.Free();
   // Handlers of the owner must not run while the view goes.
   FPicBox->InternalPaint = nullptr;
 }
@@ -86,12 +88,12 @@ void TPGImage::HookImage(TPixelGraphic& image, bool withChange) {
 }
 
 TPixelGraphic* TPGImage::PixelGraphic() {
-  StopThread();
+  FDisplayCopy.Stop();
   return FPixelGraphic.get();
 }
 
 void TPGImage::ReplaceImage(std::unique_ptr<TPixelGraphic> image) {
-  StopThread();
+  FDisplayCopy.Stop();
   FPixelGraphic.reset();
   DropPaintPixelGraphic();
   if (image) {
@@ -104,7 +106,7 @@ void TPGImage::ReplaceImage(std::unique_ptr<TPixelGraphic> image) {
 void TPGImage::AssignPixelGraphic(const TPixelGraphic* source) {
   std::unique_ptr<TPixelGraphic> copy;
   if (source) {
-    StopThread();  // the source may be the view's own image
+    FDisplayCopy.Stop();  // the source may be the view's own image
     copy = std::make_unique<TPixelGraphic>();
     copy->Assign(source);
   }
@@ -119,7 +121,7 @@ void TPGImage::LoadFromFile(const std::string& fileName) {
   FFileName.clear();
   std::optional<TPGScreenCursorGuard> hourglass;
   if (FShowHourGlass && QCoreApplication::instance()) hourglass.emplace(PGCursor(TPGCursor::crHourGlass));
-  StopThread();
+  FDisplayCopy.Stop();
   FPixelGraphic.reset();
   DropPaintPixelGraphic();
   try {
@@ -152,8 +154,9 @@ void TPGImage::SaveToFile(const std::string& fileName) {
 }
 
 void TPGImage::PixelGraphicChanged() {
-  StopThread();
-  FAcceptSerial = 0;
+  // The copy made for the old image is out of date (the next paint decides
+  // whether it stays on show meanwhile), and nothing on its way is taken.
+  FDisplayCopy.Drop(true);
   FPixelGraphicWidth = FPixelGraphic ? FPixelGraphic->Width() : 0;
   FPixelGraphicHeight = FPixelGraphic ? FPixelGraphic->Height() : 0;
   const TPGAutoSize size = PGAutoSize(
@@ -161,7 +164,6 @@ void TPGImage::PixelGraphicChanged() {
       FAutoSizeMinHeight, FAutoSizeMaxHeight, PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this),
       PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this));
   if (OnNewAutoSize) OnNewAutoSize(this, size.Width, size.Height);
-  FOutOfDate = true;
   const int w = std::clamp(size.Width, 0, kMaxBox), h = std::clamp(size.Height, 0, kMaxBox);
   if (!FAutoSize || (w == width() && h == height())) {
     Rearrange(false);
@@ -303,6 +305,14 @@ void TPGImage::resizeEvent(QResizeEvent* e) {
   // Also called when only the viewport changed (a scroll bar came or went);
   // the layout depends on the outer size.
   if (size() != FLastSize) BoundsChanged();
+}
+
+void TPGImage::moveEvent(QMoveEvent* e) {
+  QAbstractScrollArea::moveEvent(e);
+  // New bounds in the parent lay the picture out anew, a move as well as a
+  // resize. A view that is a window of its own is moved by the window
+  // manager at will; where it stands on the desktop is no part of its layout.
+  if (!isWindow()) BoundsChanged();
 }
 
 void TPGImage::scrollContentsBy(int dx, int dy) {

@@ -22,15 +22,13 @@
 #include <vector>
 
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/view/displaycopy.h"
 #include "pgraphic/view/layout.h"
 #include "pgraphic/view/picbox.h"
-#include "platform/messages.h"
 
 class QMenu;
 class QTimer;
-class TCreatePaintPGThread;
 class TQtCanvas;
-class TPGMessageEvent;
 
 enum TActionMode : std::uint8_t {
   amMoveImage,
@@ -219,15 +217,15 @@ class TPGImage : public QAbstractScrollArea {
   bool NeedsPaintPixelGraphic();
   void DropPaintPixelGraphic();
   // The display copy, if one is held (owned by the view).
-  TPixelGraphic* PaintPixelGraphic() const { return FPaintPixelGraphic.get(); }
+  TPixelGraphic* PaintPixelGraphic() const { return FDisplayCopy.Copy(); }
   // The surface the owner draws on: valid only while OnPaint runs.
   TQtCanvas* Canvas() const { return FPaintCanvas; }
   // The palette of what would be drawn; null when there is none to realise.
   const TPGLogPalette* GetPalette();
   // The painting thread (for tests: waiting without handling messages).
-  TCreatePaintPGThread* PaintThread() const { return FThread.get(); }
-  int ProgressStep() const { return FProgressStep; }
-  int ProgressPercent() const { return FProgressPercent; }
+  TCreatePaintPGThread* PaintThread() const { return FDisplayCopy.Job(); }
+  int ProgressStep() const { return FDisplayCopy.Step(); }
+  int ProgressPercent() const { return FDisplayCopy.Percent(); }
 
   bool Allow24BitStretch() const { return FAllow24BitStretch; }
   void SetAllow24BitStretch(bool value) { SetCopySetting(FAllow24BitStretch, value); }
@@ -268,9 +266,9 @@ class TPGImage : public QAbstractScrollArea {
   TPGPaintEvent OnPaint;
 
  protected:
-  bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
   void scrollContentsBy(int dx, int dy) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
@@ -298,6 +296,12 @@ class TPGImage : public QAbstractScrollArea {
   QRect HandleRect(int index) const;
   // The strips along the selection frame r that its painting touches.
   QRegion SelectionStrips(const QRect& r) const;
+  // The pixels of the picture box that the selection frame and its handles
+  // cover; empty without a selection.
+  QRegion SelectionFramePixels() const;
+  // Whether a paint of `region` (picture-box coordinates) is for the
+  // animated frame alone: every pixel is one the frame covers.
+  bool OnlySelectionFrame(const QRegion& region) const;
   void AnimationStep();
   void AutoScrollStep();
   void UpdateCursor(QWidget* over, QPoint pos);
@@ -305,11 +309,9 @@ class TPGImage : public QAbstractScrollArea {
   void FireMouse(const TPGMouseEvent& handler, QMouseEvent* e, Qt::MouseButton button);
 
   // ---- painting (pgimage_paint.cpp)
-  void StopThread();
   bool CopyNeeded();
   void StartCopy();
   void CopyReady(std::unique_ptr<TPixelGraphic> copy);
-  void HandleMessage(TPGMessageEvent& message);
   void DrawPicture(TQtCanvas& canvas, TPixelGraphic& g, const QRect& p, const QRect& clip);
   void DrawEmptyFrame(QPainter& painter, const QRect& p);
   void DrawClocks(QPainter& painter);
@@ -405,16 +407,7 @@ class TPGImage : public QAbstractScrollArea {
   TStretchMode FStretchMode = smFast;
   TTiling FTiling = tNone;
   bool FUseThread = true;
-  std::unique_ptr<TPixelGraphic> FPaintPixelGraphic;
-  bool FOutOfDate = false;
-  QSize FCopySize{0, 0};
-  int FProgressStep = 1;
-  int FProgressPercent = 0;
-  std::unique_ptr<TCreatePaintPGThread> FThread;
-  std::uint64_t FThreadSerial = 0;
-  // The thread whose copy is still wanted (0: none).
-  std::uint64_t FAcceptSerial = 0;
   TQtCanvas* FPaintCanvas = nullptr;
-  // Last: detached first on destruction, so no worker posts to a dying view.
-  TPGMessageTarget FMessages{this};
+  // Last: destroyed first, so its job has ended before the image it reads goes.
+  TPGDisplayCopy FDisplayCopy;
 };

@@ -170,11 +170,36 @@ void TPGImage::PaintSelectionFrame(QPainter& painter) {
     }
 }
 
+QRegion TPGImage::SelectionFramePixels() const {
+  if (!FSelection) return {};
+  QRegion pixels;
+  // A one-pixel outline along the inside of a rectangle, as the frame draws it.
+  const auto outline = [&pixels](int L, int T, int R, int B) {
+    if (R <= L || B <= T) return;
+    pixels += QRegion(FromEdges(L, T, R, B)) - QRegion(FromEdges(L + 1, T + 1, R - 1, B - 1));
+  };
+  const QRect r = SelectionPicBoxRect();
+  outline(r.left() - 1, r.top() - 1, r.left() + r.width() + 1, r.top() + r.height() + 1);
+  if (FActionMode == amMoveResizeCreateSelection)
+    for (int i = 0; i < 8; ++i) {
+      const QRect h = HandleRect(i);
+      outline(h.left(), h.top(), h.left() + h.width(), h.top() + h.height());
+    }
+  return pixels & FPicBox->rect();
+}
+
+bool TPGImage::OnlySelectionFrame(const QRegion& region) const {
+  if (!FSelection || region.isEmpty()) return false;
+  return (region - SelectionFramePixels()).isEmpty();
+}
+
 void TPGImage::AnimationStep() {
   FPhase = (FPhase < -1 || FPhase > 6) ? 0 : FPhase + 1;
   if (!FSelection) return;
-  // Only the frame changes; other widgets lying on the view clip it as usual.
-  FPicBox->update(SelectionStrips(SelectionPicBoxRect()));
+  // Only the frame's own pixels change, and the frame covers each of them:
+  // it is drawn anew over what is on screen, without painting the picture
+  // (or running the owner's paint handlers) under it.
+  FPicBox->update(SelectionFramePixels());
 }
 
 // ---------------------------------------------------------------- mouse
@@ -281,9 +306,9 @@ void TPGImage::PicBoxMouseMove(int x, int y, const QPoint& global) {
   SetSelectionRect(left, top, width, height);
 }
 
-void TPGImage::PicBoxMouseUp(Qt::MouseButton button) {
-  // Only the button that started a drag ends it.
-  if (button != Qt::LeftButton || FDragState == dsNone) return;
+void TPGImage::PicBoxMouseUp(Qt::MouseButton) {
+  // The release of any button ends a drag, as a release ends the capture.
+  if (FDragState == dsNone) return;
   if (IsSelectionDrag(FDragState)) {
     SetSelection(true);
     if (OnSelectionMade) OnSelectionMade(this);

@@ -4,9 +4,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <exception>
 #include <set>
 
-#include "pgraphic/view/paintthread.h"
 #include "pgraphic/view/pgimage.h"
 #include "pgraphic/view/progressclock.h"
 #include "platform/display.h"
@@ -31,21 +31,9 @@ std::int64_t DivTrunc(std::int64_t a, std::int64_t b) { return a / b; }
 
 }  // namespace
 
-// ---------------------------------------------------------------- thread
+// ---------------------------------------------------------------- display copy
 
-void TPGImage::StopThread() {
-  if (FThread) FThread->StopAndWait();
-}
-
-void TPGImage::DropPaintPixelGraphic() {
-  FAcceptSerial = 0;
-  if (FKeepOldPaintPixelGraphic && FUseThread) {
-    FOutOfDate = true;
-  } else {
-    StopThread();
-    FPaintPixelGraphic.reset();
-  }
-}
+void TPGImage::DropPaintPixelGraphic() { FDisplayCopy.Drop(FKeepOldPaintPixelGraphic && FUseThread); }
 
 bool TPGImage::CopyNeeded() {
   if (!FPixelGraphic) return false;
@@ -53,12 +41,14 @@ bool TPGImage::CopyNeeded() {
   const int B = FPixelGraphic->BitCount();
   const QSize box = FPicBox->size();
   const bool sizeDiffers = box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
-  if (FStretchMode != smFast && !FReduceOnLoad && box != FCopySize) FOutOfDate = true;
+  if (FStretchMode != smFast && !FReduceOnLoad && box != FDisplayCopy.Size())
+    FDisplayCopy.MarkOutOfDate();
+  const bool outOfDate = FDisplayCopy.OutOfDate();
   const bool S = FStretchMode != smFast && sizeDiffers;
   bool needed = (D < B && D <= 8) || S;
   if (B <= 8 && D <= 8) {
     if (D == 4) {
-      if (FPixelGraphic->PaletteIdent() != pSys16 && (!FReduceOnLoad || FOutOfDate)) needed = true;
+      if (FPixelGraphic->PaletteIdent() != pSys16 && (!FReduceOnLoad || outOfDate)) needed = true;
     } else if (!needed) {
       if (FPalette8BitSys8BitGraphic == pSource ||
           FPalette8BitSys8BitGraphic == FPixelGraphic->PaletteIdent())
@@ -66,39 +56,28 @@ bool TPGImage::CopyNeeded() {
       else if (!FReduceOnLoad)
         needed = true;
       else
-        needed = FOutOfDate;
+        needed = outOfDate;
     }
   }
   return needed;
 }
 
 bool TPGImage::NeedsPaintPixelGraphic() {
-  const bool needed = CopyNeeded();
-  if (!needed) {
+  if (!CopyNeeded()) {
     // The image is drawn directly: no worker may be reading it meanwhile.
-    FAcceptSerial = 0;
-    StopThread();
-    FPaintPixelGraphic.reset();
+    FDisplayCopy.Free();
     return false;
   }
   // An out-of-date copy is dropped (or kept, to be shown meanwhile) by StartCopy.
-  if (!FOutOfDate && (FPaintPixelGraphic || !FThread->Terminated())) return true;
-  StartCopy();
+  if (!FDisplayCopy.Current()) StartCopy();
   return true;
 }
 
 void TPGImage::StartCopy() {
   // Whatever fails here, the paint goes on with what exists.
   try {
-    StopThread();
-    if (!(FKeepOldPaintPixelGraphic && FUseThread)) FPaintPixelGraphic.reset();
-    FProgressStep = 1;
-    FProgressPercent = 0;
-    auto thread = std::make_unique<TCreatePaintPGThread>(
-        !FUseThread, FUseThread ? FMessages.Port() : nullptr, ++FThreadSerial);
-    TCreatePaintPGThread& t = *thread;
-    if (!FUseThread)
-      t.OnComplete = [this](std::unique_ptr<TPixelGraphic> copy) { CopyReady(std::move(copy)); };
+    auto job = PGMakeJob<TCreatePaintPGThread>(!FUseThread);
+    TCreatePaintPGThread& t = *job;
     const TPGProgressEvent progress = [&t](void* sender, int step, int max, bool& abort) {
       t.Progress(sender, step, max, abort);
     };
@@ -106,6 +85,7 @@ void TPGImage::StartCopy() {
     const QSize box = FPicBox->size();
     const bool S = FStretchMode != smFast && box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
     t.FPixelGraphic = FPixelGraphic.get();
+    t.Reads(*FPixelGraphic);
     TPixelGraphic* help = FPixelGraphic.get();
     if (FAllow24BitStretch && S && D == 8 && FPalette8BitSys24BitGraphic == pOptimized252Sys16) {
       t.FHelpPixelGraphic = std::make_unique<TPixelGraphic>();
@@ -145,9 +125,6 @@ void TPGImage::StartCopy() {
     } catch (const EPixelGraphic&) {
       copy->SetSizeAndFormat(1, 1, format);
     }
-    // The size asked for, so that a copy that could not get it is not asked
-    // for again at every paint.
-    FCopySize = size;
     copy->StretchMode = FStretchMode;
     copy->Dither = FDither;
     copy->DitherErrorLimit = FDitherErrorLimit;
@@ -155,60 +132,28 @@ void TPGImage::StartCopy() {
     copy->DitherErrorLimitSoft = FDitherErrorLimitSoft;
     copy->SetRGBWeighting(FRGBWeighting);
     t.FPaintPixelGraphic = std::move(copy);
-
-    FThread = std::move(thread);
-    FAcceptSerial = FThread->Serial();
-    FOutOfDate = false;
-    if (FUseThread)
-      FThread->Resume(QThread::LowPriority);
-    else
-      FThread->DoTheWork();
+    FDisplayCopy.Start(std::move(job), size, FUseThread, FKeepOldPaintPixelGraphic);
   } catch (...) {
   }
 }
 
 void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
-  if (!copy) {
-    // The copy failed: a later paint tries again.
-    FOutOfDate = true;
-    return;
-  }
-  copy->OnProgress = nullptr;
+  if (!copy) return;  // it failed: a later paint tries again
   if (FReduceOnLoad) {
-    // The thread has posted its last word; let it end before its source goes.
-    FThread->WaitFor();
+    FDisplayCopy.Free();
     FPixelGraphic.reset();
-    FPaintPixelGraphic.reset();
     HookImage(*copy, true);
     FPixelGraphic = std::move(copy);
+    // The copy is the image now: mappings and the next paint go by its own
+    // size. The picture box keeps its size, which the copy was made for;
+    // laying it out anew would scale the reduced image once more.
+    FPixelGraphicWidth = FPixelGraphic->Width();
+    FPixelGraphicHeight = FPixelGraphic->Height();
   } else {
-    FPaintPixelGraphic = std::move(copy);
+    FDisplayCopy.Keep(std::move(copy));
   }
   RealizePalette();
   viewport()->update();
-}
-
-void TPGImage::HandleMessage(TPGMessageEvent& message) {
-  // Only the thread started for the current image and settings may hand
-  // anything over: a copy made for an image that has changed since (or for
-  // another display) is dropped with its event.
-  if (message.Tag == 0 || message.Tag != FAcceptSerial) return;
-  if (message.Message == PGM_COPYREADY) {
-    CopyReady(std::move(message.Image));
-  } else if (message.Message == PGM_PROGRESS) {
-    FProgressStep = int(message.WParam);
-    FProgressPercent = int(message.LParam);
-    viewport()->update(ClockRegion());
-  }
-}
-
-bool TPGImage::event(QEvent* e) {
-  if (e->type() == PGMessageEventType(PGM_COPYREADY) ||
-      e->type() == PGMessageEventType(PGM_PROGRESS)) {
-    HandleMessage(static_cast<TPGMessageEvent&>(*e));
-    return true;
-  }
-  return QAbstractScrollArea::event(e);
 }
 
 // ---------------------------------------------------------------- palette
@@ -219,7 +164,7 @@ bool TPGImage::event(QEvent* e) {
 void TPGImage::RealizePalette() {}
 
 const TPGLogPalette* TPGImage::GetPalette() {
-  TPixelGraphic* g = CopyNeeded() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
+  TPixelGraphic* g = CopyNeeded() ? FDisplayCopy.Copy() : FPixelGraphic.get();
   if (!g) return nullptr;
   const TPaletteIdent ident = g->PaletteIdent();
   if (ident == pBlackWhite || ident == pSysGray4 || ident == pSys16) return nullptr;
@@ -227,8 +172,7 @@ const TPGLogPalette* TPGImage::GetPalette() {
 }
 
 void TPGImage::DisplayChanged() {
-  FAcceptSerial = 0;
-  FOutOfDate = true;
+  FDisplayCopy.DisplayChanged();
   viewport()->update();
 }
 
@@ -252,9 +196,7 @@ void TPGImage::SetTiling(TTiling value) {
 
 void TPGImage::SetUseThread(bool value) {
   if (FUseThread == value) return;
-  StopThread();
-  FAcceptSerial = 0;
-  FOutOfDate = true;
+  FDisplayCopy.Drop(true);
   FUseThread = value;
   viewport()->update();
 }
@@ -263,58 +205,75 @@ void TPGImage::SetUseThread(bool value) {
 
 void TPGImage::paintEvent(QPaintEvent* e) {
   if (FLayoutInProgress) return;
+  // A tick of the selection frame: the picture box draws the frame over
+  // what is on screen, and nothing under it changed.
+  if (OnlySelectionFrame(e->region().translated(-FPicBox->pos()))) return;
   QPainter painter(viewport());
   FInPaint = true;
+  std::exception_ptr failure;
   try {
     Paint(painter, e->rect());
   } catch (...) {
-    FInPaint = false;
-    throw;
+    failure = std::current_exception();
   }
   FInPaint = false;
+  // An error must not unwind through the toolkit's painting: it is raised
+  // again from an ordinary event, where the application reports it like any
+  // other, and the next paint runs as usual.
+  if (failure)
+    QMetaObject::invokeMethod(this, [failure] { std::rethrow_exception(failure); },
+                              Qt::QueuedConnection);
 }
 
 void TPGImage::Paint(QPainter& painter, const QRect& clip) {
   const QRect client = viewport()->rect();
   const QRect p = FPicBox->geometry();
-  TPixelGraphic* g = NeedsPaintPixelGraphic() ? FPaintPixelGraphic.get() : FPixelGraphic.get();
+  TPixelGraphic* g = NeedsPaintPixelGraphic() ? FDisplayCopy.Copy() : FPixelGraphic.get();
   // An image without pixel memory (its allocation failed) has nothing to show.
   if (g && g->Empty()) g = nullptr;
   if (OnPainting) OnPainting(this);
 
   TQtPainterCanvas canvas(painter, clip);
-  struct TPaintScope {
+  struct TCanvasScope {
     TPGImage& View;
-    QPainter& Painter;
-    ~TPaintScope() {
-      // OnPaint comes last, also when drawing failed.
-      if (View.OnPaint) View.OnPaint(&View, Painter);
-      View.FPaintCanvas = nullptr;
-    }
-  } scope{*this, painter};
+    ~TCanvasScope() { View.FPaintCanvas = nullptr; }
+  } scope{*this};
   FPaintCanvas = &canvas;
 
-  // A tiled picture covers everything; an empty box cannot be tiled.
-  const bool tiled = FTiling != tNone && g && !p.isEmpty();
-  if (!tiled) {
-    const QColor color = FColor;
-    const int pr = p.left() + p.width(), pb = p.top() + p.height();
-    if (p.top() > 0) painter.fillRect(QRect(0, 0, client.width(), p.top()), color);
-    if (pb < client.height()) painter.fillRect(QRect(0, pb, client.width(), client.height() - pb), color);
-    if (p.left() > 0) painter.fillRect(QRect(0, 0, p.left(), client.height()), color);
-    if (pr < client.width()) painter.fillRect(QRect(pr, 0, client.width() - pr, client.height()), color);
-  }
-  if (!g) {
-    DrawEmptyFrame(painter, p);
-    return;
-  }
-  if (p.isEmpty()) return;
+  const auto draw = [&] {
+    // A tiled picture covers everything; an empty box cannot be tiled.
+    const bool tiled = FTiling != tNone && g && !p.isEmpty();
+    if (!tiled) {
+      const QColor color = FColor;
+      const int pr = p.left() + p.width(), pb = p.top() + p.height();
+      if (p.top() > 0) painter.fillRect(QRect(0, 0, client.width(), p.top()), color);
+      if (pb < client.height())
+        painter.fillRect(QRect(0, pb, client.width(), client.height() - pb), color);
+      if (p.left() > 0) painter.fillRect(QRect(0, 0, p.left(), client.height()), color);
+      if (pr < client.width()) painter.fillRect(QRect(pr, 0, client.width() - pr, client.height()), color);
+    }
+    if (!g) {
+      DrawEmptyFrame(painter, p);
+      return;
+    }
+    if (p.isEmpty()) return;
+    try {
+      DrawPicture(canvas, *g, p, clip);
+    } catch (...) {
+      // Never leave a wrong picture: show the empty frame; the next paint tries again.
+      DrawEmptyFrame(painter, p);
+    }
+  };
+  std::exception_ptr drawing;
   try {
-    DrawPicture(canvas, *g, p, clip);
+    draw();
   } catch (...) {
-    // Never leave a wrong picture: show the empty frame; the next paint tries again.
-    DrawEmptyFrame(painter, p);
+    drawing = std::current_exception();
   }
+  // The owner draws last, also when drawing failed; called in the normal
+  // flow, so that an error of its own reaches the caller like any other.
+  if (OnPaint) OnPaint(this, painter);
+  if (drawing) std::rethrow_exception(drawing);
 }
 
 void TPGImage::DrawPicture(TQtCanvas& canvas, TPixelGraphic& g, const QRect& p, const QRect& clip) {
@@ -408,6 +367,6 @@ QRegion TPGImage::ClockRegion() const {
 void TPGImage::DrawClocks(QPainter& painter) {
   if (!FProgressClockVisible) return;
   for (const QPoint& o : ClockOrigins())
-    PGDrawProgressClock(painter, o, FProgressStep, FProgressPercent, FProgressClockLineColor,
-                        FProgressClockBkColor);
+    PGDrawProgressClock(painter, o, FDisplayCopy.Step(), FDisplayCopy.Percent(),
+                        FProgressClockLineColor, FProgressClockBkColor);
 }

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace {
@@ -54,8 +55,8 @@ void TPicBox::contextMenuEvent(QContextMenuEvent* e) {
     e->ignore();
 }
 
-void TPicBox::paintEvent(QPaintEvent*) {
+void TPicBox::paintEvent(QPaintEvent* e) {
   QPainter painter(this);
-  if (InternalPaint) InternalPaint(painter);
-  if (OnPaint) OnPaint(this, painter);
+  const bool ownerToo = !InternalPaint || InternalPaint(painter, e->region());
+  if (ownerToo && OnPaint) OnPaint(this, painter);
 }

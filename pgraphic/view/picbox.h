@@ -30,7 +30,9 @@ class TPicBox : public QWidget {
 
   // Filled by the owning view: called first on down, move and paint, last on up.
   TPGMouseEvent InternalMouseDown, InternalMouseMove, InternalMouseUp;
-  std::function<void(QPainter&)> InternalPaint;
+  // Paints the view's part of the box for the region given; false when
+  // that was all the paint was for, so the owner's OnPaint is not called.
+  std::function<bool(QPainter&, const QRegion&)> InternalPaint;
   // The owner's handlers.
   TPGMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
   TPGPaintEvent OnPaint;

@@ -503,7 +503,8 @@ TEST_F(ExportTest, StagingFilesOfAKilledRunAreRemovedByTheNextExport) {
   EXPECT_TRUE(fs::exists(Dir / live));
 }
 
-#if !defined(__SANITIZE_ADDRESS__)
+// The sanitizers' shadow memory does not fit a limited address space.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Address space of the process now, from /proc.
 rlim_t AddressSpaceInUse() {
   std::ifstream statm("/proc/self/statm");

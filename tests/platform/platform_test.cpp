@@ -1,5 +1,6 @@
 // The platform stand-ins: posted messages and the images they carry, worker
-// threads, cursors, warning boxes, screen depth and metrics.
+// threads and the job protocol with its progress throttles, cursors, warning
+// boxes, screen depth and metrics.
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -14,6 +15,7 @@
 #include "pgraphic/core/uihooks.h"
 #include "platform/cursors.h"
 #include "platform/display.h"
+#include "platform/jobthread.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/workerthread.h"
@@ -26,17 +28,28 @@ struct TCountedImage : TPixelGraphic {
   ~TCountedImage() override { --Alive; }
 };
 
-class TReceiver : public QObject {
+// A job that posts a few progress reports and hands over an image of the
+// given width, once told to go on.
+class TPictureJob : public TPGJobThread {
  public:
-  bool event(QEvent* e) override {
-    if (e->type() != PGMessageEventType(WM_USER + 1)) return QObject::event(e);
-    auto& m = static_cast<TPGMessageEvent&>(*e);
-    Got << QString("%1 %2 %3 %4").arg(m.Message - WM_USER).arg(m.WParam).arg(m.LParam).arg(m.Tag);
-    Kept = std::move(m.Image);
-    return true;
+  explicit TPictureJob(int width) : TPGJobThread(false, TPGProgressThrottle(1)), Width(width) {}
+  const int Width;
+  std::atomic<bool> Go{false};
+  // The work on the calling thread, for a job started without one.
+  void Run() { Execute(); }
+
+ protected:
+  void Execute() override {
+    while (!Go && !Terminated()) QThread::msleep(1);
+    RestartProgress();
+    for (int percent = 25; percent <= 100; percent += 25) {
+      QThread::msleep(3);  // another interval of the 1 ms throttle
+      ReportProgress(Width, percent);
+    }
+    auto image = std::make_unique<TCountedImage>();
+    image->SetSizeAndFormat(Width, 1, pgpf24Bit);
+    Deliver(std::move(image));
   }
-  QStringList Got;
-  std::unique_ptr<TPixelGraphic> Kept;
 };
 
 class TLoop : public TPGThread {
@@ -76,29 +89,155 @@ class PlatformTest : public QObject {
   void initTestCase() { PGInstallPlatform(); }
 
   void messagesCarryAndFreeImages() {
-    auto receiver = std::make_unique<TReceiver>();
-    auto target = std::make_unique<TPGMessageTarget>(receiver.get());
+    QStringList got;
+    std::unique_ptr<TPixelGraphic> kept;
+    auto target = std::make_unique<TPGMessageTarget>([&](TPGMessage& m) {
+      got << QString("%1 %2 %3 %4").arg(m.Message - WM_USER).arg(m.WParam).arg(m.LParam).arg(m.Tag);
+      QCOMPARE(QThread::currentThread(), qApp->thread());
+      kept = std::move(m.Image);
+    });
     std::shared_ptr<TPGMessagePort> port = target->Port();
     std::thread worker([port] {
-      port->Post(WM_USER + 1, 7, 42, std::make_unique<TCountedImage>(), 9);
+      port->Post({WM_USER + 1, 7, 42, std::make_unique<TCountedImage>(), 9});
     });
     worker.join();
     QCOMPARE(TCountedImage::Alive, 1);
     QCoreApplication::processEvents();
-    QCOMPARE(receiver->Got, QStringList({"1 7 42 9"}));
-    QVERIFY(receiver->Kept);
-    receiver->Kept.reset();
+    QCOMPARE(got, QStringList({"1 7 42 9"}));
+    QVERIFY(kept);
+    kept.reset();
     QCOMPARE(TCountedImage::Alive, 0);
 
-    // Never delivered: the receiver goes first, the queued image is freed.
-    port->Post(WM_USER + 1, 0, 0, std::make_unique<TCountedImage>());
+    // Never delivered: the target goes first, the queued image is freed.
+    port->Post({WM_USER, 0, 0, std::make_unique<TCountedImage>()});
     QCOMPARE(TCountedImage::Alive, 1);
     target.reset();
-    receiver.reset();
     QCOMPARE(TCountedImage::Alive, 0);
     // Posting afterwards reaches nothing and frees the image at once.
-    QVERIFY(!port->Post(WM_USER + 1, 0, 0, std::make_unique<TCountedImage>()));
+    QVERIFY(!port->Post({WM_USER, 0, 0, std::make_unique<TCountedImage>()}));
     QCOMPARE(TCountedImage::Alive, 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(got.size(), 1);
+  }
+
+  void aSlotHandsOverOnlyWhatItsCurrentJobMade() {
+    TPGJobSlot<TPictureJob> slot;
+    std::vector<int> results;
+    QStringList progress;
+    slot.OnResult = [&](std::unique_ptr<TPixelGraphic> image) {
+      // The job has ended by the time its result arrives.
+      QVERIFY(!slot.Job()->isRunning());
+      results.push_back(image->Width());
+    };
+    slot.OnProgress = [&](int stage, int percent) { progress << QString("%1:%2").arg(stage).arg(percent); };
+    const auto finished = [](TPictureJob& job) {
+      job.Go = true;
+      job.WaitFor();  // its words are posted, not yet handled
+    };
+
+    // Out of date: the job finished, then another replaced it before its
+    // words arrived. Nothing of it is handed over, and its image is freed.
+    TPictureJob& first = slot.Start(PGMakeJob<TPictureJob>(1));
+    finished(first);
+    QVERIFY(first.Delivered());
+    const std::uint64_t firstSerial = first.Serial();
+    TPictureJob& second = slot.Start(PGMakeJob<TPictureJob>(2));  // frees the first
+    QVERIFY(second.Serial() > firstSerial);
+    QCOMPARE(TCountedImage::Alive, 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(TCountedImage::Alive, 0);
+    QVERIFY(results.empty() && progress.isEmpty());
+    finished(second);
+    QCoreApplication::processEvents();
+    QCOMPARE(results, std::vector<int>({2}));
+    QCOMPARE(progress, QStringList({"2:25", "2:50", "2:75", "2:100"}));
+
+    // Dropped or cancelled after it finished: its words are thrown away too.
+    for (bool cancel : {false, true}) {
+      results.clear();
+      finished(slot.Start(PGMakeJob<TPictureJob>(3)));
+      if (cancel) slot.Cancel(); else slot.Drop();
+      QVERIFY(!slot.Wanted());
+      QCoreApplication::processEvents();
+      QVERIFY(results.empty());
+      QCOMPARE(TCountedImage::Alive, 0);
+    }
+
+    // Stopped after it handed its result over: the result still counts...
+    finished(slot.Start(PGMakeJob<TPictureJob>(4)));
+    slot.Stop();
+    QVERIFY(slot.Wanted());
+    QCoreApplication::processEvents();
+    QCOMPARE(results, std::vector<int>({4}));
+    // ...stopped before: it hands over nothing, and is no longer wanted.
+    TPictureJob& stopped = slot.Start(PGMakeJob<TPictureJob>(5));
+    slot.Stop();
+    QVERIFY(!stopped.Delivered() && !slot.Wanted());
+    stopped.Go = true;
+    QCoreApplication::processEvents();
+    QCOMPARE(results, std::vector<int>({4}));
+
+    // Without a thread the result arrives before StartHere's caller goes on,
+    // and no progress is reported.
+    progress.clear();
+    TPictureJob& here = slot.StartHere(PGMakeJob<TPictureJob>(6));
+    QVERIFY(!here.isRunning());
+    here.Go = true;
+    here.Run();
+    QCOMPARE(results, std::vector<int>({4, 6}));
+    QVERIFY(progress.isEmpty());
+  }
+
+  void aSlotGoingAwayStopsItsJobAndFreesWhatItPosted() {
+    auto slot = std::make_unique<TPGJobSlot<TPictureJob>>();
+    int results = 0;
+    slot->OnResult = [&](std::unique_ptr<TPixelGraphic>) { ++results; };
+    TPictureJob& done = slot->Start(PGMakeJob<TPictureJob>(1));
+    done.Go = true;
+    done.WaitFor();
+    QCOMPARE(TCountedImage::Alive, 1);
+    slot.reset();
+    QCOMPARE(TCountedImage::Alive, 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(results, 0);
+
+    // A job still waiting when its slot goes is told to stop and waited for.
+    slot = std::make_unique<TPGJobSlot<TPictureJob>>();
+    TPictureJob& waiting = slot->Start(PGMakeJob<TPictureJob>(1));
+    QTRY_VERIFY(waiting.isRunning());
+    slot.reset();
+    QCOMPARE(TCountedImage::Alive, 0);
+  }
+
+  void progressThrottles_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QList<int>>("reports");  // percent, tick, percent, tick, ...
+    QTest::addColumn<QList<int>>("passed");   // the percents let through
+    // The view's copies: a change of percent, at most once per 50 ms
+    // (counted in whole 50 ms from the start of the clock).
+    QTest::newRow("50 ms") << 50 << 0
+                           << QList<int>({1, 1010, 2, 1049, 3, 1050, 3, 1060, 4, 1080, 5, 1100, 6, 1149, 6, 1150, 6, 1200})
+                           << QList<int>({3, 5, 6});
+    // The open dialog's preview: a change of percent that begins another
+    // 100 ms or another 16 %.
+    QTest::newRow("100 ms or 16 %")
+        << 100 << 16
+        << QList<int>({5, 1001, 15, 1050, 16, 1060, 17, 1070, 31, 1099, 32, 1099, 33, 1100, 33, 1200, 99, 1201})
+        << QList<int>({16, 32, 33, 99});
+  }
+
+  void progressThrottles() {
+    QFETCH(int, interval);
+    QFETCH(int, step);
+    QFETCH(QList<int>, reports);
+    QFETCH(QList<int>, passed);
+    TPGProgressThrottle throttle(interval, step);
+    throttle.Restart(1000);
+    QList<int> through;
+    for (int i = 0; i + 1 < reports.size(); i += 2)
+      if (throttle.Pass(reports[i], reports[i + 1])) through << reports[i];
+    QCOMPARE(through, passed);
   }
 
   void workerThreadsStopCooperatively() {

@@ -64,17 +64,21 @@ class TMagnifierTest : public QObject {
 
   void CapturesEnlargeTheAreaAroundThePointerInsideTheBevels() {
     TPatternWindow picture;
-    QVERIFY(ShowAt(picture, QRect(300, 300, 200, 200)));
+    QVERIFY(ShowAt(picture, QRect(0, 0, 200, 200)));
     QWidget holder;
     auto* loupe = new TQV_Loupe(&holder);
     loupe->SetZoomLevel(2.0);
-    QVERIFY(ShowAt(holder, QRect(0, 0, 100, 100)));
+    QVERIFY(ShowAt(holder, QRect(400, 0, 100, 100)));
+    const auto capture = [loupe] {
+      loupe->Capture();
+      return Rgb32(loupe->Picture());
+    };
 
-    // 50 x 50 screen pixels centred on (400, 400): picture pixels 75..124.
-    QCursor::setPos(400, 400);
-    loupe->Capture();
+    // 50 x 50 screen pixels centred on (100, 100): picture pixels 75..124.
+    // (A real display may show the window a moment after it is exposed.)
+    QCursor::setPos(100, 100);
     const QImage expected = picture.Pattern.copy(75, 75, 50, 50).scaled(100, 100);
-    QCOMPARE(Rgb32(loupe->Picture()), expected);
+    QTRY_COMPARE(capture(), expected);
     // Outer bevel lowered, inner raised, one pixel each, over the edge.
     const QImage shown = Rgb32(loupe->grab().toImage());
     const QRgb dark = loupe->palette().color(QPalette::Dark).rgb();
@@ -84,23 +88,34 @@ class TMagnifierTest : public QObject {
              QList<QRgb>({dark, light, dark, light}));
     QCOMPARE(shown.copy(2, 2, 96, 96), expected.copy(2, 2, 96, 96));
 
-    // Nothing readable around the pointer: an empty face.
+    // Far off the screens. Where the pointer may go there (the offscreen
+    // platform), nothing around it is readable: an empty face. A display
+    // server keeps the pointer on its screen, at the corner: what lies off
+    // the screen shows black beside the corner of the picture.
     QCursor::setPos(-5000, -5000);
-    loupe->Capture();
-    QImage empty(100, 100, QImage::Format_RGB32);
-    empty.fill(loupe->palette().color(QPalette::Window));
-    QCOMPARE(Rgb32(loupe->Picture()), empty);
+    const QPoint at = QCursor::pos();
+    QImage edge(100, 100, QImage::Format_RGB32);
+    if (at == QPoint(-5000, -5000)) {
+      edge.fill(loupe->palette().color(QPalette::Window));
+    } else {
+      QCOMPARE(at, QPoint(0, 0));
+      QImage area(50, 50, QImage::Format_RGB32);
+      area.fill(Qt::black);
+      QPainter(&area).drawImage(25, 25, picture.Pattern.copy(0, 0, 25, 25));
+      edge = area.scaled(100, 100);
+    }
+    QCOMPARE(capture(), edge);
 
     // A new interval does not wake an inactive magnifier; Active does, and
     // switching it off keeps the last picture.
-    QCursor::setPos(400, 400);
+    QCursor::setPos(100, 100);
     loupe->SetInterval(5);
     QTest::qWait(200);
-    QCOMPARE(Rgb32(loupe->Picture()), empty);
+    QCOMPARE(Rgb32(loupe->Picture()), edge);
     loupe->SetActive(true);
     QTRY_COMPARE(Rgb32(loupe->Picture()), expected);
     loupe->SetActive(false);
-    QCursor::setPos(350, 350);
+    QCursor::setPos(50, 50);
     QTest::qWait(200);
     QCOMPARE(Rgb32(loupe->Picture()), expected);
   }

@@ -37,44 +37,36 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 // ---------------------------------------------------------------- threads
 
-TCreateSrcPGThread::TCreateSrcPGThread(bool doNothing, std::shared_ptr<TPGMessagePort> port,
-                                       TPixelGraphic& orig, TPixelGraphic& srcPG)
-    : FDoNothing(doNothing), FPort(std::move(port)), OrigPixelGraphic(orig), FSrcPG(srcPG) {}
-
-TCreateSrcPGThread::~TCreateSrcPGThread() { StopAndWait(); }
+TCreateSrcPGThread::TCreateSrcPGThread(bool doNothing, TPixelGraphic& orig, TPixelGraphic& srcPG)
+    : TPGJobThread(doNothing), OrigPixelGraphic(orig), FSrcPG(srcPG) {
+  Reads(orig);
+}
 
 void TCreateSrcPGThread::Execute() {
-  if (FDoNothing || Terminated()) return;
+  if (Terminated()) return;
   FSrcPG.OnProgress = [this](void*, int, int, bool& abort) { abort = Terminated(); };
   struct TUnhook {
     TPixelGraphic& Image;
     ~TUnhook() { Image.OnProgress = nullptr; }
   } unhook{FSrcPG};
   FSrcPG.CopyFrom(OrigPixelGraphic);
-  if (!Terminated() && FPort) FPort->Post(PGM_FILTERPREVIEW, PGFilterSourceReady, 0);
+  Deliver(nullptr);
 }
 
-TCreateDestPGThread::TCreateDestPGThread(bool doNothing, std::shared_ptr<TPGMessagePort> port,
-                                         std::uint64_t serial, TPixelGraphic* srcPG,
+TCreateDestPGThread::TCreateDestPGThread(bool doNothing, TPixelGraphic* srcPG,
                                          std::unique_ptr<TPGFilter> filter)
-    : FDoNothing(doNothing),
-      FPort(std::move(port)),
-      FSerial(serial),
-      FSrcPG(srcPG),
-      FFilter(std::move(filter)) {}
-
-TCreateDestPGThread::~TCreateDestPGThread() { StopAndWait(); }
+    : TPGJobThread(doNothing), FSrcPG(srcPG), FFilter(std::move(filter)) {
+  if (srcPG) Reads(*srcPG);
+}
 
 void TCreateDestPGThread::Execute() {
-  if (FDoNothing || !FSrcPG || !FFilter) return;
+  if (!FSrcPG || !FFilter) return;
   auto result = std::make_unique<TPixelGraphic>();
   // A result nobody wants any more is not finished.
   result->OnProgress = [this](void*, int, int, bool& abort) { abort = Terminated(); };
   result->ApplyFilter(*FFilter, *FSrcPG);
-  result->OnProgress = nullptr;
   FFilter.reset();
-  if (!Terminated() && FPort)
-    FPort->Post(PGM_FILTERPREVIEW, PGFilterResultReady, 0, std::move(result), FSerial);
+  Deliver(std::move(result));
 }
 
 // ---------------------------------------------------------------- track bar
@@ -127,7 +119,13 @@ TFilterDialogForm::TFilterDialogForm(TFilterDialog& dialog, TPixelGraphic& image
   // Never early: no pass may start before the sliders have rested.
   FTimer.setTimerType(Qt::PreciseTimer);
   connect(&FTimer, &QTimer::timeout, this, &TFilterDialogForm::TimerTick);
-  FDestThread = std::make_unique<TCreateDestPGThread>(true, nullptr, 0, nullptr, nullptr);
+  FSrcThread.OnResult = [this](std::unique_ptr<TPixelGraphic>) {
+    FSourceReady = true;
+    PreviewTrigger();
+  };
+  FDestThread.OnResult = [this](std::unique_ptr<TPixelGraphic> result) {
+    PassReady(std::move(result));
+  };
   StartSourceCopy(image);
 }
 
@@ -136,8 +134,8 @@ TFilterDialogForm::~TFilterDialogForm() {
   FTimer.stop();
   // Both threads read the source copy (the source thread also the caller's
   // image): they end before either goes.
-  FDestThread.reset();
-  FSrcThread.reset();
+  FDestThread.Drop();
+  FSrcThread.Drop();
   FSrcPG.reset();
 }
 
@@ -237,8 +235,7 @@ void TFilterDialogForm::StartSourceCopy(TPixelGraphic& image) {
                                               image.Width(), image.Height());
   FSrcPG = std::make_unique<TPixelGraphic>();
   FSrcPG->SetSizeAndFormat(size.Width, size.Height, pgpf24Bit);
-  FSrcThread = std::make_unique<TCreateSrcPGThread>(false, FMessages.Port(), image, *FSrcPG);
-  FSrcThread->Resume();
+  FSrcThread.Start(PGMakeJob<TCreateSrcPGThread>(false, image, *FSrcPG));
 }
 
 void TFilterDialogForm::SlidersMoved() {
@@ -253,7 +250,7 @@ void TFilterDialogForm::SlidersMoved() {
 void TFilterDialogForm::PreviewTrigger() {
   // Never wait for a pass while the sliders move: tell it to stop, and start
   // the next one once they have rested.
-  FDestThread->Terminate();
+  FDestThread.Cancel();
   FTimer.stop();
   FTimer.start();
 }
@@ -261,31 +258,16 @@ void TFilterDialogForm::PreviewTrigger() {
 void TFilterDialogForm::TimerTick() {
   FTimer.stop();
   if (!FSourceReady) return;
-  FDestThread.reset();
-  FDestThread = std::make_unique<TCreateDestPGThread>(false, FMessages.Port(), ++FPassSerial,
-                                                      FSrcPG.get(), FDialog.CreateCurrentFilter());
-  FDestThread->Resume();
+  FDestThread.Start(
+      PGMakeJob<TCreateDestPGThread>(false, FSrcPG.get(), FDialog.CreateCurrentFilter()));
   emit PassStarted();
 }
 
-bool TFilterDialogForm::event(QEvent* e) {
-  if (e->type() == PGMessageEventType(PGM_FILTERPREVIEW)) {
-    HandleMessage(static_cast<TPGMessageEvent&>(*e));
-    return true;
-  }
-  return QDialog::event(e);
-}
-
-void TFilterDialogForm::HandleMessage(TPGMessageEvent& message) {
-  if (message.WParam == PGFilterSourceReady) {
-    FSourceReady = true;
-    PreviewTrigger();
-  } else if (message.WParam == PGFilterResultReady) {
-    // Only the result of the newest pass, made with the current values.
-    if (message.Tag != FDestThread->Serial() || FDestThread->Terminated() || !message.Image) return;
-    FPreview->SetPixelGraphic(std::move(message.Image));
-    emit PassShown();
-  }
+void TFilterDialogForm::PassReady(std::unique_ptr<TPixelGraphic> result) {
+  // Only the newest pass, made with the current values, gets here.
+  if (!result) return;
+  FPreview->SetPixelGraphic(std::move(result));
+  emit PassShown();
 }
 
 // ---------------------------------------------------------------- component

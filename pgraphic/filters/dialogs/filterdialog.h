@@ -15,56 +15,39 @@
 
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/filters/filtermodel.h"
-#include "platform/messages.h"
-#include "platform/workerthread.h"
+#include "platform/jobthread.h"
 
 class QLabel;
 class QPushButton;
 class TPGBevel;
 class TPGImage;
 
-// Messages to the form: WM_USER with WParam 1 says the source copy is ready,
-// with WParam 2 hands over a filtered preview (in the event). Tag is the
-// serial number of the thread that posted.
-constexpr int PGM_FILTERPREVIEW = WM_USER;
-constexpr std::intptr_t PGFilterSourceReady = 1;
-constexpr std::intptr_t PGFilterResultReady = 2;
-
-// Scales the caller's image down into the preview's source copy, once per run.
-class TCreateSrcPGThread : public TPGThread {
+// Scales the caller's image down into the preview's source copy, once per
+// run; its result is only the word that the copy is ready.
+class TCreateSrcPGThread : public TPGJobThread {
  public:
   // The thread reads orig and fills srcPG; both must outlive it.
-  TCreateSrcPGThread(bool doNothing, std::shared_ptr<TPGMessagePort> port, TPixelGraphic& orig,
-                     TPixelGraphic& srcPG);
-  ~TCreateSrcPGThread() override;
+  TCreateSrcPGThread(bool doNothing, TPixelGraphic& orig, TPixelGraphic& srcPG);
 
  protected:
   void Execute() override;
 
  private:
-  const bool FDoNothing;
-  const std::shared_ptr<TPGMessagePort> FPort;
   TPixelGraphic& OrigPixelGraphic;
   TPixelGraphic& FSrcPG;
 };
 
 // One filtering pass over the source copy with a filter of its own. A pass
 // told to stop ends early and throws its result away.
-class TCreateDestPGThread : public TPGThread {
+class TCreateDestPGThread : public TPGJobThread {
  public:
-  // With doNothing the pass does nothing (the form's idle thread).
-  TCreateDestPGThread(bool doNothing, std::shared_ptr<TPGMessagePort> port, std::uint64_t serial,
-                      TPixelGraphic* srcPG, std::unique_ptr<TPGFilter> filter);
-  ~TCreateDestPGThread() override;
-  std::uint64_t Serial() const { return FSerial; }
+  // With doNothing the pass does nothing.
+  TCreateDestPGThread(bool doNothing, TPixelGraphic* srcPG, std::unique_ptr<TPGFilter> filter);
 
  protected:
   void Execute() override;
 
  private:
-  const bool FDoNothing;
-  const std::shared_ptr<TPGMessagePort> FPort;
-  const std::uint64_t FSerial;
   TPixelGraphic* const FSrcPG;
   std::unique_ptr<TPGFilter> FFilter;
 };
@@ -120,7 +103,6 @@ class TFilterDialogForm : public QDialog {
   void PassShown();
 
  protected:
-  bool event(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
 
  private:
@@ -132,7 +114,7 @@ class TFilterDialogForm : public QDialog {
   void SlidersMoved();
   void PreviewTrigger();
   void TimerTick();
-  void HandleMessage(TPGMessageEvent& message);
+  void PassReady(std::unique_ptr<TPixelGraphic> result);
 
   TFilterDialog& FDialog;
   std::array<TFilterChannelControls, 3> FChannels;
@@ -144,9 +126,6 @@ class TFilterDialogForm : public QDialog {
   bool FSourceReady = false;
   bool FPlaced = false;
   std::unique_ptr<TPixelGraphic> FSrcPG;
-  std::unique_ptr<TCreateSrcPGThread> FSrcThread;
-  std::unique_ptr<TCreateDestPGThread> FDestThread;
-  std::uint64_t FPassSerial = 0;
-  // Last: detached first on destruction, so no thread posts to a dying form.
-  TPGMessageTarget FMessages{this};
+  TPGJobSlot<TCreateSrcPGThread> FSrcThread;
+  TPGJobSlot<TCreateDestPGThread> FDestThread;
 };

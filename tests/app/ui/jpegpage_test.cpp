@@ -1,9 +1,11 @@
 // The JPEG Compression page: previews follow a change of quality within a
 // second, once for a series of changes; the progressive flag previews at
-// once; the size label, the zoom buttons, and a failing temporary file.
+// once; the size label, the zoom buttons, the temporary file in a folder of
+// the window's own, and a failing temporary folder.
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -122,11 +124,67 @@ class TJpegPageTest : public QObject {
     QCOMPARE(double(page.PGImage3->ZoomFactor()), 1.0);
   }
 
-  void AFailingTemporaryFileIsReportedAndStopsTheTimer() {
+  void APreviewFileOfItsOwnThatGoesWithTheWindow() {
+    // What others left in the shared temporary folder: another user's
+    // "~tessel.jpg" that cannot be replaced, the folder of a run that was
+    // killed, and one of a run still going.
     QTemporaryDir temp;
-    QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("~tessel.jpg")));
+    const QDir shared(temp.path());
+    QVERIFY(shared.mkdir(QStringLiteral("~tessel.jpg")));
+    QProcess ended;
+    ended.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo $$")});
+    QVERIFY(ended.waitForFinished());
+    const QString killed =
+        QStringLiteral("tessel-%1-aB3dE9").arg(QString::fromLatin1(ended.readAll()).trimmed());
+    QVERIFY(shared.mkpath(killed + QStringLiteral("/sub")));
+    WriteFile(shared.filePath(killed + QStringLiteral("/~tessel.jpg")), "left");
+    const QString running = QStringLiteral("tessel-1-xY7zQ2");  // pid 1 never ends
+    QVERIFY(shared.mkdir(running));
+
     const QByteArray oldTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    auto first = std::make_unique<TShownWindow>(FImage);
+    auto second = std::make_unique<TShownWindow>(FImage);
+    qputenv("TMPDIR", oldTemp);
+    QStringList files;
+    for (TShownWindow* w : {first.get(), second.get()}) {
+      TJpegPage& page = *(*w)->TabSheet2;
+      QSignalSpy previews(&page, &TJpegPage::Previewed);
+      (*w)->PageControl1->setCurrentWidget(&page);
+      QVERIFY(previews.wait(10000));
+      const QFileInfo file(page.TempFile());
+      QCOMPARE(file.fileName(), QStringLiteral("~tessel.jpg"));
+      QCOMPARE(file.size(), previews.last().at(0).toLongLong());
+      // In a folder of its own in the temporary folder that only this user
+      // may enter.
+      const QFileInfo folder(file.path());
+      QCOMPARE(folder.dir().canonicalPath(), shared.canonicalPath());
+      QVERIFY(folder.fileName().startsWith(
+          QStringLiteral("tessel-%1-").arg(QCoreApplication::applicationPid())));
+      QCOMPARE(folder.permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                         QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+      files << file.filePath();
+    }
+    QVERIFY(ReportedErrors().empty());
+    QVERIFY(files[0] != files[1]);
+    QVERIFY(!shared.exists(killed));
+    QVERIFY(shared.exists(running));
+    QVERIFY(QFileInfo(shared.filePath(QStringLiteral("~tessel.jpg"))).isDir());
+    // Closing a window removes its file and folder; the other keeps its own.
+    first.reset();
+    QVERIFY(!QFileInfo::exists(QFileInfo(files[0]).path()));
+    QVERIFY(QFileInfo::exists(files[1]));
+    second.reset();
+    QVERIFY(!QFileInfo::exists(QFileInfo(files[1]).path()));
+  }
+
+  void AFailingTemporaryFileIsReportedAndStopsTheTimer() {
+    // A temporary folder that is a file: nothing can be made in it.
+    QTemporaryDir temp;
+    const QString notAFolder = temp.filePath(QStringLiteral("file"));
+    WriteFile(notAFolder, "x");
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(notAFolder));
     TShownWindow w(FImage);
     qputenv("TMPDIR", oldTemp);
     TJpegPage& page = *w->TabSheet2;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "pgraphic/core/pixelgraphic.h"
@@ -466,4 +467,30 @@ TEST(BackGroundColor, MapsThroughThePalette) {
   p.SetBackGroundColor(RGBColor(250, 250, 250));
   EXPECT_EQ(p.BackgroundValue, 1u);
   EXPECT_EQ(p.BackGroundColor(), Grey(255));
+}
+
+// Worker threads that read one image at the same time (a view's copy and a
+// dialog's preview, say) write nothing of it: a race checker sees no
+// conflict, and each makes the copy a single reader would.
+TEST(PixelGraphicReaders, TwoThreadsReadingOneImageMakeTheSameCopies) {
+  TPixelGraphic source;
+  source.SetSizeAndFormat(64, 48, pgpf24Bit);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) source.SetPixel(x, y, RGBColor(x * 4, y * 5, (x * y) & 0xFF));
+  const std::vector<std::uint8_t> before = Memory(source);
+  const auto reduced = [&source](TPixelGraphic& copy) {
+    copy.SetSizeAndFormat(21, 17, pgpf8Bit);
+    copy.SetPaletteIdent(pSpecial216);
+    copy.StretchMode = smPrecise;
+    copy.CopyFrom(source);
+  };
+  TPixelGraphic single, first, second;
+  reduced(single);
+  std::thread a([&] { reduced(first); });
+  std::thread b([&] { reduced(second); });
+  a.join();
+  b.join();
+  EXPECT_EQ(Memory(first), Memory(single));
+  EXPECT_EQ(Memory(second), Memory(single));
+  EXPECT_EQ(Memory(source), before);
 }

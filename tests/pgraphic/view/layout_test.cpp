@@ -178,6 +178,27 @@ class LayoutTest : public QObject {
     QCOMPARE(QPoint(view->HorzScrollPosition(), view->VertScrollPosition()), QPoint(0, 0));
   }
 
+  void anyMoveOrResizeLaysTheViewOut() {
+    QWidget parent;
+    parent.resize(400, 400);
+    auto* view = new TPGImage(&parent);
+    view->SetBorderStyle(bsNone);
+    view->setGeometry(0, 0, 200, 200);
+    view->SetCenter(true);
+    view->SetPixelGraphic(SolidImage(600, 500, 0));
+    parent.show();
+    const QPoint centred(view->HorzScrollPosition(), view->VertScrollPosition());
+    QVERIFY(centred.x() > 0 && centred.y() > 0);
+    for (const QRect& bounds : {QRect(30, 40, 200, 200), QRect(30, 40, 210, 200)}) {
+      view->SetHorzScrollPosition(0);
+      view->SetVertScrollPosition(0);
+      view->setGeometry(bounds);  // a move alone, then a resize alone
+      const int bar = PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, view);
+      QCOMPARE(view->HorzScrollPosition(), (600 - (bounds.width() - bar)) / 2);
+      QCOMPARE(view->VertScrollPosition(), (500 - (bounds.height() - bar)) / 2);
+    }
+  }
+
   void autoSizeFollowsTheImage() {
     auto view = std::make_unique<TPGImage>();  // single 3D border: 2 pixels
     QList<QSize> proposed;

@@ -1,11 +1,16 @@
 // What the view paints: the picture drawn directly, tiled and mirrored, the
 // display copies made on the painting thread for quality scaling and for
-// palette screens, copies that must never be shown, and the empty frame with
-// its progress clocks.
+// palette screens (and the images they replace), copies that must never be
+// shown, the empty frame with its progress clocks, and an owner's paint
+// handler that fails.
 #include <QtTest>
 
 #include "support/expected_image.h"
 
+#include <mutex>
+#include <stdexcept>
+
+#include "pgraphic/core/canvas.h"
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/view/paintthread.h"
@@ -23,6 +28,48 @@ int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 std::unique_ptr<TPixelGraphic> Gradient() {
   return MakeImage(64, 48, [](int x, int y) { return RGBColor(x * 4, y * 5, (x * y) & 0xFF); });
 }
+
+// As the program's application object does: an error that escapes an event
+// handler is reported (here: noted) and the program runs on.
+class TReportingApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      Reported << QString::fromStdString(error.what());
+      return false;
+    }
+  }
+  static inline QStringList Reported;
+};
+
+// Image surfaces that only note on which thread batched drawing was completed.
+class TFlushRecorder : public TPGCanvasFactory {
+ public:
+  std::unique_ptr<TPGCanvas> CreateCanvas(TPixelGraphic&) override {
+    return std::make_unique<TCanvas>(*this);
+  }
+  QList<QThread*> Threads() {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FThreads;
+  }
+
+ private:
+  struct TCanvas : TPGCanvas {
+    explicit TCanvas(TFlushRecorder& owner) : Owner(owner) {}
+    void Flush() override {
+      std::lock_guard<std::mutex> lock(Owner.FLock);
+      Owner.FThreads << QThread::currentThread();
+    }
+    void ReleaseHandle() override {}
+    void StretchDraw(TPixelGraphic&, const TRect&) override {}
+    TFlushRecorder& Owner;
+  };
+  std::mutex FLock;
+  QList<QThread*> FThreads;
+};
 
 }  // namespace
 
@@ -182,6 +229,94 @@ class PaintTest : public QObject {
     QCOMPARE(view->PixelGraphic()->GetPixel(0, 0), blue);
   }
 
+  void aReducedImageIsShownOnceItReplacedTheImage() {
+    auto view = ShownView(100, 100);
+    view->SetStretch(sZoomKAR);
+    view->SetZoomFactor(0.5L);
+    view->SetStretchMode(smPrecise);
+    view->SetReduceOnLoad(true);
+    view->SetPixelGraphic(MakeImage(64, 64, [](int x, int y) { return RGBColor(x * 4, y * 4, 99); }));
+    Rendered(*view);  // starts the copy
+    QTRY_COMPARE(view->PixelGraphicWidth(), 32);
+    QCOMPARE(view->PixelGraphicHeight(), 32);
+    QCOMPARE(view->PicBox()->size(), QSize(32, 32));
+    // The view maps and draws by the reduced image's size: shown 1:1, with
+    // no copy of it asked for.
+    QCOMPARE(view->PicBoxXToImageX(31), 31);
+    TPixelGraphic expected;
+    expected.SetSizeAndFormat(32, 32, pgpf24Bit);
+    expected.StretchMode = smPrecise;
+    expected.CopyFrom(*MakeImage(64, 64, [](int x, int y) { return RGBColor(x * 4, y * 4, 99); }));
+    for (int round = 0; round < 2; ++round) {
+      const QImage shot = Rendered(*view);
+      QCOMPARE(shot.copy(0, 0, 32, 32), Expected(QSize(32, 32), [&](int x, int y) {
+                 return ToQRgb(expected.GetPixelColor(x, y));
+               }));
+      QVERIFY(!view->PaintPixelGraphic());
+      QCoreApplication::processEvents();
+    }
+  }
+
+  void drawingIsCompletedOnTheUserInterfaceThreadBeforeACopyStarts() {
+    TFlushRecorder recorder;
+    TPGCanvasFactory* const installed = GetPGCanvasFactory();
+    SetPGCanvasFactory(&recorder);
+    std::unique_ptr<TPixelGraphic> image = Gradient();
+    image->Canvas();  // drawn on: batched drawing is pending
+    SetPGCanvasFactory(installed);
+    auto view = ShownView(100, 100);
+    view->SetStretch(sZoomKAR);
+    view->SetZoomFactor(0.5L);
+    view->SetStretchMode(smPrecise);
+    view->SetPixelGraphic(std::move(image));
+    Rendered(*view);
+    QTRY_VERIFY(view->PaintPixelGraphic());
+    // Once, before the painting thread read the image, and never by it.
+    QCOMPARE(recorder.Threads(), QList<QThread*>({qApp->thread()}));
+  }
+
+  void progressReachesTheWindowsThrottled() {
+    // The rules themselves are the platform's; these are the settings.
+    QCOMPARE(TCreatePaintPGThread().Throttle().Interval(), 50);
+    QCOMPARE(TCreatePaintPGThread().Throttle().Step(), 0);
+    const TCreateOpenSaveDialogPaintPGThread preview(false, {});
+    QCOMPARE(preview.Throttle().Interval(), 100);
+    QCOMPARE(preview.Throttle().Step(), 16);
+  }
+
+  void aFailingPaintHandlerIsReportedAndTheNextPaintRuns() {
+    auto view = ShownView(30, 30);
+    view->SetPixelGraphic(SolidImage(30, 30, RGBColor(0x10, 0x20, 0x30)));
+    int calls = 0;
+    view->OnPaint = [&](void*, QPainter& painter) {
+      if (++calls == 1) throw std::runtime_error("the handler failed");
+      painter.fillRect(0, 0, 5, 5, QColor(255, 0, 0));
+    };
+    // Called directly, the handler's error reaches the caller, after the
+    // picture was drawn; the canvas is gone with the paint.
+    QImage surface(30, 30, QImage::Format_RGB32);
+    surface.fill(Qt::black);
+    {
+      QPainter painter(&surface);
+      QVERIFY_THROWS_EXCEPTION(std::runtime_error, view->Paint(painter, surface.rect()));
+    }
+    QVERIFY(!view->Canvas());
+    QCOMPARE(surface.pixel(10, 10), qRgb(0x10, 0x20, 0x30));
+
+    // On screen the application's report hears of it, and painting goes on.
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    QCoreApplication::processEvents();
+    calls = 0;
+    TReportingApplication::Reported.clear();
+    view->viewport()->repaint();
+    QCOMPARE(calls, 1);
+    QTRY_COMPARE(TReportingApplication::Reported, QStringList({"the handler failed"}));
+    const QImage shot = Rendered(*view);
+    QCOMPARE(calls, 2);
+    QCOMPARE(shot.pixel(2, 2), qRgb(255, 0, 0));
+    QCOMPARE(shot.pixel(10, 10), qRgb(0x10, 0x20, 0x30));
+  }
+
   void withoutThreadTheCopyIsMadeInThePaint() {
     auto view = ShownView(100, 100);
     view->SetUseThread(false);
@@ -251,5 +386,10 @@ class PaintTest : public QObject {
   }
 };
 
-QTEST_MAIN(PaintTest)
+int main(int argc, char** argv) {
+  TReportingApplication app(argc, argv);
+  app.setAttribute(Qt::AA_Use96Dpi, true);
+  PaintTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "paint_test.moc"

@@ -1,5 +1,7 @@
 // Mouse sequences on the picture box: creating, moving and resizing the
 // selection, panning, the order of the events, auto-scroll and the cursors.
+#include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -94,6 +96,36 @@ class SelectionTest : public QObject {
     Drag(*view, QPoint(3, 4), QPoint(6, 8));
     QCOMPARE(log, QStringList({"down right 10,10", "up dragging=0", "down left 3,4",
                                "up dragging=1", "made"}));
+  }
+
+  void theReleaseOfAnyButtonEndsADrag() {
+    auto view = SmallImageView(amCreateSelection);
+    int made = 0;
+    view->OnSelectionMade = [&](void*) { ++made; };
+    Press(*view, QPoint(10, 10));
+    Move(*view, QPoint(20, 25));
+    QTest::mousePress(view->PicBox(), Qt::RightButton, Qt::NoModifier, QPoint(20, 25));
+    QCOMPARE(view->DragState(), dsCreateSelection);
+    Release(*view, QPoint(20, 25), Qt::RightButton);
+    QCOMPARE(view->DragState(), dsNone);
+    QCOMPARE(made, 1);
+    QCOMPARE(Sel(*view), QRect(10, 10, 11, 16));
+    // The left button's release later has nothing left to end.
+    Move(*view, QPoint(40, 40));
+    Release(*view, QPoint(40, 40));
+    QCOMPARE(made, 1);
+    QCOMPARE(Sel(*view), QRect(10, 10, 11, 16));
+
+    // Panning ends the same way.
+    view->SetPixelGraphic(SolidImage(400, 400, 0));
+    view->SetActionMode(amMoveImage);
+    Press(*view, QPoint(100, 100));
+    QTest::mousePress(view->PicBox(), Qt::MiddleButton, Qt::NoModifier, QPoint(100, 100));
+    Release(*view, QPoint(100, 100), Qt::MiddleButton);
+    QCOMPARE(view->DragState(), dsNone);
+    Move(*view, QPoint(60, 70));
+    QCOMPARE(QPoint(view->HorzScrollPosition(), view->VertScrollPosition()), QPoint(0, 0));
+    Release(*view, QPoint(60, 70));
   }
 
   void moveKeepsAPixelOnTheImage() {
@@ -227,6 +259,38 @@ class SelectionTest : public QObject {
     QVERIFY(before.count(qRgb(0, 0, 255)) > 10 && before.count(qRgb(255, 255, 255)) > 10);
     QCOMPARE(Rendered(*view).pixel(10, 10), qRgb(128, 128, 128));  // inside untouched
     QTRY_VERIFY_WITH_TIMEOUT(frame() != before, 2000);  // the stripes move
+
+    // Each tick draws only the frame: the picture under it and the owner's
+    // paint handlers are left alone, and the screen shows what a full paint
+    // of the same moment would.
+    int ownerPaints = 0, boxPaints = 0;
+    view->OnPaint = [&](void*, QPainter& painter) {
+      ++ownerPaints;
+      painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      painter.setPen(QColor(255, 255, 255));
+      painter.drawLine(0, 20, 199, 20);  // across the frame, as a split line
+    };
+    view->SetPicBoxOnPaint([&](void*, QPainter&) { ++boxPaints; });
+    view->viewport()->update();
+    QTRY_VERIFY(ownerPaints > 0 && boxPaints > 0);
+    QScreen* screen = view->screen();
+    const auto onScreen = [&] {
+      const QPoint at = view->viewport()->mapToGlobal(QPoint(0, 0));
+      return screen->grabWindow(0, at.x(), at.y(), 200, 200).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    QTest::qWait(60);
+    ownerPaints = boxPaints = 0;
+    const QImage first = onScreen();
+    QTRY_VERIFY_WITH_TIMEOUT(onScreen() != first, 2000);
+    QTest::qWait(200);  // a few more ticks
+    QCOMPARE(ownerPaints, 0);
+    QCOMPARE(boxPaints, 0);
+    const QImage later = onScreen();
+    const QImage full = Rendered(*view);
+    QCOMPARE(later, full);
+    QCOMPARE(later.pixel(50, 20), qRgb(0x7F, 0x7F, 0x7F));  // the line, untouched
+    view->OnPaint = nullptr;
+    view->SetPicBoxOnPaint(nullptr);
 
     // Another control lying on the view stays on top of the frame.
     QWidget cover(view->viewport());

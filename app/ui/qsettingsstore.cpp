@@ -1,4 +1,4 @@
-#include "platform/settings.h"
+#include "app/ui/qsettingsstore.h"
 
 #include <QFile>
 #include <QSettings>
