@@ -136,7 +136,11 @@ void TForm1::ShowZoom() {
 
 bool TForm1::ViewEvent(QWidget* watched, QEvent* event) {
   QWidget* viewport = PGImage1->viewport();
-  const auto inViewport = [&](QPointF p) { return watched == viewport ? p : watched->mapTo(viewport, p); };
+  // The scroll area itself is watched too and is the viewport's parent, not
+  // below it, so mapTo() would walk off the top of the widget tree.
+  const auto inViewport = [&](QPointF p) {
+    return watched == viewport ? p : viewport->mapFromGlobal(watched->mapToGlobal(p));
+  };
   switch (event->type()) {
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:

@@ -104,6 +104,13 @@ class TZoomTest : public QObject {
     SendToPicture(w, QEvent::MouseMove, inViewport - QPointF(view.PicBox()->pos()), Qt::NoButton);
     QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 30 Y: 20"));
 
+    // A wheel over the scroll area's own frame (not its viewport) zooms too,
+    // around the same point; it used to end the program.
+    CtrlWheel(&view, inViewport + QPointF(view.viewport()->pos()), 120);
+    QCOMPARE(double(view.ZoomFactor()), 3.0);
+    CtrlWheel(w.Picture(), mouse * 1.5, -120);
+    QCOMPARE(double(view.ZoomFactor()), 2.0);
+
     QTest::keyClick(w.Form.get(), Qt::Key_Plus, Qt::ControlModifier);
     QCOMPARE(double(view.ZoomFactor()), 3.0);
     QTest::keyClick(w.Form.get(), Qt::Key_Minus, Qt::ControlModifier);
