@@ -28,7 +28,7 @@ void PrintUsage(std::FILE* out) {
       "while an HTML table puts them back together.\n"
       "\n"
       "  IMAGE       an image to open at start (BMP, DIB, RLE, JPEG, PNG, PCX,\n"
-      "              PBM, PGM, PPM, TGA or TIFF)\n"
+      "              PBM, PGM, PPM, TGA, TIFF or WebP)\n"
       "  --help      show this text\n"
       "  --version   show the version\n"
       "\n"

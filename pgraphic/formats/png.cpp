@@ -555,6 +555,8 @@ void WriteHeader(TWriteSession& s) {
     png_set_iCCP(s.Png, s.Info, s.IccName.c_str(), PNG_COMPRESSION_TYPE_BASE, s.Icc.data(), png_uint_32(s.Icc.size()));
   else if (s.SRGB)
     png_set_sRGB(s.Png, s.Info, s.SRGBIntent);
+  // gAMA alone, never with cHRM: Chromium takes gAMA 1/2.2 by itself for
+  // sRGB, but beside cHRM applies a pure 2.2 curve, darker near black.
   if (s.WriteGamma) png_set_gAMA(s.Png, s.Info, s.Gamma);
   png_write_info(s.Png, s.Info);
   if (s.ColorType == PNG_COLOR_TYPE_RGB) png_set_bgr(s.Png);

@@ -4,14 +4,11 @@
 // doctype (quirks mode) and one with <!DOCTYPE html> (standards mode),
 // with and without links and with a page name beyond ASCII; lossless and
 // JPEG slices; the fluid style at three widths; retina slices on screens of
-// one and two device pixels per CSS pixel.
+// one and two device pixels per CSS pixel; the colours of an untagged and
+// of a wide-gamut source. Every export runs with the default settings.
 //
 // With TESSEL_SCREENSHOTS set to a directory, the tests leave there the
 // screenshot of each style that docs/page-styles.md shows.
-//
-// Every export runs with DisplayGamma 2.2: PNG slices carry gAMA
-// 1/DisplayGamma, and a browser leaves a PNG with gAMA 1/2.2 as it is
-// (with 1.8 it brightens every pixel).
 
 #include <gtest/gtest.h>
 
@@ -22,6 +19,7 @@
 #include <vector>
 
 #include "support/browser.h"
+#include "support/icc_peer.h"
 #include "support/peer.h"
 
 namespace {
@@ -45,8 +43,7 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 // tessel-cli slice IMAGE HTML ARGS...; its exit status.
 int Slice(const fs::path& image, const fs::path& html, const std::vector<std::string>& args) {
-  std::string command = std::string(TESSEL_CLI_PATH) + " slice " + Quoted(image) + " " + Quoted(html) +
-                        " --set DisplayGamma=2.2";
+  std::string command = std::string(TESSEL_CLI_PATH) + " slice " + Quoted(image) + " " + Quoted(html);
   for (const std::string& arg : args) command += " " + Quoted(arg);
   return peer::Run(command);
 }
@@ -217,6 +214,27 @@ TEST_F(PageInBrowser, EmailCellsShowTheirAverageColourWithoutImages) {
 
 // ---------------------------------------------------------------- formats
 
+// The slices BASE_C_R.EXT of a cut at xs and ys (edges included) put
+// back together as a peer (ImageMagick) decodes them; first names the
+// base and the extension.
+peer::RgbImage Assembled(const fs::path& first, const std::vector<int>& xs, const std::vector<int>& ys) {
+  peer::RgbImage whole{xs.back(), ys.back(), std::vector<std::uint8_t>(std::size_t(xs.back()) * std::size_t(ys.back()) * 3)};
+  for (std::size_t r = 0; r + 1 < ys.size(); ++r)
+    for (std::size_t c = 0; c + 1 < xs.size(); ++c) {
+      const fs::path path = first.parent_path() / (first.stem().string() + "_" + std::to_string(c + 1) + "_" +
+                                                   std::to_string(r + 1) + first.extension().string());
+      const peer::RgbImage slice = peer::DecodeWithMagick(path.string());
+      if (slice.Width != xs[c + 1] - xs[c] || slice.Height != ys[r + 1] - ys[r]) {
+        ADD_FAILURE() << path << " is " << slice.Width << " x " << slice.Height;
+        return {};
+      }
+      for (int y = 0; y < slice.Height; ++y)
+        std::copy_n(&slice.Rgb[std::size_t(y) * std::size_t(slice.Width) * 3], std::size_t(slice.Width) * 3,
+                    &whole.Rgb[(std::size_t(ys[r] + y) * std::size_t(whole.Width) + std::size_t(xs[c])) * 3]);
+    }
+  return whole;
+}
+
 // BMP slices are exact; JPEG slices differ from the source by what the
 // JPEG coding itself loses, as a peer decoder shows it, and no more.
 TEST_F(PageInBrowser, LosslessSlicesExactJpegWithinItsCodingError) {
@@ -237,24 +255,80 @@ TEST_F(PageInBrowser, LosslessSlicesExactJpegWithinItsCodingError) {
   EXPECT_EQ(lossless.Max, 0) << lossless.Describe();
 
   // The coding error: the peer-decoded slices against the source's pixels.
-  const peer::RgbImage pixels = peer::DecodeWithMagick(Sample.string());
-  const std::vector<int> xs = {0, 56, 196, 280, 400}, ys = {0, 50, 62, 140, 240};
-  peer::RgbImage decoded = pixels;
-  for (std::size_t r = 0; r + 1 < ys.size(); ++r)
-    for (std::size_t c = 0; c + 1 < xs.size(); ++c) {
-      const peer::RgbImage slice = peer::DecodeWithMagick(
-          (Dir / ("jpeg_" + std::to_string(c + 1) + "_" + std::to_string(r + 1) + ".jpg")).string());
-      ASSERT_EQ(slice.Width, xs[c + 1] - xs[c]);
-      for (int y = 0; y < slice.Height; ++y)
-        std::copy_n(&slice.Rgb[std::size_t(y) * std::size_t(slice.Width) * 3], std::size_t(slice.Width) * 3,
-                    &decoded.Rgb[(std::size_t(ys[r] + y) * SampleWidth + std::size_t(xs[c])) * 3]);
-    }
-  const int coding = browser::Compare(decoded, pixels).Max;
+  const int coding = browser::Compare(Assembled(Dir / "jpeg.jpg", {0, 56, 196, 280, 400}, {0, 50, 62, 140, 240}),
+                                      peer::DecodeWithMagick(Sample.string()))
+                         .Max;
   EXPECT_GT(coding, 0);
   const browser::TDifference lossy = browser::Compare(shots[2], shots[0]);
   // Decoders round their inverse transforms a little differently.
   EXPECT_LE(lossy.Max, coding + 4) << lossy.Describe();
   EXPECT_GT(lossy.Max, 0);
+}
+
+// ---------------------------------------------------------------- colours
+
+// Every value of red and of green, blue between them; smooth, so that JPEG
+// slices stay near it; never magenta.
+peer::RgbImage Ramps() {
+  peer::RgbImage img{256, 256, {}};
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x)
+      for (const int v : {x, y, (255 - x + y) / 2}) img.Rgb.push_back(std::uint8_t(v));
+  return img;
+}
+
+// Chromium manages the colours of images: it shows a source with a
+// profile converted to the screen's sRGB, and so must the page show the
+// slices, whether converted by us (the defaults) or carrying the profile
+// for the browser to convert (ColorProfile=keep). The PNG slices of an
+// untagged source carry gAMA 1/2.2 alone, which Chromium takes for sRGB
+// as it takes no chunk at all: exact down to the darkest values, where a
+// pure 2.2 curve (as Chromium applies with cHRM beside gAMA) would differ
+// by up to 9 levels. JPEG slices differ by their coding error, as a peer
+// decodes them and the profile, if kept, converts it, and a little more.
+TEST_F(PageInBrowser, SlicesShowTheColoursOfTheirSource) {
+  const std::vector<int> xs = {0, 100, 181, 256}, ys = {0, 77, 200, 256};
+  const browser::TView view = browser::ViewAround(256, 256);
+  for (const bool tagged : {false, true}) {
+    SCOPED_TRACE(tagged ? "Adobe RGB source" : "untagged source");
+    const fs::path dir = Dir / (tagged ? "tagged" : "untagged"), source = dir / "source.png";
+    fs::create_directories(dir);
+    const std::vector<std::uint8_t> profile = tagged ? icc::AdobeRgb() : std::vector<std::uint8_t>{};
+    if (tagged)
+      icc::SaveWithPillow(dir.string(), Ramps(), profile, source.string());
+    else
+      WritePng(source, Ramps());
+    std::vector<browser::TFrame> frames{{browser::ImagePage(source, 256, 256), view}};
+    // An untagged source has no profile to keep.
+    const std::vector<std::string> modes = tagged ? std::vector<std::string>{"convert", "keep"}
+                                                  : std::vector<std::string>{"convert"};
+    for (const std::string& mode : modes) {
+      for (const char* format : {"png", "jpg"}) {
+        const fs::path html = dir / (mode + format + ".html");
+        ASSERT_EQ(Slice(source, html,
+                        {"--vert", "100,181", "--horz", "77,200", "--style", "html5", "--format", format, "--set",
+                         "JpegQuality=90", "--set", "ColorProfile=" + mode}),
+                  0);
+        frames.push_back({browser::FragmentPage(html, TMode::Standards), view});
+      }
+    }
+    const std::vector<peer::RgbImage> shots = browser::RenderFrames(frames);
+    for (std::size_t i = 1; i < frames.size(); i += 2) {
+      const bool kept = i > 1;
+      SCOPED_TRACE(kept ? "profile kept" : "converted");
+      const browser::TDifference png = browser::Compare(shots[i], shots[0]);
+      EXPECT_LE(png.Max, tagged && !kept ? 3 : 0) << png.Describe();
+      auto shown = [&](const peer::RgbImage& pixels) { return kept ? icc::ToSRGB(profile, pixels) : pixels; };
+      const std::string slices = (dir / modes[i / 2]).string();
+      const int coding = browser::Compare(shown(Assembled(slices + "jpg.jpg", xs, ys)),
+                                          shown(Assembled(slices + "png.png", xs, ys)))
+                             .Max;
+      const browser::TDifference jpeg = browser::Compare(shots[i + 1], shots[0]);
+      EXPECT_LE(jpeg.Max, coding + 4) << jpeg.Describe() << ", coding error " << coding;
+      std::printf("%s, %s: PNG slices %d, JPEG slices %d (coding error %d)\n", tagged ? "Adobe RGB" : "untagged",
+                  kept ? "kept" : "converted", png.Max, jpeg.Max, coding);
+    }
+  }
 }
 
 // ---------------------------------------------------------------- fluid
