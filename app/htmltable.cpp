@@ -1,5 +1,6 @@
 #include "app/htmltable.h"
 
+#include <cctype>
 #include <cstdint>
 #include <utility>
 
@@ -287,7 +288,11 @@ std::string CleanBaseUrl(const std::string& baseUrl) {
   std::string out;
   for (std::size_t i = first; i < end; ++i) {
     const auto c = static_cast<unsigned char>(baseUrl[i]);
-    if (UrlKeeps(c)) {
+    // A percent sign that starts no escape is a literal one ("50%off/"):
+    // kept bare it would make the address invalid.
+    const bool escape = c == '%' && i + 2 < end && std::isxdigit(static_cast<unsigned char>(baseUrl[i + 1])) &&
+                        std::isxdigit(static_cast<unsigned char>(baseUrl[i + 2]));
+    if (UrlKeeps(c) && (c != '%' || escape)) {
       out += char(c);
     } else {
       out += '%';

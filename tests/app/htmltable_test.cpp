@@ -169,6 +169,9 @@ TEST(SliceUrl, BaseJoinedWithTheEncodedName) {
   EXPECT_EQ(SliceUrl("https://b\xC3\xBC" "cher.example/a b/%7Email/\"<x>\"", "\xC3\xA9.png"),
             "https://b%C3%BCcher.example/a%20b/%7Email/%22%3Cx%3E%22/%C3%A9.png");
   EXPECT_EQ(CleanBaseUrl(" \t "), "");
+  // A percent sign that starts no escape stands for itself.
+  EXPECT_EQ(SliceUrl("/50%off/%mp;/%4", "a.png"), "/50%25off/%25mp;/%254/a.png");
+  EXPECT_EQ(SliceUrl("/%7e/%", "a.png"), "/%7e/%25/a.png");
 }
 
 TEST(SliceUrl, QueryOrFragmentIsRefused) {
