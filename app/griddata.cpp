@@ -125,6 +125,10 @@ TPageLayout PageLayoutOf(const TSplitGrid& grid, const TCellData& cells) {
   return layout;
 }
 
+int SliceCountOf(const TPageLayout& page) {
+  return int(std::count_if(page.Cells.begin(), page.Cells.end(), [](const TPageCell& cell) { return !cell.Skip; }));
+}
+
 namespace {
 
 struct TSpan {

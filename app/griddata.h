@@ -75,6 +75,8 @@ struct TPageLayout {
 // their numbers; a merge that would take a cell another merge has, or that
 // reaches beyond the grid (CellsProblem), is passed over.
 TPageLayout PageLayoutOf(const TSplitGrid& grid, const TCellData& cells);
+// The cells of the page that are written as images.
+int SliceCountOf(const TPageLayout& page);
 
 // The column (or row) of `from` that each column (row) of `to` shares the
 // most pixels with: the numbers of the spans of `to`'s sorted positions,

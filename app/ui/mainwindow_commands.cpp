@@ -212,6 +212,7 @@ void TForm1::ExportCommand() {
   FExporter->SourceFile = FSourceFile;
   FExportTexts = FData.Tags;
   FExporter->Tags = &FExportTexts;
+  FExporter->Cells = &FData.Cells;
   struct TBusy {
     TForm1& Window;
     ~TBusy() {
@@ -226,7 +227,7 @@ void TForm1::ExportCommand() {
         });
     }
   } busy{*this};
-  FExportUi->BeginExport(int(CellsOf(FData.Grid).size()), &FExportTexts);
+  FExportUi->BeginExport(SliceCountOf(PageLayoutOf(FData.Grid, FData.Cells)), &FExportTexts);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
   StatusBar1->setText(QStringLiteral("Exported %1 %2 and %3")
