@@ -413,8 +413,10 @@ void TSplitEditor::Paint(QPainter& painter) {
   const int width = FView.viewport()->width(), height = FView.viewport()->height();
   painter.save();
   // The dashes keep their place on the picture when it scrolls.
-  // Merged cells: no line is drawn through them (view pixels inside).
-  const TGridData& data = FHistory.Data();
+  // Merged cells: no line is drawn through them (view pixels inside). A
+  // grabbed line is out of the lists, which numbers the cells otherwise:
+  // until it drops they are those of before.
+  const TGridData& data = FGrabbedFrom ? FDragStart : FHistory.Data();
   std::vector<TGridCell> merged;
   for (const auto& [corner, span] : data.Cells.Merges)
     merged.push_back(RectOf(data.Grid, {corner.first, corner.second, corner.first + span.Columns - 1,
@@ -452,8 +454,8 @@ void TSplitEditor::Paint(QPainter& painter) {
                            LineAt(ay, std::int64_t(c.Top) + c.Height) - top),
                      QColor(0, 80, 255, 60));
   }
-  PaintCells(painter);
-  const TSplitGrid& grid = data.Grid;
+  PaintCells(painter, data);
+  const TSplitGrid& grid = FHistory.Data().Grid;
   for (std::int32_t y : grid.HorzSplits.Values()) across(y, lineAcross);
   for (std::int32_t x : grid.VertSplits.Values()) down(x, lineDown);
   if (FSelected && FDragging == TDrag::None)
@@ -464,8 +466,7 @@ void TSplitEditor::Paint(QPainter& painter) {
 }
 
 // Cells without an image hatched, the chosen cells tinted.
-void TSplitEditor::PaintCells(QPainter& painter) {
-  const TGridData& data = FHistory.Data();
+void TSplitEditor::PaintCells(QPainter& painter, const TGridData& data) {
   const TViewAxis ax = AxisX(), ay = AxisY();
   const auto area = [&](const TGridCell& c) {
     const int left = LineAt(ax, c.Left), top = LineAt(ay, c.Top);

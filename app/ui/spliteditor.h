@@ -143,7 +143,7 @@ class TSplitEditor : public QObject {
   void Record(const QString& text, const TGridData& before, int mergeKey = -1);
   std::optional<TCellKey> CellUnder(QPointF at) const;
   bool ApplyToChosen(const QString& text, const TGridData& after);
-  void PaintCells(QPainter& painter);
+  void PaintCells(QPainter& painter, const TGridData& data);
 
   TGridHistory& FHistory;
   TPGImage& FView;
