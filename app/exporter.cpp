@@ -65,36 +65,38 @@ std::string PathInDirectory(const std::string& directory, const std::string& nam
   return directory.empty() ? name : (std::filesystem::path(directory) / name).string();
 }
 
-// What one export will write: the cells that hold pixels (a duplicate split
+// What one export will write: the cells of the page (a duplicate split
 // line gives a column or row of size 0, which gets neither a file nor
-// markup, the others keeping their numbers) and every output, in the order
-// they take their places.
+// markup, the others keeping their numbers; merged cells are one) and
+// every output, in the order they take their places.
 struct TExportPlan {
   TExportNames Names;
   std::string HtmlPath;
-  std::string GridPath;  // empty when no grid file is saved
-  std::string TagsPath;  // the texts beside it; empty when none are saved
-  std::vector<int> Columns;
-  std::vector<int> Rows;
-  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid, its texts
+  std::string GridPath;   // empty when no grid file is saved
+  std::string TagsPath;   // the texts beside it; empty when none are saved
+  std::string CellsPath;  // the merged and skipped cells beside it; empty when not saved
+  TPageLayout Page;       // the cells in cell order, with the table's rows and columns
+  // Per cell: its first slice file in Outputs (a skipped cell has none).
+  std::vector<std::size_t> FirstFile;
+  // Per row of the table: the cells that begin in it, and those that end in it.
+  std::vector<std::vector<std::size_t>> Starting;
+  std::vector<std::vector<std::size_t>> Ending;
+  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid, its texts, its cells
   std::size_t FilesPerCell = 1;      // retina: the half-size slice, then the full-size one
-  std::size_t CellCount = 0;
-  std::size_t SliceCount = 0;        // CellCount * FilesPerCell
+  std::size_t SliceCount = 0;
 };
 
 // One export between its first and its last slice: where the cutting stands.
-// Cells are numbered in cell order (rows outer, columns inner) over the
-// places of Plan.Rows and Plan.Columns.
+// Cells are numbered in cell order (Plan.Page.Cells).
 struct TSliceRun {
   TPixelGraphic& Source;
   const TExportPlan& Plan;
   TSliceSink& Sink;
   TPGFinalRows& Pending;  // the source's final rows while it loads
   std::vector<bool> Cut;  // per slice file: handed to the sink
-  // While the source loads: the grid rows not yet cut lie from RowFirst up
-  // to RowEnd (places in Plan.Rows); the source's rows known final, from
-  // the top and from the bottom; whether a cell may go to a writer once
-  // its first row is in.
+  // While the source loads: the table rows not yet cut lie from RowFirst up
+  // to RowEnd; the source's rows known final, from the top and from the
+  // bottom; whether a cell may go to a writer once its first row is in.
   std::size_t RowFirst = 0;
   std::size_t RowEnd = 0;
   std::int64_t FinalFromTop = 0;
@@ -163,16 +165,22 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
     throw;
   }
   if (!confirmed) return LoadAnyway(load);
-  std::vector<int> columnWidths;
-  for (const int column : plan.Columns) {  // also when there is no row
-    TGridCell cell;
-    cell.Left = FGrid.VertSplits[column - 1];
-    cell.Width = FGrid.VertSplits[column] - cell.Left;
-    columnWidths.push_back(Options.Retina ? HalfCell(cell).Width : cell.Width);
-  }
+  // The table's columns and rows as the page shows them.
+  const auto sizes = [this](const std::vector<std::int32_t>& edges) {
+    std::vector<int> sizes;
+    for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
+      TGridCell span;
+      span.Left = edges[i];
+      span.Width = edges[i + 1] - edges[i];
+      sizes.push_back(Options.Retina ? HalfCell(span).Width : span.Width);
+    }
+    return sizes;
+  };
   THtmlTable table({Options.UpperCase, Options.DoubleQuote, Options.Style, Options.BaseUrl},
-                   std::move(columnWidths));
+                   sizes(plan.Page.ColumnEdges), plan.Page.SpansColumns,
+                   plan.Page.SpansRows ? sizes(plan.Page.RowEdges) : std::vector<int>{});
   std::vector<std::string> lines{table.TableStartLine()};
+  if (const std::string group = table.ColumnGroupLine(); !group.empty()) lines.push_back(group);
   try {
     commit->Stage(WriteSlices(source, plan, table, lines, load));
   } catch (const EExportCancelled&) {
@@ -185,6 +193,7 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   // Texts the per-slice dialogs changed are saved as they now stand.
   if (!plan.TagsPath.empty() && TagsFileWanted(plan.TagsPath, *Tags))
     commit->Stage(StagedText(plan.TagsPath, CrLfText(TagsFileLines(*Tags))));
+  if (!plan.CellsPath.empty()) commit->Stage(StagedText(plan.CellsPath, CrLfText(CellsFileLines(*Cells))));
   std::size_t placed = 0;
   commit->Commit([&](const std::string& path) {
     if (placed++ < plan.SliceCount) FUi.SliceWritten(path);
@@ -199,10 +208,24 @@ bool TSliceExporter::CheckOptions(const std::function<void()>* load) {
     LoadAnyway(load);
     throw EExportError(problem);
   }
+  if (const std::string problem = CellsProblem(CellsToCut(), FGrid, "The cells"); !problem.empty()) {
+    LoadAnyway(load);
+    throw EExportError(problem);
+  }
   if (!Options.Retina) return true;
-  const std::string line = OddRetinaLine(FGrid);
+  // Only the edges of the page's cells: a line inside merged cells alone cuts nothing.
+  const TPageLayout page = PageLayoutOf(FGrid, CellsToCut());
+  TSplitGrid edges;
+  for (const std::int32_t x : page.ColumnEdges) edges.VertSplits.Add(x);
+  for (const std::int32_t y : page.RowEdges) edges.HorzSplits.Add(y);
+  const std::string line = OddRetinaLine(edges);
   if (line.empty() || FUi.ConfirmOddRetinaLine(line)) return true;
   return LoadAnyway(load);
+}
+
+const TCellData& TSliceExporter::CellsToCut() const {
+  static const TCellData none;
+  return Cells ? *Cells : none;
 }
 
 // Work and memory follow the cells written: a grid of many repeated lines
@@ -217,22 +240,33 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
     // The per-slice dialogs may give texts to a grid that has none yet.
     if (Options.IncAltTags || TagsFileWanted(tagsPath, *Tags)) plan.TagsPath = tagsPath;
   }
-  plan.Columns = FGrid.FilledColumns();
-  plan.Rows = FGrid.FilledRows();
+  if (!plan.GridPath.empty() && Cells) {
+    const std::string cellsPath = CompanionPath(plan.GridPath, CellsExtension);
+    if (CellsFileWanted(cellsPath, *Cells)) plan.CellsPath = cellsPath;
+  }
+  plan.Page = PageLayoutOf(FGrid, CellsToCut());
   plan.FilesPerCell = Options.Retina ? 2 : 1;
-  for (int row : plan.Rows)
-    for (int column : plan.Columns) {
-      const std::string& base = plan.Names.BaseName;
-      plan.Outputs.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, column, row, OutputExtension)));
-      if (Options.Retina)
-        plan.Outputs.push_back(
-            PathInDirectory(plan.Names.Directory, Slice2xFileName(base, column, row, OutputExtension)));
-    }
+  const std::size_t rows = plan.Page.Cells.empty() ? 0 : plan.Page.RowEdges.size() - 1;
+  plan.Starting.resize(rows);
+  plan.Ending.resize(rows);
+  const std::string& base = plan.Names.BaseName;
+  for (std::size_t index = 0; index < plan.Page.Cells.size(); ++index) {
+    const TPageCell& page = plan.Page.Cells[index];
+    plan.Starting[std::size_t(page.Row)].push_back(index);
+    plan.Ending[std::size_t(page.Row + page.RowSpan - 1)].push_back(index);
+    plan.FirstFile.push_back(plan.Outputs.size());
+    if (page.Skip) continue;
+    const TGridCell& cell = page.Cell;
+    plan.Outputs.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, cell.Column, cell.Row, OutputExtension)));
+    if (Options.Retina)
+      plan.Outputs.push_back(
+          PathInDirectory(plan.Names.Directory, Slice2xFileName(base, cell.Column, cell.Row, OutputExtension)));
+  }
   plan.SliceCount = plan.Outputs.size();
-  plan.CellCount = plan.SliceCount / plan.FilesPerCell;
   plan.Outputs.push_back(htmlPath);
   if (!plan.GridPath.empty()) plan.Outputs.push_back(plan.GridPath);
   if (!plan.TagsPath.empty()) plan.Outputs.push_back(plan.TagsPath);
+  if (!plan.CellsPath.empty()) plan.Outputs.push_back(plan.CellsPath);
   return plan;
 }
 
@@ -293,22 +327,29 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
     LoadWhileCutting(run, *load);
   else if (load)
     (*load)();
-  const std::size_t columns = plan.Columns.size();
-  for (std::size_t index = 0; index < plan.CellCount; ++index) {
-    if (index % columns == 0) table.BeginRow();
-    PutCell(run, index);
-    const TGridCell cell = FGrid.Cell(plan.Columns[index % columns], plan.Rows[index / columns]);
-    const THtmlSlice slice = HtmlSliceOf(source, plan, cell, index % columns);
-    const TSliceTag tag = table.Tag(slice);
-    table.AddCell(slice, Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, tag) : StoredCellCode(tag, cell));
-    if (index % columns == columns - 1) lines.push_back(table.EndRow());
+  for (const std::vector<std::size_t>& row : plan.Starting) {
+    table.BeginRow();
+    for (const std::size_t index : row) {
+      const TPageCell& page = plan.Page.Cells[index];
+      const THtmlSlice slice = HtmlSliceOf(source, plan, page);
+      if (page.Skip) {
+        table.AddEmptyCell(slice);
+        continue;
+      }
+      PutCell(run, index);
+      const TSliceTag tag = table.Tag(slice);
+      table.AddCell(slice, Options.IncAltTags ? FUi.EditSliceTags(SliceImage, page.Cell, tag)
+                                              : StoredCellCode(tag, page.Cell));
+    }
+    lines.push_back(table.EndRow());
   }
   return sink->Finish();
 }
 
 // A cell as the page shows it.
 THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan,
-                                       const TGridCell& cell, std::size_t place) const {
+                                       const TPageCell& page) const {
+  const TGridCell& cell = page.Cell;
   const std::string& base = plan.Names.BaseName;
   THtmlSlice slice;
   slice.Name = SliceFileName(base, cell.Column, cell.Row, OutputExtension);
@@ -316,8 +357,10 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
   if (Options.Retina) slice.Name2x = Slice2xFileName(base, cell.Column, cell.Row, OutputExtension);
   slice.Width = shown.Width;
   slice.Height = shown.Height;
-  slice.Place = int(place);
-  if (Options.Style == TPageStyle::Email) slice.Average = AverageColor(source, cell);
+  slice.Place = page.Column;
+  slice.ColumnSpan = page.ColumnSpan;
+  slice.RowSpan = page.RowSpan;
+  if (Options.Style == TPageStyle::Email || page.Skip) slice.Average = AverageColor(source, cell);
   return slice;
 }
 
@@ -327,7 +370,7 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
 void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()>& load) {
   TProgressGuard guard(run.Source);
   TPageMapper mapper;
-  run.RowEnd = run.Plan.Columns.empty() ? 0 : run.Plan.Rows.size();
+  run.RowEnd = run.Plan.Starting.size();
   run.Source.OnProgressStart = [&](void* sender) {
     if (guard.PreviousStart) guard.PreviousStart(sender);
     mapper.Start(run.Source.Bits(), run.Source.ImageSize());
@@ -374,49 +417,47 @@ bool TSliceExporter::WritersTakeRowsAsTheyCome() const {
   }
 }
 
-// Cuts the grid rows whose source rows are all final: from the top down
-// while rows come from the top (or, for writers that take rows as they
-// come, once their first row is in), from the bottom up while they come
-// from the bottom.
+// Cuts the cells whose source rows are all final, walking the table's rows:
+// from the top down while rows come from the top, the cells that end in a
+// row once it is complete (or, for writers that take rows as they come, the
+// cells that begin in it once its first row is in); from the bottom up
+// while they come from the bottom, the cells that begin in a row once it is
+// complete. A cell's rows are those of its rectangle: a merged cell waits
+// for every grid row it spans. Cells that reach across the rows still
+// missing wait for the end of the load.
 void TSliceExporter::CutReadyRows(TSliceRun& run) {
-  const std::vector<int>& rows = run.Plan.Rows;
-  const int column = run.Plan.Columns.front();
+  const std::vector<std::int32_t>& edges = run.Plan.Page.RowEdges;
   const std::int64_t height = run.Source.Height();
   const bool early = run.Early && run.Source.PixelFormat() == pgpf24Bit && run.FinalFromBottom == 0;
   while (run.RowFirst < run.RowEnd) {
-    const TGridCell cell = FGrid.Cell(column, rows[run.RowFirst]);
-    const bool complete = std::int64_t(cell.Top) + cell.Height <= run.FinalFromTop;
-    if (!complete && !(early && cell.Top < run.FinalFromTop)) break;
-    CutRow(run, run.RowFirst++, complete);
+    const std::size_t row = run.RowFirst;
+    const bool complete = edges[row + 1] <= run.FinalFromTop;
+    if (!complete && !(early && edges[row] < run.FinalFromTop)) break;
+    ++run.RowFirst;
+    if (complete) PutCells(run, run.Plan.Ending[row]);
+    // A half-size slice needs all the rows of its cell.
+    if (early && !Options.Retina) PutCells(run, run.Plan.Starting[row], &run.Pending);
   }
   while (run.RowFirst < run.RowEnd) {
-    const TGridCell cell = FGrid.Cell(column, rows[run.RowEnd - 1]);
-    if (cell.Top < height - run.FinalFromBottom) break;
-    CutRow(run, --run.RowEnd, true);
+    if (edges[run.RowEnd - 1] < height - run.FinalFromBottom) break;
+    PutCells(run, run.Plan.Starting[--run.RowEnd]);
   }
 }
 
-// Cells of a grid row not yet complete go as windows that wait for their
-// rows; those that cannot are left for the cutting after the load.
-void TSliceExporter::CutRow(TSliceRun& run, std::size_t row, bool complete) {
-  const std::size_t columns = run.Plan.Columns.size();
-  for (std::size_t index = row * columns; index < (row + 1) * columns; ++index) {
-    if (complete) {
-      PutCell(run, index);
-      continue;
-    }
-    const TGridCell cell = FGrid.Cell(run.Plan.Columns[index % columns], run.Plan.Rows[row]);
-    // A half-size slice needs all the rows of its cell.
-    if (WindowFits(run.Source, cell) && !Options.Retina) PutCell(run, index, &run.Pending);
-  }
+// With pending, cells go as windows that wait for their rows; those that
+// cannot are left for the cutting after the load.
+void TSliceExporter::PutCells(TSliceRun& run, const std::vector<std::size_t>& cells, TPGFinalRows* pending) {
+  for (const std::size_t index : cells)
+    if (!pending || WindowFits(run.Source, run.Plan.Page.Cells[index].Cell)) PutCell(run, index, pending);
 }
 
 // A retina cell is written half size first, so that a kept slice image
 // ends holding the cell at full size.
 void TSliceExporter::PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pending) {
-  const std::size_t columns = run.Plan.Columns.size();
-  const TGridCell cell = FGrid.Cell(run.Plan.Columns[index % columns], run.Plan.Rows[index / columns]);
-  const std::size_t first = index * run.Plan.FilesPerCell;
+  const TPageCell& page = run.Plan.Page.Cells[index];
+  if (page.Skip) return;
+  const TGridCell& cell = page.Cell;
+  const std::size_t first = run.Plan.FirstFile[index];
   for (std::size_t file = first; file < first + run.Plan.FilesPerCell; ++file) {
     if (run.Cut[file]) continue;
     const std::string& path = run.Plan.Outputs[file];

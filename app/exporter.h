@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cellsfile.h"
 #include "app/exportcommit.h"
 #include "app/outputformats.h"
 #include "app/exportoptions.h"
@@ -27,6 +28,8 @@ class TPGFinalRows;
 class THtmlTable;
 class TSliceSink;
 struct TExportPlan;
+struct TPageCell;
+struct TPageLayout;
 struct TSliceRun;
 
 // Raised by a TExportUi while the export runs (the per-slice dialog's
@@ -110,6 +113,11 @@ class TSliceExporter {
   // written into their cells when no per-slice dialog asks for them, and
   // saved beside the grid file (BASE.tags) when the export saves one.
   const TTagMap* Tags = nullptr;
+  // The cells merged into one slice, written without an image, or in a
+  // format of their own (not yet heeded), numbered as the sorted grid's;
+  // saved beside the grid file (BASE.cells) when the export saves one.
+  // Null: every cell is a slice of its own.
+  const TCellData* Cells = nullptr;
   // The file the source was loaded from (FileIdentityOf, taken when it was
   // opened): an export that would replace it under any name is refused.
   TFileIdentity SourceFile;
@@ -131,8 +139,9 @@ class TSliceExporter {
   // Export of a source that load() has yet to fill. load() tells the
   // source's OnRowsDone which rows are final as it goes (the readers of the
   // registry that deliver rows do; rows may come from the top or from the
-  // bottom). The dialogs come first; then every grid row is cut as soon as
-  // its pixels are in and encoded on the threads while the rest loads. Nothing takes its place before load()
+  // bottom). The dialogs come first; then every cell is cut as soon as all
+  // the rows of its rectangle are in (a merged cell: of every grid row it
+  // spans) and encoded on the threads while the rest loads. Nothing takes its place before load()
   // has returned, so files, HTML and failures are those of loading and then
   // calling Export, and a failing load leaves nothing behind. Without threads
   // to use it loads, then exports. Whatever stops the export before its
@@ -144,6 +153,7 @@ class TSliceExporter {
   bool Run(TPixelGraphic& source, const std::function<void()>* load);
   bool ChoosePath(std::string& htmlPath);
   bool CheckOptions(const std::function<void()>* load);
+  const TCellData& CellsToCut() const;
   TExportPlan PlanFor(const std::string& htmlPath) const;
   std::string StoredCellCode(const TSliceTag& tag, const TGridCell& cell) const;
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
@@ -153,12 +163,11 @@ class TSliceExporter {
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                        THtmlTable& table, std::vector<std::string>& lines,
                                        const std::function<void()>* load);
-  THtmlSlice HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan, const TGridCell& cell,
-                         std::size_t place) const;
+  THtmlSlice HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan, const TPageCell& page) const;
   void LoadWhileCutting(TSliceRun& run, const std::function<void()>& load);
   bool WritersTakeRowsAsTheyCome() const;
   void CutReadyRows(TSliceRun& run);
-  void CutRow(TSliceRun& run, std::size_t row, bool complete);
+  void PutCells(TSliceRun& run, const std::vector<std::size_t>& cells, TPGFinalRows* pending = nullptr);
   void PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pending = nullptr);
 
   TSplitGrid& FGrid;

@@ -63,9 +63,12 @@ std::string SrcsetUrl(const std::string& baseUrl, const std::string& name) {
 
 }  // namespace
 
-THtmlTable::THtmlTable(THtmlOptions options, std::vector<int> columnWidths)
+THtmlTable::THtmlTable(THtmlOptions options, std::vector<int> columnWidths, bool columnGroup,
+                       std::vector<int> rowHeights)
     : FOptions(std::move(options)),
       FColumnWidths(std::move(columnWidths)),
+      FColumnGroup(columnGroup),
+      FRowHeights(std::move(rowHeights)),
       FQuote(FOptions.DoubleQuote ? '"' : '\'') {}
 
 std::string THtmlTable::Name(const char* name) const { return MarkupName(FOptions, name); }
@@ -100,6 +103,23 @@ std::string THtmlTable::TableStartLine() const {
   return Name("<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>");
 }
 
+std::string THtmlTable::ColumnGroupLine() const {
+  if (!FColumnGroup) return "";
+  std::string line = "<" + Name("COLGROUP") + ">";
+  for (std::size_t i = 0; i < FColumnWidths.size(); ++i) {
+    const std::string width = std::to_string(FColumnWidths[i]);
+    line += "<" + Name("COL");
+    switch (FOptions.Style) {
+      case TPageStyle::Classic: line += " " + Name("WIDTH") + "=" + width; break;
+      case TPageStyle::Email: line += Attribute("WIDTH", width); break;
+      case TPageStyle::Html5: line += Attribute("STYLE", "width:" + width + "px"); break;
+      case TPageStyle::Fluid: line += Attribute("STYLE", "width:" + FluidWidth(int(i)) + "%"); break;
+    }
+    line += ">";
+  }
+  return line + "</" + Name("COLGROUP") + ">";
+}
+
 std::string THtmlTable::TableEndLine() const {
   return Name(FOptions.Style == TPageStyle::Fluid ? "</TABLE></DIV>" : "</TABLE>");
 }
@@ -132,42 +152,87 @@ TSliceTag THtmlTable::Tag(const THtmlSlice& slice) const {
   if (FOptions.Style == TPageStyle::Email) tag.FSuffix = Attribute("BORDER", "0");
   std::string css = "display:block";
   // Browsers without container units keep height:auto.
-  if (FOptions.Style == TPageStyle::Fluid)
-    css += ";width:100%;height:auto;height:calc(100cqw*" + height + "/" + std::to_string(TotalWidth()) + ")";
+  if (FOptions.Style == TPageStyle::Fluid) css += ";width:100%;height:auto;height:" + FluidHeight(slice.Height);
   tag.FSuffix += Attribute("STYLE", css);
   return tag;
 }
 
-void THtmlTable::BeginRow() {
-  FRow = "<" + Name("TR") + ">";
-  FCellCount = 0;
+// The height of a fluid cell: its share of the width the table has.
+std::string THtmlTable::FluidHeight(int height) const {
+  return "calc(100cqw*" + std::to_string(height) + "/" + std::to_string(TotalWidth()) + ")";
 }
 
+void THtmlTable::BeginRow() {
+  FRow = "<" + Name("TR");
+  if (FRowCount < int(FRowHeights.size())) {
+    const std::string height = std::to_string(FRowHeights[std::size_t(FRowCount)]);
+    switch (FOptions.Style) {
+      case TPageStyle::Classic: FRow += " " + Name("HEIGHT") + "=" + height; break;
+      case TPageStyle::Email: FRow += Attribute("HEIGHT", height) + Attribute("STYLE", "height:" + height + "px"); break;
+      case TPageStyle::Html5: FRow += Attribute("STYLE", "height:" + height + "px"); break;
+      case TPageStyle::Fluid:
+        FRow += Attribute("STYLE", "height:" + FluidHeight(FRowHeights[std::size_t(FRowCount)]));
+        break;
+    }
+  }
+  FRow += ">";
+  FCellCount = 0;
+  ++FRowCount;
+}
+
+std::string THtmlTable::Spans(const THtmlSlice& slice) const {
+  std::string spans;
+  const auto span = [&](const char* name, int count) {
+    if (count <= 1) return;
+    spans += FOptions.Style == TPageStyle::Classic ? " " + Name(name) + "=" + std::to_string(count)
+                                                   : Attribute(name, std::to_string(count));
+  };
+  span("COLSPAN", slice.ColumnSpan);
+  span("ROWSPAN", slice.RowSpan);
+  return spans;
+}
+
+// An empty cell takes its size and colour from its own attributes and
+// style: nothing inside gives it any.
 std::string THtmlTable::CellStart(const THtmlSlice& slice) const {
+  const std::string open = "<" + Name("TD") + Spans(slice);
+  const std::string width = std::to_string(slice.Width), height = std::to_string(slice.Height);
+  const std::string color = HexColor(slice.Average);
+  const std::string empty = slice.Empty ? ";height:" + height + "px" : "";
   switch (FOptions.Style) {
     case TPageStyle::Classic:
       break;
     case TPageStyle::Html5:
-      return "<" + Name("TD") + Attribute("STYLE", "padding:0") + ">";
+      return open +
+             Attribute("STYLE", "padding:0" + (slice.Empty ? ";width:" + width + "px" + empty + ";background:" + color : "")) +
+             ">";
     case TPageStyle::Email:
-      return "<" + Name("TD") + Attribute("WIDTH", std::to_string(slice.Width)) +
-             Attribute("BGCOLOR", HexColor(slice.Average)) + Attribute("STYLE", "padding:0") + ">";
+      // Mail readers that drop empty cells keep one holding a blank of no size.
+      return open + Attribute("WIDTH", width) + (slice.Empty ? Attribute("HEIGHT", height) : "") +
+             Attribute("BGCOLOR", color) +
+             Attribute("STYLE", "padding:0" + (slice.Empty ? empty + ";font-size:0;line-height:0" : "")) + ">";
     case TPageStyle::Fluid:
-      return "<" + Name("TD") + Attribute("STYLE", "padding:0;width:" + FluidWidth(slice.Place) + "%") +
+      return open +
+             Attribute("STYLE", "padding:0;width:" + FluidWidth(slice.Place, slice.ColumnSpan) + "%" +
+                                    (slice.Empty ? ";height:" + FluidHeight(slice.Height) + ";background:" + color : "")) +
              ">";
   }
-  return "<" + Name("TD") + ">";
+  if (!slice.Empty) return open + ">";
+  return open + " " + Name("WIDTH") + "=" + width + " " + Name("HEIGHT") + "=" + height + " " + Name("BGCOLOR") +
+         "=" + color + ">";
 }
 
 // A column's share of the table in percent, to four decimals. The shares
 // are taken from the rounded places of the column edges, so that they add
 // up to exactly 100 (rounded one by one, three thirds would not).
-std::string THtmlTable::FluidWidth(int place) const {
+std::string THtmlTable::FluidWidth(int place, int span) const {
   const std::int64_t total = TotalWidth();
   std::int64_t before = 0;
   for (std::size_t i = 0; i < FColumnWidths.size() && int(i) < place; ++i) before += FColumnWidths[i];
-  if (total <= 0 || place < 0 || std::size_t(place) >= FColumnWidths.size()) return "0";
-  const std::int64_t after = before + FColumnWidths[std::size_t(place)];
+  if (total <= 0 || place < 0 || span < 1 || std::size_t(place) + std::size_t(span) > FColumnWidths.size())
+    return "0";
+  std::int64_t after = before;
+  for (int i = place; i < place + span; ++i) after += FColumnWidths[std::size_t(i)];
   const auto edge = [total](std::int64_t x) { return (x * 1000000 + total / 2) / total; };
   const std::int64_t share = edge(after) - edge(before);  // millionths: 1000000 is 100 %
   std::string text = std::to_string(share / 10000);
@@ -180,6 +245,12 @@ std::string THtmlTable::FluidWidth(int place) const {
 void THtmlTable::AddCell(const THtmlSlice& slice, const std::string& cellCode) {
   FRow += CellStart(slice) + cellCode + "</" + Name("TD") + ">";
   ++FCellCount;
+}
+
+void THtmlTable::AddEmptyCell(const THtmlSlice& slice) {
+  THtmlSlice empty = slice;
+  empty.Empty = true;
+  AddCell(empty, FOptions.Style == TPageStyle::Email ? "&nbsp;" : "");
 }
 
 std::string THtmlTable::EndRow() const { return FRow + "</" + Name("TR") + ">"; }

@@ -43,6 +43,9 @@ struct THtmlSlice {
   int Height = 0;
   int Place = 0;       // its column's place in the table, from 0
   TRGB Average = 0;    // its average colour (email: the cell's colour while images are blocked)
+  int ColumnSpan = 1;  // the table's columns and rows it covers
+  int RowSpan = 1;
+  bool Empty = false;  // no image: an empty cell of the average colour (AddEmptyCell)
 };
 
 // The image tag of one slice, which the per-slice dialog completes with a
@@ -71,10 +74,17 @@ std::string LowerAscii(std::string text);
 class THtmlTable {
  public:
   // columnWidths: the page widths of the table's columns, left to right;
-  // the email and fluid styles size the table and its cells by them.
-  explicit THtmlTable(THtmlOptions options, std::vector<int> columnWidths = {});
+  // the email and fluid styles size the table and its cells by them. Where
+  // cells span columns or rows, a browser left to share a spanning cell's
+  // size among them may share it otherwise than the grid does: with
+  // columnGroup the table states every column's width, and rowHeights
+  // (top to bottom, when given) go on the rows.
+  explicit THtmlTable(THtmlOptions options, std::vector<int> columnWidths = {}, bool columnGroup = false,
+                      std::vector<int> rowHeights = {});
 
   std::string TableStartLine() const;
+  // The <colgroup> line after the table start, or empty when there is none.
+  std::string ColumnGroupLine() const;
   std::string TableEndLine() const;
   // The image tag of a slice; names go into the addresses URL-encoded,
   // after the base URL when there is one.
@@ -82,6 +92,9 @@ class THtmlTable {
 
   void BeginRow();
   void AddCell(const THtmlSlice& slice, const std::string& cellCode);
+  // A cell without an image, keeping its size in quirks and standards
+  // mode and in mail readers, its background the slice's average colour.
+  void AddEmptyCell(const THtmlSlice& slice);
   bool RowHasCells() const { return FCellCount > 0; }
   std::string EndRow() const;
 
@@ -89,14 +102,19 @@ class THtmlTable {
   std::string Name(const char* name) const;
   std::string Attribute(const char* name, const std::string& value) const;
   std::string CellStart(const THtmlSlice& slice) const;
-  std::string FluidWidth(int place) const;
+  std::string Spans(const THtmlSlice& slice) const;
+  std::string FluidWidth(int place, int span = 1) const;
+  std::string FluidHeight(int height) const;
   std::int64_t TotalWidth() const;
 
   THtmlOptions FOptions;
   std::vector<int> FColumnWidths;
+  bool FColumnGroup;
+  std::vector<int> FRowHeights;
   char FQuote;
   std::string FRow;
   int FCellCount = 0;
+  int FRowCount = 0;
 };
 
 // The classic cell code of the per-slice dialog: optional link (with

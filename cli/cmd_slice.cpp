@@ -13,8 +13,10 @@
 #include <thread>
 #include <utility>
 
+#include "app/cellsfile.h"
 #include "app/convert.h"
 #include "app/exporter.h"
+#include "app/griddata.h"
 #include "app/gridfile.h"
 #include "app/htmltable.h"
 #include "app/outputformats.h"
@@ -188,6 +190,23 @@ int ThreadsFrom(const TCliParsed& parsed) {
   return threads;
 }
 
+// The cells of --cells, or of the cells file beside the --grid file when
+// there is one.
+TCellData CellsFrom(const TCliParsed& parsed) {
+  std::string path = parsed.Get("--cells");
+  if (path.empty() && parsed.Has("--grid")) {
+    path = CompanionPath(parsed.Get("--grid"), CellsExtension);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return {};
+  }
+  if (path.empty()) return {};
+  return ReadCellsFile(path, [](const std::string& message) { std::cerr << "warning: " << message << "\n"; });
+}
+
+std::string CellsSource(const TCliParsed& parsed) {
+  return parsed.Has("--cells") ? parsed.Get("--cells") : CompanionPath(parsed.Get("--grid"), CellsExtension);
+}
+
 // A grid that leaves part of the image out, or cuts nothing at all, is
 // almost always a mistake in a batch: said, not silently exported. False
 // when there is no slice to write.
@@ -208,7 +227,7 @@ int RunSlice(const std::vector<std::string>& args) {
       ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
                       {"--tags", true}, {"--overwrite", false}, {"--threads", true},
-                      {"--style", true}, {"--base-url", true}, {"--retina", false}});
+                      {"--style", true}, {"--base-url", true}, {"--retina", false}, {"--cells", true}});
   if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
   // A directory in the HTML file's place is a failed write, not a bad command line.
   if (std::filesystem::is_directory(parsed.Positional[1]))
@@ -218,6 +237,7 @@ int RunSlice(const std::vector<std::string>& args) {
   const TExportOptions options = OptionsFrom(parsed);
   const int threads = ThreadsFrom(parsed);
   TTagMap tags = parsed.Has("--tags") ? ReadTagsFile(parsed.Get("--tags")) : TTagMap{};
+  const TCellData cells = CellsFrom(parsed);
   TPixelGraphic source;
   ConfigureImage(source, parsed);
   TSplitGrid grid;
@@ -240,6 +260,10 @@ int RunSlice(const std::vector<std::string>& args) {
     if (early) load();
     throw std::runtime_error("tessel-cli: the grid yields no slice; nothing to write");
   }
+  if (const std::string problem = CellsProblem(cells, grid, CellsSource(parsed)); !problem.empty()) {
+    if (early) load();
+    throw std::runtime_error(problem);
+  }
   TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), std::move(tags));
   TSliceExporter exporter(grid, ui);
   exporter.SourceFile = sourceFile;
@@ -249,6 +273,7 @@ int RunSlice(const std::vector<std::string>& args) {
   exporter.EncodeThreads = threads;
   exporter.KeepLastSlice = false;  // nothing shows it
   if (parsed.Has("--tags")) exporter.Tags = &ui.Tags();  // saved beside the grid with --save-grid
+  exporter.Cells = &cells;  // so, always: a cells file left from before never outlives its grid
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
     std::cerr << ui.Refusal();
     return 1;
@@ -262,14 +287,16 @@ const TCliRegistrar Registrar{
      "slice IMAGE HTML [--grid FILE.grd] [--vert X[,X...]] [--horz Y[,Y...]]\n"
      "                   [--format jpg|bmp|tif|png|webp|png8] [--style classic|html5|email|fluid]\n"
      "                   [--base-url URL] [--retina] [--uppercase] [--double-quote]\n"
-     "                   [--save-grid] [--tags FILE] [--overwrite] [--threads N]",
+     "                   [--cells FILE] [--save-grid] [--tags FILE] [--overwrite]\n"
+     "                   [--threads N]",
      RunSlice,
      "Cuts IMAGE along the grid into one file per cell, named BASE_COLUMN_ROW.EXT\n"
      "beside HTML (BASE is the HTML file name up to its first dot), and writes HTML\n"
      "with the table that puts them back together. All files take their places\n"
      "together, or none does.\n"
      "\n"
-     "  --grid FILE.grd    split lines from a grid file, then --vert and --horz\n"
+     "  --grid FILE.grd    split lines from a grid file, then --vert and --horz;\n"
+     "                     FILE.cells beside it is read as --cells\n"
      "  --vert, --horz     more split positions, comma separated\n"
      "  --format           slice format (default jpg): png8 writes .png files of at\n"
      "                     most 256 colours (dithered when more, see Png8Dither);\n"
@@ -285,13 +312,23 @@ const TCliRegistrar Registrar{
      "                     written as BASE_C_R@2x.EXT and, halved, as\n"
      "                     BASE_C_R.EXT; every split line must be at an even place\n"
      "  --uppercase        upper-case tags; --double-quote: SRC in double quotes\n"
-     "  --save-grid        save the grid as BASE.grd beside HTML, and the --tags\n"
-     "                     texts as BASE.tags\n"
+     "  --save-grid        save the grid as BASE.grd beside HTML, the --tags texts\n"
+     "                     as BASE.tags and the cells as BASE.cells\n"
      "  --overwrite        replace existing files (HTML, slices, grid)\n"
      "  --threads N        encoding threads, 1 to 64 (default: one per core)\n"
      "  --tags FILE        link, target and ALT text per slice, one line each:\n"
      "                       COLUMN<TAB>ROW<TAB>LINK<TAB>TARGET<TAB>ALT\n"
      "                     COLUMN and ROW count from 1 as in the slice names; the\n"
-     "                     last fields may be left out; empty lines are skipped.\n"}};
+     "                     last fields may be left out; empty lines are skipped.\n"
+     "  --cells FILE       cells merged into one slice and cells without an image,\n"
+     "                     one record a line, fields separated by tabs:\n"
+     "                       merge<TAB>COLUMN<TAB>ROW<TAB>COLUMNS<TAB>ROWS\n"
+     "                       skip<TAB>COLUMN<TAB>ROW\n"
+     "                       format<TAB>COLUMN<TAB>ROW<TAB>FORMAT[<TAB>QUALITY]\n"
+     "                     a merged cell is one slice named after its top-left\n"
+     "                     cell; a skipped one an empty table cell of the slice's\n"
+     "                     average colour, without a file; a format is kept with\n"
+     "                     the grid, not yet used. Lines starting with # are\n"
+     "                     skipped; records of other kinds are warned about.\n"}};
 
 }  // namespace

@@ -425,6 +425,10 @@ def text_seeds(s):
     s.raw("tags", "cr_ends.txt", b"1\t2\r-3\t 4\tx\r\n2\t2\ta\tb\tc\td")
     s.raw("gridfile", "bom.grd", b"\xef\xbb\xbf0\r\n200\r\n-\r\n0\r\n300\r\n")
     s.raw("tags", "bom.txt", b"\xef\xbb\xbf1\t1\tpage2.html\tmain\tLogo\n")
+    s.raw("cells", "cells.txt", b"# cut.cells\r\nmerge\t1\t1\t2\t1\r\nmerge\t3\t2\t1\t2\r\nskip\t1\t1\r\n"
+          b"skip\t2\t3\r\nformat\t1\t2\tpng8\r\nformat\t4\t1\tjpg\t35\r\n")
+    s.raw("cells", "newer.txt", b"\xef\xbb\xbfmerge\t2\t1\t3\t3\nhint\t1\t1\tx\n\nskip\t4\t1\rformat\t1\t1\twebp")
+    s.raw("cells", "overlap.txt", b"merge\t1\t1\t2\t2\nmerge\t2\t2\t1\t1\n")
 
 
 def html_seeds(s):

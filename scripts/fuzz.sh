@@ -20,7 +20,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SECONDS_EACH="${1:?usage: scripts/fuzz.sh SECONDS [TARGET...]}"
 shift
-ALL_TARGETS=(bmp tiff tiff_count pcx pnm tga jpeg png webp registry roundtrip gridfile tags html)
+ALL_TARGETS=(bmp tiff tiff_count pcx pnm tga jpeg png webp registry roundtrip gridfile tags cells html)
 TARGETS=("${@:-${ALL_TARGETS[@]}}")
 BUILD="${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 OUT="${FUZZ_OUT:-$(mktemp -d /tmp/tessel-fuzz.XXXXXX)}"
@@ -30,7 +30,7 @@ JOBS="${FUZZ_JOBS:-2}"
 # for headers that promise big images, small enough to keep runs fast.
 max_len() {
   case "$1" in
-    gridfile|tags|html) echo 2048 ;;
+    gridfile|tags|cells|html) echo 2048 ;;
     jpeg|png|webp|roundtrip|registry) echo 8192 ;;
     *) echo 4096 ;;
   esac

@@ -45,7 +45,7 @@ void TGridHistory::Apply(const QString& text, const TGridData& after, int mergeK
 }
 
 void TGridHistory::RecordLines(const QString& text, const TGridData& before, int mergeKey) {
-  FData.Tags = CarryCellData(before.Tags, before.Grid, FData.Grid);
+  FData = WithLines(before, FData.Grid);
   if (FData == before) return;
   FStack.push(new TGridStep(*this, text, before, FData, mergeKey));
   emit Changed();
@@ -54,8 +54,4 @@ void TGridHistory::RecordLines(const QString& text, const TGridData& before, int
 void TGridHistory::Restore(const TGridData& state) {
   FData = state;
   emit Changed();
-}
-
-TGridData WithLines(const TGridData& data, const TSplitGrid& lines) {
-  return {lines, CarryCellData(data.Tags, data.Grid, lines)};
 }

@@ -23,7 +23,7 @@ class TGridHistory : public QObject {
   // as a line nudged again and again.
   void Apply(const QString& text, const TGridData& after, int mergeKey = -1);
   // The lines were changed in place since `before` (a drag): records that
-  // as one step, the slices' texts following their cells.
+  // as one step, what belongs to cells following them (WithLines).
   void RecordLines(const QString& text, const TGridData& before, int mergeKey = -1);
   // A new image: its history starts empty.
   void Clear() { FStack.clear(); }
@@ -41,6 +41,3 @@ class TGridHistory : public QObject {
   TGridData& FData;
   QUndoStack FStack;
 };
-
-// The same data with other lines: the texts follow their cells.
-TGridData WithLines(const TGridData& data, const TSplitGrid& lines);

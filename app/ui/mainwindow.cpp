@@ -50,6 +50,13 @@ QIcon ModeGlyph(TSplitMode mode) {
       painter.fillRect(7, 0, 2, 16, ink);
       painter.fillRect(0, 7, 16, 2, ink);
       break;
+    case TSplitMode::Cells:
+      // Two cells made one: a frame with the line between them broken.
+      painter.setPen(QPen(ink, 2));
+      painter.drawRect(2, 4, 12, 8);
+      painter.fillRect(7, 4, 2, 2, ink);
+      painter.fillRect(7, 10, 2, 2, ink);
+      break;
   }
   return QIcon(glyph);
 }
@@ -130,6 +137,8 @@ QWidget* TForm1::MakeToolBar() {
                           QStringLiteral("Create splits from rectangle"));
   cross_speed = ModeButton(TSplitMode::Cross, QStringLiteral("cross_speed"),
                            QStringLiteral("Create horizontal AND vertical split"));
+  cells_speed = ModeButton(TSplitMode::Cells, QStringLiteral("cells_speed"),
+                           QStringLiteral("Select cells to merge or leave without an image"));
   auto* group = new QButtonGroup(bar);
   group->setExclusive(true);
   auto* layout = new QHBoxLayout(bar);
@@ -138,7 +147,8 @@ QWidget* TForm1::MakeToolBar() {
   const std::pair<QToolButton*, TSplitMode> buttons[] = {{x_speed, TSplitMode::Vertical},
                                                          {y_speed, TSplitMode::Horizontal},
                                                          {rect_speed, TSplitMode::Rectangle},
-                                                         {cross_speed, TSplitMode::Cross}};
+                                                         {cross_speed, TSplitMode::Cross},
+                                                         {cells_speed, TSplitMode::Cells}};
   for (const auto& [button, mode] : buttons) {
     group->addButton(button);
     layout->addWidget(button);
@@ -205,6 +215,7 @@ void TForm1::HookView() {
   connect(FEditor, &TSplitEditor::ModeChanged, this, [this](TSplitMode mode) { ShowMode(mode); });
   connect(FEditor, &TSplitEditor::GridChanged, this, [this] { RepaintRulers(); });
   connect(FEditor, &TSplitEditor::SelectionChanged, this, [this] { ShowSelectedLine(); });
+  connect(FEditor, &TSplitEditor::CellsChosen, this, [this] { UpdateMenus(); });
   connect(FHistory, &TGridHistory::Changed, this, [this] { GridDataChanged(); });
   connect(PaintBox2, &TRuler::Released, FEditor, &TSplitEditor::TopRulerRelease);
   connect(PaintBox1, &TRuler::Released, FEditor, &TSplitEditor::LeftRulerRelease);
@@ -321,6 +332,7 @@ void TForm1::ShowMode(TSplitMode mode) {
     case TSplitMode::Horizontal: y_speed->setChecked(true); break;
     case TSplitMode::Rectangle: rect_speed->setChecked(true); break;
     case TSplitMode::Cross: cross_speed->setChecked(true); break;
+    case TSplitMode::Cells: cells_speed->setChecked(true); break;
   }
 }
 
@@ -353,6 +365,9 @@ void TForm1::UpdateMenus() {
   UndoAction->setEnabled(loaded && source && FHistory->Stack().canUndo());
   RedoAction->setEnabled(loaded && source && FHistory->Stack().canRedo());
   DeleteLineAction->setEnabled(loaded && source && FEditor->Selected().has_value());
+  const bool chosen = loaded && source && FEditor->ChosenCells().has_value();
+  for (QAction* cells : {MergeCellsAction, UnmergeCellsAction, NoImageAction, ImageAgainAction})
+    cells->setEnabled(chosen);
   for (QAction* zoom : {ZoomInAction, ZoomOutAction, FitAction, ActualSizeAction}) zoom->setEnabled(loaded && source);
 }
 

@@ -58,6 +58,7 @@ class TForm1 : public QMainWindow {
   QToolButton* y_speed;
   QToolButton* rect_speed;
   QToolButton* cross_speed;
+  QToolButton* cells_speed;
   TQV_Loupe* QV_Loupe1;
   TRuler* PaintBox2;  // top ruler
   TRuler* PaintBox1;  // left ruler
@@ -83,6 +84,10 @@ class TForm1 : public QMainWindow {
   QAction* UndoAction;
   QAction* RedoAction;
   QAction* DeleteLineAction;
+  QAction* MergeCellsAction;
+  QAction* UnmergeCellsAction;
+  QAction* NoImageAction;
+  QAction* ImageAgainAction;
   QMenu* ViewMenu;
   QAction* ZoomInAction;
   QAction* ZoomOutAction;

@@ -79,7 +79,7 @@ void TForm1::OpenImage(const QString& path) {
   TGridData next;
   next.Grid.ResetToImage(width, height);
   // A new version of a design is cut along the lines of the last one.
-  const bool placed = ImageLoaded() && (!(FData.Grid == edges) || !FData.Tags.empty());
+  const bool placed = ImageLoaded() && (!(FData.Grid == edges) || !FData.Tags.empty() || !FData.Cells.Empty());
   if (placed && Modal().AskYesNo(this, QStringLiteral("Keep the split lines that fit the new image?"),
                                  QStringLiteral("Tessel!")))
     next = WithLines(FData, LinesForNewImage(FData.Grid, oldWidth, oldHeight, width, height));
@@ -212,6 +212,7 @@ void TForm1::ExportCommand() {
   FExporter->SourceFile = FSourceFile;
   FExportTexts = FData.Tags;
   FExporter->Tags = &FExportTexts;
+  FExporter->Cells = &FData.Cells;
   struct TBusy {
     TForm1& Window;
     ~TBusy() {
@@ -220,11 +221,13 @@ void TForm1::ExportCommand() {
       // What the per-slice dialogs confirmed stays, even when the export did not.
       if (!(Window.FExportTexts == Window.FData.Tags))
         RunReported([this] {
-          Window.FHistory->Apply(QStringLiteral("Slice Texts"), {Window.FData.Grid, Window.FExportTexts});
+          TGridData after = Window.FData;
+          after.Tags = Window.FExportTexts;
+          Window.FHistory->Apply(QStringLiteral("Slice Texts"), after);
         });
     }
   } busy{*this};
-  FExportUi->BeginExport(int(CellsOf(FData.Grid).size()), &FExportTexts);
+  FExportUi->BeginExport(SliceCountOf(PageLayoutOf(FData.Grid, FData.Cells)), &FExportTexts);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
   StatusBar1->setText(QStringLiteral("Exported %1 %2 and %3")

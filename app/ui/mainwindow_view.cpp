@@ -67,6 +67,14 @@ void TForm1::MakeEditAndViewMenus() {
   // key is shown, not bound.
   DeleteLineAction = AddCommand(EditMenu, QStringLiteral("&Delete Line\tDel"),
                                 [this] { FEditor->RemoveSelected(); });
+  EditMenu->addSeparator();
+  // On the cells chosen with the cell mode or Shift+drag.
+  MergeCellsAction = AddCommand(EditMenu, QStringLiteral("&Merge Cells"), [this] { FEditor->MergeChosen(); },
+                                QKeySequence(Qt::CTRL | Qt::Key_M));
+  UnmergeCellsAction = AddCommand(EditMenu, QStringLiteral("U&nmerge Cells"), [this] { FEditor->UnmergeChosen(); },
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+  NoImageAction = AddCommand(EditMenu, QStringLiteral("No &Image"), [this] { FEditor->SkipChosen(true); });
+  ImageAgainAction = AddCommand(EditMenu, QStringLiteral("Image &Again"), [this] { FEditor->SkipChosen(false); });
   const auto named = [this](QUndoStack& stack, QAction* action, const QString& caption, bool undo) {
     const auto rename = [action, caption](const QString& text) {
       action->setText(text.isEmpty() ? caption : caption + QLatin1Char(' ') + text);

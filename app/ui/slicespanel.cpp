@@ -4,6 +4,8 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+#include <algorithm>
+
 #include "app/griddata.h"
 #include "app/ui/gridhistory.h"
 
@@ -51,7 +53,13 @@ TSlicesPanel::~TSlicesPanel() { Table->disconnect(this); }
 
 void TSlicesPanel::Refresh() {
   const TGridData& data = FHistory.Data();
-  std::vector<TGridCell> cells = CellsOf(data.Grid);
+  // Merged cells once, by their top-left cell, at their whole size.
+  std::vector<TGridCell> cells;
+  std::vector<bool> skips;
+  for (const TPageCell& page : PageLayoutOf(data.Grid, data.Cells).Cells) {
+    cells.push_back(page.Cell);
+    skips.push_back(page.Skip);
+  }
   const bool sameCells = cells.size() == FCells.size() &&
                          std::equal(cells.begin(), cells.end(), FCells.begin(), [](const TGridCell& a, const TGridCell& b) {
                            return a.Column == b.Column && a.Row == b.Row && a.Left == b.Left &&
@@ -69,7 +77,7 @@ void TSlicesPanel::Refresh() {
     const TCellTags texts = found != data.Tags.end() ? found->second : TCellTags{};
     const QString values[colCount] = {
         QStringLiteral("%1, %2").arg(cell.Column).arg(cell.Row),
-        QStringLiteral("%1 x %2").arg(cell.Width).arg(cell.Height),
+        QStringLiteral("%1 x %2%3").arg(cell.Width).arg(cell.Height).arg(skips[i] ? QStringLiteral(", no image") : QString()),
         QString::fromStdString(texts.Link), QString::fromStdString(texts.Target),
         QString::fromStdString(texts.Alt)};
     for (int c = 0; c < colCount; ++c) {

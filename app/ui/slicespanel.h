@@ -1,7 +1,8 @@
 #pragma once
-// The Slices panel: a dockable list of every cell of the grid in export
-// order, with its size and the link, target frame and ALT text of its slice,
-// the texts editable in place. Each edit is one step of the grid history;
+// The Slices panel: a dockable list of every cell of the page in export
+// order (a merged cell once), with its size, whether it has an image, and
+// the link, target frame and ALT text of its slice, the texts editable in
+// place. Each edit is one step of the grid history;
 // the texts are saved beside the grid file and written into the page.
 
 #include <QDockWidget>

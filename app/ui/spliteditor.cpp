@@ -3,8 +3,10 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "app/ui/gridhistory.h"
 #include "pgraphic/view/pgimage.h"
@@ -97,12 +99,23 @@ int TSplitEditor::Placed(bool horizontal, QPointF at, Qt::KeyboardModifiers modi
                     : Snapped(false, x + FGrabOffset, y, modifiers);
 }
 
+std::optional<TCellKey> TSplitEditor::CellUnder(QPointF at) const {
+  const int x = ClampToExtent(PixelUnder(AxisX(), at.x()), ImageWidth());
+  const int y = ClampToExtent(PixelUnder(AxisY(), at.y()), ImageHeight());
+  return CellAt(FHistory.Data().Grid, x, y);
+}
+
 void TSplitEditor::MouseMove(QPointF at, Qt::KeyboardModifiers modifiers) {
   FLastMouse = at;
   FLastModifiers = modifiers;
   emit StatusText(QStringLiteral("X: %1 Y: %2")
                       .arg(PixelUnder(AxisX(), at.x()))
                       .arg(PixelUnder(AxisY(), at.y())));
+  if (FChoosingFrom) {
+    if (const std::optional<TCellKey> cell = CellUnder(at))
+      ChooseCells(CellRangeOf(FHistory.Data().Cells, *FChoosingFrom, *cell));
+    return;
+  }
   if (!LineMode()) return;
   if (FDragging != TDrag::None) {
     MoveFeedback(Placed(DraggingHorz(), at, modifiers));
@@ -116,6 +129,14 @@ void TSplitEditor::MouseMove(QPointF at, Qt::KeyboardModifiers modifiers) {
 
 void TSplitEditor::MouseDown(Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers,
                              QPoint globalMouse) {
+  // Shift in a line mode chooses cells as the cell mode does.
+  const bool choosing = FMode == TSplitMode::Cells || (LineMode() && (modifiers & Qt::ShiftModifier));
+  if (choosing && button == Qt::LeftButton && FDragging == TDrag::None) {
+    FChoosingFrom = CellUnder(at);
+    ChooseCells(FChoosingFrom ? std::optional(CellRangeOf(Data().Cells, *FChoosingFrom, *FChoosingFrom))
+                              : std::nullopt);
+    return;
+  }
   if (!LineMode()) return;
   if (button == Qt::RightButton) {
     SetMode(FMode == TSplitMode::Horizontal ? TSplitMode::Vertical : TSplitMode::Horizontal);
@@ -145,6 +166,10 @@ void TSplitEditor::MouseDown(Qt::MouseButton button, QPointF at, Qt::KeyboardMod
 }
 
 void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers modifiers) {
+  if (FChoosingFrom) {
+    FChoosingFrom.reset();
+    return;
+  }
   if (FMode == TSplitMode::Cross) {
     const TGridData before = Data();
     const int x = ClampToExtent(PixelUnder(AxisX(), at.x()), ImageWidth());
@@ -266,6 +291,11 @@ bool TSplitEditor::RemoveSelected() {
 
 bool TSplitEditor::KeyPress(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_Escape) {
+    if (FChosen && !FSelected && FDragging == TDrag::None) {
+      FChoosingFrom.reset();
+      ChooseCells(std::nullopt);
+      return true;
+    }
     if (FDragging != TDrag::None) {
       CancelDrag();
       PGSetScreenCursor(TPGCursor::crDefault);
@@ -287,6 +317,36 @@ bool TSplitEditor::KeyPress(int key, Qt::KeyboardModifiers modifiers) {
   const int extent = FSelected->Horizontal ? ImageHeight() : ImageWidth();
   MoveSelected(std::clamp(FSelected->Position + by, 0, extent));
   return true;
+}
+
+// ---------------------------------------------------------------- cells
+
+void TSplitEditor::ChooseCells(std::optional<TCellRange> range) {
+  if (range == FChosen) return;
+  FChosen = range;
+  FView.viewport()->update();
+  emit CellsChosen();
+}
+
+bool TSplitEditor::ApplyToChosen(const QString& text, const TGridData& after) {
+  if (after == Data()) return false;
+  FHistory.Apply(text, after);
+  Changed();
+  return true;
+}
+
+bool TSplitEditor::MergeChosen() {
+  if (!FChosen || (FChosen->Left == FChosen->Right && FChosen->Top == FChosen->Bottom)) return false;
+  return ApplyToChosen(QStringLiteral("Merge Cells"), MergedCells(Data(), *FChosen));
+}
+
+bool TSplitEditor::UnmergeChosen() {
+  return FChosen && ApplyToChosen(QStringLiteral("Unmerge Cells"), UnmergedCells(Data(), *FChosen));
+}
+
+bool TSplitEditor::SkipChosen(bool skip) {
+  return FChosen && ApplyToChosen(skip ? QStringLiteral("No Image") : QStringLiteral("Image Again"),
+                                  SkippedCells(Data(), *FChosen, skip));
 }
 
 void TSplitEditor::SetHighlightedCell(std::optional<TGridCell> cell) {
@@ -335,6 +395,8 @@ void TSplitEditor::Changed() {
         if (before.IndexOf(p) < 0) ++arrived, moved = TLineRef{FSelected->Horizontal, p};
       Select(arrived == 1 ? moved : std::nullopt);
     }
+    // Other lines make other cells: a choice of the old ones means nothing.
+    if (FChosen && !(FLinesSeen == Grid())) ChooseCells(std::nullopt);
     FLinesSeen = Grid();
   }
   FView.viewport()->update();
@@ -351,13 +413,39 @@ void TSplitEditor::Paint(QPainter& painter) {
   const int width = FView.viewport()->width(), height = FView.viewport()->height();
   painter.save();
   // The dashes keep their place on the picture when it scrolls.
+  // Merged cells: no line is drawn through them (view pixels inside). A
+  // grabbed line is out of the lists, which numbers the cells otherwise:
+  // until it drops they are those of before.
+  const TGridData& data = FGrabbedFrom ? FDragStart : FHistory.Data();
+  std::vector<TGridCell> merged;
+  for (const auto& [corner, span] : data.Cells.Merges)
+    merged.push_back(RectOf(data.Grid, {corner.first, corner.second, corner.first + span.Columns - 1,
+                                        corner.second + span.Rows - 1}));
+  // Draws the line from 0 to `length` but where a merged cell lies across it.
+  const auto segments = [&](bool horizontal, int position, int length, const auto& draw) {
+    std::vector<std::pair<int, int>> gaps;
+    for (const TGridCell& c : merged) {
+      const std::int64_t from = horizontal ? c.Top : c.Left, to = from + (horizontal ? c.Height : c.Width);
+      if (position <= from || position >= to) continue;
+      const TViewAxis& along = horizontal ? ax : ay;
+      const std::int64_t start = horizontal ? c.Left : c.Top, end = start + (horizontal ? c.Width : c.Height);
+      gaps.push_back({LineAt(along, start) + 1, LineAt(along, end)});
+    }
+    std::sort(gaps.begin(), gaps.end());
+    int at = 0;
+    for (const auto& [gapFrom, gapTo] : gaps) {
+      if (gapFrom > at) draw(at, gapFrom - at);
+      at = std::max(at, gapTo);
+    }
+    if (at < length) draw(at, length - at);
+  };
   const auto across = [&](int y, const QBrush& brush) {
     painter.setBrushOrigin(ax.Origin, 0);
-    painter.fillRect(QRect(0, LineAt(ay, y), width, 1), brush);
+    segments(true, y, width, [&](int from, int size) { painter.fillRect(QRect(from, LineAt(ay, y), size, 1), brush); });
   };
   const auto down = [&](int x, const QBrush& brush) {
     painter.setBrushOrigin(0, ay.Origin);
-    painter.fillRect(QRect(LineAt(ax, x), 0, 1, height), brush);
+    segments(false, x, height, [&](int from, int size) { painter.fillRect(QRect(LineAt(ax, x), from, 1, size), brush); });
   };
   if (FHighlighted) {
     const TGridCell& c = *FHighlighted;
@@ -366,6 +454,7 @@ void TSplitEditor::Paint(QPainter& painter) {
                            LineAt(ay, std::int64_t(c.Top) + c.Height) - top),
                      QColor(0, 80, 255, 60));
   }
+  PaintCells(painter, data);
   const TSplitGrid& grid = FHistory.Data().Grid;
   for (std::int32_t y : grid.HorzSplits.Values()) across(y, lineAcross);
   for (std::int32_t x : grid.VertSplits.Values()) down(x, lineDown);
@@ -374,6 +463,25 @@ void TSplitEditor::Paint(QPainter& painter) {
   if (DraggingHorz() && FLastLine != -1) across(FLastLine, chosenAcross);
   if (DraggingVert() && FLastLine != -1) down(FLastLine, chosenDown);
   painter.restore();
+}
+
+// Cells without an image hatched, the chosen cells tinted.
+void TSplitEditor::PaintCells(QPainter& painter, const TGridData& data) {
+  const TViewAxis ax = AxisX(), ay = AxisY();
+  const auto area = [&](const TGridCell& c) {
+    const int left = LineAt(ax, c.Left), top = LineAt(ay, c.Top);
+    return QRect(left, top, LineAt(ax, std::int64_t(c.Left) + c.Width) - left,
+                 LineAt(ay, std::int64_t(c.Top) + c.Height) - top);
+  };
+  for (const TCellKey& cell : data.Cells.Skips) {
+    const auto merge = data.Cells.Merges.find(cell);
+    const TCellSpan span = merge != data.Cells.Merges.end() ? merge->second : TCellSpan{};
+    const QRect rect = area(RectOf(data.Grid, {cell.first, cell.second, cell.first + span.Columns - 1,
+                                               cell.second + span.Rows - 1}));
+    painter.fillRect(rect, QColor(255, 255, 255, 110));
+    painter.fillRect(rect, QBrush(QColor(200, 0, 0), Qt::BDiagPattern));
+  }
+  if (FChosen) painter.fillRect(area(RectOf(data.Grid, *FChosen)), QColor(255, 160, 0, 70));
 }
 
 void TSplitEditor::MoveFeedback(int position) {

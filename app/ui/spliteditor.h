@@ -1,8 +1,9 @@
 #pragma once
 // Editing the split grid with the mouse and keys on the Source view: the
-// four modes, grabbing, dragging, dropping and removing lines, lines from a
-// rectangle or a cross, the selected line and its keys, snapping, and the
-// drawing of the lines and of the drag feedback.
+// five modes, grabbing, dragging, dropping and removing lines, lines from a
+// rectangle or a cross, the selected line and its keys, snapping, choosing
+// cells to merge or leave without an image (the cell mode, or Shift+drag),
+// and the drawing of the lines, the cells and the drag feedback.
 //
 // Every position kept here is in image pixels. Mouse positions come in the
 // coordinates of the view's viewport (with the fractions of scaled
@@ -24,7 +25,7 @@ class QPainter;
 class TGridHistory;
 class TPGImage;
 
-enum class TSplitMode { Vertical, Horizontal, Rectangle, Cross };
+enum class TSplitMode { Vertical, Horizontal, Rectangle, Cross, Cells };
 
 // One split line: its direction and position.
 struct TLineRef {
@@ -89,6 +90,16 @@ class TSplitEditor : public QObject {
   bool MoveSelected(int position);
   bool RemoveSelected();
 
+  // The chosen cells: a rectangle of the grid that takes in every merged
+  // cell it touches; drawn tinted.
+  std::optional<TCellRange> ChosenCells() const { return FChosen; }
+  void ChooseCells(std::optional<TCellRange> range);
+  // The cell commands on the chosen cells, each one step of the history;
+  // false when nothing changed.
+  bool MergeChosen();
+  bool UnmergeChosen();
+  bool SkipChosen(bool skip);
+
   // The cell shown tinted (a row picked in the Slices panel), if any.
   void SetHighlightedCell(std::optional<TGridCell> cell);
 
@@ -112,6 +123,7 @@ class TSplitEditor : public QObject {
   void ModeChanged(TSplitMode mode);
   void GridChanged();
   void SelectionChanged();
+  void CellsChosen();
 
  private:
   enum class TDrag { None, Horizontal, Vertical };
@@ -129,6 +141,9 @@ class TSplitEditor : public QObject {
   void MoveFeedback(int position);
   void UpdateLine(bool horizontal, int position);
   void Record(const QString& text, const TGridData& before, int mergeKey = -1);
+  std::optional<TCellKey> CellUnder(QPointF at) const;
+  bool ApplyToChosen(const QString& text, const TGridData& after);
+  void PaintCells(QPainter& painter, const TGridData& data);
 
   TGridHistory& FHistory;
   TPGImage& FView;
@@ -144,5 +159,7 @@ class TSplitEditor : public QObject {
   TSplitGrid FLinesSeen;  // the lines when last changed, to follow a moved selection
   int FSelectionSerial = 0;  // nudges of one selection merge into one step
   std::optional<TGridCell> FHighlighted;
+  std::optional<TCellRange> FChosen;
+  std::optional<TCellKey> FChoosingFrom;  // the cell a cell drag began on
   std::optional<TEdgeMap> FEdges;
 };

@@ -107,6 +107,7 @@ class ParallelExport : public ::testing::Test {
     exporter.Options.IncAltTags = tags;
     exporter.Options.Retina = Retina;
     exporter.EncodeThreads = threads;
+    exporter.Cells = &Cells;
     TRun run;
     try {
       exporter.Export(Source);
@@ -157,6 +158,7 @@ class ParallelExport : public ::testing::Test {
   TRecordingUi Ui;
   peer::RgbImage LastSlice;
   bool Retina = false;
+  TCellData Cells;
 };
 
 TEST_F(ParallelExport, EveryFormatGivesTheSameFilesHtmlAndReports) {
@@ -316,6 +318,7 @@ class CutWhileLoading : public ParallelExport {
     exporter.OutputExtension = Extension;
     exporter.KeepLastSlice = KeepLast;
     exporter.Options.Retina = Retina;
+    exporter.Cells = &Cells;
     TRun run;
     try {
       exporter.ExportWhileLoading(Loading, load);
@@ -468,6 +471,43 @@ TEST_F(CutWhileLoading, RetinaSlicesAreTheSameOnEveryRoad) {
     ExpectSameRuns(reference, ExportLoading(keepLast ? "loading_keep" : "loading", 3, [&] {
                      LoadTopDown(Loading, Pixels, 405, [] {});
                    }));
+  }
+}
+
+// A merged cell needs every grid row it spans: one over all rows waits for
+// the whole load, whichever end the rows come from, and is the same file
+// on every road, at full and half size.
+TEST_F(CutWhileLoading, MergedCellsWaitForAllTheirRows) {
+  Use(PhotoLike(614, 420));
+  for (int x : {612, 50, 300, 50}) Grid.VertSplits.Add(x);
+  for (int y : {410, 400}) Grid.HorzSplits.Add(y);
+  Cells.Merges = {{{3, 1}, {2, 3}}, {{1, 2}, {1, 2}}};
+  Cells.Skips = {{5, 1}};
+  Extension = ".png";
+  for (const bool retina : {false, true}) {
+    Retina = retina;
+    const std::string name = retina ? "retina" : "plain";
+    const TRun reference = Export(name, 1, ".png");
+    EXPECT_TRUE(reference.Error.empty()) << reference.Error;
+    const S slices = {"index_1_1.png", "index_3_1.png", "index_1_2.png", "index_5_2.png", "index_5_3.png"};
+    S expected;
+    for (const std::string& slice : slices) {
+      expected.push_back(slice);
+      if (retina) expected.push_back(slice.substr(0, slice.size() - 4) + "@2x.png");
+    }
+    EXPECT_EQ(reference.Written, expected);
+    TPixelGraphic slice;
+    slice.LoadFromFile((Root / name / (retina ? "index_3_1@2x.png" : "index_3_1.png")).string());
+    EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, 50, 0, 562, 420));
+    slice.LoadFromFile((Root / name / (retina ? "index_1_2@2x.png" : "index_1_2.png")).string());
+    EXPECT_EQ(peer::ToRgb(slice), apptest::Crop(Pixels, 0, 400, 50, 20));
+    ExpectSameRuns(reference, Export(name + "_many", 4, ".png"));
+    for (const bool fromTop : {true, false})
+      for (const bool keepLast : {true, false}) {
+        KeepLast = keepLast;
+        ExpectSameRuns(reference, ExportLoading(name + (fromTop ? "_top" : "_bottom") + (keepLast ? "_keep" : ""), 3,
+                                                [&] { LoadRows(Loading, Pixels, fromTop, 405, [] {}); }));
+      }
   }
 }
 

@@ -335,6 +335,98 @@ TEST_F(ExportTest, EmptyCellsWriteNothingAndKeepNumbers) {
             "</table>\r\n");
 }
 
+// Cells 1,1 and 1,2 alone, 2,1 merged over 2 x 2 cells, 1,3 over the
+// bottom row, each of one colour; 1,2 without an image. Column 3 begins no
+// cell, so the table has two columns; every style keeps the sizes.
+TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
+  peer::RgbImage flat{300, 200, std::vector<std::uint8_t>(300 * 200 * 3)};
+  const auto paint = [&](int x0, int y0, int w, int h, std::uint32_t rgb) {
+    for (int y = y0; y < y0 + h; ++y)
+      for (int x = x0; x < x0 + w; ++x)
+        for (int c = 0; c < 3; ++c) flat.Rgb[(std::size_t(y) * 300 + std::size_t(x)) * 3 + std::size_t(c)] = std::uint8_t(rgb >> (16 - 8 * c));
+  };
+  paint(0, 0, 100, 50, 0x102030);
+  paint(100, 0, 200, 150, 0x405060);
+  paint(0, 50, 100, 100, 0x708090);
+  paint(0, 150, 300, 50, 0xa0b0c0);
+  peer::FromRgb(Source, flat);
+  Grid.DropVert(100, 300);
+  Grid.DropVert(200, 300);
+  Grid.DropHorz(50, 200);
+  Grid.DropHorz(150, 200);
+  TCellData cells;
+  cells.Merges = {{{2, 1}, {2, 2}}, {{1, 3}, {3, 1}}};
+  cells.Skips = {{1, 2}};
+  Exporter.Cells = &cells;
+  Exporter.Options.AlwaysGrid = true;
+  const std::pair<TPageStyle, std::string> pages[] = {
+      {TPageStyle::Classic,
+       "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n"
+       "<colgroup><col width=100><col width=200></colgroup>\r\n"
+       "<tr height=50><td><img src='index_1_1.bmp' width=100 height=50></td><td rowspan=2><img "
+       "src='index_2_1.bmp' width=200 height=150></td></tr>\r\n"
+       "<tr height=100><td width=100 height=100 bgcolor=#708090></td></tr>\r\n"
+       "<tr height=50><td colspan=2><img src='index_1_3.bmp' width=300 height=50></td></tr>\r\n"
+       "</table>\r\n"},
+      {TPageStyle::Html5,
+       "<table role='presentation' style='border-collapse:collapse'>\r\n"
+       "<colgroup><col style='width:100px'><col style='width:200px'></colgroup>\r\n"
+       "<tr style='height:50px'><td style='padding:0'><img src='index_1_1.bmp' width='100' height='50' alt='' "
+       "style='display:block'></td><td rowspan='2' style='padding:0'><img src='index_2_1.bmp' width='200' "
+       "height='150' alt='' style='display:block'></td></tr>\r\n"
+       "<tr style='height:100px'><td style='padding:0;width:100px;height:100px;background:#708090'></td></tr>\r\n"
+       "<tr style='height:50px'><td colspan='2' style='padding:0'><img src='index_1_3.bmp' width='300' "
+       "height='50' alt='' style='display:block'></td></tr>\r\n"
+       "</table>\r\n"},
+      {TPageStyle::Email,
+       "<table role='presentation' width='300' border='0' cellpadding='0' cellspacing='0' "
+       "style='border-collapse:collapse'>\r\n"
+       "<colgroup><col width='100'><col width='200'></colgroup>\r\n"
+       "<tr height='50' style='height:50px'><td width='100' bgcolor='#102030' style='padding:0'><img "
+       "src='index_1_1.bmp' width='100' height='50' alt='' border='0' style='display:block'></td><td "
+       "rowspan='2' width='200' bgcolor='#405060' style='padding:0'><img src='index_2_1.bmp' width='200' "
+       "height='150' alt='' border='0' style='display:block'></td></tr>\r\n"
+       "<tr height='100' style='height:100px'><td width='100' height='100' bgcolor='#708090' "
+       "style='padding:0;height:100px;font-size:0;line-height:0'>&nbsp;</td></tr>\r\n"
+       "<tr height='50' style='height:50px'><td colspan='2' width='300' bgcolor='#a0b0c0' style='padding:0'><img "
+       "src='index_1_3.bmp' width='300' height='50' alt='' border='0' style='display:block'></td></tr>\r\n"
+       "</table>\r\n"},
+      {TPageStyle::Fluid,
+       "<div style='container-type:inline-size;contain-intrinsic-inline-size:300px;max-width:300px'><table "
+       "role='presentation' style='border-collapse:collapse;table-layout:fixed;width:100%'>\r\n"
+       "<colgroup><col style='width:33.3333%'><col style='width:66.6667%'></colgroup>\r\n"
+       "<tr style='height:calc(100cqw*50/300)'><td style='padding:0;width:33.3333%'><img src='index_1_1.bmp' "
+       "width='100' height='50' alt='' style='display:block;width:100%;height:auto;height:calc(100cqw*50/300)'>"
+       "</td><td rowspan='2' style='padding:0;width:66.6667%'><img src='index_2_1.bmp' width='200' height='150' "
+       "alt='' style='display:block;width:100%;height:auto;height:calc(100cqw*150/300)'></td></tr>\r\n"
+       "<tr style='height:calc(100cqw*100/300)'><td "
+       "style='padding:0;width:33.3333%;height:calc(100cqw*100/300);background:#708090'></td></tr>\r\n"
+       "<tr style='height:calc(100cqw*50/300)'><td colspan='2' style='padding:0;width:100%'><img "
+       "src='index_1_3.bmp' width='300' height='50' alt='' "
+       "style='display:block;width:100%;height:auto;height:calc(100cqw*50/300)'></td></tr>\r\n"
+       "</table></div>\r\n"},
+  };
+  for (const auto& [style, html] : pages) {
+    Exporter.Options.Style = style;
+    Ui.Written.clear();
+    ASSERT_TRUE(Exporter.Export(Source));
+    EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), html);
+    EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp", "index_2_1.bmp", "index_1_3.bmp"}));
+  }
+  // A merged cell is one slice named after its top-left cell; a skipped one has none.
+  EXPECT_EQ(apptest::DirEntries(Dir),
+            (S{"index.cells", "index.grd", "index.html", "index_1_1.bmp", "index_1_3.bmp", "index_2_1.bmp"}));
+  EXPECT_EQ(LoadRgb(Dir / "index_2_1.bmp"), apptest::Crop(flat, 100, 0, 200, 150));
+  EXPECT_EQ(LoadRgb(Dir / "index_1_3.bmp"), apptest::Crop(flat, 0, 150, 300, 50));
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.cells"), "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
+  // Cells the grid does not have stop the export before anything is written.
+  cells.Merges[{3, 3}] = {1, 2};
+  std::filesystem::remove_all(Dir);
+  std::filesystem::create_directories(Dir);
+  EXPECT_THROW(Exporter.Export(Source), EExportError);
+  EXPECT_TRUE(apptest::DirEntries(Dir).empty());
+}
+
 TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
   WorkedGrid();
   Exporter.Options.IncAltTags = true;

@@ -5,7 +5,8 @@
 // with and without links and with a page name beyond ASCII; lossless and
 // JPEG slices; the fluid style at three widths; retina slices on screens of
 // one and two device pixels per CSS pixel; the colours of an untagged and
-// of a wide-gamut source. Every export runs with the default settings.
+// of a wide-gamut source; merged cells and cells without an image. Every
+// export runs with the default settings.
 //
 // With TESSEL_SCREENSHOTS set to a directory, the tests leave there the
 // screenshot of each style that docs/page-styles.md shows.
@@ -211,6 +212,61 @@ TEST_F(PageInBrowser, EmailCellsShowTheirAverageColourWithoutImages) {
           }
     }
 }
+
+// ---------------------------------------------------------------- cells
+
+class CellsInBrowser : public PageInBrowser, public ::testing::WithParamInterface<const char*> {};
+
+// Merged cells over rows and columns, a grid column and a grid row that
+// begin no cell (the table has neither), and two cells without an image,
+// one of them merged: the page is the design with those two filled with
+// their mean colour, exactly, in every mode the style is meant for.
+TEST_P(CellsInBrowser, MergedAndSkippedCellsKeepThePicture) {
+  const std::string style = GetParam();
+  const fs::path cells = Dir / "cut.cells";
+  std::ofstream(cells, std::ios::binary) << "merge\t3\t1\t2\t1\nmerge\t2\t2\t3\t2\nmerge\t1\t2\t1\t2\n"
+                                            "merge\t1\t4\t4\t1\nskip\t2\t1\nskip\t1\t2\n";
+  std::vector<std::string> args = SampleGrid;
+  args.insert(args.end(), {"--format", "png", "--style", style, "--cells", cells.string()});
+  ASSERT_EQ(Slice(Sample, Dir / "cells.html", args), 0);
+  ASSERT_TRUE(fs::exists(Dir / "cells_2_2.png"));
+  ASSERT_FALSE(fs::exists(Dir / "cells_2_1.png"));
+
+  // The design with each skipped rectangle in its mean colour, rounded.
+  peer::RgbImage expected = peer::DecodeWithMagick(Sample.string());
+  const auto fill = [&](int x0, int y0, int x1, int y1) {
+    std::int64_t sum[3] = {0, 0, 0};
+    const std::int64_t count = std::int64_t(x1 - x0) * (y1 - y0);
+    const auto at = [&](int x, int y, int k) -> std::uint8_t& {
+      return expected.Rgb[(std::size_t(y) * SampleWidth + std::size_t(x)) * 3 + std::size_t(k)];
+    };
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        for (int k = 0; k < 3; ++k) sum[k] += at(x, y, k);
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        for (int k = 0; k < 3; ++k) at(x, y, k) = std::uint8_t((sum[k] + count / 2) / count);
+  };
+  fill(56, 0, 196, 50);
+  fill(0, 50, 56, 140);
+  const fs::path design = WritePng(Dir / "expected.png", expected);
+
+  const browser::TView view = browser::ViewAround(SampleWidth, SampleHeight);
+  std::vector<browser::TFrame> frames{{browser::ImagePage(design, SampleWidth, SampleHeight), view}};
+  std::vector<TMode> modes{TMode::Quirks};
+  // Classic images sit on a text baseline in standards mode (above).
+  if (style != "classic") modes.push_back(TMode::Standards);
+  for (const TMode mode : modes) frames.push_back({browser::FragmentPage(Dir / "cells.html", mode), view});
+  const std::vector<peer::RgbImage> shots = browser::RenderFrames(frames);
+  for (std::size_t i = 1; i < shots.size(); ++i) {
+    SCOPED_TRACE(browser::ModeName(modes[i - 1]));
+    const browser::TDifference d = browser::Compare(shots[i], shots[0]);
+    EXPECT_EQ(d.Max, 0) << d.Describe();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStyle, CellsInBrowser, ::testing::Values("classic", "html5", "email", "fluid"),
+                         [](const auto& info) { return std::string(info.param); });
 
 // ---------------------------------------------------------------- formats
 

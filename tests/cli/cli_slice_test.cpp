@@ -235,6 +235,47 @@ TEST_F(CliSlice, TagsAndMarkupOptions) {
             "</TABLE>\r\n");
 }
 
+// The cells file beside --grid is read as --cells is; saved with the grid;
+// a bad one, or one that does not fit the grid, writes nothing.
+TEST_F(CliSlice, MergedAndSkippedCellsFromTheGridsCompanion) {
+  fs::create_directories(Dir + "/a");
+  fs::create_directories(Dir + "/b");
+  std::ofstream(Dir + "/a/g.grd") << "0\r\n50\r\n150\r\n200\r\n-\r\n0\r\n100\r\n200\r\n300\r\n";
+  const std::string cells = "merge\t2\t1\t2\t2\nskip\t1\t2\nmerge\t1\t3\t3\t1\nlayer\t1\t1\n";
+  std::ofstream(Dir + "/a/g.cells") << cells;
+  fs::copy_file(Dir + "/a/g.grd", Dir + "/b/g.grd");
+  std::ofstream(Dir + "/cut.cells") << cells;
+  const TRunResult a = Cli("slice src.png a/p.html --grid a/g.grd --format bmp --style email --save-grid --overwrite");
+  ASSERT_EQ(a.Status, 0) << a.Err;
+  EXPECT_EQ(a.Err, "warning: a/g.cells, line 4: unknown record \"layer\", passed over\n");
+  const TRunResult b = Cli("slice src.png b/p.html --grid b/g.grd --cells cut.cells --format bmp --style email --save-grid");
+  ASSERT_EQ(b.Status, 0) << b.Err;
+  const std::vector<std::string> files = {"p.html", "p.grd", "p.cells", "p_1_1.bmp", "p_2_1.bmp", "p_1_3.bmp"};
+  for (const std::string& name : files) EXPECT_EQ(ReadText(Dir + "/a/" + name), ReadText(Dir + "/b/" + name)) << name;
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir + "/b"), fs::directory_iterator()), 7);  // and g.grd
+  EXPECT_EQ(ReadText(Dir + "/b/p.cells"), "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
+  EXPECT_NE(ReadText(Dir + "/b/p.html").find("<td rowspan='2' width='200'"), std::string::npos);
+
+  const struct {
+    std::string Cells, Error;
+  } refused[] = {
+      {"skip\t1\t2\nmerge\t1\t1\t1\n", "c/g.cells, line 2: expected merge, column, row, columns, rows "
+                                       "separated by tabs\n"},
+      {"merge\t3\t1\t2\t1\n", "c/g.cells: the merged cell at 3, 1 (2 x 1 cells) reaches beyond the "
+                              "grid of 3 x 3 cells\n"},
+  };
+  for (const auto& r : refused) {
+    fs::remove_all(Dir + "/c");
+    fs::create_directories(Dir + "/c");
+    fs::copy_file(Dir + "/a/g.grd", Dir + "/c/g.grd");
+    std::ofstream(Dir + "/c/g.cells") << r.Cells;
+    const TRunResult c = Cli("slice src.png c/p.html --grid c/g.grd --format bmp");
+    EXPECT_EQ(c.Status, 1);
+    EXPECT_EQ(c.Err, r.Error);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir + "/c"), fs::directory_iterator()), 2);
+  }
+}
+
 // The page style, the base URL and retina slices: the slices beside the
 // page, at both sizes, the page naming them under the base URL.
 TEST_F(CliSlice, StyleBaseUrlAndRetina) {

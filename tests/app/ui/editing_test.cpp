@@ -1,7 +1,8 @@
 // Editing the grid in the window with real mouse and key events: every kind
 // of change undone and redone step by step, the selected line moved by keys
 // and by the status bar, snapping, the view scrolling under a dragged line,
-// and the lines kept for another image.
+// the lines kept for another image, and cells merged and left without an
+// image, chosen in the cell mode or with Shift+drag.
 #include <QLabel>
 #include <QSpinBox>
 #include <QToolButton>
@@ -174,6 +175,103 @@ class TEditingTest : public QObject {
     const int stopped = view.VertScrollPosition();
     QTest::qWait(200);
     QCOMPARE(view.VertScrollPosition(), stopped);
+  }
+
+  void CellsAreMergedAndSkippedStepByStep() {
+    TShownWindow w(FImage);
+    w->SlicesPanelAction->trigger();
+    const QString grid = FDir.filePath(QStringLiteral("cells.grd"));
+    WriteFile(grid, "0\r\n200\r\n50\r\n150\r\n-\r\n0\r\n300\r\n100\r\n200\r\n");  // 3 x 3 cells
+    w->LoadGrid(grid);
+    std::vector<TGridData> states{w->Data()};
+    const QImage plain = Rendered(*w->PGImage1);
+    QVERIFY(!w->MergeCellsAction->isEnabled());
+
+    // The cell mode: a drag from cell 2,1 to cell 3,2, then Ctrl+M.
+    w.Keys = Qt::NoModifier;
+    QTest::mouseClick(w->cells_speed, Qt::LeftButton);
+    w.Drag({150, 20}, {250, 100});
+    QCOMPARE(w->Editor().ChosenCells(), std::optional(TCellRange{2, 1, 3, 2}));
+    QVERIFY(w->MergeCellsAction->isEnabled());
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.Form.get()));
+    QTest::keyClick(w.Form.get(), Qt::Key_M, Qt::ControlModifier);
+    QCOMPARE(w->UndoAction->text(), QStringLiteral("&Undo Merge Cells"));
+    states.push_back(w->Data());
+    // Shift+drag in a line mode chooses cells and adds no line.
+    QTest::mouseClick(w->x_speed, Qt::LeftButton);
+    w.Keys = Qt::ShiftModifier;
+    w.Drag({20, 160}, {280, 190});
+    QCOMPARE(w->Editor().ChosenCells(), std::optional(TCellRange{1, 3, 3, 3}));
+    w->MergeCellsAction->trigger();
+    states.push_back(w->Data());
+    // A click inside a merged cell chooses all of it.
+    w.Drag({280, 120}, {280, 120});
+    QCOMPARE(w->Editor().ChosenCells(), std::optional(TCellRange{2, 1, 3, 2}));
+    w.Keys = Qt::NoModifier;
+    QTest::keyClick(w->PGImage1, Qt::Key_Escape);
+    QCOMPARE(w->Editor().ChosenCells(), std::nullopt);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100, 200}));
+    QCOMPARE(w->Data().Cells.Merges, (std::map<TCellKey, TCellSpan>{{{2, 1}, {2, 2}}, {{1, 3}, {3, 1}}}));
+
+    // No line runs through a merged cell: the picture shows there.
+    const QPoint origin = w->PGImage1->PicBox()->pos();
+    QImage expected = plain;
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 300; ++x) {
+        const bool inside = (x > 100 && y < 150 && y > 0 && x < 300) || (y > 150 && y < 200 && x > 0 && x < 300);
+        if (inside) expected.setPixel(origin + QPoint(x, y), ToQRgb(PositionColor(x, y)));
+      }
+    const QImage merged = Rendered(*w->PGImage1);
+    QCOMPARE(merged, expected);
+
+    // Cell 1,2 without an image: hatched, all of it and nothing else.
+    QTest::mouseClick(w->cells_speed, Qt::LeftButton);
+    w.Drag({50, 100}, {50, 100});
+    w->NoImageAction->trigger();
+    QCOMPARE(w->UndoAction->text(), QStringLiteral("&Undo No Image"));
+    states.push_back(w->Data());
+    QTest::keyClick(w->PGImage1, Qt::Key_Escape);
+    const QImage skipped = Rendered(*w->PGImage1);
+    for (int y = 0; y < merged.height(); ++y)
+      for (int x = 0; x < merged.width(); ++x) {
+        const QPoint p = QPoint(x, y) - origin;
+        const bool inside = p.x() > 0 && p.x() < 100 && p.y() > 50 && p.y() < 150;
+        if ((skipped.pixel(x, y) != merged.pixel(x, y)) != inside) QFAIL(qPrintable(QStringLiteral("at %1, %2").arg(p.x()).arg(p.y())));
+      }
+
+    // The panel lists each merged cell once, at its size.
+    const QTableWidget& table = *w->SlicesPanel->Table;
+    QStringList rows;
+    for (int r = 0; r < table.rowCount(); ++r)
+      rows << table.item(r, TSlicesPanel::colSlice)->text() + QStringLiteral(": ") + table.item(r, TSlicesPanel::colSize)->text();
+    QCOMPARE(rows, (QStringList{QStringLiteral("1, 1: 100 x 50"), QStringLiteral("2, 1: 200 x 150"),
+                                QStringLiteral("1, 2: 100 x 100, no image"), QStringLiteral("1, 3: 300 x 50")}));
+
+    // Unmerge and image again, then every step back and forth.
+    w.Drag({150, 100}, {150, 100});
+    w->UnmergeCellsAction->trigger();
+    states.push_back(w->Data());
+    w.Drag({50, 100}, {50, 100});
+    w->ImageAgainAction->trigger();
+    states.push_back(w->Data());
+    QCOMPARE(w->Data().Cells, (TCellData{{{{1, 3}, {3, 1}}}, {}, {}}));
+    for (std::size_t i = states.size() - 1; i > 0; --i) {
+      w->UndoAction->trigger();
+      QVERIFY(w->Data() == states[i - 1]);
+    }
+    QCOMPARE(table.rowCount(), 9);
+    for (std::size_t i = 1; i < states.size(); ++i) {
+      w->RedoAction->trigger();
+      QVERIFY(w->Data() == states[i]);
+    }
+    // Other lines: the choice goes, the merge follows its cells.
+    w.Drag({150, 100}, {150, 100});
+    w->Editor().SetMode(TSplitMode::Horizontal);
+    w.Keys = Qt::AltModifier;
+    w.Drag({40, 100}, {40, 100});
+    QCOMPARE(w->Editor().ChosenCells(), std::nullopt);
+    QCOMPARE(w->Data().Cells.Merges, (std::map<TCellKey, TCellSpan>{{{1, 4}, {3, 1}}}));
   }
 
   void AnotherImageKeepsTheLinesThatFitWhenAsked() {

@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTabWidget>
+#include <QToolButton>
 
 #include <tuple>
 
@@ -112,6 +113,47 @@ class TExportTest : public QObject {
     QVERIFY(written.at(QStringLiteral("index.html"))
                 .startsWith("<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n<TR><TD><IMG "
                             "SRC=\"index_1_1.jpg\" WIDTH=120 HEIGHT=75>"));
+  }
+
+  // Merged and skipped cells chosen with the mouse, saved with the grid: the
+  // command line tool reads them beside the grid and writes the same files.
+  void MergedCellsWriteWhatTheCommandLineToolWrites() {
+    const QString mine = MakeDir(FDir, QStringLiteral("cells/window"));
+    const QString cli = MakeDir(FDir, QStringLiteral("cells/cli"));
+    TShownWindow w(FImage);
+    const QString grid = FDir.filePath(QStringLiteral("cells/cut.grd"));
+    WriteFile(grid, "0\r\n200\r\n50\r\n-\r\n0\r\n300\r\n100\r\n200\r\n");
+    w->LoadGrid(grid);
+    w.Keys = Qt::NoModifier;
+    QTest::mouseClick(w->cells_speed, Qt::LeftButton);
+    w.Drag({150, 20}, {250, 120});
+    w->MergeCellsAction->trigger();
+    w.Drag({50, 120}, {50, 120});
+    w->NoImageAction->trigger();
+    w.Dialogs.SavePaths = {grid};
+    w->SaveGridAction->trigger();
+    QCOMPARE(FileBytes(FDir.filePath(QStringLiteral("cells/cut.cells"))),
+             QByteArray("merge\t2\t1\t2\t2\r\nskip\t1\t2\r\n"));
+
+    w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
+    w.Dialogs.OnModal = SetOptions({.Style = TPageStyle::Html5});
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("Exported 2 slices and ") + mine + QStringLiteral("/index.html"));
+    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                      {QStringLiteral("--grid"), grid, QStringLiteral("--style"), QStringLiteral("html5")}),
+             0);
+    const auto written = DirectoryFiles(mine);
+    QCOMPARE(written.size(), std::size_t(3));
+    QVERIFY(written.count(QStringLiteral("index_2_1.jpg")));
+    QVERIFY(written == DirectoryFiles(cli));
+    QVERIFY(written.at(QStringLiteral("index.html")).contains("<td rowspan='2' style='padding:0'><img src='index_2_1.jpg'"));
+
+    // Loaded again, with the grid.
+    w->ClearSplitsAction->trigger();
+    QVERIFY(w->Data().Cells.Empty());
+    w->LoadGrid(grid);
+    QCOMPARE(w->Data().Cells, (TCellData{{{{2, 1}, {2, 2}}}, {{1, 2}}, {}}));
   }
 
   // The menu's entries for the newer formats: WebP slices are .webp files,
