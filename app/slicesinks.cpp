@@ -282,7 +282,8 @@ void TThreadedSink::WaitForRoom(std::int64_t bytes) {
 void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& source,
                             const TGridCell& cell, TPGFinalRows* pending) {
   if (pending) {
-    job.Gate = std::make_unique<TPGFinalRowsGate>(*pending, cell.Top);
+    job.Gate = std::make_unique<TPGFinalRowsGate>(*pending, cell.Top, cell.Height,
+                                                  source.BytesPerRow());
     job.Own = NewSliceImage(*Plan.Slice);
     job.Own->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height, job.Gate.get());
     job.Image = job.Own.get();

@@ -73,7 +73,8 @@ class TStreamedSave {
   void Start() {
     Decided = true;
     try {
-      View.ShowRowsOf(Image, 0, 0, Image.Width(), Image.Height(), &Gate);
+      Gate.emplace(Pending, 0, Image.Height(), Image.BytesPerRow());
+      View.ShowRowsOf(Image, 0, 0, Image.Width(), Image.Height(), &*Gate);
       TakeSettings(View, Image);
       View.ClassifyPalette();
       const TColorResolution current = ImageColorResolution(View);
@@ -96,7 +97,7 @@ class TStreamedSave {
   std::string Extension;
   TStagedFile& File;
   TPGFinalRows Pending;
-  TPGFinalRowsGate Gate{Pending, 0};
+  std::optional<TPGFinalRowsGate> Gate;  // once the image has its size
   TPixelGraphic View;
   bool Decided = false;
   std::thread Writing;
