@@ -92,13 +92,11 @@ struct TSliceRun {
   TPGFinalRows& Pending;  // the source's final rows while it loads
   std::vector<bool> Cut;  // per slice file: handed to the sink
   // While the source loads: the grid rows not yet cut lie from RowFirst up
-  // to RowEnd (places in Plan.Rows); the source's rows known final, from
-  // the top and from the bottom; whether a cell may go to a writer once
-  // its first row is in.
+  // to RowEnd (places in Plan.Rows); the source's rows known final; whether
+  // a cell may go to a writer once its first row is in.
   std::size_t RowFirst = 0;
   std::size_t RowEnd = 0;
-  std::int64_t FinalFromTop = 0;
-  std::int64_t FinalFromBottom = 0;
+  const TLoadWatch* Loaded = nullptr;
   bool Early = false;
 };
 
@@ -325,30 +323,17 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
 // that fails to be cut here stops the cutting; it is tried again after the
 // load, where its failure comes in cell order.
 void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()>& load) {
-  TProgressGuard guard(run.Source);
-  TPageMapper mapper;
   run.RowEnd = run.Plan.Columns.empty() ? 0 : run.Plan.Rows.size();
-  run.Source.OnProgressStart = [&](void* sender) {
-    if (guard.PreviousStart) guard.PreviousStart(sender);
-    mapper.Start(run.Source.Bits(), run.Source.ImageSize());
-  };
   bool stalled = false;
-  run.Source.OnRowsDone = [&](void* sender, int top, int count) {
-    if (guard.PreviousRows) guard.PreviousRows(sender, top, count);
-    const std::int64_t height = run.Source.Height();
-    if (top <= run.FinalFromTop) {
-      run.FinalFromTop = std::max<std::int64_t>(run.FinalFromTop, top + count);
-      run.Pending.Reach(run.FinalFromTop);
-    }
-    if (std::int64_t(top) + count >= height - run.FinalFromBottom)
-      run.FinalFromBottom = std::max<std::int64_t>(run.FinalFromBottom, height - top);
+  TLoadWatch watch(run.Source, run.Pending, [&] {
     if (stalled) return;
     try {
       CutReadyRows(run);
     } catch (...) {
       stalled = true;
     }
-  };
+  }, true);
+  run.Loaded = &watch;
   run.Early = WritersTakeRowsAsTheyCome();
   run.Sink.HoldFailures(true);
   try {
@@ -358,7 +343,7 @@ void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()
     throw;
   }
   run.Pending.Reach(INT64_MAX);
-  mapper.Stop();
+  watch.End();
   run.Sink.HoldFailures(false);
 }
 
@@ -382,16 +367,18 @@ void TSliceExporter::CutReadyRows(TSliceRun& run) {
   const std::vector<int>& rows = run.Plan.Rows;
   const int column = run.Plan.Columns.front();
   const std::int64_t height = run.Source.Height();
-  const bool early = run.Early && run.Source.PixelFormat() == pgpf24Bit && run.FinalFromBottom == 0;
+  const std::int64_t fromTop = run.Loaded->FinalFromTop();
+  const std::int64_t fromBottom = run.Loaded->FinalFromBottom();
+  const bool early = run.Early && run.Source.PixelFormat() == pgpf24Bit && fromBottom == 0;
   while (run.RowFirst < run.RowEnd) {
     const TGridCell cell = FGrid.Cell(column, rows[run.RowFirst]);
-    const bool complete = std::int64_t(cell.Top) + cell.Height <= run.FinalFromTop;
-    if (!complete && !(early && cell.Top < run.FinalFromTop)) break;
+    const bool complete = std::int64_t(cell.Top) + cell.Height <= fromTop;
+    if (!complete && !(early && cell.Top < fromTop)) break;
     CutRow(run, run.RowFirst++, complete);
   }
   while (run.RowFirst < run.RowEnd) {
     const TGridCell cell = FGrid.Cell(column, rows[run.RowEnd - 1]);
-    if (cell.Top < height - run.FinalFromBottom) break;
+    if (cell.Top < height - fromBottom) break;
     CutRow(run, --run.RowEnd, true);
   }
 }

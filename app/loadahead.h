@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
+#include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
 
 // Puts the previous start and rows handlers back on every exit path.
@@ -45,4 +47,33 @@ class TPageMapper {
 
   std::atomic<bool> Stopping{false};
   std::thread Thread;
+};
+
+// The rows of an image while it loads, as its reader tells them: how many
+// are final from the top (told on to the writers waiting at a gate of
+// pending) and from the bottom (readers of files stored bottom-up). Its
+// pixel memory is mapped ahead of the reader when mapAhead is set. The
+// image's own start and rows handlers are called first; they and the
+// image's handlers come back when the watch ends. onRows runs after the
+// handlers, on the thread that tells the rows.
+class TLoadWatch {
+ public:
+  TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows, bool mapAhead);
+  TLoadWatch(const TLoadWatch&) = delete;
+  TLoadWatch& operator=(const TLoadWatch&) = delete;
+
+  std::int64_t FinalFromTop() const { return FromTop; }
+  std::int64_t FinalFromBottom() const { return FromBottom; }
+  // The load is over: mapping ahead stops.
+  void End() { Mapper.Stop(); }
+
+ private:
+  void Told(void* sender, int top, int count);
+
+  TProgressGuard Guard;
+  TPageMapper Mapper;  // stopped before the handlers are put back
+  TPGFinalRows& Pending;
+  std::function<void()> OnRows;
+  std::int64_t FromTop = 0;
+  std::int64_t FromBottom = 0;
 };

@@ -48,11 +48,12 @@ class TStreamedSave {
   TStreamedSave(const TStreamedSave&) = delete;
   TStreamedSave& operator=(const TStreamedSave&) = delete;
 
-  // Rows 0 to rows - 1 of the image are final; the first call starts the
-  // writer when the image can be written as it is.
-  void Reach(std::int64_t rows) {
+  // The rows told as final while the image loads.
+  TPGFinalRows& Rows() { return Pending; }
+  // Rows have come: the first time, the writer starts when the image can be
+  // written as it is.
+  void Begin() {
     if (!Decided) Start();
-    Pending.Reach(rows);
   }
   bool Started() const { return Writing.joinable(); }
   // The load is over: the writer finishes (or fails); its failure is raised.
@@ -136,15 +137,8 @@ void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::s
   }
   TStreamedSave save(image, *writer, FileExtensionOf(target), *file);
   {
-    TProgressGuard guard(image);
-    TPageMapper mapper;
-    image.OnProgressStart = [&](void*) { mapper.Start(image.Bits(), image.ImageSize()); };
-    std::int64_t finalFromTop = 0;
-    image.OnRowsDone = [&](void*, int top, int count) {
-      if (top > finalFromTop) return;
-      finalFromTop = std::max<std::int64_t>(finalFromTop, std::int64_t(top) + count);
-      save.Reach(finalFromTop);
-    };
+    // Rows from the bottom wait for the plain road.
+    TLoadWatch watch(image, save.Rows(), [&] { if (watch.FinalFromTop() > 0) save.Begin(); }, true);
     image.LoadFromFile(source);
   }
   if (!save.Started()) {
