@@ -14,6 +14,7 @@
 #include "app/htmltable.h"
 #include "app/loadahead.h"
 #include "app/slicesinks.h"
+#include "pgraphic/core/rowmemory.h"
 #include "pgraphic/formats/registry.h"
 
 std::string OverwriteQuestion(const std::string& path) { return "Overwrite " + path + "?"; }
@@ -98,6 +99,8 @@ struct TSliceRun {
   std::size_t RowEnd = 0;
   const TLoadWatch* Loaded = nullptr;
   bool Early = false;
+  // Where the rows going back are followed, when they do.
+  std::optional<TPGRowMemory>* RowMemory = nullptr;
 };
 
 namespace {
@@ -284,9 +287,11 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
 std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                                      THtmlTable& table, std::vector<std::string>& lines,
                                                      const std::function<void()>* load) {
-  TPGFinalRows pending;  // outlives the sink's workers, who may wait for its rows
+  TPGFinalRows pending;  // these two outlive the sink's workers, who wait for rows and leave them
+  std::optional<TPGRowMemory> memory;
   const std::unique_ptr<TSliceSink> sink = MakeSink(plan);
   TSliceRun run{source, plan, *sink, pending, std::vector<bool>(plan.SliceCount, false)};
+  if (load && GivesRowsBack()) run.RowMemory = &memory;
   if (load && sink->Concurrent())
     LoadWhileCutting(run, *load);
   else if (load)
@@ -325,6 +330,8 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
 void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()>& load) {
   run.RowEnd = run.Plan.Columns.empty() ? 0 : run.Plan.Rows.size();
   bool stalled = false;
+  std::function<TPGRowMemory*()> rowMemory;
+  if (run.RowMemory) rowMemory = [&] { return HoldRows(run); };
   TLoadWatch watch(run.Source, run.Pending, [&] {
     if (stalled) return;
     try {
@@ -332,7 +339,7 @@ void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()
     } catch (...) {
       stalled = true;
     }
-  }, true);
+  }, rowMemory);
   run.Loaded = &watch;
   run.Early = WritersTakeRowsAsTheyCome();
   run.Sink.HoldFailures(true);
@@ -347,11 +354,33 @@ void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()
   run.Sink.HoldFailures(false);
 }
 
+bool TSliceExporter::GivesRowsBack() const {
+  return !KeepSourceRows && !KeepLastSlice && !Options.IncAltTags && Options.Style != TPageStyle::Email;
+}
+
+// The rows of the source go back once every slice file that needs them is
+// written: each file holds the rows of its cell (a cell's several files
+// each hold them) until its writer has passed them or it is staged. Made at
+// the first rows loaded, before any cell is cut.
+TPGRowMemory* TSliceExporter::HoldRows(TSliceRun& run) const {
+  TPGRowMemory& memory = run.RowMemory->emplace(run.Source);
+  const std::size_t columns = run.Plan.Columns.size();
+  for (std::size_t file = 0; file < run.Plan.SliceCount; ++file) {
+    const std::size_t index = file / run.Plan.FilesPerCell;
+    const TGridCell cell = FGrid.Cell(run.Plan.Columns[index % columns], run.Plan.Rows[index / columns]);
+    memory.Hold(cell.Top, cell.Height);
+  }
+  run.Sink.GiveRowsBack(&memory);
+  return &memory;
+}
+
 // A writer that takes rows from the top down can start on a cell as soon
 // as its first row is in, when the cell is written from a window (no copy
-// of the last cell kept, no per-slice dialog).
+// of the last cell kept, no per-slice dialog). A retina cell's half-size
+// slice needs all its rows: its grid row waits until they are in, rather
+// than being passed over until the load ends.
 bool TSliceExporter::WritersTakeRowsAsTheyCome() const {
-  if (KeepLastSlice || Options.IncAltTags) return false;
+  if (KeepLastSlice || Options.IncAltTags || Options.Retina) return false;
   try {
     return FindWriter(WriterExtension()).TakesRowsTopDown;
   } catch (...) {

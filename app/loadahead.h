@@ -9,6 +9,7 @@
 
 #include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/rowmemory.h"
 
 // Puts the previous start and rows handlers back on every exit path.
 class TProgressGuard {
@@ -51,14 +52,20 @@ class TPageMapper {
 
 // The rows of an image while it loads, as its reader tells them: how many
 // are final from the top (told on to the writers waiting at a gate of
-// pending) and from the bottom (readers of files stored bottom-up). Its
-// pixel memory is mapped ahead of the reader when mapAhead is set. The
-// image's own start and rows handlers are called first; they and the
-// image's handlers come back when the watch ends. onRows runs after the
-// handlers, on the thread that tells the rows.
+// pending) and from the bottom (readers of files stored bottom-up). The
+// image's own start and rows handlers are called first; they come back
+// when the watch ends. onRows runs after them, on the thread that tells the
+// rows.
+//
+// Without rowMemory the image's pixel memory is mapped ahead of the reader.
+// With it, rows go back to the system once written instead: it is asked
+// once, at the first rows told (the image is sized then), for the memory
+// whose holders are made, and told every row final from the top. Mapping
+// ahead would bring back what went.
 class TLoadWatch {
  public:
-  TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows, bool mapAhead);
+  TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows,
+             std::function<TPGRowMemory*()> rowMemory = {});
   TLoadWatch(const TLoadWatch&) = delete;
   TLoadWatch& operator=(const TLoadWatch&) = delete;
 
@@ -74,6 +81,9 @@ class TLoadWatch {
   TPageMapper Mapper;  // stopped before the handlers are put back
   TPGFinalRows& Pending;
   std::function<void()> OnRows;
+  std::function<TPGRowMemory*()> RowMemory;
+  TPGRowMemory* Memory = nullptr;
+  bool Asked = false;
   std::int64_t FromTop = 0;
   std::int64_t FromBottom = 0;
 };

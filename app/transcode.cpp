@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -10,6 +11,7 @@
 
 #include "app/loadahead.h"
 #include "pgraphic/core/finalrows.h"
+#include "pgraphic/core/rowmemory.h"
 #include "pgraphic/core/stagedfile.h"
 #include "pgraphic/formats/registry.h"
 
@@ -50,6 +52,14 @@ class TStreamedSave {
 
   // The rows told as final while the image loads.
   TPGFinalRows& Rows() { return Pending; }
+  // The image's rows go back to the system as the writer passes them: the
+  // writer is the one holder of them all, and a writer that never starts
+  // (the plain road saves the image after the load) keeps them.
+  TPGRowMemory* HoldRows() {
+    Memory.emplace(Image);
+    Memory->Hold(0, Image.Height());
+    return &*Memory;
+  }
   // Rows have come: the first time, the writer starts when the image can be
   // written as it is.
   void Begin() {
@@ -74,7 +84,7 @@ class TStreamedSave {
   void Start() {
     Decided = true;
     try {
-      Gate.emplace(Pending, 0, Image.Height(), Image.BytesPerRow());
+      Gate.emplace(Pending, 0, Image.Height(), Image.BytesPerRow(), Memory ? &*Memory : nullptr, 0);
       View.ShowRowsOf(Image, 0, 0, Image.Width(), Image.Height(), &*Gate);
       TakeSettings(View, Image);
       View.ClassifyPalette();
@@ -91,6 +101,7 @@ class TStreamedSave {
     } catch (...) {
       Failure = std::current_exception();
     }
+    if (Memory) Memory->Done(0);
   }
 
   TPixelGraphic& Image;
@@ -98,6 +109,7 @@ class TStreamedSave {
   std::string Extension;
   TStagedFile& File;
   TPGFinalRows Pending;
+  std::optional<TPGRowMemory> Memory;
   std::optional<TPGFinalRowsGate> Gate;  // once the image has its size
   TPixelGraphic View;
   bool Decided = false;
@@ -120,7 +132,8 @@ TFileFormatWriter* StreamingWriter(const std::string& source, const std::string&
 
 }  // namespace
 
-void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::string& target) {
+void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::string& target,
+                   bool keepImage) {
   TFileFormatWriter* writer = HasHandlers(image) ? nullptr : StreamingWriter(source, target);
   std::optional<TStagedFile> file;
   if (writer) {
@@ -138,7 +151,9 @@ void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::s
   TStreamedSave save(image, *writer, FileExtensionOf(target), *file);
   {
     // Rows from the bottom wait for the plain road.
-    TLoadWatch watch(image, save.Rows(), [&] { if (watch.FinalFromTop() > 0) save.Begin(); }, true);
+    std::function<TPGRowMemory*()> rowMemory;
+    if (!keepImage) rowMemory = [&] { return save.HoldRows(); };
+    TLoadWatch watch(image, save.Rows(), [&] { if (watch.FinalFromTop() > 0) save.Begin(); }, rowMemory);
     image.LoadFromFile(source);
   }
   if (!save.Started()) {

@@ -39,7 +39,7 @@ int RunConvert(const std::vector<std::string>& args) {
     ApplyAdjustments(image, parsed);
     image.SaveToFile(parsed.Positional[1]);
   } else {
-    TranscodeFile(image, parsed.Positional[0], parsed.Positional[1]);
+    TranscodeFile(image, parsed.Positional[0], parsed.Positional[1], false);  // nothing reads it after
   }
   return 0;
 }

@@ -248,6 +248,7 @@ int RunSlice(const std::vector<std::string>& args) {
   exporter.Options = options;
   exporter.EncodeThreads = threads;
   exporter.KeepLastSlice = false;  // nothing shows it
+  exporter.KeepSourceRows = false;  // nor reads the source after the export
   if (parsed.Has("--tags")) exporter.Tags = &ui.Tags();  // saved beside the grid with --save-grid
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
     std::cerr << ui.Refusal();

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/rowmemory.h"
 
 // How many rows go from one thread to another at once while an image loads:
 // 64, or fewer when they pass a megabyte, never less than one. Handing them
@@ -44,14 +46,21 @@ class TPGFinalRows {
 
 // The gate of a window on rows top to top + height - 1 of the image being
 // read, whose writer takes its rows in order: it waits for a band at a
-// time, never past the window's last row.
+// time, never past the window's last row. With memory, the writer is its
+// holder there and leaves the rows a band behind the one it asks for, a
+// band at a time (a writer may look back a row or two, never a band).
 class TPGFinalRowsGate : public TPGRowGate {
  public:
-  TPGFinalRowsGate(TPGFinalRows& rows, int top, int height, std::int64_t bytesPerRow)
-      : Rows(rows), Top(top), Height(height), Band(RowsPerBand(bytesPerRow)) {}
+  TPGFinalRowsGate(TPGFinalRows& rows, int top, int height, std::int64_t bytesPerRow,
+                   TPGRowMemory* memory = nullptr, std::size_t holder = 0)
+      : Rows(rows), Top(top), Height(height), Band(RowsPerBand(bytesPerRow)), Memory(memory),
+        Holder(holder) {}
   void WaitForRow(int y) override {
     const std::int64_t last = std::min<std::int64_t>(std::int64_t(y) + Band, Height) - 1;
     Rows.Wait(std::int64_t(Top) + y, std::int64_t(Top) + std::max<std::int64_t>(last, y));
+    if (!Memory || y < NextLeave) return;
+    Memory->Leave(Holder, std::int64_t(Top) + y - Band);
+    NextLeave = y + Band;
   }
 
  private:
@@ -59,4 +68,7 @@ class TPGFinalRowsGate : public TPGRowGate {
   int Top;
   int Height;
   int Band;
+  TPGRowMemory* Memory;
+  std::size_t Holder;
+  int NextLeave = 0;
 };

@@ -315,6 +315,7 @@ class CutWhileLoading : public ParallelExport {
     exporter.EncodeThreads = threads;
     exporter.OutputExtension = Extension;
     exporter.KeepLastSlice = KeepLast;
+    exporter.KeepSourceRows = KeepSource;
     exporter.Options.Retina = Retina;
     TRun run;
     try {
@@ -339,6 +340,7 @@ class CutWhileLoading : public ParallelExport {
   TPixelGraphic Loading;
   std::string Extension = ".jpg";
   bool KeepLast = true;
+  bool KeepSource = true;
 };
 
 // Grid row 1 ends at y = 400, grid row 3 starts at y = 410: each is staged
@@ -469,6 +471,44 @@ TEST_F(CutWhileLoading, RetinaSlicesAreTheSameOnEveryRoad) {
                      LoadTopDown(Loading, Pixels, 405, [] {});
                    }));
   }
+}
+
+// Rows going back to the system once every slice that needs them is
+// written, on every road: windows on rows still loading (writers halfway
+// through a grid row at the pause), cells cut once complete for a writer
+// that wants them whole, half-size retina slices, and a real file handed
+// over in bands. The files of loading first, and the rows did go back.
+TEST_F(CutWhileLoading, RowsGoBackOnlyOnceEverySliceNeedingThemIsWritten) {
+  Use(PhotoLike(300, 1300));
+  for (int x : {100, 200}) Grid.VertSplits.Add(x);
+  for (int y : {100, 500, 900, 1000}) Grid.HorzSplits.Add(y);
+  KeepLast = false;
+  const fs::path file = Root / "photo.jpg";
+  Source.SaveToFile(file.string());
+  for (const std::string extension : {".jpg", ".png", ".bmp"})
+    for (const bool retina : {false, true}) {
+      SCOPED_TRACE(extension + (retina ? " retina" : ""));
+      Retina = retina;
+      Extension = extension;
+      const std::string name = extension.substr(1) + (retina ? "_retina" : "");
+      const TRun reference = Export(name + "_reference", 1, extension);
+      KeepSource = false;
+      bool staged = false;
+      const TRun given = ExportLoading(name, 3, [&] {
+        LoadTopDown(Loading, Pixels, 700, [&] { staged = StagingFilesAppear(Root / name, 3); });
+      });
+      EXPECT_TRUE(staged);
+      KeepSource = true;
+      ExpectSameRuns(reference, given);
+      EXPECT_GT(peer::ZeroRows(peer::ToRgb(Loading)), 1200);
+    }
+  Source.LoadFromFile(file.string());
+  Retina = false;
+  Extension = ".jpg";
+  const TRun reference = Export("file_reference", 1, ".jpg");
+  KeepSource = false;
+  ExpectSameRuns(reference, ExportLoading("file", 3, [&] { Loading.LoadFromFile(file.string()); }));
+  EXPECT_GT(peer::ZeroRows(peer::ToRgb(Loading)), 1200);
 }
 
 }  // namespace
