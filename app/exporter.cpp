@@ -14,6 +14,7 @@
 #include "app/htmltable.h"
 #include "app/loadahead.h"
 #include "app/slicesinks.h"
+#include "pgraphic/core/rowmemory.h"
 #include "pgraphic/formats/registry.h"
 
 std::string OverwriteQuestion(const std::string& path) { return "Overwrite " + path + "?"; }
@@ -95,13 +96,14 @@ struct TSliceRun {
   TPGFinalRows& Pending;  // the source's final rows while it loads
   std::vector<bool> Cut;  // per slice file: handed to the sink
   // While the source loads: the table rows not yet cut lie from RowFirst up
-  // to RowEnd; the source's rows known final, from the top and from the
-  // bottom; whether a cell may go to a writer once its first row is in.
+  // to RowEnd; the source's rows known final; whether a cell may go to a
+  // writer once its first row is in.
   std::size_t RowFirst = 0;
   std::size_t RowEnd = 0;
-  std::int64_t FinalFromTop = 0;
-  std::int64_t FinalFromBottom = 0;
+  const TLoadWatch* Loaded = nullptr;
   bool Early = false;
+  // Where the rows going back are followed, when they do.
+  std::optional<TPGRowMemory>* RowMemory = nullptr;
 };
 
 namespace {
@@ -320,9 +322,11 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
 std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                                      THtmlTable& table, std::vector<std::string>& lines,
                                                      const std::function<void()>* load) {
-  TPGFinalRows pending;  // outlives the sink's workers, who may wait for its rows
+  TPGFinalRows pending;  // these two outlive the sink's workers, who wait for rows and leave them
+  std::optional<TPGRowMemory> memory;
   const std::unique_ptr<TSliceSink> sink = MakeSink(plan);
   TSliceRun run{source, plan, *sink, pending, std::vector<bool>(plan.SliceCount, false)};
+  if (load && GivesRowsBack()) run.RowMemory = &memory;
   if (load && sink->Concurrent())
     LoadWhileCutting(run, *load);
   else if (load)
@@ -368,30 +372,19 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
 // that fails to be cut here stops the cutting; it is tried again after the
 // load, where its failure comes in cell order.
 void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()>& load) {
-  TProgressGuard guard(run.Source);
-  TPageMapper mapper;
   run.RowEnd = run.Plan.Starting.size();
-  run.Source.OnProgressStart = [&](void* sender) {
-    if (guard.PreviousStart) guard.PreviousStart(sender);
-    mapper.Start(run.Source.Bits(), run.Source.ImageSize());
-  };
   bool stalled = false;
-  run.Source.OnRowsDone = [&](void* sender, int top, int count) {
-    if (guard.PreviousRows) guard.PreviousRows(sender, top, count);
-    const std::int64_t height = run.Source.Height();
-    if (top <= run.FinalFromTop) {
-      run.FinalFromTop = std::max<std::int64_t>(run.FinalFromTop, top + count);
-      run.Pending.Reach(run.FinalFromTop);
-    }
-    if (std::int64_t(top) + count >= height - run.FinalFromBottom)
-      run.FinalFromBottom = std::max<std::int64_t>(run.FinalFromBottom, height - top);
+  std::function<TPGRowMemory*()> rowMemory;
+  if (run.RowMemory) rowMemory = [&] { return HoldRows(run); };
+  TLoadWatch watch(run.Source, run.Pending, [&] {
     if (stalled) return;
     try {
       CutReadyRows(run);
     } catch (...) {
       stalled = true;
     }
-  };
+  }, rowMemory);
+  run.Loaded = &watch;
   run.Early = WritersTakeRowsAsTheyCome();
   run.Sink.HoldFailures(true);
   try {
@@ -401,15 +394,38 @@ void TSliceExporter::LoadWhileCutting(TSliceRun& run, const std::function<void()
     throw;
   }
   run.Pending.Reach(INT64_MAX);
-  mapper.Stop();
+  watch.End();
   run.Sink.HoldFailures(false);
+}
+
+bool TSliceExporter::GivesRowsBack() const {
+  // Mail pages' cell colours and skipped cells' backgrounds read the image
+  // after the slices are written.
+  return !KeepSourceRows && !KeepLastSlice && !Options.IncAltTags && Options.Style != TPageStyle::Email &&
+         CellsToCut().Skips.empty();
+}
+
+// The rows of the source go back once every slice file that needs them is
+// written: each file holds the rows of its cell (a cell's several files
+// each hold them) until its writer has passed them or it is staged. Made at
+// the first rows loaded, before any cell is cut.
+TPGRowMemory* TSliceExporter::HoldRows(TSliceRun& run) const {
+  TPGRowMemory& memory = run.RowMemory->emplace(run.Source);
+  // Holders are numbered as the files: skipped cells have none.
+  for (const TPageCell& page : run.Plan.Page.Cells)
+    if (!page.Skip)
+      for (std::size_t file = 0; file < run.Plan.FilesPerCell; ++file) memory.Hold(page.Cell.Top, page.Cell.Height);
+  run.Sink.GiveRowsBack(&memory);
+  return &memory;
 }
 
 // A writer that takes rows from the top down can start on a cell as soon
 // as its first row is in, when the cell is written from a window (no copy
-// of the last cell kept, no per-slice dialog).
+// of the last cell kept, no per-slice dialog). A retina cell's half-size
+// slice needs all its rows: its grid row waits until they are in, rather
+// than being passed over until the load ends.
 bool TSliceExporter::WritersTakeRowsAsTheyCome() const {
-  if (KeepLastSlice || Options.IncAltTags) return false;
+  if (KeepLastSlice || Options.IncAltTags || Options.Retina) return false;
   try {
     return FindWriter(WriterExtension()).TakesRowsTopDown;
   } catch (...) {
@@ -428,18 +444,19 @@ bool TSliceExporter::WritersTakeRowsAsTheyCome() const {
 void TSliceExporter::CutReadyRows(TSliceRun& run) {
   const std::vector<std::int32_t>& edges = run.Plan.Page.RowEdges;
   const std::int64_t height = run.Source.Height();
-  const bool early = run.Early && run.Source.PixelFormat() == pgpf24Bit && run.FinalFromBottom == 0;
+  const std::int64_t fromTop = run.Loaded->FinalFromTop();
+  const std::int64_t fromBottom = run.Loaded->FinalFromBottom();
+  const bool early = run.Early && run.Source.PixelFormat() == pgpf24Bit && fromBottom == 0;
   while (run.RowFirst < run.RowEnd) {
     const std::size_t row = run.RowFirst;
-    const bool complete = edges[row + 1] <= run.FinalFromTop;
-    if (!complete && !(early && edges[row] < run.FinalFromTop)) break;
+    const bool complete = edges[row + 1] <= fromTop;
+    if (!complete && !(early && edges[row] < fromTop)) break;
     ++run.RowFirst;
     if (complete) PutCells(run, run.Plan.Ending[row]);
-    // A half-size slice needs all the rows of its cell.
-    if (early && !Options.Retina) PutCells(run, run.Plan.Starting[row], &run.Pending);
+    if (early) PutCells(run, run.Plan.Starting[row], &run.Pending);
   }
   while (run.RowFirst < run.RowEnd) {
-    if (edges[run.RowEnd - 1] < height - run.FinalFromBottom) break;
+    if (edges[run.RowEnd - 1] < height - fromBottom) break;
     PutCells(run, run.Plan.Starting[--run.RowEnd]);
   }
 }

@@ -25,6 +25,7 @@
 #include "pgraphic/core/stagedfile.h"
 
 class TPGFinalRows;
+class TPGRowMemory;
 class THtmlTable;
 class TSliceSink;
 struct TExportPlan;
@@ -130,6 +131,13 @@ class TSliceExporter {
   // Without it (and without per-slice dialogs) cells of a 24-bit source are
   // written straight from the source's rows and never copied.
   bool KeepLastSlice = true;
+  // Whether the source keeps its pixels after an export that loads it.
+  // Without it (and without the last slice kept, per-slice dialogs or the
+  // e-mail page's cell colours, which read the source after the cutting) a
+  // band of the source's rows goes back to the system once every slice that
+  // needs it is written, so that memory follows the work, not the picture;
+  // the source's rows read as zeros afterwards.
+  bool KeepSourceRows = true;
 
   // Runs one export of source. Returns false when the user cancelled (or
   // refused to replace files) before anything was written. Errors end the
@@ -169,6 +177,8 @@ class TSliceExporter {
   void CutReadyRows(TSliceRun& run);
   void PutCells(TSliceRun& run, const std::vector<std::size_t>& cells, TPGFinalRows* pending = nullptr);
   void PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pending = nullptr);
+  bool GivesRowsBack() const;
+  TPGRowMemory* HoldRows(TSliceRun& run) const;
 
   TSplitGrid& FGrid;
   TExportUi& FUi;

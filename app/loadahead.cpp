@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <system_error>
+#include <utility>
 
 void TPageMapper::Start(const std::uint8_t* bits, std::size_t size) {
   const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
@@ -29,4 +31,27 @@ void TPageMapper::Map(std::uintptr_t begin, std::uintptr_t end) {
     if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) != 0) return;
     to = from;
   }
+}
+
+TLoadWatch::TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows,
+                       std::function<TPGRowMemory*()> rowMemory)
+    : Guard(image), Pending(pending), OnRows(std::move(onRows)), RowMemory(std::move(rowMemory)) {
+  image.OnProgressStart = [this](void* sender) {
+    if (Guard.PreviousStart) Guard.PreviousStart(sender);
+    if (!RowMemory) Mapper.Start(Guard.Image.Bits(), Guard.Image.ImageSize());
+  };
+  image.OnRowsDone = [this](void* sender, int top, int count) { Told(sender, top, count); };
+}
+
+void TLoadWatch::Told(void* sender, int top, int count) {
+  if (Guard.PreviousRows) Guard.PreviousRows(sender, top, count);
+  if (RowMemory && !std::exchange(Asked, true)) Memory = RowMemory();
+  const std::int64_t height = Guard.Image.Height();
+  if (top <= FromTop) {
+    FromTop = std::max<std::int64_t>(FromTop, std::int64_t(top) + count);
+    Pending.Reach(FromTop);
+    if (Memory) Memory->Final(FromTop);
+  }
+  if (std::int64_t(top) + count >= height - FromBottom) FromBottom = std::max<std::int64_t>(FromBottom, height - top);
+  if (OnRows) OnRows();
 }

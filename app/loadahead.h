@@ -4,9 +4,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
+#include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/rowmemory.h"
 
 // Puts the previous start and rows handlers back on every exit path.
 class TProgressGuard {
@@ -45,4 +48,42 @@ class TPageMapper {
 
   std::atomic<bool> Stopping{false};
   std::thread Thread;
+};
+
+// The rows of an image while it loads, as its reader tells them: how many
+// are final from the top (told on to the writers waiting at a gate of
+// pending) and from the bottom (readers of files stored bottom-up). The
+// image's own start and rows handlers are called first; they come back
+// when the watch ends. onRows runs after them, on the thread that tells the
+// rows.
+//
+// Without rowMemory the image's pixel memory is mapped ahead of the reader.
+// With it, rows go back to the system once written instead: it is asked
+// once, at the first rows told (the image is sized then), for the memory
+// whose holders are made, and told every row final from the top. Mapping
+// ahead would bring back what went.
+class TLoadWatch {
+ public:
+  TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows,
+             std::function<TPGRowMemory*()> rowMemory = {});
+  TLoadWatch(const TLoadWatch&) = delete;
+  TLoadWatch& operator=(const TLoadWatch&) = delete;
+
+  std::int64_t FinalFromTop() const { return FromTop; }
+  std::int64_t FinalFromBottom() const { return FromBottom; }
+  // The load is over: mapping ahead stops.
+  void End() { Mapper.Stop(); }
+
+ private:
+  void Told(void* sender, int top, int count);
+
+  TProgressGuard Guard;
+  TPageMapper Mapper;  // stopped before the handlers are put back
+  TPGFinalRows& Pending;
+  std::function<void()> OnRows;
+  std::function<TPGRowMemory*()> RowMemory;
+  TPGRowMemory* Memory = nullptr;
+  bool Asked = false;
+  std::int64_t FromTop = 0;
+  std::int64_t FromBottom = 0;
 };

@@ -161,6 +161,7 @@ class TDirectSink : public TSliceSink {
 
 // One slice between its cut and its staged file.
 struct TSliceJob {
+  std::size_t Index = 0;
   std::string Path;
   std::unique_ptr<TPGFinalRowsGate> Gate;  // for a window on rows still coming
   std::unique_ptr<TPixelGraphic> Own;      // the window or copy made for this cell
@@ -199,6 +200,7 @@ class TThreadedSink : public TSliceSink {
   std::vector<TStagedFile> Finish() override;
   bool Concurrent() const override { return true; }
   void HoldFailures(bool hold) override { Holding = hold; }
+  void GiveRowsBack(TPGRowMemory* memory) override { Memory = memory; }
 
  private:
   void Work();
@@ -213,6 +215,7 @@ class TThreadedSink : public TSliceSink {
   std::int64_t Budget;
   TSliceSinkPlan Plan;
   bool Holding = false;  // read and written by the cutting thread only
+  TPGRowMemory* Memory = nullptr;  // set before the first job
 
   std::mutex Lock;
   std::condition_variable WorkReady;
@@ -266,6 +269,7 @@ void TThreadedSink::Work() {
       job.Error = std::current_exception();
     }
     job.Own.reset();
+    if (Memory) Memory->Done(job.Index);
     lock.lock();
     HeldBytes -= job.Held;
     job.Done = true;
@@ -282,7 +286,8 @@ void TThreadedSink::WaitForRoom(std::int64_t bytes) {
 void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& source,
                             const TGridCell& cell, TPGFinalRows* pending) {
   if (pending) {
-    job.Gate = std::make_unique<TPGFinalRowsGate>(*pending, cell.Top);
+    job.Gate = std::make_unique<TPGFinalRowsGate>(*pending, cell.Top, cell.Height,
+                                                  source.BytesPerRow(), Memory, index);
     job.Own = NewSliceImage(*Plan.Slice);
     job.Own->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height, job.Gate.get());
     job.Image = job.Own.get();
@@ -319,6 +324,7 @@ void TThreadedSink::PutScaled(std::size_t index, TPixelGraphic& source, const TG
 
 void TThreadedSink::Add(std::unique_ptr<TSliceJob> job, std::size_t index, TPixelGraphic& source,
                         const TGridCell& cell, TPGFinalRows* pending) {
+  job->Index = index;
   if (!Holding) RaiseSettledFailure();
   try {
     Prepare(*job, index, source, cell, pending);

@@ -18,6 +18,7 @@
 #include "app/splitgrid.h"
 #include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/rowmemory.h"
 #include "pgraphic/core/stagedfile.h"
 
 class TSliceSink {
@@ -43,6 +44,11 @@ class TSliceSink {
   // While held, a cell that cannot be cut only raises; the failures of
   // other cells wait for Finish.
   virtual void HoldFailures(bool) {}
+  // Slice number index is holder index of memory from now on (before the
+  // first Put): a writer waiting at a gate leaves the rows it has passed,
+  // and a slice staged (or failed) leaves all its rows. Sinks that write on
+  // the caller's thread keep every row.
+  virtual void GiveRowsBack(TPGRowMemory*) {}
 };
 
 // What the sinks need to know about the slices of one export.

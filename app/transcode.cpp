@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -10,6 +11,7 @@
 
 #include "app/loadahead.h"
 #include "pgraphic/core/finalrows.h"
+#include "pgraphic/core/rowmemory.h"
 #include "pgraphic/core/stagedfile.h"
 #include "pgraphic/formats/registry.h"
 
@@ -48,11 +50,20 @@ class TStreamedSave {
   TStreamedSave(const TStreamedSave&) = delete;
   TStreamedSave& operator=(const TStreamedSave&) = delete;
 
-  // Rows 0 to rows - 1 of the image are final; the first call starts the
-  // writer when the image can be written as it is.
-  void Reach(std::int64_t rows) {
+  // The rows told as final while the image loads.
+  TPGFinalRows& Rows() { return Pending; }
+  // The image's rows go back to the system as the writer passes them: the
+  // writer is the one holder of them all, and a writer that never starts
+  // (the plain road saves the image after the load) keeps them.
+  TPGRowMemory* HoldRows() {
+    Memory.emplace(Image);
+    Memory->Hold(0, Image.Height());
+    return &*Memory;
+  }
+  // Rows have come: the first time, the writer starts when the image can be
+  // written as it is.
+  void Begin() {
     if (!Decided) Start();
-    Pending.Reach(rows);
   }
   bool Started() const { return Writing.joinable(); }
   // The load is over: the writer finishes (or fails); its failure is raised.
@@ -73,7 +84,8 @@ class TStreamedSave {
   void Start() {
     Decided = true;
     try {
-      View.ShowRowsOf(Image, 0, 0, Image.Width(), Image.Height(), &Gate);
+      Gate.emplace(Pending, 0, Image.Height(), Image.BytesPerRow(), Memory ? &*Memory : nullptr, 0);
+      View.ShowRowsOf(Image, 0, 0, Image.Width(), Image.Height(), &*Gate);
       TakeSettings(View, Image);
       View.ClassifyPalette();
       const TColorResolution current = ImageColorResolution(View);
@@ -89,6 +101,7 @@ class TStreamedSave {
     } catch (...) {
       Failure = std::current_exception();
     }
+    if (Memory) Memory->Done(0);
   }
 
   TPixelGraphic& Image;
@@ -96,7 +109,8 @@ class TStreamedSave {
   std::string Extension;
   TStagedFile& File;
   TPGFinalRows Pending;
-  TPGFinalRowsGate Gate{Pending, 0};
+  std::optional<TPGRowMemory> Memory;
+  std::optional<TPGFinalRowsGate> Gate;  // once the image has its size
   TPixelGraphic View;
   bool Decided = false;
   std::thread Writing;
@@ -118,7 +132,8 @@ TFileFormatWriter* StreamingWriter(const std::string& source, const std::string&
 
 }  // namespace
 
-void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::string& target) {
+void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::string& target,
+                   bool keepImage) {
   TFileFormatWriter* writer = HasHandlers(image) ? nullptr : StreamingWriter(source, target);
   std::optional<TStagedFile> file;
   if (writer) {
@@ -135,15 +150,10 @@ void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::s
   }
   TStreamedSave save(image, *writer, FileExtensionOf(target), *file);
   {
-    TProgressGuard guard(image);
-    TPageMapper mapper;
-    image.OnProgressStart = [&](void*) { mapper.Start(image.Bits(), image.ImageSize()); };
-    std::int64_t finalFromTop = 0;
-    image.OnRowsDone = [&](void*, int top, int count) {
-      if (top > finalFromTop) return;
-      finalFromTop = std::max<std::int64_t>(finalFromTop, std::int64_t(top) + count);
-      save.Reach(finalFromTop);
-    };
+    // Rows from the bottom wait for the plain road.
+    std::function<TPGRowMemory*()> rowMemory;
+    if (!keepImage) rowMemory = [&] { return save.HoldRows(); };
+    TLoadWatch watch(image, save.Rows(), [&] { if (watch.FinalFromTop() > 0) save.Begin(); }, rowMemory);
     image.LoadFromFile(source);
   }
   if (!save.Started()) {

@@ -2,8 +2,9 @@
 # Every slicing and conversion road side by side: tessel-cli, vips,
 # ImageMagick and Pillow on the same files, on this machine's libjpeg-turbo,
 # libpng and zlib. Prints per road the median wall time of each, ours divided
-# by vips, our peak memory against the decoded image, and for PNG output the
-# bytes written against vips's.
+# by vips, our peak memory against the decoded image and against vips's, and
+# for PNG output the bytes written against vips's. The 30000 x 30000 slice
+# check is bench/bigslice.sh.
 #
 # Sources, made once: an 8000 x 6000 photo-like JPEG (plasma shading and
 # grain), the same as a PNG written by ImageMagick (with its gamma chunk), a
@@ -206,7 +207,7 @@ for line in open(results):
         peak.setdefault((f[0], f[1]), []).append(int(f[3]) * 1024)
 med = lambda d, k: statistics.median(d[k]) if k in d else float("nan")
 print(f"load average before {before}, after {after}; medians of {len(next(iter(wall.values())))} runs")
-head = f"{'road':<40} {'ours s':>7} {'vips s':>7} {'magick s':>8} {'pillow s':>8} {'ours/vips':>9} {'ours MB':>8} {'/decoded':>8} {'vips MB':>8} {'PNG bytes ours/vips':>19}"
+head = f"{'road':<40} {'ours s':>7} {'vips s':>7} {'magick s':>8} {'pillow s':>8} {'ours/vips':>9} {'ours MB':>8} {'/decoded':>8} {'vips MB':>8} {'MB/vips':>7} {'PNG bytes ours/vips':>19}"
 print(head)
 print("-" * len(head))
 for r in roads:
@@ -219,5 +220,6 @@ for r in roads:
     verdict = "" if ratio <= 1.0 else "  ABOVE vips"
     print(f"{label[r]:<40} {t['ours']:>7.2f} {t['vips']:>7.2f} {t['magick']:>8.2f} {t['pillow']:>8.2f} "
           f"{ratio:>9.2f} {med(peak, (r, 'ours')) / 1e6:>8.0f} {med(peak, (r, 'ours')) / d:>8.2f} "
-          f"{med(peak, (r, 'vips')) / 1e6:>8.0f} {png:>19}{verdict}")
+          f"{med(peak, (r, 'vips')) / 1e6:>8.0f} {med(peak, (r, 'ours')) / med(peak, (r, 'vips')):>7.2f} "
+          f"{png:>19}{verdict}")
 EOF

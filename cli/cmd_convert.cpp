@@ -39,11 +39,21 @@ int RunConvert(const std::vector<std::string>& args) {
     ApplyAdjustments(image, parsed);
     image.SaveToFile(parsed.Positional[1]);
   } else {
-    TranscodeFile(image, parsed.Positional[0], parsed.Positional[1]);
+    TranscodeFile(image, parsed.Positional[0], parsed.Positional[1], false);  // nothing reads it after
   }
   return 0;
 }
 
-const TCliRegistrar registrar{{"convert", "convert IN OUT [--adjust rgb|cmy|hls:A,B,C ...]", RunConvert}};
+const TCliRegistrar registrar{
+    {"convert", "convert IN OUT [--adjust rgb|cmy|hls:A,B,C ...]", RunConvert,
+     "Loads IN, applies the adjustments in the order given and saves OUT.\n"
+     "\n"
+     "Without adjustments the road streams where both formats allow it: IN\n"
+     "decoding from the top (JPEG, PNG that is not interlaced, TIFF, PNM, PCX,\n"
+     "WebP) into OUT written from the top (JPEG, PNG, TIFF, PNM, WebP) in the\n"
+     "image's own colours. Rows are written as they are decoded and leave\n"
+     "memory once written, so memory follows the rows in flight, not the\n"
+     "picture. Other roads (BMP or TGA on either side, png8, a change of colour\n"
+     "depth, adjustments) hold the whole image.\n"}};
 
 }  // namespace

@@ -272,6 +272,7 @@ int RunSlice(const std::vector<std::string>& args) {
   exporter.Options = options;
   exporter.EncodeThreads = threads;
   exporter.KeepLastSlice = false;  // nothing shows it
+  exporter.KeepSourceRows = false;  // nor reads the source after the export
   if (parsed.Has("--tags")) exporter.Tags = &ui.Tags();  // saved beside the grid with --save-grid
   exporter.Cells = &cells;  // so, always: a cells file left from before never outlives its grid
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
@@ -294,6 +295,13 @@ const TCliRegistrar Registrar{
      "beside HTML (BASE is the HTML file name up to its first dot), and writes HTML\n"
      "with the table that puts them back together. All files take their places\n"
      "together, or none does.\n"
+     "\n"
+     "Sources that decode from the top (JPEG, PNG that is not interlaced, TIFF,\n"
+     "PNM, PCX, WebP) stream: slices are written as their rows come, and each\n"
+     "band of rows leaves memory once every slice that needs it is written\n"
+     "(not with --style email or cells without an image, whose colours read the\n"
+     "image afterwards, nor with --threads 1). BMP and TGA sources, stored\n"
+     "bottom-up, and interlaced PNG are held whole.\n"
      "\n"
      "  --grid FILE.grd    split lines from a grid file, then --vert and --horz;\n"
      "                     FILE.cells beside it is read as --cells\n"

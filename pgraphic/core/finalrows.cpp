@@ -23,10 +23,17 @@ void TPGFinalRows::GiveUp() {
   Changed.notify_all();
 }
 
-void TPGFinalRows::Wait(std::int64_t row) {
+int RowsPerBand(std::int64_t bytesPerRow) {
+  constexpr std::int64_t kRows = 64;
+  constexpr std::int64_t kBytes = std::int64_t(1) << 20;
+  if (bytesPerRow <= 0) return int(kRows);
+  return int(std::clamp<std::int64_t>(kBytes / bytesPerRow, 1, kRows));
+}
+
+void TPGFinalRows::Wait(std::int64_t row, std::int64_t wakeAt) {
   std::unique_lock<std::mutex> lock(Lock);
   while (row >= Rows && !GivenUp) {
-    Wanted = std::min(Wanted, row);
+    Wanted = std::min(Wanted, std::max(row, wakeAt));
     Changed.wait(lock);
   }
   if (row >= Rows) RaisePG<EPixelGraphic>(msgAborted);

@@ -4,12 +4,22 @@
 // need. Writers handed a window on such an image (TPixelGraphic::ShowRowsOf
 // with a gate from here) write its rows as they come.
 
+#include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/rowmemory.h"
+
+// How many rows go from one thread to another at once while an image loads:
+// 64, or fewer when they pass a megabyte, never less than one. Handing them
+// over row by row would wake the other thread for each (thousands of wakes
+// for one photo); a band keeps both threads at work between wakes while its
+// rows are still in the cache.
+int RowsPerBand(std::int64_t bytesPerRow);
 
 class TPGFinalRows {
  public:
@@ -19,7 +29,11 @@ class TPGFinalRows {
   // that has not come raises.
   void GiveUp();
   // Returns once row is final; raises EPixelGraphic when it never will be.
-  void Wait(std::int64_t row);
+  // A waiter that will want the rows after it too says so with wakeAt (not
+  // below row): it sleeps until that row is final, the rows end, or they
+  // are given up, so it is woken once per band rather than per row.
+  void Wait(std::int64_t row, std::int64_t wakeAt);
+  void Wait(std::int64_t row) { Wait(row, row); }
 
  private:
   std::mutex Lock;
@@ -30,13 +44,31 @@ class TPGFinalRows {
   bool GivenUp = false;
 };
 
-// The gate of a window whose row 0 is row top of the image being read.
+// The gate of a window on rows top to top + height - 1 of the image being
+// read, whose writer takes its rows in order: it waits for a band at a
+// time, never past the window's last row. With memory, the writer is its
+// holder there and leaves the rows a band behind the one it asks for, a
+// band at a time (a writer may look back a row or two, never a band).
 class TPGFinalRowsGate : public TPGRowGate {
  public:
-  TPGFinalRowsGate(TPGFinalRows& rows, int top) : Rows(rows), Top(top) {}
-  void WaitForRow(int y) override { Rows.Wait(std::int64_t(Top) + y); }
+  TPGFinalRowsGate(TPGFinalRows& rows, int top, int height, std::int64_t bytesPerRow,
+                   TPGRowMemory* memory = nullptr, std::size_t holder = 0)
+      : Rows(rows), Top(top), Height(height), Band(RowsPerBand(bytesPerRow)), Memory(memory),
+        Holder(holder) {}
+  void WaitForRow(int y) override {
+    const std::int64_t last = std::min<std::int64_t>(std::int64_t(y) + Band, Height) - 1;
+    Rows.Wait(std::int64_t(Top) + y, std::int64_t(Top) + std::max<std::int64_t>(last, y));
+    if (!Memory || y < NextLeave) return;
+    Memory->Leave(Holder, std::int64_t(Top) + y - Band);
+    NextLeave = y + Band;
+  }
 
  private:
   TPGFinalRows& Rows;
   int Top;
+  int Height;
+  int Band;
+  TPGRowMemory* Memory;
+  std::size_t Holder;
+  int NextLeave = 0;
 };

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "pgraphic/core/errors.h"
+#include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/uihooks.h"
@@ -297,6 +298,7 @@ class TRowRelay {
       Step.Prepare(Image);
       return Step.MapRows(Image, 0, Image.Height());
     }
+    if (Gathered.second > 0) Pass(GatheredSender, Gathered.first, Gathered.second);
     Stop(true);
     RaiseListenerFailure();
     if (!Step.MapsRows()) return;
@@ -307,6 +309,7 @@ class TRowRelay {
  private:
   void Start() {
     Started = true;
+    Band = RowsPerBand(Image.BytesPerRow());
     Step.Prepare(Image);
     if (Step.MapsRows()) Mapped.assign(std::size_t(std::max(Image.Height(), 0)), false);
     try {
@@ -316,13 +319,30 @@ class TRowRelay {
     }
   }
 
-  // On the reader's thread.
+  // On the reader's thread. Rows that join the ones gathered so far (below
+  // them, or above them for a reader going up) wait until they make a band;
+  // others send the gathered ones on first.
   void Relay(void* sender, int top, int count) {
     if (!Started) Start();
     RaiseListenerFailure();
     top = std::max(top, 0);
     count = std::min(count, Image.Height() - top);
     if (count <= 0) return;
+    auto& [first, rows] = Gathered;
+    if (rows > 0 && (top == first + rows || top + count == first) && GatheredSender == sender) {
+      first = std::min(first, top);
+      rows += count;
+    } else {
+      if (rows > 0) Pass(GatheredSender, first, rows);
+      Gathered = {top, count};
+      GatheredSender = sender;
+    }
+    if (rows < Band) return;
+    Pass(GatheredSender, first, rows);
+    rows = 0;
+  }
+
+  void Pass(void* sender, int top, int count) {
     if (!Helper.joinable()) return Hand(sender, top, count);
     {
       std::lock_guard<std::mutex> guard(Lock);
@@ -387,6 +407,9 @@ class TRowRelay {
   TPixelGraphic& Image;
   TPGRowsEvent Listener;
   bool Started = false;
+  int Band = 1;
+  std::pair<int, int> Gathered{0, 0};  // top and count of rows told, not yet passed on
+  void* GatheredSender = nullptr;
   TLoadColorStep Step;
   std::vector<bool> Mapped;  // the helper's while it runs
 

@@ -317,6 +317,7 @@ class CutWhileLoading : public ParallelExport {
     exporter.EncodeThreads = threads;
     exporter.OutputExtension = Extension;
     exporter.KeepLastSlice = KeepLast;
+    exporter.KeepSourceRows = KeepSource;
     exporter.Options.Retina = Retina;
     exporter.Cells = &Cells;
     TRun run;
@@ -342,6 +343,7 @@ class CutWhileLoading : public ParallelExport {
   TPixelGraphic Loading;
   std::string Extension = ".jpg";
   bool KeepLast = true;
+  bool KeepSource = true;
 };
 
 // Grid row 1 ends at y = 400, grid row 3 starts at y = 410: each is staged
@@ -509,6 +511,63 @@ TEST_F(CutWhileLoading, MergedCellsWaitForAllTheirRows) {
                                                 [&] { LoadRows(Loading, Pixels, fromTop, 405, [] {}); }));
       }
   }
+  // With rows going back: the merged cell holds all its rows until it is
+  // written, and a skipped cell's background, read after the slices, keeps
+  // the image whole.
+  KeepLast = false;
+  Retina = false;
+  for (const bool skip : {true, false}) {
+    Cells.Skips.clear();
+    if (skip) Cells.Skips = {{5, 1}};
+    const std::string name = skip ? "given_skip" : "given";
+    const TRun reference = Export(name + "_reference", 1, ".png");
+    KeepSource = false;
+    const TRun given = ExportLoading(name, 3, [&] { LoadRows(Loading, Pixels, true, 405, [] {}); });
+    KeepSource = true;
+    ExpectSameRuns(reference, given);
+    if (skip)
+      EXPECT_EQ(peer::ZeroRows(peer::ToRgb(Loading)), 0);
+    else
+      EXPECT_GT(peer::ZeroRows(peer::ToRgb(Loading)), 300);
+  }
+}
+
+// Rows going back to the system once every slice that needs them is
+// written, on every road: windows on rows still loading (writers halfway
+// through a grid row at the pause), cells cut once complete for a writer
+// that wants them whole, half-size retina slices, and a real file handed
+// over in bands. The files of loading first, and the rows did go back.
+TEST_F(CutWhileLoading, RowsGoBackOnlyOnceEverySliceNeedingThemIsWritten) {
+  Use(PhotoLike(300, 1300));
+  for (int x : {100, 200}) Grid.VertSplits.Add(x);
+  for (int y : {100, 500, 900, 1000}) Grid.HorzSplits.Add(y);
+  KeepLast = false;
+  const fs::path file = Root / "photo.jpg";
+  Source.SaveToFile(file.string());
+  for (const std::string extension : {".jpg", ".png", ".bmp"})
+    for (const bool retina : {false, true}) {
+      SCOPED_TRACE(extension + (retina ? " retina" : ""));
+      Retina = retina;
+      Extension = extension;
+      const std::string name = extension.substr(1) + (retina ? "_retina" : "");
+      const TRun reference = Export(name + "_reference", 1, extension);
+      KeepSource = false;
+      bool staged = false;
+      const TRun given = ExportLoading(name, 3, [&] {
+        LoadTopDown(Loading, Pixels, 700, [&] { staged = StagingFilesAppear(Root / name, 3); });
+      });
+      EXPECT_TRUE(staged);
+      KeepSource = true;
+      ExpectSameRuns(reference, given);
+      EXPECT_GT(peer::ZeroRows(peer::ToRgb(Loading)), 1200);
+    }
+  Source.LoadFromFile(file.string());
+  Retina = false;
+  Extension = ".jpg";
+  const TRun reference = Export("file_reference", 1, ".jpg");
+  KeepSource = false;
+  ExpectSameRuns(reference, ExportLoading("file", 3, [&] { Loading.LoadFromFile(file.string()); }));
+  EXPECT_GT(peer::ZeroRows(peer::ToRgb(Loading)), 1200);
 }
 
 }  // namespace

@@ -67,15 +67,29 @@ class Transcode : public ::testing::Test {
     SCOPED_TRACE(source + " -> " + target);
     const std::string name = fs::path(source).filename().string() + "." + target;
     const TOutcome plain = Run("plain_" + name, source, target, Plain);
-    const TOutcome streamed = Run("streamed_" + name, source, target, TranscodeFile);
+    const TOutcome streamed = Run("streamed_" + name, source, target,
+                                  [](TPixelGraphic& image, const std::string& from, const std::string& to) {
+                                    TranscodeFile(image, from, to);
+                                  });
     EXPECT_EQ(streamed.Error, plain.Error);
     EXPECT_EQ(streamed.Entries, plain.Entries);
     EXPECT_TRUE(streamed.Bytes == plain.Bytes);
     EXPECT_EQ(streamed.Image, plain.Image);
+    // Rows going back as they are written change nothing written.
+    const TOutcome given = Run("given_" + name, source, target,
+                               [](TPixelGraphic& image, const std::string& from, const std::string& to) {
+                                 TranscodeFile(image, from, to, false);
+                               });
+    EXPECT_EQ(given.Error, plain.Error);
+    EXPECT_EQ(given.Entries, plain.Entries);
+    EXPECT_TRUE(given.Bytes == plain.Bytes);
+    LastGiven = given.Image;
   }
+
 
   fs::path Root;
   TPixelGraphic Photo;
+  peer::RgbImage LastGiven;  // the image of the last road that gave rows back
 };
 
 // Streamed pairs (rows from the top into writers that take them so), the
@@ -99,6 +113,17 @@ TEST_F(Transcode, EveryRoadGivesTheFileAndImageOfLoadingThenSaving) {
   PGSettings().PngCompressionStrategy = TPngStrategy::psDefault;  // compressed in parts
   ExpectSameAsPlain(jpg, "parts.png");
   PGSettings() = saved;
+
+  // Tall enough for many bands and pages: the writer's rows go back while
+  // later ones still load, and rows it has not passed must stay.
+  TPixelGraphic tall;
+  peer::FromRgb(tall, peer::Pattern(333, 1500));
+  const std::string tallJpg = Save(tall, "tall.jpg");
+  for (const std::string target : {"tall.tif", "tall.ppm", "tall.jpg", "tall.png"}) {
+    ExpectSameAsPlain(tallJpg, target);
+    EXPECT_GT(peer::ZeroRows(LastGiven), 1000) << target;  // they did go back
+  }
+  ExpectSameAsPlain(Save(tall, "tall.bmp"), "tall.tif");  // rows from the bottom
 }
 
 // A source that ends early, a target that cannot be made, both at once, and

@@ -87,6 +87,17 @@ struct RgbImage {
   bool operator==(const RgbImage&) const = default;
 };
 
+// Rows all zero, as rows whose memory went back to the system read.
+inline int ZeroRows(const RgbImage& image) {
+  int zero = 0;
+  const std::size_t rowBytes = std::size_t(image.Width) * 3;
+  for (std::size_t y = 0; y < std::size_t(image.Height); ++y) {
+    const auto row = image.Rgb.begin() + std::ptrdiff_t(y * rowBytes);
+    zero += std::all_of(row, row + std::ptrdiff_t(rowBytes), [](std::uint8_t v) { return v == 0; });
+  }
+  return zero;
+}
+
 // Reads a binary PPM (P6) or PGM (P5) with maximum value 255 (grey is widened to RGB).
 inline RgbImage ReadPnm(const std::string& path) {
   const std::vector<std::uint8_t> data = ReadFile(path);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/formats/registry.h"
 #include "support/peer.h"
@@ -57,6 +58,9 @@ class RowDelivery : public ::testing::Test {
       edge = fromTop ? top + count : top;
     }
     EXPECT_EQ(edge, fromTop ? image.Height() : 0);
+    // Handed on a band at a time, the last band excepted.
+    for (std::size_t band = 0; band + 1 < told.Bands.size(); ++band)
+      EXPECT_GE(told.Bands[band].second, RowsPerBand(image.BytesPerRow())) << "band " << band;
     for (int y = 0; y < image.Height(); ++y) {
       const std::uint8_t* row = image.ScanLine(y);
       EXPECT_EQ(told.Bytes[std::size_t(y)], std::vector<std::uint8_t>(row, row + image.BytesPerRow()))
@@ -90,6 +94,14 @@ TEST_F(RowDelivery, EveryDeliveringReaderTellsEachFinalRowOnceInItsOrder) {
             0);
   ExpectAllRowsTold(Dir + "/lossless.webp", true);
   ExpectAllRowsTold(Dir + "/alpha.webp", true);  // flattened band by band
+  // Tall enough for several bands, each way up, and rows wide enough for a
+  // band to end at a megabyte before 64 rows.
+  TPixelGraphic tall, wide;
+  peer::FromRgb(tall, peer::Pattern(41, 333));
+  peer::FromRgb(wide, peer::Pattern(30000, 70));
+  ExpectAllRowsTold(Save(tall, "tall.jpg"), true);
+  ExpectAllRowsTold(Save(tall, "tall.bmp"), false);
+  ExpectAllRowsTold(Save(wide, "wide.ppm"), true);
 }
 
 // Rows whose bytes change after their last pass are told nowhere: the
