@@ -76,7 +76,15 @@ struct TExportPlan {
   std::string TagsPath;  // the texts beside it; empty when none are saved
   std::vector<int> Columns;
   std::vector<int> Rows;
-  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid, its texts
+  // Per slice file, in cell order: the path the sink is given (a chosen
+  // format adds its extension), and the format when any slice is made in
+  // memory (empty otherwise).
+  std::vector<std::string> Slices;
+  std::vector<TSliceFormat> Formats;
+  // Every file the export may write: the slices in cell order (a slice
+  // whose format is chosen with each it may get), the HTML, the grid, its
+  // texts.
+  std::vector<std::string> Outputs;
   std::size_t FilesPerCell = 1;      // retina: the half-size slice, then the full-size one
   std::size_t CellCount = 0;
   std::size_t SliceCount = 0;        // CellCount * FilesPerCell
@@ -130,7 +138,13 @@ bool TSliceExporter::ChoosePath(std::string& htmlPath) {
 void TSliceExporter::SetOutputFormat(const TOutputFormat& format) {
   OutputExtension = format.Extension;
   OutputWriter = format.Writer;
+  OutputFormat = &format;
 }
+
+bool TSliceExporter::FormatChosen() const { return OutputFormat && OutputFormat->Chosen(); }
+
+// Every slice of an export is made by the settings as it starts.
+TEncodeRules TSliceExporter::EncodeRules() const { return {PGSettings(), Options.Style == TPageStyle::Email}; }
 
 const std::string& TSliceExporter::WriterExtension() const {
   return OutputWriter.empty() ? OutputExtension : OutputWriter;
@@ -173,12 +187,14 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   THtmlTable table({Options.UpperCase, Options.DoubleQuote, Options.Style, Options.BaseUrl},
                    std::move(columnWidths));
   std::vector<std::string> lines{table.TableStartLine()};
+  std::vector<TSliceOutcome> outcomes;
   try {
-    commit->Stage(WriteSlices(source, plan, table, lines, load));
+    commit->Stage(WriteSlices(source, plan, table, lines, load, outcomes));
   } catch (const EExportCancelled&) {
     return false;
   }
   lines.push_back(table.TableEndLine());
+  FUi.SlicesEncoded(outcomes);
   if (Options.EditCode) FUi.EditCode(lines);
   commit->Stage(StagedText(htmlPath, HtmlFileText(lines)));
   if (!plan.GridPath.empty()) commit->Stage(StagedText(plan.GridPath, CrLfText(GridFileLines(FGrid))));
@@ -195,7 +211,9 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
 
 // What the options ask for must be possible before anything is written.
 bool TSliceExporter::CheckOptions(const std::function<void()>* load) {
-  if (const std::string problem = BaseUrlProblem(Options.BaseUrl); !problem.empty()) {
+  std::string problem = BaseUrlProblem(Options.BaseUrl);
+  if (problem.empty() && FormatChosen()) problem = AutoFormatsProblem(EncodeRules());
+  if (!problem.empty()) {
     LoadAnyway(load);
     throw EExportError(problem);
   }
@@ -220,15 +238,29 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   plan.Columns = FGrid.FilledColumns();
   plan.Rows = FGrid.FilledRows();
   plan.FilesPerCell = Options.Retina ? 2 : 1;
+  // Without a format set, the slices go by OutputExtension and OutputWriter:
+  // any fixed format stands for them here.
+  const TSliceFormat format{OutputFormat ? OutputFormat : &OutputFormats().front(), -1};
+  const std::vector<std::string> extensions = AutoFormatExtensions(AutoFormatsFor(EncodeRules()));
   for (int row : plan.Rows)
     for (int column : plan.Columns) {
       const std::string& base = plan.Names.BaseName;
-      plan.Outputs.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, column, row, OutputExtension)));
+      const std::string extension = format.Format->Chosen() ? "" : OutputExtension;
+      plan.Slices.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, column, row, extension)));
       if (Options.Retina)
-        plan.Outputs.push_back(
-            PathInDirectory(plan.Names.Directory, Slice2xFileName(base, column, row, OutputExtension)));
+        plan.Slices.push_back(
+            PathInDirectory(plan.Names.Directory, Slice2xFileName(base, column, row, extension)));
+      for (std::size_t file = plan.Slices.size() - plan.FilesPerCell; file < plan.Slices.size(); ++file) {
+        plan.Formats.push_back(format);
+        if (!format.Format->Chosen()) plan.Outputs.push_back(plan.Slices[file]);
+        for (const std::string& each : format.Format->Chosen() ? extensions : std::vector<std::string>{})
+          plan.Outputs.push_back(plan.Slices[file] + each);
+      }
     }
-  plan.SliceCount = plan.Outputs.size();
+  // Slices the writers write straight into their files go as ever.
+  if (std::none_of(plan.Formats.begin(), plan.Formats.end(), [](const TSliceFormat& f) { return f.InMemory(); }))
+    plan.Formats.clear();
+  plan.SliceCount = plan.Slices.size();
   plan.CellCount = plan.SliceCount / plan.FilesPerCell;
   plan.Outputs.push_back(htmlPath);
   if (!plan.GridPath.empty()) plan.Outputs.push_back(plan.GridPath);
@@ -255,6 +287,7 @@ bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPl
 // slice cut before it, in order) and for writers that take them.
 bool TSliceExporter::ThreadsWanted() const {
   if (EncodeThreads <= 1 || Options.IncAltTags) return false;
+  if (FormatChosen()) return true;  // its writers all are
   try {
     return FindWriter(WriterExtension()).SafeOnThreads;
   } catch (...) {
@@ -270,6 +303,8 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
   sinkPlan.Slice = &SliceImage;
   sinkPlan.KeepLastSlice = KeepLastSlice || Options.IncAltTags;
   sinkPlan.Writer = OutputWriter;
+  sinkPlan.Formats = plan.Formats;
+  sinkPlan.Rules = EncodeRules();
   if (ThreadsWanted() && FGrid.VertSplits.Count() > 0 && FGrid.HorzSplits.Count() > 0) {
     const std::int64_t width = FGrid.VertSplits[FGrid.VertSplits.Count() - 1];
     const std::int64_t height = FGrid.HorzSplits[FGrid.HorzSplits.Count() - 1];
@@ -285,7 +320,8 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
 // here in cell order, and the table is written in that order.
 std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                                      THtmlTable& table, std::vector<std::string>& lines,
-                                                     const std::function<void()>* load) {
+                                                     const std::function<void()>* load,
+                                                     std::vector<TSliceOutcome>& outcomes) {
   TPGFinalRows pending;  // outlives the sink's workers, who may wait for its rows
   const std::unique_ptr<TSliceSink> sink = MakeSink(plan);
   TSliceRun run{source, plan, *sink, pending, std::vector<bool>(plan.SliceCount, false)};
@@ -293,30 +329,36 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
     LoadWhileCutting(run, *load);
   else if (load)
     (*load)();
+  // The table names the file each slice became: where workers choose the
+  // formats, every cell goes to them before the first name is asked for.
+  if (sink->Concurrent() && FormatChosen())
+    for (std::size_t index = 0; index < plan.CellCount; ++index) PutCell(run, index);
   const std::size_t columns = plan.Columns.size();
   for (std::size_t index = 0; index < plan.CellCount; ++index) {
     if (index % columns == 0) table.BeginRow();
     PutCell(run, index);
     const TGridCell cell = FGrid.Cell(plan.Columns[index % columns], plan.Rows[index / columns]);
-    const THtmlSlice slice = HtmlSliceOf(source, plan, cell, index % columns);
+    const THtmlSlice slice = HtmlSliceOf(source, plan, cell, index, *sink);
     const TSliceTag tag = table.Tag(slice);
     table.AddCell(slice, Options.IncAltTags ? FUi.EditSliceTags(SliceImage, cell, tag) : StoredCellCode(tag, cell));
     if (index % columns == columns - 1) lines.push_back(table.EndRow());
   }
-  return sink->Finish();
+  std::vector<TStagedFile> staged = sink->Finish();
+  outcomes = sink->Outcomes();
+  return staged;
 }
 
 // A cell as the page shows it.
 THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan,
-                                       const TGridCell& cell, std::size_t place) const {
-  const std::string& base = plan.Names.BaseName;
+                                       const TGridCell& cell, std::size_t index, TSliceSink& sink) const {
+  const std::size_t first = index * plan.FilesPerCell;
   THtmlSlice slice;
-  slice.Name = SliceFileName(base, cell.Column, cell.Row, OutputExtension);
+  slice.Name = std::filesystem::path(sink.SlicePath(first)).filename().string();
   const TGridCell shown = Options.Retina ? HalfCell(cell) : cell;
-  if (Options.Retina) slice.Name2x = Slice2xFileName(base, cell.Column, cell.Row, OutputExtension);
+  if (Options.Retina) slice.Name2x = std::filesystem::path(sink.SlicePath(first + 1)).filename().string();
   slice.Width = shown.Width;
   slice.Height = shown.Height;
-  slice.Place = int(place);
+  slice.Place = int(index % plan.Columns.size());
   if (Options.Style == TPageStyle::Email) slice.Average = AverageColor(source, cell);
   return slice;
 }
@@ -419,7 +461,7 @@ void TSliceExporter::PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pe
   const std::size_t first = index * run.Plan.FilesPerCell;
   for (std::size_t file = first; file < first + run.Plan.FilesPerCell; ++file) {
     if (run.Cut[file]) continue;
-    const std::string& path = run.Plan.Outputs[file];
+    const std::string& path = run.Plan.Slices[file];
     try {
       if (run.Plan.FilesPerCell == 2 && file == first) {
         const TGridCell half = HalfCell(cell);
