@@ -274,3 +274,20 @@ TEncodedSlice EncodeSlice(TPixelGraphic& image, const TSliceFormat& format, cons
 std::string FormatAndQuality(const TSliceOutcome& outcome) {
   return outcome.Quality >= 0 ? outcome.Format + " q" + std::to_string(outcome.Quality) : outcome.Format;
 }
+
+std::string SliceSummary(const std::vector<TSliceOutcome>& slices) {
+  std::uint64_t bytes = 0;
+  std::vector<std::pair<std::string, int>> counts;
+  for (const TSliceOutcome& slice : slices) {
+    bytes += slice.Bytes;
+    const auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == slice.Format; });
+    if (it == counts.end())
+      counts.emplace_back(slice.Format, 1);
+    else
+      ++it->second;
+  }
+  std::string text = std::to_string(bytes) + " bytes";
+  for (std::size_t i = 0; i < counts.size(); ++i)
+    text += (i == 0 ? ": " : ", ") + std::to_string(counts[i].second) + " " + counts[i].first;
+  return text;
+}

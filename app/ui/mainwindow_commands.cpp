@@ -12,7 +12,9 @@
 #include <QTabWidget>
 #include <QUrl>
 
+#include <algorithm>
 #include <optional>
+#include <thread>
 #include <stdexcept>
 
 #include "app/convert.h"
@@ -177,10 +179,28 @@ void TForm1::SetOutputFormat(const TOutputFormat& format) {
   for (QAction* action : OutputFormatGroup->actions())
     if (action->text() == text) action->setChecked(true);
   FOutputFormat = &format;
-  const bool jpeg = format.Writer == "jpg";
+  // The automatic choice starts from the JPEG quality, so it is set here too.
+  const bool lossy = format.Writer == "jpg" || format.Writer == "webp" || format.Chosen();
   const int jpegPage = PageControl1->indexOf(TabSheet2);
-  if (!jpeg && PageControl1->currentIndex() == jpegPage) PageControl1->setCurrentWidget(TabSheet1);
-  PageControl1->setTabVisible(jpegPage, jpeg);
+  if (!lossy && PageControl1->currentIndex() == jpegPage) PageControl1->setCurrentWidget(TabSheet1);
+  PageControl1->setTabVisible(jpegPage, lossy);
+  const bool webp = format.Writer == "webp";
+  PageControl1->setTabText(jpegPage, webp ? QStringLiteral("WebP Compression") : QStringLiteral("JPEG Compression"));
+  TabSheet2->SetFormat(webp ? "webp" : "jpg");
+}
+
+// What the compression page weighs: the grid as an export would cut it now.
+bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
+  if (!ImageLoaded() || CellsOf(FData.Grid).empty()) return false;
+  grid = FData.Grid;
+  weighing.HtmlPath = "page.html";
+  if (FExportUi->Attached()) weighing.Options = FExportUi->OptionsDialog()->Options();
+  weighing.Format = {FOutputFormat, -1};
+  weighing.Rules = {PGSettings(), weighing.Options.Style == TPageStyle::Email};
+  // One core is left to the window.
+  weighing.Threads = int(std::max(1u, std::thread::hardware_concurrency()) - 1);
+  weighing.Threads = std::max(1, weighing.Threads);
+  return true;
 }
 
 void TForm1::Usage() { Modal().ShellOpen(FindUserGuide()); }
@@ -227,10 +247,13 @@ void TForm1::ExportCommand() {
   FExportUi->BeginExport(int(CellsOf(FData.Grid).size()), &FExportTexts);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
-  StatusBar1->setText(QStringLiteral("Exported %1 %2 and %3")
-                          .arg(slices)
-                          .arg(slices == 1 ? QStringLiteral("slice") : QStringLiteral("slices"))
-                          .arg(QFile::decodeName(FExportUi->HtmlPath().c_str())));
+  QString status = QStringLiteral("Exported %1 %2 and %3")
+                       .arg(slices)
+                       .arg(slices == 1 ? QStringLiteral("slice") : QStringLiteral("slices"))
+                       .arg(QFile::decodeName(FExportUi->HtmlPath().c_str()));
+  // Chosen formats are summed up; the code dialog has them slice by slice.
+  if (FOutputFormat->Chosen()) status += QStringLiteral(" (%1)").arg(QString::fromStdString(SliceSummary(FExportUi->Slices())));
+  StatusBar1->setText(status);
 }
 
 void TForm1::LoadGridCommand() {
