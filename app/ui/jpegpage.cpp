@@ -48,7 +48,8 @@ TJpegPage::TJpegPage(QWidget* parent)
       Timer1(new QTimer(this)),
       PageWeightLabel(new QLabel(QStringLiteral("-"))),
       FTopStrip(new QWidget) {
-  FTempFile = QDir::tempPath() + QStringLiteral("/~tessel.jpg");
+  FTempFolder = QDir::tempPath();
+  FTempFile = FTempFolder + QStringLiteral("/~tessel.jpg");
 
   FTopStrip->setFixedHeight(19);
   Label1->setParent(FTopStrip);
@@ -165,7 +166,7 @@ void TJpegPage::SetFormat(const std::string& writer) {
   if (writer == FWriter) return;
   FWriter = writer;
   const bool webp = writer == "webp";
-  FTempFile = QDir::tempPath() + (webp ? QStringLiteral("/~tessel.webp") : QStringLiteral("/~tessel.jpg"));
+  FTempFile = FTempFolder + (webp ? QStringLiteral("/~tessel.webp") : QStringLiteral("/~tessel.jpg"));
   CheckBox1->setVisible(!webp);
   const bool settingUp = FSettingUp;
   FSettingUp = true;
@@ -177,10 +178,11 @@ void TJpegPage::SetFormat(const std::string& writer) {
   if (PGImage2->PixelGraphic() && !Timer1->isActive()) Timer1->start();
 }
 
-// Old weighings are told to stop; those that have are joined.
-void TJpegPage::Retire() {
+// Weighings that have finished are joined; with stop, those still running
+// are told to stop too (a new one replaces them).
+void TJpegPage::Retire(bool stop) {
   for (auto it = FWeighings.begin(); it != FWeighings.end();) {
-    (*it)->Stop = true;
+    if (stop) (*it)->Stop = true;
     if (!(*it)->Done) {
       ++it;
       continue;
@@ -191,7 +193,7 @@ void TJpegPage::Retire() {
 }
 
 void TJpegPage::WeighPage() {
-  Retire();
+  Retire(true);
   const unsigned generation = ++FGeneration;
   TSplitGrid grid;
   TPageWeighing weighing;
@@ -231,7 +233,7 @@ void TJpegPage::WeighPage() {
 
 // Only the latest weighing is shown; an older one that arrives late is not.
 void TJpegPage::ShowWeight(unsigned generation, std::uint64_t bytes, int slices, const QString& failure) {
-  Retire();
+  Retire(false);
   if (generation != FGeneration) return;
   if (!failure.isEmpty()) {
     PageWeightLabel->setText(QStringLiteral("Page: ") + failure);

@@ -96,7 +96,7 @@ class TJpegPage : public QWidget {
 
   void SetQuality(int quality);
   void ShowWeight(unsigned generation, std::uint64_t bytes, int slices, const QString& failure);
-  void Retire();
+  void Retire(bool stop);
 
   // A weighing on its own thread, stopped by Stop, Done once it posted.
   struct TWeighing {
@@ -106,6 +106,7 @@ class TJpegPage : public QWidget {
   };
 
   QWidget* FTopStrip;
+  QString FTempFolder;  // where TempFile lies, whichever format it has
   QString FTempFile;
   std::string FWriter = "jpg";
   bool FSettingUp = true;
