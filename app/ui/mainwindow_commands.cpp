@@ -44,6 +44,7 @@ constexpr const char* kWindowSection = "Tessel";
 constexpr const char* kOutputFormatValue = "OutputFormat";
 constexpr const char* kJpegQualityValue = "JpegQuality";
 constexpr const char* kJpegProgressiveValue = "JpegProgressive";
+constexpr const char* kWebpQualityValue = "WebpQuality";
 constexpr const char* kSlicesPanelValue = "SlicesPanel";
 
 std::string FileNameOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -301,27 +302,33 @@ void TForm1::WriteSettings() {
 }
 
 // What the last run worked with: the output format, the JPEG quality and
-// encoding, and whether the Slices panel was shown. Values that do not read
+// encoding, the WebP quality, and whether the Slices panel was shown. Values that do not read
 // back sensibly are left at what they are.
 void TForm1::ReadWorkSettings(TSettingsStore& store) {
   if (const auto name = store.ReadString(kWindowSection, kOutputFormatValue))
     if (const TOutputFormat* format = FindOutputFormat(*name)) SetOutputFormat(*format);
-  int quality = PGSettings().JpegQuality;
-  if (const auto text = store.ReadString(kWindowSection, kJpegQualityValue)) {
-    bool ok = false;
-    const int stored = QString::fromStdString(*text).toInt(&ok);
-    if (ok && stored >= 0 && stored <= 100) quality = stored;
-  }
-  const bool progressive = store.ReadBool(kWindowSection, kJpegProgressiveValue, PGSettings().JpegProgressive);
-  PGSettings().JpegQuality = static_cast<std::uint8_t>(quality);
-  PGSettings().JpegProgressive = progressive;
-  TabSheet2->ShowSettings(quality, progressive);
+  const auto readQuality = [&](const char* key, std::uint8_t& quality) {
+    if (const auto text = store.ReadString(kWindowSection, key)) {
+      bool ok = false;
+      const int stored = QString::fromStdString(*text).toInt(&ok);
+      if (ok && stored >= 0 && stored <= 100) quality = static_cast<std::uint8_t>(stored);
+    }
+  };
+  readQuality(kJpegQualityValue, PGSettings().JpegQuality);
+  readQuality(kWebpQualityValue, PGSettings().WebpQuality);
+  PGSettings().JpegProgressive =
+      store.ReadBool(kWindowSection, kJpegProgressiveValue, PGSettings().JpegProgressive);
+  // The page shows the quality of the format it is for.
+  TabSheet2->ShowSettings(TabSheet2->Format() == "webp" ? PGSettings().WebpQuality : PGSettings().JpegQuality,
+                          PGSettings().JpegProgressive);
   SlicesPanel->setVisible(store.ReadBool(kWindowSection, kSlicesPanelValue, !SlicesPanel->isHidden()));
 }
 
 void TForm1::WriteWorkSettings(TSettingsStore& store) {
   store.WriteString(kWindowSection, kOutputFormatValue, FOutputFormat->Name);
-  store.WriteString(kWindowSection, kJpegQualityValue, std::to_string(TabSheet2->Quality()));
+  // The page sets these as its slider moves; it shows only one of them.
+  store.WriteString(kWindowSection, kJpegQualityValue, std::to_string(PGSettings().JpegQuality));
+  store.WriteString(kWindowSection, kWebpQualityValue, std::to_string(PGSettings().WebpQuality));
   store.WriteBool(kWindowSection, kJpegProgressiveValue, TabSheet2->Progressive());
   store.WriteBool(kWindowSection, kSlicesPanelValue, !SlicesPanel->isHidden());
 }
