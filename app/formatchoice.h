@@ -73,8 +73,8 @@ struct TEncodedSlice {
 // tries, then by halving that span; a WebP that falls short of the JPEG's
 // look while already as large as the JPEG ends the search (better looking
 // ones are larger still). A cell of many colours thus costs one JPEG and
-// four to seven WebP files, each decoded and measured. Raises what the
-// writers raise.
+// mostly five WebP files (two at the least, nine at the most), each
+// decoded and measured. Raises what the writers raise.
 TEncodedSlice EncodeSlice(TPixelGraphic& image, const TSliceFormat& format, const TEncodeRules& rules);
 
 // One slice of an export or of a page weighed without writing: its file,
