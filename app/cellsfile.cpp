@@ -108,7 +108,7 @@ TCellData ParseCells(const std::string& text, const std::string& sourceName,
       const std::vector<std::string> f = SplitOn(line, '\t');
       const TCellKey cell{at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")};
       if (!FindOutputFormat(f[3])) at.Raise("the format must be " + OutputFormatNames() + ", not \"" + f[3] + "\"");
-      TSliceFormat format{f[3]};
+      TCellFormat format{f[3]};
       if (fields == 5) format.Quality = at.Number(f[4], 0, 100, "quality");
       cells.Formats[cell] = format;
     } else if (onWarning) {
@@ -155,9 +155,9 @@ std::vector<std::string> CellsFileLines(const TCellData& cells) {
   }
   for (const TCellKey& cell : RowByRow(cells.Skips)) lines.push_back(Record("skip", cell));
   for (const TCellKey& cell : RowByRow(cells.Formats)) {
-    const TSliceFormat& format = cells.Formats.at(cell);
+    const TCellFormat& format = cells.Formats.at(cell);
     std::string line = Record("format", cell) + '\t' + format.Format;
-    if (format.Quality != TSliceFormat::NoQuality) line += '\t' + std::to_string(format.Quality);
+    if (format.Quality != TCellFormat::NoQuality) line += '\t' + std::to_string(format.Quality);
     lines.push_back(line);
   }
   return lines;

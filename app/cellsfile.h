@@ -34,17 +34,17 @@ struct TCellSpan {
 
 // A slice's own format: a --format name of app/outputformats.h, and a
 // quality from 0 to 100 or NoQuality when the record gives none.
-struct TSliceFormat {
+struct TCellFormat {
   static constexpr int NoQuality = -1;
   std::string Format;
   int Quality = NoQuality;
-  friend bool operator==(const TSliceFormat&, const TSliceFormat&) = default;
+  friend bool operator==(const TCellFormat&, const TCellFormat&) = default;
 };
 
 struct TCellData {
   std::map<TCellKey, TCellSpan> Merges;  // by the top-left cell; never overlapping
   std::set<TCellKey> Skips;
-  std::map<TCellKey, TSliceFormat> Formats;
+  std::map<TCellKey, TCellFormat> Formats;
 
   bool Empty() const { return Merges.empty() && Skips.empty() && Formats.empty(); }
   friend bool operator==(const TCellData&, const TCellData&) = default;

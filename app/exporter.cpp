@@ -77,12 +77,20 @@ struct TExportPlan {
   std::string TagsPath;   // the texts beside it; empty when none are saved
   std::string CellsPath;  // the merged and skipped cells beside it; empty when not saved
   TPageLayout Page;       // the cells in cell order, with the table's rows and columns
-  // Per cell: its first slice file in Outputs (a skipped cell has none).
+  // Per cell: its first slice file (a skipped cell has none).
   std::vector<std::size_t> FirstFile;
   // Per row of the table: the cells that begin in it, and those that end in it.
   std::vector<std::vector<std::size_t>> Starting;
   std::vector<std::vector<std::size_t>> Ending;
-  std::vector<std::string> Outputs;  // the slices in cell order, the HTML, the grid, its texts, its cells
+  // Per slice file, in cell order: the path the sink is given (a chosen
+  // format adds its extension), and the format when any slice is made in
+  // memory (empty otherwise).
+  std::vector<std::string> Slices;
+  std::vector<TSliceFormat> Formats;
+  // Every file the export may write: the slices in cell order (a slice
+  // whose format is chosen with each it may get), the HTML, the grid, its
+  // texts, its cells.
+  std::vector<std::string> Outputs;
   std::size_t FilesPerCell = 1;      // retina: the half-size slice, then the full-size one
   std::size_t SliceCount = 0;
 };
@@ -134,7 +142,13 @@ bool TSliceExporter::ChoosePath(std::string& htmlPath) {
 void TSliceExporter::SetOutputFormat(const TOutputFormat& format) {
   OutputExtension = format.Extension;
   OutputWriter = format.Writer;
+  OutputFormat = &format;
 }
+
+bool TSliceExporter::FormatChosen() const { return OutputFormat && OutputFormat->Chosen(); }
+
+// Every slice of an export is made by the settings as it starts.
+TEncodeRules TSliceExporter::EncodeRules() const { return {PGSettings(), Options.Style == TPageStyle::Email}; }
 
 const std::string& TSliceExporter::WriterExtension() const {
   return OutputWriter.empty() ? OutputExtension : OutputWriter;
@@ -183,12 +197,14 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
                    plan.Page.SpansRows ? sizes(plan.Page.RowEdges) : std::vector<int>{});
   std::vector<std::string> lines{table.TableStartLine()};
   if (const std::string group = table.ColumnGroupLine(); !group.empty()) lines.push_back(group);
+  std::vector<TSliceOutcome> outcomes;
   try {
-    commit->Stage(WriteSlices(source, plan, table, lines, load));
+    commit->Stage(WriteSlices(source, plan, table, lines, load, outcomes));
   } catch (const EExportCancelled&) {
     return false;
   }
   lines.push_back(table.TableEndLine());
+  FUi.SlicesEncoded(outcomes);
   if (Options.EditCode) FUi.EditCode(lines);
   commit->Stage(StagedText(htmlPath, HtmlFileText(lines)));
   if (!plan.GridPath.empty()) commit->Stage(StagedText(plan.GridPath, CrLfText(GridFileLines(FGrid))));
@@ -206,7 +222,9 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
 
 // What the options ask for must be possible before anything is written.
 bool TSliceExporter::CheckOptions(const std::function<void()>* load) {
-  if (const std::string problem = BaseUrlProblem(Options.BaseUrl); !problem.empty()) {
+  std::string problem = BaseUrlProblem(Options.BaseUrl);
+  if (problem.empty() && FormatChosen()) problem = AutoFormatsProblem(EncodeRules());
+  if (!problem.empty()) {
     LoadAnyway(load);
     throw EExportError(problem);
   }
@@ -251,20 +269,34 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   const std::size_t rows = plan.Page.Cells.empty() ? 0 : plan.Page.RowEdges.size() - 1;
   plan.Starting.resize(rows);
   plan.Ending.resize(rows);
+  // Without a format set, the slices go by OutputExtension and OutputWriter:
+  // any fixed format stands for them here.
+  const TSliceFormat format{OutputFormat ? OutputFormat : &OutputFormats().front(), -1};
+  const std::vector<std::string> extensions = AutoFormatExtensions(AutoFormatsFor(EncodeRules()));
   const std::string& base = plan.Names.BaseName;
+  const std::string extension = format.Format->Chosen() ? "" : OutputExtension;
   for (std::size_t index = 0; index < plan.Page.Cells.size(); ++index) {
     const TPageCell& page = plan.Page.Cells[index];
     plan.Starting[std::size_t(page.Row)].push_back(index);
     plan.Ending[std::size_t(page.Row + page.RowSpan - 1)].push_back(index);
-    plan.FirstFile.push_back(plan.Outputs.size());
+    plan.FirstFile.push_back(plan.Slices.size());
     if (page.Skip) continue;
     const TGridCell& cell = page.Cell;
-    plan.Outputs.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, cell.Column, cell.Row, OutputExtension)));
+    plan.Slices.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, cell.Column, cell.Row, extension)));
     if (Options.Retina)
-      plan.Outputs.push_back(
-          PathInDirectory(plan.Names.Directory, Slice2xFileName(base, cell.Column, cell.Row, OutputExtension)));
+      plan.Slices.push_back(
+          PathInDirectory(plan.Names.Directory, Slice2xFileName(base, cell.Column, cell.Row, extension)));
+    for (std::size_t file = plan.Slices.size() - plan.FilesPerCell; file < plan.Slices.size(); ++file) {
+      plan.Formats.push_back(format);
+      if (!format.Format->Chosen()) plan.Outputs.push_back(plan.Slices[file]);
+      for (const std::string& each : format.Format->Chosen() ? extensions : std::vector<std::string>{})
+        plan.Outputs.push_back(plan.Slices[file] + each);
+    }
   }
-  plan.SliceCount = plan.Outputs.size();
+  // Slices the writers write straight into their files go as ever.
+  if (std::none_of(plan.Formats.begin(), plan.Formats.end(), [](const TSliceFormat& f) { return f.InMemory(); }))
+    plan.Formats.clear();
+  plan.SliceCount = plan.Slices.size();
   plan.Outputs.push_back(htmlPath);
   if (!plan.GridPath.empty()) plan.Outputs.push_back(plan.GridPath);
   if (!plan.TagsPath.empty()) plan.Outputs.push_back(plan.TagsPath);
@@ -291,6 +323,7 @@ bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPl
 // slice cut before it, in order) and for writers that take them.
 bool TSliceExporter::ThreadsWanted() const {
   if (EncodeThreads <= 1 || Options.IncAltTags) return false;
+  if (FormatChosen()) return true;  // its writers all are
   try {
     return FindWriter(WriterExtension()).SafeOnThreads;
   } catch (...) {
@@ -306,6 +339,8 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
   sinkPlan.Slice = &SliceImage;
   sinkPlan.KeepLastSlice = KeepLastSlice || Options.IncAltTags;
   sinkPlan.Writer = OutputWriter;
+  sinkPlan.Formats = plan.Formats;
+  sinkPlan.Rules = EncodeRules();
   if (ThreadsWanted() && FGrid.VertSplits.Count() > 0 && FGrid.HorzSplits.Count() > 0) {
     const std::int64_t width = FGrid.VertSplits[FGrid.VertSplits.Count() - 1];
     const std::int64_t height = FGrid.HorzSplits[FGrid.HorzSplits.Count() - 1];
@@ -321,7 +356,8 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
 // here in cell order, and the table is written in that order.
 std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                                      THtmlTable& table, std::vector<std::string>& lines,
-                                                     const std::function<void()>* load) {
+                                                     const std::function<void()>* load,
+                                                     std::vector<TSliceOutcome>& outcomes) {
   TPGFinalRows pending;  // these two outlive the sink's workers, who wait for rows and leave them
   std::optional<TPGRowMemory> memory;
   const std::unique_ptr<TSliceSink> sink = MakeSink(plan);
@@ -331,34 +367,43 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
     LoadWhileCutting(run, *load);
   else if (load)
     (*load)();
+  // The table names the file each slice became: where workers choose the
+  // formats, every cell goes to them before the first name is asked for.
+  if (sink->Concurrent() && FormatChosen())
+    for (std::size_t index = 0; index < plan.Page.Cells.size(); ++index) PutCell(run, index);
   for (const std::vector<std::size_t>& row : plan.Starting) {
     table.BeginRow();
     for (const std::size_t index : row) {
       const TPageCell& page = plan.Page.Cells[index];
-      const THtmlSlice slice = HtmlSliceOf(source, plan, page);
+      PutCell(run, index);  // the table names the file the slice became
+      const THtmlSlice slice = HtmlSliceOf(source, plan, index, *sink);
       if (page.Skip) {
         table.AddEmptyCell(slice);
         continue;
       }
-      PutCell(run, index);
       const TSliceTag tag = table.Tag(slice);
       table.AddCell(slice, Options.IncAltTags ? FUi.EditSliceTags(SliceImage, page.Cell, tag)
                                               : StoredCellCode(tag, page.Cell));
     }
     lines.push_back(table.EndRow());
   }
-  return sink->Finish();
+  std::vector<TStagedFile> staged = sink->Finish();
+  outcomes = sink->Outcomes();
+  return staged;
 }
 
 // A cell as the page shows it.
 THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan,
-                                       const TPageCell& page) const {
+                                       std::size_t index, TSliceSink& sink) const {
+  const TPageCell& page = plan.Page.Cells[index];
   const TGridCell& cell = page.Cell;
-  const std::string& base = plan.Names.BaseName;
+  const std::size_t first = plan.FirstFile[index];
   THtmlSlice slice;
-  slice.Name = SliceFileName(base, cell.Column, cell.Row, OutputExtension);
   const TGridCell shown = Options.Retina ? HalfCell(cell) : cell;
-  if (Options.Retina) slice.Name2x = Slice2xFileName(base, cell.Column, cell.Row, OutputExtension);
+  if (!page.Skip) {  // a skipped cell has no file
+    slice.Name = std::filesystem::path(sink.SlicePath(first)).filename().string();
+    if (Options.Retina) slice.Name2x = std::filesystem::path(sink.SlicePath(first + 1)).filename().string();
+  }
   slice.Width = shown.Width;
   slice.Height = shown.Height;
   slice.Place = page.Column;
@@ -477,7 +522,7 @@ void TSliceExporter::PutCell(TSliceRun& run, std::size_t index, TPGFinalRows* pe
   const std::size_t first = run.Plan.FirstFile[index];
   for (std::size_t file = first; file < first + run.Plan.FilesPerCell; ++file) {
     if (run.Cut[file]) continue;
-    const std::string& path = run.Plan.Outputs[file];
+    const std::string& path = run.Plan.Slices[file];
     try {
       if (run.Plan.FilesPerCell == 2 && file == first) {
         const TGridCell half = HalfCell(cell);

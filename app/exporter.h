@@ -16,6 +16,7 @@
 
 #include "app/cellsfile.h"
 #include "app/exportcommit.h"
+#include "app/formatchoice.h"
 #include "app/outputformats.h"
 #include "app/exportoptions.h"
 #include "app/recentfiles.h"
@@ -72,6 +73,9 @@ class TExportUi {
   // which tag builds from the texts. May raise EExportCancelled.
   virtual std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                                     const TSliceTag& tag) = 0;
+  // Every slice made, before the code dialog: its file, format and size,
+  // and why it has that format when it was chosen, in cell order.
+  virtual void SlicesEncoded(const std::vector<TSliceOutcome>& /*slices*/) {}
   // The code dialog; replaces the lines by the edited ones.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
   // Told, in cell order, about each slice file once it is in its place.
@@ -105,8 +109,11 @@ class TSliceExporter {
   std::string OutputExtension = ".jpg";  // of the slice files: ".jpg", ".png" ...
   // The writer of the slices by its registry extension ("png8" for PNG
   // slices of 256 colours); empty: the one of OutputExtension. Both are
-  // set from one format of app/outputformats.h by SetOutputFormat.
+  // set from one format of app/outputformats.h by SetOutputFormat, which
+  // also keeps the format: "auto" has neither, each slice's format being
+  // chosen for it (app/formatchoice.h).
   std::string OutputWriter;
+  const TOutputFormat* OutputFormat = nullptr;
   void SetOutputFormat(const TOutputFormat& format);
   TExportOptions Options;
   TRecentFiles* RecentGrids = nullptr;  // gains the grid file when one is saved
@@ -168,10 +175,13 @@ class TSliceExporter {
   const std::string& WriterExtension() const;
   bool ThreadsWanted() const;
   std::unique_ptr<TSliceSink> MakeSink(const TExportPlan& plan);
+  bool FormatChosen() const;
+  TEncodeRules EncodeRules() const;
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                        THtmlTable& table, std::vector<std::string>& lines,
-                                       const std::function<void()>* load);
-  THtmlSlice HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan, const TPageCell& page) const;
+                                       const std::function<void()>* load,
+                                       std::vector<TSliceOutcome>& outcomes);
+  THtmlSlice HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan, std::size_t index, TSliceSink& sink) const;
   void LoadWhileCutting(TSliceRun& run, const std::function<void()>& load);
   bool WritersTakeRowsAsTheyCome() const;
   void CutReadyRows(TSliceRun& run);

@@ -8,6 +8,7 @@ const std::vector<TOutputFormat>& OutputFormats() {
       {"png", ".png", "png", ".png"},
       {"webp", "WebP", "webp", ".webp"},
       {"png8", "PNG 256 colours", "png8", ".png"},
+      {"auto", "Automatic", "", ""},
   };
   return formats;
 }

@@ -111,11 +111,19 @@ std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& 
   return image;
 }
 
-// The image written as the slice file path, complete and synced, or a failure.
-TStagedFile StageSlice(TPixelGraphic& image, const std::string& path, const std::string& writer) {
+// The image written as slice file `index` at path, complete and synced, or
+// a failure.
+TStagedFile StageSlice(TPixelGraphic& image, const std::string& path, const TSliceSinkPlan& plan,
+                       std::size_t index, TSliceOutcome& outcome) {
+  const TSliceFormat* format = plan.Formats.empty() ? nullptr : &plan.Formats[index];
+  if (format && format->InMemory()) return StageEncodedSlice(image, path, *format, plan.Rules, outcome);
   try {
     TStagedFile file(path);
-    image.SaveToStreamExt(file.Stream(), writer.empty() ? FileExtensionOf(path) : writer);
+    const std::string writer = format ? format->Format->Writer
+                               : plan.Writer.empty() ? FileExtensionOf(path)
+                                                     : plan.Writer;
+    image.SaveToStreamExt(file.Stream(), writer);
+    outcome = {path, writer, -1, std::uint64_t(file.Stream().Position()), ""};
     file.Finish();
     return file;
   } catch (const std::bad_alloc&) {
@@ -128,11 +136,11 @@ class TDirectSink : public TSliceSink {
  public:
   explicit TDirectSink(const TSliceSinkPlan& plan) : Plan(plan) {}
 
-  void Put(std::size_t, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
+  void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
            TPGFinalRows*) override {
     if (Plan.KeepLastSlice) {
       CutCell(*Plan.Slice, source, cell, path);
-      Staged.push_back(StageSlice(*Plan.Slice, path, Plan.Writer));
+      Stage(*Plan.Slice, path, index);
       return;
     }
     std::unique_ptr<TPixelGraphic> image;
@@ -141,22 +149,31 @@ class TDirectSink : public TSliceSink {
     } catch (const std::bad_alloc&) {
       RaiseOutOfMemory(path);
     }
-    Staged.push_back(StageSlice(*image, path, Plan.Writer));
+    Stage(*image, path, index);
   }
-  void PutScaled(std::size_t, TPixelGraphic& source, const TGridCell& cell, int width, int height,
+  void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width, int height,
                  const std::string& path) override {
     try {
-      Staged.push_back(
-          StageSlice(*ScaledCell(source, cell, width, height, *Plan.Slice, path), path, Plan.Writer));
+      Stage(*ScaledCell(source, cell, width, height, *Plan.Slice, path), path, index);
     } catch (const std::bad_alloc&) {
       RaiseOutOfMemory(path);
     }
   }
   std::vector<TStagedFile> Finish() override { return std::move(Staged); }
+  std::string SlicePath(std::size_t index) override { return Done.at(index).Path; }
+  std::vector<TSliceOutcome> Outcomes() const override { return Done; }
 
  private:
+  void Stage(TPixelGraphic& image, const std::string& path, std::size_t index) {
+    TSliceOutcome outcome;
+    Staged.push_back(StageSlice(image, path, Plan, index, outcome));
+    if (Done.size() <= index) Done.resize(index + 1);
+    Done[index] = std::move(outcome);
+  }
+
   TSliceSinkPlan Plan;
   std::vector<TStagedFile> Staged;
+  std::vector<TSliceOutcome> Done;  // by slice number
 };
 
 // One slice between its cut and its staged file.
@@ -170,6 +187,7 @@ struct TSliceJob {
   int ScaledWidth = 0;                 // when not 0, Image is written scaled to this size
   int ScaledHeight = 0;
   std::optional<TStagedFile> File;     // complete and synced once Done without Error
+  TSliceOutcome Outcome;               // with it
   std::exception_ptr Error;
   bool Done = false;
 };
@@ -198,6 +216,8 @@ class TThreadedSink : public TSliceSink {
   void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width,
                  int height, const std::string& path) override;
   std::vector<TStagedFile> Finish() override;
+  std::string SlicePath(std::size_t index) override;
+  std::vector<TSliceOutcome> Outcomes() const override;
   bool Concurrent() const override { return true; }
   void HoldFailures(bool hold) override { Holding = hold; }
   void GiveRowsBack(TPGRowMemory* memory) override { Memory = memory; }
@@ -261,9 +281,9 @@ void TThreadedSink::Work() {
         const TGridCell whole{0, 0, 0, 0, job.Image->Width(), job.Image->Height()};
         job.File.emplace(StageSlice(
             *ScaledCell(*job.Image, whole, job.ScaledWidth, job.ScaledHeight, *Plan.Slice, job.Path),
-            job.Path, Plan.Writer));
+            job.Path, Plan, job.Index, job.Outcome));
       } else {
-        job.File.emplace(StageSlice(*job.Image, job.Path, Plan.Writer));
+        job.File.emplace(StageSlice(*job.Image, job.Path, Plan, job.Index, job.Outcome));
       }
     } catch (...) {
       job.Error = std::current_exception();
@@ -307,6 +327,7 @@ void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& so
 void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
                         const std::string& path, TPGFinalRows* pending) {
   auto job = std::make_unique<TSliceJob>();
+  job->Index = index;
   job->Path = path;
   Add(std::move(job), index, source, cell, pending);
 }
@@ -316,6 +337,7 @@ void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, const TGridCel
 void TThreadedSink::PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
                               int width, int height, const std::string& path) {
   auto job = std::make_unique<TSliceJob>();
+  job->Index = index;
   job->Path = path;
   job->ScaledWidth = width;
   job->ScaledHeight = height;
@@ -384,7 +406,51 @@ std::vector<TStagedFile> TThreadedSink::Finish() {
   return staged;
 }
 
+// Only a chosen format's path waits for its slice.
+std::string TThreadedSink::SlicePath(std::size_t index) {
+  std::unique_lock<std::mutex> lock(Lock);
+  const TSliceJob& job = *Jobs.at(index);
+  if (Plan.Formats.empty() || !Plan.Formats[index].Format->Chosen()) return job.Path;
+  JobDone.wait(lock, [&] { return job.Done; });
+  lock.unlock();
+  if (job.Error) RaiseFailure(job);
+  return job.Outcome.Path;
+}
+
+std::vector<TSliceOutcome> TThreadedSink::Outcomes() const {
+  std::vector<TSliceOutcome> outcomes;
+  for (const std::unique_ptr<TSliceJob>& job : Jobs)
+    if (job) outcomes.push_back(job->Outcome);
+  return outcomes;
+}
+
 }  // namespace
+
+std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCell& cell,
+                                            const TPixelGraphic& slice, const std::string& path, int width,
+                                            int height) {
+  try {
+    if (width == 0) return CellImage(source, cell, path, slice);
+    return ScaledCell(source, cell, width, height, slice, path);
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory(path);
+  }
+}
+
+TStagedFile StageEncodedSlice(TPixelGraphic& image, const std::string& path, const TSliceFormat& format,
+                              const TEncodeRules& rules, TSliceOutcome& outcome) {
+  try {
+    const TEncodedSlice slice = EncodeSlice(image, format, rules);
+    const std::string target = format.Format->Chosen() ? path + slice.Format->Extension : path;
+    TStagedFile file(target);
+    file.Stream().WriteBuffer(slice.Bytes.data(), std::int64_t(slice.Bytes.size()));
+    file.Finish();
+    outcome = {target, slice.Format->Name, slice.Quality, slice.Bytes.size(), slice.Reason};
+    return file;
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory(path);
+  }
+}
 
 std::unique_ptr<TSliceSink> MakeDirectSink(const TSliceSinkPlan& plan) {
   return std::make_unique<TDirectSink>(plan);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/formatchoice.h"
 #include "app/splitgrid.h"
 #include "pgraphic/core/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
@@ -25,7 +26,9 @@ class TSliceSink {
  public:
   virtual ~TSliceSink() = default;
   // Stages cell number index (counted in cell order from 0) of source as
-  // the slice file path, written by the plan's writer. The source
+  // the slice file path, written by the plan's writer or in its format for
+  // that slice (a slice whose format is chosen gets the extension of the
+  // one chosen added to path). The source
   // must keep its pixels until Finish has returned. With pending, the
   // cell's rows may still be coming: the writer, which must take rows from
   // the top down, waits for each (only for cells that WindowFits).
@@ -38,6 +41,12 @@ class TSliceSink {
   // Returns every slice handed over, staged, in cell order, and raises the
   // first failure in cell order.
   virtual std::vector<TStagedFile> Finish() = 0;
+  // The file slice index becomes. Waits for a slice whose format is being
+  // chosen on another thread, and raises its failure when it has one
+  // (only ask in cell order, then, so that the failure raised is the first).
+  virtual std::string SlicePath(std::size_t index) = 0;
+  // After Finish: what became of each slice, in cell order.
+  virtual std::vector<TSliceOutcome> Outcomes() const = 0;
   // Whether Put returns before the slice is staged, and takes cells in any
   // order.
   virtual bool Concurrent() const { return false; }
@@ -57,6 +66,10 @@ struct TSliceSinkPlan {
   TPixelGraphic* Slice = nullptr;   // the export's slice image: its settings go to every slice
   bool KeepLastSlice = true;        // leave the last cell cut in Slice
   std::string Writer;               // by its registry extension; empty: by each file's extension
+  // Per slice: its format, when any slice is made in memory
+  // (TSliceFormat::InMemory); empty: each by Writer.
+  std::vector<TSliceFormat> Formats;
+  TEncodeRules Rules;               // what slices made in memory go by
 };
 
 // Stages each cell before Put returns, in cell order. With the last slice
@@ -78,6 +91,20 @@ bool WindowFits(const TPixelGraphic& source, const TGridCell& cell);
 // that cannot be had raises EExportError naming path.
 void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
              const std::string& path);
+
+// The slice of a cell as its own image, with the settings of the export's
+// slice image: a window on the source where that gives the same bytes, a
+// cut copy otherwise; scaled to width x height by the precise filter when
+// width is not 0 (the cell's rows must then all be final).
+std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCell& cell,
+                                            const TPixelGraphic& slice, const std::string& path,
+                                            int width = 0, int height = 0);
+
+// The slice file path of image as format says, made in memory by the rules
+// (EncodeSlice) and put into a staged file; a chosen format's extension is
+// added to path. outcome tells what became of it.
+TStagedFile StageEncodedSlice(TPixelGraphic& image, const std::string& path, const TSliceFormat& format,
+                              const TEncodeRules& rules, TSliceOutcome& outcome);
 
 // The mean colour of the cell's pixels, each channel rounded.
 TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);

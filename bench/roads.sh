@@ -26,16 +26,8 @@ rounds=${2:-5}
 shift $(($# < 2 ? $# : 2))
 only=("$@")
 
-need_package() {  # command, package
-  command -v "$1" >/dev/null && return
-  echo "installing $2 for $1" >&2
-  apt-get update -qq >/dev/null
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$2" >/dev/null
-}
-need_package vips libvips-tools
-need_package convert imagemagick
+. bench/peers.sh
 [ -x /usr/bin/time ] || need_package /usr/bin/time time
-/usr/bin/python3 -c 'import PIL' 2>/dev/null || need_package /usr/lib/python3/dist-packages/PIL/Image.py python3-pil
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target tessel-cli >/dev/null

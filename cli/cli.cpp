@@ -5,6 +5,7 @@
 #include <functional>
 #include <iostream>
 
+#include "app/formatchoice.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
@@ -129,6 +130,12 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
       {"Png8Dither", [](S& s, auto& n, auto& v) { s.Png8Dither = ParseBool(n, v); }},
       {"WebpQuality", [](S& s, auto& n, auto& v) { s.WebpQuality = ParseInt<std::uint8_t>(n, v, 0, 100); }},
       {"WebpLossless", [](S& s, auto& n, auto& v) { s.WebpLossless = ParseBool(n, v); }},
+      {"AutoFormats",
+       [](S& s, auto& n, auto& v) {
+         const std::optional<std::uint8_t> formats = AutoFormatsFromText(v);
+         if (!formats) throw TCliUsageError("bad value for " + n + ": " + v + " (jpg, png and webp, comma separated)");
+         s.AutoFormats = *formats;
+       }},
       {"BmpScale16BitFields", [](S& s, auto& n, auto& v) { s.BmpScale16BitFields = ParseBool(n, v); }},
       {"TiffCompression",
        [](S& s, auto& n, auto& v) {

@@ -20,6 +20,7 @@
 #include "app/gridfile.h"
 #include "app/htmltable.h"
 #include "app/outputformats.h"
+#include "app/pageweight.h"
 #include "app/tagsfile.h"
 #include "cli/cli.h"
 #include "pgraphic/core/stagedfile.h"
@@ -64,6 +65,9 @@ class TCliExportUi : public TExportUi {
   void ShowExportOptions(TExportOptions&) override {}
   std::string EditSliceTags(TPixelGraphic&, const TGridCell& cell, const TSliceTag& tag) override;
   void EditCode(std::vector<std::string>&) override {}
+  void SlicesEncoded(const std::vector<TSliceOutcome>& slices) override {
+    for (const TSliceOutcome& slice : slices) FSlices[slice.Path] = slice;
+  }
   void SliceWritten(const std::string& path) override;
   void ReportTotalAndUnusedTags() const;
   const TTagMap& Tags() const { return FTags; }
@@ -73,6 +77,7 @@ class TCliExportUi : public TExportUi {
   bool FOverwrite;
   std::string FRefusal;
   TTagMap FTags;
+  std::map<std::string, TSliceOutcome> FSlices;
   int FFiles = 0;
   std::uint64_t FBytes = 0;
 };
@@ -85,16 +90,35 @@ std::string TCliExportUi::EditSliceTags(TPixelGraphic&, const TGridCell& cell,
   return tag.Code(it->second.Link, it->second.Target, it->second.Alt);
 }
 
+// "PATH: BYTES bytes", and for a slice made in memory its format and why.
+std::string SliceLine(const TSliceOutcome& slice) {
+  std::string line = slice.Path + ": " + std::to_string(slice.Bytes) + " bytes";
+  if (slice.Quality >= 0 || !slice.Reason.empty()) line += ", " + FormatAndQuality(slice);
+  if (!slice.Reason.empty()) line += ", " + slice.Reason;
+  return line + "\n";
+}
+
+std::string TotalLine(std::size_t files, std::uint64_t bytes) {
+  return "total: " + std::to_string(files) + (files == 1 ? " slice, " : " slices, ") + std::to_string(bytes) +
+         " bytes";
+}
+
 void TCliExportUi::SliceWritten(const std::string& path) {
-  struct stat st {};
-  const std::uint64_t size = stat(path.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0;
+  const auto it = FSlices.find(path);
+  TSliceOutcome slice;
+  if (it != FSlices.end()) {
+    slice = it->second;
+  } else {
+    struct stat st {};
+    slice = {path, "", -1, stat(path.c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0, ""};
+  }
   ++FFiles;
-  FBytes += size;
-  std::cout << path << ": " << size << " bytes\n";
+  FBytes += slice.Bytes;
+  std::cout << SliceLine(slice);
 }
 
 void TCliExportUi::ReportTotalAndUnusedTags() const {
-  std::cout << "total: " << FFiles << (FFiles == 1 ? " slice, " : " slices, ") << FBytes << " bytes\n";
+  std::cout << TotalLine(std::size_t(FFiles), FBytes) << "\n";
   for (const auto& [cell, tags] : FTags)
     if (!tags.Used)
       std::cerr << "warning: no slice " << cell.first << "," << cell.second << " for its tags\n";
@@ -222,12 +246,35 @@ bool CheckCover(TSplitGrid grid, int width, int height, std::ostream& messages) 
   return true;
 }
 
+// --dry-run: each slice made in memory as the export would make it, its
+// line printed, nothing written.
+int DryRun(const TCliParsed& parsed, TPixelGraphic& source, const TSplitGrid& grid, const TCellData& cells,
+           const TOutputFormat& format, const TExportOptions& options, int threads) {
+  TPixelGraphic slice;
+  ConfigureImage(slice, parsed);
+  TPageWeighing weighing;
+  weighing.HtmlPath = parsed.Positional[1];
+  weighing.Options = options;
+  weighing.Format = {&format, -1};
+  weighing.Rules = {PGSettings(), options.Style == TPageStyle::Email};
+  weighing.Threads = threads;
+  weighing.Cells = cells;
+  if (format.Chosen())
+    if (const std::string problem = AutoFormatsProblem(weighing.Rules); !problem.empty())
+      throw std::runtime_error(problem);
+  const std::vector<TSliceOutcome> slices = WeighSlices(source, grid, slice, weighing);
+  for (const TSliceOutcome& each : slices) std::cout << SliceLine(each);
+  std::cout << TotalLine(slices.size(), TotalBytes(slices)) << " (dry run: nothing written)\n";
+  return 0;
+}
+
 int RunSlice(const std::vector<std::string>& args) {
   const TCliParsed parsed =
       ParseCli(args, {{"--grid", true}, {"--vert", true}, {"--horz", true}, {"--format", true},
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
                       {"--tags", true}, {"--overwrite", false}, {"--threads", true},
-                      {"--style", true}, {"--base-url", true}, {"--retina", false}, {"--cells", true}});
+                      {"--style", true}, {"--base-url", true}, {"--retina", false}, {"--cells", true},
+                      {"--dry-run", false}});
   if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
   // A directory in the HTML file's place is a failed write, not a bad command line.
   if (std::filesystem::is_directory(parsed.Positional[1]))
@@ -244,7 +291,8 @@ int RunSlice(const std::vector<std::string>& args) {
   std::ostringstream gridMessages;
   const TFileIdentity sourceFile = FileIdentityOf(parsed.Positional[0]);
   int width = 0, height = 0;
-  const bool early = GridFromHeader(parsed, grid, gridMessages, width, height);
+  const bool dryRun = parsed.Has("--dry-run");
+  const bool early = !dryRun && GridFromHeader(parsed, grid, gridMessages, width, height);
   if (!early) {
     source.LoadFromFile(parsed.Positional[0]);
     width = source.Width();
@@ -264,6 +312,7 @@ int RunSlice(const std::vector<std::string>& args) {
     if (early) load();
     throw std::runtime_error(problem);
   }
+  if (dryRun) return DryRun(parsed, source, grid, cells, format, options, threads);
   TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), std::move(tags));
   TSliceExporter exporter(grid, ui);
   exporter.SourceFile = sourceFile;
@@ -286,10 +335,11 @@ int RunSlice(const std::vector<std::string>& args) {
 const TCliRegistrar Registrar{
     {"slice",
      "slice IMAGE HTML [--grid FILE.grd] [--vert X[,X...]] [--horz Y[,Y...]]\n"
-     "                   [--format jpg|bmp|tif|png|webp|png8] [--style classic|html5|email|fluid]\n"
+     "                   [--format jpg|bmp|tif|png|webp|png8|auto]\n"
+     "                   [--style classic|html5|email|fluid]\n"
      "                   [--base-url URL] [--retina] [--uppercase] [--double-quote]\n"
      "                   [--cells FILE] [--save-grid] [--tags FILE] [--overwrite]\n"
-     "                   [--threads N]",
+     "                   [--threads N] [--dry-run]",
      RunSlice,
      "Cuts IMAGE along the grid into one file per cell, named BASE_COLUMN_ROW.EXT\n"
      "beside HTML (BASE is the HTML file name up to its first dot), and writes HTML\n"
@@ -308,7 +358,12 @@ const TCliRegistrar Registrar{
      "  --vert, --horz     more split positions, comma separated\n"
      "  --format           slice format (default jpg): png8 writes .png files of at\n"
      "                     most 256 colours (dithered when more, see Png8Dither);\n"
-     "                     webp by WebpQuality and WebpLossless\n"
+     "                     webp by WebpQuality and WebpLossless; auto gives each\n"
+     "                     slice the fewest bytes that look the same: a slice of\n"
+     "                     256 colours or fewer exact as PNG or lossless WebP,\n"
+     "                     any other as JPEG at JpegQuality or WebP at the lowest\n"
+     "                     quality whose SSIM is as high (.png, .webp or .jpg;\n"
+     "                     WebP not for --style email; AutoFormats limits them)\n"
      "  --style            how the table is written (default classic):\n"
      "                       classic  for pages without a doctype, as of old\n"
      "                       html5    for pages that start with <!DOCTYPE html>\n"
@@ -324,6 +379,8 @@ const TCliRegistrar Registrar{
      "                     as BASE.tags and the cells as BASE.cells\n"
      "  --overwrite        replace existing files (HTML, slices, grid)\n"
      "  --threads N        encoding threads, 1 to 64 (default: one per core)\n"
+     "  --dry-run          print each slice's format and bytes and the total as\n"
+     "                     the export would make them; write nothing\n"
      "  --tags FILE        link, target and ALT text per slice, one line each:\n"
      "                       COLUMN<TAB>ROW<TAB>LINK<TAB>TARGET<TAB>ALT\n"
      "                     COLUMN and ROW count from 1 as in the slice names; the\n"

@@ -2,14 +2,20 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QShowEvent>
+#include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/htmltable.h"
 #include "app/ui/errorreport.h"
@@ -251,13 +257,21 @@ void Taddtagsdialog::showEvent(QShowEvent* event) {
 // ---------------------------------------------------------------- Tdlg_code
 
 Tdlg_code::Tdlg_code(QWidget* parent)
-    : QDialog(parent), Memo1(new QPlainTextEdit), OKButton(MakeOKButton(*this)) {
+    : QDialog(parent), Memo1(new QPlainTextEdit), SliceTable(new QTableWidget(0, 4)), OKButton(MakeOKButton(*this)) {
   setWindowTitle(QStringLiteral("Edit HTML Code"));
   setModal(true);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  SliceTable->setObjectName(QStringLiteral("SliceTable"));
+  SliceTable->setHorizontalHeaderLabels(
+      {QStringLiteral("File"), QStringLiteral("Format"), QStringLiteral("Bytes"), QStringLiteral("Why")});
+  SliceTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  SliceTable->verticalHeader()->hide();
+  SliceTable->horizontalHeader()->setStretchLastSection(true);
+  SliceTable->hide();
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Memo1, 1);
+  layout->addWidget(SliceTable, 1);
   layout->addWidget(OKButton, 0, Qt::AlignHCenter);
   resize(600, 400);
 }
@@ -266,6 +280,25 @@ void Tdlg_code::SetLines(const std::vector<std::string>& lines) {
   QStringList text;
   for (const std::string& line : lines) text << QString::fromStdString(line);
   Memo1->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void Tdlg_code::SetSlices(const std::vector<TSliceOutcome>& slices) {
+  const bool chosen = std::any_of(slices.begin(), slices.end(), [](const TSliceOutcome& s) { return !s.Reason.empty(); });
+  SliceTable->setRowCount(chosen ? int(slices.size()) : 0);
+  SliceTable->setVisible(chosen);
+  if (!chosen) return;
+  for (int row = 0; row < int(slices.size()); ++row) {
+    const TSliceOutcome& slice = slices[std::size_t(row)];
+    const QString cells[] = {QFileInfo(QFile::decodeName(slice.Path.c_str())).fileName(),
+                             QString::fromStdString(FormatAndQuality(slice)), QString::number(slice.Bytes),
+                             QString::fromStdString(slice.Reason)};
+    for (int column = 0; column < 4; ++column) {
+      auto* item = new QTableWidgetItem(cells[column]);
+      if (column == 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      SliceTable->setItem(row, column, item);
+    }
+  }
+  SliceTable->resizeColumnsToContents();
 }
 
 std::vector<std::string> Tdlg_code::Lines() const {

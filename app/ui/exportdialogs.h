@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTableWidget;
 class TPGImage;
 class TPixelGraphic;
 
@@ -110,9 +111,13 @@ class Tdlg_code : public QDialog {
   explicit Tdlg_code(QWidget* parent = nullptr);
 
   QPlainTextEdit* Memo1;
+  // The slices whose format was chosen for them: file, format, bytes, why.
+  // Hidden for an export of one fixed format.
+  QTableWidget* SliceTable;
   QPushButton* OKButton;
 
   void SetLines(const std::vector<std::string>& lines);
+  void SetSlices(const std::vector<TSliceOutcome>& slices);
   // The memo's lines; a line break at the very end starts no further line.
   std::vector<std::string> Lines() const;
 

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include <QMetaObject>
+
 #include "app/ui/errorreport.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/view/pgimage.h"
@@ -44,6 +46,7 @@ TJpegPage::TJpegPage(QWidget* parent)
       SpinEdit1(new QSpinBox),
       CheckBox1(new QCheckBox(QStringLiteral("Progressive Encoding"))),
       Timer1(new QTimer(this)),
+      PageWeightLabel(new QLabel(QStringLiteral("-"))),
       FTopStrip(new QWidget),
       FTempDir(QDir::tempPath()) {
   FTopStrip->setFixedHeight(19);
@@ -71,6 +74,8 @@ TJpegPage::TJpegPage(QWidget* parent)
   SpinEdit1->setRange(0, 100);
   grid->addWidget(SpinEdit1, 1, 3);
   grid->addWidget(CheckBox1, 2, 3);
+  PageWeightLabel->setObjectName(QStringLiteral("PageWeightLabel"));
+  grid->addWidget(PageWeightLabel, 0, 4, 3, 1);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(2, 1);
 
@@ -130,7 +135,7 @@ void TJpegPage::QualityChange() {
   SpinEdit1->setValue(TrackBar1->value());
   FSettingUp = settingUp;
   // What the page shows is what an export uses, preview or not.
-  PGSettings().JpegQuality = static_cast<std::uint8_t>(TrackBar1->value());
+  SetQuality(TrackBar1->value());
   // A running timer keeps its interval, so a series of moves gives one preview.
   if (!Timer1->isActive()) Timer1->start();
 }
@@ -139,8 +144,10 @@ void TJpegPage::Preview() {
   if (!PGImage2->PixelGraphic()) return;
   Timer1->stop();
   PGSettings().JpegProgressive = CheckBox1->isChecked();
-  PGSettings().JpegQuality = static_cast<std::uint8_t>(TrackBar1->value());
-  if (FTempFile.isEmpty()) FTempFile = FTempDir.Path() + QStringLiteral("/~tessel.jpg");
+  SetQuality(TrackBar1->value());
+  WeighPage();
+  if (FTempFile.isEmpty())
+    FTempFile = FTempDir.Path() + (FWriter == "webp" ? QStringLiteral("/~tessel.webp") : QStringLiteral("/~tessel.jpg"));
   PGImage2->SaveToFile(FTempFile.toStdString());
   const QFileInfo written(FTempFile);
   if (!written.isFile()) throw std::runtime_error("Cannot open file " + FTempFile.toStdString());
@@ -149,6 +156,99 @@ void TJpegPage::Preview() {
   PGImage3->LoadFromFile(FTempFile.toStdString());
   QApplication::beep();
   emit Previewed(bytes);
+}
+
+void TJpegPage::SetQuality(int quality) {
+  (FWriter == "webp" ? PGSettings().WebpQuality : PGSettings().JpegQuality) = static_cast<std::uint8_t>(quality);
+}
+
+void TJpegPage::SetFormat(const std::string& writer) {
+  if (writer == FWriter) return;
+  FWriter = writer;
+  const bool webp = writer == "webp";
+  FTempFile.clear();  // the next preview names the file after the format
+  CheckBox1->setVisible(!webp);
+  const bool settingUp = FSettingUp;
+  FSettingUp = true;
+  TrackBar1->setValue(webp ? PGSettings().WebpQuality : PGSettings().JpegQuality);
+  SpinEdit1->setValue(TrackBar1->value());
+  FSettingUp = settingUp;
+  Label1->setText(QStringLiteral("-"));
+  PageWeightLabel->setText(QStringLiteral("-"));
+  if (PGImage2->PixelGraphic() && !Timer1->isActive()) Timer1->start();
+}
+
+// Weighings that have finished are joined; with stop, those still running
+// are told to stop too (a new one replaces them).
+void TJpegPage::Retire(bool stop) {
+  for (auto it = FWeighings.begin(); it != FWeighings.end();) {
+    if (stop) (*it)->Stop = true;
+    if (!(*it)->Done) {
+      ++it;
+      continue;
+    }
+    (*it)->Thread.join();
+    it = FWeighings.erase(it);
+  }
+}
+
+void TJpegPage::WeighPage() {
+  Retire(true);
+  const unsigned generation = ++FGeneration;
+  TSplitGrid grid;
+  TPageWeighing weighing;
+  const TPixelGraphic* source = PGImage2->PixelGraphic();
+  if (!source || !PageToWeigh || !PageToWeigh(grid, weighing)) {
+    PageWeightLabel->setText(QStringLiteral("-"));
+    return;
+  }
+  // The thread works on a copy of its own: the views may change meanwhile.
+  auto image = std::make_shared<TPixelGraphic>();
+  image->Assign(source);
+  PageWeightLabel->setText(QStringLiteral("Page: weighing..."));
+  auto job = std::make_unique<TWeighing>();
+  TWeighing* const own = job.get();
+  weighing.Stop = &own->Stop;
+  job->Thread = std::thread([this, own, image, grid, weighing, generation] {
+    std::uint64_t bytes = 0;
+    int slices = 0;
+    QString failure;
+    try {
+      const TPGThreadSettings scope(weighing.Rules.Settings);
+      const TPixelGraphic slice;
+      const std::vector<TSliceOutcome> outcomes = WeighSlices(*image, grid, slice, weighing);
+      bytes = TotalBytes(outcomes);
+      slices = int(outcomes.size());
+    } catch (const std::exception& e) {
+      failure = QString::fromStdString(e.what());
+    }
+    if (!own->Stop)
+      QMetaObject::invokeMethod(
+          this, [this, generation, bytes, slices, failure] { ShowWeight(generation, bytes, slices, failure); },
+          Qt::QueuedConnection);
+    own->Done = true;
+  });
+  FWeighings.push_back(std::move(job));
+}
+
+// Only the latest weighing is shown; an older one that arrives late is not.
+void TJpegPage::ShowWeight(unsigned generation, std::uint64_t bytes, int slices, const QString& failure) {
+  Retire(false);
+  if (generation != FGeneration) return;
+  if (!failure.isEmpty()) {
+    PageWeightLabel->setText(QStringLiteral("Page: ") + failure);
+    return;
+  }
+  PageWeightLabel->setText(QStringLiteral("Page: %1 bytes in %2 %3")
+                               .arg(bytes)
+                               .arg(slices)
+                               .arg(slices == 1 ? QStringLiteral("slice") : QStringLiteral("slices")));
+  emit PageWeighed(qint64(bytes), slices);
+}
+
+TJpegPage::~TJpegPage() {
+  for (const auto& weighing : FWeighings) weighing->Stop = true;
+  for (const auto& weighing : FWeighings) weighing->Thread.join();
 }
 
 void TJpegPage::Zoom(long double factor) {

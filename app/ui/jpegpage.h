@@ -1,13 +1,21 @@
 #pragma once
-// The "JPEG Compression" page: the source on the left, the same image after
-// a round trip through a JPEG file on the right, with the compressed size.
-// The quality (slider and number box, which follow each other) and the
-// progressive flag chosen here become the image library's JPEG settings at
-// once, which the exported .jpg slices use as well.
+// The compression page of the lossy slice format, JPEG or WebP: the source
+// on the left, the same image after a round trip through such a file on the
+// right, with the compressed size, and what the whole page would weigh at
+// that quality. The quality (slider and number box, which follow each
+// other) and JPEG's progressive flag chosen here become the image library's
+// settings at once, which the exported slices use as well.
 
 #include <QString>
 #include <QWidget>
 
+#include <atomic>
+#include <functional>
+#include <list>
+#include <memory>
+#include <thread>
+
+#include "app/pageweight.h"
 #include "platform/privatetempdir.h"
 
 class QCheckBox;
@@ -37,11 +45,21 @@ class TJpegPage : public QWidget {
   QSpinBox* SpinEdit1;
   QCheckBox* CheckBox1;
   QTimer* Timer1;
+  QLabel* PageWeightLabel;
 
-  // The temporary file every preview overwrites: "~tessel.jpg" in a folder
-  // of this page's own in the temporary folder (empty before the first
-  // preview).
+  // The temporary file every preview overwrites: "~tessel.jpg" (".webp" for
+  // WebP) in a folder of this page's own in the temporary folder (empty
+  // before the first preview of the format).
   const QString& TempFile() const { return FTempFile; }
+
+  // The lossy format the page is for, by its writer: "jpg" or "webp". The
+  // slider shows and sets that format's quality.
+  void SetFormat(const std::string& writer);
+  const std::string& Format() const { return FWriter; }
+  // What the page would be exported as: the grid and how its slices are
+  // made (the source is the page's copy). False when there is nothing to
+  // weigh.
+  std::function<bool(TSplitGrid&, TPageWeighing&)> PageToWeigh;
 
   // Shows these settings (kept from the last run) without a preview.
   void ShowSettings(int quality, bool progressive);
@@ -57,10 +75,18 @@ class TJpegPage : public QWidget {
   // Writes the left image to the temporary JPEG file with the chosen
   // settings, shows its size and reads it back on the right.
   void Preview();
+  // Weighs the page anew on a thread of its own; a weighing still running
+  // is stopped and its result never shown.
+  void WeighPage();
+
+  ~TJpegPage() override;
 
  signals:
   // A preview was made; the file had `bytes` bytes.
   void Previewed(qint64 bytes);
+  // The page as it stands would be exported to `bytes` bytes in `slices`
+  // slice files.
+  void PageWeighed(qint64 bytes, int slices);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -70,10 +96,24 @@ class TJpegPage : public QWidget {
   void SetHalfWidth();
   void Zoom(long double factor);
 
+  void SetQuality(int quality);
+  void ShowWeight(unsigned generation, std::uint64_t bytes, int slices, const QString& failure);
+  void Retire(bool stop);
+
+  // A weighing on its own thread, stopped by Stop, Done once it posted.
+  struct TWeighing {
+    std::atomic<bool> Stop{false};
+    std::atomic<bool> Done{false};
+    std::thread Thread;
+  };
+
   QWidget* FTopStrip;
   // Taken when the page is made; the folder is made at the first preview
   // and removed with the page.
   TPGPrivateTempDir FTempDir;
   QString FTempFile;
+  std::string FWriter = "jpg";
   bool FSettingUp = true;
+  unsigned FGeneration = 0;  // of the weighing whose result is shown
+  std::list<std::unique_ptr<TWeighing>> FWeighings;
 };

@@ -87,6 +87,7 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   PageControl1 = new QTabWidget;
   TabSheet1 = MakeSourcePage();
   TabSheet2 = new TJpegPage;
+  TabSheet2->PageToWeigh = [this](TSplitGrid& grid, TPageWeighing& weighing) { return PageToWeigh(grid, weighing); };
   PageControl1->addTab(TabSheet1, QStringLiteral("Source"));
   PageControl1->addTab(TabSheet2, QStringLiteral("JPEG Compression"));
   setCentralWidget(PageControl1);

@@ -21,6 +21,8 @@
 #include "pgraphic/core/stagedfile.h"
 #include "widgets/inputdlg.h"
 
+struct TPageWeighing;
+
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -148,6 +150,7 @@ class TForm1 : public QMainWindow {
   void Redo();
   void ColorAdjustment(TColorFilterKind kind);
   void SetOutputFormat(const TOutputFormat& format);
+  bool PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing);
   void Usage();
   void AuthorsSite();
   void Donate();

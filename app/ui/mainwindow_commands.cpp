@@ -12,7 +12,9 @@
 #include <QTabWidget>
 #include <QUrl>
 
+#include <algorithm>
 #include <optional>
+#include <thread>
 #include <stdexcept>
 
 #include "app/convert.h"
@@ -42,6 +44,7 @@ constexpr const char* kWindowSection = "Tessel";
 constexpr const char* kOutputFormatValue = "OutputFormat";
 constexpr const char* kJpegQualityValue = "JpegQuality";
 constexpr const char* kJpegProgressiveValue = "JpegProgressive";
+constexpr const char* kWebpQualityValue = "WebpQuality";
 constexpr const char* kSlicesPanelValue = "SlicesPanel";
 
 std::string FileNameOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -177,10 +180,29 @@ void TForm1::SetOutputFormat(const TOutputFormat& format) {
   for (QAction* action : OutputFormatGroup->actions())
     if (action->text() == text) action->setChecked(true);
   FOutputFormat = &format;
-  const bool jpeg = format.Writer == "jpg";
+  // The automatic choice starts from the JPEG quality, so it is set here too.
+  const bool lossy = format.Writer == "jpg" || format.Writer == "webp" || format.Chosen();
   const int jpegPage = PageControl1->indexOf(TabSheet2);
-  if (!jpeg && PageControl1->currentIndex() == jpegPage) PageControl1->setCurrentWidget(TabSheet1);
-  PageControl1->setTabVisible(jpegPage, jpeg);
+  if (!lossy && PageControl1->currentIndex() == jpegPage) PageControl1->setCurrentWidget(TabSheet1);
+  PageControl1->setTabVisible(jpegPage, lossy);
+  const bool webp = format.Writer == "webp";
+  PageControl1->setTabText(jpegPage, webp ? QStringLiteral("WebP Compression") : QStringLiteral("JPEG Compression"));
+  TabSheet2->SetFormat(webp ? "webp" : "jpg");
+}
+
+// What the compression page weighs: the grid as an export would cut it now.
+bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
+  if (!ImageLoaded() || CellsOf(FData.Grid).empty()) return false;
+  grid = FData.Grid;
+  weighing.Cells = FData.Cells;
+  weighing.HtmlPath = "page.html";
+  if (FExportUi->Attached()) weighing.Options = FExportUi->OptionsDialog()->Options();
+  weighing.Format = {FOutputFormat, -1};
+  weighing.Rules = {PGSettings(), weighing.Options.Style == TPageStyle::Email};
+  // One core is left to the window.
+  weighing.Threads = int(std::max(1u, std::thread::hardware_concurrency()) - 1);
+  weighing.Threads = std::max(1, weighing.Threads);
+  return true;
 }
 
 void TForm1::Usage() { Modal().ShellOpen(FindUserGuide()); }
@@ -230,10 +252,13 @@ void TForm1::ExportCommand() {
   FExportUi->BeginExport(SliceCountOf(PageLayoutOf(FData.Grid, FData.Cells)), &FExportTexts);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
-  StatusBar1->setText(QStringLiteral("Exported %1 %2 and %3")
-                          .arg(slices)
-                          .arg(slices == 1 ? QStringLiteral("slice") : QStringLiteral("slices"))
-                          .arg(QFile::decodeName(FExportUi->HtmlPath().c_str())));
+  QString status = QStringLiteral("Exported %1 %2 and %3")
+                       .arg(slices)
+                       .arg(slices == 1 ? QStringLiteral("slice") : QStringLiteral("slices"))
+                       .arg(QFile::decodeName(FExportUi->HtmlPath().c_str()));
+  // Chosen formats are summed up; the code dialog has them slice by slice.
+  if (FOutputFormat->Chosen()) status += QStringLiteral(" (%1)").arg(QString::fromStdString(SliceSummary(FExportUi->Slices())));
+  StatusBar1->setText(status);
 }
 
 void TForm1::LoadGridCommand() {
@@ -281,27 +306,33 @@ void TForm1::WriteSettings() {
 }
 
 // What the last run worked with: the output format, the JPEG quality and
-// encoding, and whether the Slices panel was shown. Values that do not read
+// encoding, the WebP quality, and whether the Slices panel was shown. Values that do not read
 // back sensibly are left at what they are.
 void TForm1::ReadWorkSettings(TSettingsStore& store) {
   if (const auto name = store.ReadString(kWindowSection, kOutputFormatValue))
     if (const TOutputFormat* format = FindOutputFormat(*name)) SetOutputFormat(*format);
-  int quality = PGSettings().JpegQuality;
-  if (const auto text = store.ReadString(kWindowSection, kJpegQualityValue)) {
-    bool ok = false;
-    const int stored = QString::fromStdString(*text).toInt(&ok);
-    if (ok && stored >= 0 && stored <= 100) quality = stored;
-  }
-  const bool progressive = store.ReadBool(kWindowSection, kJpegProgressiveValue, PGSettings().JpegProgressive);
-  PGSettings().JpegQuality = static_cast<std::uint8_t>(quality);
-  PGSettings().JpegProgressive = progressive;
-  TabSheet2->ShowSettings(quality, progressive);
+  const auto readQuality = [&](const char* key, std::uint8_t& quality) {
+    if (const auto text = store.ReadString(kWindowSection, key)) {
+      bool ok = false;
+      const int stored = QString::fromStdString(*text).toInt(&ok);
+      if (ok && stored >= 0 && stored <= 100) quality = static_cast<std::uint8_t>(stored);
+    }
+  };
+  readQuality(kJpegQualityValue, PGSettings().JpegQuality);
+  readQuality(kWebpQualityValue, PGSettings().WebpQuality);
+  PGSettings().JpegProgressive =
+      store.ReadBool(kWindowSection, kJpegProgressiveValue, PGSettings().JpegProgressive);
+  // The page shows the quality of the format it is for.
+  TabSheet2->ShowSettings(TabSheet2->Format() == "webp" ? PGSettings().WebpQuality : PGSettings().JpegQuality,
+                          PGSettings().JpegProgressive);
   SlicesPanel->setVisible(store.ReadBool(kWindowSection, kSlicesPanelValue, !SlicesPanel->isHidden()));
 }
 
 void TForm1::WriteWorkSettings(TSettingsStore& store) {
   store.WriteString(kWindowSection, kOutputFormatValue, FOutputFormat->Name);
-  store.WriteString(kWindowSection, kJpegQualityValue, std::to_string(TabSheet2->Quality()));
+  // The page sets these as its slider moves; it shows only one of them.
+  store.WriteString(kWindowSection, kJpegQualityValue, std::to_string(PGSettings().JpegQuality));
+  store.WriteString(kWindowSection, kWebpQualityValue, std::to_string(PGSettings().WebpQuality));
   store.WriteBool(kWindowSection, kJpegProgressiveValue, TabSheet2->Progressive());
   store.WriteBool(kWindowSection, kSlicesPanelValue, !SlicesPanel->isHidden());
 }

@@ -21,6 +21,7 @@ void TWindowExportUi::BeginExport(int slices, TTagMap* texts) {
   FSliceNumber = 0;
   FTexts = texts;
   FHtmlPath.clear();
+  FOutcomes.clear();
   FBusy = true;
 }
 
@@ -96,6 +97,7 @@ std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell
 void TWindowExportUi::EditCode(std::vector<std::string>& lines) {
   BeforeDialog();
   FCode->SetLines(lines);
+  FCode->SetSlices(FOutcomes);
   FDialogs.RunModal(*FCode);
   lines = FCode->Lines();
   AfterDialog();

@@ -47,7 +47,10 @@ class TWindowExportUi : public TExportUi {
   bool ConfirmOddRetinaLine(const std::string& line) override;
   std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                             const TSliceTag& tag) override;
+  void SlicesEncoded(const std::vector<TSliceOutcome>& slices) override { FOutcomes = slices; }
   void EditCode(std::vector<std::string>& lines) override;
+  // What became of each slice of the last export, in cell order.
+  const std::vector<TSliceOutcome>& Slices() const { return FOutcomes; }
   void SliceWritten(const std::string& path) override;
 
  private:
@@ -67,4 +70,5 @@ class TWindowExportUi : public TExportUi {
   int FSliceNumber = 0;
   TTagMap* FTexts = nullptr;
   std::string FHtmlPath;
+  std::vector<TSliceOutcome> FOutcomes;
 };

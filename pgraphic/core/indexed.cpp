@@ -110,6 +110,19 @@ void MoveEntriesToTheirMeans(TPixelGraphic& target, TPixelGraphic& source) {
 
 }  // namespace
 
+bool HasAtMost256Colors(TPixelGraphic& image) {
+  if (image.PixelFormat() != pgpf24Bit) return true;  // a palette holds them all
+  TColorTable table;
+  TRGB last = 0;
+  bool first = true;
+  return ForEachPixel(image, [&](int, int, TRGB c) {
+    if (!first && c == last) return true;
+    first = false;
+    last = c;
+    return table.IndexOf(c) >= 0;
+  });
+}
+
 bool MakeIndexedCopy(TPixelGraphic& target, TPixelGraphic& source, bool dither) {
   if (source.PixelFormat() != pgpf24Bit) RaisePG<EPGInvalidBitCountNum>(msgInvalidValueFor, "BitCount");
   const bool exact = CopyExactly(target, source);

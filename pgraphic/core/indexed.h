@@ -12,3 +12,7 @@ class TPixelGraphic;
 // diffusion when dither is set, else each as its nearest entry. Returns
 // whether the copy is exact.
 bool MakeIndexedCopy(TPixelGraphic& target, TPixelGraphic& source, bool dither);
+
+// Whether the image has 256 colours or fewer (so that an indexed copy of
+// it is exact). Any depth; stops at the 257th colour.
+bool HasAtMost256Colors(TPixelGraphic& image);

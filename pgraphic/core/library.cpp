@@ -5,10 +5,21 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
 
+namespace {
+thread_local TPGLibrarySettings* ThreadSettings = nullptr;
+}  // namespace
+
 TPGLibrarySettings& PGSettings() {
   static TPGLibrarySettings settings;
-  return settings;
+  return ThreadSettings ? *ThreadSettings : settings;
 }
+
+TPGThreadSettings::TPGThreadSettings(const TPGLibrarySettings& settings)
+    : Settings(settings), FOuter(ThreadSettings) {
+  ThreadSettings = &Settings;
+}
+
+TPGThreadSettings::~TPGThreadSettings() { ThreadSettings = FOuter; }
 
 void PGLibraryInit() {
   static std::once_flag once;

@@ -43,6 +43,9 @@ struct TPGLibrarySettings {
   // making the file small.
   std::uint8_t WebpQuality = 80;
   bool WebpLossless = false;
+  // The formats an export's automatic choice may write slices in: bits
+  // 1 JPEG, 2 PNG, 4 WebP (app/formatchoice.h reads and writes the names).
+  std::uint8_t AutoFormats = 7;
   bool BmpScale16BitFields = true;
   std::uint16_t TiffCompression = 1;
   bool TiffWriteCMYK = false;
@@ -67,5 +70,22 @@ struct TPGLibrarySettings {
   std::uint64_t MaxDecoderMemory = 1ull << 30;
 };
 
-// The one settings object of the process. Threads only read it while a call runs.
+// The one settings object of the process. Threads only read it while a call
+// runs; a thread that holds a TPGThreadSettings gets that one instead.
 TPGLibrarySettings& PGSettings();
+
+// While it lives, PGSettings() on this thread answers a copy of settings:
+// a worker encodes with the settings its job was planned with (several
+// qualities at once on several threads), whatever the process-wide ones
+// become meanwhile. Nested ones stack.
+class TPGThreadSettings {
+ public:
+  explicit TPGThreadSettings(const TPGLibrarySettings& settings);
+  ~TPGThreadSettings();
+  TPGThreadSettings(const TPGThreadSettings&) = delete;
+  TPGThreadSettings& operator=(const TPGThreadSettings&) = delete;
+  TPGLibrarySettings Settings;
+
+ private:
+  TPGLibrarySettings* FOuter;
+};

@@ -27,7 +27,7 @@ TEST(CellsFile, ReadsEveryRecordAndWritesItBackInOrder) {
       "cut.cells", [&](const std::string& message) { warnings.push_back(message); });
   const TCellData expected{{{{1, 2}, {3, 2}}, {{3, 1}, {1, 1}}, {{4, 2}, {1, 2}}},
                            {{3, 1}},
-                           {{{2, 1}, {"png8", TSliceFormat::NoQuality}}}};
+                           {{{2, 1}, {"png8", TCellFormat::NoQuality}}}};
   EXPECT_EQ(cells, expected);
   EXPECT_EQ(warnings, std::vector<std::string>{"cut.cells, line 6: unknown record \"hint\", passed over"});
 
@@ -61,7 +61,7 @@ TEST(CellsFile, RefusesMalformedRecordsNamingFileAndLine) {
       {"merge\t1\t1\t0\t1", "c, line 1: columns 0 is not from 1 to 2147483647"},
       {"merge\t2147483647\t1\t2\t1", "c, line 1: columns 2 is not from 1 to 1"},
       {"format\t1\t1\tjpg\t101", "c, line 1: quality 101 is not from 0 to 100"},
-      {"format\t1\t1\tgif", "c, line 1: the format must be jpg, bmp, tif, png, webp or png8, not \"gif\""},
+      {"format\t1\t1\tgif", "c, line 1: the format must be jpg, bmp, tif, png, webp, png8 or auto, not \"gif\""},
       {"Merge\t1\t1\t2\t1\nskip\t0\t0", "c, line 2: column 0 is not from 1 to 2147483647"},
       {"merge\t1\t1\t2\t2\nmerge\t5\t5\t1\t1\nmerge\t2\t2\t3\t1", "c, line 3: the merge overlaps the one of line 1"},
       {"merge\t3\t1\t1\t5\nmerge\t1\t3\t5\t1", "c, line 2: the merge overlaps the one of line 1"},

@@ -3,10 +3,11 @@
 // browser's rendering of the source. Each page style in a page without a
 // doctype (quirks mode) and one with <!DOCTYPE html> (standards mode),
 // with and without links and with a page name beyond ASCII; lossless and
-// JPEG slices; the fluid style at three widths; retina slices on screens of
-// one and two device pixels per CSS pixel; the colours of an untagged and
-// of a wide-gamut source; merged cells and cells without an image. Every
-// export runs with the default settings.
+// JPEG slices; WebP, 256-colour PNG and automatic pages; the fluid style at
+// three widths; retina slices on screens of one and two device pixels per
+// CSS pixel; the colours of an untagged and of a wide-gamut source; merged
+// cells and cells without an image. Every export runs with the default
+// settings.
 //
 // With TESSEL_SCREENSHOTS set to a directory, the tests leave there the
 // screenshot of each style that docs/page-styles.md shows.
@@ -385,6 +386,52 @@ TEST_F(PageInBrowser, SlicesShowTheColoursOfTheirSource) {
                   kept ? "kept" : "converted", png.Max, jpeg.Max, coding);
     }
   }
+}
+
+// The newer formats as the browser shows them, each page against its own
+// slices decoded by a peer and put together (shown by the same browser as
+// one picture): lossless WebP and 256-colour PNG pages exact, lossy WebP
+// and automatic pages within what two decoders differ by. Lossless WebP
+// equals the source itself.
+TEST_F(PageInBrowser, WebpPng8AndAutomaticPagesShowTheirSlicesAsDecoded) {
+  const std::vector<int> xs = {0, 56, 196, 280, 400}, ys = {0, 50, 62, 140, 240};
+  const std::vector<std::vector<std::string>> formats = {
+      {"webp", "--set", "WebpLossless=true"}, {"png8"}, {"webp"}, {"auto"}};
+  const browser::TView view = browser::ViewAround(SampleWidth, SampleHeight);
+  std::vector<browser::TFrame> frames{{browser::ImagePage(Sample, SampleWidth, SampleHeight), view}};
+  for (std::size_t f = 0; f < formats.size(); ++f) {
+    const std::string base = "p" + std::to_string(f);
+    std::vector<std::string> args = SampleGrid;
+    args.insert(args.end(), {"--style", "html5", "--format"});
+    args.insert(args.end(), formats[f].begin(), formats[f].end());
+    ASSERT_EQ(Slice(Sample, Dir / (base + ".html"), args), 0);
+    peer::RgbImage whole{SampleWidth, SampleHeight, std::vector<std::uint8_t>(SampleWidth * SampleHeight * 3)};
+    for (std::size_t r = 0; r + 1 < ys.size(); ++r)
+      for (std::size_t c = 0; c + 1 < xs.size(); ++c) {
+        const std::string stem = base + "_" + std::to_string(c + 1) + "_" + std::to_string(r + 1);
+        fs::path file;
+        for (const char* ext : {".png", ".webp", ".jpg"})
+          if (fs::exists(Dir / (stem + ext))) file = Dir / (stem + ext);
+        ASSERT_FALSE(file.empty()) << stem;
+        const peer::RgbImage slice = peer::DecodeWithMagick(file.string());
+        ASSERT_EQ(slice.Width, xs[c + 1] - xs[c]) << file;
+        for (int y = 0; y < slice.Height; ++y)
+          std::copy_n(&slice.Rgb[std::size_t(y) * std::size_t(slice.Width) * 3], std::size_t(slice.Width) * 3,
+                      &whole.Rgb[(std::size_t(ys[r] + y) * SampleWidth + std::size_t(xs[c])) * 3]);
+      }
+    const fs::path decoded = WritePng(Dir / (base + "_decoded.png"), whole);
+    frames.push_back({browser::FragmentPage(Dir / (base + ".html"), TMode::Standards), view});
+    frames.push_back({browser::ImagePage(decoded, SampleWidth, SampleHeight), view});
+  }
+  const std::vector<peer::RgbImage> shots = browser::RenderFrames(frames);
+  const int most[] = {0, 0, 4, 4};
+  for (std::size_t f = 0; f < formats.size(); ++f) {
+    const browser::TDifference d = browser::Compare(shots[1 + 2 * f], shots[2 + 2 * f]);
+    EXPECT_LE(d.Max, most[f]) << formats[f][0] << ": " << d.Describe();
+  }
+  const browser::TDifference lossless = browser::Compare(shots[1], shots[0]);
+  EXPECT_EQ(lossless.Max, 0) << lossless.Describe();
+  EXPECT_GT(browser::Compare(shots[5], shots[0]).Max, 0);  // lossy WebP is lossy
 }
 
 // ---------------------------------------------------------------- fluid

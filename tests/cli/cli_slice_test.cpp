@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "app/app_test_util.h"
 #include "support/peer.h"
@@ -178,7 +179,62 @@ TEST_F(CliSlice, WebpAndPng8Slices) {
   EXPECT_EQ(ReadText(Dir + "/p_2_1.mode").rfind("P ", 0), 0u);
   const TRunResult bad = Cli("slice src.png x.html --format gif");
   EXPECT_EQ(bad.Status, 2);
-  EXPECT_EQ(bad.Err.rfind("tessel-cli: --format must be jpg, bmp, tif, png, webp or png8, got gif\n", 0), 0u);
+  EXPECT_EQ(bad.Err.rfind("tessel-cli: --format must be jpg, bmp, tif, png, webp, png8 or auto, got gif\n", 0), 0u);
+}
+
+// An automatic export names each slice by the format chosen for it, says
+// why in its line, and gives the same files on any number of threads; the
+// dry run prints those lines and writes nothing; mail pages get no WebP.
+TEST_F(CliSlice, AutoFormatPerSliceDryRunAndMail) {
+  const std::string cut = "--vert 1,150 --horz 100 --format auto";
+  const std::vector<std::string> before = Entries();
+  const TRunResult dry = Cli("slice src.png one/a.html --dry-run --threads 3 " + cut);
+  ASSERT_EQ(dry.Status, 0) << dry.Err;
+  EXPECT_EQ(Entries(), before);
+  fs::create_directories(Dir + "/one");
+  fs::create_directories(Dir + "/three");
+  const TRunResult one = Cli("slice src.png one/a.html --threads 1 " + cut);
+  const TRunResult three = Cli("slice src.png three/a.html --threads 3 " + cut);
+  ASSERT_EQ(one.Status, 0) << one.Err;
+  ASSERT_EQ(three.Status, 0) << three.Err;
+  const auto files = apptest::DirEntries(Dir + "/one");
+  EXPECT_EQ(apptest::DirEntries(Dir + "/three"), files);
+  for (const std::string& name : files)
+    EXPECT_EQ(ReadText(Dir + "/one/" + name), ReadText(Dir + "/three/" + name)) << name;
+  std::string out = one.Out;
+  const std::string total = out.substr(out.rfind("total: "));
+  EXPECT_EQ(dry.Out, out.substr(0, out.size() - total.size()) + total.substr(0, total.size() - 1) +
+                         " (dry run: nothing written)\n");
+  // Each line: the file, its size, its format, why; the page names the file.
+  const std::string html = ReadText(Dir + "/one/a.html");
+  std::istringstream lines(out);
+  int exact = 0;
+  for (std::string line; std::getline(lines, line) && line.rfind("total: ", 0) != 0;) {
+    const std::string path = line.substr(0, line.find(": "));
+    const std::string name = path.substr(4);
+    EXPECT_EQ(line.rfind(path + ": " + std::to_string(fs::file_size(Dir + "/" + path)) + " bytes, ", 0), 0u) << line;
+    EXPECT_NE(html.find("<img src='" + name + "'"), std::string::npos) << name;
+    const std::string ext = fs::path(name).extension();
+    EXPECT_TRUE(ext == ".png" || ext == ".webp" || ext == ".jpg") << name;
+    if (line.find("kept exact") == std::string::npos) {
+      EXPECT_NE(line.find("more than 256 colours: "), std::string::npos) << line;
+      continue;
+    }
+    ++exact;
+    const int column = name[2] - '0', row = name[4] - '0';
+    const int xs[] = {0, 1, 150, 300}, ys[] = {0, 100, 200};
+    ExpectExactSlice("one/" + name, xs[column - 1], ys[row - 1], xs[column] - xs[column - 1],
+                     ys[row] - ys[row - 1]);
+  }
+  EXPECT_EQ(exact, 2);  // the one-pixel column: 100 colours each
+  const TRunResult mail = Cli("slice src.png m.html --style email " + cut);
+  ASSERT_EQ(mail.Status, 0) << mail.Err;
+  EXPECT_EQ(mail.Out.find(".webp"), std::string::npos) << mail.Out;
+  EXPECT_TRUE(fs::exists(Dir + "/m_1_1.png"));
+  const TRunResult refused = Cli("slice src.png n.html --style email --set AutoFormats=webp " + cut);
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Err, "AutoFormats allows only webp, which pages for mail leave out; nothing was written.\n");
+  EXPECT_FALSE(fs::exists(Dir + "/n.html"));
 }
 
 TEST_F(CliSlice, LowerJpegQualityGivesSmallerSlices) {

@@ -171,7 +171,7 @@ class TExportTest : public QObject {
       QVERIFY(entry);
       entry->trigger();
       QCOMPARE(w->OutputExtension(), std::string(extension));
-      QVERIFY(!w->PageControl1->isTabVisible(1));
+      QCOMPARE(w->PageControl1->isTabVisible(1), std::string(name) == "webp");  // WebP's quality
       w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
       w.Dialogs.OnModal = SetOptions({});
       w->ExportAction->trigger();
@@ -185,6 +185,54 @@ class TExportTest : public QObject {
       QVERIFY(written.count(QStringLiteral("index_2_1") + QLatin1String(extension)));
       QVERIFY(written == DirectoryFiles(cli));
     }
+  }
+
+  // "Automatic": the files of tessel-cli --format auto, each slice in the
+  // code dialog's table with its bytes and why, the sum in the status line.
+  void AutomaticFormatWritesWhatTheCommandLineToolWritesAndSaysWhy() {
+    const QString mine = MakeDir(FDir, QStringLiteral("auto/window"));
+    const QString cli = MakeDir(FDir, QStringLiteral("auto/cli"));
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(1);
+    w->Grid().VertSplits.Add(100);
+    for (QAction* action : w->OutputFormatGroup->actions())
+      if (action->text() == QStringLiteral("Automatic")) action->trigger();
+    QVERIFY(w->PageControl1->isTabVisible(1));
+    QStringList rows;
+    w.Dialogs.OnModal = [&](QDialog& dialog) {
+      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) return options->editcode->setChecked(true);
+      QTableWidget& table = *w.CodeDialog->SliceTable;
+      QVERIFY(table.isVisibleTo(&dialog));
+      for (int row = 0; row < table.rowCount(); ++row)
+        rows << table.item(row, 0)->text() + "|" + table.item(row, 1)->text() + "|" + table.item(row, 2)->text() +
+                    "|" + table.item(row, 3)->text();
+    };
+    w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                      {QStringLiteral("--vert"), QStringLiteral("1,100"), QStringLiteral("--format"),
+                       QStringLiteral("auto")}),
+             0);
+    const auto written = DirectoryFiles(mine);
+    QVERIFY(written == DirectoryFiles(cli));
+    QCOMPARE(written.size(), std::size_t(4));
+    QCOMPARE(rows.size(), 3);
+    qint64 total = 0;
+    for (const QString& row : rows) {
+      const QStringList fields = row.split(QLatin1Char('|'));
+      QCOMPARE(fields.size(), 4);
+      QVERIFY2(written.count(fields[0]), qPrintable(row));
+      QVERIFY2(fields[0].endsWith(QLatin1Char('.') + fields[1].section(QLatin1Char(' '), 0, 0).remove('8')),
+               qPrintable(row));
+      QCOMPARE(fields[2].toLongLong(), qint64(written.at(fields[0]).size()));
+      QVERIFY2(fields[3].startsWith(QStringLiteral("more than 256")) || fields[3].startsWith(QStringLiteral("256")),
+               qPrintable(row));
+      total += fields[2].toLongLong();
+    }
+    QVERIFY2(rows[0].contains(QStringLiteral("kept exact")), qPrintable(rows[0]));
+    QVERIFY(w->StatusBar1->text().startsWith(QStringLiteral("Exported 3 slices and ") + mine +
+                                             QStringLiteral("/index.html (%1 bytes: ").arg(total)));
   }
 
   void JpegSlicesTakeTheQualityOfTheLastPreview() {

@@ -1,7 +1,9 @@
 // The JPEG Compression page: previews follow a change of quality within a
 // second, once for a series of changes; the progressive flag previews at
-// once; the size label, the zoom buttons, the temporary file in a folder of
-// the window's own, and a failing temporary folder.
+// once; the size label, the zoom buttons, the WebP page and the page's
+// weight, the temporary file in a folder of the window's own, and a failing
+// temporary folder.
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -30,6 +32,7 @@ class TJpegPageTest : public QObject {
     QFile::remove(SettingsFile());
     PGSettings().JpegQuality = 80;
     PGSettings().JpegProgressive = false;
+    PGSettings().WebpQuality = 80;
     ReportedErrors().clear();
   }
 
@@ -122,6 +125,52 @@ class TJpegPageTest : public QObject {
     QCOMPARE(double(page.PGImage3->ZoomFactor()), 2.0);
     QTest::mouseClick(page.ActualSizeButton, Qt::LeftButton);
     QCOMPARE(double(page.PGImage3->ZoomFactor()), 1.0);
+  }
+
+  // For WebP slices the page shows WebP at WebP's quality, and weighs the
+  // page off the window's thread as tessel-cli's dry run does; a weighing
+  // overtaken by the next is never shown.
+  void TheWebpPageWeighsThePageAsTheDryRunDoes() {
+    TShownWindow w(FImage);
+    TJpegPage& page = *w->TabSheet2;
+    w->Grid().VertSplits.Add(50);
+    w->Grid().HorzSplits.Add(40);
+    for (QAction* action : w->OutputFormatGroup->actions())
+      if (action->text() == QStringLiteral("WebP")) action->trigger();
+    QCOMPARE(w->PageControl1->tabText(1), QStringLiteral("WebP Compression"));
+    QVERIFY(!page.CheckBox1->isVisibleTo(&page));
+    QSignalSpy weighed(&page, &TJpegPage::PageWeighed);
+    QSignalSpy previews(&page, &TJpegPage::Previewed);
+    w->PageControl1->setCurrentWidget(&page);
+    page.TrackBar1->setValue(35);
+    QCOMPARE(PGSettings().WebpQuality, 35);
+    QCOMPARE(PGSettings().JpegQuality, 80);
+    QVERIFY(previews.wait(10000));
+    QCOMPARE(QFileInfo(page.TempFile()).fileName(), QStringLiteral("~tessel.webp"));
+    QVERIFY(FileBytes(page.TempFile()).startsWith("RIFF"));
+    QTRY_COMPARE_WITH_TIMEOUT(weighed.count(), 1, 10000);
+    page.WeighPage();
+    page.WeighPage();
+    QTRY_COMPARE_WITH_TIMEOUT(weighed.count(), 2, 10000);
+    QTest::qWait(300);
+    QCOMPARE(weighed.count(), 2);
+    const qint64 bytes = weighed.last().at(0).toLongLong();
+    QCOMPARE(weighed.last().at(1).toInt(), 4);
+    QCOMPARE(page.PageWeightLabel->text(), QStringLiteral("Page: %1 bytes in 4 slices").arg(bytes));
+    QProcess cli;
+    cli.start(QStringLiteral(TESSEL_CLI_PATH),
+              {QStringLiteral("slice"), FImage, FDir.filePath(QStringLiteral("dry.html")), QStringLiteral("--vert"),
+               QStringLiteral("50"), QStringLiteral("--horz"), QStringLiteral("40"), QStringLiteral("--format"),
+               QStringLiteral("webp"), QStringLiteral("--set"), QStringLiteral("WebpQuality=35"),
+               QStringLiteral("--dry-run")});
+    QVERIFY(cli.waitForFinished(60000));
+    QVERIFY(cli.readAllStandardOutput().contains(
+        QStringLiteral("total: 4 slices, %1 bytes (dry run: nothing written)").arg(bytes).toUtf8()));
+    // Back to JPEG: its own quality again.
+    for (QAction* action : w->OutputFormatGroup->actions())
+      if (action->text() == QStringLiteral(".jpg")) action->trigger();
+    QCOMPARE(page.TrackBar1->value(), 80);
+    QCOMPARE(w->PageControl1->tabText(1), QStringLiteral("JPEG Compression"));
   }
 
   void APreviewFileOfItsOwnThatGoesWithTheWindow() {

@@ -120,7 +120,18 @@ class TSettingsTest : public QObject {
     QCOMPARE(PGSettings().JpegQuality, 35);
     QVERIFY(PGSettings().JpegProgressive);
     QVERIFY(w->SlicesPanel->isVisible());
-    PGSettings().JpegQuality = 80;
+    // WebP's quality is kept beside JPEG's; the page shows the one of its format.
+    for (QAction* action : w->OutputFormatGroup->actions())
+      if (action->text() == QStringLiteral("WebP")) action->trigger();
+    QCOMPARE(w->TabSheet2->TrackBar1->value(), 80);
+    w->TabSheet2->TrackBar1->setValue(55);
+    w->close();
+    PGSettings().JpegQuality = PGSettings().WebpQuality = 80;
+    TShownWindow again;
+    QCOMPARE(again->TabSheet2->TrackBar1->value(), 55);
+    QCOMPARE(PGSettings().WebpQuality, 55);
+    QCOMPARE(PGSettings().JpegQuality, 35);
+    PGSettings().JpegQuality = PGSettings().WebpQuality = 80;
     PGSettings().JpegProgressive = false;
   }
 

@@ -22,11 +22,20 @@ TEST(IndexedCopy, FewColoursAreCopiedExactlyAtTheLeastDepth) {
         const unsigned k = unsigned(y * 37 + x) % unsigned(colours);
         source.SetPixel(x, y, RGBColor(k, 255 - k, (k * 37) & 255));
       }
+    EXPECT_TRUE(HasAtMost256Colors(source));
     EXPECT_TRUE(MakeIndexedCopy(target, source, true));
+    EXPECT_TRUE(HasAtMost256Colors(target));
     EXPECT_EQ(target.BitCount(), bits);
     EXPECT_EQ(target.PaletteCount(), colours);
     EXPECT_EQ(peer::ToRgb(target), peer::ToRgb(source));
   }
+  // 256 colours and one repeated, then a 257th in its place.
+  TPixelGraphic many;
+  many.SetSizeAndFormat(257, 1, pgpf24Bit);
+  for (int x = 0; x < 257; ++x) many.SetPixel(x, 0, RGBColor(x % 256, 0, 7));
+  EXPECT_TRUE(HasAtMost256Colors(many));
+  many.SetPixel(256, 0, RGBColor(1, 2, 3));
+  EXPECT_FALSE(HasAtMost256Colors(many));
 }
 
 // A band of white above a ramp of 4096 colours: the palette's entries come

@@ -1,0 +1,102 @@
+#include "app/pageweight.h"
+
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "app/exporter.h"
+#include "app/griddata.h"
+#include "app/slicesinks.h"
+#include "pgraphic/core/pixelgraphic.h"
+
+namespace {
+
+// One slice file of the page: a cell, scaled for the half-size retina slice.
+struct TPlannedSlice {
+  TGridCell Cell;
+  int Width = 0, Height = 0;  // not 0: scaled to this size
+  std::string Path;           // without extension when the format is chosen
+};
+
+std::vector<TPlannedSlice> PlanSlices(const TSplitGrid& unsorted, const TPageWeighing& weighing) {
+  TSplitGrid grid = unsorted;
+  grid.SortBoth();
+  const TExportNames names = ExportNamesOf(weighing.HtmlPath);
+  const std::string extension = weighing.Format.Format->Chosen() ? "" : weighing.Format.Format->Extension;
+  std::vector<TPlannedSlice> slices;
+  for (const TPageCell& page : PageLayoutOf(grid, weighing.Cells).Cells) {
+    if (page.Skip) continue;
+    const TGridCell& cell = page.Cell;
+    const std::string name = SliceFileName(names.BaseName, cell.Column, cell.Row, extension);
+    if (!weighing.Options.Retina) {
+      slices.push_back({cell, 0, 0, PathInDirectory(names.Directory, name)});
+      continue;
+    }
+    const TGridCell half = HalfCell(cell);
+    slices.push_back({cell, half.Width, half.Height, PathInDirectory(names.Directory, name)});
+    slices.push_back({cell, 0, 0,
+                      PathInDirectory(names.Directory, Slice2xFileName(names.BaseName, cell.Column, cell.Row, extension))});
+  }
+  return slices;
+}
+
+// Cells are cut one at a time (a window on the source's rows, or a copy);
+// the rest, scaling too, works on the cell alone, as the export's workers do.
+TSliceOutcome Weigh(TPixelGraphic& source, std::mutex& cutting, const TPlannedSlice& planned,
+                    const TPixelGraphic& slice, const TPageWeighing& weighing) {
+  std::unique_ptr<TPixelGraphic> image;
+  {
+    const std::lock_guard<std::mutex> guard(cutting);
+    image = SliceImageOf(source, planned.Cell, slice, planned.Path);
+  }
+  if (planned.Width > 0) {
+    const TGridCell whole{0, 0, 0, 0, image->Width(), image->Height()};
+    image = SliceImageOf(*image, whole, slice, planned.Path, planned.Width, planned.Height);
+  }
+  const TEncodedSlice encoded = EncodeSlice(*image, weighing.Format, weighing.Rules);
+  const bool chosen = weighing.Format.Format->Chosen();
+  return {chosen ? planned.Path + encoded.Format->Extension : planned.Path, encoded.Format->Name,
+          encoded.Quality, encoded.Bytes.size(), encoded.Reason};
+}
+
+}  // namespace
+
+std::vector<TSliceOutcome> WeighSlices(TPixelGraphic& source, const TSplitGrid& grid, const TPixelGraphic& slice,
+                                       const TPageWeighing& weighing) {
+  const std::vector<TPlannedSlice> planned = PlanSlices(grid, weighing);
+  std::vector<TSliceOutcome> outcomes(planned.size());
+  std::vector<std::exception_ptr> failures(planned.size());
+  std::atomic<std::size_t> next{0};
+  std::mutex cutting;
+  const auto work = [&] {
+    for (std::size_t i; (i = next++) < planned.size();) {
+      if (weighing.Stop && weighing.Stop->load()) return;
+      try {
+        outcomes[i] = Weigh(source, cutting, planned[i], slice, weighing);
+      } catch (...) {
+        failures[i] = std::current_exception();
+        next = planned.size();  // the slices after it are not needed
+      }
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (int i = 1; i < weighing.Threads && std::size_t(i) < planned.size(); ++i) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads do the same work
+    }
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
+  return outcomes;
+}
+
+std::uint64_t TotalBytes(const std::vector<TSliceOutcome>& slices) {
+  std::uint64_t total = 0;
+  for (const TSliceOutcome& slice : slices) total += slice.Bytes;
+  return total;
+}
