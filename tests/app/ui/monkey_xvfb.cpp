@@ -194,7 +194,7 @@ class TDisplay {
       std::exit(2);
     }
     Root = DefaultRootWindow(D);
-    XSelectInput(D, Root, SubstructureNotifyMask);
+    XSelectInput(D, Root, SubstructureNotifyMask | StructureNotifyMask);
     WmProtocols = XInternAtom(D, "WM_PROTOCOLS", False);
     Ping = XInternAtom(D, "_NET_WM_PING", False);
     UserTimeAtom = XInternAtom(D, "_NET_WM_USER_TIME", False);
@@ -238,23 +238,57 @@ class TDisplay {
   // does nothing in any widget, but the program notes the time of every
   // key it takes on the window that takes it (_NET_WM_USER_TIME). True
   // when one of its windows notes the press within the time.
+  // The topmost window is asked every two seconds, twice: a Shift key (a
+  // dialog only just mapped may not have the focus yet, and the key then
+  // goes to a window its modality blocks) and a ping, which the event loop
+  // answers whatever has the focus.
   bool Answers(std::chrono::seconds limit) {
     std::vector<std::pair<Window, long>> before;
     for (const TWindow& w : Windows()) before.emplace_back(w.Id, UserTime(w.Id));
-    for (auto w = before.rbegin(); w != before.rend(); ++w)
-      if (!IsPopup(w->first)) {
-        Focus(w->first);
-        break;
-      }
-    Press(XK_Shift_L);
-    Sync();
     const auto until = Clock::now() + limit;
+    auto nextAsk = Clock::now();
+    std::vector<Window> pinged;
     while (Clock::now() < until) {
+      if (Clock::now() >= nextAsk) {
+        const std::vector<TWindow> now = Windows();
+        for (auto w = now.rbegin(); w != now.rend(); ++w)
+          if (!IsPopup(w->Id)) {
+            Focus(w->Id);
+            SendPing(w->Id);
+            pinged.push_back(w->Id);
+            break;
+          }
+        Press(XK_Shift_L);
+        Sync();
+        nextAsk = Clock::now() + std::chrono::seconds(2);
+      }
       for (const auto& [id, time] : before)
         if (UserTime(id) != time) return true;
+      while (XPending(D)) {
+        XEvent got{};
+        XNextEvent(D, &got);
+        if (got.type == ClientMessage && got.xclient.message_type == WmProtocols &&
+            Atom(got.xclient.data.l[0]) == Ping &&
+            std::find(pinged.begin(), pinged.end(), Window(got.xclient.data.l[2])) != pinged.end())
+          return true;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+  }
+
+  // The answer comes to the root window, whose structure events we take.
+  void SendPing(Window target) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = target;
+    e.xclient.message_type = WmProtocols;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(Ping);
+    e.xclient.data.l[1] = CurrentTime;
+    e.xclient.data.l[2] = long(target);
+    XSendEvent(D, target, False, NoEventMask, &e);
+    XFlush(D);
   }
 
   void CloseWindow(Window target) {
