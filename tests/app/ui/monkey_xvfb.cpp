@@ -278,27 +278,19 @@ class TDisplay {
   }
 
   // The answer comes to the root window, whose structure events we take.
-  void SendPing(Window target) {
+  void SendPing(Window target) { SendProtocol(target, Ping); }
+  void CloseWindow(Window target) { SendProtocol(target, Delete); }
+
+  // A WM_PROTOCOLS message, as a window manager sends it.
+  void SendProtocol(Window target, Atom protocol) {
     XEvent e{};
     e.xclient.type = ClientMessage;
     e.xclient.window = target;
     e.xclient.message_type = WmProtocols;
     e.xclient.format = 32;
-    e.xclient.data.l[0] = long(Ping);
+    e.xclient.data.l[0] = long(protocol);
     e.xclient.data.l[1] = CurrentTime;
     e.xclient.data.l[2] = long(target);
-    XSendEvent(D, target, False, NoEventMask, &e);
-    XFlush(D);
-  }
-
-  void CloseWindow(Window target) {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = target;
-    e.xclient.message_type = WmProtocols;
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(Delete);
-    e.xclient.data.l[1] = CurrentTime;
     XSendEvent(D, target, False, NoEventMask, &e);
     XFlush(D);
   }
