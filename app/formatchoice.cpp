@@ -58,6 +58,7 @@ TPGLibrarySettings WithJpegQuality(TPGLibrarySettings settings, int quality) {
 
 TPGLibrarySettings WithWebp(TPGLibrarySettings settings, int quality, bool lossless) {
   settings.WebpQuality = std::uint8_t(quality);
+  settings.WebpMethod = kAutoWebpMethod;
   settings.WebpLossless = lossless;
   return settings;
 }
@@ -78,14 +79,17 @@ class TWebpSearch {
               double target, std::size_t limit)
       : FImage(image), FReference(reference), FSettings(settings), FTarget(target), FLimit(limit) {}
 
+  // Steps of 8, 16 ... from start until the lowest good enough quality
+  // lies between two tries, then halving that span down to 8 qualities:
+  // the last few qualities are worth fewer bytes than the encodes cost.
   void Run(int start) {
-    int step = 8;
+    int step = kAutoWebpSpan;
     if (Probe(start)) {
       while (Hi > 0 && Lo < 0 && Probe(std::max(0, Hi - step))) step *= 2;
     } else {
       while (!Hopeless && Lo < 100 && Hi > 100) Probe(std::min(100, Lo + step)), step *= 2;
     }
-    while (!Hopeless && Hi <= 100 && Hi - Lo > 1) Probe((Lo + Hi) / 2);
+    while (!Hopeless && Hi <= 100 && Hi - Lo > kAutoWebpSpan) Probe((Lo + Hi) / 2);
   }
 
   TTry Best;        // the lowest quality good enough, when Hi <= 100
@@ -170,7 +174,10 @@ TEncodedSlice ChooseLossy(TPixelGraphic& image, std::uint8_t formats, const TPGL
   const double target = reference.Compare(decoded);
   const bool jpegAllowed = formats & afJpeg;
   TWebpSearch search(image, reference, settings, target, jpegAllowed ? jpeg.Bytes.size() : SIZE_MAX);
-  search.Run(jpegQuality);
+  // Where the lowest good enough quality mostly lies: a little below the
+  // JPEG's on photographs, far below it where the JPEG already looks almost
+  // perfect (flat areas, text), since WebP codes those in fewer bits.
+  search.Run(target >= 0.98 ? std::min(jpegQuality, 40) : std::max(0, jpegQuality - 8));
   const int encodes = 1 + search.Encodes;
   const std::string look = "SSIM of JPEG quality " + std::to_string(jpegQuality) + ": " + Ssim(target);
   if (search.Hi <= 100 && (!jpegAllowed || search.Best.Bytes.size() < jpeg.Bytes.size())) {

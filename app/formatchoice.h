@@ -56,6 +56,16 @@ std::vector<std::string> AutoFormatExtensions(std::uint8_t formats);
 // Why an export whose slices are chosen cannot run, or empty.
 std::string AutoFormatsProblem(const TEncodeRules& rules);
 
+// The WebP effort (the writer's WebpMethod) of the automatic choice, for
+// its trial files and the chosen one alike, so that the bytes kept are the
+// bytes measured: the search encodes a cell several times, and libwebp's
+// default effort buys a few per cent of bytes for about twice the time.
+constexpr std::uint8_t kAutoWebpMethod = 2;
+// The WebP quality chosen is at most this much above the lowest that looks
+// as good: the last few qualities are worth fewer bytes than their encodes
+// cost.
+constexpr int kAutoWebpSpan = 8;
+
 // One slice as a file in memory.
 struct TEncodedSlice {
   const TOutputFormat* Format = nullptr;  // what the file is
@@ -68,13 +78,14 @@ struct TEncodedSlice {
 };
 
 // Encodes image (a cell, any depth) as format says, with the rules'
-// settings. For "auto", the WebP quality is found from the JPEG's quality
-// in steps of 8, 16 ... until the lowest one good enough lies between two
-// tries, then by halving that span; a WebP that falls short of the JPEG's
-// look while already as large as the JPEG ends the search (better looking
-// ones are larger still). A cell of many colours thus costs one JPEG and
-// mostly five WebP files (two at the least, nine at the most), each
-// decoded and measured. Raises what the writers raise.
+// settings. For "auto", the WebP quality is searched from a guess (a little
+// below the JPEG's quality, or at most 40 where the JPEG looks almost
+// perfect) in steps of 8, 16 ... until the lowest one good enough lies
+// between two tries, then by halving that span down to kAutoWebpSpan; a
+// WebP that falls short of the JPEG's look while already as large as the
+// JPEG ends the search (better looking ones are larger still). A cell of
+// many colours thus costs one JPEG and mostly two or three WebP files,
+// each decoded and measured. Raises what the writers raise.
 TEncodedSlice EncodeSlice(TPixelGraphic& image, const TSliceFormat& format, const TEncodeRules& rules);
 
 // One slice of an export or of a page weighed without writing: its file,

@@ -43,6 +43,9 @@ struct TPGLibrarySettings {
   // making the file small.
   std::uint8_t WebpQuality = 80;
   bool WebpLossless = false;
+  // The WebP writer's effort, 0 (fastest) to 6 (smallest files); 4 is
+  // libwebp's own default.
+  std::uint8_t WebpMethod = 4;
   // The formats an export's automatic choice may write slices in: bits
   // 1 JPEG, 2 PNG, 4 WebP (app/formatchoice.h reads and writes the names).
   std::uint8_t AutoFormats = 7;

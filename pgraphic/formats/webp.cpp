@@ -364,6 +364,7 @@ void TWebPFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   CheckLibrary(WebPConfigInit(&config));
   config.quality = float(std::min<int>(settings.WebpQuality, 100));
   config.lossless = settings.WebpLossless ? 1 : 0;
+  config.method = std::min<int>(settings.WebpMethod, 6);
   if (!WebPValidateConfig(&config)) RaisePrefixed<EWebP>(kPrefix, msgInvalid, "Configuration");
   TPicture picture;
   picture.P.use_argb = 1;
