@@ -91,9 +91,13 @@ std::vector<TCellFile> CellFiles(const TExportNames& names, const TGridCell& cel
           {PathInDirectory(names.Directory, Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)), format}};
 }
 
-void MarkOwnFormat(TSliceOutcome& outcome, const TCellSliceFormat& format) {
+void MarkOwnFormat(TSliceOutcome& outcome, const TCellSliceFormat& format, const TPGLibrarySettings& settings) {
   // A chosen format gives its own reason.
-  if (format.Own && outcome.Reason.empty()) outcome.Reason = OwnFormatReason;
+  if (!format.Own || !outcome.Reason.empty()) return;
+  outcome.Reason = OwnFormatReason;
+  if (outcome.Quality >= 0) return;
+  if (outcome.Format == "jpg") outcome.Quality = settings.JpegQuality;
+  if (outcome.Format == "webp" && !settings.WebpLossless) outcome.Quality = settings.WebpQuality;
 }
 
 // What one export will write: the cells of the page (a duplicate split
@@ -431,8 +435,9 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
   }
   std::vector<TStagedFile> staged = sink->Finish();
   outcomes = sink->Outcomes();
+  const TEncodeRules rules = EncodeRules();
   for (std::size_t file = 0; file < outcomes.size() && file < plan.FileFormats.size(); ++file)
-    MarkOwnFormat(outcomes[file], plan.FileFormats[file]);
+    MarkOwnFormat(outcomes[file], plan.FileFormats[file], rules.Settings);
   return staged;
 }
 

@@ -128,8 +128,10 @@ struct TCellFile {
 std::vector<TCellFile> CellFiles(const TExportNames& names, const TGridCell& cell, bool retina,
                                  const TSliceFormat& exportFormat, const std::string& extension,
                                  const TCellData& cells);
-// The reason an outcome shows: a slice in a fixed format of its own says so.
-void MarkOwnFormat(TSliceOutcome& outcome, const TCellSliceFormat& format);
+// The reason an outcome shows: a slice in a fixed format of its own says so,
+// with the quality of a lossy file, which the writer that wrote it straight
+// into its file took from settings (as the dry run, made in memory, says).
+void MarkOwnFormat(TSliceOutcome& outcome, const TCellSliceFormat& format, const TPGLibrarySettings& settings);
 
 class TSliceExporter {
  public:

@@ -49,7 +49,7 @@ TSliceOutcome Weigh(TPixelGraphic& source, std::mutex& cutting, const TPlannedSl
   const TEncodedSlice encoded = EncodeSlice(*image, format, weighing.Rules);
   TSliceOutcome outcome{format.Format->Chosen() ? file.Path + encoded.Format->Extension : file.Path,
                         encoded.Format->Name, encoded.Quality, encoded.Bytes.size(), encoded.Reason};
-  MarkOwnFormat(outcome, file.Format);
+  MarkOwnFormat(outcome, file.Format, weighing.Rules.Settings);
   return outcome;
 }
 
