@@ -66,6 +66,40 @@ std::string PathInDirectory(const std::string& directory, const std::string& nam
   return directory.empty() ? name : (std::filesystem::path(directory) / name).string();
 }
 
+TCellSliceFormat CellSliceFormat(const TSliceFormat& exportFormat, const TCellData& cells, const TGridCell& cell) {
+  const auto own = cells.Formats.find({cell.Column, cell.Row});
+  if (own == cells.Formats.end()) return {exportFormat, false};
+  const TOutputFormat* format = FindOutputFormat(own->second.Format);
+  // The cells file is checked when read: a name unknown here can only come
+  // from a later version, whose slice keeps the export's format.
+  if (!format) return {exportFormat, false};
+  return {{format, own->second.Quality == TCellFormat::NoQuality ? -1 : own->second.Quality}, true};
+}
+
+std::vector<TCellFile> CellFiles(const TExportNames& names, const TGridCell& cell, bool retina,
+                                 const TSliceFormat& exportFormat, const std::string& extension,
+                                 const TCellData& cells) {
+  const TCellSliceFormat format = CellSliceFormat(exportFormat, cells, cell);
+  const std::string ending = !format.Format.Format ? extension
+                             : format.Format.Format->Chosen() ? ""
+                             : format.Own ? format.Format.Format->Extension
+                                          : extension;
+  const std::string name = SliceFileName(names.BaseName, cell.Column, cell.Row, ending);
+  if (!retina) return {{PathInDirectory(names.Directory, name), format}};
+  const TGridCell half = HalfCell(cell);
+  return {{PathInDirectory(names.Directory, name), format, half.Width, half.Height},
+          {PathInDirectory(names.Directory, Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)), format}};
+}
+
+void MarkOwnFormat(TSliceOutcome& outcome, const TCellSliceFormat& format, const TPGLibrarySettings& settings) {
+  // A chosen format gives its own reason.
+  if (!format.Own || !outcome.Reason.empty()) return;
+  outcome.Reason = OwnFormatReason;
+  if (outcome.Quality >= 0) return;
+  if (outcome.Format == "jpg") outcome.Quality = settings.JpegQuality;
+  if (outcome.Format == "webp" && !settings.WebpLossless) outcome.Quality = settings.WebpQuality;
+}
+
 // What one export will write: the cells of the page (a duplicate split
 // line gives a column or row of size 0, which gets neither a file nor
 // markup, the others keeping their numbers; merged cells are one) and
@@ -87,6 +121,7 @@ struct TExportPlan {
   // memory (empty otherwise).
   std::vector<std::string> Slices;
   std::vector<TSliceFormat> Formats;
+  std::vector<TCellSliceFormat> FileFormats;  // per slice file, always
   // Every file the export may write: the slices in cell order (a slice
   // whose format is chosen with each it may get), the HTML, the grid, its
   // texts, its cells.
@@ -146,6 +181,13 @@ void TSliceExporter::SetOutputFormat(const TOutputFormat& format) {
 }
 
 bool TSliceExporter::FormatChosen() const { return OutputFormat && OutputFormat->Chosen(); }
+
+bool TSliceExporter::SomeFormatChosen() const {
+  if (FormatChosen()) return true;
+  for (const auto& [cell, own] : CellsToCut().Formats)
+    if (const TOutputFormat* format = FindOutputFormat(own.Format); format && format->Chosen()) return true;
+  return false;
+}
 
 // Every slice of an export is made by the settings as it starts.
 TEncodeRules TSliceExporter::EncodeRules() const { return {PGSettings(), Options.Style == TPageStyle::Email}; }
@@ -223,7 +265,7 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
 // What the options ask for must be possible before anything is written.
 bool TSliceExporter::CheckOptions(const std::function<void()>* load) {
   std::string problem = BaseUrlProblem(Options.BaseUrl);
-  if (problem.empty() && FormatChosen()) problem = AutoFormatsProblem(EncodeRules());
+  if (problem.empty() && SomeFormatChosen()) problem = AutoFormatsProblem(EncodeRules());
   if (!problem.empty()) {
     LoadAnyway(load);
     throw EExportError(problem);
@@ -262,39 +304,39 @@ TExportPlan TSliceExporter::PlanFor(const std::string& htmlPath) const {
   }
   if (!plan.GridPath.empty() && Cells) {
     const std::string cellsPath = CompanionPath(plan.GridPath, CellsExtension);
-    if (CellsFileWanted(cellsPath, *Cells)) plan.CellsPath = cellsPath;
+    // The per-slice dialogs may give formats to a grid that has no cells file yet.
+    if (Options.IncAltTags || CellsFileWanted(cellsPath, *Cells)) plan.CellsPath = cellsPath;
   }
   plan.Page = PageLayoutOf(FGrid, CellsToCut());
   plan.FilesPerCell = Options.Retina ? 2 : 1;
   const std::size_t rows = plan.Page.Cells.empty() ? 0 : plan.Page.RowEdges.size() - 1;
   plan.Starting.resize(rows);
   plan.Ending.resize(rows);
-  // Without a format set, the slices go by OutputExtension and OutputWriter:
-  // any fixed format stands for them here.
-  const TSliceFormat format{OutputFormat ? OutputFormat : &OutputFormats().front(), -1};
+  // Without a format set, the slices go by OutputExtension and OutputWriter.
+  const TSliceFormat format{OutputFormat, -1};
   const std::vector<std::string> extensions = AutoFormatExtensions(AutoFormatsFor(EncodeRules()));
-  const std::string& base = plan.Names.BaseName;
-  const std::string extension = format.Format->Chosen() ? "" : OutputExtension;
   for (std::size_t index = 0; index < plan.Page.Cells.size(); ++index) {
     const TPageCell& page = plan.Page.Cells[index];
     plan.Starting[std::size_t(page.Row)].push_back(index);
     plan.Ending[std::size_t(page.Row + page.RowSpan - 1)].push_back(index);
     plan.FirstFile.push_back(plan.Slices.size());
     if (page.Skip) continue;
-    const TGridCell& cell = page.Cell;
-    plan.Slices.push_back(PathInDirectory(plan.Names.Directory, SliceFileName(base, cell.Column, cell.Row, extension)));
-    if (Options.Retina)
-      plan.Slices.push_back(
-          PathInDirectory(plan.Names.Directory, Slice2xFileName(base, cell.Column, cell.Row, extension)));
-    for (std::size_t file = plan.Slices.size() - plan.FilesPerCell; file < plan.Slices.size(); ++file) {
-      plan.Formats.push_back(format);
-      if (!format.Format->Chosen()) plan.Outputs.push_back(plan.Slices[file]);
-      for (const std::string& each : format.Format->Chosen() ? extensions : std::vector<std::string>{})
-        plan.Outputs.push_back(plan.Slices[file] + each);
+    for (const TCellFile& file :
+         CellFiles(plan.Names, page.Cell, Options.Retina, format, OutputExtension, CellsToCut())) {
+      plan.Slices.push_back(file.Path);
+      plan.Formats.push_back(file.Format.Format);
+      plan.FileFormats.push_back(file.Format);
+      const bool chosen = file.Format.Format.Format && file.Format.Format.Format->Chosen();
+      if (!chosen) plan.Outputs.push_back(file.Path);
+      for (const std::string& each : chosen ? extensions : std::vector<std::string>{})
+        plan.Outputs.push_back(file.Path + each);
     }
   }
-  // Slices the writers write straight into their files go as ever.
-  if (std::none_of(plan.Formats.begin(), plan.Formats.end(), [](const TSliceFormat& f) { return f.InMemory(); }))
+  // Slices the writers write straight into their files, all in the
+  // export's format, go as ever.
+  if (std::none_of(plan.FileFormats.begin(), plan.FileFormats.end(), [](const TCellSliceFormat& f) {
+        return f.Own || (f.Format.Format && f.Format.InMemory());
+      }))
     plan.Formats.clear();
   plan.SliceCount = plan.Slices.size();
   plan.Outputs.push_back(htmlPath);
@@ -323,8 +365,12 @@ bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPl
 // slice cut before it, in order) and for writers that take them.
 bool TSliceExporter::ThreadsWanted() const {
   if (EncodeThreads <= 1 || Options.IncAltTags) return false;
-  if (FormatChosen()) return true;  // its writers all are
   try {
+    // Slices in formats of their own need their writers to take threads too.
+    for (const auto& [cell, own] : CellsToCut().Formats)
+      if (const TOutputFormat* format = FindOutputFormat(own.Format); format && !format->Chosen())
+        if (!FindWriter(format->Writer).SafeOnThreads) return false;
+    if (FormatChosen()) return true;  // its writers all are
     return FindWriter(WriterExtension()).SafeOnThreads;
   } catch (...) {
     return false;  // an unknown extension fails at the first slice, as on one thread
@@ -369,7 +415,7 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
     (*load)();
   // The table names the file each slice became: where workers choose the
   // formats, every cell goes to them before the first name is asked for.
-  if (sink->Concurrent() && FormatChosen())
+  if (sink->Concurrent() && SomeFormatChosen())
     for (std::size_t index = 0; index < plan.Page.Cells.size(); ++index) PutCell(run, index);
   for (const std::vector<std::size_t>& row : plan.Starting) {
     table.BeginRow();
@@ -389,6 +435,9 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
   }
   std::vector<TStagedFile> staged = sink->Finish();
   outcomes = sink->Outcomes();
+  const TEncodeRules rules = EncodeRules();
+  for (std::size_t file = 0; file < outcomes.size() && file < plan.FileFormats.size(); ++file)
+    MarkOwnFormat(outcomes[file], plan.FileFormats[file], rules.Settings);
   return staged;
 }
 
@@ -470,7 +519,8 @@ TPGRowMemory* TSliceExporter::HoldRows(TSliceRun& run) const {
 // slice needs all its rows: its grid row waits until they are in, rather
 // than being passed over until the load ends.
 bool TSliceExporter::WritersTakeRowsAsTheyCome() const {
-  if (KeepLastSlice || Options.IncAltTags || Options.Retina) return false;
+  // A slice of a format of its own is made from its whole cell.
+  if (KeepLastSlice || Options.IncAltTags || Options.Retina || !CellsToCut().Formats.empty()) return false;
   try {
     return FindWriter(WriterExtension()).TakesRowsTopDown;
   } catch (...) {

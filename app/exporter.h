@@ -101,6 +101,38 @@ TGridCell HalfCell(const TGridCell& cell);
 // The directory joined with a bare file name ("" means the current one).
 std::string PathInDirectory(const std::string& directory, const std::string& name);
 
+// A slice's format as the export makes it: the cell's own (its quality, or
+// the export's quality for that format when it gives none), else the
+// export's. Own tells whether the cell has one.
+struct TCellSliceFormat {
+  TSliceFormat Format;
+  bool Own = false;
+};
+// exportFormat.Format may be null: an export that goes by its extension
+// alone, which a cell without a format of its own keeps.
+TCellSliceFormat CellSliceFormat(const TSliceFormat& exportFormat, const TCellData& cells, const TGridCell& cell);
+// Why a slice of a fixed format of its own has it, in the per-slice lines.
+inline constexpr const char* OwnFormatReason = "set for this slice";
+
+// One slice file of a cell: its path (without extension when the format is
+// chosen: the one chosen is added), its format, and the size it is scaled
+// to (0: the cell's own).
+struct TCellFile {
+  std::string Path;
+  TCellSliceFormat Format;
+  int Width = 0, Height = 0;
+};
+// The files of a cell of the page, in the order they are written: with
+// retina slices the half-size one, then the full-size one. extension is
+// that of the export's slices when its format is fixed.
+std::vector<TCellFile> CellFiles(const TExportNames& names, const TGridCell& cell, bool retina,
+                                 const TSliceFormat& exportFormat, const std::string& extension,
+                                 const TCellData& cells);
+// The reason an outcome shows: a slice in a fixed format of its own says so,
+// with the quality of a lossy file, which the writer that wrote it straight
+// into its file took from settings (as the dry run, made in memory, says).
+void MarkOwnFormat(TSliceOutcome& outcome, const TCellSliceFormat& format, const TPGLibrarySettings& settings);
+
 class TSliceExporter {
  public:
   TSliceExporter(TSplitGrid& grid, TExportUi& ui) : FGrid(grid), FUi(ui) {}
@@ -176,6 +208,7 @@ class TSliceExporter {
   bool ThreadsWanted() const;
   std::unique_ptr<TSliceSink> MakeSink(const TExportPlan& plan);
   bool FormatChosen() const;
+  bool SomeFormatChosen() const;  // for the export or for a cell
   TEncodeRules EncodeRules() const;
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                        THtmlTable& table, std::vector<std::string>& lines,

@@ -15,29 +15,19 @@ namespace {
 // One slice file of the page: a cell, scaled for the half-size retina slice.
 struct TPlannedSlice {
   TGridCell Cell;
-  int Width = 0, Height = 0;  // not 0: scaled to this size
-  std::string Path;           // without extension when the format is chosen
+  TCellFile File;
 };
 
 std::vector<TPlannedSlice> PlanSlices(const TSplitGrid& unsorted, const TPageWeighing& weighing) {
   TSplitGrid grid = unsorted;
   grid.SortBoth();
   const TExportNames names = ExportNamesOf(weighing.HtmlPath);
-  const std::string extension = weighing.Format.Format->Chosen() ? "" : weighing.Format.Format->Extension;
+  const std::string& extension = weighing.Format.Format->Extension;
   std::vector<TPlannedSlice> slices;
-  for (const TPageCell& page : PageLayoutOf(grid, weighing.Cells).Cells) {
-    if (page.Skip) continue;
-    const TGridCell& cell = page.Cell;
-    const std::string name = SliceFileName(names.BaseName, cell.Column, cell.Row, extension);
-    if (!weighing.Options.Retina) {
-      slices.push_back({cell, 0, 0, PathInDirectory(names.Directory, name)});
-      continue;
-    }
-    const TGridCell half = HalfCell(cell);
-    slices.push_back({cell, half.Width, half.Height, PathInDirectory(names.Directory, name)});
-    slices.push_back({cell, 0, 0,
-                      PathInDirectory(names.Directory, Slice2xFileName(names.BaseName, cell.Column, cell.Row, extension))});
-  }
+  for (const TPageCell& page : PageLayoutOf(grid, weighing.Cells).Cells)
+    if (!page.Skip)
+      for (TCellFile& file : CellFiles(names, page.Cell, weighing.Options.Retina, weighing.Format, extension, weighing.Cells))
+        slices.push_back({page.Cell, std::move(file)});
   return slices;
 }
 
@@ -45,19 +35,22 @@ std::vector<TPlannedSlice> PlanSlices(const TSplitGrid& unsorted, const TPageWei
 // the rest, scaling too, works on the cell alone, as the export's workers do.
 TSliceOutcome Weigh(TPixelGraphic& source, std::mutex& cutting, const TPlannedSlice& planned,
                     const TPixelGraphic& slice, const TPageWeighing& weighing) {
+  const TCellFile& file = planned.File;
   std::unique_ptr<TPixelGraphic> image;
   {
     const std::lock_guard<std::mutex> guard(cutting);
-    image = SliceImageOf(source, planned.Cell, slice, planned.Path);
+    image = SliceImageOf(source, planned.Cell, slice, file.Path);
   }
-  if (planned.Width > 0) {
+  if (file.Width > 0) {
     const TGridCell whole{0, 0, 0, 0, image->Width(), image->Height()};
-    image = SliceImageOf(*image, whole, slice, planned.Path, planned.Width, planned.Height);
+    image = SliceImageOf(*image, whole, slice, file.Path, file.Width, file.Height);
   }
-  const TEncodedSlice encoded = EncodeSlice(*image, weighing.Format, weighing.Rules);
-  const bool chosen = weighing.Format.Format->Chosen();
-  return {chosen ? planned.Path + encoded.Format->Extension : planned.Path, encoded.Format->Name,
-          encoded.Quality, encoded.Bytes.size(), encoded.Reason};
+  const TSliceFormat& format = file.Format.Format;
+  const TEncodedSlice encoded = EncodeSlice(*image, format, weighing.Rules);
+  TSliceOutcome outcome{format.Format->Chosen() ? file.Path + encoded.Format->Extension : file.Path,
+                        encoded.Format->Name, encoded.Quality, encoded.Bytes.size(), encoded.Reason};
+  MarkOwnFormat(outcome, file.Format, weighing.Rules.Settings);
+  return outcome;
 }
 
 }  // namespace

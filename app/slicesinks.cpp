@@ -115,7 +115,8 @@ std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& 
 // a failure.
 TStagedFile StageSlice(TPixelGraphic& image, const std::string& path, const TSliceSinkPlan& plan,
                        std::size_t index, TSliceOutcome& outcome) {
-  const TSliceFormat* format = plan.Formats.empty() ? nullptr : &plan.Formats[index];
+  // A slice without a format goes by the plan's writer or its extension.
+  const TSliceFormat* format = plan.Formats.empty() || !plan.Formats[index].Format ? nullptr : &plan.Formats[index];
   if (format && format->InMemory()) return StageEncodedSlice(image, path, *format, plan.Rules, outcome);
   try {
     TStagedFile file(path);
@@ -410,7 +411,7 @@ std::vector<TStagedFile> TThreadedSink::Finish() {
 std::string TThreadedSink::SlicePath(std::size_t index) {
   std::unique_lock<std::mutex> lock(Lock);
   const TSliceJob& job = *Jobs.at(index);
-  if (Plan.Formats.empty() || !Plan.Formats[index].Format->Chosen()) return job.Path;
+  if (Plan.Formats.empty() || !Plan.Formats[index].Format || !Plan.Formats[index].Format->Chosen()) return job.Path;
   JobDone.wait(lock, [&] { return job.Done; });
   lock.unlock();
   if (job.Error) RaiseFailure(job);

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QHeaderView>
 #include <QShowEvent>
 #include <QTableWidget>
@@ -162,9 +163,18 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
       edit_alt(new QLineEdit),
       Memo1_label(new QLabel(QStringLiteral("Resulting Code:"))),
       Memo1(new QPlainTextEdit),
+      SliceFormat(new QComboBox),
+      SliceQuality(new QSpinBox),
       OKButton(MakeOKButton(*this)),
       CancelButton(new QPushButton(QStringLiteral("Cancel"))) {
   setWindowTitle(QStringLiteral("HTML Export..."));
+  SliceFormat->setObjectName(QStringLiteral("SliceFormat"));
+  SliceFormat->addItem(QStringLiteral("The export's format"));
+  for (const TOutputFormat& format : OutputFormats())
+    SliceFormat->addItem(QString::fromStdString(format.MenuText), QString::fromStdString(format.Name));
+  SliceQuality->setObjectName(QStringLiteral("SliceQuality"));
+  SliceQuality->setRange(TCellFormat::NoQuality, 100);
+  SliceQuality->setSpecialValueText(QStringLiteral("as the export"));
   SliceCounter->setObjectName(QStringLiteral("SliceCounter"));
   CancelButton->setObjectName(QStringLiteral("CancelButton"));
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -190,6 +200,17 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
                                                     edit_target, edit_alt_label, edit_alt,
                                                     Memo1_label, Memo1})
     fields->addWidget(w);
+  // The slice in hand is written already: its format counts from the next export.
+  auto* formatRow = new QHBoxLayout;
+  auto* formatLabel = new QLabel(QStringLiteral("Format from the next export:"));
+  formatLabel->setBuddy(SliceFormat);
+  auto* qualityLabel = new QLabel(QStringLiteral("Quality:"));
+  qualityLabel->setBuddy(SliceQuality);
+  formatRow->addWidget(formatLabel);
+  formatRow->addWidget(SliceFormat, 1);
+  formatRow->addWidget(qualityLabel);
+  formatRow->addWidget(SliceQuality);
+  fields->addLayout(formatRow);
   auto* picture = new QVBoxLayout;
   picture->addWidget(aslice);
   picture->addWidget(SliceCounter, 0, Qt::AlignHCenter);
@@ -207,7 +228,9 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   layout->addLayout(buttons);
   setTabOrder(edit_href, edit_target);
   setTabOrder(edit_target, edit_alt);
-  setTabOrder(edit_alt, OKButton);
+  setTabOrder(edit_alt, SliceFormat);
+  setTabOrder(SliceFormat, SliceQuality);
+  setTabOrder(SliceQuality, OKButton);
   setTabOrder(OKButton, CancelButton);
   resize(560, 300);
 
@@ -218,11 +241,24 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   });
   connect(edit_target, &QLineEdit::textChanged, this, [this] { UpdateResultingCode(); });
   connect(edit_alt, &QLineEdit::textChanged, this, [this] { UpdateResultingCode(); });
+  // A quality means something to lossy formats alone.
+  connect(SliceFormat, &QComboBox::currentIndexChanged, this, [this, qualityLabel] {
+    const TOutputFormat* format = FindOutputFormat(SliceFormat->currentData().toString().toStdString());
+    const bool lossy = format && (format->Chosen() || format->Writer == "jpg" || format->Writer == "webp");
+    SliceQuality->setEnabled(lossy);
+    qualityLabel->setEnabled(lossy);
+  });
+  SliceQuality->setEnabled(false);
+  qualityLabel->setEnabled(false);
 }
 
 void Taddtagsdialog::BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag,
-                                const TCellTags* stored, int number, int count) {
+                                const TCellTags* stored, int number, int count,
+                                const TCellFormat* format) {
   FTag = tag;
+  const int item = format ? SliceFormat->findData(QString::fromStdString(format->Format)) : 0;
+  SliceFormat->setCurrentIndex(std::max(0, item));
+  SliceQuality->setValue(format ? format->Quality : TCellFormat::NoQuality);
   edit_href->setText(stored ? QString::fromStdString(stored->Link) : QString());
   if (stored) edit_target->setText(QString::fromStdString(stored->Target));
   edit_alt->setText(stored ? QString::fromStdString(stored->Alt) : QString());
@@ -236,6 +272,12 @@ TCellTags Taddtagsdialog::Texts() const {
   const std::string link = edit_href->text().toStdString();
   return {link, link.empty() ? std::string() : edit_target->text().toStdString(),
           edit_alt->text().toStdString()};
+}
+
+TCellFormat Taddtagsdialog::Format() const {
+  if (SliceFormat->currentIndex() <= 0) return {};
+  return {SliceFormat->currentData().toString().toStdString(),
+          SliceQuality->isEnabled() ? SliceQuality->value() : TCellFormat::NoQuality};
 }
 
 void Taddtagsdialog::UpdateResultingCode() {

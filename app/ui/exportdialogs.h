@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 class TPGImage;
 class TPixelGraphic;
@@ -79,16 +80,24 @@ class Taddtagsdialog : public QDialog {
   QLineEdit* edit_alt;
   QLabel* Memo1_label;
   QPlainTextEdit* Memo1;
+  // The slice's own format: the first item is the export's, then each
+  // output format; its quality (lossy formats only), lowest "as the export".
+  QComboBox* SliceFormat;
+  QSpinBox* SliceQuality;
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
   // Before the dialog is shown for slice `number` of `count`: shows a copy
   // of the slice, and the texts kept for it (stored) or else an empty link
-  // and ALT text, with the cell code the tag builds from them.
+  // and ALT text, with the cell code the tag builds from them; the format
+  // kept for it (format) or else the export's.
   void BeginSlice(const TPixelGraphic& slice, const TSliceTag& tag,
-                  const TCellTags* stored = nullptr, int number = 1, int count = 1);
+                  const TCellTags* stored = nullptr, int number = 1, int count = 1,
+                  const TCellFormat* format = nullptr);
   // The texts as they stand in the fields.
   TCellTags Texts() const;
+  // The format as the fields choose it; an empty Format: the export's.
+  TCellFormat Format() const;
   // The cell code as the memo shows it, which is what the file receives.
   std::string ResultingCode() const;
 

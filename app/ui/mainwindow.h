@@ -212,6 +212,7 @@ class TForm1 : public QMainWindow {
   int FWheelAngle = 0;  // wheel turns not yet a whole zoom step
   // The texts an export works with: the per-slice dialogs change them.
   TTagMap FExportTexts;
+  TCellData FExportCells;  // the same for the slices' own formats
   bool FSettingsWritten = true;
   // The file the image shown was loaded from: no export may replace it.
   TFileIdentity FSourceFile;

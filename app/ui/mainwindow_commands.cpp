@@ -234,22 +234,26 @@ void TForm1::ExportCommand() {
   FExporter->SourceFile = FSourceFile;
   FExportTexts = FData.Tags;
   FExporter->Tags = &FExportTexts;
-  FExporter->Cells = &FData.Cells;
+  // The per-slice dialogs' formats go to a copy, as the texts do: the plan
+  // is made, and the cells file saved with the grid gets them.
+  FExportCells = FData.Cells;
+  FExporter->Cells = &FExportCells;
   struct TBusy {
     TForm1& Window;
     ~TBusy() {
       Window.FExportUi->EndExport();
       Window.FEditor->Changed();  // the lists are sorted now, also after a failure
       // What the per-slice dialogs confirmed stays, even when the export did not.
-      if (!(Window.FExportTexts == Window.FData.Tags))
+      if (!(Window.FExportTexts == Window.FData.Tags) || !(Window.FExportCells == Window.FData.Cells))
         RunReported([this] {
           TGridData after = Window.FData;
           after.Tags = Window.FExportTexts;
+          after.Cells = Window.FExportCells;
           Window.FHistory->Apply(QStringLiteral("Slice Texts"), after);
         });
     }
   } busy{*this};
-  FExportUi->BeginExport(SliceCountOf(PageLayoutOf(FData.Grid, FData.Cells)), &FExportTexts);
+  FExportUi->BeginExport(SliceCountOf(PageLayoutOf(FData.Grid, FData.Cells)), &FExportTexts, &FExportCells);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
   QString status = QStringLiteral("Exported %1 %2 and %3")

@@ -75,9 +75,16 @@ void TSlicesPanel::Refresh() {
     const TGridCell& cell = FCells[i];
     const auto found = data.Tags.find({cell.Column, cell.Row});
     const TCellTags texts = found != data.Tags.end() ? found->second : TCellTags{};
+    // What the export does to the cell beyond cutting it: no image, or a format of its own.
+    QString extra = skips[i] ? QStringLiteral(", no image") : QString();
+    const auto own = data.Cells.Formats.find({cell.Column, cell.Row});
+    if (!skips[i] && own != data.Cells.Formats.end()) {
+      extra = QStringLiteral(", ") + QString::fromStdString(own->second.Format);
+      if (own->second.Quality != TCellFormat::NoQuality) extra += QStringLiteral(" q%1").arg(own->second.Quality);
+    }
     const QString values[colCount] = {
         QStringLiteral("%1, %2").arg(cell.Column).arg(cell.Row),
-        QStringLiteral("%1 x %2%3").arg(cell.Width).arg(cell.Height).arg(skips[i] ? QStringLiteral(", no image") : QString()),
+        QStringLiteral("%1 x %2%3").arg(cell.Width).arg(cell.Height).arg(extra),
         QString::fromStdString(texts.Link), QString::fromStdString(texts.Target),
         QString::fromStdString(texts.Alt)};
     for (int c = 0; c < colCount; ++c) {

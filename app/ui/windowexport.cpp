@@ -15,11 +15,12 @@ void TWindowExportUi::Attach(Texportdialog& options, Taddtagsdialog& tags, Tdlg_
   FCode = &code;
 }
 
-void TWindowExportUi::BeginExport(int slices, TTagMap* texts) {
+void TWindowExportUi::BeginExport(int slices, TTagMap* texts, TCellData* cells) {
   FSlices = 0;
   FSliceCount = slices;
   FSliceNumber = 0;
   FTexts = texts;
+  FCells = cells;
   FHtmlPath.clear();
   FOutcomes.clear();
   FBusy = true;
@@ -28,6 +29,7 @@ void TWindowExportUi::BeginExport(int slices, TTagMap* texts) {
 void TWindowExportUi::EndExport() {
   FBusy = false;
   FTexts = nullptr;
+  FCells = nullptr;
   PGSetScreenCursor(TPGCursor::crDefault);
 }
 
@@ -79,8 +81,11 @@ std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell
   const TCellTags* stored = nullptr;
   if (FTexts)
     if (const auto it = FTexts->find(key); it != FTexts->end() && !it->second.Empty()) stored = &it->second;
+  const TCellFormat* format = nullptr;
+  if (FCells)
+    if (const auto it = FCells->Formats.find(key); it != FCells->Formats.end()) format = &it->second;
   ++FSliceNumber;
-  FTags->BeginSlice(slice, tag, stored, FSliceNumber, std::max(FSliceCount, FSliceNumber));
+  FTags->BeginSlice(slice, tag, stored, FSliceNumber, std::max(FSliceCount, FSliceNumber), format);
   FDialogs.RunModal(*FTags);
   AfterDialog();
   if (FTags->result() != QDialog::Accepted) throw EExportCancelled();
@@ -90,6 +95,13 @@ std::string TWindowExportUi::EditSliceTags(TPixelGraphic& slice, const TGridCell
       FTexts->erase(key);
     else
       (*FTexts)[key] = texts;
+  }
+  if (FCells) {
+    const TCellFormat own = FTags->Format();
+    if (own.Format.empty())
+      FCells->Formats.erase(key);
+    else
+      FCells->Formats[key] = own;
   }
   return FTags->ResultingCode();
 }

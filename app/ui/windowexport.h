@@ -35,8 +35,9 @@ class TWindowExportUi : public TExportUi {
   // One export of `slices` slices: clears the count of slices written and
   // shows the busy cursor between the dialogs until EndExport. texts: the
   // slices' kept texts, which the per-slice dialog starts from and gives
-  // back what it confirms to (may be null).
-  void BeginExport(int slices = 0, TTagMap* texts = nullptr);
+  // back what it confirms to (may be null); cells: the same for the
+  // slices' own formats.
+  void BeginExport(int slices = 0, TTagMap* texts = nullptr, TCellData* cells = nullptr);
   void EndExport();
   int SlicesWritten() const { return FSlices; }
   const std::string& HtmlPath() const { return FHtmlPath; }
@@ -69,6 +70,7 @@ class TWindowExportUi : public TExportUi {
   int FSliceCount = 0;
   int FSliceNumber = 0;
   TTagMap* FTexts = nullptr;
+  TCellData* FCells = nullptr;
   std::string FHtmlPath;
   std::vector<TSliceOutcome> FOutcomes;
 };

@@ -177,6 +177,57 @@ TEST_F(ParallelExport, EveryFormatGivesTheSameFilesHtmlAndReports) {
   }
 }
 
+// Two cells in formats of their own within a JPEG export, at full and half
+// size: each file is the one an export of the whole page in that format
+// makes (a quality of its own aside), the page names it, and one thread or
+// several give the same files.
+TEST_F(ParallelExport, CellsOfTheirOwnFormatAreTheFilesOfThatFormat) {
+  Use(PhotoLike(614, 420));
+  for (int x : {612, 50, 300, 50}) Grid.VertSplits.Add(x);
+  for (int y : {410, 400}) Grid.HorzSplits.Add(y);
+  for (const bool retina : {false, true}) {
+    Retina = retina;
+    const std::string at = retina ? "r" : "p";
+    Cells.Formats.clear();
+    const TRun jpg = Export(at + "jpg", 1, ".jpg");
+    const TRun png = Export(at + "png", 1, ".png");
+    const TRun webp = Export(at + "webp", 1, ".webp");
+    Cells.Formats = {{{3, 2}, {"webp", TCellFormat::NoQuality}}, {{5, 1}, {"png", TCellFormat::NoQuality}}};
+    const TRun one = Export(at + "one", 1, ".jpg");
+    ExpectSameRuns(one, Export(at + "many", 4, ".jpg"));
+    std::map<std::string, std::string> expected = jpg.Bytes;
+    std::string& html = expected["index.html"];
+    for (const std::string& size : retina ? S{"", "@2x"} : S{""}) {
+      for (const auto& [name, from] : {std::pair{"index_3_2" + size, &webp}, std::pair{"index_5_1" + size, &png}}) {
+        const std::string extension = from == &webp ? ".webp" : ".png";
+        expected.erase(name + ".jpg");
+        expected[name + extension] = from->Bytes.at(name + extension);
+        std::size_t named = 0;
+        for (std::size_t at = 0; (at = html.find(name + ".jpg", at)) != std::string::npos; ++named)
+          html.replace(at, name.size() + 4, name + extension);
+        EXPECT_EQ(named, retina && size.empty() ? 2u : 1u) << name;  // src, and srcset's entry
+      }
+    }
+    EXPECT_TRUE(one.Bytes == expected);
+    EXPECT_EQ(one.Written.size(), jpg.Written.size());
+
+    // A quality of its own: the cell's look at that quality, whoever decodes it.
+    Cells.Formats = {{{3, 2}, {"webp", 20}}};
+    const TRun low = Export(at + "low", 3, ".jpg");
+    const std::string name = retina ? "index_3_2@2x.webp" : "index_3_2.webp";
+    ASSERT_EQ(low.Bytes.count(name), 1u);
+    EXPECT_LT(low.Bytes.at(name).size(), webp.Bytes.at(name).size() * 3 / 4);
+    const peer::RgbImage decoded = peer::DecodeWithMagick((Root / (at + "low") / name).string());
+    const peer::RgbImage cell = apptest::Crop(Pixels, 50, 400, 250, 10);
+    ASSERT_EQ(decoded.Width, cell.Width);
+    ASSERT_EQ(decoded.Height, cell.Height);
+    long error = 0;
+    for (std::size_t i = 0; i < cell.Rgb.size(); ++i) error += std::abs(decoded.Rgb[i] - cell.Rgb[i]);
+    EXPECT_LT(double(error) / double(cell.Rgb.size()), 20.0);
+  }
+  Cells.Formats.clear();
+}
+
 TEST_F(ParallelExport, SlicesHoldTheirCellsAndSliceImageTheLastOne) {
   Export("many", 3, ".png");
   const fs::path dir = Root / "many";

@@ -237,6 +237,32 @@ TEST_F(CliSlice, AutoFormatPerSliceDryRunAndMail) {
   EXPECT_FALSE(fs::exists(Dir + "/n.html"));
 }
 
+// Format records of the cells file: those slices in their own format and
+// quality, said in their lines and weighed so by the dry run.
+TEST_F(CliSlice, CellsOfTheirOwnFormat) {
+  std::ofstream(Dir + "/cut.cells") << "format\t2\t1\twebp\nformat\t1\t2\tjpg\t30\nformat\t2\t2\tauto\n";
+  const std::string cut = "--vert 150 --horz 100 --cells cut.cells --format png";
+  const TRunResult dry = Cli("slice src.png a.html --dry-run " + cut);
+  const TRunResult out = Cli("slice src.png a.html --threads 2 " + cut);
+  ASSERT_EQ(out.Status, 0) << out.Err;
+  const auto line = [&](const std::string& name, const std::string& more) {
+    const std::string size = SizeLine(name);
+    return size.substr(0, size.size() - 1) + more + "\n";
+  };
+  const std::string lines = line("a_1_1.png", "") + line("a_2_1.webp", ", webp q80, set for this slice") +
+                            line("a_1_2.jpg", ", jpg q30, set for this slice");
+  EXPECT_EQ(out.Out.substr(0, lines.size()), lines);
+  // A cell of its own chosen format says why it got the one chosen.
+  const std::size_t chosen = out.Out.find("\n", lines.size());
+  const std::string last = out.Out.substr(lines.size(), chosen - lines.size());
+  EXPECT_TRUE(last.rfind("a_2_2.", 0) == 0 && last.find("set for this slice") == std::string::npos) << last;
+  const std::string total = out.Out.substr(chosen + 1);
+  EXPECT_EQ(dry.Out, out.Out.substr(0, chosen + 1) + total.substr(0, total.size() - 1) + " (dry run: nothing written)\n");
+  // Its own quality, not the export's JPEG quality.
+  ASSERT_EQ(Cli("slice src.png b.html --vert 150 --horz 100 --format jpg --set JpegQuality=30").Status, 0);
+  EXPECT_EQ(ReadText(Dir + "/a_1_2.jpg"), ReadText(Dir + "/b_1_2.jpg"));
+}
+
 TEST_F(CliSlice, LowerJpegQualityGivesSmallerSlices) {
   ASSERT_EQ(Cli("slice src.png hi.html --set JpegQuality=95").Status, 0);
   ASSERT_EQ(Cli("slice src.png lo.html --set JpegQuality=20").Status, 0);

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTabWidget>
 #include <QToolButton>
@@ -629,6 +630,81 @@ class TExportTest : public QObject {
     QCOMPARE(slice, 4);
     QCOMPARE(FileBytes(dir + QStringLiteral("/index.tags")), QByteArray("1\t1\t\t\tA\r\n2\t1\tb.html\ttop\tB\r\n"));
     QVERIFY(QFile::exists(dir + QStringLiteral("/index.grd")));
+  }
+
+  // The per-slice dialog sets a slice's own format and quality with the
+  // keyboard and the mouse: one undoable step, saved with the grid, shown
+  // in the Slices panel, and the next export (and tessel-cli with the
+  // saved grid) writes the slice so.
+  void ThePerSliceDialogSetsASlicesOwnFormat() {
+    const QString mine = MakeDir(FDir, QStringLiteral("own/window"));
+    const QString cli = MakeDir(FDir, QStringLiteral("own/cli"));
+    TShownWindow w(FImage);
+    w->Grid().VertSplits.Add(100);
+    w->Grid().HorzSplits.Add(120);
+    Taddtagsdialog& tags = *w.TagsDialog;
+    int slice = 0;
+    bool ask = true;
+    w.Dialogs.OnModal = [&](QDialog& dialog) {
+      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
+        options->incalttags->setChecked(ask);
+        options->alwaysgrid->setChecked(true);
+        return;
+      }
+      ++slice;
+      QCOMPARE(tags.SliceFormat->currentIndex(), 0);  // the export's, until set
+      QVERIFY(!tags.SliceQuality->isEnabled());
+      if (slice == 2) {  // 2, 1: WebP at 35, chosen by keys
+        tags.SliceFormat->setFocus();
+        while (tags.SliceFormat->currentText() != QStringLiteral("WebP")) QTest::keyClick(tags.SliceFormat, Qt::Key_Down);
+        QVERIFY(tags.SliceQuality->isEnabled());
+        QCOMPARE(tags.SliceQuality->text(), QStringLiteral("as the export"));
+        tags.SliceQuality->selectAll();
+        QTest::keyClicks(tags.SliceQuality, QStringLiteral("35"));
+      } else if (slice == 3) {  // 1, 2: PNG, whose quality means nothing
+        tags.SliceQuality->setValue(50);
+        tags.SliceFormat->setCurrentIndex(tags.SliceFormat->findText(QStringLiteral(".png")));
+        QVERIFY(!tags.SliceQuality->isEnabled());
+      }
+      QTest::mouseClick(tags.OKButton, Qt::LeftButton);
+    };
+    w.Dialogs.SavePaths = {mine + QStringLiteral("/first.html")};
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QCOMPARE(slice, 4);
+    // The slices shown were written already: this export is all JPEG.
+    QVERIFY(QFile::exists(mine + QStringLiteral("/first_2_1.jpg")));
+    QCOMPARE(w->Data().Cells.Formats, (std::map<TCellKey, TCellFormat>{{{2, 1}, {"webp", 35}}, {{1, 2}, {"png"}}}));
+    QCOMPARE(FileBytes(mine + QStringLiteral("/first.cells")), QByteArray("format\t2\t1\twebp\t35\r\nformat\t1\t2\tpng\r\n"));
+    w->SlicesPanelAction->trigger();
+    QCOMPARE(w->SlicesPanel->Table->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
+    QCOMPARE(w->UndoAction->text(), QStringLiteral("&Undo Slice Texts"));
+
+    // The next one starts from the kept formats and writes them.
+    slice = 0;
+    w.Dialogs.OnModal = [&](QDialog& dialog) {
+      if (qobject_cast<Texportdialog*>(&dialog)) return;
+      ++slice;
+      if (slice == 2) {
+        QCOMPARE(tags.SliceFormat->currentText(), QStringLiteral("WebP"));
+        QCOMPARE(tags.SliceQuality->value(), 35);
+      }
+      QTest::mouseClick(tags.OKButton, Qt::LeftButton);
+    };
+    for (const QString& f : QDir(mine).entryList(QDir::Files)) QFile::remove(mine + QLatin1Char('/') + f);
+    w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
+    w->ExportAction->trigger();
+    QVERIFY(ReportedErrors().empty());
+    const auto written = DirectoryFiles(mine);
+    QVERIFY(written.count(QStringLiteral("index_2_1.webp")) && written.count(QStringLiteral("index_1_2.png")));
+    QVERIFY(written.at(QStringLiteral("index.html")).contains("<img src='index_2_1.webp' width=200 height=120>"));
+    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                      {QStringLiteral("--grid"), mine + QStringLiteral("/index.grd"), QStringLiteral("--save-grid")}),
+             0);
+    QVERIFY(written == DirectoryFiles(cli));
+
+    w->UndoAction->trigger();  // the first export's step: the formats go
+    QVERIFY(w->Data().Cells.Formats.empty());
   }
 
   void GridFilesRoundTripAndReportLinesOutOfBounds() {
