@@ -51,7 +51,14 @@ TSlicesPanel::TSlicesPanel(TGridHistory& history, QWidget* parent)
 // The table goes after this panel's members; its last signals find no one.
 TSlicesPanel::~TSlicesPanel() { Table->disconnect(this); }
 
+void TSlicesPanel::showEvent(QShowEvent* event) {
+  QDockWidget::showEvent(event);
+  if (FStale) Refresh();
+}
+
 void TSlicesPanel::Refresh() {
+  FStale = !isVisible();
+  if (FStale) return;
   const TGridData& data = FHistory.Data();
   // Merged cells once, by their top-left cell, at their whole size.
   std::vector<TGridCell> cells;

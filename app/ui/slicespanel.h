@@ -27,12 +27,17 @@ class TSlicesPanel : public QDockWidget {
 
   QTableWidget* Table;
 
-  // Brings the rows in line with the grid and the texts.
+  // Brings the rows in line with the grid and the texts; while the panel
+  // is hidden, only when it shows again (a grid of many lines has
+  // thousands of rows, and every change would rebuild them unseen).
   void Refresh();
 
  signals:
   // The cell picked in the list (none when the pick is gone).
   void CellPicked(std::optional<TGridCell> cell);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Edited(QTableWidgetItem* item);
@@ -40,4 +45,5 @@ class TSlicesPanel : public QDockWidget {
 
   TGridHistory& FHistory;
   std::vector<TGridCell> FCells;
+  bool FStale = false;
 };

@@ -85,9 +85,17 @@ class TEditingTest : public QObject {
     // Back to before the link: the panel shows the slice without it.
     for (int i = 0; i < 5; ++i) w->UndoAction->trigger();
     QCOMPARE(w->SlicesPanel->Table->item(1, TSlicesPanel::colLink)->text(), QString());
-    // A new change drops what could be redone.
+    // A new change drops what could be redone; a hidden panel catches up
+    // with the changes made meanwhile when it shows again.
+    const int rows = w->SlicesPanel->Table->rowCount();
+    w->SlicesPanelAction->trigger();
+    QVERIFY(!w->SlicesPanel->isVisible());
     w.Drag({250, 150}, {250, 150});
     QVERIFY(!w->RedoAction->isEnabled());
+    QCOMPARE(w->SlicesPanel->Table->rowCount(), rows);
+    w->SlicesPanelAction->trigger();
+    QCOMPARE(w->SlicesPanel->Table->rowCount(), int(PageLayoutOf(w->Data().Grid, w->Data().Cells).Cells.size()));
+    QVERIFY(w->SlicesPanel->Table->rowCount() > rows);
     QCOMPARE(w->AddVerticalAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
   }
 
