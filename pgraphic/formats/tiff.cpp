@@ -96,7 +96,10 @@ TPGPixelFormat DepthOf(const TDirectory& d) {
 
 void SizeImage(const TDirectory& d, TPixelGraphic& image) {
   const std::uint64_t pixels = std::uint64_t(d.Width) * d.Length;
-  if (d.Width > INT_MAX || d.Length > INT_MAX || pixels > PGSettings().MaxImagePixels)
+  // Rows of no width cost nothing to read but every later pass walks them:
+  // a few header bytes must not promise hundreds of millions.
+  const bool rowsOfNoWidth = d.Width == 0 && d.Length > 0;
+  if (d.Width > INT_MAX || d.Length > INT_MAX || pixels > PGSettings().MaxImagePixels || rowsOfNoWidth)
     RaisePrefixed<EPGTIFFileFormatReader>("TIFF: ", msgInvalidSizeOf, "image");
   CheckStripData(d);
   image.SetSizeAndFormat(int(d.Width), int(d.Length), DepthOf(d));
