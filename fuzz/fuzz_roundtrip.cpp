@@ -7,7 +7,7 @@ namespace {
 
 // Saving costs work per pixel in twelve writers; larger images are only
 // loaded, so one input stays well inside the per-input time limit.
-constexpr std::uint64_t kMaxSavedPixels = 64 * 1024;
+constexpr std::uint64_t kMaxSavedPixels = 8 * 1024;
 
 void SaveAndReload(TPixelGraphic& image, TFileFormatWriter& writer) {
   TMemoryStream out;
