@@ -127,6 +127,10 @@ void FilterRows(const TPngPartsPlan& plan, const TRowSource& row, std::uint32_t 
 
 struct TPart {
   std::uint32_t First = 0, End = 0;  // its rows
+  // Its rows as they came, from RowsFirst on (the rows its filtering looks
+  // back at included); freed once filtered.
+  std::vector<std::uint8_t> Rows;
+  std::uint32_t RowsFirst = 0;
   std::vector<std::uint8_t> Before;  // the last 32 KB of the data before this part
   std::vector<std::uint8_t> Raw;     // filter byte and filtered row, row after row; freed once packed
   std::size_t RawSize = 0;
@@ -167,19 +171,30 @@ void Deflate(TPart& part, bool last, const TPngPartsPlan& plan) {
   std::vector<std::uint8_t>().swap(part.Raw);
 }
 
-// The part's own filtered rows, and the 32 KB of filtered data before them
-// (from the rows of the part before, filtered again here) as its priming.
-void Prepare(TPart& part, const TPngPartsPlan& plan, const TRowSource& row, std::size_t rowsPerPart) {
+// Rows of the data before a part that are filtered again for its priming:
+// enough for 32 KB of filtered data, never more than a part.
+std::size_t PrimingRows(const TPngPartsPlan& plan, std::size_t rowsPerPart) {
   const std::size_t line = plan.RowBytes + 1;
+  return std::min<std::size_t>(rowsPerPart, (kWindow + line - 1) / line);
+}
+
+// The part's own filtered rows, and the 32 KB of filtered data before them
+// (from the rows of the part before, filtered again here) as its priming,
+// all from the part's copy of its rows.
+void Prepare(TPart& part, const TPngPartsPlan& plan, std::size_t rowsPerPart) {
+  const std::size_t line = plan.RowBytes + 1;
+  const TRowSource row = [&part, n = plan.RowBytes](std::uint32_t y) {
+    return part.Rows.data() + std::size_t(y - part.RowsFirst) * n;
+  };
   if (part.First > 0) {
-    const std::uint32_t back =
-        std::uint32_t(std::min<std::size_t>(rowsPerPart, (kWindow + line - 1) / line));
+    const auto back = std::uint32_t(PrimingRows(plan, rowsPerPart));
     std::vector<std::uint8_t> tail(std::size_t(back) * line);
     FilterRows(plan, row, part.First - back, part.First, tail.data());
     part.Before.assign(tail.end() - std::ptrdiff_t(std::min(kWindow, tail.size())), tail.end());
   }
   part.Raw.resize(std::size_t(part.End - part.First) * line);
   FilterRows(plan, row, part.First, part.End, part.Raw.data());
+  std::vector<std::uint8_t>().swap(part.Rows);
 }
 
 // ---- chunks
@@ -252,19 +267,24 @@ class TPartPipeline {
   TPartPipeline& operator=(const TPartPipeline&) = delete;
 
   // Rows first to end - 1 go to be filtered and compressed as the next
-  // part. At most a few parts are held at once: the parts done at the front
-  // are written while waiting for room.
+  // part. Their bytes are copied here first, on the caller's thread, each
+  // row read once and in order: a source that lets rows go once they are
+  // passed (an image still loading) is never asked for one again. At most a
+  // few parts are held at once: the parts done at the front are written
+  // while waiting for room.
   void Submit(std::uint32_t first, std::uint32_t end) {
+    auto fresh = std::make_unique<TPart>();
+    fresh->First = first;
+    fresh->End = end;
+    Copy(*fresh);
     std::unique_lock<std::mutex> lock(Lock);
     for (;;) {
       WriteDone(lock, false);
       if (InFlight.size() < MaxInFlight) break;
       Changed.wait(lock);
     }
-    InFlight.push_back(std::make_unique<TPart>());
+    InFlight.push_back(std::move(fresh));
     TPart& part = *InFlight.back();
-    part.First = first;
-    part.End = end;
     const std::size_t number = Submitted++;
     if (Workers.empty()) {
       lock.unlock();
@@ -293,9 +313,24 @@ class TPartPipeline {
       Changed.notify_all();
     }
   }
+  // The rows the part's filtering looks back at come from those kept of
+  // the part before.
+  void Copy(TPart& part) {
+    const std::size_t n = Plan.RowBytes;
+    const auto look = std::uint32_t(PrimingRows(Plan, RowsPerPart) + 1);
+    part.RowsFirst = part.First - std::min(part.First, look);
+    part.Rows.resize(std::size_t(part.End - part.RowsFirst) * n);
+    std::uint8_t* to = part.Rows.data();
+    for (std::uint32_t y = part.RowsFirst; y < part.First; ++y, to += n)
+      std::memcpy(to, Kept.data() + std::size_t(y - KeptFirst) * n, n);
+    for (std::uint32_t y = part.First; y < part.End; ++y, to += n) std::memcpy(to, Row(y), n);
+    const std::uint32_t keep = std::min(part.End - part.RowsFirst, look);
+    KeptFirst = part.End - keep;
+    Kept.assign(part.Rows.end() - std::ptrdiff_t(std::size_t(keep) * n), part.Rows.end());
+  }
   void Compress(TPart& part, std::size_t number) {
     try {
-      Prepare(part, Plan, Row, RowsPerPart);
+      Prepare(part, Plan, RowsPerPart);
       Deflate(part, number + 1 == Parts, Plan);
     } catch (...) {
       part.Error = std::current_exception();
@@ -347,6 +382,8 @@ class TPartPipeline {
   const std::function<void(std::uint32_t)>& Progress;
   std::size_t RowsPerPart;
   std::size_t Parts;
+  std::vector<std::uint8_t> Kept;  // the last rows copied, from KeptFirst on; the caller's
+  std::uint32_t KeptFirst = 0;
   std::mutex Lock;
   std::condition_variable Changed;
   std::vector<std::thread> Workers;

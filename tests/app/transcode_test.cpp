@@ -112,6 +112,11 @@ TEST_F(Transcode, EveryRoadGivesTheFileAndImageOfLoadingThenSaving) {
   const TPGLibrarySettings saved = PGSettings();
   PGSettings().PngCompressionStrategy = TPngStrategy::psDefault;  // compressed in parts
   ExpectSameAsPlain(jpg, "parts.png");
+  // Each part of a narrow image looks back over more rows than a band for
+  // its priming: none of them may have gone back by then.
+  TPixelGraphic narrow;
+  peer::FromRgb(narrow, peer::Pattern(60, 8000));
+  ExpectSameAsPlain(Save(narrow, "narrow.jpg"), "narrow.png");
   PGSettings() = saved;
 
   // Tall enough for many bands and pages: the writer's rows go back while
