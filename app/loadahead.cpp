@@ -54,4 +54,5 @@ void TLoadWatch::Told(void* sender, int top, int count) {
   }
   if (std::int64_t(top) + count >= height - FromBottom) FromBottom = std::max<std::int64_t>(FromBottom, height - top);
   if (OnRows) OnRows();
+  if (Memory) Memory->WaitForRoom();
 }

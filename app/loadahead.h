@@ -60,8 +60,10 @@ class TPageMapper {
 // Without rowMemory the image's pixel memory is mapped ahead of the reader.
 // With it, rows go back to the system once written instead: it is asked
 // once, at the first rows told (the image is sized then), for the memory
-// whose holders are made, and told every row final from the top. Mapping
-// ahead would bring back what went.
+// whose holders are made, and told every row final from the top; the
+// reader waits there while it is too far ahead of the writers (after
+// onRows, which may hand them work). Mapping ahead would bring back what
+// went.
 class TLoadWatch {
  public:
   TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows,

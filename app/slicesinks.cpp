@@ -277,6 +277,7 @@ void TThreadedSink::Work() {
     TSliceJob& job = *Queue.front();
     Queue.pop_front();
     lock.unlock();
+    if (Memory) Memory->Begin(job.Index);
     try {
       if (job.ScaledWidth > 0) {
         const TGridCell whole{0, 0, 0, 0, job.Image->Width(), job.Image->Height()};
@@ -358,6 +359,7 @@ void TThreadedSink::Add(std::unique_ptr<TSliceJob> job, std::size_t index, TPixe
     job->Error = std::current_exception();
     RaiseFirstFailureUpTo(index, *job);
   }
+  if (Memory) Memory->Queue(index);
   std::lock_guard<std::mutex> guard(Lock);
   HeldBytes += job->Held;
   Queue.push_back(job.get());

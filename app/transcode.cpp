@@ -95,6 +95,7 @@ class TStreamedSave {
     }
   }
   void Write() {
+    if (Memory) Memory->Begin(0);
     try {
       View.SaveToStreamExt(File.Stream(), Extension);
       File.Finish();

@@ -23,6 +23,11 @@ void TPGFinalRows::GiveUp() {
   Changed.notify_all();
 }
 
+bool TPGFinalRows::Has(std::int64_t row) {
+  std::lock_guard<std::mutex> guard(Lock);
+  return row < Rows;
+}
+
 int RowsPerBand(std::int64_t bytesPerRow) {
   constexpr std::int64_t kRows = 64;
   constexpr std::int64_t kBytes = std::int64_t(1) << 20;

@@ -34,6 +34,8 @@ class TPGFinalRows {
   // are given up, so it is woken once per band rather than per row.
   void Wait(std::int64_t row, std::int64_t wakeAt);
   void Wait(std::int64_t row) { Wait(row, row); }
+  // Whether row is final already.
+  bool Has(std::int64_t row);
 
  private:
   std::mutex Lock;
@@ -48,7 +50,8 @@ class TPGFinalRows {
 // read, whose writer takes its rows in order: it waits for a band at a
 // time, never past the window's last row. With memory, the writer is its
 // holder there and leaves the rows a band behind the one it asks for, a
-// band at a time (a writer may look back a row or two, never a band).
+// band at a time (a writer may look back a row or two, never a band), and
+// tells the memory when it stops for rows still loading.
 class TPGFinalRowsGate : public TPGRowGate {
  public:
   TPGFinalRowsGate(TPGFinalRows& rows, int top, int height, std::int64_t bytesPerRow,
@@ -57,7 +60,18 @@ class TPGFinalRowsGate : public TPGRowGate {
         Holder(holder) {}
   void WaitForRow(int y) override {
     const std::int64_t last = std::min<std::int64_t>(std::int64_t(y) + Band, Height) - 1;
-    Rows.Wait(std::int64_t(Top) + y, std::int64_t(Top) + std::max<std::int64_t>(last, y));
+    const std::int64_t row = std::int64_t(Top) + y, wakeAt = std::int64_t(Top) + std::max<std::int64_t>(last, y);
+    if (Memory && !Rows.Has(row)) {
+      Memory->Await(Holder, true);
+      struct TBack {
+        TPGRowMemory& Memory;
+        std::size_t Holder;
+        ~TBack() { Memory.Await(Holder, false); }
+      } back{*Memory, Holder};
+      Rows.Wait(row, wakeAt);
+    } else {
+      Rows.Wait(row, wakeAt);
+    }
     if (!Memory || y < NextLeave) return;
     Memory->Leave(Holder, std::int64_t(Top) + y - Band);
     NextLeave = y + Band;

@@ -6,13 +6,19 @@
 #include <algorithm>
 #include <utility>
 
+#include "pgraphic/core/finalrows.h"
+
 TPGRowMemory::TPGRowMemory(TPixelGraphic& image)
     : Bits(image.Bits()),
       BytesPerRow(image.BytesPerRow()),
       Height(std::max(image.Height(), 0)),
       PageSize(std::uintptr_t(::sysconf(_SC_PAGESIZE))),
       Holds(std::size_t(Height), 0),
-      Given(std::size_t(Height), false) {}
+      Given(std::size_t(Height), false) {
+  constexpr std::int64_t kInFlightBytes = std::int64_t(16) << 20;
+  const std::int64_t rows = BytesPerRow > 0 ? kInFlightBytes / std::int64_t(BytesPerRow) : Height;
+  Limit = std::max<std::int64_t>(rows, 4 * std::int64_t(RowsPerBand(std::int64_t(BytesPerRow))));
+}
 
 std::size_t TPGRowMemory::Hold(std::int64_t top, std::int64_t count) {
   std::lock_guard<std::mutex> guard(Lock);
@@ -38,8 +44,49 @@ void TPGRowMemory::Done(std::size_t holder) {
   std::lock_guard<std::mutex> guard(Lock);
   if (holder >= Holders.size()) return;
   THolder& h = Holders[holder];
+  SetWork(h, TWork::Finished);
   const std::int64_t from = std::exchange(h.Passed, h.End);
   Drop(from, h.End);
+}
+
+void TPGRowMemory::Queue(std::size_t holder) {
+  std::lock_guard<std::mutex> guard(Lock);
+  if (holder < Holders.size() && Holders[holder].Work == TWork::Idle) SetWork(Holders[holder], TWork::Queued);
+}
+
+void TPGRowMemory::Begin(std::size_t holder) {
+  std::lock_guard<std::mutex> guard(Lock);
+  if (holder >= Holders.size()) return;
+  THolder& h = Holders[holder];
+  if (h.Work == TWork::Idle || h.Work == TWork::Queued) SetWork(h, TWork::Working);
+}
+
+void TPGRowMemory::Await(std::size_t holder, bool waiting) {
+  std::lock_guard<std::mutex> guard(Lock);
+  if (holder >= Holders.size()) return;
+  THolder& h = Holders[holder];
+  if (h.Work == (waiting ? TWork::Working : TWork::Waiting))
+    SetWork(h, waiting ? TWork::Waiting : TWork::Working);
+}
+
+void TPGRowMemory::SetWork(THolder& holder, TWork work) {
+  const auto busy = [](TWork w) { return w == TWork::Queued || w == TWork::Working; };
+  Busy += int(busy(work)) - int(busy(holder.Work));
+  Waiting += int(work == TWork::Waiting) - int(holder.Work == TWork::Waiting);
+  holder.Work = work;
+  if (ReaderWaits && (Busy == 0 || Waiting > 0)) Room.notify_all();
+}
+
+bool TPGRowMemory::ReaderMayGo(std::int64_t limit) const {
+  return RowsInFlight() <= limit || Waiting > 0 || Busy == 0;
+}
+
+void TPGRowMemory::WaitForRoom() {
+  std::unique_lock<std::mutex> lock(Lock);
+  if (ReaderMayGo(Limit)) return;
+  ReaderWaits = true;
+  Room.wait(lock, [this] { return ReaderMayGo(Limit - Limit / 4); });
+  ReaderWaits = false;
 }
 
 void TPGRowMemory::Final(std::int64_t rows) {
@@ -77,6 +124,9 @@ void TPGRowMemory::GiveBack(std::int64_t from, std::int64_t to) {
     for (; y < to && MayGoBack(y); ++y) Given[std::size_t(y)] = true;
     FreePages(first, y);
   }
+  const std::int64_t low = Low;
+  while (Low < FinalRows && Given[std::size_t(Low)]) ++Low;
+  if (Low != low && ReaderWaits) Room.notify_all();
 }
 
 // The image is stored bottom-up: row y lies at Bits + (Height - 1 - y) *

@@ -9,7 +9,15 @@
 //
 // Holders are all made before the first row is final: a row nobody holds
 // goes back as soon as it is final. Safe on threads.
+//
+// The reader is held back where it runs far ahead of the writers (a JPEG
+// decodes in a fraction of the time its slices take to encode): it waits
+// while the rows final but not gone back pass RowsInFlightLimit, as long as
+// some writer is at work or queued for work and none waits for rows still
+// loading. Only writers at work let rows go; one that waits for rows, or
+// none to come, needs the reader to go on.
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -34,14 +42,33 @@ class TPGRowMemory {
   // Rows 0 to rows - 1 are final.
   void Final(std::int64_t rows);
 
+  // The holder's writer is queued for work, or at work on its rows; both
+  // until Done.
+  void Queue(std::size_t holder);
+  void Begin(std::size_t holder);
+  // The holder's writer waits for rows still loading, or goes on again.
+  void Await(std::size_t holder, bool waiting);
+  // The reader: returns once the rows in flight are few enough, a writer
+  // waits for rows, or none is at work or queued. After a wait, it waits for room for a quarter of the
+  // limit, so that reader and writers do not take turns band by band.
+  void WaitForRoom();
+  // Rows final and not gone back above which the reader waits: 32 MB, and
+  // at least four bands.
+  std::int64_t RowsInFlightLimit() const { return Limit; }
+
   // Bytes gone back to the system so far (whole pages).
   std::int64_t FreedBytes() const;
 
  private:
+  enum class TWork { Idle, Queued, Working, Waiting, Finished };
   struct THolder {
     std::int64_t Passed = 0;  // rows above this one are left
     std::int64_t End = 0;
+    TWork Work = TWork::Idle;
   };
+  void SetWork(THolder& holder, TWork work);
+  std::int64_t RowsInFlight() const { return FinalRows - Low; }
+  bool ReaderMayGo(std::int64_t limit) const;
   bool MayGoBack(std::int64_t row) const;
   void Drop(std::int64_t from, std::int64_t to);
   void GiveBack(std::int64_t from, std::int64_t to);
@@ -57,5 +84,11 @@ class TPGRowMemory {
   std::vector<bool> Given;          // per row: gone back
   std::vector<THolder> Holders;
   std::int64_t FinalRows = 0;
+  std::int64_t Low = 0;  // the first row not gone back
   std::int64_t Freed = 0;
+  std::int64_t Limit;
+  int Busy = 0;     // holders whose writers are queued or at work
+  int Waiting = 0;  // holders whose writers wait for rows
+  bool ReaderWaits = false;
+  std::condition_variable Room;
 };

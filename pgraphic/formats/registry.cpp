@@ -342,13 +342,16 @@ class TRowRelay {
     rows = 0;
   }
 
+  // A listener that holds the reader back (a writer far behind) holds it
+  // here: at most a few bands wait to be handed on.
   void Pass(void* sender, int top, int count) {
     if (!Helper.joinable()) return Hand(sender, top, count);
-    {
-      std::lock_guard<std::mutex> guard(Lock);
-      Sender = sender;
-      Bands.emplace_back(top, count);
-    }
+    constexpr std::size_t kQueuedBands = 2;
+    std::unique_lock<std::mutex> lock(Lock);
+    Taken.wait(lock, [this] { return Bands.size() < kQueuedBands; });
+    Sender = sender;
+    Bands.emplace_back(top, count);
+    lock.unlock();
     Queued.notify_one();
   }
 
@@ -369,6 +372,7 @@ class TRowRelay {
       if (Bands.empty() || (Closing && !Draining)) return;
       const auto [top, count] = Bands.front();
       Bands.pop_front();
+      Taken.notify_one();
       void* sender = Sender;
       const bool failed = Failure != nullptr;
       lock.unlock();
@@ -416,6 +420,7 @@ class TRowRelay {
   std::thread Helper;
   std::mutex Lock;
   std::condition_variable Queued;
+  std::condition_variable Taken;
   std::deque<std::pair<int, int>> Bands;
   void* Sender = nullptr;
   bool Closing = false;
