@@ -113,9 +113,10 @@ TEST_F(Transcode, EveryRoadGivesTheFileAndImageOfLoadingThenSaving) {
   PGSettings().PngCompressionStrategy = TPngStrategy::psDefault;  // compressed in parts
   ExpectSameAsPlain(jpg, "parts.png");
   // Each part of a narrow image looks back over more rows than a band for
-  // its priming: none of them may have gone back by then.
+  // its priming, and eight parts or more are packed on threads: none of
+  // their rows may have gone back by then.
   TPixelGraphic narrow;
-  peer::FromRgb(narrow, peer::Pattern(60, 8000));
+  peer::FromRgb(narrow, peer::Pattern(60, 46400));
   ExpectSameAsPlain(Save(narrow, "narrow.jpg"), "narrow.png");
   PGSettings() = saved;
 
