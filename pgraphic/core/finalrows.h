@@ -32,8 +32,9 @@ class TPGFinalRows {
   // A waiter that will want the rows after it too says so with wakeAt (not
   // below row): it sleeps until that row is final, the rows end, or they
   // are given up, so it is woken once per band rather than per row.
-  void Wait(std::int64_t row, std::int64_t wakeAt);
-  void Wait(std::int64_t row) { Wait(row, row); }
+  // Both return the rows final by then.
+  std::int64_t Wait(std::int64_t row, std::int64_t wakeAt);
+  std::int64_t Wait(std::int64_t row) { return Wait(row, row); }
   // Whether row is final already.
   bool Has(std::int64_t row);
 
@@ -47,7 +48,7 @@ class TPGFinalRows {
 };
 
 // The gate of a window on rows top to top + height - 1 of the image being
-// read, whose writer takes its rows in order: it waits for a band at a
+// read, whose writer (one thread) takes its rows in order: it waits for a band at a
 // time, never past the window's last row. With memory, the writer is its
 // holder there and leaves the rows a band behind the one it asks for, a
 // band at a time (a writer may look back a row or two, never a band), and
@@ -58,20 +59,10 @@ class TPGFinalRowsGate : public TPGRowGate {
                    TPGRowMemory* memory = nullptr, std::size_t holder = 0)
       : Rows(rows), Top(top), Height(height), Band(RowsPerBand(bytesPerRow)), Memory(memory),
         Holder(holder) {}
+  // Only the first row of each band asks the rows (and may wait): the
+  // rows known final need no lock.
   void WaitForRow(int y) override {
-    const std::int64_t last = std::min<std::int64_t>(std::int64_t(y) + Band, Height) - 1;
-    const std::int64_t row = std::int64_t(Top) + y, wakeAt = std::int64_t(Top) + std::max<std::int64_t>(last, y);
-    if (Memory && !Rows.Has(row)) {
-      Memory->Await(Holder, true);
-      struct TBack {
-        TPGRowMemory& Memory;
-        std::size_t Holder;
-        ~TBack() { Memory.Await(Holder, false); }
-      } back{*Memory, Holder};
-      Rows.Wait(row, wakeAt);
-    } else {
-      Rows.Wait(row, wakeAt);
-    }
+    if (std::int64_t(Top) + y >= Ready) Ready = Arrive(y);
     if (!Memory || y < NextLeave) return;
     Memory->Leave(Holder, std::int64_t(Top) + y - Band);
     NextLeave = y + Band;
@@ -82,7 +73,10 @@ class TPGFinalRowsGate : public TPGRowGate {
   int Top;
   int Height;
   int Band;
+  std::int64_t Arrive(int y);
+
   TPGRowMemory* Memory;
   std::size_t Holder;
   int NextLeave = 0;
+  std::int64_t Ready = 0;  // rows of the image known final
 };
