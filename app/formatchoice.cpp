@@ -257,10 +257,9 @@ std::vector<std::string> AutoFormatExtensions(std::uint8_t formats) {
 
 std::string AutoFormatsProblem(const TEncodeRules& rules) {
   if (AutoFormatsFor(rules) != 0) return "";
-  return "AutoFormats allows " + (AutoFormatsText(rules.Settings.AutoFormats & afAll).empty()
-                                      ? std::string("no format")
-                                      : "only " + AutoFormatsText(rules.Settings.AutoFormats & afAll) +
-                                            ", which pages for mail leave out") +
+  const std::string allowed = AutoFormatsText(rules.Settings.AutoFormats & afAll);
+  return "AutoFormats allows " +
+         (allowed.empty() ? std::string("no format") : "only " + allowed + ", which pages for mail leave out") +
          "; nothing was written.";
 }
 
@@ -270,7 +269,7 @@ TEncodedSlice EncodeSlice(TPixelGraphic& image, const TSliceFormat& format, cons
   int quality = -1;
   if (format.Format->Writer == "jpg") {
     quality = format.Quality >= 0 ? format.Quality : settings.JpegQuality;
-    settings.JpegQuality = std::uint8_t(quality);
+    settings = WithJpegQuality(settings, quality);
   } else if (format.Format->Writer == "webp" && !settings.WebpLossless) {
     quality = format.Quality >= 0 ? format.Quality : settings.WebpQuality;
     settings.WebpQuality = std::uint8_t(quality);
@@ -282,18 +281,22 @@ std::string FormatAndQuality(const TSliceOutcome& outcome) {
   return outcome.Quality >= 0 ? outcome.Format + " q" + std::to_string(outcome.Quality) : outcome.Format;
 }
 
+std::uint64_t TotalBytes(const std::vector<TSliceOutcome>& slices) {
+  std::uint64_t total = 0;
+  for (const TSliceOutcome& slice : slices) total += slice.Bytes;
+  return total;
+}
+
 std::string SliceSummary(const std::vector<TSliceOutcome>& slices) {
-  std::uint64_t bytes = 0;
   std::vector<std::pair<std::string, int>> counts;
   for (const TSliceOutcome& slice : slices) {
-    bytes += slice.Bytes;
     const auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == slice.Format; });
     if (it == counts.end())
       counts.emplace_back(slice.Format, 1);
     else
       ++it->second;
   }
-  std::string text = std::to_string(bytes) + " bytes";
+  std::string text = std::to_string(TotalBytes(slices)) + " bytes";
   for (std::size_t i = 0; i < counts.size(); ++i)
     text += (i == 0 ? ": " : ", ") + std::to_string(counts[i].second) + " " + counts[i].first;
   return text;

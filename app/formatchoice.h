@@ -99,6 +99,8 @@ struct TSliceOutcome {
 };
 // "webp q63" for a file of a quality, else the format's name.
 std::string FormatAndQuality(const TSliceOutcome& outcome);
+// The sum of their sizes.
+std::uint64_t TotalBytes(const std::vector<TSliceOutcome>& slices);
 // The slices summed up: "41230 bytes: 3 webp, 2 png8, 1 jpg" (formats in
 // the order they first appear).
 std::string SliceSummary(const std::vector<TSliceOutcome>& slices);

@@ -87,9 +87,3 @@ std::vector<TSliceOutcome> WeighSlices(TPixelGraphic& source, const TSplitGrid& 
     if (failure) std::rethrow_exception(failure);
   return outcomes;
 }
-
-std::uint64_t TotalBytes(const std::vector<TSliceOutcome>& slices) {
-  std::uint64_t total = 0;
-  for (const TSliceOutcome& slice : slices) total += slice.Bytes;
-  return total;
-}

@@ -33,6 +33,3 @@ struct TPageWeighing {
 // the first slice in cell order that fails.
 std::vector<TSliceOutcome> WeighSlices(TPixelGraphic& source, const TSplitGrid& grid,
                                        const TPixelGraphic& slice, const TPageWeighing& weighing);
-
-// The sum of their sizes.
-std::uint64_t TotalBytes(const std::vector<TSliceOutcome>& slices);

@@ -329,7 +329,6 @@ void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& so
 void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
                         const std::string& path, TPGFinalRows* pending) {
   auto job = std::make_unique<TSliceJob>();
-  job->Index = index;
   job->Path = path;
   Add(std::move(job), index, source, cell, pending);
 }
@@ -339,7 +338,6 @@ void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, const TGridCel
 void TThreadedSink::PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
                               int width, int height, const std::string& path) {
   auto job = std::make_unique<TSliceJob>();
-  job->Index = index;
   job->Path = path;
   job->ScaledWidth = width;
   job->ScaledHeight = height;
