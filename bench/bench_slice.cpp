@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/exporter.h"
-#include "app/splitgrid.h"
+#include "app/export/exporter.h"
+#include "app/cut/splitgrid.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/stream.h"

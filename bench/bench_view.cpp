@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/display.h"
 #include "platform/platform.h"
 

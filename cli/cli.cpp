@@ -5,7 +5,7 @@
 #include <functional>
 #include <iostream>
 
-#include "app/formatchoice.h"
+#include "app/export/formatchoice.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"

@@ -1,6 +1,6 @@
 // tessel-cli convert IN OUT [--adjust KIND:A,B,C ...]: load, adjust, save.
 
-#include "app/transcode.h"
+#include "pgraphic/rows/transcode.h"
 #include "cli/cli.h"
 #include "pgraphic/core/pixelgraphic.h"
 

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/atomicfile.h"
-#include "app/cellsfile.h"
-#include "app/convert.h"
-#include "app/griddata.h"
+#include "app/common/atomicfile.h"
+#include "app/cut/cellsfile.h"
+#include "app/common/convert.h"
+#include "app/cut/griddata.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/convert.h"
-#include "app/gridfile.h"
+#include "app/common/convert.h"
+#include "app/cut/gridfile.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "app/exporter.h"
-#include "app/gridfile.h"
-#include "app/htmltable.h"
+#include "app/export/exporter.h"
+#include "app/cut/gridfile.h"
+#include "app/export/htmltable.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/atomicfile.h"
-#include "app/convert.h"
-#include "app/tagsfile.h"
+#include "app/common/atomicfile.h"
+#include "app/common/convert.h"
+#include "app/cut/tagsfile.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -12,7 +12,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "pgraphic/view/pgcontrols.h"
+#include "pgraphic_qt/view/pgcontrols.h"
 #include "widgets/autourllabel.h"
 #include "widgets/inputdlg.h"
 #include "widgets/qv_loupe.h"

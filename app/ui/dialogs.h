@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "pgraphic/filters/filtermodel.h"
-#include "pgraphic/view/opendialog.h"
+#include "pgraphic_qt/view/opendialog.h"
 
 class QDialog;
 class QWidget;

@@ -18,10 +18,10 @@
 
 #include <algorithm>
 
-#include "app/htmltable.h"
+#include "app/export/htmltable.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/qsettingsstore.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/display.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/exporter.h"
-#include "app/tagsfile.h"
+#include "app/export/exporter.h"
+#include "app/cut/tagsfile.h"
 
 class QCheckBox;
 class QComboBox;

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QUndoStack>
 
-#include "app/griddata.h"
+#include "app/cut/griddata.h"
 
 class TGridHistory : public QObject {
   Q_OBJECT

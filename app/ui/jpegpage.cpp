@@ -20,7 +20,7 @@
 
 #include "app/ui/errorreport.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 
 namespace {
 

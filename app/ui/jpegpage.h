@@ -15,7 +15,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/pageweight.h"
+#include "app/export/pageweight.h"
 #include "platform/privatetempdir.h"
 
 class QCheckBox;

@@ -17,7 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/exporter.h"
+#include "app/export/exporter.h"
 #include "app/ui/aboutbox.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/jpegpage.h"
@@ -26,7 +26,7 @@
 #include "app/ui/slicespanel.h"
 #include "app/ui/sourcezoom.h"
 #include "app/ui/windowexport.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 #include "widgets/qv_loupe.h"
 

@@ -12,10 +12,10 @@
 #include <memory>
 #include <string>
 
-#include "app/outputformats.h"
-#include "app/griddata.h"
-#include "app/recentfiles.h"
-#include "app/splitgrid.h"
+#include "app/common/outputformats.h"
+#include "app/cut/griddata.h"
+#include "app/common/recentfiles.h"
+#include "app/cut/splitgrid.h"
 #include "app/ui/dialogs.h"
 #include "app/ui/spliteditor.h"
 #include "pgraphic/core/stagedfile.h"
@@ -155,7 +155,7 @@ class TForm1 : public QMainWindow {
   void AuthorsSite();
   void Donate();
   void About();
-  // The export of app/exporter.h with the window's dialogs. A failure is
+  // The export of app/export/exporter.h with the window's dialogs. A failure is
   // reported and leaves every file, the grid and the image as they were.
   void ExportCommand();
   void LoadGridCommand();

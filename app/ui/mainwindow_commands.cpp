@@ -17,10 +17,10 @@
 #include <thread>
 #include <stdexcept>
 
-#include "app/convert.h"
-#include "app/exporter.h"
-#include "app/griddata.h"
-#include "app/gridfile.h"
+#include "app/common/convert.h"
+#include "app/export/exporter.h"
+#include "app/cut/griddata.h"
+#include "app/cut/gridfile.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/exportdialogs.h"
 #include "app/ui/gridhistory.h"
@@ -33,7 +33,7 @@
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/filters/filters.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "app/ui/mainwindow.h"
 #include "app/ui/slicespanel.h"
 #include "app/ui/sourcezoom.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 
 QWidget* TForm1::MakeStatusStrip() {

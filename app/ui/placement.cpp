@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/settingsstore.h"
+#include "app/common/settingsstore.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/settingsstore.h"
+#include "app/common/settingsstore.h"
 
 class QSettings;
 

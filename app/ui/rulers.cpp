@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "app/splitgrid.h"
-#include "pgraphic/view/pgimage.h"
+#include "app/cut/splitgrid.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 
 namespace {

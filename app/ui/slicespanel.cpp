@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "app/griddata.h"
+#include "app/cut/griddata.h"
 #include "app/ui/gridhistory.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/splitgrid.h"
+#include "app/cut/splitgrid.h"
 
 class QTableWidget;
 class QTableWidgetItem;

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/ui/viewmapping.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 
 TSourceZoom::TSourceZoom(TPGImage& view, QObject* parent) : QObject(parent), FView(view) {}
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/ui/gridhistory.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 
 namespace {

@@ -17,8 +17,8 @@
 
 #include <optional>
 
-#include "app/griddata.h"
-#include "app/snapping.h"
+#include "app/cut/griddata.h"
+#include "app/cut/snapping.h"
 #include "app/ui/viewmapping.h"
 
 class QPainter;

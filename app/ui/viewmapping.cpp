@@ -4,7 +4,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "pgraphic/view/layout.h"
+#include "pgraphic_qt/view/layout.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The window's side of an export: the HTML save dialog, the overwrite
 // question, and the three export dialogs, all shown through
-// TMainWindowDialogs. The export itself is the one of app/exporter.h, the
+// TMainWindowDialogs. The export itself is the one of app/export/exporter.h, the
 // same as the command line tool's.
 
 #include <QString>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/exporter.h"
+#include "app/export/exporter.h"
 
 class QWidget;
 class TMainWindowDialogs;

@@ -47,7 +47,7 @@ struct TPGLibrarySettings {
   // libwebp's own default.
   std::uint8_t WebpMethod = 4;
   // The formats an export's automatic choice may write slices in: bits
-  // 1 JPEG, 2 PNG, 4 WebP (app/formatchoice.h reads and writes the names).
+  // 1 JPEG, 2 PNG, 4 WebP (app/export/formatchoice.h reads and writes the names).
   std::uint8_t AutoFormats = 7;
   bool BmpScale16BitFields = true;
   std::uint16_t TiffCompression = 1;

@@ -59,7 +59,7 @@ class TFilterDialog {
   // only read; true when it was closed with OK, and Filter then matches the
   // values chosen (the caller applies it). Cancel puts back the values the
   // run started with. The window is built by the desktop side
-  // (pgraphic/filters/dialogs), which programs calling this link.
+  // (pgraphic_qt/filterdialogs), which programs calling this link.
   bool Execute(TPixelGraphic& image);
 
   // A fresh filter matching the current values, for a preview pass that

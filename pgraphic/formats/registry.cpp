@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "pgraphic/core/errors.h"
-#include "pgraphic/core/finalrows.h"
+#include "pgraphic/core/rowbands.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/uihooks.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/app_test_util.h"
+#include "support/app_test_util.h"
 #include "support/peer.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QToolButton>
 
 #include "app/ui/slicespanel.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "ui_test_util.h"
 
 namespace {

@@ -17,7 +17,7 @@
 
 #include "app/ui/jpegpage.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "ui_test_util.h"
 
 class TJpegPageTest : public QObject {

@@ -25,7 +25,7 @@
 #include "app/ui/mainwindow.h"
 #include "app/ui/rulers.h"
 #include "pgraphic/filters/filters.h"
-#include "pgraphic/view/view_test_util.h"
+#include "pgraphic_qt/view/view_test_util.h"
 #include "support/expected_image.h"
 #include "widgets/inputdlg.h"
 

@@ -9,7 +9,7 @@
 
 #include "app/ui/sourcezoom.h"
 #include "app/ui/viewmapping.h"
-#include "pgraphic/view/pgimage.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 #include "ui_test_util.h"
 

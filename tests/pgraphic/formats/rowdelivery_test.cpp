@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pgraphic/core/finalrows.h"
+#include "pgraphic/rows/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/formats/registry.h"
 #include "support/peer.h"

@@ -1,0 +1,113 @@
+#pragma once
+// Where the cut cells of an export go: each becomes a complete slice file
+// under a staging name (pgraphic/core/stagedfile.h), written on this thread
+// or by worker threads. Nothing takes its place here; the export commits the
+// staged slices with its other files.
+//
+// A cell of a 24-bit source is handed to the writer as a window on the
+// source's rows (TPixelGraphic::ShowRowsOf), not as a copy: the files are
+// the same, and neither the time nor the memory of a copy is spent. Cells of
+// palette sources are copied into 24-bit images, as the slices are 24-bit.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/export/formatchoice.h"
+#include "app/cut/splitgrid.h"
+#include "pgraphic/rows/finalrows.h"
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/rows/rowmemory.h"
+#include "pgraphic/core/stagedfile.h"
+
+class TSliceSink {
+ public:
+  virtual ~TSliceSink() = default;
+  // Stages cell number index (counted in cell order from 0) of source as
+  // the slice file path, written by the plan's writer or in its format for
+  // that slice (a slice whose format is chosen gets the extension of the
+  // one chosen added to path). The source
+  // must keep its pixels until Finish has returned. With pending, the
+  // cell's rows may still be coming: the writer, which must take rows from
+  // the top down, waits for each (only for cells that WindowFits).
+  virtual void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
+                   const std::string& path, TPGFinalRows* pending = nullptr) = 0;
+  // The same for the cell scaled to width x height by the library's
+  // precise scaled copy; the cell's rows must all be final.
+  virtual void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width,
+                         int height, const std::string& path) = 0;
+  // Returns every slice handed over, staged, in cell order, and raises the
+  // first failure in cell order.
+  virtual std::vector<TStagedFile> Finish() = 0;
+  // The file slice index becomes. Waits for a slice whose format is being
+  // chosen on another thread, and raises its failure when it has one
+  // (only ask in cell order, then, so that the failure raised is the first).
+  virtual std::string SlicePath(std::size_t index) = 0;
+  // After Finish: what became of each slice, in cell order.
+  virtual std::vector<TSliceOutcome> Outcomes() const = 0;
+  // Whether Put returns before the slice is staged, and takes cells in any
+  // order.
+  virtual bool Concurrent() const { return false; }
+  // While held, a cell that cannot be cut only raises; the failures of
+  // other cells wait for Finish.
+  virtual void HoldFailures(bool) {}
+  // Slice number index is holder index of memory from now on (before the
+  // first Put): a writer waiting at a gate leaves the rows it has passed,
+  // and a slice staged (or failed) leaves all its rows. Sinks that write on
+  // the caller's thread keep every row.
+  virtual void GiveRowsBack(TPGRowMemory*) {}
+};
+
+// What the sinks need to know about the slices of one export.
+struct TSliceSinkPlan {
+  std::size_t Cells = 0;            // how many slices will be handed over
+  TPixelGraphic* Slice = nullptr;   // the export's slice image: its settings go to every slice
+  bool KeepLastSlice = true;        // leave the last cell cut in Slice
+  std::string Writer;               // by its registry extension; empty: by each file's extension
+  // Per slice: its format, when any slice is made in memory
+  // (TSliceFormat::InMemory); empty: each by Writer.
+  std::vector<TSliceFormat> Formats;
+  TEncodeRules Rules;               // what slices made in memory go by
+};
+
+// Stages each cell before Put returns, in cell order. With the last slice
+// kept, every cell is cut into the slice image, as the per-slice dialog
+// shows it.
+std::unique_ptr<TSliceSink> MakeDirectSink(const TSliceSinkPlan& plan);
+
+// Has threads stage the cells. The pixels of copied cells waiting for a
+// worker stay within budget bytes. Raises std::system_error when not a
+// single thread can be started.
+std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan);
+
+// Whether the cell can be written from a window on source's rows: a
+// 24-bit source that holds the whole cell.
+bool WindowFits(const TPixelGraphic& source, const TGridCell& cell);
+
+// Sizes slice to the cell at 24 bits and copies the cell into it, with the
+// source's colour profile. Memory
+// that cannot be had raises EExportError naming path.
+void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
+             const std::string& path);
+
+// The slice of a cell as its own image, with the settings of the export's
+// slice image: a window on the source where that gives the same bytes, a
+// cut copy otherwise; scaled to width x height by the precise filter when
+// width is not 0 (the cell's rows must then all be final).
+std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCell& cell,
+                                            const TPixelGraphic& slice, const std::string& path,
+                                            int width = 0, int height = 0);
+
+// The slice file path of image as format says, made in memory by the rules
+// (EncodeSlice) and put into a staged file; a chosen format's extension is
+// added to path. outcome tells what became of it.
+TStagedFile StageEncodedSlice(TPixelGraphic& image, const std::string& path, const TSliceFormat& format,
+                              const TEncodeRules& rules, TSliceOutcome& outcome);
+
+// The mean colour of the cell's pixels, each channel rounded.
+TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);
+
+// The failure of a slice whose memory ran out.
+[[noreturn]] void RaiseOutOfMemory(const std::string& path);

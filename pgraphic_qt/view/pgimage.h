@@ -1,0 +1,413 @@
+#pragma once
+// TPGImage: the scrollable, zooming image view. It shows one image inside a
+// scroll area, with its picture box (TPicBox) as the child of the viewport
+// whose bounds are the displayed image; a sizing rule decides the box's size,
+// an optional animated selection rectangle in image pixels can be created,
+// moved and resized with the mouse, and display copies (scaled, reduced to
+// the screen's colours) are made on a painting thread.
+//
+// Events are plain handlers, fired only when assigned, with the view (or the
+// picture box, for the PicBox... events) as Sender. Everything here runs on
+// the user-interface thread.
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QCursor>
+#include <QPointer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic_qt/view/displaycopy.h"
+#include "pgraphic_qt/view/layout.h"
+#include "pgraphic_qt/view/picbox.h"
+
+class QMenu;
+class QTimer;
+class TQtCanvas;
+
+enum TActionMode : std::uint8_t {
+  amMoveImage,
+  amMoveResizeCreateSelection,
+  amMoveSelection,
+  amMoveSelectionMoveImage,
+  amCreateSelection,
+  amNone,
+};
+
+enum TPGDragState : std::uint8_t {
+  dsNone,
+  dsMoveImage,
+  dsMoveSelection,
+  dsCreateSelection,
+  dsSizeTopLeft,
+  dsSizeTop,
+  dsSizeTopRight,
+  dsSizeLeft,
+  dsSizeRight,
+  dsSizeBottomLeft,
+  dsSizeBottom,
+  dsSizeBottomRight,
+};
+
+enum TTiling : std::uint8_t { tNone, tRepeat, tMirrorHorizontal, tMirrorVertical, tMirror };
+
+enum TBorderStyle : std::uint8_t { bsNone, bsSingle };
+
+using TPGINewAutoSizeEvent = std::function<void(void* Sender, int PGImageWidth, int PGImageHeight)>;
+// The handler may replace the cursor about to be set.
+using TPGSetCursorEvent = std::function<void(void* Sender, QCursor& Cursor)>;
+
+class TPGImage : public QAbstractScrollArea {
+  Q_OBJECT
+ public:
+  explicit TPGImage(QWidget* parent = nullptr);
+  ~TPGImage() override;
+
+  // ================================================= image, geometry, zoom
+
+  void LoadFromFile(const std::string& fileName);
+  virtual void SaveToFile(const std::string& fileName);
+  const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& fileName) { LoadFromFile(fileName); }
+
+  // Stops the painting thread first; the caller may change the image in place.
+  TPixelGraphic* PixelGraphic();
+  void AssignPixelGraphic(const TPixelGraphic* source);
+  void SetPixelGraphic(std::unique_ptr<TPixelGraphic> image);
+  int PixelGraphicWidth() const { return FPixelGraphicWidth; }
+  int PixelGraphicHeight() const { return FPixelGraphicHeight; }
+  TPicBox* PicBox() const { return FPicBox; }
+
+  int ImageXToPicBoxX(int x) const;
+  int ImageYToPicBoxY(int y) const;
+  int PicBoxXToImageX(int x) const;
+  int PicBoxYToImageY(int y) const;
+  QPoint PicBoxToImagePoint(QPoint p) const;
+
+  void Rearrange(bool force);
+
+  bool AutoSize() const { return FAutoSize; }
+  void SetAutoSize(bool value);
+  int AutoSizeMaxHeight() const { return FAutoSizeMaxHeight; }
+  int AutoSizeMinHeight() const { return FAutoSizeMinHeight; }
+  int AutoSizeMaxWidth() const { return FAutoSizeMaxWidth; }
+  int AutoSizeMinWidth() const { return FAutoSizeMinWidth; }
+  void SetAutoSizeMaxHeight(int value) { SetAutoSizeBound(FAutoSizeMaxHeight, value); }
+  void SetAutoSizeMinHeight(int value) { SetAutoSizeBound(FAutoSizeMinHeight, value); }
+  void SetAutoSizeMaxWidth(int value) { SetAutoSizeBound(FAutoSizeMaxWidth, value); }
+  void SetAutoSizeMinWidth(int value) { SetAutoSizeBound(FAutoSizeMinWidth, value); }
+  TRGB BackGroundColor() const { return FBackGroundColor; }
+  void SetBackGroundColor(TRGB value) { FBackGroundColor = value & 0xFFFFFF; }
+  bool Center() const { return FCenter; }
+  void SetCenter(bool value);
+  bool FlipHorizontal() const { return FFlipHorizontal; }
+  bool FlipVertical() const { return FFlipVertical; }
+  void SetFlipHorizontal(bool value) { SetRepaintFlag(FFlipHorizontal, value); }
+  void SetFlipVertical(bool value) { SetRepaintFlag(FFlipVertical, value); }
+  TPGWarningAction ReadWarningAction() const { return FReadWarningAction; }
+  void SetReadWarningAction(TPGWarningAction value) { FReadWarningAction = value; }
+  TPGWarningAction SaveColorResWarningAction() const { return FSaveColorResWarningAction; }
+  void SetSaveColorResWarningAction(TPGWarningAction value) { FSaveColorResWarningAction = value; }
+  bool RearrangeAlways() const { return FRearrangeAlways; }
+  void SetRearrangeAlways(bool value) { FRearrangeAlways = value; }
+  bool ShowHourGlass() const { return FShowHourGlass; }
+  void SetShowHourGlass(bool value) { FShowHourGlass = value; }
+  TStretch Stretch() const { return FStretch; }
+  void SetStretch(TStretch value);
+  long double ZoomFactor() const { return FZoomFactor; }
+  void SetZoomFactor(long double value);
+  long double ActualZoomFactor() const { return FActualZoomFactor; }
+  TBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TBorderStyle value);
+  bool Ctl3D() const { return FCtl3D; }
+  void SetCtl3D(bool value);
+  // Width of the border on each side: 0 without, 2 single and 3D, 1 flat.
+  int BorderWidth() const;
+  bool AutoScroll() const { return FAutoScroll; }
+  void SetAutoScroll(bool value);
+  QColor Color() const { return FColor; }
+  void SetColor(const QColor& value);
+  // The view's own cursor (beside the picture box).
+  void SetViewCursor(const QCursor& cursor) { FViewCursor = cursor; }
+  QMenu* PopupMenu = nullptr;
+  // Client area (inside the border and scroll bars) and scroll positions.
+  int ClientWidth() const;
+  int ClientHeight() const;
+  int HorzScrollPosition() const;
+  int VertScrollPosition() const;
+  void SetHorzScrollPosition(int value);
+  void SetVertScrollPosition(int value);
+  bool HorzScrollBarVisible() const { return FHorzBar; }
+  bool VertScrollBarVisible() const { return FVertBar; }
+
+  TPGINewAutoSizeEvent OnNewAutoSize;
+  TNotifyEvent OnZoomFactorChange;
+  TNotifyEvent OnPixelGraphicChange;
+  TNotifyEvent OnPixelGraphicProgressStart;
+  TPGProgressEvent OnPixelGraphicProgress;
+  TNotifyEvent OnPixelGraphicProgressEnd;
+  // Mouse over the view itself (beside the picture), in client coordinates.
+  TPGMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
+  TNotifyEvent OnClick, OnDblClick;
+
+  // ================================================= selection and mouse
+
+  TActionMode ActionMode() const { return FActionMode; }
+  void SetActionMode(TActionMode value);
+  TPGDragState DragState() const { return FDragState; }
+  bool Selection() const { return FSelection; }
+  void SetSelection(bool value);
+  int SelectionLeft() const { return FSelectionLeft; }
+  int SelectionTop() const { return FSelectionTop; }
+  int SelectionWidth() const { return FSelectionWidth; }
+  int SelectionHeight() const { return FSelectionHeight; }
+  void SetSelectionLeft(int v) { SetSelectionRect(v, FSelectionTop, FSelectionWidth, FSelectionHeight); }
+  void SetSelectionTop(int v) { SetSelectionRect(FSelectionLeft, v, FSelectionWidth, FSelectionHeight); }
+  void SetSelectionWidth(int v) { SetSelectionRect(FSelectionLeft, FSelectionTop, v, FSelectionHeight); }
+  void SetSelectionHeight(int v) { SetSelectionRect(FSelectionLeft, FSelectionTop, FSelectionWidth, v); }
+  void SetSelectionRect(int left, int top, int width, int height);
+  QColor SelectionColor1() const { return FSelectionColor1; }
+  QColor SelectionColor2() const { return FSelectionColor2; }
+  void SetSelectionColor1(const QColor& value);
+  void SetSelectionColor2(const QColor& value);
+  // The selection in picture-box coordinates (right and bottom exclusive).
+  QRect SelectionPicBoxRect() const;
+
+  // While the owner drags something of its own over the picture (a split
+  // line), the view scrolls toward the mouse whenever it is beyond the
+  // client area, as during a selection drag. globalMouse: where the drag
+  // starts, in screen coordinates.
+  void BeginOwnerDragScroll(QPoint globalMouse);
+  void EndOwnerDragScroll();
+
+  // Forwarded to the picture box.
+  QColor PicBoxColor() const;
+  void SetPicBoxColor(const QColor& value);
+  QCursor PicBoxCursor() const;
+  void SetPicBoxCursor(const QCursor& value);
+  QString PicBoxHint() const;
+  void SetPicBoxHint(const QString& value);
+  QMenu* PicBoxPopupMenu() const;
+  void SetPicBoxPopupMenu(QMenu* menu);
+  std::intptr_t PicBoxTag() const;
+  void SetPicBoxTag(std::intptr_t value);
+  void SetPicBoxOnClick(TNotifyEvent handler);
+  void SetPicBoxOnDblClick(TNotifyEvent handler);
+  void SetPicBoxOnMouseDown(TPGMouseEvent handler);
+  void SetPicBoxOnMouseMove(TPGMouseEvent handler);
+  void SetPicBoxOnMouseUp(TPGMouseEvent handler);
+  void SetPicBoxOnPaint(TPGPaintEvent handler);
+  QColor PicBoxFrameColor() const { return FPicBoxFrameColor; }
+  void SetPicBoxFrameColor(const QColor& value) { FPicBoxFrameColor = value; }
+
+  TNotifyEvent OnSelectionChange;
+  TNotifyEvent OnSelectionMade;
+  TPGSetCursorEvent OnSetCursor;
+  TPGSetCursorEvent PicBoxOnSetCursor;
+
+  // ================================================= painting
+
+  // The view's client-area paint (run from the viewport's paintEvent).
+  virtual void Paint(QPainter& painter, const QRect& clip);
+  bool NeedsPaintPixelGraphic();
+  void DropPaintPixelGraphic();
+  // The display copy, if one is held (owned by the view).
+  TPixelGraphic* PaintPixelGraphic() const { return FDisplayCopy.Copy(); }
+  // The surface the owner draws on: valid only while OnPaint runs.
+  TQtCanvas* Canvas() const { return FPaintCanvas; }
+  // The palette of what would be drawn; null when there is none to realise.
+  const TPGLogPalette* GetPalette();
+  // The painting thread (for tests: waiting without handling messages).
+  TCreatePaintPGThread* PaintThread() const { return FDisplayCopy.Job(); }
+  int ProgressStep() const { return FDisplayCopy.Step(); }
+  int ProgressPercent() const { return FDisplayCopy.Percent(); }
+
+  bool Allow24BitStretch() const { return FAllow24BitStretch; }
+  void SetAllow24BitStretch(bool value) { SetCopySetting(FAllow24BitStretch, value); }
+  bool Dither() const { return FDither; }
+  void SetDither(bool value) { SetCopySetting(FDither, value); }
+  std::uint8_t DitherErrorLimit() const { return FDitherErrorLimit; }
+  void SetDitherErrorLimit(std::uint8_t value) { SetDitherSetting(FDitherErrorLimit, value); }
+  bool DitherErrorLimitAuto() const { return FDitherErrorLimitAuto; }
+  void SetDitherErrorLimitAuto(bool value) { SetDitherSetting(FDitherErrorLimitAuto, value); }
+  bool DitherErrorLimitSoft() const { return FDitherErrorLimitSoft; }
+  void SetDitherErrorLimitSoft(bool value) { SetDitherSetting(FDitherErrorLimitSoft, value); }
+  bool KeepOldPaintPixelGraphic() const { return FKeepOldPaintPixelGraphic; }
+  void SetKeepOldPaintPixelGraphic(bool value) { FKeepOldPaintPixelGraphic = value; }
+  TPaletteIdent Palette8BitSys24BitGraphic() const { return FPalette8BitSys24BitGraphic; }
+  void SetPalette8BitSys24BitGraphic(TPaletteIdent value);
+  TPaletteIdent Palette8BitSys8BitGraphic() const { return FPalette8BitSys8BitGraphic; }
+  void SetPalette8BitSys8BitGraphic(TPaletteIdent value);
+  bool Progress5Clocks() const { return FProgress5Clocks; }
+  void SetProgress5Clocks(bool value) { FProgress5Clocks = value; }
+  QColor ProgressClockBkColor() const { return FProgressClockBkColor; }
+  void SetProgressClockBkColor(const QColor& value) { FProgressClockBkColor = value; }
+  QColor ProgressClockLineColor() const { return FProgressClockLineColor; }
+  void SetProgressClockLineColor(const QColor& value) { FProgressClockLineColor = value; }
+  bool ProgressClockVisible() const { return FProgressClockVisible; }
+  void SetProgressClockVisible(bool value) { FProgressClockVisible = value; }
+  bool RGBWeighting() const { return FRGBWeighting; }
+  void SetRGBWeighting(bool value) { SetCopySetting(FRGBWeighting, value); }
+  bool ReduceOnLoad() const { return FReduceOnLoad; }
+  void SetReduceOnLoad(bool value) { FReduceOnLoad = value; }
+  TStretchMode StretchMode() const { return FStretchMode; }
+  void SetStretchMode(TStretchMode value);
+  TTiling Tiling() const { return FTiling; }
+  void SetTiling(TTiling value);
+  bool UseThread() const { return FUseThread; }
+  void SetUseThread(bool value);
+
+  TNotifyEvent OnPainting;
+  TPGPaintEvent OnPaint;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+
+ private:
+  // ---- geometry (pgimage.cpp)
+  void PixelGraphicChanged();
+  void BoundsChanged();
+  void UpdateScrollBars();
+  void HookImage(TPixelGraphic& image, bool withChange);
+  void ReplaceImage(std::unique_ptr<TPixelGraphic> image);
+  void SetAutoSizeBound(int& bound, int value);
+  void SetRepaintFlag(bool& flag, bool value);
+  void ApplyFrame();
+  bool CanScroll() const;
+
+  // ---- selection and mouse (pgimage_mouse.cpp)
+  void PicBoxMouseDown(Qt::MouseButton button, int x, int y);
+  void PicBoxMouseMove(int x, int y, const QPoint& global);
+  void PicBoxMouseUp(Qt::MouseButton button);
+  void PaintSelectionFrame(QPainter& painter);
+  QRect HandleRect(int index) const;
+  // The strips along the selection frame r that its painting touches.
+  QRegion SelectionStrips(const QRect& r) const;
+  // The pixels of the picture box that the selection frame and its handles
+  // cover; empty without a selection.
+  QRegion SelectionFramePixels() const;
+  // Whether a paint of `region` (picture-box coordinates) is for the
+  // animated frame alone: every pixel is one the frame covers.
+  bool OnlySelectionFrame(const QRegion& region) const;
+  void AnimationStep();
+  void AutoScrollStep();
+  void UpdateCursor(QWidget* over, QPoint pos);
+  void RefreshCursor();
+  void FireMouse(const TPGMouseEvent& handler, QMouseEvent* e, Qt::MouseButton button);
+
+  // ---- painting (pgimage_paint.cpp)
+  bool CopyNeeded();
+  void StartCopy();
+  void CopyReady(std::unique_ptr<TPixelGraphic> copy);
+  void DrawPicture(TQtCanvas& canvas, TPixelGraphic& g, const QRect& p, const QRect& clip);
+  void DrawEmptyFrame(QPainter& painter, const QRect& p);
+  void DrawClocks(QPainter& painter);
+  std::vector<QPoint> ClockOrigins() const;
+  QRegion ClockRegion() const;
+  void RealizePalette();
+  void DisplayChanged();
+  // A setting the display copy is made with: a new value makes a new copy.
+  template <class T>
+  void SetCopySetting(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    PixelGraphicChanged();
+  }
+  template <class T>
+  void SetDitherSetting(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    if (FDither) PixelGraphicChanged();
+  }
+
+  // geometry state
+  bool FAutoSize = false;
+  int FAutoSizeMaxHeight = 2147483647;
+  int FAutoSizeMinHeight = 0;
+  int FAutoSizeMaxWidth = 2147483647;
+  int FAutoSizeMinWidth = 0;
+  TRGB FBackGroundColor = 0;
+  bool FCenter = false;
+  std::string FFileName;
+  bool FFlipHorizontal = false;
+  bool FFlipVertical = false;
+  int FPixelGraphicHeight = 0;
+  int FPixelGraphicWidth = 0;
+  bool FLayoutInProgress = false;
+  TPicBox* FPicBox = nullptr;
+  std::unique_ptr<TPixelGraphic> FPixelGraphic;
+  TPGWarningAction FReadWarningAction = pgwaOKCancelBox;
+  bool FRearrangeAlways = false;
+  bool FShowHourGlass = true;
+  TStretch FStretch = sNeverKAR;
+  TPGWarningAction FSaveColorResWarningAction = pgwaOKCancelBox;
+  long double FZoomFactor = 1.0L;
+  long double FActualZoomFactor = 1.0L;
+  TBorderStyle FBorderStyle = bsSingle;
+  bool FCtl3D = true;
+  bool FAutoScroll = true;
+  QColor FColor;
+  QCursor FViewCursor;
+  // Picture-box bounds in scrolled-to-origin client coordinates.
+  QRect FPicRect;
+  bool FHorzBar = false;
+  bool FVertBar = false;
+  QSize FLastSize;
+
+  // selection state
+  TActionMode FActionMode = amMoveImage;
+  QPoint FMouseStart;
+  QPoint FGrab;
+  TPGDragState FDragState = dsNone;
+  QBrush FPatternBrushes[8];
+  bool FPatternsMade = false;
+  bool FSelection = false;
+  int FPhase = 0;
+  QColor FSelectionColor1{255, 255, 255};
+  QColor FSelectionColor2{255, 0, 0};
+  int FSelectionHeight = 1;
+  int FSelectionLeft = 0;
+  QPoint FAnchor;
+  QTimer* FAnimationTimer = nullptr;
+  QTimer* FAutoScrollTimer = nullptr;
+  int FSelectionTop = 0;
+  int FSelectionWidth = 1;
+  QColor FPicBoxFrameColor;
+  QPoint FLastGlobalMouse;
+  bool FInPaint = false;
+
+  // painting state
+  bool FAllow24BitStretch = false;
+  bool FDither = true;
+  std::uint8_t FDitherErrorLimit = 32;
+  bool FDitherErrorLimitAuto = true;
+  bool FDitherErrorLimitSoft = true;
+  bool FKeepOldPaintPixelGraphic = false;
+  TPaletteIdent FPalette8BitSys24BitGraphic = pOptimized252Sys16;
+  TPaletteIdent FPalette8BitSys8BitGraphic = pOptimized252Sys16;
+  bool FProgress5Clocks = true;
+  QColor FProgressClockBkColor;
+  QColor FProgressClockLineColor;
+  bool FProgressClockVisible = true;
+  bool FRGBWeighting = true;
+  bool FReduceOnLoad = false;
+  TStretchMode FStretchMode = smFast;
+  TTiling FTiling = tNone;
+  bool FUseThread = true;
+  TQtCanvas* FPaintCanvas = nullptr;
+  // Last: destroyed first, so its job has ended before the image it reads goes.
+  TPGDisplayCopy FDisplayCopy;
+};

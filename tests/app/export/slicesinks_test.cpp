@@ -1,0 +1,124 @@
+// The threaded sink keeps the pixels of cut copies waiting for a worker
+// within its budget; the page mapper runs one thread at a time.
+
+#include "app/export/slicesinks.h"
+
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "pgraphic/rows/loadwatch.h"
+#include "pgraphic/formats/registry.h"
+#include "support/failing_disk.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A writer for ".held" files that holds every write until it is let go.
+class THeldWriter : public TFileFormatWriter {
+ public:
+  THeldWriter() {
+    Extension = "held";
+    Description = "held";
+    CanWriteResolutions = 0xFF;
+    Listed = false;
+  }
+  const char* ClassName() const override { return "THeldWriter"; }
+  void Write(TStream& stream, TPixelGraphic&) override {
+    std::unique_lock<std::mutex> lock(Mutex);
+    ++Writing;
+    Changed.notify_all();
+    Changed.wait(lock, [this] { return Open; });
+    stream.WriteBuffer("x", 1);
+  }
+  bool WaitForWriters(int count) {
+    std::unique_lock<std::mutex> lock(Mutex);
+    return Changed.wait_for(lock, 30s, [&] { return Writing >= count; });
+  }
+  void LetGo() {
+    std::lock_guard<std::mutex> lock(Mutex);
+    Open = true;
+    Changed.notify_all();
+  }
+
+ private:
+  std::mutex Mutex;
+  std::condition_variable Changed;
+  int Writing = 0;
+  bool Open = false;
+};
+
+// Cells of a palette source are cut into copies; with a budget of one copy,
+// a second waits until a worker has written the first, however many
+// workers are idle.
+TEST(ThreadedSink, CopiesWaitingForAWorkerStayWithinTheBudget) {
+  const fs::path dir = faildisk::ScratchDir("app");
+  auto owned = std::make_unique<THeldWriter>();
+  THeldWriter& writer = *owned;
+  FileFormatWriters().push_back(std::move(owned));
+  TPixelGraphic source, slice;
+  source.SetSizeAndFormat(64, 32, pgpf8Bit);
+  source.SetPaletteIdent(pGray256);
+  const TGridCell left{1, 1, 0, 0, 32, 32}, right{2, 1, 32, 0, 32, 32};
+  const std::int64_t copy = BytesPerRowFor(24, 32) * 32;
+  {
+    std::unique_ptr<TSliceSink> sink =
+        MakeThreadedSink(4, copy, {.Cells = 2, .Slice = &slice, .KeepLastSlice = false});
+    sink->Put(0, source, left, (dir / "a.held").string());
+    ASSERT_TRUE(writer.WaitForWriters(1));
+    std::atomic<bool> second{false};
+    std::thread putter([&] {
+      sink->Put(1, source, right, (dir / "b.held").string());
+      second = true;
+    });
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(second) << "a second copy was cut past the budget";
+    writer.LetGo();
+    putter.join();
+    EXPECT_TRUE(second);
+    EXPECT_EQ(sink->Finish().size(), 2u);
+  }
+  std::erase_if(FileFormatWriters(), [&](const auto& w) { return w.get() == &writer; });
+}
+
+// Pages of the memory the mapper has made resident.
+std::size_t ResidentPages(const void* memory, std::size_t size) {
+  std::vector<unsigned char> flags((size + 4095) / 4096);
+  if (::mincore(const_cast<void*>(memory), size, flags.data()) != 0) return 0;
+  return std::size_t(std::count_if(flags.begin(), flags.end(), [](unsigned char f) { return f & 1; }));
+}
+
+// A second start while the first thread runs would replace a joinable
+// thread (and end the program): it is refused, and the first maps on.
+TEST(PageMapper, SecondStartIsRefusedAndTheFirstMapsEveryPage) {
+  constexpr std::size_t kSize = 16u << 20;
+  void* memory = ::mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(memory, MAP_FAILED);
+  if (::madvise(memory, 4096, MADV_POPULATE_WRITE) != 0) {
+    ::munmap(memory, kSize);
+    GTEST_SKIP() << "the system cannot populate pages ahead";
+  }
+  const auto* bits = static_cast<const std::uint8_t*>(memory);
+  {
+    TPageMapper mapper;
+    mapper.Start(bits, kSize);
+    mapper.Start(bits, kSize);
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (ResidentPages(memory, kSize) < kSize / 4096 && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(ResidentPages(memory, kSize), kSize / 4096);
+  }
+  ::munmap(memory, kSize);
+}
+
+}  // namespace
