@@ -1,0 +1,95 @@
+// The one thread pool: how many jobs of a group run at once, which failure
+// a group reports, and what cancelling leaves undone.
+
+#include "pgraphic/core/threadpool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace {
+
+TEST(ThreadPool, AGroupRunsEveryJobAndNeverMoreAtOnceThanAsked) {
+  for (const int parallel : {1, 2, 5}) {
+    TPGTaskGroup group(parallel);
+    std::atomic<int> running{0}, most{0}, done{0};
+    for (int i = 0; i < 40; ++i)
+      group.Run([&] {
+        const int now = ++running;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {}
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        --running;
+        ++done;
+      });
+    group.Wait();
+    EXPECT_EQ(done, 40) << parallel;
+    EXPECT_LE(most, parallel) << parallel;
+  }
+}
+
+// Jobs that wait for one another each have a thread: a group of as many
+// jobs as it may run at once finishes although every job waits for all.
+TEST(ThreadPool, JobsThatWaitForEachOtherAllRun) {
+  constexpr int kJobs = 6;
+  TPGTaskGroup group(kJobs);
+  std::atomic<int> arrived{0};
+  for (int i = 0; i < kJobs; ++i)
+    group.Run([&] {
+      ++arrived;
+      while (arrived < kJobs) std::this_thread::yield();
+    });
+  group.Wait();
+  EXPECT_EQ(arrived, kJobs);
+}
+
+TEST(ThreadPool, TheFirstFailureIsRaisedAndTheJobsNotStartedAreDropped) {
+  TPGTaskGroup group(1);
+  std::atomic<int> after{0};
+  group.Run([] { throw std::runtime_error("first"); });
+  group.Run([] { throw std::runtime_error("second"); });
+  for (int i = 0; i < 10; ++i) group.Run([&] { ++after; });
+  try {
+    group.Wait();
+    FAIL() << "no failure raised";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "first");
+  }
+  EXPECT_EQ(after, 0);
+  EXPECT_TRUE(group.Cancelled());
+  EXPECT_FALSE(group.Run([&] { ++after; }));
+}
+
+TEST(ThreadPool, CancelStopsWhatWaitsAndTellsWhatRuns) {
+  std::atomic<bool> started{false}, sawCancel{false};
+  std::atomic<int> later{0};
+  {
+    TPGTaskGroup group(1);
+    group.Run([&] {
+      started = true;
+      while (!group.Cancelled()) std::this_thread::yield();
+      sawCancel = true;
+    });
+    for (int i = 0; i < 5; ++i) group.Run([&] { ++later; });
+    while (!started) std::this_thread::yield();
+    // The destructor cancels and waits for the running job.
+  }
+  EXPECT_TRUE(sawCancel);
+  EXPECT_EQ(later, 0);
+}
+
+TEST(ThreadPool, AGroupCanBeWaitedForAgainWithNewJobs) {
+  TPGTaskGroup group(2);
+  std::atomic<int> done{0};
+  for (int round = 1; round <= 3; ++round) {
+    for (int i = 0; i < 4; ++i) group.Run([&] { ++done; });
+    group.Wait();
+    EXPECT_EQ(done, 4 * round);
+  }
+  EXPECT_EQ(group.Running(), 0);
+}
+
+}  // namespace
