@@ -20,6 +20,7 @@
 
 #include "app/export/htmltable.h"
 #include "app/ui/errorreport.h"
+#include "app/ui/lossyformat.h"
 #include "app/ui/qsettingsstore.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "platform/display.h"
@@ -244,7 +245,7 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   // A quality means something to lossy formats alone.
   connect(SliceFormat, &QComboBox::currentIndexChanged, this, [this, qualityLabel] {
     const TOutputFormat* format = FindOutputFormat(SliceFormat->currentData().toString().toStdString());
-    const bool lossy = format && (format->Chosen() || format->Writer == "jpg" || format->Writer == "webp");
+    const bool lossy = format && QualityFormatOf(*format);
     SliceQuality->setEnabled(lossy);
     qualityLabel->setEnabled(lossy);
   });

@@ -1,9 +1,13 @@
 #pragma once
-// TForm1, the main window: the Source page with the mode buttons, the
-// magnifier, the rulers and the Source view where the split lines are edited;
-// the JPEG Compression page; the Slices panel; the menus; the grid's undo
-// history; and what the window keeps between runs (its placement, the
-// recent images and grids, the output format and the JPEG settings).
+// TForm1, the main window: it shows the cut being edited (the document,
+// document.h) on the Source page, previews the lossy slice format on the
+// compression page, lists the slices in the Slices panel, and offers the
+// menus whose commands go through the document. What it keeps between runs
+// is read and written by windowsettings.h.
+//
+// Every widget and menu entry has an object name, the window design's
+// where it gave one ("PageControl1", "PGImage1", "PaintBox1", "x_speed",
+// ...), so that tests and tools find them with findChild.
 
 #include <QMainWindow>
 #include <QString>
@@ -11,39 +15,30 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/common/outputformats.h"
-#include "app/cut/griddata.h"
 #include "app/common/recentfiles.h"
-#include "app/cut/splitgrid.h"
 #include "app/ui/dialogs.h"
-#include "app/ui/spliteditor.h"
-#include "pgraphic/core/stagedfile.h"
-#include "widgets/inputdlg.h"
 
 struct TPageWeighing;
+struct TWorkSettings;
 
 class QAction;
 class QActionGroup;
-class QLabel;
 class QMenu;
-class QSpinBox;
 class QTabWidget;
-class QToolButton;
-class TJpegPage;
-class TPGImage;
-class TQV_Loupe;
-class TRuler;
-class TSliceExporter;
-class TWindowExportUi;
+class TCompressionPage;
+class TCutDocument;
+class TPixelGraphic;
+class TSlicesPanel;
+class TSourcePage;
+class TSplitGrid;
+class TWindowExport;
 class Taddtagsdialog;
 class Tdlg_code;
 class Texportdialog;
-
-class TGridHistory;
-class TSettingsStore;
-class TSlicesPanel;
-class TSourceZoom;
+class Tinputdlg;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -52,98 +47,78 @@ class TForm1 : public QMainWindow {
   explicit TForm1(TMainWindowDialogs& dialogs, QWidget* parent = nullptr);
   ~TForm1() override;
 
-  // ---- the controls, named as in the window design
-  QTabWidget* PageControl1;
-  QWidget* TabSheet1;  // "Source"
-  TJpegPage* TabSheet2;  // "JPEG Compression"
-  QToolButton* x_speed;
-  QToolButton* y_speed;
-  QToolButton* rect_speed;
-  QToolButton* cross_speed;
-  QToolButton* cells_speed;
-  TQV_Loupe* QV_Loupe1;
-  TRuler* PaintBox2;  // top ruler
-  TRuler* PaintBox1;  // left ruler
-  TPGImage* PGImage1;
-  QLabel* StatusBar1;
-  // Beside the status text: the selected line's position, editable, and the zoom.
-  QLabel* LinePositionLabel;
-  QSpinBox* LinePosition;
-  QLabel* ZoomLabel;
-  TSlicesPanel* SlicesPanel;
-  Tinputdlg* inputdlg1;
+  // The export options, per-slice and code dialogs, made at program start
+  // after the window and the about box; export and Tools > Options need them.
+  void SetExportDialogs(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code);
 
-  // ---- menu entries
-  QMenu* FileMenu;
-  QAction* OpenAction;
-  QAction* ExportAction;
-  QMenu* ReopenImageMenu;
-  QAction* LoadGridAction;
-  QAction* SaveGridAction;
-  QMenu* ReopenGridMenu;
-  QAction* ExitAction;
-  QMenu* EditMenu;
-  QAction* UndoAction;
-  QAction* RedoAction;
-  QAction* DeleteLineAction;
-  QAction* MergeCellsAction;
-  QAction* UnmergeCellsAction;
-  QAction* NoImageAction;
-  QAction* ImageAgainAction;
-  QMenu* ViewMenu;
-  QAction* ZoomInAction;
-  QAction* ZoomOutAction;
-  QAction* FitAction;
-  QAction* ActualSizeAction;
-  QAction* SlicesPanelAction;
-  QMenu* ToolsMenu;
-  QMenu* ColorAdjustmentMenu;
-  QAction* RGBAction;
-  QAction* CMYAction;
-  QAction* HLSAction;
-  QMenu* AddSplitlineMenu;
-  QAction* AddHorizontalAction;
-  QAction* AddVerticalAction;
-  QAction* ClearSplitsAction;
-  QAction* OptionsAction;
-  QMenu* OutputFormatMenu;
-  QActionGroup* OutputFormatGroup;
-  QMenu* HelpMenu;
-  QAction* UsageAction;
-  QAction* AuthorsSiteAction;
-  QAction* DonateAction;
-  QAction* AboutAction;
+  // Loads the image; on failure the image shown before stays, and so do
+  // the cut, the caption and the recent list. When work was placed on the
+  // image shown, asks whether the lines that fit the new one stay.
+  void OpenImage(const QString& path);
+  // The grid file and what lies beside it, as one undoable step.
+  void LoadGrid(const QString& path);
+  bool ImageLoaded() const;
 
-  TSplitGrid& Grid() { return FData.Grid; }
-  // The lines with the slices' texts.
-  TGridData& Data() { return FData; }
-  TSplitEditor& Editor() { return *FEditor; }
-  TGridHistory& History() { return *FHistory; }
-  TSourceZoom& Zoom() { return *FZoom; }
-  TRecentFiles MRUManager1{"MRUManager1"};  // recent images
-  TRecentFiles MRUManager2{"MRUManager2"};  // recent grids
+  // The cut the window shows.
+  TCutDocument& Document() const { return *FDocument; }
   // The slices' format, as the Output Format menu has it, and their file
   // extension: ".jpg", ".bmp", ".tif", ".png" or ".webp".
   const TOutputFormat& OutputFormat() const { return *FOutputFormat; }
   const std::string& OutputExtension() const { return FOutputFormat->Extension; }
   // Reused for every cell of every export.
   TPixelGraphic& SliceImage();
+  // The recent images and the recent grids.
+  TRecentFiles& MRUManager1() { return FRecentImages; }
+  TRecentFiles& MRUManager2() { return FRecentGrids; }
 
-  // The export options, per-slice and code dialogs, made at program start
-  // after the window and the about box; export and Tools > Options need them.
-  void SetExportDialogs(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code);
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
-  bool ImageLoaded() const;
+ private:
+  // The menu entries the window enables, renames or checks as it goes.
+  struct TMenus {
+    QMenu* Tools = nullptr;
+    QMenu* ReopenImage = nullptr;
+    QMenu* ReopenGrid = nullptr;
+    QMenu* ColorAdjustment = nullptr;
+    QMenu* AddSplitline = nullptr;
+    QActionGroup* OutputFormats = nullptr;
+    // Enabled while an image is loaded.
+    std::vector<QAction*> OfImage;
+    // Enabled while an image is loaded and the Source page is shown.
+    std::vector<QAction*> OfSource;
+    QAction* Options = nullptr;
+    QAction* Undo = nullptr;
+    QAction* Redo = nullptr;
+    QAction* DeleteLine = nullptr;
+    std::vector<QAction*> OfCells;
+  };
 
-  // ---- commands (errors go to the application's error report)
-  // Loads the image; on failure the image shown before stays, and so do
-  // the grid, the caption and the recent list. When lines were placed on
-  // the image shown, asks whether those that fit the new one stay.
-  void OpenImage(const QString& path);
+  // ---- construction (mainwindow.cpp, mainwindow_menus.cpp)
+  void MakeMenus();
+  void MakeFileMenu();
+  void MakeEditMenu();
+  void MakeViewMenu();
+  void MakeToolsMenu();
+  void MakeOutputFormatMenu();
+  void MakeHelpMenu();
+  void MakeRecentMenu(TRecentFiles& list, QMenu* menu, void (TForm1::*open)(const QString&));
+  // A menu entry whose command reports what it raises.
+  QAction* AddCommand(QMenu* menu, const char* name, const QString& caption, std::function<void()> command,
+                      const QKeySequence& shortcut = QKeySequence());
+  QAction* AddCommand(QMenu* menu, const char* name, const QString& caption, void (TForm1::*command)(),
+                      const QKeySequence& shortcut = QKeySequence());
+  // Brings the menus' enabled states in line with the window's state.
+  void UpdateMenus();
+  void CutChanged();
+  void PageChanged();
+
+  // ---- commands (mainwindow_commands.cpp; errors go to the error report)
   void OpenCommand();
   void ReopenImage(const QString& path);
-  // The grid file and the slices' texts beside it, as one undoable step.
-  void LoadGrid(const QString& path);
   void AddSplitline(bool horizontal);
   void ClearSplits();
   void Undo();
@@ -151,71 +126,34 @@ class TForm1 : public QMainWindow {
   void ColorAdjustment(TColorFilterKind kind);
   void SetOutputFormat(const TOutputFormat& format);
   bool PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing);
-  void Usage();
-  void AuthorsSite();
-  void Donate();
-  void About();
-  // The export of app/export/exporter.h with the window's dialogs. A failure is
-  // reported and leaves every file, the grid and the image as they were.
   void ExportCommand();
   void LoadGridCommand();
   void SaveGridCommand();
   void OptionsCommand();
-
-  // Placement, recent lists, output format, JPEG settings and the Slices
-  // panel from and to the settings file.
-  void ReadSettings();
-  void WriteSettings();
-  void ReadWorkSettings(TSettingsStore& store);
-  void WriteWorkSettings(TSettingsStore& store);
-
-  // Brings the menus' enabled states in line with the window's state.
-  void UpdateMenus();
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  QWidget* MakeSourcePage();
-  QWidget* MakeToolBar();
-  void MakeMenus();
-  void MakeRecentMenu(TRecentFiles& list, QMenu* menu, void (TForm1::*open)(const QString&));
-  // A menu entry whose command reports what it raises.
-  QAction* AddCommand(QMenu* menu, const QString& caption, std::function<void()> command,
-                      const QKeySequence& shortcut = QKeySequence());
-  QAction* AddCommand(QMenu* menu, const QString& caption, void (TForm1::*command)(),
-                      const QKeySequence& shortcut = QKeySequence());
-  QWidget* MakeStatusStrip();
-  void MakeEditAndViewMenus();
-  void HookView();
-  bool ViewEvent(QWidget* watched, QEvent* event);
-  void GridDataChanged();
-  void ShowSelectedLine();
-  void ShowZoom();
-  void PageChanged();
-  void ShowMode(TSplitMode mode);
-  void RepaintRulers();
+  void Usage();
+  void AuthorsSite();
+  void Donate();
+  void About();
   // Before any modal dialog: the hover cursor must not stay on over it.
   TMainWindowDialogs& Modal();
-  Texportdialog& ExportOptionsDialog();
+
+  // ---- what is kept between runs
+  void ReadSettings();
+  void WriteSettings();
+  TWorkSettings WorkSettings() const;
+  void ApplyWorkSettings(const TWorkSettings& work);
 
   TMainWindowDialogs& FDialogs;
-  TGridData FData;
-  TGridHistory* FHistory = nullptr;
-  TSplitEditor* FEditor = nullptr;
+  std::unique_ptr<TCutDocument> FDocument;
+  TRecentFiles FRecentImages{"MRUManager1"};
+  TRecentFiles FRecentGrids{"MRUManager2"};
   const TOutputFormat* FOutputFormat = &OutputFormats().front();
-  TSourceZoom* FZoom = nullptr;
-  int FWheelAngle = 0;  // wheel turns not yet a whole zoom step
-  // The texts an export works with: the per-slice dialogs change them.
-  TTagMap FExportTexts;
-  TCellData FExportCells;  // the same for the slices' own formats
+  QTabWidget* FPages = nullptr;
+  TSourcePage* FSourcePage = nullptr;
+  TCompressionPage* FCompressionPage = nullptr;
+  TSlicesPanel* FSlicesPanel = nullptr;
+  Tinputdlg* FPositionDialog = nullptr;
+  TMenus FMenus;
+  std::unique_ptr<TWindowExport> FExport;
   bool FSettingsWritten = true;
-  // The file the image shown was loaded from: no export may replace it.
-  TFileIdentity FSourceFile;
-  std::unique_ptr<TWindowExportUi> FExportUi;
-  std::unique_ptr<TSliceExporter> FExporter;
 };

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "app/cut/griddata.h"
-#include "app/ui/gridhistory.h"
+#include "app/ui/document.h"
 
 namespace {
 
@@ -26,9 +26,9 @@ QTableWidgetItem* FixedItem(const QString& text) {
 
 }  // namespace
 
-TSlicesPanel::TSlicesPanel(TGridHistory& history, QWidget* parent)
+TSlicesPanel::TSlicesPanel(TCutDocument& document, QWidget* parent)
     : QDockWidget(QStringLiteral("Slices"), parent), Table(new QTableWidget(0, colCount)),
-      FHistory(history) {
+      FDocument(document) {
   setObjectName(QStringLiteral("SlicesPanel"));
   Table->setObjectName(QStringLiteral("SlicesTable"));
   Table->setHorizontalHeaderLabels({QStringLiteral("Slice"), QStringLiteral("Size"),
@@ -59,7 +59,7 @@ void TSlicesPanel::showEvent(QShowEvent* event) {
 void TSlicesPanel::Refresh() {
   FStale = !isVisible();
   if (FStale) return;
-  const TGridData& data = FHistory.Data();
+  const TGridData& data = FDocument.Data();
   // Merged cells once, by their top-left cell, at their whole size.
   std::vector<TGridCell> cells;
   std::vector<bool> skips;
@@ -111,7 +111,7 @@ void TSlicesPanel::Edited(QTableWidgetItem* item) {
   if (row < 0 || row >= int(FCells.size()) || item->column() < colLink) return;
   const TGridCell& cell = FCells[std::size_t(row)];
   const std::pair<int, int> key{cell.Column, cell.Row};
-  TGridData after = FHistory.Data();
+  TGridData after = FDocument.Data();
   TCellTags texts = after.Tags.count(key) ? after.Tags.at(key) : TCellTags{};
   std::string& field = item->column() == colLink     ? texts.Link
                        : item->column() == colTarget ? texts.Target
@@ -124,7 +124,7 @@ void TSlicesPanel::Edited(QTableWidgetItem* item) {
   const QString what = item->column() == colLink     ? QStringLiteral("Link")
                        : item->column() == colTarget ? QStringLiteral("Target")
                                                      : QStringLiteral("ALT Text");
-  FHistory.Apply(QStringLiteral("Edit %1 of Slice %2, %3").arg(what).arg(cell.Column).arg(cell.Row), after);
+  FDocument.Apply(QStringLiteral("Edit %1 of Slice %2, %3").arg(what).arg(cell.Column).arg(cell.Row), after);
   // A tab or line break the field could not keep shows as it is saved.
   Refresh();
 }

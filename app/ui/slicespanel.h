@@ -2,7 +2,7 @@
 // The Slices panel: a dockable list of every cell of the page in export
 // order (a merged cell once), with its size, whether it has an image, and
 // the link, target frame and ALT text of its slice, the texts editable in
-// place. Each edit is one step of the grid history;
+// place. Each edit is one step of the document;
 // the texts are saved beside the grid file and written into the page.
 
 #include <QDockWidget>
@@ -14,7 +14,7 @@
 
 class QTableWidget;
 class QTableWidgetItem;
-class TGridHistory;
+class TCutDocument;
 
 class TSlicesPanel : public QDockWidget {
   Q_OBJECT
@@ -22,7 +22,7 @@ class TSlicesPanel : public QDockWidget {
  public:
   enum TColumn { colSlice, colSize, colLink, colTarget, colAlt, colCount };
 
-  TSlicesPanel(TGridHistory& history, QWidget* parent = nullptr);
+  TSlicesPanel(TCutDocument& document, QWidget* parent = nullptr);
   ~TSlicesPanel() override;
 
   QTableWidget* Table;
@@ -43,7 +43,7 @@ class TSlicesPanel : public QDockWidget {
   void Edited(QTableWidgetItem* item);
   void PickChanged();
 
-  TGridHistory& FHistory;
+  TCutDocument& FDocument;
   std::vector<TGridCell> FCells;
   bool FStale = false;
 };

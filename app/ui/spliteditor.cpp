@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/ui/gridhistory.h"
+#include "app/ui/document.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 
@@ -38,11 +38,11 @@ TIntegerList& ListOf(TSplitGrid& grid, bool horizontal) {
 
 }  // namespace
 
-TSplitEditor::TSplitEditor(TGridHistory& history, TPGImage& view, QObject* parent)
-    : QObject(parent), FHistory(history), FView(view) {}
+TSplitEditor::TSplitEditor(TCutDocument& document, TPGImage& view, QObject* parent)
+    : QObject(parent), FDocument(document), FView(view) {}
 
-TGridData& TSplitEditor::Data() { return FHistory.Data(); }
-TSplitGrid& TSplitEditor::Grid() { return FHistory.Data().Grid; }
+TGridData& TSplitEditor::Data() { return FDocument.Data(); }
+TSplitGrid& TSplitEditor::Grid() { return FDocument.Data().Grid; }
 int TSplitEditor::ImageWidth() const { return FView.PixelGraphicWidth(); }
 int TSplitEditor::ImageHeight() const { return FView.PixelGraphicHeight(); }
 
@@ -67,7 +67,7 @@ void TSplitEditor::SetMode(TSplitMode mode) {
 std::optional<TLineRef> TSplitEditor::LineNear(QPointF at) const {
   const int mx = int(std::floor(at.x())), my = int(std::floor(at.y()));
   const TViewAxis ax = AxisX(), ay = AxisY();
-  const TSplitGrid& grid = FHistory.Data().Grid;
+  const TSplitGrid& grid = FDocument.Data().Grid;
   std::optional<TLineRef> nearest;
   int distance = GrabDistance + 1;
   // Horizontal lines first: they win over vertical ones as near.
@@ -102,7 +102,7 @@ int TSplitEditor::Placed(bool horizontal, QPointF at, Qt::KeyboardModifiers modi
 std::optional<TCellKey> TSplitEditor::CellUnder(QPointF at) const {
   const int x = ClampToExtent(PixelUnder(AxisX(), at.x()), ImageWidth());
   const int y = ClampToExtent(PixelUnder(AxisY(), at.y()), ImageHeight());
-  return CellAt(FHistory.Data().Grid, x, y);
+  return CellAt(FDocument.Data().Grid, x, y);
 }
 
 void TSplitEditor::MouseMove(QPointF at, Qt::KeyboardModifiers modifiers) {
@@ -113,7 +113,7 @@ void TSplitEditor::MouseMove(QPointF at, Qt::KeyboardModifiers modifiers) {
                       .arg(PixelUnder(AxisY(), at.y())));
   if (FChoosingFrom) {
     if (const std::optional<TCellKey> cell = CellUnder(at))
-      ChooseCells(CellRangeOf(FHistory.Data().Cells, *FChoosingFrom, *cell));
+      ChooseCells(CellRangeOf(FDocument.Data().Cells, *FChoosingFrom, *cell));
     return;
   }
   if (!LineMode()) return;
@@ -330,7 +330,7 @@ void TSplitEditor::ChooseCells(std::optional<TCellRange> range) {
 
 bool TSplitEditor::ApplyToChosen(const QString& text, const TGridData& after) {
   if (after == Data()) return false;
-  FHistory.Apply(text, after);
+  FDocument.Apply(text, after);
   Changed();
   return true;
 }
@@ -357,7 +357,7 @@ void TSplitEditor::SetHighlightedCell(std::optional<TGridCell> cell) {
 // ---------------------------------------------------------------- state
 
 void TSplitEditor::Record(const QString& text, const TGridData& before, int mergeKey) {
-  FHistory.RecordLines(text, before, mergeKey);
+  FDocument.RecordLines(text, before, mergeKey);
   Changed();
 }
 
@@ -416,7 +416,7 @@ void TSplitEditor::Paint(QPainter& painter) {
   // Merged cells: no line is drawn through them (view pixels inside). A
   // grabbed line is out of the lists, which numbers the cells otherwise:
   // until it drops they are those of before.
-  const TGridData& data = FGrabbedFrom ? FDragStart : FHistory.Data();
+  const TGridData& data = FGrabbedFrom ? FDragStart : FDocument.Data();
   std::vector<TGridCell> merged;
   for (const auto& [corner, span] : data.Cells.Merges)
     merged.push_back(RectOf(data.Grid, {corner.first, corner.second, corner.first + span.Columns - 1,
@@ -455,7 +455,7 @@ void TSplitEditor::Paint(QPainter& painter) {
                      QColor(0, 80, 255, 60));
   }
   PaintCells(painter, data);
-  const TSplitGrid& grid = FHistory.Data().Grid;
+  const TSplitGrid& grid = FDocument.Data().Grid;
   for (std::int32_t y : grid.HorzSplits.Values()) across(y, lineAcross);
   for (std::int32_t x : grid.VertSplits.Values()) down(x, lineDown);
   if (FSelected && FDragging == TDrag::None)

@@ -9,7 +9,7 @@
 // coordinates of the view's viewport (with the fractions of scaled
 // displays) and are mapped through the picture box's place and size, so
 // lines, feedback and hit testing hold at any zoom and scroll position.
-// Whatever changes the lines is recorded as one step of the grid history.
+// Whatever changes the lines is recorded as one step of the document (document.h).
 
 #include <QObject>
 #include <QPointF>
@@ -22,7 +22,7 @@
 #include "app/ui/viewmapping.h"
 
 class QPainter;
-class TGridHistory;
+class TCutDocument;
 class TPGImage;
 
 enum class TSplitMode { Vertical, Horizontal, Rectangle, Cross, Cells };
@@ -49,7 +49,7 @@ class TSplitEditor : public QObject {
   static constexpr unsigned LineTones[2] = {0xFF000000u, 0xFFFFFFFFu};
   static constexpr unsigned SelectedTones[2] = {0xFF0050FFu, 0xFFFFD000u};
 
-  TSplitEditor(TGridHistory& history, TPGImage& view, QObject* parent = nullptr);
+  TSplitEditor(TCutDocument& document, TPGImage& view, QObject* parent = nullptr);
 
   TSplitMode Mode() const { return FMode; }
   // The mode buttons' action: also sets the view's action mode.
@@ -94,7 +94,7 @@ class TSplitEditor : public QObject {
   // cell it touches; drawn tinted.
   std::optional<TCellRange> ChosenCells() const { return FChosen; }
   void ChooseCells(std::optional<TCellRange> range);
-  // The cell commands on the chosen cells, each one step of the history;
+  // The cell commands on the chosen cells, each one step of the document;
   // false when nothing changed.
   bool MergeChosen();
   bool UnmergeChosen();
@@ -145,7 +145,7 @@ class TSplitEditor : public QObject {
   bool ApplyToChosen(const QString& text, const TGridData& after);
   void PaintCells(QPainter& painter, const TGridData& data);
 
-  TGridHistory& FHistory;
+  TCutDocument& FDocument;
   TPGImage& FView;
   TSplitMode FMode = TSplitMode::Vertical;
   TDrag FDragging = TDrag::None;

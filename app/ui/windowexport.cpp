@@ -4,8 +4,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/ui/dialogs.h"
+#include "app/ui/document.h"
 #include "app/ui/exportdialogs.h"
 #include "platform/cursors.h"
 
@@ -116,3 +118,65 @@ void TWindowExportUi::EditCode(std::vector<std::string>& lines) {
 }
 
 void TWindowExportUi::SliceWritten(const std::string&) { ++FSlices; }
+
+TWindowExport::TWindowExport(QWidget& window, TMainWindowDialogs& dialogs, TCutDocument& document,
+                             TRecentFiles& recentGrids)
+    : FDocument(document), FUi(window, dialogs),
+      FExporter(std::make_unique<TSliceExporter>(document.Grid(), FUi)) {
+  FExporter->RecentGrids = &recentGrids;
+}
+
+TWindowExport::~TWindowExport() = default;
+
+Texportdialog& TWindowExport::OptionsDialog() const {
+  if (!FUi.Attached()) throw std::logic_error("The export dialogs were not made.");
+  return *FUi.OptionsDialog();
+}
+
+TExportOptions TWindowExport::Options() const {
+  return FUi.Attached() ? FUi.OptionsDialog()->Options() : TExportOptions();
+}
+
+TPixelGraphic& TWindowExport::SliceImage() { return FExporter->SliceImage; }
+
+QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
+  OptionsDialog();  // raises before anything when the dialogs were not made
+  // The per-slice dialogs change a copy of the texts and formats: the export
+  // is planned with the cut as it began, and saves the copy with the grid.
+  TGridData cut = FDocument.Data();
+  FUi.BeginExport(SliceCountOf(PageLayoutOf(cut.Grid, cut.Cells)), &cut.Tags, &cut.Cells);
+  TOutcome outcome;
+  try {
+    outcome = Export(source, format, cut);
+  } catch (...) {
+    End(cut, false);
+    throw;
+  }
+  End(cut, outcome.GridSaved);
+  if (!outcome.Done) return QString();
+  const int slices = FUi.SlicesWritten();
+  QString status = QStringLiteral("Exported %1 %2 and %3")
+                       .arg(slices)
+                       .arg(slices == 1 ? QStringLiteral("slice") : QStringLiteral("slices"))
+                       .arg(QFile::decodeName(FUi.HtmlPath().c_str()));
+  // Chosen formats are summed up; the code dialog has them slice by slice.
+  if (format.Chosen()) status += QStringLiteral(" (%1)").arg(QString::fromStdString(SliceSummary(FUi.Slices())));
+  return status;
+}
+
+TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutputFormat& format, TGridData& cut) {
+  FExporter->SetOutputFormat(format);
+  FExporter->Options = OptionsDialog().Options();
+  FExporter->SourceFile = FDocument.ImageFile();
+  FExporter->Tags = &cut.Tags;
+  FExporter->Cells = &cut.Cells;
+  const bool done = FExporter->Export(source);
+  return {done, done && FExporter->Options.AlwaysGrid};
+}
+
+// Also after a failure: the cursor comes back, the lines are sorted, and
+// what the per-slice dialogs confirmed stays.
+void TWindowExport::End(const TGridData& cut, bool gridSaved) {
+  FUi.EndExport();
+  FDocument.ExportEnded(cut.Tags, cut.Cells, gridSaved);
+}

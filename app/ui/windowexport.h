@@ -1,17 +1,20 @@
 #pragma once
-// The window's side of an export: the HTML save dialog, the overwrite
-// question, and the three export dialogs, all shown through
-// TMainWindowDialogs. The export itself is the one of app/export/exporter.h, the
-// same as the command line tool's.
+// The window's export: the one of app/export/exporter.h (the same as the
+// command line tool's), run over the cut the window shows, with the HTML
+// save dialog, the overwrite question and the three export dialogs, all
+// shown through TMainWindowDialogs.
 
 #include <QString>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/cut/griddata.h"
 #include "app/export/exporter.h"
 
 class QWidget;
+class TCutDocument;
 class TMainWindowDialogs;
 class Taddtagsdialog;
 class Tdlg_code;
@@ -73,4 +76,40 @@ class TWindowExportUi : public TExportUi {
   TCellData* FCells = nullptr;
   std::string FHtmlPath;
   std::vector<TSliceOutcome> FOutcomes;
+};
+
+// One export after another, each over the cut as it then stands.
+class TWindowExport {
+ public:
+  TWindowExport(QWidget& window, TMainWindowDialogs& dialogs, TCutDocument& document,
+                TRecentFiles& recentGrids);
+  ~TWindowExport();
+
+  void Attach(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code) { FUi.Attach(options, tags, code); }
+  // The options dialog; raises when the dialogs were not made.
+  Texportdialog& OptionsDialog() const;
+  // What the options dialog holds (the defaults before it is made).
+  TExportOptions Options() const;
+  // Reused for every cell of every export; keeps the last cell.
+  TPixelGraphic& SliceImage();
+
+  // One export of source, cut as the document stands, its slices in
+  // format. What the per-slice dialogs confirmed goes back to the document
+  // whether the export finished, failed or was cancelled. Returns the
+  // status line of a finished export, empty when it was cancelled; errors
+  // raise with every file as it was.
+  QString Run(TPixelGraphic& source, const TOutputFormat& format);
+
+ private:
+  struct TOutcome {
+    bool Done = false;
+    bool GridSaved = false;
+  };
+  // The exporter at work: the one place that speaks to it.
+  TOutcome Export(TPixelGraphic& source, const TOutputFormat& format, TGridData& cut);
+  void End(const TGridData& cut, bool gridSaved);
+
+  TCutDocument& FDocument;
+  TWindowExportUi FUi;
+  std::unique_ptr<TSliceExporter> FExporter;
 };

@@ -20,7 +20,6 @@
 
 #include <tuple>
 
-#include "app/ui/jpegpage.h"
 #include "app/ui/slicespanel.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
@@ -82,23 +81,23 @@ class TExportTest : public QObject {
     TShownWindow w(FImage);
     // Lines from the mouse, a ruler and the keyboard; an export sorts them.
     w.Drag({40, 30}, {120, 30});
-    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 75});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 75});
     w.Dialogs.Positions = {QStringLiteral("260")};
-    w->AddVerticalAction->trigger();
+    w.Action("AddVerticalAction")->trigger();
     const QString grid = FDir.filePath(QStringLiteral("e2e/cut.grd"));
     w.Dialogs.SavePaths = {grid};
-    w->SaveGridAction->trigger();
+    w.Action("SaveGridAction")->trigger();
 
     w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
     w.Dialogs.OnModal = SetOptions({.DoubleQuote = true, .UpperCase = true});
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
     QCOMPARE(w.Dialogs.FileFilters.back(), QStringLiteral("HTML Table|*.htm;*.html / html"));
     QCOMPARE(w.Dialogs.ModalTitles, std::vector<QString>{QStringLiteral("Export Options")});
     QVERIFY(w.Dialogs.Questions.empty());
     QCOMPARE(Vert(*w.Form), (TPositions{0, 120, 260, 300}));
     QCOMPARE(Horz(*w.Form), (TPositions{0, 75, 200}));
-    QCOMPARE(w->StatusBar1->text(),
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(),
              QStringLiteral("Exported 6 slices and ") + mine + QStringLiteral("/index.html"));
     // The slice image keeps the last cell.
     QCOMPARE(w->SliceImage().Width(), 40);
@@ -126,21 +125,21 @@ class TExportTest : public QObject {
     WriteFile(grid, "0\r\n200\r\n50\r\n-\r\n0\r\n300\r\n100\r\n200\r\n");
     w->LoadGrid(grid);
     w.Keys = Qt::NoModifier;
-    QTest::mouseClick(w->cells_speed, Qt::LeftButton);
+    QTest::mouseClick(w.Child<QToolButton>("cells_speed"), Qt::LeftButton);
     w.Drag({150, 20}, {250, 120});
-    w->MergeCellsAction->trigger();
+    w.Action("MergeCellsAction")->trigger();
     w.Drag({50, 120}, {50, 120});
-    w->NoImageAction->trigger();
+    w.Action("NoImageAction")->trigger();
     w.Dialogs.SavePaths = {grid};
-    w->SaveGridAction->trigger();
+    w.Action("SaveGridAction")->trigger();
     QCOMPARE(FileBytes(FDir.filePath(QStringLiteral("cells/cut.cells"))),
              QByteArray("merge\t2\t1\t2\t2\r\nskip\t1\t2\r\n"));
 
     w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
     w.Dialogs.OnModal = SetOptions({.Style = TPageStyle::Html5});
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("Exported 2 slices and ") + mine + QStringLiteral("/index.html"));
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("Exported 2 slices and ") + mine + QStringLiteral("/index.html"));
     QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
                       {QStringLiteral("--grid"), grid, QStringLiteral("--style"), QStringLiteral("html5")}),
              0);
@@ -151,10 +150,10 @@ class TExportTest : public QObject {
     QVERIFY(written.at(QStringLiteral("index.html")).contains("<td rowspan='2' style='padding:0'><img src='index_2_1.jpg'"));
 
     // Loaded again, with the grid.
-    w->ClearSplitsAction->trigger();
-    QVERIFY(w->Data().Cells.Empty());
+    w.Action("ClearSplitsAction")->trigger();
+    QVERIFY(w.Data().Cells.Empty());
     w->LoadGrid(grid);
-    QCOMPARE(w->Data().Cells, (TCellData{{{{2, 1}, {2, 2}}}, {{1, 2}}, {}}));
+    QCOMPARE(w.Data().Cells, (TCellData{{{{2, 1}, {2, 2}}}, {{1, 2}}, {}}));
   }
 
   // The menu's entries for the newer formats: WebP slices are .webp files,
@@ -165,17 +164,17 @@ class TExportTest : public QObject {
       const QString mine = MakeDir(FDir, QStringLiteral("formats/window_") + QLatin1String(name));
       const QString cli = MakeDir(FDir, QStringLiteral("formats/cli_") + QLatin1String(name));
       TShownWindow w(FImage);
-      w->Grid().VertSplits.Add(100);
+      w.Grid().VertSplits.Add(100);
       QAction* entry = nullptr;
-      for (QAction* action : w->OutputFormatGroup->actions())
+      for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
         if (action->text() == QLatin1String(text)) entry = action;
       QVERIFY(entry);
       entry->trigger();
       QCOMPARE(w->OutputExtension(), std::string(extension));
-      QCOMPARE(w->PageControl1->isTabVisible(1), std::string(name) == "webp");  // WebP's quality
+      QCOMPARE(w.Child<QTabWidget>("PageControl1")->isTabVisible(1), std::string(name) == "webp");  // WebP's quality
       w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
       w.Dialogs.OnModal = SetOptions({});
-      w->ExportAction->trigger();
+      w.Action("ExportAction")->trigger();
       QVERIFY(ReportedErrors().empty());
       QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
                         {QStringLiteral("--vert"), QStringLiteral("100"), QStringLiteral("--format"),
@@ -194,11 +193,11 @@ class TExportTest : public QObject {
     const QString mine = MakeDir(FDir, QStringLiteral("auto/window"));
     const QString cli = MakeDir(FDir, QStringLiteral("auto/cli"));
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(1);
-    w->Grid().VertSplits.Add(100);
-    for (QAction* action : w->OutputFormatGroup->actions())
+    w.Grid().VertSplits.Add(1);
+    w.Grid().VertSplits.Add(100);
+    for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
       if (action->text() == QStringLiteral("Automatic")) action->trigger();
-    QVERIFY(w->PageControl1->isTabVisible(1));
+    QVERIFY(w.Child<QTabWidget>("PageControl1")->isTabVisible(1));
     QStringList rows;
     w.Dialogs.OnModal = [&](QDialog& dialog) {
       if (auto* options = qobject_cast<Texportdialog*>(&dialog)) return options->editcode->setChecked(true);
@@ -209,7 +208,7 @@ class TExportTest : public QObject {
                     "|" + table.item(row, 3)->text();
     };
     w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
     QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
                       {QStringLiteral("--vert"), QStringLiteral("1,100"), QStringLiteral("--format"),
@@ -232,7 +231,7 @@ class TExportTest : public QObject {
       total += fields[2].toLongLong();
     }
     QVERIFY2(rows[0].contains(QStringLiteral("kept exact")), qPrintable(rows[0]));
-    QVERIFY(w->StatusBar1->text().startsWith(QStringLiteral("Exported 3 slices and ") + mine +
+    QVERIFY(w.Child<QLabel>("StatusBar")->text().startsWith(QStringLiteral("Exported 3 slices and ") + mine +
                                              QStringLiteral("/index.html (%1 bytes: ").arg(total)));
   }
 
@@ -242,15 +241,15 @@ class TExportTest : public QObject {
     {
       TShownWindow w(FImage);
       w.Dialogs.SavePaths = {at80 + QStringLiteral("/a.html")};
-      w->ExportAction->trigger();
+      w.Action("ExportAction")->trigger();
     }
     TShownWindow w(FImage);
-    TJpegPage& page = *w->TabSheet2;
-    w->PageControl1->setCurrentWidget(&page);
+    TCompressionWidgets page = w.Compression();
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
     page.TrackBar1->setValue(30);
     QTRY_VERIFY_WITH_TIMEOUT(PGSettings().JpegQuality == 30 && !page.Timer1->isActive(), 10000);
     w.Dialogs.SavePaths = {at30 + QStringLiteral("/a.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
 
     QCOMPARE(CliSlice(FImage, cli30 + QStringLiteral("/a.html"), {QStringLiteral("--set"), QStringLiteral("JpegQuality=30")}), 0);
@@ -268,9 +267,9 @@ class TExportTest : public QObject {
     WriteFile(dir + QStringLiteral("/index_1_1.jpg"), "old slice");
     const auto before = DirectoryFiles(dir);
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(100);
+    w.Grid().VertSplits.Add(100);
     w.Dialogs.SavePaths = {html};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(w.Dialogs.Questions,
              std::vector<QString>{QStringLiteral("File already exists!: Overwrite ") + html + QStringLiteral("?")});
     QVERIFY(w.Dialogs.ModalTitles.empty());
@@ -280,7 +279,7 @@ class TExportTest : public QObject {
     // OK replaces the page and its slices without another question.
     w.Dialogs.SavePaths = {html};
     w.Dialogs.OkCancelAnswers = {true};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(w.Dialogs.Questions.size(), std::size_t(2));
     QVERIFY(ReportedErrors().empty());
     QVERIFY(FileBytes(html).startsWith("<table"));
@@ -292,9 +291,9 @@ class TExportTest : public QObject {
     const QString source = dir + QStringLiteral("/page_1_1.png");
     QVERIFY(QFile::copy(FImage, source));
     TShownWindow w(source);
-    w->OutputFormatGroup->actions()[3]->trigger();  // .png
+    w.Child<QActionGroup>("OutputFormatGroup")->actions()[3]->trigger();  // .png
     w.Dialogs.SavePaths = {dir + QStringLiteral("/page.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(ReportedErrors().size(), std::size_t(1));
     QCOMPARE(FileBytes(source), FileBytes(FImage));
     QCOMPARE(DirectoryFiles(dir).size(), std::size_t(1));
@@ -306,27 +305,27 @@ class TExportTest : public QObject {
     WriteFile(html, "old page");
     QVERIFY(QDir(dir).mkdir(QStringLiteral("index_2_1.jpg")));  // where a slice belongs
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(100);
+    w.Grid().VertSplits.Add(100);
     w.Dialogs.SavePaths = {html};
     w.Dialogs.OkCancelAnswers = {true};
     w.Dialogs.OnModal = SetOptions({.AlwaysGrid = true});
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(ReportedErrors().size(), std::size_t(1));
     QVERIFY(ReportedErrors().front().contains(QStringLiteral("index_2_1.jpg")));
     QCOMPARE(FileBytes(html), QByteArray("old page"));
     QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              (QStringList{QStringLiteral("index.html"), QStringLiteral("index_2_1.jpg")}));
-    QCOMPARE(w->MRUManager2.Count(), 0);
+    QCOMPARE(w->MRUManager2().Count(), 0);
     QCOMPARE(Vert(*w.Form), (TPositions{0, 100, 300}));
     QVERIFY(w->ImageLoaded());
-    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(150, 20), PositionColor(150, 20));
+    QCOMPARE(w.View()->PixelGraphic()->GetPixel(150, 20), PositionColor(150, 20));
     QVERIFY(PGScreenCursorIsDefault());
   }
 
   void ThePerSliceDialogBuildsEachCellFromItsFields() {
     const QString dir = MakeDir(FDir, QStringLiteral("tags"));
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(100);
+    w.Grid().VertSplits.Add(100);
     Taddtagsdialog& tags = *w.TagsDialog;
     int slice = 0;
     QStringList memos;
@@ -358,7 +357,7 @@ class TExportTest : public QObject {
       QTest::mouseClick(tags.OKButton, Qt::LeftButton);
     };
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
     QCOMPARE(slice, 2);
     QCOMPARE(memos[0], QStringLiteral("<A HREF=\"page2.html\" TARGET=\"main\"><img src='index_1_1.jpg' "
@@ -391,7 +390,7 @@ class TExportTest : public QObject {
       dialog.close();
     };
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
              QByteArray("<!-- cut -->\r\n<table cellspacing = 0 cellpadding = 0 border = 0>\r\n<tr><td><img "
                         "src='index_1_1.jpg' width=300 height=200></td></tr>\r\n</table>\r\n"));
@@ -416,15 +415,15 @@ class TExportTest : public QObject {
         QTest::mouseClick(options.OKButton, Qt::LeftButton);
       };
       w.Dialogs.SavePaths = {dir + QStringLiteral("/a.html"), dir + QStringLiteral("/b.html")};
-      w->ExportAction->trigger();
+      w.Action("ExportAction")->trigger();
       QSettings ini(SettingsFile(), QSettings::IniFormat);
       QCOMPARE(ini.value(key + QStringLiteral("showoptions_Checked")).toString(), QStringLiteral("0"));
       QCOMPARE(ini.value(key + QStringLiteral("alwaysgrid_Checked")).toString(), QStringLiteral("1"));
       // Unchecked, the next export asks nothing; the grid goes beside the page.
-      w->ExportAction->trigger();
+      w.Action("ExportAction")->trigger();
       QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
       QVERIFY(QFile::exists(dir + QStringLiteral("/b.grd")));
-      QCOMPARE(QString::fromStdString(w->MRUManager2.Items(0)), dir + QStringLiteral("/b.grd"));
+      QCOMPARE(QString::fromStdString(w->MRUManager2().Items(0)), dir + QStringLiteral("/b.grd"));
       w->close();
     }
     TShownWindow w(FImage);
@@ -433,12 +432,12 @@ class TExportTest : public QObject {
     w.Dialogs.OnModal = [&](QDialog&) {
       shownUnchecked = !w.ExportDialog->showoptions->isChecked() && w.ExportDialog->alwaysgrid->isChecked();
     };
-    w->OptionsAction->trigger();  // Tools > Options: the dialog only
+    w.Action("OptionsAction")->trigger();  // Tools > Options: the dialog only
     QVERIFY(shownUnchecked);
     QCOMPARE(w.Dialogs.ModalTitles, std::vector<QString>{QStringLiteral("Export Options")});
     QCOMPARE(DirectoryFiles(dir).size(), std::size_t(6));
     w.Dialogs.SavePaths = {dir + QStringLiteral("/c.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
     QVERIFY(QFile::exists(dir + QStringLiteral("/c.grd")));
   }
@@ -452,7 +451,7 @@ class TExportTest : public QObject {
     const QString key = QStringLiteral("Corvane Mill/Tessel/");
     {
       TShownWindow w(FImage);
-      w->Grid().VertSplits.Add(100);
+      w.Grid().VertSplits.Add(100);
       w.Dialogs.OnModal = [&](QDialog& dialog) {
         auto& options = dynamic_cast<Texportdialog&>(dialog);
         QCOMPARE(options.style->currentIndex(), 0);  // classic until chosen
@@ -468,9 +467,9 @@ class TExportTest : public QObject {
         QTest::mouseClick(options.OKButton, Qt::LeftButton);
       };
       w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
-      w->ExportAction->trigger();
+      w.Action("ExportAction")->trigger();
       QVERIFY(ReportedErrors().empty());
-      QCOMPARE(w->StatusBar1->text(),
+      QCOMPARE(w.Child<QLabel>("StatusBar")->text(),
                QStringLiteral("Exported 4 slices and ") + mine + QStringLiteral("/index.html"));
       QSettings ini(SettingsFile(), QSettings::IniFormat);
       QCOMPARE(ini.value(key + QStringLiteral("style_Text")).toString(), QStringLiteral("email"));
@@ -495,7 +494,7 @@ class TExportTest : public QObject {
       shown = again.ExportDialog->style->currentIndex() == 2 && again.ExportDialog->retina->isChecked() &&
               again.ExportDialog->baseurl->text() == QStringLiteral("https://cdn.example.com/m\u00e4il");
     };
-    again->OptionsAction->trigger();
+    again.Action("OptionsAction")->trigger();
     QVERIFY(shown);
   }
 
@@ -514,7 +513,7 @@ class TExportTest : public QObject {
       QTest::keyClicks(tags.edit_href, QStringLiteral("page2.html"));
     };
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
     QCOMPARE(first, QStringLiteral("<img src=\"index_1_1.jpg\" width=\"300\" height=\"200\" alt=\"\" "
                                    "style=\"display:block\">"));
@@ -529,10 +528,10 @@ class TExportTest : public QObject {
   void RetinaAsksAboutALineAtAnOddPosition() {
     const QString dir = MakeDir(FDir, QStringLiteral("odd"));
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(151);
+    w.Grid().VertSplits.Add(151);
     w.Dialogs.OnModal = SetOptions({.Retina = true});
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html"), dir + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(w.Dialogs.Questions,
              std::vector<QString>{QStringLiteral("Retina slices: The vertical line at 151 lies at an odd position, in "
                                                  "the middle of a pixel of the half-size slices, which then do not "
@@ -541,7 +540,7 @@ class TExportTest : public QObject {
     QVERIFY(DirectoryFiles(dir).empty());
     QVERIFY(PGScreenCursorIsDefault());
     w.Dialogs.OkCancelAnswers = {true};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
     QCOMPARE(DirectoryFiles(dir).size(), std::size_t(5));
     QVERIFY(FileBytes(dir + QStringLiteral("/index.html")).contains("width=75 height=100"));
@@ -554,19 +553,19 @@ class TExportTest : public QObject {
     QByteArray page;
     {
       TShownWindow w(FImage);
-      w->SlicesPanelAction->trigger();
+      w.Action("SlicesPanelAction")->trigger();
       w.Drag({40, 30}, {120, 30});
-      QTableWidget& table = *w->SlicesPanel->Table;
+      QTableWidget& table = *w.Child<TSlicesPanel>("SlicesPanel")->Table;
       QCOMPARE(table.rowCount(), 2);
       QCOMPARE(table.item(1, TSlicesPanel::colSize)->text(), QStringLiteral("180 x 200"));
       TypeIntoCell(table, 0, TSlicesPanel::colLink, QStringLiteral("page2.html"));
       TypeIntoCell(table, 0, TSlicesPanel::colTarget, QStringLiteral("main"));
       TypeIntoCell(table, 1, TSlicesPanel::colAlt, QStringLiteral("Sky "), QStringLiteral("\u00e9"));
       w.Dialogs.SavePaths = {grid, mine + QStringLiteral("/index.html")};
-      w->SaveGridAction->trigger();
+      w.Action("SaveGridAction")->trigger();
       QCOMPARE(FileBytes(FDir.filePath(QStringLiteral("texts/cut.tags"))),
                QByteArray("1\t1\tpage2.html\tmain\r\n2\t1\t\t\tSky \xC3\xA9\r\n"));
-      w->ExportAction->trigger();  // no per-slice dialog: the kept texts go in
+      w.Action("ExportAction")->trigger();  // no per-slice dialog: the kept texts go in
       QVERIFY(ReportedErrors().empty());
       page = FileBytes(mine + QStringLiteral("/index.html"));
       QVERIFY(page.contains("<A HREF=\"page2.html\" TARGET=\"main\"><img src='index_1_1.jpg' width=120 "
@@ -582,16 +581,16 @@ class TExportTest : public QObject {
     TShownWindow again(FImage);
     again.Dialogs.SavePaths = {mine + QStringLiteral("/again.html")};
     again->LoadGrid(grid);
-    QCOMPARE(again->Data().Tags.at({1, 1}).Target, std::string("main"));
-    again->ExportAction->trigger();
+    QCOMPARE(again.Data().Tags.at({1, 1}).Target, std::string("main"));
+    again.Action("ExportAction")->trigger();
     QCOMPARE(FileBytes(mine + QStringLiteral("/again.html")), QByteArray(page).replace("index_", "again_"));
   }
 
   void ThePerSliceDialogStartsFromTheKeptTextsAndCancelWritesNothing() {
     const QString dir = MakeDir(FDir, QStringLiteral("cancel"));
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(100);
-    w->Data().Tags[{2, 1}] = {"b.html", "top", "B"};
+    w.Grid().VertSplits.Add(100);
+    w.Data().Tags[{2, 1}] = {"b.html", "top", "B"};
     Taddtagsdialog& tags = *w.TagsDialog;
     int slice = 0;
     w.Dialogs.OnModal = [&](QDialog& dialog) {
@@ -616,17 +615,17 @@ class TExportTest : public QObject {
       }
     };
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(slice, 2);
     QVERIFY(ReportedErrors().empty());
     QVERIFY(DirectoryFiles(dir).empty());
     // What was confirmed before the Cancel is kept, as one step.
-    QCOMPARE(w->Data().Tags.at({1, 1}).Alt, std::string("A"));
-    QCOMPARE(w->UndoAction->text(), QStringLiteral("&Undo Slice Texts"));
+    QCOMPARE(w.Data().Tags.at({1, 1}).Alt, std::string("A"));
+    QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo Slice Texts"));
 
     // Through to the end: the texts go beside the grid as well.
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QCOMPARE(slice, 4);
     QCOMPARE(FileBytes(dir + QStringLiteral("/index.tags")), QByteArray("1\t1\t\t\tA\r\n2\t1\tb.html\ttop\tB\r\n"));
     QVERIFY(QFile::exists(dir + QStringLiteral("/index.grd")));
@@ -640,8 +639,8 @@ class TExportTest : public QObject {
     const QString mine = MakeDir(FDir, QStringLiteral("own/window"));
     const QString cli = MakeDir(FDir, QStringLiteral("own/cli"));
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(100);
-    w->Grid().HorzSplits.Add(120);
+    w.Grid().VertSplits.Add(100);
+    w.Grid().HorzSplits.Add(120);
     Taddtagsdialog& tags = *w.TagsDialog;
     int slice = 0;
     bool ask = true;
@@ -669,16 +668,16 @@ class TExportTest : public QObject {
       QTest::mouseClick(tags.OKButton, Qt::LeftButton);
     };
     w.Dialogs.SavePaths = {mine + QStringLiteral("/first.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
     QCOMPARE(slice, 4);
     // The slices shown were written already: this export is all JPEG.
     QVERIFY(QFile::exists(mine + QStringLiteral("/first_2_1.jpg")));
-    QCOMPARE(w->Data().Cells.Formats, (std::map<TCellKey, TCellFormat>{{{2, 1}, {"webp", 35}}, {{1, 2}, {"png"}}}));
+    QCOMPARE(w.Data().Cells.Formats, (std::map<TCellKey, TCellFormat>{{{2, 1}, {"webp", 35}}, {{1, 2}, {"png"}}}));
     QCOMPARE(FileBytes(mine + QStringLiteral("/first.cells")), QByteArray("format\t2\t1\twebp\t35\r\nformat\t1\t2\tpng\r\n"));
-    w->SlicesPanelAction->trigger();
-    QCOMPARE(w->SlicesPanel->Table->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
-    QCOMPARE(w->UndoAction->text(), QStringLiteral("&Undo Slice Texts"));
+    w.Action("SlicesPanelAction")->trigger();
+    QCOMPARE(w.Child<TSlicesPanel>("SlicesPanel")->Table->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
+    QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo Slice Texts"));
 
     // The next one starts from the kept formats and writes them.
     slice = 0;
@@ -693,7 +692,7 @@ class TExportTest : public QObject {
     };
     for (const QString& f : QDir(mine).entryList(QDir::Files)) QFile::remove(mine + QLatin1Char('/') + f);
     w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
-    w->ExportAction->trigger();
+    w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
     const auto written = DirectoryFiles(mine);
     QVERIFY(written.count(QStringLiteral("index_2_1.webp")) && written.count(QStringLiteral("index_1_2.png")));
@@ -703,34 +702,34 @@ class TExportTest : public QObject {
              0);
     QVERIFY(written == DirectoryFiles(cli));
 
-    w->UndoAction->trigger();  // the first export's step: the formats go
-    QVERIFY(w->Data().Cells.Formats.empty());
+    w.Action("UndoAction")->trigger();  // the first export's step: the formats go
+    QVERIFY(w.Data().Cells.Formats.empty());
   }
 
   void GridFilesRoundTripAndReportLinesOutOfBounds() {
     TShownWindow w(FImage);
     const QString grid = FDir.filePath(QStringLiteral("round.grd"));
-    w->Grid().HorzSplits.Add(120);
-    w->Grid().VertSplits.Add(30);
+    w.Grid().HorzSplits.Add(120);
+    w.Grid().VertSplits.Add(30);
     w.Dialogs.SavePaths = {grid};
-    w->SaveGridAction->trigger();
+    w.Action("SaveGridAction")->trigger();
     QCOMPARE(w.Dialogs.FileFilters.back(), QStringLiteral("Grid Files (*.grd)|*.grd / grd"));
     QCOMPARE(FileDialogNameFilters(QLatin1String(GridFileFilter)), QStringList{QStringLiteral("Grid Files (*.grd)")});
     QCOMPARE(FileBytes(grid), QByteArray("0\r\n200\r\n120\r\n-\r\n0\r\n300\r\n30\r\n"));
-    w->ClearSplitsAction->trigger();
+    w.Action("ClearSplitsAction")->trigger();
     w.Dialogs.OpenPaths = {grid};
-    w->LoadGridAction->trigger();
+    w.Action("LoadGridAction")->trigger();
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 120}));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 30}));
-    QCOMPARE(QString::fromStdString(w->MRUManager2.Items(0)), grid);
+    QCOMPARE(QString::fromStdString(w->MRUManager2().Items(0)), grid);
 
     const QString large = FDir.filePath(QStringLiteral("large.grd"));
     WriteFile(large, "0\r\n250\r\n-\r\n0\r\n300\r\n");
     w.Dialogs.OpenPaths = {large};
-    w->LoadGridAction->trigger();
+    w.Action("LoadGridAction")->trigger();
     QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!")});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
-    QCOMPARE(w->MRUManager2.Count(), 2);
+    QCOMPARE(w->MRUManager2().Count(), 2);
   }
 };
 

@@ -9,7 +9,6 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-#include "app/ui/jpegpage.h"
 #include "app/ui/rulers.h"
 #include "platform/cursors.h"
 #include "support/icc_profiles.h"
@@ -25,16 +24,16 @@ QRgb Dash(const unsigned tones[2], int d) { return tones[((d % 8) + 8) % 8 < 4 ?
 // place on the view's colour, each line dashed across it (horizontal lines
 // first, then vertical ones), the selected or dragged line last in its own
 // tones.
-QImage ExpectedViewport(TForm1& form, const std::function<TRGB(int, int)>& image) {
-  TPGImage& view = *form.PGImage1;
+QImage ExpectedViewport(TShownWindow& window, const std::function<TRGB(int, int)>& image) {
+  TPGImage& view = *window.View();
   const QPoint origin = view.PicBox()->pos();
   const int w = view.PixelGraphicWidth(), h = view.PixelGraphicHeight();
   const QRgb background = view.Color().rgb();
-  const TSplitEditor& editor = form.Editor();
+  const TSplitEditor& editor = window.Editor();
   std::optional<TLineRef> chosen = editor.Selected();
   if (editor.DraggingHorz() && editor.LastHorzLine() != -1) chosen = TLineRef{true, editor.LastHorzLine()};
   if (editor.DraggingVert() && editor.LastVertLine() != -1) chosen = TLineRef{false, editor.LastVertLine()};
-  const TPositions rows = Horz(form), columns = Vert(form);
+  const TPositions rows = Horz(*window.Form), columns = Vert(*window.Form);
   return Expected(view.viewport()->size(), [&](int vx, int vy) {
     const int x = vx - origin.x(), y = vy - origin.y();
     QRgb c = (x >= 0 && y >= 0 && x < w && y < h) ? ToQRgb(image(x, y)) : background;
@@ -65,42 +64,42 @@ class TMainWindowTest : public QObject {
     TShownWindow w;
     QCOMPARE(w->windowTitle(), QStringLiteral("Tessel!"));
     QCOMPARE(w->size(), QSize(600, 400));
-    const QFontInfo status(w->StatusBar1->font());
+    const QFontInfo status(w.Child<QLabel>("StatusBar")->font());
     QVERIFY(status.bold());
     QCOMPARE(status.family(), QStringLiteral("Liberation Sans"));  // standing in for Arial
-    QVERIFY(w->x_speed->isChecked());
-    QCOMPARE(w->PGImage1->ActionMode(), amNone);
+    QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
+    QCOMPARE(w.View()->ActionMode(), amNone);
     QVERIFY(Horz(*w.Form).empty() && Vert(*w.Form).empty());
-    QCOMPARE(w->OutputFormatGroup->checkedAction()->text(), QStringLiteral(".jpg"));
-    for (QAction* a : {w->ExportAction, w->LoadGridAction, w->SaveGridAction, w->ClearSplitsAction,
-                       w->AddHorizontalAction, w->CMYAction, w->RGBAction})
+    QCOMPARE(w.Child<QActionGroup>("OutputFormatGroup")->checkedAction()->text(), QStringLiteral(".jpg"));
+    for (QAction* a : {w.Action("ExportAction"), w.Action("LoadGridAction"), w.Action("SaveGridAction"), w.Action("ClearSplitsAction"),
+                       w.Action("AddHorizontalAction"), w.Action("CMYAction"), w.Action("RGBAction")})
       QVERIFY(!a->isEnabled());
-    QCOMPARE(w->AddHorizontalAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
-    QCOMPARE(w->OpenAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    QCOMPARE(w.Action("AddHorizontalAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    QCOMPARE(w.Action("OpenAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
 
     w->OpenImage(FImage);
     QCOMPARE(w->windowTitle(), QStringLiteral("Tessel! - [") + FImage + QStringLiteral("]"));
     QCOMPARE(ApplicationTitle(), w->windowTitle());
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
-    for (QAction* a : {w->ExportAction, w->LoadGridAction, w->ClearSplitsAction, w->AddVerticalAction, w->HLSAction})
+    for (QAction* a : {w.Action("ExportAction"), w.Action("LoadGridAction"), w.Action("ClearSplitsAction"), w.Action("AddVerticalAction"), w.Action("HLSAction")})
       QVERIFY(a->isEnabled());
-    QVERIFY(!w->RGBAction->isEnabled());
+    QVERIFY(!w.Action("RGBAction")->isEnabled());
     // The Tools menu, shortcuts included, belongs to the Source page.
-    w->PageControl1->setCurrentIndex(1);
-    QVERIFY(!w->ToolsMenu->isEnabled() && !w->AddHorizontalAction->isEnabled());
-    w->PageControl1->setCurrentIndex(0);
-    QVERIFY(w->ToolsMenu->isEnabled() && w->AddHorizontalAction->isEnabled());
+    w.Child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    QVERIFY(!w.Child<QMenu>("ToolsMenu")->isEnabled() && !w.Action("AddHorizontalAction")->isEnabled());
+    w.Child<QTabWidget>("PageControl1")->setCurrentIndex(0);
+    QVERIFY(w.Child<QMenu>("ToolsMenu")->isEnabled() && w.Action("AddHorizontalAction")->isEnabled());
   }
 
   void GrabWithinThreePixelsNearestFirstThenMoveRemoveOrSelect() {
     TShownWindow w(FImage);
-    w->Grid().HorzSplits.Add(50);
+    w.Grid().HorzSplits.Add(50);
     // Hit testing looks at the horizontal lines in vertical mode as well,
     // three view pixels to either side.
     w.Move({100, 46});
     QVERIFY(PGScreenCursorIsDefault());
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 100 Y: 46"));
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 100 Y: 46"));
     for (int y : {47, 50, 53}) {
       w.Move({100, y});
       QCOMPARE(PGScreenCursorShape(), Qt::SizeVerCursor);
@@ -118,79 +117,79 @@ class TMainWindowTest : public QObject {
     w.Press({100, 52});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
     w.Move({100, 82});
-    QVERIFY(w->Editor().DraggingHorz());
-    QCOMPARE(w->Editor().LastHorzLine(), 80);
-    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
+    QVERIFY(w.Editor().DraggingHorz());
+    QCOMPARE(w.Editor().LastHorzLine(), 80);
+    QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, PositionColor));
     w.Release({100, 82});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
     QVERIFY(PGScreenCursorIsDefault());
-    QVERIFY(!w->Editor().DraggingHorz() && w->Editor().LastHorzLine() == -1);
-    QCOMPARE(w->Editor().Selected(), std::optional(TLineRef{true, 80}));
-    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
+    QVERIFY(!w.Editor().DraggingHorz() && w.Editor().LastHorzLine() == -1);
+    QCOMPARE(w.Editor().Selected(), std::optional(TLineRef{true, 80}));
+    QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, PositionColor));
 
     // Of two lines in reach the nearer is taken; a click selects it and
     // changes nothing, not even the order.
-    w->Grid().HorzSplits.Add(85);
-    const int steps = w->History().Stack().count();
+    w.Grid().HorzSplits.Add(85);
+    const int steps = w.Document().Stack().count();
     w.Drag({100, 83}, {100, 83});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80, 85}));
-    QCOMPARE(w->Editor().Selected(), std::optional(TLineRef{true, 85}));
-    QCOMPARE(w->History().Stack().count(), steps);
+    QCOMPARE(w.Editor().Selected(), std::optional(TLineRef{true, 85}));
+    QCOMPARE(w.Document().Stack().count(), steps);
 
     // Released below the bottom edge, or on a line already there, it is gone.
     w.Drag({100, 85}, {100, 260});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
-    QVERIFY(!w->Editor().Selected());
+    QVERIFY(!w.Editor().Selected());
     w.Drag({300, 20}, {0, 20});  // the right edge dropped on the left one
     QCOMPARE(Vert(*w.Form), (TPositions{0}));
 
     // Pressed beside any line: a new one is placed in the current mode.
     w.Drag({40, 30}, {120, 30});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 120}));
-    QTest::mouseClick(w->y_speed, Qt::LeftButton);
+    QTest::mouseClick(w.Child<QToolButton>("y_speed"), Qt::LeftButton);
     w.Drag({40, 30}, {40, 70});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80, 70}));
   }
 
   void RightClicksSwitchTheLineModes() {
     TShownWindow w(FImage);
-    QTest::mouseClick(w->y_speed, Qt::LeftButton);
+    QTest::mouseClick(w.Child<QToolButton>("y_speed"), Qt::LeftButton);
     w.Press({10, 10}, Qt::RightButton);
     w.Release({10, 10}, Qt::RightButton);
-    QVERIFY(w->x_speed->isChecked());
+    QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
     w.Press({10, 10}, Qt::RightButton);
-    QVERIFY(w->y_speed->isChecked());
-    QCOMPARE(w->PGImage1->ActionMode(), amNone);
+    QVERIFY(w.Child<QToolButton>("y_speed")->isChecked());
+    QCOMPARE(w.View()->ActionMode(), amNone);
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
     // In the selection modes a right click switches nothing.
-    QTest::mouseClick(w->rect_speed, Qt::LeftButton);
-    QCOMPARE(w->PGImage1->ActionMode(), amCreateSelection);
+    QTest::mouseClick(w.Child<QToolButton>("rect_speed"), Qt::LeftButton);
+    QCOMPARE(w.View()->ActionMode(), amCreateSelection);
     QTest::mouseClick(w.Picture(), Qt::RightButton, Qt::NoModifier, {10, 10});
-    QVERIFY(w->rect_speed->isChecked());
+    QVERIFY(w.Child<QToolButton>("rect_speed")->isChecked());
   }
 
   void CrossAndRectangleAddFromTheSelection() {
     TShownWindow w(FImage);
-    QTest::mouseClick(w->cross_speed, Qt::LeftButton);
-    QCOMPARE(w->PGImage1->ActionMode(), amCreateSelection);
+    QTest::mouseClick(w.Child<QToolButton>("cross_speed"), Qt::LeftButton);
+    QCOMPARE(w.View()->ActionMode(), amCreateSelection);
     // A second click on the same place adds no line a second time.
     for (int i = 0; i < 2; ++i) w.Drag({100, 50}, {100, 50});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50}));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
-    QVERIFY(!w->PGImage1->Selection());
+    QVERIFY(!w.View()->Selection());
 
-    w->ClearSplits();
-    QTest::mouseClick(w->rect_speed, Qt::LeftButton);
+    w.Action("ClearSplitsAction")->trigger();
+    QTest::mouseClick(w.Child<QToolButton>("rect_speed"), Qt::LeftButton);
     w.Drag({10, 20}, {59, 79});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 10, 60}));
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 20, 80}));
-    QVERIFY(!w->PGImage1->Selection());
+    QVERIFY(!w.View()->Selection());
   }
 
   void RulersShowMarkersAndAddLinesOnClicks() {
     TShownWindow w(FImage);
-    const QImage top = w->PaintBox2->grab().toImage();
-    const QImage left = w->PaintBox1->grab().toImage();
+    const QImage top = w.Child<TRuler>("PaintBox2")->grab().toImage();
+    const QImage left = w.Child<TRuler>("PaintBox1")->grab().toImage();
     // The first entry (the 0 edge) has no marker; the far edge has.
     const auto redColumns = [&top] {
       std::vector<int> found;
@@ -218,7 +217,7 @@ class TMainWindowTest : public QObject {
       QImage alone(400, 400, QImage::Format_RGB32);
       alone.fill(Qt::white);
       QPainter painter(&alone);
-      painter.setFont(w->PaintBox1->font());
+      painter.setFont(w.Child<TRuler>("PaintBox1")->font());
       painter.setPen(Qt::black);
       painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, text);
       return alone;
@@ -233,39 +232,39 @@ class TMainWindowTest : public QObject {
     }
     QVERIFY(same(top, label(QStringLiteral("50"), QRect(77, 1, 200, 25)), QRect(76, 0, 24, 20)));
 
-    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {25, 12});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
-    QVERIFY(w->y_speed->isChecked());
+    QVERIFY(w.Child<QToolButton>("y_speed")->isChecked());
     // The same point twice adds its line once.
-    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {26, 12});
-    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {26, 12});
-    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {326, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {26, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {26, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {326, 12});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 1}));
-    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 150});
-    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 201});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 150});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 201});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 150}));
-    QVERIFY(w->x_speed->isChecked());
+    QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
     // Another button adds without changing the mode.
-    QTest::mouseClick(w->PaintBox2, Qt::RightButton, Qt::NoModifier, {125, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::RightButton, Qt::NoModifier, {125, 12});
     QCOMPARE(Vert(*w.Form).back(), 100);
-    QVERIFY(w->x_speed->isChecked());
-    QTest::mouseMove(w->PaintBox2, {75, 12});
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 50"));
+    QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
+    QTest::mouseMove(w.Child<TRuler>("PaintBox2"), {75, 12});
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 50"));
   }
 
   void LinesMarkersAndRulerClicksFollowTheScrolledView() {
     TShownWindow w(WriteImage(FDir, QStringLiteral("large.png"), 900, 700));
-    TPGImage& view = *w->PGImage1;
+    TPGImage& view = *w.View();
     QVERIFY(view.HorzScrollBarVisible() && view.VertScrollBarVisible());
     view.SetHorzScrollPosition(40);
     view.SetVertScrollPosition(100);
-    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 10});
-    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {30, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 10});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {30, 12});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 700, 110}));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 900, 45}));
-    QCOMPARE(Rendered(view), ExpectedViewport(*w.Form, PositionColor));
-    QCOMPARE(w->PaintBox1->grab().toImage().pixel(15, 10), qRgb(255, 0, 0));
-    QCOMPARE(w->PaintBox2->grab().toImage().pixel(30, 15), qRgb(255, 0, 0));
+    QCOMPARE(Rendered(view), ExpectedViewport(w, PositionColor));
+    QCOMPARE(w.Child<TRuler>("PaintBox1")->grab().toImage().pixel(15, 10), qRgb(255, 0, 0));
+    QCOMPARE(w.Child<TRuler>("PaintBox2")->grab().toImage().pixel(30, 15), qRgb(255, 0, 0));
     // The picture box reports image pixels wherever the view stands.
     w.Move({45, 300});
     QCOMPARE(PGScreenCursorShape(), Qt::SizeHorCursor);
@@ -274,29 +273,29 @@ class TMainWindowTest : public QObject {
   void AddSplitlineTakesValuesWithinTheImage() {
     TShownWindow w(FImage);
     w.Dialogs.Positions = {QStringLiteral("0"), QStringLiteral("201"), QStringLiteral("abc")};
-    for (int i = 0; i < 3; ++i) w->AddHorizontalAction->trigger();
+    for (int i = 0; i < 3; ++i) w.Action("AddHorizontalAction")->trigger();
     QCOMPARE(w.Dialogs.PositionCaptions.front(), QStringLiteral("Enter position (0-200)"));
     // 0 is the top edge already: no second line there.
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
     QCOMPARE(ReportedErrors(), std::vector<QString>{QStringLiteral("'abc' is not a valid integer value")});
     w.Dialogs.Positions = {QStringLiteral("300"), QStringLiteral("150")};
-    for (int i = 0; i < 3; ++i) w->AddVerticalAction->trigger();  // the last one cancelled
+    for (int i = 0; i < 3; ++i) w.Action("AddVerticalAction")->trigger();  // the last one cancelled
     QCOMPARE(w.Dialogs.PositionCaptions.back(), QStringLiteral("Enter position (0-300)"));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 150}));
-    QCOMPARE(w->Editor().Selected(), std::optional(TLineRef{false, 150}));
-    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, PositionColor));
-    w->ClearSplitsAction->trigger();
+    QCOMPARE(w.Editor().Selected(), std::optional(TLineRef{false, 150}));
+    QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, PositionColor));
+    w.Action("ClearSplitsAction")->trigger();
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
   }
 
   void ColourAdjustmentChangesTheSourceInPlace() {
     TShownWindow w(FImage);
-    w->CMYAction->trigger();  // cancelled: nothing changes
-    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(5, 5), PositionColor(5, 5));
+    w.Action("CMYAction")->trigger();  // cancelled: nothing changes
+    QCOMPARE(w.View()->PixelGraphic()->GetPixel(5, 5), PositionColor(5, 5));
     w.Dialogs.FilterAccepted = true;
-    w->HLSAction->trigger();
+    w.Action("HLSAction")->trigger();
     const TRGB c = PositionColor(5, 5);
-    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(5, 5),
+    QCOMPARE(w.View()->PixelGraphic()->GetPixel(5, 5),
              RGBColor(255 - GetRValue(c), GetGValue(c), GetBValue(c)));
   }
 
@@ -321,29 +320,29 @@ class TMainWindowTest : public QObject {
       return RGBColor(converted[i], converted[i + 1], converted[i + 2]);
     };
     TShownWindow w(path);
-    TPixelGraphic& shown = *w->PGImage1->PixelGraphic();
+    TPixelGraphic& shown = *w.View()->PixelGraphic();
     QVERIFY(!shown.ColorProfile);
     for (int y = 0; y < 30; ++y)
       for (int x = 0; x < 40; ++x) QCOMPARE(shown.GetPixel(x, y), convertedAt(x, y));
     QVERIFY(shown.GetPixel(39, 29) != PositionColor(39, 29));
-    QCOMPARE(Rendered(*w->PGImage1), ExpectedViewport(*w.Form, convertedAt));
+    QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, convertedAt));
   }
 
   void AFailedOpenKeepsTheImageGridAndTitle() {
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(120);
+    w.Grid().VertSplits.Add(120);
     QFile bad(FDir.filePath(QStringLiteral("broken.png")));
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("\x89PNG\r\n\x1a\n not really");
     bad.close();
     w.Dialogs.ImageToOpen = bad.fileName();
-    w->OpenAction->trigger();
+    w.Action("OpenAction")->trigger();
     QCOMPARE(ReportedErrors().size(), std::size_t(1));
     QVERIFY(w->ImageLoaded());
-    QCOMPARE(w->PGImage1->PixelGraphic()->GetPixel(7, 3), PositionColor(7, 3));
+    QCOMPARE(w.View()->PixelGraphic()->GetPixel(7, 3), PositionColor(7, 3));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 120}));
     QCOMPARE(w->windowTitle(), QStringLiteral("Tessel! - [") + FImage + QStringLiteral("]"));
-    QCOMPARE(w->MRUManager1.Count(), 1);
+    QCOMPARE(w->MRUManager1().Count(), 1);
   }
 
   void RecentImagesKeepTenAndReportMissingFiles() {
@@ -353,10 +352,10 @@ class TMainWindowTest : public QObject {
       paths << WriteImage(FDir, QStringLiteral("r%1.bmp").arg(i), 4, 4);
       w->OpenImage(paths.back());
     }
-    QCOMPARE(w->MRUManager1.Count(), 10);
-    QCOMPARE(QString::fromStdString(w->MRUManager1.Items(0)), paths[10]);
-    QCOMPARE(QString::fromStdString(w->MRUManager1.Items(9)), paths[1]);
-    const QList<QAction*> entries = w->ReopenImageMenu->actions();
+    QCOMPARE(w->MRUManager1().Count(), 10);
+    QCOMPARE(QString::fromStdString(w->MRUManager1().Items(0)), paths[10]);
+    QCOMPARE(QString::fromStdString(w->MRUManager1().Items(9)), paths[1]);
+    const QList<QAction*> entries = w.Child<QMenu>("ReopenImageMenu")->actions();
     QCOMPARE(entries.size(), 10);
     QCOMPARE(entries[9]->text(), QStringLiteral("&A\t") + paths[1]);
 
@@ -364,26 +363,26 @@ class TMainWindowTest : public QObject {
     entries[7]->trigger();
     QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("File ") + paths[3] +
                                                     QStringLiteral(" not found.")});
-    QCOMPARE(w->MRUManager1.Count(), 10);
+    QCOMPARE(w->MRUManager1().Count(), 10);
     entries[9]->trigger();  // reopened: moves to the top
-    QCOMPARE(QString::fromStdString(w->MRUManager1.Items(0)), paths[1]);
+    QCOMPARE(QString::fromStdString(w->MRUManager1().Items(0)), paths[1]);
   }
 
   void PngOutputHidesTheJpegPage() {
     TShownWindow w(FImage);
-    w->PageControl1->setCurrentIndex(1);
-    w->OutputFormatGroup->actions()[3]->trigger();
+    w.Child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    w.Child<QActionGroup>("OutputFormatGroup")->actions()[3]->trigger();
     QCOMPARE(w->OutputExtension(), std::string(".png"));
-    QVERIFY(!w->PageControl1->isTabVisible(1));
-    QCOMPARE(w->PageControl1->currentIndex(), 0);
-    w->OutputFormatGroup->actions()[0]->trigger();
-    QVERIFY(w->PageControl1->isTabVisible(1));
-    QCOMPARE(w->PageControl1->currentIndex(), 0);
+    QVERIFY(!w.Child<QTabWidget>("PageControl1")->isTabVisible(1));
+    QCOMPARE(w.Child<QTabWidget>("PageControl1")->currentIndex(), 0);
+    w.Child<QActionGroup>("OutputFormatGroup")->actions()[0]->trigger();
+    QVERIFY(w.Child<QTabWidget>("PageControl1")->isTabVisible(1));
+    QCOMPARE(w.Child<QTabWidget>("PageControl1")->currentIndex(), 0);
   }
 
   void MagnifierClicksChangeItsZoom() {
     TShownWindow w;
-    TQV_Loupe& loupe = *w->QV_Loupe1;
+    TQV_Loupe& loupe = *w.Child<TQV_Loupe>("QV_Loupe1");
     QVERIFY(loupe.Active());
     QCOMPARE(loupe.ZoomLevel(), 2.0);
     for (int i = 0; i < 2; ++i) QTest::mouseClick(&loupe, Qt::LeftButton);
@@ -394,7 +393,7 @@ class TMainWindowTest : public QObject {
 
   void HelpCommandsOpenTheGuideAndPages() {
     TShownWindow w;
-    for (QAction* a : {w->UsageAction, w->AuthorsSiteAction, w->DonateAction}) a->trigger();
+    for (QAction* a : {w.Action("UsageAction"), w.Action("AuthorsSiteAction"), w.Action("DonateAction")}) a->trigger();
     QCOMPARE(w.Dialogs.Opened.size(), std::size_t(3));
     QVERIFY(w.Dialogs.Opened[0].endsWith(QStringLiteral("readme.txt")));
     QVERIFY(w.Dialogs.Opened[1].startsWith(QStringLiteral("https://")));

@@ -14,8 +14,8 @@ class TScreenshotTest : public QObject {
     QTemporaryDir dir;
     TShownWindow w(WriteImage(dir, QStringLiteral("picture.png"), 200, 150));
     QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
-    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25 + 60, 12});
-    QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, 40});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {25 + 60, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 40});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 200, 60}));
     QCOMPARE(Horz(*w.Form), (TPositions{0, 150, 40}));
 
@@ -48,8 +48,8 @@ class TScreenshotTest : public QObject {
     TShownWindow w(QStringLiteral(TESSEL_SOURCE_DIR "/data/sample.png"));
     w->resize(760, 520);
     QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
-    for (int x : {120, 280}) QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25 + x, 12});
-    for (int y : {60, 180}) QTest::mouseClick(w->PaintBox1, Qt::LeftButton, Qt::NoModifier, {12, y});
+    for (int x : {120, 280}) QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {25 + x, 12});
+    for (int y : {60, 180}) QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, y});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 400, 120, 280}));
     QTest::qWait(500);
     const QRect frame = w->frameGeometry();

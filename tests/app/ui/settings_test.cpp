@@ -18,7 +18,6 @@
 #include <chrono>
 
 #include "app/ui/aboutbox.h"
-#include "app/ui/jpegpage.h"
 #include "app/ui/placement.h"
 #include "app/ui/slicespanel.h"
 #include "pgraphic/core/settings.h"
@@ -71,8 +70,8 @@ class TSettingsTest : public QObject {
       w->OpenImage(FImage);
       w->LoadGrid(grid);
       QCOMPARE(Vert(*w.Form), (TPositions{0, 150, 300}));
-      images = Paths(w->MRUManager1);
-      grids = Paths(w->MRUManager2);
+      images = Paths(w->MRUManager1());
+      grids = Paths(w->MRUManager2());
       w->close();
     }
     QCOMPARE(images.size(), std::size_t(2));
@@ -84,27 +83,27 @@ class TSettingsTest : public QObject {
 
     TShownWindow again;
     QCOMPARE(again->geometry(), QRect(30, 40, 640, 430));
-    QCOMPARE(Paths(again->MRUManager1), images);
-    QCOMPARE(Paths(again->MRUManager2), grids);
-    QCOMPARE(again->ReopenImageMenu->actions().size(), 2);
+    QCOMPARE(Paths(again->MRUManager1()), images);
+    QCOMPARE(Paths(again->MRUManager2()), grids);
+    QCOMPARE(again.Child<QMenu>("ReopenImageMenu")->actions().size(), 2);
     QVERIFY(ReportedErrors().empty());
     // A recent grid needs an image to cut.
-    QVERIFY(!again->ReopenGridMenu->isEnabled());
-    again->ReopenImageMenu->actions()[0]->trigger();
-    QVERIFY(again->ReopenGridMenu->isEnabled());
-    again->ReopenGridMenu->actions()[0]->trigger();
+    QVERIFY(!again.Child<QMenu>("ReopenGridMenu")->isEnabled());
+    again.Child<QMenu>("ReopenImageMenu")->actions()[0]->trigger();
+    QVERIFY(again.Child<QMenu>("ReopenGridMenu")->isEnabled());
+    again.Child<QMenu>("ReopenGridMenu")->actions()[0]->trigger();
     QCOMPARE(Vert(*again.Form), (TPositions{0, 150, 300}));
   }
 
   void TheWorkSettingsSurviveARestart() {
     {
       TShownWindow w(FImage);
-      TJpegPage& page = *w->TabSheet2;
+      TCompressionWidgets page = w.Compression();
       QTest::keyClick(page.SpinEdit1, Qt::Key_A, Qt::ControlModifier);
       QTest::keyClicks(page.SpinEdit1, QStringLiteral("35"));
       QTest::mouseClick(page.CheckBox1, Qt::LeftButton, Qt::NoModifier, {8, page.CheckBox1->height() / 2});
-      w->OutputFormatGroup->actions()[3]->trigger();  // .png
-      w->SlicesPanelAction->trigger();
+      w.Child<QActionGroup>("OutputFormatGroup")->actions()[3]->trigger();  // .png
+      w.Action("SlicesPanelAction")->trigger();
       w->close();
     }
     // Each run starts with the library's own JPEG settings.
@@ -112,23 +111,23 @@ class TSettingsTest : public QObject {
     PGSettings().JpegProgressive = false;
     TShownWindow w;
     QCOMPARE(w->OutputExtension(), std::string(".png"));
-    QCOMPARE(w->OutputFormatGroup->checkedAction()->text(), QStringLiteral(".png"));
-    QVERIFY(!w->PageControl1->isTabVisible(1));
-    QCOMPARE(w->TabSheet2->TrackBar1->value(), 35);
-    QCOMPARE(w->TabSheet2->SpinEdit1->value(), 35);
-    QVERIFY(w->TabSheet2->CheckBox1->isChecked());
+    QCOMPARE(w.Child<QActionGroup>("OutputFormatGroup")->checkedAction()->text(), QStringLiteral(".png"));
+    QVERIFY(!w.Child<QTabWidget>("PageControl1")->isTabVisible(1));
+    QCOMPARE(w.Compression().TrackBar1->value(), 35);
+    QCOMPARE(w.Compression().SpinEdit1->value(), 35);
+    QVERIFY(w.Compression().CheckBox1->isChecked());
     QCOMPARE(PGSettings().JpegQuality, 35);
     QVERIFY(PGSettings().JpegProgressive);
-    QVERIFY(w->SlicesPanel->isVisible());
+    QVERIFY(w.Child<TSlicesPanel>("SlicesPanel")->isVisible());
     // WebP's quality is kept beside JPEG's; the page shows the one of its format.
-    for (QAction* action : w->OutputFormatGroup->actions())
+    for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
       if (action->text() == QStringLiteral("WebP")) action->trigger();
-    QCOMPARE(w->TabSheet2->TrackBar1->value(), 80);
-    w->TabSheet2->TrackBar1->setValue(55);
+    QCOMPARE(w.Compression().TrackBar1->value(), 80);
+    w.Compression().TrackBar1->setValue(55);
     w->close();
     PGSettings().JpegQuality = PGSettings().WebpQuality = 80;
     TShownWindow again;
-    QCOMPARE(again->TabSheet2->TrackBar1->value(), 55);
+    QCOMPARE(again.Compression().TrackBar1->value(), 55);
     QCOMPARE(PGSettings().WebpQuality, 55);
     QCOMPARE(PGSettings().JpegQuality, 35);
     PGSettings().JpegQuality = PGSettings().WebpQuality = 80;
@@ -171,7 +170,7 @@ class TSettingsTest : public QObject {
     {
       TShownWindow w(FImage);
       QVERIFY(ContainsText(ReportedErrors(), "is damaged"));
-      QCOMPARE(w->MRUManager1.Count(), 1);
+      QCOMPARE(w->MRUManager1().Count(), 1);
       QCOMPARE(w->size(), QSize(600, 400));
       w->close();
     }
@@ -179,14 +178,14 @@ class TSettingsTest : public QObject {
     ReportedErrors().clear();
     TShownWindow again;
     QVERIFY(ReportedErrors().empty());
-    QCOMPARE(QString::fromStdString(again->MRUManager1.Items(0)), FImage);
+    QCOMPARE(QString::fromStdString(again->MRUManager1().Items(0)), FImage);
   }
 
   void AnUnreadableFileIsReportedAndNothingIsLost() {
     QVERIFY(QDir().mkpath(SettingsFile()));  // a directory where the file belongs
     TShownWindow w(FImage);
     QVERIFY(ContainsText(ReportedErrors(), "cannot be read"));
-    w->Grid().VertSplits.Add(100);
+    w.Grid().VertSplits.Add(100);
     w->close();
     QVERIFY(ContainsText(ReportedErrors(), "cannot be written"));
     QVERIFY(w->ImageLoaded());
@@ -201,10 +200,10 @@ class TSettingsTest : public QObject {
       TWatchdog watchdog("closing a busy window", 120s);
       auto w = std::make_unique<TShownWindow>(big);
       QVERIFY(QTest::qWaitForWindowExposed(w->Form.get()));
-      w->Form->PGImage1->viewport()->repaint();
-      QVERIFY(w->Form->PGImage1->PaintThread()->isRunning());
-      w->Form->TabSheet2->TrackBar1->setValue(10);  // the preview timer runs
-      QVERIFY(w->Form->TabSheet2->Timer1->isActive() && w->Form->QV_Loupe1->Active());
+      w->View()->viewport()->repaint();
+      QVERIFY(w->View()->PaintThread()->isRunning());
+      w->Compression().TrackBar1->setValue(10);  // the preview timer runs
+      QVERIFY(w->Compression().Timer1->isActive() && w->Child<TQV_Loupe>("QV_Loupe1")->Active());
       w->Form->close();
       w.reset();
     }

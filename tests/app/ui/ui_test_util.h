@@ -1,15 +1,25 @@
 #pragma once
 // Helpers of the main window tests: a private settings directory, dialogs
 // that answer from a script, image files made in the test, the window shown
-// with an image, and mouse steps on its picture.
+// with an image, its widgets found by their object names, and mouse steps
+// on its picture.
 
+#include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <deque>
@@ -18,16 +28,21 @@
 #include <string>
 #include <vector>
 
+#include "app/ui/compressionpage.h"
 #include "app/ui/dialogs.h"
+#include "app/ui/document.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/exportdialogs.h"
-#include "app/ui/gridhistory.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/rulers.h"
+#include "app/ui/slicespanel.h"
+#include "app/ui/sourcepage.h"
+#include "pgraphic/core/settings.h"
 #include "pgraphic/filters/filters.h"
 #include "pgraphic_qt/view/view_test_util.h"
 #include "support/expected_image.h"
 #include "widgets/inputdlg.h"
+#include "widgets/qv_loupe.h"
 
 // Answers every modal question from queues and remembers what was shown.
 class TScriptedDialogs : public TMainWindowDialogs {
@@ -158,6 +173,33 @@ inline QString WriteImage(const QTemporaryDir& dir, const QString& name, int w, 
   return path;
 }
 
+// A widget, menu entry or timer below parent by its object name; a test
+// that looks for one that is not there stops at once.
+template <class T>
+T* ChildOf(const QObject& parent, const QString& name) {
+  T* child = parent.findChild<T*>(name);
+  if (!child) qFatal("%s has no %s named %s", qPrintable(parent.objectName()), T::staticMetaObject.className(),
+                     qPrintable(name));
+  return child;
+}
+
+// The compression page's widgets.
+struct TCompressionWidgets {
+  explicit TCompressionWidgets(TCompressionPage& page) : Page(page) {}
+  TCompressionPage& Page;
+  QLabel* Label1 = ChildOf<QLabel>(Page, QStringLiteral("Label1"));
+  TPGImage* PGImage2 = ChildOf<TPGImage>(Page, QStringLiteral("PGImage2"));
+  TPGImage* PGImage3 = ChildOf<TPGImage>(Page, QStringLiteral("PGImage3"));
+  QSlider* TrackBar1 = ChildOf<QSlider>(Page, QStringLiteral("TrackBar1"));
+  QSpinBox* SpinEdit1 = ChildOf<QSpinBox>(Page, QStringLiteral("SpinEdit1"));
+  QCheckBox* CheckBox1 = ChildOf<QCheckBox>(Page, QStringLiteral("CheckBox1"));
+  QTimer* Timer1 = ChildOf<QTimer>(Page, QStringLiteral("Timer1"));
+  QPushButton* ZoomInButton = ChildOf<QPushButton>(Page, QStringLiteral("ZoomInButton"));
+  QPushButton* ZoomOutButton = ChildOf<QPushButton>(Page, QStringLiteral("ZoomOutButton"));
+  QPushButton* ActualSizeButton = ChildOf<QPushButton>(Page, QStringLiteral("ActualSizeButton"));
+  QLabel* PageWeightLabel = ChildOf<QLabel>(Page, QStringLiteral("PageWeightLabel"));
+};
+
 // The window with its own scripted dialogs and the export dialogs made after
 // it, as the program makes them; shown, with an image when given.
 struct TShownWindow {
@@ -172,7 +214,20 @@ struct TShownWindow {
     if (!image.isEmpty()) Form->OpenImage(image);
   }
   TForm1* operator->() { return Form.get(); }
-  QWidget* Picture() { return Form->PGImage1->PicBox(); }
+  template <class T>
+  T* Child(const QString& name) {
+    return ChildOf<T>(*Form, name);
+  }
+  QAction* Action(const QString& name) { return Child<QAction>(name); }
+  TPGImage* View() { return Child<TPGImage>(QStringLiteral("PGImage1")); }
+  TSourcePage& Source() { return *Child<TSourcePage>(QStringLiteral("SourcePage")); }
+  TSplitEditor& Editor() { return Source().Editor(); }
+  TSourceZoom& Zoom() { return Source().Zoom(); }
+  TCompressionWidgets Compression() { return TCompressionWidgets(*Child<TCompressionPage>(QStringLiteral("CompressionPage"))); }
+  TCutDocument& Document() { return Form->Document(); }
+  TGridData& Data() { return Document().Data(); }
+  TSplitGrid& Grid() { return Document().Grid(); }
+  QWidget* Picture() { return View()->PicBox(); }
   // Held with the mouse steps below. Alt places lines exactly where the
   // mouse is: the position colours change sharply every dozen pixels or
   // so, and snapping would follow those edges.
@@ -212,6 +267,6 @@ inline void TypeIntoCell(QTableWidget& table, int row, int column, const QString
   QCoreApplication::processEvents();  // the view takes the text after the key
 }
 
-inline std::vector<std::int32_t> Horz(TForm1& f) { return f.Grid().HorzSplits.Values(); }
-inline std::vector<std::int32_t> Vert(TForm1& f) { return f.Grid().VertSplits.Values(); }
+inline std::vector<std::int32_t> Horz(TForm1& f) { return f.Document().Grid().HorzSplits.Values(); }
+inline std::vector<std::int32_t> Vert(TForm1& f) { return f.Document().Grid().VertSplits.Values(); }
 using TPositions = std::vector<std::int32_t>;

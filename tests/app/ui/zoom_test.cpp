@@ -74,13 +74,13 @@ class TZoomTest : public QObject {
   void HalfPixelsOfTheDisplayCountAsTheImagePixelTheyLieIn() {
     TShownWindow w(FImage);
     SendToPicture(w, QEvent::MouseMove, {150.5, 100.5}, Qt::NoButton);
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 150 Y: 100"));
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 150 Y: 100"));
     SendToPicture(w, QEvent::MouseButtonPress, {100.5, 20.5}, Qt::LeftButton);
     SendToPicture(w, QEvent::MouseButtonRelease, {100.5, 20.5}, Qt::LeftButton);
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
     // A line fills both device columns of its view pixel.
-    const QImage shown = Rendered(*w->PGImage1);
-    const QPoint origin = w->PGImage1->PicBox()->pos() * 2;
+    const QImage shown = Rendered(*w.View());
+    const QPoint origin = w.View()->PicBox()->pos() * 2;
     QCOMPARE(shown.pixel(origin + QPoint(200, 2)), QRgb(TSplitEditor::SelectedTones[0]));
     QCOMPARE(shown.pixel(origin + QPoint(201, 2)), QRgb(TSplitEditor::SelectedTones[0]));
     QCOMPARE(shown.pixel(origin + QPoint(199, 2)), ToQRgb(PositionColor(99, 1)));
@@ -88,9 +88,9 @@ class TZoomTest : public QObject {
 
   void AZoomRoundTripShowsTheLinesAsBefore() {
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(100);
-    w->Grid().HorzSplits.Add(50);
-    TPGImage& view = *w->PGImage1;
+    w.Grid().VertSplits.Add(100);
+    w.Grid().HorzSplits.Add(50);
+    TPGImage& view = *w.View();
     const QImage before = Rendered(view);
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.Form.get()));
@@ -100,9 +100,9 @@ class TZoomTest : public QObject {
     const QPointF inViewport = mouse + QPointF(view.PicBox()->pos());
     CtrlWheel(w.Picture(), mouse, 240);
     QCOMPARE(double(view.ZoomFactor()), 2.0);
-    QCOMPARE(w->ZoomLabel->text(), QStringLiteral("200 %"));
+    QCOMPARE(w.Child<QLabel>("ZoomLabel")->text(), QStringLiteral("200 %"));
     SendToPicture(w, QEvent::MouseMove, inViewport - QPointF(view.PicBox()->pos()), Qt::NoButton);
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 30 Y: 20"));
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 30 Y: 20"));
 
     // A wheel over the scroll area's own frame (not its viewport) zooms too,
     // around the same point; it used to end the program.
@@ -120,16 +120,16 @@ class TZoomTest : public QObject {
     QVERIFY(view.PicBox()->width() == view.viewport()->width() || view.PicBox()->height() == view.viewport()->height());
     QVERIFY(!view.HorzScrollBarVisible() && !view.VertScrollBarVisible());
     QTest::keyClick(w.Form.get(), Qt::Key_1, Qt::ControlModifier);
-    QCOMPARE(w->ZoomLabel->text(), QStringLiteral("100 %"));
+    QCOMPARE(w.Child<QLabel>("ZoomLabel")->text(), QStringLiteral("100 %"));
     QCOMPARE(Rendered(view), before);
   }
 
   void At200PercentEverythingCountsInImagePixels() {
     TShownWindow w(FImage);
-    w->Grid().VertSplits.Add(100);
-    w->Grid().HorzSplits.Add(50);
-    TPGImage& view = *w->PGImage1;
-    w->Zoom().SetZoom(2.0L, {0, 0});
+    w.Grid().VertSplits.Add(100);
+    w.Grid().HorzSplits.Add(50);
+    TPGImage& view = *w.View();
+    w.Zoom().SetZoom(2.0L, {0, 0});
     const QPoint origin = view.PicBox()->pos();
 
     // The line at column 100 lies on view column 200, dashed from the picture's top.
@@ -144,22 +144,22 @@ class TZoomTest : public QObject {
     QCOMPARE(PGScreenCursorShape(), Qt::SizeVerCursor);
     w.Move({40, 104});
     QVERIFY(PGScreenCursorIsDefault());
-    QTest::mouseClick(w->y_speed, Qt::LeftButton);
+    QTest::mouseClick(w.Child<QToolButton>("y_speed"), Qt::LeftButton);
     w.Drag({40, 161}, {40, 161});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50, 80}));
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 20 Y: 80"));
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 20 Y: 80"));
 
     // The top ruler: labels every 25 image pixels, ticks every 5, the marker and clicks in image pixels.
-    const QImage top = w->PaintBox2->grab().toImage();
+    const QImage top = w.Child<TRuler>("PaintBox2")->grab().toImage();
     const auto at = [&](int image, int y) { return top.pixel(QPoint(25 + origin.x() + 2 * image, y) * 2); };
     QCOMPARE(at(50, 3), qRgb(0, 0, 0));  // long tick
     QCOMPARE(at(55, 22), qRgb(0, 0, 0));
     QCOMPARE(at(55, 19), qRgb(255, 255, 255));  // short tick
     QCOMPARE(at(100, 15), qRgb(255, 0, 0));     // marker
-    QTest::mouseClick(w->PaintBox2, Qt::LeftButton, Qt::NoModifier, {25 + origin.x() + 121, 12});
+    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {25 + origin.x() + 121, 12});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100, 60}));
-    QTest::mouseMove(w->PaintBox2, {25 + origin.x() + 121, 12});
-    QCOMPARE(w->StatusBar1->text(), QStringLiteral("X: 60"));
+    QTest::mouseMove(w.Child<TRuler>("PaintBox2"), {25 + origin.x() + 121, 12});
+    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 60"));
   }
 };
 

@@ -5,57 +5,47 @@
 // that quality. The quality (slider and number box, which follow each
 // other) and JPEG's progressive flag chosen here become the image library's
 // settings at once, which the exported slices use as well.
+//
+// Its widgets carry the names of the window design as their object names:
+// the size label "Label1", the views "PGImage2" (source) and "PGImage3"
+// (result) with the splitter "RxSplitter1" between, the slider "TrackBar1",
+// the number box "SpinEdit1", the box "CheckBox1" and the timer "Timer1".
 
 #include <QString>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
-#include <list>
-#include <memory>
-#include <thread>
 
 #include "app/export/pageweight.h"
+#include "app/ui/weighingjob.h"
 #include "platform/privatetempdir.h"
 
 class QCheckBox;
 class QLabel;
-class QPushButton;
 class QSlider;
 class QSpinBox;
 class QSplitter;
 class QTimer;
 class TPGImage;
 class TPixelGraphic;
+struct TOutputFormat;
 
-class TJpegPage : public QWidget {
+class TCompressionPage : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TJpegPage(QWidget* parent = nullptr);
-
-  QLabel* Label1;
-  TPGImage* PGImage2;
-  TPGImage* PGImage3;
-  QSplitter* RxSplitter1;
-  QPushButton* ZoomInButton;
-  QPushButton* ZoomOutButton;
-  QPushButton* ActualSizeButton;
-  QSlider* TrackBar1;
-  QSpinBox* SpinEdit1;
-  QCheckBox* CheckBox1;
-  QTimer* Timer1;
-  QLabel* PageWeightLabel;
+  explicit TCompressionPage(QWidget* parent = nullptr);
+  ~TCompressionPage() override;
 
   // The temporary file every preview overwrites: "~tessel.jpg" (".webp" for
   // WebP) in a folder of this page's own in the temporary folder (empty
   // before the first preview of the format).
   const QString& TempFile() const { return FTempFile; }
 
-  // The lossy format the page is for, by its writer: "jpg" or "webp". The
+  // The lossy format the page is for, JPEG or WebP (lossyformat.h). The
   // slider shows and sets that format's quality.
-  void SetFormat(const std::string& writer);
-  const std::string& Format() const { return FWriter; }
+  void SetFormat(const TOutputFormat& format);
+  const TOutputFormat& Format() const { return *FFormat; }
   // What the page would be exported as: the grid and how its slices are
   // made (the source is the page's copy). False when there is nothing to
   // weigh.
@@ -72,14 +62,12 @@ class TJpegPage : public QWidget {
   // The quality was chosen anew: the library takes it, and the preview
   // follows within a second, once for a whole series of changes.
   void QualityChange();
-  // Writes the left image to the temporary JPEG file with the chosen
-  // settings, shows its size and reads it back on the right.
+  // Writes the left image to the temporary file with the chosen settings,
+  // shows its size and reads it back on the right.
   void Preview();
-  // Weighs the page anew on a thread of its own; a weighing still running
-  // is stopped and its result never shown.
+  // Weighs the page anew on a worker; a weighing still running is stopped
+  // and its result never shown.
   void WeighPage();
-
-  ~TJpegPage() override;
 
  signals:
   // A preview was made; the file had `bytes` bytes.
@@ -95,25 +83,24 @@ class TJpegPage : public QWidget {
   void AlignLabel();
   void SetHalfWidth();
   void Zoom(long double factor);
-
   void SetQuality(int quality);
-  void ShowWeight(unsigned generation, std::uint64_t bytes, int slices, const QString& failure);
-  void Retire(bool stop);
+  void ShowWeight(const TPageWeighingJob& job);
 
-  // A weighing on its own thread, stopped by Stop, Done once it posted.
-  struct TWeighing {
-    std::atomic<bool> Stop{false};
-    std::atomic<bool> Done{false};
-    std::thread Thread;
-  };
-
+  QLabel* FSizeLabel;
+  TPGImage* FSourceView;
+  TPGImage* FResultView;
+  QSplitter* FSplitter;
+  QSlider* FQualitySlider;
+  QSpinBox* FQualityBox;
+  QCheckBox* FProgressiveBox;
+  QTimer* FPreviewTimer;
+  QLabel* FWeightLabel;
   QWidget* FTopStrip;
   // Taken when the page is made; the folder is made at the first preview
   // and removed with the page.
   TPGPrivateTempDir FTempDir;
   QString FTempFile;
-  std::string FWriter = "jpg";
+  const TOutputFormat* FFormat;
   bool FSettingUp = true;
-  unsigned FGeneration = 0;  // of the weighing whose result is shown
-  std::list<std::unique_ptr<TWeighing>> FWeighings;
+  TPGJobSlot<TPageWeighingJob> FWeighing;
 };

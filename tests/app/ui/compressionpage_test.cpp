@@ -15,12 +15,11 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/ui/jpegpage.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "ui_test_util.h"
 
-class TJpegPageTest : public QObject {
+class TCompressionPageTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir FDir;
@@ -38,8 +37,8 @@ class TJpegPageTest : public QObject {
 
   void WithoutAnImageThePageStaysEmpty() {
     TShownWindow w;
-    TJpegPage& page = *w->TabSheet2;
-    w->PageControl1->setCurrentWidget(&page);
+    TCompressionWidgets page = w.Compression();
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
     QCOMPARE(page.Label1->text(), QStringLiteral("-"));
     QVERIFY(!page.PGImage2->PixelGraphic() && !page.PGImage3->PixelGraphic());
     QVERIFY(!page.Timer1->isActive());
@@ -52,9 +51,9 @@ class TJpegPageTest : public QObject {
 
   void ASeriesOfMovesGivesOnePreviewAtTheLastQuality() {
     TShownWindow w(FImage);
-    TJpegPage& page = *w->TabSheet2;
-    QSignalSpy previews(&page, &TJpegPage::Previewed);
-    w->PageControl1->setCurrentWidget(&page);
+    TCompressionWidgets page = w.Compression();
+    QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
     QCOMPARE(page.SpinEdit1->value(), 80);
     QVERIFY(previews.wait(10000));
     QCOMPARE(PGSettings().JpegQuality, 80);
@@ -74,20 +73,20 @@ class TJpegPageTest : public QObject {
     QCOMPARE(PGSettings().JpegQuality, 30);
     QCOMPARE(page.SpinEdit1->value(), 30);
 
-    const QFileInfo file(page.TempFile());
+    const QFileInfo file(page.Page.TempFile());
     QCOMPARE(file.fileName(), QStringLiteral("~tessel.jpg"));
     QCOMPARE(previews.last().at(0).toLongLong(), file.size());
     QCOMPARE(page.Label1->text(), QStringLiteral("Compressed file size : %1 bytes").arg(file.size()));
     QCOMPARE(page.PGImage3->PixelGraphicWidth(), 120);
-    QCOMPARE(page.PGImage2->width(), page.width() / 2);
+    QCOMPARE(page.PGImage2->width(), page.Page.width() / 2);
   }
 
   void TheNumberBoxDrivesTheSliderThePreviewAndTheExport() {
     TShownWindow w(FImage);
-    TJpegPage& page = *w->TabSheet2;
+    TCompressionWidgets page = w.Compression();
     QCOMPARE(page.SpinEdit1->value(), 80);  // from the start, not only after a move
-    QSignalSpy previews(&page, &TJpegPage::Previewed);
-    w->PageControl1->setCurrentWidget(&page);
+    QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
     QVERIFY(previews.wait(10000));
     QTest::keyClick(page.SpinEdit1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(page.SpinEdit1, QStringLiteral("35"));
@@ -105,20 +104,20 @@ class TJpegPageTest : public QObject {
 
   void ProgressiveEncodingPreviewsAtOnce() {
     TShownWindow w(FImage);
-    TJpegPage& page = *w->TabSheet2;
-    w->PageControl1->setCurrentWidget(&page);
-    QSignalSpy previews(&page, &TJpegPage::Previewed);
+    TCompressionWidgets page = w.Compression();
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
     QTest::mouseClick(page.CheckBox1, Qt::LeftButton);
     QCOMPARE(previews.count(), 1);
     QVERIFY(PGSettings().JpegProgressive);
     // The start of frame of a progressive JPEG.
-    QVERIFY(FileBytes(page.TempFile()).contains(QByteArray("\xFF\xC2", 2)));
+    QVERIFY(FileBytes(page.Page.TempFile()).contains(QByteArray("\xFF\xC2", 2)));
   }
 
   void ZoomButtonsChangeBothViews() {
     TShownWindow w(FImage);
-    TJpegPage& page = *w->TabSheet2;
-    w->PageControl1->setCurrentWidget(&page);
+    TCompressionWidgets page = w.Compression();
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
     for (QPushButton* b : {page.ZoomInButton, page.ZoomInButton, page.ZoomOutButton})
       QTest::mouseClick(b, Qt::LeftButton);
     QCOMPARE(double(page.PGImage2->ZoomFactor()), 2.0);
@@ -132,25 +131,25 @@ class TJpegPageTest : public QObject {
   // overtaken by the next is never shown.
   void TheWebpPageWeighsThePageAsTheDryRunDoes() {
     TShownWindow w(FImage);
-    TJpegPage& page = *w->TabSheet2;
-    w->Grid().VertSplits.Add(50);
-    w->Grid().HorzSplits.Add(40);
-    for (QAction* action : w->OutputFormatGroup->actions())
+    TCompressionWidgets page = w.Compression();
+    w.Grid().VertSplits.Add(50);
+    w.Grid().HorzSplits.Add(40);
+    for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
       if (action->text() == QStringLiteral("WebP")) action->trigger();
-    QCOMPARE(w->PageControl1->tabText(1), QStringLiteral("WebP Compression"));
-    QVERIFY(!page.CheckBox1->isVisibleTo(&page));
-    QSignalSpy weighed(&page, &TJpegPage::PageWeighed);
-    QSignalSpy previews(&page, &TJpegPage::Previewed);
-    w->PageControl1->setCurrentWidget(&page);
+    QCOMPARE(w.Child<QTabWidget>("PageControl1")->tabText(1), QStringLiteral("WebP Compression"));
+    QVERIFY(!page.CheckBox1->isVisibleTo(&page.Page));
+    QSignalSpy weighed(&page.Page, &TCompressionPage::PageWeighed);
+    QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
     page.TrackBar1->setValue(35);
     QCOMPARE(PGSettings().WebpQuality, 35);
     QCOMPARE(PGSettings().JpegQuality, 80);
     QVERIFY(previews.wait(10000));
-    QCOMPARE(QFileInfo(page.TempFile()).fileName(), QStringLiteral("~tessel.webp"));
-    QVERIFY(FileBytes(page.TempFile()).startsWith("RIFF"));
+    QCOMPARE(QFileInfo(page.Page.TempFile()).fileName(), QStringLiteral("~tessel.webp"));
+    QVERIFY(FileBytes(page.Page.TempFile()).startsWith("RIFF"));
     QTRY_COMPARE_WITH_TIMEOUT(weighed.count(), 1, 10000);
-    page.WeighPage();
-    page.WeighPage();
+    page.Page.WeighPage();
+    page.Page.WeighPage();
     QTRY_COMPARE_WITH_TIMEOUT(weighed.count(), 2, 10000);
     QTest::qWait(300);
     QCOMPARE(weighed.count(), 2);
@@ -167,10 +166,10 @@ class TJpegPageTest : public QObject {
     QVERIFY(cli.readAllStandardOutput().contains(
         QStringLiteral("total: 4 slices, %1 bytes (dry run: nothing written)").arg(bytes).toUtf8()));
     // Back to JPEG: its own quality again.
-    for (QAction* action : w->OutputFormatGroup->actions())
+    for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
       if (action->text() == QStringLiteral(".jpg")) action->trigger();
     QCOMPARE(page.TrackBar1->value(), 80);
-    QCOMPARE(w->PageControl1->tabText(1), QStringLiteral("JPEG Compression"));
+    QCOMPARE(w.Child<QTabWidget>("PageControl1")->tabText(1), QStringLiteral("JPEG Compression"));
   }
 
   void APreviewFileOfItsOwnThatGoesWithTheWindow() {
@@ -197,11 +196,11 @@ class TJpegPageTest : public QObject {
     qputenv("TMPDIR", oldTemp);
     QStringList files;
     for (TShownWindow* w : {first.get(), second.get()}) {
-      TJpegPage& page = *(*w)->TabSheet2;
-      QSignalSpy previews(&page, &TJpegPage::Previewed);
-      (*w)->PageControl1->setCurrentWidget(&page);
+      TCompressionWidgets page = w->Compression();
+      QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
+      w->Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
       QVERIFY(previews.wait(10000));
-      const QFileInfo file(page.TempFile());
+      const QFileInfo file(page.Page.TempFile());
       QCOMPARE(file.fileName(), QStringLiteral("~tessel.jpg"));
       QCOMPARE(file.size(), previews.last().at(0).toLongLong());
       // In a folder of its own in the temporary folder that only this user
@@ -236,8 +235,8 @@ class TJpegPageTest : public QObject {
     qputenv("TMPDIR", QFile::encodeName(notAFolder));
     TShownWindow w(FImage);
     qputenv("TMPDIR", oldTemp);
-    TJpegPage& page = *w->TabSheet2;
-    w->PageControl1->setCurrentWidget(&page);
+    TCompressionWidgets page = w.Compression();
+    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
     QTRY_VERIFY_WITH_TIMEOUT(!ReportedErrors().empty(), 10000);
     QCOMPARE(page.Label1->text(), QStringLiteral("-"));
     QVERIFY(!page.Timer1->isActive());
@@ -245,5 +244,5 @@ class TJpegPageTest : public QObject {
   }
 };
 
-TESSEL_UI_TEST_MAIN(TJpegPageTest)
-#include "jpegpage_test.moc"
+TESSEL_UI_TEST_MAIN(TCompressionPageTest)
+#include "compressionpage_test.moc"
