@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTabWidget>
+#include <QThread>
 
 #include <algorithm>
-#include <thread>
 
 #include "app/common/convert.h"
 #include "app/cut/gridfile.h"
@@ -166,7 +166,7 @@ bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
   weighing.Format = {FOutputFormat, -1};
   weighing.Rules = {PGSettings(), weighing.Options.Style == TPageStyle::Email};
   // One core is left to the window.
-  weighing.Threads = std::max(1, int(std::max(1u, std::thread::hardware_concurrency())) - 1);
+  weighing.Threads = std::max(1, QThread::idealThreadCount() - 1);
   return true;
 }
 

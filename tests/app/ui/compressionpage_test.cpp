@@ -27,18 +27,12 @@ class TCompressionPageTest : public QObject {
 
  private slots:
   void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 120, 90); }
-  void init() {
-    QFile::remove(SettingsFile());
-    PGSettings().JpegQuality = 80;
-    PGSettings().JpegProgressive = false;
-    PGSettings().WebpQuality = 80;
-    ReportedErrors().clear();
-  }
+  void init() { StartWindowTest(); }
 
   void WithoutAnImageThePageStaysEmpty() {
     TShownWindow w;
     TCompressionWidgets page = w.Compression();
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     QCOMPARE(page.Label1->text(), QStringLiteral("-"));
     QVERIFY(!page.PGImage2->PixelGraphic() && !page.PGImage3->PixelGraphic());
     QVERIFY(!page.Timer1->isActive());
@@ -53,7 +47,7 @@ class TCompressionPageTest : public QObject {
     TShownWindow w(FImage);
     TCompressionWidgets page = w.Compression();
     QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     QCOMPARE(page.SpinEdit1->value(), 80);
     QVERIFY(previews.wait(10000));
     QCOMPARE(PGSettings().JpegQuality, 80);
@@ -86,7 +80,7 @@ class TCompressionPageTest : public QObject {
     TCompressionWidgets page = w.Compression();
     QCOMPARE(page.SpinEdit1->value(), 80);  // from the start, not only after a move
     QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     QVERIFY(previews.wait(10000));
     QTest::keyClick(page.SpinEdit1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(page.SpinEdit1, QStringLiteral("35"));
@@ -105,7 +99,7 @@ class TCompressionPageTest : public QObject {
   void ProgressiveEncodingPreviewsAtOnce() {
     TShownWindow w(FImage);
     TCompressionWidgets page = w.Compression();
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
     QTest::mouseClick(page.CheckBox1, Qt::LeftButton);
     QCOMPARE(previews.count(), 1);
@@ -117,7 +111,7 @@ class TCompressionPageTest : public QObject {
   void ZoomButtonsChangeBothViews() {
     TShownWindow w(FImage);
     TCompressionWidgets page = w.Compression();
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     for (QPushButton* b : {page.ZoomInButton, page.ZoomInButton, page.ZoomOutButton})
       QTest::mouseClick(b, Qt::LeftButton);
     QCOMPARE(double(page.PGImage2->ZoomFactor()), 2.0);
@@ -136,11 +130,11 @@ class TCompressionPageTest : public QObject {
     w.Grid().HorzSplits.Add(40);
     for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
       if (action->text() == QStringLiteral("WebP")) action->trigger();
-    QCOMPARE(w.Child<QTabWidget>("PageControl1")->tabText(1), QStringLiteral("WebP Compression"));
+    QCOMPARE(w.Pages()->tabText(1), QStringLiteral("WebP Compression"));
     QVERIFY(!page.CheckBox1->isVisibleTo(&page.Page));
     QSignalSpy weighed(&page.Page, &TCompressionPage::PageWeighed);
     QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     page.TrackBar1->setValue(35);
     QCOMPARE(PGSettings().WebpQuality, 35);
     QCOMPARE(PGSettings().JpegQuality, 80);
@@ -169,7 +163,7 @@ class TCompressionPageTest : public QObject {
     for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
       if (action->text() == QStringLiteral(".jpg")) action->trigger();
     QCOMPARE(page.TrackBar1->value(), 80);
-    QCOMPARE(w.Child<QTabWidget>("PageControl1")->tabText(1), QStringLiteral("JPEG Compression"));
+    QCOMPARE(w.Pages()->tabText(1), QStringLiteral("JPEG Compression"));
   }
 
   void APreviewFileOfItsOwnThatGoesWithTheWindow() {
@@ -198,7 +192,7 @@ class TCompressionPageTest : public QObject {
     for (TShownWindow* w : {first.get(), second.get()}) {
       TCompressionWidgets page = w->Compression();
       QSignalSpy previews(&page.Page, &TCompressionPage::Previewed);
-      w->Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+      w->Pages()->setCurrentWidget(&page.Page);
       QVERIFY(previews.wait(10000));
       const QFileInfo file(page.Page.TempFile());
       QCOMPARE(file.fileName(), QStringLiteral("~tessel.jpg"));
@@ -236,7 +230,7 @@ class TCompressionPageTest : public QObject {
     TShownWindow w(FImage);
     qputenv("TMPDIR", oldTemp);
     TCompressionWidgets page = w.Compression();
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     QTRY_VERIFY_WITH_TIMEOUT(!ReportedErrors().empty(), 10000);
     QCOMPARE(page.Label1->text(), QStringLiteral("-"));
     QVERIFY(!page.Timer1->isActive());

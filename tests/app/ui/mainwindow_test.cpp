@@ -1,70 +1,41 @@
-// The main window driven through its widgets: split editing with real mouse
-// events on the picture box, the rulers, the menus and their enabling rules,
-// the recent images, the magnifier's zoom clicks, and the inverted lines as
-// the view paints them.
+// The main window driven through its menus: the entries and their enabling
+// rules, opening images (a failing one, one with a colour profile, another
+// image after lines were placed, dropped files), the recent images, Add
+// Splitline, grid files, colour adjustment, the output formats and their
+// page, the Help commands, and a window closed while its workers run.
 #include <QActionGroup>
-#include <QLabel>
-#include <QMenu>
-#include <QPainter>
-#include <QTabWidget>
-#include <QToolButton>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 
-#include "app/ui/rulers.h"
+#include <chrono>
+
+#include "app/ui/windowexport.h"
+#include "pgraphic_qt/view/paintthread.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
+#include "platform/display.h"
 #include "support/icc_profiles.h"
+#include "support/watchdog.h"
 #include "ui_test_util.h"
-#include "widgets/qv_loupe.h"
 
 namespace {
 
-// The tone of a dashed line at distance d from the picture's edge.
-QRgb Dash(const unsigned tones[2], int d) { return tones[((d % 8) + 8) % 8 < 4 ? 0 : 1]; }
-
-// The viewport at 100 % as it must look: the image at the picture box's
-// place on the view's colour, each line dashed across it (horizontal lines
-// first, then vertical ones), the selected or dragged line last in its own
-// tones.
-QImage ExpectedViewport(TShownWindow& window, const std::function<TRGB(int, int)>& image) {
-  TPGImage& view = *window.View();
-  const QPoint origin = view.PicBox()->pos();
-  const int w = view.PixelGraphicWidth(), h = view.PixelGraphicHeight();
-  const QRgb background = view.Color().rgb();
-  const TSplitEditor& editor = window.Editor();
-  std::optional<TLineRef> chosen = editor.Selected();
-  if (editor.DraggingHorz() && editor.LastHorzLine() != -1) chosen = TLineRef{true, editor.LastHorzLine()};
-  if (editor.DraggingVert() && editor.LastVertLine() != -1) chosen = TLineRef{false, editor.LastVertLine()};
-  const TPositions rows = Horz(*window.Form), columns = Vert(*window.Form);
-  return Expected(view.viewport()->size(), [&](int vx, int vy) {
-    const int x = vx - origin.x(), y = vy - origin.y();
-    QRgb c = (x >= 0 && y >= 0 && x < w && y < h) ? ToQRgb(image(x, y)) : background;
-    if (std::count(rows.begin(), rows.end(), y)) c = Dash(TSplitEditor::LineTones, x);
-    if (std::count(columns.begin(), columns.end(), x)) c = Dash(TSplitEditor::LineTones, y);
-    if (chosen && (chosen->Horizontal ? y : x) == chosen->Position)
-      c = Dash(TSplitEditor::SelectedTones, chosen->Horizontal ? x : y);
-    return c;
-  });
-}
+using namespace std::chrono_literals;
 
 }  // namespace
 
-class TMainWindowTest : public QObject {
+class TMainWindowTest : public TWindowTest {
   Q_OBJECT
 
-  QTemporaryDir FDir;
-  QString FImage;  // 300 x 200
-
  private slots:
-  void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200); }
-  void init() {
-    QFile::remove(SettingsFile());
-    ReportedErrors().clear();
-  }
+  void init() { StartWindowTest(); }
 
   void StartsEmptyWithTheMenusOfAnImagelessWindow() {
     TShownWindow w;
     QCOMPARE(w->windowTitle(), QStringLiteral("Tessel!"));
     QCOMPARE(w->size(), QSize(600, 400));
-    const QFontInfo status(w.Child<QLabel>("StatusBar")->font());
+    const QFontInfo status(w.Status()->font());
     QVERIFY(status.bold());
     QCOMPARE(status.family(), QStringLiteral("Liberation Sans"));  // standing in for Arial
     QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
@@ -86,188 +57,10 @@ class TMainWindowTest : public QObject {
       QVERIFY(a->isEnabled());
     QVERIFY(!w.Action("RGBAction")->isEnabled());
     // The Tools menu, shortcuts included, belongs to the Source page.
-    w.Child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    w.Pages()->setCurrentIndex(1);
     QVERIFY(!w.Child<QMenu>("ToolsMenu")->isEnabled() && !w.Action("AddHorizontalAction")->isEnabled());
-    w.Child<QTabWidget>("PageControl1")->setCurrentIndex(0);
+    w.Pages()->setCurrentIndex(0);
     QVERIFY(w.Child<QMenu>("ToolsMenu")->isEnabled() && w.Action("AddHorizontalAction")->isEnabled());
-  }
-
-  void GrabWithinThreePixelsNearestFirstThenMoveRemoveOrSelect() {
-    TShownWindow w(FImage);
-    w.Grid().HorzSplits.Add(50);
-    // Hit testing looks at the horizontal lines in vertical mode as well,
-    // three view pixels to either side.
-    w.Move({100, 46});
-    QVERIFY(PGScreenCursorIsDefault());
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 100 Y: 46"));
-    for (int y : {47, 50, 53}) {
-      w.Move({100, y});
-      QCOMPARE(PGScreenCursorShape(), Qt::SizeVerCursor);
-    }
-    w.Move({100, 54});
-    QVERIFY(PGScreenCursorIsDefault());
-    w.Move({3, 120});
-    QCOMPARE(PGScreenCursorShape(), Qt::SizeHorCursor);  // the left edge
-    w.Move({4, 120});
-    QVERIFY(PGScreenCursorIsDefault());
-
-    // Grabbed two pixels beside it, the line leaves the list, shows as the
-    // feedback and keeps its distance to the mouse.
-    w.Move({100, 52});
-    w.Press({100, 52});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
-    w.Move({100, 82});
-    QVERIFY(w.Editor().DraggingHorz());
-    QCOMPARE(w.Editor().LastHorzLine(), 80);
-    QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, PositionColor));
-    w.Release({100, 82});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
-    QVERIFY(PGScreenCursorIsDefault());
-    QVERIFY(!w.Editor().DraggingHorz() && w.Editor().LastHorzLine() == -1);
-    QCOMPARE(w.Editor().Selected(), std::optional(TLineRef{true, 80}));
-    QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, PositionColor));
-
-    // Of two lines in reach the nearer is taken; a click selects it and
-    // changes nothing, not even the order.
-    w.Grid().HorzSplits.Add(85);
-    const int steps = w.Document().Stack().count();
-    w.Drag({100, 83}, {100, 83});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80, 85}));
-    QCOMPARE(w.Editor().Selected(), std::optional(TLineRef{true, 85}));
-    QCOMPARE(w.Document().Stack().count(), steps);
-
-    // Released below the bottom edge, or on a line already there, it is gone.
-    w.Drag({100, 85}, {100, 260});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
-    QVERIFY(!w.Editor().Selected());
-    w.Drag({300, 20}, {0, 20});  // the right edge dropped on the left one
-    QCOMPARE(Vert(*w.Form), (TPositions{0}));
-
-    // Pressed beside any line: a new one is placed in the current mode.
-    w.Drag({40, 30}, {120, 30});
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 120}));
-    QTest::mouseClick(w.Child<QToolButton>("y_speed"), Qt::LeftButton);
-    w.Drag({40, 30}, {40, 70});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80, 70}));
-  }
-
-  void RightClicksSwitchTheLineModes() {
-    TShownWindow w(FImage);
-    QTest::mouseClick(w.Child<QToolButton>("y_speed"), Qt::LeftButton);
-    w.Press({10, 10}, Qt::RightButton);
-    w.Release({10, 10}, Qt::RightButton);
-    QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
-    w.Press({10, 10}, Qt::RightButton);
-    QVERIFY(w.Child<QToolButton>("y_speed")->isChecked());
-    QCOMPARE(w.View()->ActionMode(), amNone);
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
-    // In the selection modes a right click switches nothing.
-    QTest::mouseClick(w.Child<QToolButton>("rect_speed"), Qt::LeftButton);
-    QCOMPARE(w.View()->ActionMode(), amCreateSelection);
-    QTest::mouseClick(w.Picture(), Qt::RightButton, Qt::NoModifier, {10, 10});
-    QVERIFY(w.Child<QToolButton>("rect_speed")->isChecked());
-  }
-
-  void CrossAndRectangleAddFromTheSelection() {
-    TShownWindow w(FImage);
-    QTest::mouseClick(w.Child<QToolButton>("cross_speed"), Qt::LeftButton);
-    QCOMPARE(w.View()->ActionMode(), amCreateSelection);
-    // A second click on the same place adds no line a second time.
-    for (int i = 0; i < 2; ++i) w.Drag({100, 50}, {100, 50});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50}));
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
-    QVERIFY(!w.View()->Selection());
-
-    w.Action("ClearSplitsAction")->trigger();
-    QTest::mouseClick(w.Child<QToolButton>("rect_speed"), Qt::LeftButton);
-    w.Drag({10, 20}, {59, 79});
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 10, 60}));
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 20, 80}));
-    QVERIFY(!w.View()->Selection());
-  }
-
-  void RulersShowMarkersAndAddLinesOnClicks() {
-    TShownWindow w(FImage);
-    const QImage top = w.Child<TRuler>("PaintBox2")->grab().toImage();
-    const QImage left = w.Child<TRuler>("PaintBox1")->grab().toImage();
-    // The first entry (the 0 edge) has no marker; the far edge has.
-    const auto redColumns = [&top] {
-      std::vector<int> found;
-      for (int x = 0; x < top.width(); ++x)
-        if (top.pixel(x, 15) == qRgb(255, 0, 0)) found.push_back(x);
-      return found;
-    };
-    QCOMPARE(redColumns(), std::vector<int>{325});
-    QCOMPARE(left.pixel(15, 200), qRgb(255, 0, 0));
-    QVERIFY(left.pixel(15, 0) != qRgb(255, 0, 0));
-    QCOMPARE(top.pixel(25, 3), qRgb(0, 0, 0));   // labelled tick "0"
-    QCOMPARE(top.pixel(45, 3), qRgb(255, 255, 255));
-    QCOMPARE(top.pixel(30, 19), qRgb(255, 255, 255));
-    QCOMPARE(top.pixel(30, 20), qRgb(0, 0, 0));  // short tick
-    // The left ruler counts from its own top edge: long ticks at 0, 50, ...
-    // across it, short ones at the inner edge between.
-    for (int y : {0, 50, 100}) {
-      QCOMPARE(left.pixel(0, y), qRgb(0, 0, 0));
-      QCOMPARE(left.pixel(19, y + 5), qRgb(255, 255, 255));
-      QCOMPARE(left.pixel(20, y + 5), qRgb(0, 0, 0));
-    }
-    QCOMPARE(left.pixel(0, 45), qRgb(255, 255, 255));
-    // Labels: the positions, drawn below or beside their long ticks.
-    const auto label = [&](const QString& text, QRect box) {
-      QImage alone(400, 400, QImage::Format_RGB32);
-      alone.fill(Qt::white);
-      QPainter painter(&alone);
-      painter.setFont(w.Child<TRuler>("PaintBox1")->font());
-      painter.setPen(Qt::black);
-      painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, text);
-      return alone;
-    };
-    const auto same = [](const QImage& a, const QImage& b, QRect area) {
-      return a.convertToFormat(QImage::Format_RGB32).copy(area) == b.copy(area);
-    };
-    for (int y : {50, 100}) {
-      const QRect area(0, y + 1, 20, 24);  // between the long tick and the short ones
-      QVERIFY(same(left, label(QString::number(y), QRect(1, y + 2, 200, 25)), area));
-      QVERIFY(!same(left, label(QString::number(y + 1), QRect(1, y + 2, 200, 25)), area));
-    }
-    QVERIFY(same(top, label(QStringLiteral("50"), QRect(77, 1, 200, 25)), QRect(76, 0, 24, 20)));
-
-    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {25, 12});
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
-    QVERIFY(w.Child<QToolButton>("y_speed")->isChecked());
-    // The same point twice adds its line once.
-    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {26, 12});
-    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {26, 12});
-    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {326, 12});
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 1}));
-    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 150});
-    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 201});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 150}));
-    QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
-    // Another button adds without changing the mode.
-    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::RightButton, Qt::NoModifier, {125, 12});
-    QCOMPARE(Vert(*w.Form).back(), 100);
-    QVERIFY(w.Child<QToolButton>("x_speed")->isChecked());
-    QTest::mouseMove(w.Child<TRuler>("PaintBox2"), {75, 12});
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 50"));
-  }
-
-  void LinesMarkersAndRulerClicksFollowTheScrolledView() {
-    TShownWindow w(WriteImage(FDir, QStringLiteral("large.png"), 900, 700));
-    TPGImage& view = *w.View();
-    QVERIFY(view.HorzScrollBarVisible() && view.VertScrollBarVisible());
-    view.SetHorzScrollPosition(40);
-    view.SetVertScrollPosition(100);
-    QTest::mouseClick(w.Child<TRuler>("PaintBox1"), Qt::LeftButton, Qt::NoModifier, {12, 10});
-    QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {30, 12});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 700, 110}));
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 900, 45}));
-    QCOMPARE(Rendered(view), ExpectedViewport(w, PositionColor));
-    QCOMPARE(w.Child<TRuler>("PaintBox1")->grab().toImage().pixel(15, 10), qRgb(255, 0, 0));
-    QCOMPARE(w.Child<TRuler>("PaintBox2")->grab().toImage().pixel(30, 15), qRgb(255, 0, 0));
-    // The picture box reports image pixels wherever the view stands.
-    w.Move({45, 300});
-    QCOMPARE(PGScreenCursorShape(), Qt::SizeHorCursor);
   }
 
   void AddSplitlineTakesValuesWithinTheImage() {
@@ -345,6 +138,42 @@ class TMainWindowTest : public QObject {
     QCOMPARE(w->MRUManager1().Count(), 1);
   }
 
+  void AnotherImageKeepsTheLinesThatFitWhenAsked() {
+    TShownWindow w(FImage);
+    w.Grid().VertSplits.Add(100);
+    w.Grid().VertSplits.Add(290);
+    w.Grid().HorzSplits.Add(150);
+    w.Data().Tags[{2, 1}] = {"b.html", "", ""};
+    const QString smaller = WriteImage(FDir, QStringLiteral("second.png"), 280, 160);
+    w.Dialogs.YesNoAnswers = {true};
+    w->OpenImage(smaller);
+    QCOMPARE(w.Dialogs.Questions,
+             std::vector<QString>{QStringLiteral("Tessel!: Keep the split lines that fit the new image?")});
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 280, 100}));
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 160, 150}));
+    QCOMPARE(w.Data().Tags.at({2, 1}).Link, std::string("b.html"));
+    QVERIFY(!w.Action("UndoAction")->isEnabled());  // a new image starts a new history
+    // No: the new image's edges only; then nothing to ask about.
+    w->OpenImage(FImage);
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
+    QVERIFY(w.Data().Tags.empty());
+    w->OpenImage(smaller);
+    QCOMPARE(w.Dialogs.Questions.size(), std::size_t(2));
+  }
+
+  void ADroppedImageIsOpened() {
+    TShownWindow w;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(FImage)});
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.Form.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QApplication::sendEvent(w.Form.get(), &drop);
+    QVERIFY(w->ImageLoaded());
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+  }
+
   void RecentImagesKeepTenAndReportMissingFiles() {
     TShownWindow w;
     QStringList paths;
@@ -368,27 +197,42 @@ class TMainWindowTest : public QObject {
     QCOMPARE(QString::fromStdString(w->MRUManager1().Items(0)), paths[1]);
   }
 
-  void PngOutputHidesTheJpegPage() {
+  void GridFilesRoundTripAndReportLinesOutOfBounds() {
     TShownWindow w(FImage);
-    w.Child<QTabWidget>("PageControl1")->setCurrentIndex(1);
-    w.Child<QActionGroup>("OutputFormatGroup")->actions()[3]->trigger();
-    QCOMPARE(w->OutputExtension(), std::string(".png"));
-    QVERIFY(!w.Child<QTabWidget>("PageControl1")->isTabVisible(1));
-    QCOMPARE(w.Child<QTabWidget>("PageControl1")->currentIndex(), 0);
-    w.Child<QActionGroup>("OutputFormatGroup")->actions()[0]->trigger();
-    QVERIFY(w.Child<QTabWidget>("PageControl1")->isTabVisible(1));
-    QCOMPARE(w.Child<QTabWidget>("PageControl1")->currentIndex(), 0);
+    const QString grid = FDir.filePath(QStringLiteral("round.grd"));
+    w.Grid().HorzSplits.Add(120);
+    w.Grid().VertSplits.Add(30);
+    w.Dialogs.SavePaths = {grid};
+    w.Action("SaveGridAction")->trigger();
+    QCOMPARE(w.Dialogs.FileFilters.back(), QStringLiteral("Grid Files (*.grd)|*.grd / grd"));
+    QCOMPARE(FileDialogNameFilters(QLatin1String(GridFileFilter)), QStringList{QStringLiteral("Grid Files (*.grd)")});
+    QCOMPARE(FileBytes(grid), QByteArray("0\r\n200\r\n120\r\n-\r\n0\r\n300\r\n30\r\n"));
+    w.Action("ClearSplitsAction")->trigger();
+    w.Dialogs.OpenPaths = {grid};
+    w.Action("LoadGridAction")->trigger();
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 120}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 30}));
+    QCOMPARE(QString::fromStdString(w->MRUManager2().Items(0)), grid);
+
+    const QString large = FDir.filePath(QStringLiteral("large.grd"));
+    WriteFile(large, "0\r\n250\r\n-\r\n0\r\n300\r\n");
+    w.Dialogs.OpenPaths = {large};
+    w.Action("LoadGridAction")->trigger();
+    QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!")});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    QCOMPARE(w->MRUManager2().Count(), 2);
   }
 
-  void MagnifierClicksChangeItsZoom() {
-    TShownWindow w;
-    TQV_Loupe& loupe = *w.Child<TQV_Loupe>("QV_Loupe1");
-    QVERIFY(loupe.Active());
-    QCOMPARE(loupe.ZoomLevel(), 2.0);
-    for (int i = 0; i < 2; ++i) QTest::mouseClick(&loupe, Qt::LeftButton);
-    QCOMPARE(loupe.ZoomLevel(), 4.0);
-    for (int i = 0; i < 4; ++i) QTest::mouseClick(&loupe, Qt::RightButton);
-    QCOMPARE(loupe.ZoomLevel(), 1.0);
+  void PngOutputHidesTheJpegPage() {
+    TShownWindow w(FImage);
+    w.Pages()->setCurrentIndex(1);
+    w.Child<QActionGroup>("OutputFormatGroup")->actions()[3]->trigger();
+    QCOMPARE(w->OutputExtension(), std::string(".png"));
+    QVERIFY(!w.Pages()->isTabVisible(1));
+    QCOMPARE(w.Pages()->currentIndex(), 0);
+    w.Child<QActionGroup>("OutputFormatGroup")->actions()[0]->trigger();
+    QVERIFY(w.Pages()->isTabVisible(1));
+    QCOMPARE(w.Pages()->currentIndex(), 0);
   }
 
   void HelpCommandsOpenTheGuideAndPages() {
@@ -398,6 +242,24 @@ class TMainWindowTest : public QObject {
     QVERIFY(w.Dialogs.Opened[0].endsWith(QStringLiteral("readme.txt")));
     QVERIFY(w.Dialogs.Opened[1].startsWith(QStringLiteral("https://")));
     QVERIFY(w.Dialogs.Opened[2] != w.Dialogs.Opened[1]);
+  }
+
+  void ClosingWhileWorkersRunNeitherCrashesNorHangs() {
+    const QString big = WriteImage(FDir, QStringLiteral("big.bmp"), 2400, 1800);
+    // On a 256-colour screen the view needs display copies from its thread.
+    PGSetScreenDepthOverride(8);
+    {
+      TWatchdog watchdog("closing a busy window", 120s);
+      auto w = std::make_unique<TShownWindow>(big);
+      QVERIFY(QTest::qWaitForWindowExposed(w->Form.get()));
+      w->View()->viewport()->repaint();
+      QVERIFY(w->View()->PaintThread()->isRunning());
+      w->Compression().TrackBar1->setValue(10);  // the preview timer runs
+      QVERIFY(w->Compression().Timer1->isActive() && w->Child<TQV_Loupe>("QV_Loupe1")->Active());
+      w->Form->close();
+      w.reset();
+    }
+    PGSetScreenDepthOverride(0);
   }
 };
 

@@ -173,6 +173,25 @@ inline QString WriteImage(const QTemporaryDir& dir, const QString& name, int w, 
   return path;
 }
 
+// What the window tests start from: a picture of 300 x 200 in a folder of
+// their own, made once for all of a program's tests.
+class TWindowTest : public QObject {
+ protected:
+  QTemporaryDir FDir;
+  QString FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200);
+};
+
+// Before each window test: no settings file, nothing reported, and the
+// library's JPEG and WebP settings as each run of the program starts with.
+inline void StartWindowTest() {
+  QDir(SettingsFile()).removeRecursively();
+  QFile::remove(SettingsFile());
+  ReportedErrors().clear();
+  PGSettings().JpegQuality = 80;
+  PGSettings().JpegProgressive = false;
+  PGSettings().WebpQuality = 80;
+}
+
 // A widget, menu entry or timer below parent by its object name; a test
 // that looks for one that is not there stops at once.
 template <class T>
@@ -227,6 +246,9 @@ struct TShownWindow {
   TCutDocument& Document() { return Form->Document(); }
   TGridData& Data() { return Document().Data(); }
   TSplitGrid& Grid() { return Document().Grid(); }
+  QTabWidget* Pages() { return Child<QTabWidget>(QStringLiteral("PageControl1")); }
+  QLabel* Status() { return Child<QLabel>(QStringLiteral("StatusBar")); }
+  QTableWidget* SlicesTable() { return Child<QTableWidget>(QStringLiteral("SlicesTable")); }
   QWidget* Picture() { return View()->PicBox(); }
   // Held with the mouse steps below. Alt places lines exactly where the
   // mouse is: the position colours change sharply every dozen pixels or
@@ -270,3 +292,31 @@ inline void TypeIntoCell(QTableWidget& table, int row, int column, const QString
 inline std::vector<std::int32_t> Horz(TForm1& f) { return f.Document().Grid().HorzSplits.Values(); }
 inline std::vector<std::int32_t> Vert(TForm1& f) { return f.Document().Grid().VertSplits.Values(); }
 using TPositions = std::vector<std::int32_t>;
+
+// The tone of a dashed line at distance d from the picture's edge.
+inline QRgb Dash(const unsigned tones[2], int d) { return tones[((d % 8) + 8) % 8 < 4 ? 0 : 1]; }
+
+// The viewport at 100 % as it must look: the image at the picture box's
+// place on the view's colour, each line dashed across it (horizontal lines
+// first, then vertical ones), the selected or dragged line last in its own
+// tones.
+inline QImage ExpectedViewport(TShownWindow& window, const std::function<TRGB(int, int)>& image) {
+  TPGImage& view = *window.View();
+  const QPoint origin = view.PicBox()->pos();
+  const int w = view.PixelGraphicWidth(), h = view.PixelGraphicHeight();
+  const QRgb background = view.Color().rgb();
+  const TSplitEditor& editor = window.Editor();
+  std::optional<TLineRef> chosen = editor.Selected();
+  if (editor.DraggingHorz() && editor.LastHorzLine() != -1) chosen = TLineRef{true, editor.LastHorzLine()};
+  if (editor.DraggingVert() && editor.LastVertLine() != -1) chosen = TLineRef{false, editor.LastVertLine()};
+  const TPositions rows = Horz(*window.Form), columns = Vert(*window.Form);
+  return Expected(view.viewport()->size(), [&](int vx, int vy) {
+    const int x = vx - origin.x(), y = vy - origin.y();
+    QRgb c = (x >= 0 && y >= 0 && x < w && y < h) ? ToQRgb(image(x, y)) : background;
+    if (std::count(rows.begin(), rows.end(), y)) c = Dash(TSplitEditor::LineTones, x);
+    if (std::count(columns.begin(), columns.end(), x)) c = Dash(TSplitEditor::LineTones, y);
+    if (chosen && (chosen->Horizontal ? y : x) == chosen->Position)
+      c = Dash(TSplitEditor::SelectedTones, chosen->Horizontal ? x : y);
+    return c;
+  });
+}

@@ -1,79 +1,25 @@
-// Export, grid files and the export dialogs driven through the main window:
-// the files equal the command line tool's on the same grid, the JPEG
-// quality follows the preview page, a refused or failing export leaves
-// every file, the grid and the image as they were, the per-slice and code
-// dialogs, and the options kept between runs.
+// The window's export: the files equal the command line tool's on the same
+// grid (merged cells, the newer formats and the automatic choice included),
+// the JPEG quality follows the compression page, a refused or failing export
+// leaves every file, the grid and the image as they were, and what the
+// per-slice dialogs confirm comes back to the cut as one step.
 #include <QActionGroup>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QSettings>
-#include <QSlider>
-#include <QSpinBox>
 #include <QTableWidget>
-#include <QTabWidget>
 #include <QToolButton>
 
 #include <tuple>
 
-#include "app/ui/slicespanel.h"
-#include "app/ui/windowexport.h"
-#include "pgraphic/core/settings.h"
+#include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
-#include "ui_test_util.h"
+#include "export_test_util.h"
 
-namespace {
-
-// Every file of a directory with its bytes.
-std::map<QString, QByteArray> DirectoryFiles(const QString& dir) {
-  std::map<QString, QByteArray> files;
-  for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden))
-    files[name] = FileBytes(QDir(dir).filePath(name));
-  return files;
-}
-
-// tessel-cli slice with the given arguments after IMAGE HTML; its exit code.
-int CliSlice(const QString& image, const QString& html, const QStringList& more) {
-  QProcess cli;
-  cli.start(QStringLiteral(TESSEL_CLI_PATH),
-            QStringList{QStringLiteral("slice"), image, html} + more);
-  if (!cli.waitForFinished(60000)) return -1;
-  return cli.exitCode();
-}
-
-QString MakeDir(const QTemporaryDir& root, const QString& name) {
-  QDir(root.path()).mkpath(name);
-  return root.filePath(name);
-}
-
-// The options dialog, when shown, gets these states.
-std::function<void(QDialog&)> SetOptions(const TExportOptions& options) {
-  return [options](QDialog& dialog) {
-    if (auto* d = qobject_cast<Texportdialog*>(&dialog)) d->SetOptions(options);
-  };
-}
-
-}  // namespace
-
-class TExportTest : public QObject {
+class TWindowExportTest : public TWindowTest {
   Q_OBJECT
 
-  QTemporaryDir FDir;
-  QString FImage;  // 300 x 200
-
  private slots:
-  void initTestCase() { FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200); }
-  void init() {
-    QFile::remove(SettingsFile());
-    ReportedErrors().clear();
-    // Each run of the program starts with these.
-    PGSettings().JpegQuality = 80;
-    PGSettings().JpegProgressive = false;
-  }
+  void init() { StartWindowTest(); }
 
   void TheWindowWritesWhatTheCommandLineToolWrites() {
     const QString mine = MakeDir(FDir, QStringLiteral("e2e/window"));
@@ -97,7 +43,7 @@ class TExportTest : public QObject {
     QVERIFY(w.Dialogs.Questions.empty());
     QCOMPARE(Vert(*w.Form), (TPositions{0, 120, 260, 300}));
     QCOMPARE(Horz(*w.Form), (TPositions{0, 75, 200}));
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(),
+    QCOMPARE(w.Status()->text(),
              QStringLiteral("Exported 6 slices and ") + mine + QStringLiteral("/index.html"));
     // The slice image keeps the last cell.
     QCOMPARE(w->SliceImage().Width(), 40);
@@ -139,7 +85,7 @@ class TExportTest : public QObject {
     w.Dialogs.OnModal = SetOptions({.Style = TPageStyle::Html5});
     w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("Exported 2 slices and ") + mine + QStringLiteral("/index.html"));
+    QCOMPARE(w.Status()->text(), QStringLiteral("Exported 2 slices and ") + mine + QStringLiteral("/index.html"));
     QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
                       {QStringLiteral("--grid"), grid, QStringLiteral("--style"), QStringLiteral("html5")}),
              0);
@@ -171,7 +117,7 @@ class TExportTest : public QObject {
       QVERIFY(entry);
       entry->trigger();
       QCOMPARE(w->OutputExtension(), std::string(extension));
-      QCOMPARE(w.Child<QTabWidget>("PageControl1")->isTabVisible(1), std::string(name) == "webp");  // WebP's quality
+      QCOMPARE(w.Pages()->isTabVisible(1), std::string(name) == "webp");  // WebP's quality
       w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
       w.Dialogs.OnModal = SetOptions({});
       w.Action("ExportAction")->trigger();
@@ -197,7 +143,7 @@ class TExportTest : public QObject {
     w.Grid().VertSplits.Add(100);
     for (QAction* action : w.Child<QActionGroup>("OutputFormatGroup")->actions())
       if (action->text() == QStringLiteral("Automatic")) action->trigger();
-    QVERIFY(w.Child<QTabWidget>("PageControl1")->isTabVisible(1));
+    QVERIFY(w.Pages()->isTabVisible(1));
     QStringList rows;
     w.Dialogs.OnModal = [&](QDialog& dialog) {
       if (auto* options = qobject_cast<Texportdialog*>(&dialog)) return options->editcode->setChecked(true);
@@ -231,7 +177,7 @@ class TExportTest : public QObject {
       total += fields[2].toLongLong();
     }
     QVERIFY2(rows[0].contains(QStringLiteral("kept exact")), qPrintable(rows[0]));
-    QVERIFY(w.Child<QLabel>("StatusBar")->text().startsWith(QStringLiteral("Exported 3 slices and ") + mine +
+    QVERIFY(w.Status()->text().startsWith(QStringLiteral("Exported 3 slices and ") + mine +
                                              QStringLiteral("/index.html (%1 bytes: ").arg(total)));
   }
 
@@ -245,7 +191,7 @@ class TExportTest : public QObject {
     }
     TShownWindow w(FImage);
     TCompressionWidgets page = w.Compression();
-    w.Child<QTabWidget>("PageControl1")->setCurrentWidget(&page.Page);
+    w.Pages()->setCurrentWidget(&page.Page);
     page.TrackBar1->setValue(30);
     QTRY_VERIFY_WITH_TIMEOUT(PGSettings().JpegQuality == 30 && !page.Timer1->isActive(), 10000);
     w.Dialogs.SavePaths = {at30 + QStringLiteral("/a.html")};
@@ -322,207 +268,6 @@ class TExportTest : public QObject {
     QVERIFY(PGScreenCursorIsDefault());
   }
 
-  void ThePerSliceDialogBuildsEachCellFromItsFields() {
-    const QString dir = MakeDir(FDir, QStringLiteral("tags"));
-    TShownWindow w(FImage);
-    w.Grid().VertSplits.Add(100);
-    Taddtagsdialog& tags = *w.TagsDialog;
-    int slice = 0;
-    QStringList memos;
-    w.Dialogs.OnModal = [&](QDialog& dialog) {
-      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
-        options->incalttags->setChecked(true);
-        return;
-      }
-      QCOMPARE(&dialog, static_cast<QDialog*>(&tags));
-      ++slice;
-      QCOMPARE(tags.aslice->PixelGraphicWidth(), slice == 1 ? 100 : 200);
-      QVERIFY(tags.edit_href->text().isEmpty() && tags.edit_alt->text().isEmpty());
-      QVERIFY(!tags.edit_target->isEnabled() && !tags.edit_target_label->isEnabled());
-      if (slice == 1) {
-        QTest::keyClicks(tags.edit_target, QStringLiteral("ignored"));  // disabled: takes nothing
-        QTest::keyClicks(tags.edit_href, QStringLiteral("page2.html"));
-        QVERIFY(tags.edit_target->isEnabled() && tags.edit_target_label->isEnabled());
-        QTest::keyClicks(tags.edit_target, QStringLiteral("main"));
-        QTest::keyClicks(tags.edit_alt, QStringLiteral("Say \"Ahoi\" "));
-        QTest::sendKeyEvent(QTest::Click, tags.edit_alt, Qt::Key_Eacute, QStringLiteral("\u00e9"), Qt::NoModifier);
-      } else {
-        // The target stays from the last slice, but without a link it is not written.
-        QCOMPARE(tags.edit_target->text(), QStringLiteral("main"));
-        QTest::keyClicks(tags.edit_alt, QStringLiteral("Logo"));
-      }
-      memos << tags.Memo1->toPlainText();
-      QVERIFY(tags.Memo1->isReadOnly());
-      QCOMPARE(tags.SliceCounter->text(), QStringLiteral("Slice %1 of 2").arg(slice));
-      QTest::mouseClick(tags.OKButton, Qt::LeftButton);
-    };
-    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w.Action("ExportAction")->trigger();
-    QVERIFY(ReportedErrors().empty());
-    QCOMPARE(slice, 2);
-    QCOMPARE(memos[0], QStringLiteral("<A HREF=\"page2.html\" TARGET=\"main\"><img src='index_1_1.jpg' "
-                                      "width=100 height=200 ALT=\"Say &quot;Ahoi&quot; &#233;\" BORDER=0></A>"));
-    QCOMPARE(memos[1], QStringLiteral("<img src='index_2_1.jpg' width=200 height=200 ALT=\"Logo\">"));
-    QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
-             (QStringLiteral("<table cellspacing = 0 cellpadding = 0 border = 0>\r\n<tr><td>") + memos[0] +
-              QStringLiteral("</td><td>") + memos[1] + QStringLiteral("</td></tr>\r\n</table>\r\n"))
-                 .toLatin1());
-  }
-
-  void TheCodeDialogsTextIsWrittenHoweverItCloses() {
-    const QString dir = MakeDir(FDir, QStringLiteral("code"));
-    TShownWindow w(FImage);
-    Tdlg_code& code = *w.CodeDialog;
-    w.Dialogs.OnModal = [&](QDialog& dialog) {
-      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
-        options->editcode->setChecked(true);
-        return;
-      }
-      QCOMPARE(dialog.windowTitle(), QStringLiteral("Edit HTML Code"));
-      QCOMPARE(code.Memo1->toPlainText(),
-               QStringLiteral("<table cellspacing = 0 cellpadding = 0 border = 0>\n<tr><td><img "
-                              "src='index_1_1.jpg' width=300 height=200></td></tr>\n</table>"));
-      code.Memo1->moveCursor(QTextCursor::Start);
-      QTest::keyClicks(code.Memo1, QStringLiteral("<!-- cut -->"));
-      QTest::keyClick(code.Memo1, Qt::Key_Return);
-      code.Memo1->moveCursor(QTextCursor::End);
-      QTest::keyClick(code.Memo1, Qt::Key_Return);
-      dialog.close();
-    };
-    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w.Action("ExportAction")->trigger();
-    QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
-             QByteArray("<!-- cut -->\r\n<table cellspacing = 0 cellpadding = 0 border = 0>\r\n<tr><td><img "
-                        "src='index_1_1.jpg' width=300 height=200></td></tr>\r\n</table>\r\n"));
-  }
-
-  void ExportOptionsPersistAcrossARestart() {
-    const QString dir = MakeDir(FDir, QStringLiteral("options"));
-    const QString key = QStringLiteral("Corvane Mill/Tessel/");
-    {
-      TShownWindow w(FImage);
-      w->close();
-    }
-    QVERIFY(!QSettings(SettingsFile(), QSettings::IniFormat).contains(key + QStringLiteral("showoptions_Checked")));
-    {
-      TShownWindow w(FImage);
-      w.Dialogs.OnModal = [&](QDialog& dialog) {
-        auto& options = dynamic_cast<Texportdialog&>(dialog);
-        QVERIFY(options.showoptions->isChecked());
-        // On the box itself: the rows are as wide as the longest caption.
-        for (QCheckBox* box : {options.showoptions, options.alwaysgrid})
-          QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, {8, box->height() / 2});
-        QTest::mouseClick(options.OKButton, Qt::LeftButton);
-      };
-      w.Dialogs.SavePaths = {dir + QStringLiteral("/a.html"), dir + QStringLiteral("/b.html")};
-      w.Action("ExportAction")->trigger();
-      QSettings ini(SettingsFile(), QSettings::IniFormat);
-      QCOMPARE(ini.value(key + QStringLiteral("showoptions_Checked")).toString(), QStringLiteral("0"));
-      QCOMPARE(ini.value(key + QStringLiteral("alwaysgrid_Checked")).toString(), QStringLiteral("1"));
-      // Unchecked, the next export asks nothing; the grid goes beside the page.
-      w.Action("ExportAction")->trigger();
-      QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
-      QVERIFY(QFile::exists(dir + QStringLiteral("/b.grd")));
-      QCOMPARE(QString::fromStdString(w->MRUManager2().Items(0)), dir + QStringLiteral("/b.grd"));
-      w->close();
-    }
-    TShownWindow w(FImage);
-    QVERIFY(w.ExportDialog->showoptions->isChecked());  // the defaults until shown
-    bool shownUnchecked = false;
-    w.Dialogs.OnModal = [&](QDialog&) {
-      shownUnchecked = !w.ExportDialog->showoptions->isChecked() && w.ExportDialog->alwaysgrid->isChecked();
-    };
-    w.Action("OptionsAction")->trigger();  // Tools > Options: the dialog only
-    QVERIFY(shownUnchecked);
-    QCOMPARE(w.Dialogs.ModalTitles, std::vector<QString>{QStringLiteral("Export Options")});
-    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(6));
-    w.Dialogs.SavePaths = {dir + QStringLiteral("/c.html")};
-    w.Action("ExportAction")->trigger();
-    QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
-    QVERIFY(QFile::exists(dir + QStringLiteral("/c.grd")));
-  }
-
-  // Style, base URL and retina are set in the dialog with keyboard and
-  // mouse, kept in the settings like the other options, and give the files
-  // the command line tool writes with the same options.
-  void PageStyleBaseUrlAndRetinaFromTheDialog() {
-    const QString mine = MakeDir(FDir, QStringLiteral("page/window"));
-    const QString cli = MakeDir(FDir, QStringLiteral("page/cli"));
-    const QString key = QStringLiteral("Corvane Mill/Tessel/");
-    {
-      TShownWindow w(FImage);
-      w.Grid().VertSplits.Add(100);
-      w.Dialogs.OnModal = [&](QDialog& dialog) {
-        auto& options = dynamic_cast<Texportdialog&>(dialog);
-        QCOMPARE(options.style->currentIndex(), 0);  // classic until chosen
-        QCOMPARE(options.style->count(), 4);
-        options.style->setFocus();
-        QTest::keyClick(options.style, Qt::Key_Down);
-        QTest::keyClick(options.style, Qt::Key_Down);  // email
-        QTest::keyClicks(options.baseurl, QStringLiteral("https://cdn.example.com/m"));
-        QTest::sendKeyEvent(QTest::Click, options.baseurl, Qt::Key_Adiaeresis, QStringLiteral("\u00e4"),
-                            Qt::NoModifier);
-        QTest::keyClicks(options.baseurl, QStringLiteral("il"));
-        QTest::mouseClick(options.retina, Qt::LeftButton, Qt::NoModifier, {8, options.retina->height() / 2});
-        QTest::mouseClick(options.OKButton, Qt::LeftButton);
-      };
-      w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
-      w.Action("ExportAction")->trigger();
-      QVERIFY(ReportedErrors().empty());
-      QCOMPARE(w.Child<QLabel>("StatusBar")->text(),
-               QStringLiteral("Exported 4 slices and ") + mine + QStringLiteral("/index.html"));
-      QSettings ini(SettingsFile(), QSettings::IniFormat);
-      QCOMPARE(ini.value(key + QStringLiteral("style_Text")).toString(), QStringLiteral("email"));
-      QCOMPARE(ini.value(key + QStringLiteral("baseurl_Text")).toString(),
-               QStringLiteral("https://cdn.example.com/m\u00e4il"));
-      QCOMPARE(ini.value(key + QStringLiteral("retina_Checked")).toString(), QStringLiteral("1"));
-      w->close();
-    }
-    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
-                      {QStringLiteral("--vert"), QStringLiteral("100"), QStringLiteral("--style"),
-                       QStringLiteral("email"), QStringLiteral("--base-url"),
-                       QStringLiteral("https://cdn.example.com/m\u00e4il"), QStringLiteral("--retina")}),
-             0);
-    const auto written = DirectoryFiles(mine);
-    QCOMPARE(written.size(), std::size_t(5));
-    QVERIFY(written == DirectoryFiles(cli));
-    QVERIFY(written.at(QStringLiteral("index.html")).contains("src='https://cdn.example.com/m%C3%A4il/index_1_1.jpg'"));
-
-    TShownWindow again(FImage);
-    bool shown = false;
-    again.Dialogs.OnModal = [&](QDialog&) {
-      shown = again.ExportDialog->style->currentIndex() == 2 && again.ExportDialog->retina->isChecked() &&
-              again.ExportDialog->baseurl->text() == QStringLiteral("https://cdn.example.com/m\u00e4il");
-    };
-    again.Action("OptionsAction")->trigger();
-    QVERIFY(shown);
-  }
-
-  // The per-slice dialog builds the code of the chosen style.
-  void ThePerSliceDialogWritesTheChosenStyle() {
-    const QString dir = MakeDir(FDir, QStringLiteral("tags-html5"));
-    TShownWindow w(FImage);
-    Taddtagsdialog& tags = *w.TagsDialog;
-    QString first;
-    w.Dialogs.OnModal = [&](QDialog& dialog) {
-      if (auto* options = qobject_cast<Texportdialog*>(&dialog)) {
-        options->SetOptions({.IncAltTags = true, .DoubleQuote = true, .Style = TPageStyle::Html5});
-        return;
-      }
-      first = tags.Memo1->toPlainText();
-      QTest::keyClicks(tags.edit_href, QStringLiteral("page2.html"));
-    };
-    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-    w.Action("ExportAction")->trigger();
-    QVERIFY(ReportedErrors().empty());
-    QCOMPARE(first, QStringLiteral("<img src=\"index_1_1.jpg\" width=\"300\" height=\"200\" alt=\"\" "
-                                   "style=\"display:block\">"));
-    QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
-             QByteArray("<table role=\"presentation\" style=\"border-collapse:collapse\">\r\n<tr><td "
-                        "style=\"padding:0\"><a href=\"page2.html\"><img src=\"index_1_1.jpg\" width=\"300\" "
-                        "height=\"200\" alt=\"\" style=\"display:block\"></a></td></tr>\r\n</table>\r\n"));
-  }
-
   // Retina slices with a line at an odd position: a question first; Cancel
   // writes nothing, OK exports with the half-size cells rounded down.
   void RetinaAsksAboutALineAtAnOddPosition() {
@@ -555,7 +300,7 @@ class TExportTest : public QObject {
       TShownWindow w(FImage);
       w.Action("SlicesPanelAction")->trigger();
       w.Drag({40, 30}, {120, 30});
-      QTableWidget& table = *w.Child<TSlicesPanel>("SlicesPanel")->Table;
+      QTableWidget& table = *w.SlicesTable();
       QCOMPARE(table.rowCount(), 2);
       QCOMPARE(table.item(1, TSlicesPanel::colSize)->text(), QStringLiteral("180 x 200"));
       TypeIntoCell(table, 0, TSlicesPanel::colLink, QStringLiteral("page2.html"));
@@ -676,7 +421,7 @@ class TExportTest : public QObject {
     QCOMPARE(w.Data().Cells.Formats, (std::map<TCellKey, TCellFormat>{{{2, 1}, {"webp", 35}}, {{1, 2}, {"png"}}}));
     QCOMPARE(FileBytes(mine + QStringLiteral("/first.cells")), QByteArray("format\t2\t1\twebp\t35\r\nformat\t1\t2\tpng\r\n"));
     w.Action("SlicesPanelAction")->trigger();
-    QCOMPARE(w.Child<TSlicesPanel>("SlicesPanel")->Table->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
+    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
     QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo Slice Texts"));
 
     // The next one starts from the kept formats and writes them.
@@ -705,33 +450,7 @@ class TExportTest : public QObject {
     w.Action("UndoAction")->trigger();  // the first export's step: the formats go
     QVERIFY(w.Data().Cells.Formats.empty());
   }
-
-  void GridFilesRoundTripAndReportLinesOutOfBounds() {
-    TShownWindow w(FImage);
-    const QString grid = FDir.filePath(QStringLiteral("round.grd"));
-    w.Grid().HorzSplits.Add(120);
-    w.Grid().VertSplits.Add(30);
-    w.Dialogs.SavePaths = {grid};
-    w.Action("SaveGridAction")->trigger();
-    QCOMPARE(w.Dialogs.FileFilters.back(), QStringLiteral("Grid Files (*.grd)|*.grd / grd"));
-    QCOMPARE(FileDialogNameFilters(QLatin1String(GridFileFilter)), QStringList{QStringLiteral("Grid Files (*.grd)")});
-    QCOMPARE(FileBytes(grid), QByteArray("0\r\n200\r\n120\r\n-\r\n0\r\n300\r\n30\r\n"));
-    w.Action("ClearSplitsAction")->trigger();
-    w.Dialogs.OpenPaths = {grid};
-    w.Action("LoadGridAction")->trigger();
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 120}));
-    QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 30}));
-    QCOMPARE(QString::fromStdString(w->MRUManager2().Items(0)), grid);
-
-    const QString large = FDir.filePath(QStringLiteral("large.grd"));
-    WriteFile(large, "0\r\n250\r\n-\r\n0\r\n300\r\n");
-    w.Dialogs.OpenPaths = {large};
-    w.Action("LoadGridAction")->trigger();
-    QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!")});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
-    QCOMPARE(w->MRUManager2().Count(), 2);
-  }
 };
 
-TESSEL_UI_TEST_MAIN(TExportTest)
-#include "export_test.moc"
+TESSEL_UI_TEST_MAIN(TWindowExportTest)
+#include "windowexport_test.moc"

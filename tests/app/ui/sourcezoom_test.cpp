@@ -1,21 +1,17 @@
-// Zoom and display scale, with the program at a display scale of 2: mouse
-// positions (with their half pixels) map to the image pixel that holds them,
-// the zoom keeps the point under the wheel, a round trip shows the lines as
-// before, and lines, grabbing, placing, the rulers and their clicks work in
-// image pixels at 200 %.
-#include <QLabel>
+// Zoom and display scale, with the program at a display scale of 2: half
+// pixels of the display count as the image pixel they lie in, the zoom
+// keeps the point under the wheel, a round trip shows the lines as before,
+// and lines, grabbing, placing, the rulers and their clicks work in image
+// pixels at 200 %.
 #include <QToolButton>
 #include <QWheelEvent>
 
 #include "app/ui/sourcezoom.h"
-#include "app/ui/viewmapping.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 #include "ui_test_util.h"
 
 namespace {
-
-QRgb Dash(const unsigned tones[2], int d) { return tones[((d % 8) + 8) % 8 < 4 ? 0 : 1]; }
 
 void SendToPicture(TShownWindow& w, QEvent::Type type, QPointF at, Qt::MouseButton button) {
   QWidget* box = w.Picture();
@@ -33,48 +29,17 @@ void CtrlWheel(QWidget* widget, QPointF at, int angle) {
 
 }  // namespace
 
-class TZoomTest : public QObject {
+class TSourceZoomTest : public TWindowTest {
   Q_OBJECT
 
-  QTemporaryDir FDir;
-  QString FImage;  // 300 x 200
-
  private slots:
-  void initTestCase() {
-    FImage = WriteImage(FDir, QStringLiteral("picture.png"), 300, 200);
-    QCOMPARE(qApp->devicePixelRatio(), 2.0);
-  }
-  void init() { QFile::remove(SettingsFile()); }
-
-  void PositionsFallInThePixelThatHoldsThem_data() {
-    QTest::addColumn<double>("device");  // a device pixel at display scale 2
-    QTest::addColumn<int>("origin");
-    QTest::addColumn<int>("box");        // the picture box for a 300 pixel image
-    QTest::addColumn<int>("pixel");
-    QTest::newRow("100 %, device 601 (the fault gave 301)") << 601.0 << 0 << 300 << 300;
-    QTest::newRow("100 %, device 600") << 600.0 << 0 << 300 << 300;
-    QTest::newRow("100 %, device 599") << 599.0 << 0 << 300 << 299;
-    QTest::newRow("100 %, scrolled by 40") << 601.0 << -40 << 300 << 340;
-    QTest::newRow("200 %, device 601") << 601.0 << 0 << 600 << 150;
-    QTest::newRow("200 %, device 603") << 603.0 << 0 << 600 << 150;
-    QTest::newRow("50 %, device 601") << 601.0 << 0 << 150 << 601;
-    QTest::newRow("left of the picture") << -1.0 << 0 << 300 << -1;
-  }
-  void PositionsFallInThePixelThatHoldsThem() {
-    QFETCH(double, device);
-    QFETCH(int, origin);
-    QFETCH(int, box);
-    QFETCH(int, pixel);
-    QCOMPARE(PixelUnder({origin, 300, box}, device / 2), pixel);
-    // From 100 % up, the pixel a line is drawn on holds the line's own pixel.
-    for (int zoomed : {300, 450, 600, 900, 9600})
-      for (int p = 0; p <= 300; p += 7) QCOMPARE(PixelUnder({origin, 300, zoomed}, LineAt({origin, 300, zoomed}, p)), p);
-  }
+  void init() { StartWindowTest(); }
+  void initTestCase() { QCOMPARE(qApp->devicePixelRatio(), 2.0); }
 
   void HalfPixelsOfTheDisplayCountAsTheImagePixelTheyLieIn() {
     TShownWindow w(FImage);
     SendToPicture(w, QEvent::MouseMove, {150.5, 100.5}, Qt::NoButton);
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 150 Y: 100"));
+    QCOMPARE(w.Status()->text(), QStringLiteral("X: 150 Y: 100"));
     SendToPicture(w, QEvent::MouseButtonPress, {100.5, 20.5}, Qt::LeftButton);
     SendToPicture(w, QEvent::MouseButtonRelease, {100.5, 20.5}, Qt::LeftButton);
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100}));
@@ -102,7 +67,7 @@ class TZoomTest : public QObject {
     QCOMPARE(double(view.ZoomFactor()), 2.0);
     QCOMPARE(w.Child<QLabel>("ZoomLabel")->text(), QStringLiteral("200 %"));
     SendToPicture(w, QEvent::MouseMove, inViewport - QPointF(view.PicBox()->pos()), Qt::NoButton);
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 30 Y: 20"));
+    QCOMPARE(w.Status()->text(), QStringLiteral("X: 30 Y: 20"));
 
     // A wheel over the scroll area's own frame (not its viewport) zooms too,
     // around the same point; it used to end the program.
@@ -147,7 +112,7 @@ class TZoomTest : public QObject {
     QTest::mouseClick(w.Child<QToolButton>("y_speed"), Qt::LeftButton);
     w.Drag({40, 161}, {40, 161});
     QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 50, 80}));
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 20 Y: 80"));
+    QCOMPARE(w.Status()->text(), QStringLiteral("X: 20 Y: 80"));
 
     // The top ruler: labels every 25 image pixels, ticks every 5, the marker and clicks in image pixels.
     const QImage top = w.Child<TRuler>("PaintBox2")->grab().toImage();
@@ -159,7 +124,7 @@ class TZoomTest : public QObject {
     QTest::mouseClick(w.Child<TRuler>("PaintBox2"), Qt::LeftButton, Qt::NoModifier, {25 + origin.x() + 121, 12});
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 100, 60}));
     QTest::mouseMove(w.Child<TRuler>("PaintBox2"), {25 + origin.x() + 121, 12});
-    QCOMPARE(w.Child<QLabel>("StatusBar")->text(), QStringLiteral("X: 60"));
+    QCOMPARE(w.Status()->text(), QStringLiteral("X: 60"));
   }
 };
 
@@ -170,7 +135,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   PrepareTesselApplication();
   SetErrorSink([](const QString& m) { ReportedErrors().push_back(m); });
-  TZoomTest test;
+  TSourceZoomTest test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "zoom_test.moc"
+#include "sourcezoom_test.moc"
