@@ -1,16 +1,92 @@
 // The document behind the window: every kind of change one step of its undo
 // stack, back and forth through the menu and the keys, with the Slices panel
-// following.
+// following; the clean state after opening, saving, loading and exporting;
+// the lines another image takes over; texts of cells a loaded grid has not.
 #include <QToolButton>
 
 #include "pgraphic_qt/view/pgimage.h"
 #include "ui_test_util.h"
+
+namespace {
+
+TPositions Horz(const TSplitGrid& grid) { return grid.HorzSplits.Values(); }
+TPositions Vert(const TSplitGrid& grid) { return grid.VertSplits.Values(); }
+
+}  // namespace
 
 class TDocumentTest : public TWindowTest {
   Q_OBJECT
 
  private slots:
   void init() { StartWindowTest(); }
+
+  // The clean state follows what a grid file holds: a new image, a save, a
+  // load and an export that saves the grid are clean, the steps after them
+  // are not, and undoing back to the saved state is clean again.
+  void TheCleanStateSaysWhetherAGridFileHoldsTheCut() {
+    TCutDocument doc;
+    const std::string grid = QFile::encodeName(FDir.filePath(QStringLiteral("clean.grd"))).toStdString();
+    const TTagMap texts{{{1, 1}, TCellTags{"a.html", "", "A"}}};
+    struct TStep {
+      const char* What;
+      std::function<void()> Do;
+      bool Modified;
+      const char* UndoText;
+    };
+    const std::vector<TStep> steps = {
+        {"a new image", [&] { doc.NewImage(QStringLiteral("a.png"), {}, 300, 200); }, false, ""},
+        {"a line", [&] { QVERIFY(doc.AddLine(false, 100)); }, true, "Add Line"},
+        {"the same line again", [&] { QVERIFY(!doc.AddLine(false, 100)); }, true, "Add Line"},
+        {"a line below the image", [&] { QVERIFY(!doc.AddLine(true, 201)); }, true, "Add Line"},
+        {"saved", [&] { doc.SaveGrid(grid); }, false, "Add Line"},
+        {"undone", [&] { doc.Stack().undo(); }, true, ""},
+        {"redone", [&] { doc.Stack().redo(); }, false, "Add Line"},
+        {"cleared", [&] { doc.ClearSplits(); }, true, "Clear Splits"},
+        {"loaded", [&] { QVERIFY(doc.LoadGrid(grid, {}).empty()); }, false, "Load Grid"},
+        {"an export that changed nothing", [&] { doc.ExportEnded(doc.Data().Tags, doc.Data().Cells, false); },
+         false, "Load Grid"},
+        {"texts confirmed in an export", [&] { doc.ExportEnded(texts, doc.Data().Cells, false); }, true,
+         "Slice Texts"},
+        {"an export that saved the grid", [&] { doc.ExportEnded(texts, doc.Data().Cells, true); }, false,
+         "Slice Texts"},
+        {"another image", [&] { doc.NewImage(QStringLiteral("b.png"), {}, 40, 30); }, false, ""},
+    };
+    for (const TStep& step : steps) {
+      step.Do();
+      QVERIFY2(doc.Modified() == step.Modified, step.What);
+      QCOMPARE(doc.Stack().undoText(), QLatin1String(step.UndoText));
+    }
+    QCOMPARE(doc.ImagePath(), QStringLiteral("b.png"));
+    QCOMPARE(Vert(doc.Grid()), (TPositions{0, 40}));
+  }
+
+  void AnotherImageTakesOverTheLinesThatFitIt() {
+    TCutDocument doc;
+    doc.NewImage(QStringLiteral("a.png"), {}, 300, 200);
+    QVERIFY(!doc.HasPlacedWork());
+    doc.Apply(QStringLiteral("Texts"), TGridData{doc.Grid(), {{{1, 1}, TCellTags{"", "", "A"}}}, {}});
+    QVERIFY(doc.HasPlacedWork());
+    for (int x : {250, 100}) doc.AddLine(false, x);
+    doc.AddLine(true, 50);
+    const TGridData fitted = doc.FittedTo(200, 100);
+    QCOMPARE(Vert(fitted.Grid), (TPositions{0, 200, 100}));
+    QCOMPARE(Horz(fitted.Grid), (TPositions{0, 100, 50}));
+    QCOMPARE(fitted.Tags.at({1, 1}).Alt, std::string("A"));
+  }
+
+  // Texts of cells the grid has not are left out and named.
+  void ALoadedGridNamesTheTextsItLeavesOut() {
+    TCutDocument doc;
+    doc.NewImage(QStringLiteral("a.png"), {}, 300, 200);
+    const QString grid = FDir.filePath(QStringLiteral("stray.grd"));
+    WriteFile(grid, "0\r\n200\r\n-\r\n0\r\n300\r\n300\r\n100\r\n");
+    WriteFile(FDir.filePath(QStringLiteral("stray.tags")), "2\t1\tb.html\r\n3\t1\tc.html\r\n1\t2\td.html\r\n");
+    const auto strays = doc.LoadGrid(QFile::encodeName(grid).toStdString(), {});
+    QCOMPARE(strays, (std::vector<std::pair<int, int>>{{1, 2}, {3, 1}}));
+    QCOMPARE(Vert(doc.Grid()), (TPositions{0, 300, 100}));  // each line once
+    QCOMPARE(doc.Data().Tags.at({2, 1}).Link, std::string("b.html"));
+    QVERIFY(!doc.Modified());
+  }
 
   void EveryKindOfChangeIsOneStepBackAndForth() {
     TShownWindow w(FImage);

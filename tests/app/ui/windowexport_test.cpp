@@ -367,13 +367,16 @@ class TWindowExportTest : public TWindowTest {
     // What was confirmed before the Cancel is kept, as one step.
     QCOMPARE(w.Data().Tags.at({1, 1}).Alt, std::string("A"));
     QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo Slice Texts"));
+    QVERIFY(w.Document().Modified());
 
-    // Through to the end: the texts go beside the grid as well.
+    // Through to the end: the texts go beside the grid as well, which then
+    // holds the whole cut.
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
     w.Action("ExportAction")->trigger();
     QCOMPARE(slice, 4);
     QCOMPARE(FileBytes(dir + QStringLiteral("/index.tags")), QByteArray("1\t1\t\t\tA\r\n2\t1\tb.html\ttop\tB\r\n"));
     QVERIFY(QFile::exists(dir + QStringLiteral("/index.grd")));
+    QVERIFY(!w.Document().Modified());
   }
 
   // The per-slice dialog sets a slice's own format and quality with the

@@ -1,8 +1,10 @@
 // What the window keeps between runs: placement and recent lists, and the
 // work settings (output format, qualities, progressive flag, Slices panel),
-// read back after a restart.
+// read back after a restart; stored values that make no sense are passed
+// over one by one.
 #include <QSettings>
 
+#include "app/common/settingsstore.h"
 #include "app/ui/windowsettings.h"
 #include "ui_test_util.h"
 
@@ -17,6 +19,48 @@ class TWindowSettingsTest : public TWindowTest {
 
  private slots:
   void init() { StartWindowTest(); }
+
+  void StoredWorkSettingsThatMakeNoSenseLeaveWhatWasThere() {
+    const TWorkSettings before{FindOutputFormat("png"), 40, 60, true, true};
+    const auto same = [](const TWorkSettings& a, const TWorkSettings& b) {
+      return a.Format == b.Format && a.JpegQuality == b.JpegQuality && a.WebpQuality == b.WebpQuality &&
+             a.JpegProgressive == b.JpegProgressive && a.SlicesPanel == b.SlicesPanel;
+    };
+    struct TRow {
+      const char* Name;
+      const char* Stored;
+      std::function<void(TWorkSettings&)> Change;  // what reading it changes
+    };
+    const std::vector<TRow> rows = {
+        {"OutputFormat", "webp", [](TWorkSettings& w) { w.Format = FindOutputFormat("webp"); }},
+        {"OutputFormat", "gif", nullptr},
+        {"OutputFormat", ".png", nullptr},
+        {"JpegQuality", "0", [](TWorkSettings& w) { w.JpegQuality = 0; }},
+        {"JpegQuality", "100", [](TWorkSettings& w) { w.JpegQuality = 100; }},
+        {"JpegQuality", "101", nullptr},
+        {"JpegQuality", "-1", nullptr},
+        {"JpegQuality", "35%", nullptr},
+        {"WebpQuality", "55", [](TWorkSettings& w) { w.WebpQuality = 55; }},
+        {"WebpQuality", "", nullptr},
+        {"JpegProgressive", "0", [](TWorkSettings& w) { w.JpegProgressive = false; }},
+        {"JpegProgressive", "yes", nullptr},
+        {"SlicesPanel", "0", [](TWorkSettings& w) { w.SlicesPanel = false; }},
+    };
+    for (const TRow& row : rows) {
+      TMemorySettingsStore store("Software\\Corvane Mill", std::make_shared<TSettingsData>());
+      store.WriteString("Tessel", row.Name, row.Stored);
+      TWorkSettings read = before, expected = before;
+      ReadWorkSettings(store, read);
+      if (row.Change) row.Change(expected);
+      QVERIFY2(same(read, expected), qPrintable(QStringLiteral("%1 = %2").arg(row.Name, row.Stored)));
+    }
+    // What is written reads back as it was.
+    TMemorySettingsStore store("Software\\Corvane Mill", std::make_shared<TSettingsData>());
+    WriteWorkSettings(store, before);
+    TWorkSettings read;
+    ReadWorkSettings(store, read);
+    QVERIFY(same(read, before));
+  }
 
   void ARestartReadsBackPlacementAndRecentLists() {
     const QString second = WriteImage(FDir, QStringLiteral("second.bmp"), 30, 20);
