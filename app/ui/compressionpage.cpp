@@ -50,7 +50,7 @@ TCompressionPage::TCompressionPage(QWidget* parent)
       FProgressiveBox(Named(new QCheckBox(QStringLiteral("Progressive Encoding")), "CheckBox1")),
       FPreviewTimer(Named(new QTimer(this), "Timer1")),
       FWeightLabel(Named(new QLabel(QStringLiteral("-")), "PageWeightLabel")),
-      FTopStrip(new QWidget),
+      FTopStrip(Named(new QWidget, "SizeStrip")),
       FTempDir(QDir::tempPath()),
       FFormat(&JpegFormat()) {
   setObjectName(QStringLiteral("CompressionPage"));
@@ -66,7 +66,7 @@ TCompressionPage::TCompressionPage(QWidget* parent)
   auto* zoomIn = Named(new QPushButton(QStringLiteral("Zoom In")), "ZoomInButton");
   auto* zoomOut = Named(new QPushButton(QStringLiteral("Zoom Out")), "ZoomOutButton");
   auto* actualSize = Named(new QPushButton(QStringLiteral("Actual Size")), "ActualSizeButton");
-  auto* panel = new QWidget;
+  auto* panel = Named(new QWidget, "QualityPanel");
   panel->setFixedHeight(94);
   auto* grid = new QGridLayout(panel);
   grid->addWidget(zoomIn, 0, 0);
@@ -76,9 +76,9 @@ TCompressionPage::TCompressionPage(QWidget* parent)
   FQualitySlider->setTickInterval(5);
   FQualitySlider->setTickPosition(QSlider::TicksBelow);
   grid->addWidget(FQualitySlider, 0, 1, 2, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Best Compression")), 2, 1, Qt::AlignLeft);
-  grid->addWidget(new QLabel(QStringLiteral("Best Quality")), 2, 2, Qt::AlignRight);
-  grid->addWidget(new QLabel(QStringLiteral("Quality (0-100%):")), 0, 3);
+  grid->addWidget(Named(new QLabel(QStringLiteral("Best Compression")), "BestCompressionLabel"), 2, 1, Qt::AlignLeft);
+  grid->addWidget(Named(new QLabel(QStringLiteral("Best Quality")), "BestQualityLabel"), 2, 2, Qt::AlignRight);
+  grid->addWidget(Named(new QLabel(QStringLiteral("Quality (0-100%):")), "QualityLabel"), 0, 3);
   FQualityBox->setRange(0, 100);
   grid->addWidget(FQualityBox, 1, 3);
   grid->addWidget(FProgressiveBox, 2, 3);

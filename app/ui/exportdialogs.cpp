@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
 #include "app/export/htmltable.h"
 #include "app/ui/errorreport.h"
@@ -40,6 +41,7 @@ const char* PageStyleCaption(TPageStyle style) {
 
 QPushButton* MakeOKButton(QDialog& dialog) {
   auto* button = new QPushButton(QStringLiteral("OK"));
+  button->setObjectName(QStringLiteral("OKButton"));
   button->setDefault(true);
   QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
   return button;
@@ -69,6 +71,7 @@ Texportdialog::Texportdialog(QWidget* parent)
       baseurl(new QLineEdit),
       retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
       OKButton(MakeOKButton(*this)) {
+  setObjectName(QStringLiteral("exportdialog"));
   setWindowTitle(QStringLiteral("Export Options"));
   setModal(true);
   incalttags->setObjectName(QStringLiteral("incalttags"));
@@ -87,8 +90,13 @@ Texportdialog::Texportdialog(QWidget* parent)
   for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase})
     layout->addWidget(box);
   auto* page = new QFormLayout;
-  page->addRow(QStringLiteral("Page &style:"), style);
-  page->addRow(QStringLiteral("&Base URL:"), baseurl);
+  for (const auto& [name, caption, field] : {std::tuple<const char*, const char*, QWidget*>{"styleLabel", "Page &style:", style},
+                                             {"baseurlLabel", "&Base URL:", baseurl}}) {
+    auto* label = new QLabel(QLatin1String(caption));
+    label->setObjectName(QLatin1String(name));
+    label->setBuddy(field);
+    page->addRow(label, field);
+  }
   layout->addLayout(page);
   layout->addWidget(retina);
   layout->addWidget(showoptions);
@@ -168,6 +176,7 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
       SliceQuality(new QSpinBox),
       OKButton(MakeOKButton(*this)),
       CancelButton(new QPushButton(QStringLiteral("Cancel"))) {
+  setObjectName(QStringLiteral("addtagsdialog"));
   setWindowTitle(QStringLiteral("HTML Export..."));
   SliceFormat->setObjectName(QStringLiteral("SliceFormat"));
   SliceFormat->addItem(QStringLiteral("The export's format"));
@@ -190,6 +199,10 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  edit_href_label->setObjectName(QStringLiteral("edit_href_label"));
+  edit_target_label->setObjectName(QStringLiteral("edit_target_label"));
+  edit_alt_label->setObjectName(QStringLiteral("edit_alt_label"));
+  Memo1_label->setObjectName(QStringLiteral("Memo1_label"));
   edit_href_label->setBuddy(edit_href);
   edit_target_label->setBuddy(edit_target);
   edit_alt_label->setBuddy(edit_alt);
@@ -204,8 +217,10 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   // The slice in hand is written already: its format counts from the next export.
   auto* formatRow = new QHBoxLayout;
   auto* formatLabel = new QLabel(QStringLiteral("Format from the next export:"));
+  formatLabel->setObjectName(QStringLiteral("SliceFormatLabel"));
   formatLabel->setBuddy(SliceFormat);
   auto* qualityLabel = new QLabel(QStringLiteral("Quality:"));
+  qualityLabel->setObjectName(QStringLiteral("SliceQualityLabel"));
   qualityLabel->setBuddy(SliceQuality);
   formatRow->addWidget(formatLabel);
   formatRow->addWidget(SliceFormat, 1);
@@ -301,6 +316,7 @@ void Taddtagsdialog::showEvent(QShowEvent* event) {
 
 Tdlg_code::Tdlg_code(QWidget* parent)
     : QDialog(parent), Memo1(new QPlainTextEdit), SliceTable(new QTableWidget(0, 4)), OKButton(MakeOKButton(*this)) {
+  setObjectName(QStringLiteral("dlg_code"));
   setWindowTitle(QStringLiteral("Edit HTML Code"));
   setModal(true);
   Memo1->setObjectName(QStringLiteral("Memo1"));

@@ -99,7 +99,9 @@ TSourcePage::TSourcePage(TCutDocument& document, QWidget* parent)
   FView->SetSelectionColor2(Qt::black);
   FView->SetActionMode(amNone);
   FEditor = new TSplitEditor(FDocument, *FView, this);
+  FEditor->setObjectName(QStringLiteral("SplitEditor"));
   FZoom = new TSourceZoom(*FView, this);
+  FZoom->setObjectName(QStringLiteral("SourceZoom"));
   FTopRuler = new TRuler(TRuler::rsTop, FDocument.Data().Grid, *FView);
   FTopRuler->setObjectName(QStringLiteral("PaintBox2"));
   FLeftRuler = new TRuler(TRuler::rsLeft, FDocument.Data().Grid, *FView);
@@ -143,10 +145,12 @@ TSourcePage::~TSourcePage() {
 
 QWidget* TSourcePage::MakeToolBar() {
   auto* bar = new QWidget;
+  bar->setObjectName(QStringLiteral("ModeBar"));
   bar->setFixedHeight(33);
   bar->setMouseTracking(true);
   bar->installEventFilter(this);
   auto* group = new QButtonGroup(bar);
+  group->setObjectName(QStringLiteral("ModeButtons"));
   group->setExclusive(true);
   auto* layout = new QHBoxLayout(bar);
   layout->setContentsMargins(2, 0, 0, 0);
@@ -178,6 +182,7 @@ QWidget* TSourcePage::MakeToolBar() {
 
 QWidget* TSourcePage::MakeStatusStrip() {
   auto* strip = new QWidget;
+  strip->setObjectName(QStringLiteral("StatusStrip"));
   strip->setMouseTracking(true);
   strip->installEventFilter(this);
   QFont bold(QStringLiteral("Arial"), 8);
