@@ -90,8 +90,9 @@ Texportdialog::Texportdialog(QWidget* parent)
   for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase})
     layout->addWidget(box);
   auto* page = new QFormLayout;
-  for (const auto& [name, caption, field] : {std::tuple<const char*, const char*, QWidget*>{"styleLabel", "Page &style:", style},
-                                             {"baseurlLabel", "&Base URL:", baseurl}}) {
+  const std::tuple<const char*, const char*, QWidget*> rows[] = {{"styleLabel", "Page &style:", style},
+                                                                  {"baseurlLabel", "&Base URL:", baseurl}};
+  for (const auto& [name, caption, field] : rows) {
     auto* label = new QLabel(QLatin1String(caption));
     label->setObjectName(QLatin1String(name));
     label->setBuddy(field);

@@ -87,7 +87,8 @@ void TForm1::MakeFileMenu() {
 
 void TForm1::MakeEditMenu() {
   QMenu* edit = AddMenu(menuBar(), "EditMenu", QStringLiteral("&Edit"));
-  FMenus.Undo = AddCommand(edit, "UndoAction", QStringLiteral("&Undo"), &TForm1::Undo, QKeySequence(Qt::CTRL | Qt::Key_Z));
+  FMenus.Undo = AddCommand(edit, "UndoAction", QStringLiteral("&Undo"), &TForm1::Undo,
+                           QKeySequence(Qt::CTRL | Qt::Key_Z));
   FMenus.Redo = AddCommand(edit, "RedoAction", QStringLiteral("&Redo"), &TForm1::Redo,
                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
   edit->addSeparator();

@@ -242,7 +242,9 @@ struct TShownWindow {
   TSourcePage& Source() { return *Child<TSourcePage>(QStringLiteral("SourcePage")); }
   TSplitEditor& Editor() { return Source().Editor(); }
   TSourceZoom& Zoom() { return Source().Zoom(); }
-  TCompressionWidgets Compression() { return TCompressionWidgets(*Child<TCompressionPage>(QStringLiteral("CompressionPage"))); }
+  TCompressionWidgets Compression() {
+    return TCompressionWidgets(*Child<TCompressionPage>(QStringLiteral("CompressionPage")));
+  }
   TCutDocument& Document() { return Form->Document(); }
   TGridData& Data() { return Document().Data(); }
   TSplitGrid& Grid() { return Document().Grid(); }
