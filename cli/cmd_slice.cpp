@@ -16,7 +16,7 @@
 #include "app/cut/cellsfile.h"
 #include "app/common/convert.h"
 #include "app/export/exporter.h"
-#include "app/cut/griddata.h"
+#include "app/cut/griddatafiles.h"
 #include "app/cut/gridfile.h"
 #include "app/export/htmltable.h"
 #include "app/common/outputformats.h"

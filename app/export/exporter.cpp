@@ -9,7 +9,8 @@
 #include <system_error>
 
 #include "app/common/atomicfile.h"
-#include "app/cut/griddata.h"
+#include "app/cut/griddatafiles.h"
+#include "app/export/pagelayout.h"
 #include "app/cut/gridfile.h"
 #include "app/export/htmltable.h"
 #include "pgraphic/rows/loadwatch.h"
@@ -154,13 +155,6 @@ namespace {
 bool LoadAnyway(const std::function<void()>* load) {
   if (load) (*load)();
   return false;
-}
-
-TStagedFile StagedText(const std::string& path, const std::string& text) {
-  TStagedFile file(path);
-  file.Stream().WriteBuffer(text.data(), std::int64_t(text.size()));
-  file.Finish();
-  return file;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "app/export/exporter.h"
-#include "app/cut/griddata.h"
+#include "app/export/pagelayout.h"
 #include "app/export/slicesinks.h"
 #include "pgraphic/core/pixelgraphic.h"
 

@@ -35,32 +35,6 @@ void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
   }
 }
 
-TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell) {
-  std::uint64_t sum[3] = {0, 0, 0};
-  std::uint64_t count = 0;
-  const int right = std::min<std::int64_t>(std::int64_t(cell.Left) + cell.Width, source.Width());
-  const int bottom = std::min<std::int64_t>(std::int64_t(cell.Top) + cell.Height, source.Height());
-  const int left = std::max(cell.Left, 0);
-  for (int y = std::max(cell.Top, 0); y < bottom; ++y) {
-    const std::uint8_t* row = source.PixelFormat() == pgpf24Bit ? source.ScanLine(y) : nullptr;
-    for (int x = left; x < right; ++x, ++count) {
-      if (row) {  // blue, green, red
-        sum[2] += row[3 * x];
-        sum[1] += row[3 * x + 1];
-        sum[0] += row[3 * x + 2];
-        continue;
-      }
-      const TRGB c = source.GetPixelColor(x, y);
-      sum[0] += GetRValue(c);
-      sum[1] += GetGValue(c);
-      sum[2] += GetBValue(c);
-    }
-  }
-  if (count == 0) return 0;
-  return RGBColor(unsigned((sum[0] + count / 2) / count), unsigned((sum[1] + count / 2) / count),
-                  unsigned((sum[2] + count / 2) / count));
-}
-
 // A window has the very bytes a cut would have.
 bool WindowFits(const TPixelGraphic& source, const TGridCell& cell) {
   return source.PixelFormat() == pgpf24Bit && !source.Empty() && cell.Left >= 0 && cell.Top >= 0 &&

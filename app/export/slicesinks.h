@@ -106,8 +106,5 @@ std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCe
 TStagedFile StageEncodedSlice(TPixelGraphic& image, const std::string& path, const TSliceFormat& format,
                               const TEncodeRules& rules, TSliceOutcome& outcome);
 
-// The mean colour of the cell's pixels, each channel rounded.
-TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);
-
 // The failure of a slice whose memory ran out.
 [[noreturn]] void RaiseOutOfMemory(const std::string& path);

@@ -2,6 +2,8 @@
 
 #include <QUndoCommand>
 
+#include "app/cut/carrydata.h"
+
 namespace {
 
 class TGridStep : public QUndoCommand {

@@ -19,7 +19,9 @@
 
 #include "app/common/convert.h"
 #include "app/export/exporter.h"
-#include "app/cut/griddata.h"
+#include "app/export/pagelayout.h"
+#include "app/cut/carrydata.h"
+#include "app/cut/griddatafiles.h"
 #include "app/cut/gridfile.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/exportdialogs.h"

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include "app/export/pagelayout.h"
 #include "app/ui/slicespanel.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "ui_test_util.h"
