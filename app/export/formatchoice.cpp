@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/export/exportcommit.h"
+#include "app/export/exporterror.h"
 #include "pgraphic/core/indexed.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/ssim.h"

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/export/exportcommit.h"
+#include "app/export/exporterror.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/stream.h"
 #include "pgraphic/formats/registry.h"
