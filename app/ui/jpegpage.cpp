@@ -214,7 +214,7 @@ void TJpegPage::WeighPage() {
     int slices = 0;
     QString failure;
     try {
-      const TPGThreadSettings scope(weighing.Rules.Settings);
+      const TPGThreadSettings scope(weighing.Settings);
       const TPixelGraphic slice;
       const std::vector<TSliceOutcome> outcomes = WeighSlices(*image, grid, slice, weighing);
       bytes = TotalBytes(outcomes);

@@ -94,8 +94,8 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageChanged(); });
 
   FExportUi = std::make_unique<TWindowExportUi>(*this, FDialogs);
-  FExporter = std::make_unique<TSliceExporter>(FData.Grid, *FExportUi);
-  FExporter->RecentGrids = &MRUManager2;
+  FExporter = std::make_unique<TSliceExporter>(FExportCut, *FExportUi);
+  FExporter->Settings.RecentGrids = &MRUManager2;
   SlicesPanel = new TSlicesPanel(*FHistory, this);
   addDockWidget(Qt::RightDockWidgetArea, SlicesPanel);
   SlicesPanel->hide();

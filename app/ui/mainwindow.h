@@ -210,9 +210,9 @@ class TForm1 : public QMainWindow {
   const TOutputFormat* FOutputFormat = &OutputFormats().front();
   TSourceZoom* FZoom = nullptr;
   int FWheelAngle = 0;  // wheel turns not yet a whole zoom step
-  // The texts an export works with: the per-slice dialogs change them.
-  TTagMap FExportTexts;
-  TCellData FExportCells;  // the same for the slices' own formats
+  // The cut an export works with: a copy whose texts and formats the
+  // per-slice dialogs change.
+  TGridData FExportCut;
   bool FSettingsWritten = true;
   // The file the image shown was loaded from: no export may replace it.
   TFileIdentity FSourceFile;

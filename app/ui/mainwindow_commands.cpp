@@ -199,8 +199,8 @@ bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
   weighing.Cells = FData.Cells;
   weighing.HtmlPath = "page.html";
   if (FExportUi->Attached()) weighing.Options = FExportUi->OptionsDialog()->Options();
-  weighing.Format = {FOutputFormat, -1};
-  weighing.Rules = {PGSettings(), weighing.Options.Style == TPageStyle::Email};
+  weighing.Format = FOutputFormat;
+  weighing.Settings = PGSettings();
   // One core is left to the window.
   weighing.Threads = int(std::max(1u, std::thread::hardware_concurrency()) - 1);
   weighing.Threads = std::max(1, weighing.Threads);
@@ -231,31 +231,29 @@ void TForm1::ExportCommand() {
   if (!source) return;
   const TExportOptions options = ExportOptionsDialog().Options();
   FEditor->CancelDrag();
-  FExporter->SetOutputFormat(*FOutputFormat);
-  FExporter->Options = options;
-  FExporter->SourceFile = FSourceFile;
-  FExportTexts = FData.Tags;
-  FExporter->Tags = &FExportTexts;
-  // The per-slice dialogs' formats go to a copy, as the texts do: the plan
-  // is made, and the cells file saved with the grid gets them.
-  FExportCells = FData.Cells;
-  FExporter->Cells = &FExportCells;
+  FExporter->Settings.SetOutputFormat(*FOutputFormat);
+  FExporter->Settings.Options = options;
+  FExporter->Settings.SourceFile = FSourceFile;
+  // The per-slice dialogs' texts and formats go to a copy: the plan is
+  // made, and the files saved with the grid get them.
+  FExportCut = FData;
   struct TBusy {
     TForm1& Window;
     ~TBusy() {
       Window.FExportUi->EndExport();
+      Window.FData.Grid = Window.FExportCut.Grid;
       Window.FEditor->Changed();  // the lists are sorted now, also after a failure
       // What the per-slice dialogs confirmed stays, even when the export did not.
-      if (!(Window.FExportTexts == Window.FData.Tags) || !(Window.FExportCells == Window.FData.Cells))
+      if (!(Window.FExportCut.Tags == Window.FData.Tags) || !(Window.FExportCut.Cells == Window.FData.Cells))
         RunReported([this] {
           TGridData after = Window.FData;
-          after.Tags = Window.FExportTexts;
-          after.Cells = Window.FExportCells;
+          after.Tags = Window.FExportCut.Tags;
+          after.Cells = Window.FExportCut.Cells;
           Window.FHistory->Apply(QStringLiteral("Slice Texts"), after);
         });
     }
   } busy{*this};
-  FExportUi->BeginExport(SliceCountOf(PageLayoutOf(FData.Grid, FData.Cells)), &FExportTexts, &FExportCells);
+  FExportUi->BeginExport(SliceCountOf(PageLayoutOf(FData.Grid, FData.Cells)), &FExportCut.Tags, &FExportCut.Cells);
   if (!FExporter->Export(*source)) return;
   const int slices = FExportUi->SlicesWritten();
   QString status = QStringLiteral("Exported %1 %2 and %3")

@@ -59,10 +59,10 @@ class FailingExport : public ::testing::Test {
   void SetUp() override {
     Dir = faildisk::ScratchDir("app");
     Ui.Path = (Dir / "index.html").string();
-    Exporter.OutputExtension = ".bmp";
-    Exporter.Options.ShowOptions = false;
-    Exporter.Options.AlwaysGrid = true;
-    Exporter.RecentGrids = &Recent;
+    Exporter.Settings.OutputExtension = ".bmp";
+    Exporter.Settings.Options.ShowOptions = false;
+    Exporter.Settings.Options.AlwaysGrid = true;
+    Exporter.Settings.RecentGrids = &Recent;
   }
   // An image of columns of the given widths, 40 pixels high: a 10 pixel
   // column makes a BMP of 1334 bytes, a 100 pixel one of 12054 bytes.
@@ -86,10 +86,11 @@ class FailingExport : public ::testing::Test {
 
   fs::path Dir;
   TPixelGraphic Source;
-  TSplitGrid Grid;
+  TGridData Cut;
+  TSplitGrid& Grid = Cut.Grid;
   TQuietUi Ui;
   TRecentFiles Recent{"MRUManager2"};
-  TSliceExporter Exporter{Grid, Ui};
+  TSliceExporter Exporter{Cut, Ui};
 };
 
 TEST_F(FailingExport, SliceOverTheLimitLeavesEveryFileAsItWas) {
@@ -106,7 +107,7 @@ TEST_F(FailingExport, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoSlice) {
   Columns({10, 10, 10});
   OldFiles({"index.html", "index_2_1.bmp"});
   Ui.OnEditCode = [](std::vector<std::string>& lines) { lines.push_back(std::string(8000, 'x')); };
-  Exporter.Options.EditCode = true;
+  Exporter.Settings.Options.EditCode = true;
   const TOutcome outcome = ExportLimited(5000);
   EXPECT_TRUE(faildisk::IsA<EStreamError>(outcome)) << outcome.Type;
   EXPECT_EQ(outcome.Message, Reason("Cannot write file", Dir / "index.html", EFBIG));
