@@ -42,17 +42,21 @@ std::vector<TPlannedSlice> CellSlices(const TExportPlan& plan, std::size_t index
   const TCellSliceFormat format = CellSliceFormat({settings.OutputFormat, -1}, cells, cell);
   const std::string ending = EndingOf(format, settings.OutputExtension);
   const TExportNames& names = plan.Names;
-  std::vector<TPlannedSlice> files{
-      {index, PathInDirectory(names.Directory, SliceFileName(names.BaseName, cell.Column, cell.Row, ending)), format}};
+  const auto file = [&](const std::string& name) {
+    TPlannedSlice slice;
+    slice.Cell = index;
+    slice.Path = PathInDirectory(names.Directory, name);
+    slice.Format = format;
+    if (!slice.Chosen()) slice.Writer = WriterOf(format, settings, slice.Path);
+    return slice;
+  };
+  std::vector<TPlannedSlice> files{file(SliceFileName(names.BaseName, cell.Column, cell.Row, ending))};
   if (settings.Options.Retina) {
     const TGridCell half = HalfCell(cell);
     files[0].Width = half.Width;
     files[0].Height = half.Height;
-    files.push_back(
-        {index, PathInDirectory(names.Directory, Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)), format});
+    files.push_back(file(Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)));
   }
-  for (TPlannedSlice& file : files)
-    if (!file.Chosen()) file.Writer = WriterOf(format, settings, file.Path);
   return files;
 }
 
