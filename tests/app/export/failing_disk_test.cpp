@@ -14,6 +14,7 @@
 #include "app/cut/gridfile.h"
 #include "pgraphic/core/stream.h"
 #include "support/failing_disk.h"
+#include "support/quiet_export_ui.h"
 #include "support/peer.h"
 
 namespace {
@@ -23,25 +24,7 @@ using faildisk::Entries;
 using faildisk::TOutcome;
 using S = std::vector<std::string>;
 
-// The export's dialogs answered without asking; the code dialog may add text.
-class TQuietUi : public TExportUi {
- public:
-  std::string Path;
-  std::function<void(std::vector<std::string>&)> OnEditCode;
-
-  bool ChooseHtmlFile(std::string& path) override {
-    path = Path;
-    return true;
-  }
-  bool ConfirmOverwrite(const std::string&, const std::string&) override { return true; }
-  void ShowExportOptions(TExportOptions&) override {}
-  std::string EditSliceTags(TPixelGraphic&, const TGridCell&, const TSliceTag& tag) override {
-    return tag.PlainCode();
-  }
-  void EditCode(std::vector<std::string>& lines) override {
-    if (OnEditCode) OnEditCode(lines);
-  }
-};
+using TQuietUi = apptest::TQuietExportUi;
 
 std::string Reason(const std::string& what, const fs::path& path, int error) {
   return what + " \"" + path.string() + "\". " + std::strerror(error);
