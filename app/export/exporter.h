@@ -67,7 +67,8 @@ class TExportUi {
   virtual std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                                     const TSliceTag& tag) = 0;
   // Every slice made, before the code dialog: its file, format and size,
-  // and why it has that format when it was chosen, in cell order.
+  // and why it has that format when it was chosen for it or set for its
+  // cell, in cell order.
   virtual void SlicesEncoded(const std::vector<TSliceOutcome>& /*slices*/) {}
   // The code dialog; replaces the lines by the edited ones.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
