@@ -189,11 +189,11 @@ class TQuietUi : public TExportUi {
 };
 
 void BM_Export(benchmark::State& state) {
-  TSplitGrid grid = TenByTen(Photo());
+  TGridData cut{TenByTen(Photo()), {}, {}};
   TQuietUi ui;
-  TSliceExporter exporter(grid, ui);
-  exporter.Options.ShowOptions = false;
-  exporter.EncodeThreads = int(state.range(0));
+  TSliceExporter exporter(cut, ui);
+  exporter.Settings.Options.ShowOptions = false;
+  exporter.Settings.EncodeThreads = int(state.range(0));
   for (auto _ : state) exporter.Export(Photo());
   CountPixels(state);
 }
@@ -201,11 +201,11 @@ BENCHMARK(BM_Export)->Arg(1)->Arg(2)->Arg(3)->Arg(4)->Unit(benchmark::kMilliseco
 
 // Loading first and exporting after, against cutting while the photo loads.
 void BM_LoadThenExport(benchmark::State& state) {
-  TSplitGrid grid = TenByTen(Photo());
+  TGridData cut{TenByTen(Photo()), {}, {}};
   TQuietUi ui;
-  TSliceExporter exporter(grid, ui);
-  exporter.Options.ShowOptions = false;
-  exporter.EncodeThreads = int(state.range(0));
+  TSliceExporter exporter(cut, ui);
+  exporter.Settings.Options.ShowOptions = false;
+  exporter.Settings.EncodeThreads = int(state.range(0));
   for (auto _ : state) {
     TPixelGraphic source;
     source.LoadFromFile(PhotoPath());
@@ -216,11 +216,11 @@ void BM_LoadThenExport(benchmark::State& state) {
 BENCHMARK(BM_LoadThenExport)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ExportWhileLoading(benchmark::State& state) {
-  TSplitGrid grid = TenByTen(Photo());
+  TGridData cut{TenByTen(Photo()), {}, {}};
   TQuietUi ui;
-  TSliceExporter exporter(grid, ui);
-  exporter.Options.ShowOptions = false;
-  exporter.EncodeThreads = int(state.range(0));
+  TSliceExporter exporter(cut, ui);
+  exporter.Settings.Options.ShowOptions = false;
+  exporter.Settings.EncodeThreads = int(state.range(0));
   for (auto _ : state) {
     TPixelGraphic source;
     exporter.ExportWhileLoading(source, [&] { source.LoadFromFile(PhotoPath()); });

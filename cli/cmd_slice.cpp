@@ -10,13 +10,12 @@
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "app/cut/cellsfile.h"
 #include "app/common/convert.h"
 #include "app/export/exporter.h"
-#include "app/cut/griddata.h"
+#include "app/cut/griddatafiles.h"
 #include "app/cut/gridfile.h"
 #include "app/export/htmltable.h"
 #include "app/common/outputformats.h"
@@ -25,6 +24,7 @@
 #include "cli/cli.h"
 #include "pgraphic/core/stagedfile.h"
 #include "pgraphic/core/stream.h"
+#include "pgraphic/core/threadpool.h"
 #include "pgraphic/formats/registry.h"
 
 namespace {
@@ -32,8 +32,9 @@ namespace {
 // The window's dialogs answered from the command line.
 class TCliExportUi : public TExportUi {
  public:
-  TCliExportUi(std::string htmlPath, bool overwrite, TTagMap tags)
-      : FHtmlPath(std::move(htmlPath)), FOverwrite(overwrite), FTags(std::move(tags)) {}
+  // tags: the texts of --tags, marked as their slices take them.
+  TCliExportUi(std::string htmlPath, bool overwrite, TTagMap& tags)
+      : FHtmlPath(std::move(htmlPath)), FOverwrite(overwrite), FTags(tags) {}
 
   bool ChooseHtmlFile(std::string& path) override {
     path = FHtmlPath;
@@ -70,13 +71,12 @@ class TCliExportUi : public TExportUi {
   }
   void SliceWritten(const std::string& path) override;
   void ReportTotalAndUnusedTags() const;
-  const TTagMap& Tags() const { return FTags; }
 
  private:
   std::string FHtmlPath;
   bool FOverwrite;
   std::string FRefusal;
-  TTagMap FTags;
+  TTagMap& FTags;
   std::map<std::string, TSliceOutcome> FSlices;
   int FFiles = 0;
   std::uint64_t FBytes = 0;
@@ -202,7 +202,7 @@ TExportOptions OptionsFrom(const TCliParsed& parsed) {
 // Slices are encoded on as many threads as the machine has cores unless
 // --threads says otherwise; the files are the same either way.
 int ThreadsFrom(const TCliParsed& parsed) {
-  if (!parsed.Has("--threads")) return int(std::max(1u, std::thread::hardware_concurrency()));
+  if (!parsed.Has("--threads")) return PGCores();
   std::int32_t threads = 0;
   try {
     threads = StrToInt(parsed.Get("--threads"));
@@ -255,12 +255,13 @@ int DryRun(const TCliParsed& parsed, TPixelGraphic& source, const TSplitGrid& gr
   TPageWeighing weighing;
   weighing.HtmlPath = parsed.Positional[1];
   weighing.Options = options;
-  weighing.Format = {&format, -1};
-  weighing.Rules = {PGSettings(), options.Style == TPageStyle::Email};
+  weighing.Format = &format;
+  weighing.Settings = PGSettings();
   weighing.Threads = threads;
   weighing.Cells = cells;
   if (format.Chosen())
-    if (const std::string problem = AutoFormatsProblem(weighing.Rules); !problem.empty())
+    if (const std::string problem = AutoFormatsProblem({weighing.Settings, options.Style == TPageStyle::Email});
+        !problem.empty())
       throw std::runtime_error(problem);
   const std::vector<TSliceOutcome> slices = WeighSlices(source, grid, slice, weighing);
   for (const TSliceOutcome& each : slices) std::cout << SliceLine(each);
@@ -284,10 +285,13 @@ int RunSlice(const std::vector<std::string>& args) {
   const TExportOptions options = OptionsFrom(parsed);
   const int threads = ThreadsFrom(parsed);
   TTagMap tags = parsed.Has("--tags") ? ReadTagsFile(parsed.Get("--tags")) : TTagMap{};
-  const TCellData cells = CellsFrom(parsed);
+  // The cells go with the cut always: a cells file left from before never
+  // outlives its grid.
+  TGridData cut{{}, std::move(tags), CellsFrom(parsed)};
+  const TCellData& cells = cut.Cells;
+  TSplitGrid& grid = cut.Grid;
   TPixelGraphic source;
   ConfigureImage(source, parsed);
-  TSplitGrid grid;
   std::ostringstream gridMessages;
   const TFileIdentity sourceFile = FileIdentityOf(parsed.Positional[0]);
   int width = 0, height = 0;
@@ -313,17 +317,17 @@ int RunSlice(const std::vector<std::string>& args) {
     throw std::runtime_error(problem);
   }
   if (dryRun) return DryRun(parsed, source, grid, cells, format, options, threads);
-  TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), std::move(tags));
-  TSliceExporter exporter(grid, ui);
-  exporter.SourceFile = sourceFile;
+  TCliExportUi ui(parsed.Positional[1], parsed.Has("--overwrite"), cut.Tags);
+  TSliceExporter exporter(cut, ui);
+  TExportSettings& settings = exporter.Settings;
+  settings.SourceFile = sourceFile;
   ConfigureImage(exporter.SliceImage, parsed);
-  exporter.SetOutputFormat(format);
-  exporter.Options = options;
-  exporter.EncodeThreads = threads;
-  exporter.KeepLastSlice = false;  // nothing shows it
-  exporter.KeepSourceRows = false;  // nor reads the source after the export
-  if (parsed.Has("--tags")) exporter.Tags = &ui.Tags();  // saved beside the grid with --save-grid
-  exporter.Cells = &cells;  // so, always: a cells file left from before never outlives its grid
+  settings.SetOutputFormat(format);
+  settings.Options = options;
+  settings.EncodeThreads = threads;
+  settings.KeepLastSlice = false;  // nothing shows it
+  settings.KeepSourceRows = false;  // nor reads the source after the export
+  settings.SaveTexts = parsed.Has("--tags");  // beside the grid with --save-grid
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
     std::cerr << ui.Refusal();
     return 1;
@@ -385,15 +389,18 @@ const TCliRegistrar Registrar{
      "                       COLUMN<TAB>ROW<TAB>LINK<TAB>TARGET<TAB>ALT\n"
      "                     COLUMN and ROW count from 1 as in the slice names; the\n"
      "                     last fields may be left out; empty lines are skipped.\n"
-     "  --cells FILE       cells merged into one slice and cells without an image,\n"
-     "                     one record a line, fields separated by tabs:\n"
+     "  --cells FILE       cells merged into one slice, cells without an image and\n"
+     "                     slices of a format of their own, one record a line,\n"
+     "                     fields separated by tabs:\n"
      "                       merge<TAB>COLUMN<TAB>ROW<TAB>COLUMNS<TAB>ROWS\n"
      "                       skip<TAB>COLUMN<TAB>ROW\n"
      "                       format<TAB>COLUMN<TAB>ROW<TAB>FORMAT[<TAB>QUALITY]\n"
      "                     a merged cell is one slice named after its top-left\n"
      "                     cell; a skipped one an empty table cell of the slice's\n"
-     "                     average colour, without a file; a format is kept with\n"
-     "                     the grid, not yet used. Lines starting with # are\n"
-     "                     skipped; records of other kinds are warned about.\n"}};
+     "                     average colour, without a file; a format record writes\n"
+     "                     that slice in FORMAT (a --format name) at QUALITY\n"
+     "                     (0-100, for jpg, webp and auto's JPEG). Lines starting\n"
+     "                     with # are skipped; records of other kinds are warned\n"
+     "                     about.\n"}};
 
 }  // namespace

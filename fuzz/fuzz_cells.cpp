@@ -8,7 +8,7 @@
 #include "app/common/atomicfile.h"
 #include "app/cut/cellsfile.h"
 #include "app/common/convert.h"
-#include "app/cut/griddata.h"
+#include "app/export/pagelayout.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

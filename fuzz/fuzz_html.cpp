@@ -323,19 +323,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fs::path& dir = WorkDir();
   TPixelGraphic source;
   source.SetSizeAndFormat(2, 1, pgpf24Bit);
-  TSplitGrid grid;
+  TGridData cut;
+  TSplitGrid& grid = cut.Grid;
   grid.ResetToImage(2, 1);
   grid.VertSplits.Add(1);
   TFuzzUi ui((dir / fields.Name).string(), fields);
-  TSliceExporter exporter(grid, ui);
-  exporter.OutputExtension = ".bmp";
-  exporter.Options = {};
-  exporter.Options.ShowOptions = false;
-  exporter.Options.UpperCase = data[0] & 1;
-  exporter.Options.DoubleQuote = data[0] & 2;
-  exporter.Options.IncAltTags = data[0] & 4;
-  exporter.Options.Style = PageStyles[(data[0] >> 3) & 3];
-  exporter.Options.BaseUrl = fields.BaseUrl;
+  TSliceExporter exporter(cut, ui);
+  exporter.Settings.OutputExtension = ".bmp";
+  exporter.Settings.Options = {};
+  exporter.Settings.Options.ShowOptions = false;
+  exporter.Settings.Options.UpperCase = data[0] & 1;
+  exporter.Settings.Options.DoubleQuote = data[0] & 2;
+  exporter.Settings.Options.IncAltTags = data[0] & 4;
+  exporter.Settings.Options.Style = PageStyles[(data[0] >> 3) & 3];
+  exporter.Settings.Options.BaseUrl = fields.BaseUrl;
   const bool refused = !BaseUrlProblem(fields.BaseUrl).empty();
   try {
     if (!exporter.Export(source)) fuzz::Finding("the export was cancelled");
@@ -355,8 +356,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::sort(expected.begin(), expected.end());
   std::sort(found.begin(), found.end());
   if (found != expected) fuzz::Finding("other files than the HTML and its slices");
-  CheckHtml(ReadWholeFile((dir / fields.Name).string()), fields, exporter.Options.IncAltTags,
-            exporter.Options.Style);
+  CheckHtml(ReadWholeFile((dir / fields.Name).string()), fields, exporter.Settings.Options.IncAltTags,
+            exporter.Settings.Options.Style);
   for (const std::string& name : found) fs::remove(dir / name);
   return 0;
 }

@@ -1,9 +1,14 @@
 #include "app/common/atomicfile.h"
 
-#include "pgraphic/core/stagedfile.h"
-
 void WriteFileAtomic(const std::string& path, const std::string& bytes) {
   WriteFileStaged(path, bytes);
+}
+
+TStagedFile StagedText(const std::string& path, const std::string& bytes) {
+  TStagedFile file(path);
+  file.Stream().WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+  file.Finish();
+  return file;
 }
 
 std::string CrLfText(const std::vector<std::string>& lines) {

@@ -7,9 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/stagedfile.h"
+
 // Raises EStreamError (pgraphic/core/stream.h) when the file cannot be
 // created, written or renamed into place.
 void WriteFileAtomic(const std::string& path, const std::string& bytes);
+
+// The bytes as a complete staged file, synced but not yet in its place
+// (what goes with other files of an all-or-nothing write).
+TStagedFile StagedText(const std::string& path, const std::string& bytes);
 
 // Each line followed by CR LF, the last one too.
 std::string CrLfText(const std::vector<std::string>& lines);

@@ -1,8 +1,7 @@
 #pragma once
-// What belongs to cells of the grid beyond their texts, kept beside the
-// grid file as BASE.cells (cut.grd -> cut.cells): cells merged into one
-// slice, cells written without an image, and slices written in a format of
-// their own.
+// The cells file: what belongs to cells of the grid beyond their texts
+// (app/cut/celldata.h), kept beside the grid file as BASE.cells
+// (cut.grd -> cut.cells).
 //
 // The file is UTF-8 text, one record per line, fields between tabs, the
 // first field a keyword; empty lines and lines starting with '#' are
@@ -15,40 +14,11 @@
 // passed over, so that files of later versions still read.
 
 #include <functional>
-#include <map>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "app/cut/celldata.h"
 #include "app/cut/splitgrid.h"
-
-// (column, row), both counted from 1.
-using TCellKey = std::pair<int, int>;
-
-struct TCellSpan {
-  int Columns = 1;
-  int Rows = 1;
-  friend bool operator==(const TCellSpan&, const TCellSpan&) = default;
-};
-
-// A slice's own format: a --format name of app/common/outputformats.h, and a
-// quality from 0 to 100 or NoQuality when the record gives none.
-struct TCellFormat {
-  static constexpr int NoQuality = -1;
-  std::string Format;
-  int Quality = NoQuality;
-  friend bool operator==(const TCellFormat&, const TCellFormat&) = default;
-};
-
-struct TCellData {
-  std::map<TCellKey, TCellSpan> Merges;  // by the top-left cell; never overlapping
-  std::set<TCellKey> Skips;
-  std::map<TCellKey, TCellFormat> Formats;
-
-  bool Empty() const { return Merges.empty() && Skips.empty() && Formats.empty(); }
-  friend bool operator==(const TCellData&, const TCellData&) = default;
-};
 
 inline constexpr const char* CellsExtension = ".cells";
 

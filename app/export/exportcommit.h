@@ -7,18 +7,11 @@
 // whatever was staged and not committed is removed when it goes.
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/export/exporterror.h"
 #include "pgraphic/core/stagedfile.h"
-
-// An export refused or ended for a reason of its own (another export
-// running, the source among the outputs, memory run out).
-class EExportError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class TExportCommit {
  public:

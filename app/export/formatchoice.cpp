@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/export/exportcommit.h"
+#include "app/export/exporterror.h"
 #include "pgraphic/core/indexed.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/ssim.h"
@@ -275,29 +275,4 @@ TEncodedSlice EncodeSlice(TPixelGraphic& image, const TSliceFormat& format, cons
     settings.WebpQuality = std::uint8_t(quality);
   }
   return Made(*format.Format, Encode(image, format.Format->Writer, settings), quality);
-}
-
-std::string FormatAndQuality(const TSliceOutcome& outcome) {
-  return outcome.Quality >= 0 ? outcome.Format + " q" + std::to_string(outcome.Quality) : outcome.Format;
-}
-
-std::uint64_t TotalBytes(const std::vector<TSliceOutcome>& slices) {
-  std::uint64_t total = 0;
-  for (const TSliceOutcome& slice : slices) total += slice.Bytes;
-  return total;
-}
-
-std::string SliceSummary(const std::vector<TSliceOutcome>& slices) {
-  std::vector<std::pair<std::string, int>> counts;
-  for (const TSliceOutcome& slice : slices) {
-    const auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == slice.Format; });
-    if (it == counts.end())
-      counts.emplace_back(slice.Format, 1);
-    else
-      ++it->second;
-  }
-  std::string text = std::to_string(TotalBytes(slices)) + " bytes";
-  for (std::size_t i = 0; i < counts.size(); ++i)
-    text += (i == 0 ? ": " : ", ") + std::to_string(counts[i].second) + " " + counts[i].first;
-  return text;
 }

@@ -87,20 +87,3 @@ struct TEncodedSlice {
 // many colours thus costs one JPEG and mostly two or three WebP files,
 // each decoded and measured. Raises what the writers raise.
 TEncodedSlice EncodeSlice(TPixelGraphic& image, const TSliceFormat& format, const TEncodeRules& rules);
-
-// One slice of an export or of a page weighed without writing: its file,
-// format and size, and why it has that format.
-struct TSliceOutcome {
-  std::string Path;
-  std::string Format;  // a Name of app/common/outputformats.h
-  int Quality = -1;    // of a lossy file written in memory; -1 otherwise
-  std::uint64_t Bytes = 0;
-  std::string Reason;  // empty when the format was not chosen for it
-};
-// "webp q63" for a file of a quality, else the format's name.
-std::string FormatAndQuality(const TSliceOutcome& outcome);
-// The sum of their sizes.
-std::uint64_t TotalBytes(const std::vector<TSliceOutcome>& slices);
-// The slices summed up: "41230 bytes: 3 webp, 2 png8, 1 jpg" (formats in
-// the order they first appear).
-std::string SliceSummary(const std::vector<TSliceOutcome>& slices);

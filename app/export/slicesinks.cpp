@@ -1,7 +1,6 @@
 #include "app/export/slicesinks.h"
 
 #include <condition_variable>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -9,8 +8,9 @@
 #include <system_error>
 #include <thread>
 
-#include "app/export/exportcommit.h"
+#include "app/export/exporterror.h"
 #include "pgraphic/core/errors.h"
+#include "pgraphic/core/threadpool.h"
 #include "pgraphic/core/stream.h"
 #include "pgraphic/formats/registry.h"
 
@@ -33,32 +33,6 @@ void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
   } catch (const std::bad_alloc&) {
     RaiseOutOfMemory(path);
   }
-}
-
-TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell) {
-  std::uint64_t sum[3] = {0, 0, 0};
-  std::uint64_t count = 0;
-  const int right = std::min<std::int64_t>(std::int64_t(cell.Left) + cell.Width, source.Width());
-  const int bottom = std::min<std::int64_t>(std::int64_t(cell.Top) + cell.Height, source.Height());
-  const int left = std::max(cell.Left, 0);
-  for (int y = std::max(cell.Top, 0); y < bottom; ++y) {
-    const std::uint8_t* row = source.PixelFormat() == pgpf24Bit ? source.ScanLine(y) : nullptr;
-    for (int x = left; x < right; ++x, ++count) {
-      if (row) {  // blue, green, red
-        sum[2] += row[3 * x];
-        sum[1] += row[3 * x + 1];
-        sum[0] += row[3 * x + 2];
-        continue;
-      }
-      const TRGB c = source.GetPixelColor(x, y);
-      sum[0] += GetRValue(c);
-      sum[1] += GetGValue(c);
-      sum[2] += GetBValue(c);
-    }
-  }
-  if (count == 0) return 0;
-  return RGBColor(unsigned((sum[0] + count / 2) / count), unsigned((sum[1] + count / 2) / count),
-                  unsigned((sum[2] + count / 2) / count));
 }
 
 // A window has the very bytes a cut would have.
@@ -111,68 +85,66 @@ std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& 
   return image;
 }
 
-// The image written as slice file `index` at path, complete and synced, or
-// a failure.
-TStagedFile StageSlice(TPixelGraphic& image, const std::string& path, const TSliceSinkPlan& plan,
-                       std::size_t index, TSliceOutcome& outcome) {
-  // A slice without a format goes by the plan's writer or its extension.
-  const TSliceFormat* format = plan.Formats.empty() || !plan.Formats[index].Format ? nullptr : &plan.Formats[index];
-  if (format && format->InMemory()) return StageEncodedSlice(image, path, *format, plan.Rules, outcome);
+// A failure as the export reports it: memory that ran out names the slice.
+[[noreturn]] void RethrowFailure(const std::exception_ptr& error, const std::string& path) {
   try {
-    TStagedFile file(path);
-    const std::string writer = format ? format->Format->Writer
-                               : plan.Writer.empty() ? FileExtensionOf(path)
-                                                     : plan.Writer;
-    image.SaveToStreamExt(file.Stream(), writer);
-    outcome = {path, writer, -1, std::uint64_t(file.Stream().Position()), ""};
+    std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    RaiseOutOfMemory(path);
+  }
+}
+
+// A slice file of the plan, complete and synced, or a failure.
+TStagedFile StageSlice(TPixelGraphic& image, const TPlannedSlice& slice, const TEncodeRules& rules,
+                       TSliceOutcome& outcome) {
+  try {
+    if (slice.InMemory()) {
+      const TEncodedSlice encoded = EncodeSlice(image, slice.Format.Format, rules);
+      TStagedFile file(EncodedPath(slice, encoded));
+      file.Stream().WriteBuffer(encoded.Bytes.data(), std::int64_t(encoded.Bytes.size()));
+      file.Finish();
+      outcome = EncodedOutcome(slice, encoded, rules.Settings);
+      return file;
+    }
+    TStagedFile file(slice.Path);
+    image.SaveToStreamExt(file.Stream(), slice.Writer);
+    outcome = WrittenOutcome(slice, std::uint64_t(file.Stream().Position()), rules.Settings);
     file.Finish();
     return file;
   } catch (const std::bad_alloc&) {
-    RaiseOutOfMemory(path);
+    RaiseOutOfMemory(slice.Path);
   }
 }
 
 // The window's road: each slice is staged before the next cell is looked at.
 class TDirectSink : public TSliceSink {
  public:
-  explicit TDirectSink(const TSliceSinkPlan& plan) : Plan(plan) {}
+  TDirectSink(const TExportPlan& plan, TPixelGraphic& slice) : Plan(plan), Slice(slice) {}
 
-  void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
-           TPGFinalRows*) override {
-    if (Plan.KeepLastSlice) {
-      CutCell(*Plan.Slice, source, cell, path);
-      Stage(*Plan.Slice, path, index);
+  void Put(std::size_t index, TPixelGraphic& source, TPGFinalRows*) override {
+    const TPlannedSlice& planned = Plan.Slices[index];
+    const TGridCell& cell = Plan.Page.Cells[planned.Cell].Cell;
+    if (planned.Width == 0 && Plan.Road.KeepLastSlice) {
+      CutCell(Slice, source, cell, planned.Path);
+      Stage(Slice, index);
       return;
     }
-    std::unique_ptr<TPixelGraphic> image;
-    try {
-      image = CellImage(source, cell, path, *Plan.Slice);
-    } catch (const std::bad_alloc&) {
-      RaiseOutOfMemory(path);
-    }
-    Stage(*image, path, index);
-  }
-  void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width, int height,
-                 const std::string& path) override {
-    try {
-      Stage(*ScaledCell(source, cell, width, height, *Plan.Slice, path), path, index);
-    } catch (const std::bad_alloc&) {
-      RaiseOutOfMemory(path);
-    }
+    Stage(*SliceImageOf(source, cell, Slice, planned.Path, planned.Width, planned.Height), index);
   }
   std::vector<TStagedFile> Finish() override { return std::move(Staged); }
   std::string SlicePath(std::size_t index) override { return Done.at(index).Path; }
   std::vector<TSliceOutcome> Outcomes() const override { return Done; }
 
  private:
-  void Stage(TPixelGraphic& image, const std::string& path, std::size_t index) {
+  void Stage(TPixelGraphic& image, std::size_t index) {
     TSliceOutcome outcome;
-    Staged.push_back(StageSlice(image, path, Plan, index, outcome));
+    Staged.push_back(StageSlice(image, Plan.Slices[index], Plan.Rules, outcome));
     if (Done.size() <= index) Done.resize(index + 1);
     Done[index] = std::move(outcome);
   }
 
-  TSliceSinkPlan Plan;
+  const TExportPlan& Plan;
+  TPixelGraphic& Slice;
   std::vector<TStagedFile> Staged;
   std::vector<TSliceOutcome> Done;  // by slice number
 };
@@ -180,42 +152,28 @@ class TDirectSink : public TSliceSink {
 // One slice between its cut and its staged file.
 struct TSliceJob {
   std::size_t Index = 0;
-  std::string Path;
   std::unique_ptr<TPGFinalRowsGate> Gate;  // for a window on rows still coming
   std::unique_ptr<TPixelGraphic> Own;      // the window or copy made for this cell
-  TPixelGraphic* Image = nullptr;      // what is written: Own, or the export's slice image
-  std::int64_t Held = 0;               // pixels of a copy, counted against the budget
-  int ScaledWidth = 0;                 // when not 0, Image is written scaled to this size
-  int ScaledHeight = 0;
-  std::optional<TStagedFile> File;     // complete and synced once Done without Error
-  TSliceOutcome Outcome;               // with it
+  TPixelGraphic* Image = nullptr;          // what is written: Own, or the export's slice image
+  std::int64_t Held = 0;                   // pixels of a copy, counted against the budget
+  std::optional<TStagedFile> File;         // complete and synced once Done without Error
+  TSliceOutcome Outcome;                   // with it
   std::exception_ptr Error;
   bool Done = false;
 };
 
-[[noreturn]] void RaiseFailure(const TSliceJob& job) {
-  try {
-    std::rethrow_exception(job.Error);
-  } catch (const std::bad_alloc&) {
-    RaiseOutOfMemory(job.Path);
-  }
-}
-
-// Cells come in any order, are staged by the workers, and are collected in
-// cell order: the first failure in that order is the one raised, as on one
-// thread. The pixels of cut copies waiting for a worker stay within a byte
-// budget; windows hold none.
+// Cells come in any order, are staged on the pool's threads, and are
+// collected in cell order: the first failure in that order is the one
+// raised, as on one thread. The pixels of cut copies waiting for a thread
+// stay within a byte budget; windows hold none.
 class TThreadedSink : public TSliceSink {
  public:
-  TThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan);
+  TThreadedSink(const TExportPlan& plan, TPixelGraphic& slice);
   ~TThreadedSink() override;
   TThreadedSink(const TThreadedSink&) = delete;
   TThreadedSink& operator=(const TThreadedSink&) = delete;
 
-  void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
-           TPGFinalRows* pending) override;
-  void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width,
-                 int height, const std::string& path) override;
+  void Put(std::size_t index, TPixelGraphic& source, TPGFinalRows* pending) override;
   std::vector<TStagedFile> Finish() override;
   std::string SlicePath(std::size_t index) override;
   std::vector<TSliceOutcome> Outcomes() const override;
@@ -224,132 +182,127 @@ class TThreadedSink : public TSliceSink {
   void GiveRowsBack(TPGRowMemory* memory) override { Memory = memory; }
 
  private:
-  void Work();
-  void Add(std::unique_ptr<TSliceJob> job, std::size_t index, TPixelGraphic& source,
-           const TGridCell& cell, TPGFinalRows* pending);
-  void Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& source, const TGridCell& cell,
-               TPGFinalRows* pending);
+  void Stage(TSliceJob& job);
+  void Prepare(TSliceJob& job, TPixelGraphic& source, TPGFinalRows* pending);
+  bool WaitOrRunHere(std::unique_lock<std::mutex>& lock);
+  void WaitFor(const TSliceJob& job, std::unique_lock<std::mutex>& lock);
   void WaitForRoom(std::int64_t bytes);
   void RaiseSettledFailure();
   [[noreturn]] void RaiseFirstFailureUpTo(std::size_t index, const TSliceJob& failed);
+  const TPlannedSlice& Planned(const TSliceJob& job) const { return Plan.Slices[job.Index]; }
+  [[noreturn]] void RaiseFailure(const TSliceJob& job) const { RethrowFailure(job.Error, Planned(job).Path); }
 
-  std::int64_t Budget;
-  TSliceSinkPlan Plan;
-  bool Holding = false;  // read and written by the cutting thread only
+  const TExportPlan& Plan;
+  TPixelGraphic& Slice;
+  bool Holding = false;            // read and written by the cutting thread only
   TPGRowMemory* Memory = nullptr;  // set before the first job
 
   std::mutex Lock;
-  std::condition_variable WorkReady;
   std::condition_variable JobDone;
-  std::vector<std::unique_ptr<TSliceJob>> Jobs;  // by cell number; null until handed over
-  std::deque<TSliceJob*> Queue;                  // handed over, not yet taken by a worker
+  std::vector<std::unique_ptr<TSliceJob>> Jobs;  // by slice number; null until handed over
   std::size_t Settled = 0;                       // jobs before this one are done without failure
   std::int64_t HeldBytes = 0;                    // pixels of the copies not yet staged
-  bool Stopping = false;
-  std::vector<std::thread> Workers;
+  TPGTaskGroup Writers;
 };
 
-TThreadedSink::TThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan)
-    : Budget(budget), Plan(plan), Jobs(plan.Cells) {
-  try {
-    for (int i = 0; i < threads; ++i) Workers.emplace_back([this] { Work(); });
-  } catch (...) {
-    if (Workers.empty()) throw;  // fewer workers than asked for still do the job
-  }
+// A first job tells whether the pool has a thread for the export at all:
+// where it runs on this thread, none could be started.
+TThreadedSink::TThreadedSink(const TExportPlan& plan, TPixelGraphic& slice)
+    : Plan(plan), Slice(slice), Jobs(plan.Slices.size()), Writers(plan.Road.Threads) {
+  const std::thread::id here = std::this_thread::get_id();
+  bool elsewhere = false;
+  Writers.Run([&] { elsewhere = std::this_thread::get_id() != here; });
+  Writers.Wait();
+  if (!elsewhere) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
 }
 
-// Reached normally after Finish, or on a failure: workers leave what they
-// have not started, and staged files that were never collected go.
+// Reached normally after Finish, or on a failure: slices not yet started
+// are dropped, and staged files that were never collected go.
 TThreadedSink::~TThreadedSink() {
-  {
-    std::lock_guard<std::mutex> guard(Lock);
-    Stopping = true;
-  }
-  WorkReady.notify_all();
-  for (std::thread& worker : Workers) worker.join();
+  Writers.Cancel();
+  Writers.WaitForFailure();
 }
 
-void TThreadedSink::Work() {
-  std::unique_lock<std::mutex> lock(Lock);
-  for (;;) {
-    WorkReady.wait(lock, [this] { return Stopping || !Queue.empty(); });
-    if (Stopping) return;
-    TSliceJob& job = *Queue.front();
-    Queue.pop_front();
-    lock.unlock();
-    if (Memory) Memory->Begin(job.Index);
-    try {
-      if (job.ScaledWidth > 0) {
-        const TGridCell whole{0, 0, 0, 0, job.Image->Width(), job.Image->Height()};
-        job.File.emplace(StageSlice(
-            *ScaledCell(*job.Image, whole, job.ScaledWidth, job.ScaledHeight, *Plan.Slice, job.Path),
-            job.Path, Plan, job.Index, job.Outcome));
-      } else {
-        job.File.emplace(StageSlice(*job.Image, job.Path, Plan, job.Index, job.Outcome));
-      }
-    } catch (...) {
-      job.Error = std::current_exception();
+void TThreadedSink::Stage(TSliceJob& job) {
+  if (Memory) Memory->Begin(job.Index);
+  try {
+    const TPlannedSlice& planned = Planned(job);
+    if (planned.Width > 0) {
+      // Scaled here from a window on the cell (or a copy of it): never from
+      // the source itself, which other threads read at the same time.
+      const TGridCell whole{0, 0, 0, 0, job.Image->Width(), job.Image->Height()};
+      job.File.emplace(StageSlice(*SliceImageOf(*job.Image, whole, Slice, planned.Path, planned.Width, planned.Height),
+                                  planned, Plan.Rules, job.Outcome));
+    } else {
+      job.File.emplace(StageSlice(*job.Image, planned, Plan.Rules, job.Outcome));
     }
-    job.Own.reset();
-    if (Memory) Memory->Done(job.Index);
-    lock.lock();
-    HeldBytes -= job.Held;
-    job.Done = true;
-    JobDone.notify_all();
+  } catch (...) {
+    job.Error = std::current_exception();
   }
+  job.Own.reset();
+  if (Memory) Memory->Done(job.Index);
+  std::lock_guard<std::mutex> guard(Lock);
+  HeldBytes -= job.Held;
+  job.Done = true;
+  JobDone.notify_all();
+}
+
+// With the lock held: waits for a job to end. Where no thread of the pool
+// works for the export any more (the system refused new ones), what is
+// queued runs on this thread instead, but never while the source loads:
+// the writers queued may wait for its rows. False then.
+bool TThreadedSink::WaitOrRunHere(std::unique_lock<std::mutex>& lock) {
+  if (Writers.Running() > 0) {
+    JobDone.wait(lock);
+    return true;
+  }
+  if (Holding) return false;
+  lock.unlock();
+  Writers.WaitForFailure();
+  lock.lock();
+  return true;
+}
+
+void TThreadedSink::WaitFor(const TSliceJob& job, std::unique_lock<std::mutex>& lock) {
+  while (!job.Done)
+    if (!WaitOrRunHere(lock)) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
 }
 
 // A lone copy always gets through, so that progress never stops.
 void TThreadedSink::WaitForRoom(std::int64_t bytes) {
   std::unique_lock<std::mutex> lock(Lock);
-  JobDone.wait(lock, [&] { return HeldBytes == 0 || HeldBytes + bytes <= Budget; });
+  while (HeldBytes != 0 && HeldBytes + bytes > Plan.CopyBudget)
+    if (!WaitOrRunHere(lock)) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
 }
 
-void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& source,
-                            const TGridCell& cell, TPGFinalRows* pending) {
+void TThreadedSink::Prepare(TSliceJob& job, TPixelGraphic& source, TPGFinalRows* pending) {
+  const TPlannedSlice& planned = Planned(job);
+  const TGridCell& cell = Plan.Page.Cells[planned.Cell].Cell;
   if (pending) {
-    job.Gate = std::make_unique<TPGFinalRowsGate>(*pending, cell.Top, cell.Height,
-                                                  source.BytesPerRow(), Memory, index);
-    job.Own = NewSliceImage(*Plan.Slice);
+    job.Gate = std::make_unique<TPGFinalRowsGate>(*pending, cell.Top, cell.Height, source.BytesPerRow(), Memory,
+                                                  job.Index);
+    job.Own = NewSliceImage(Slice);
     job.Own->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height, job.Gate.get());
     job.Image = job.Own.get();
     return;
   }
-  if (Plan.KeepLastSlice && index + 1 == Plan.Cells) {
-    CutCell(*Plan.Slice, source, cell, job.Path);
-    job.Image = Plan.Slice;
+  if (planned.Width == 0 && Plan.Road.KeepLastSlice && job.Index + 1 == Plan.Slices.size()) {
+    CutCell(Slice, source, cell, planned.Path);
+    job.Image = &Slice;
     return;
   }
   if (!WindowFits(source, cell)) WaitForRoom(BytesPerRowFor(24, cell.Width) * cell.Height);
-  job.Own = CellImage(source, cell, job.Path, *Plan.Slice);
+  job.Own = SliceImageOf(source, cell, Slice, planned.Path);
   job.Image = job.Own.get();
   if (!job.Own->ShowsRowsOfAnother()) job.Held = job.Own->ImageSize();
 }
 
-void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
-                        const std::string& path, TPGFinalRows* pending) {
+void TThreadedSink::Put(std::size_t index, TPixelGraphic& source, TPGFinalRows* pending) {
   auto job = std::make_unique<TSliceJob>();
-  job->Path = path;
-  Add(std::move(job), index, source, cell, pending);
-}
-
-// The worker scales a window on the cell (or a copy of it): never the
-// source itself, which other workers read at the same time.
-void TThreadedSink::PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
-                              int width, int height, const std::string& path) {
-  auto job = std::make_unique<TSliceJob>();
-  job->Path = path;
-  job->ScaledWidth = width;
-  job->ScaledHeight = height;
-  Add(std::move(job), index, source, cell, nullptr);
-}
-
-void TThreadedSink::Add(std::unique_ptr<TSliceJob> job, std::size_t index, TPixelGraphic& source,
-                        const TGridCell& cell, TPGFinalRows* pending) {
   job->Index = index;
   if (!Holding) RaiseSettledFailure();
   try {
-    Prepare(*job, index, source, cell, pending);
+    Prepare(*job, source, Plan.Slices[index].Width == 0 ? pending : nullptr);
   } catch (...) {
     // While held, this cell is tried again later. Otherwise the cells
     // before it come first, their failures too.
@@ -358,11 +311,13 @@ void TThreadedSink::Add(std::unique_ptr<TSliceJob> job, std::size_t index, TPixe
     RaiseFirstFailureUpTo(index, *job);
   }
   if (Memory) Memory->Queue(index);
-  std::lock_guard<std::mutex> guard(Lock);
-  HeldBytes += job->Held;
-  Queue.push_back(job.get());
-  Jobs[index] = std::move(job);
-  WorkReady.notify_one();
+  TSliceJob& queued = *job;
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    HeldBytes += job->Held;
+    Jobs[index] = std::move(job);
+  }
+  Writers.Run([this, &queued] { Stage(queued); });
 }
 
 // Raises the first failure in cell order once every cell before it is
@@ -383,7 +338,7 @@ void TThreadedSink::RaiseFirstFailureUpTo(std::size_t index, const TSliceJob& fa
   std::unique_lock<std::mutex> lock(Lock);
   for (std::size_t i = 0; i < index; ++i) {
     if (!Jobs[i]) continue;
-    JobDone.wait(lock, [&] { return Jobs[i]->Done; });
+    WaitFor(*Jobs[i], lock);
     if (!Jobs[i]->Error) continue;
     lock.unlock();
     RaiseFailure(*Jobs[i]);
@@ -397,7 +352,7 @@ std::vector<TStagedFile> TThreadedSink::Finish() {
   std::vector<TStagedFile> staged;
   for (const std::unique_ptr<TSliceJob>& job : Jobs) {
     if (!job) continue;
-    JobDone.wait(lock, [&] { return job->Done; });
+    WaitFor(*job, lock);
     if (job->Error) {
       lock.unlock();
       RaiseFailure(*job);
@@ -411,8 +366,8 @@ std::vector<TStagedFile> TThreadedSink::Finish() {
 std::string TThreadedSink::SlicePath(std::size_t index) {
   std::unique_lock<std::mutex> lock(Lock);
   const TSliceJob& job = *Jobs.at(index);
-  if (Plan.Formats.empty() || !Plan.Formats[index].Format || !Plan.Formats[index].Format->Chosen()) return job.Path;
-  JobDone.wait(lock, [&] { return job.Done; });
+  if (!Planned(job).Chosen()) return Planned(job).Path;
+  WaitFor(job, lock);
   lock.unlock();
   if (job.Error) RaiseFailure(job);
   return job.Outcome.Path;
@@ -438,25 +393,10 @@ std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCe
   }
 }
 
-TStagedFile StageEncodedSlice(TPixelGraphic& image, const std::string& path, const TSliceFormat& format,
-                              const TEncodeRules& rules, TSliceOutcome& outcome) {
-  try {
-    const TEncodedSlice slice = EncodeSlice(image, format, rules);
-    const std::string target = format.Format->Chosen() ? path + slice.Format->Extension : path;
-    TStagedFile file(target);
-    file.Stream().WriteBuffer(slice.Bytes.data(), std::int64_t(slice.Bytes.size()));
-    file.Finish();
-    outcome = {target, slice.Format->Name, slice.Quality, slice.Bytes.size(), slice.Reason};
-    return file;
-  } catch (const std::bad_alloc&) {
-    RaiseOutOfMemory(path);
-  }
+std::unique_ptr<TSliceSink> MakeDirectSink(const TExportPlan& plan, TPixelGraphic& slice) {
+  return std::make_unique<TDirectSink>(plan, slice);
 }
 
-std::unique_ptr<TSliceSink> MakeDirectSink(const TSliceSinkPlan& plan) {
-  return std::make_unique<TDirectSink>(plan);
-}
-
-std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan) {
-  return std::make_unique<TThreadedSink>(threads, budget, plan);
+std::unique_ptr<TSliceSink> MakeThreadedSink(const TExportPlan& plan, TPixelGraphic& slice) {
+  return std::make_unique<TThreadedSink>(plan, slice);
 }

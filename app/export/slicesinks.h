@@ -1,8 +1,8 @@
 #pragma once
 // Where the cut cells of an export go: each becomes a complete slice file
 // under a staging name (pgraphic/core/stagedfile.h), written on this thread
-// or by worker threads. Nothing takes its place here; the export commits the
-// staged slices with its other files.
+// or by threads of the library's pool. Nothing takes its place here; the
+// export commits the staged slices with its other files.
 //
 // A cell of a 24-bit source is handed to the writer as a window on the
 // source's rows (TPixelGraphic::ShowRowsOf), not as a copy: the files are
@@ -10,12 +10,12 @@
 // palette sources are copied into 24-bit images, as the slices are 24-bit.
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/export/formatchoice.h"
+#include "app/export/exportplan.h"
+#include "app/export/sliceoutcome.h"
 #include "app/cut/splitgrid.h"
 #include "pgraphic/rows/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
@@ -25,19 +25,15 @@
 class TSliceSink {
  public:
   virtual ~TSliceSink() = default;
-  // Stages cell number index (counted in cell order from 0) of source as
-  // the slice file path, written by the plan's writer or in its format for
-  // that slice (a slice whose format is chosen gets the extension of the
-  // one chosen added to path). The source
-  // must keep its pixels until Finish has returned. With pending, the
-  // cell's rows may still be coming: the writer, which must take rows from
-  // the top down, waits for each (only for cells that WindowFits).
-  virtual void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell,
-                   const std::string& path, TPGFinalRows* pending = nullptr) = 0;
-  // The same for the cell scaled to width x height by the library's
-  // precise scaled copy; the cell's rows must all be final.
-  virtual void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width,
-                         int height, const std::string& path) = 0;
+  // Stages slice file number index of the plan (counted in cell order from
+  // 0): its cell of source, scaled when the plan scales it, written as the
+  // plan says (a slice whose format is chosen gets the extension of the one
+  // chosen added to its path). The source must keep its pixels until Finish
+  // has returned. With pending, the cell's rows may still be coming: the
+  // writer, which must take rows from the top down, waits for each (only
+  // for unscaled slices of cells that WindowFits). A scaled slice needs all
+  // the rows of its cell final.
+  virtual void Put(std::size_t index, TPixelGraphic& source, TPGFinalRows* pending = nullptr) = 0;
   // Returns every slice handed over, staged, in cell order, and raises the
   // first failure in cell order.
   virtual std::vector<TStagedFile> Finish() = 0;
@@ -60,27 +56,18 @@ class TSliceSink {
   virtual void GiveRowsBack(TPGRowMemory*) {}
 };
 
-// What the sinks need to know about the slices of one export.
-struct TSliceSinkPlan {
-  std::size_t Cells = 0;            // how many slices will be handed over
-  TPixelGraphic* Slice = nullptr;   // the export's slice image: its settings go to every slice
-  bool KeepLastSlice = true;        // leave the last cell cut in Slice
-  std::string Writer;               // by its registry extension; empty: by each file's extension
-  // Per slice: its format, when any slice is made in memory
-  // (TSliceFormat::InMemory); empty: each by Writer.
-  std::vector<TSliceFormat> Formats;
-  TEncodeRules Rules;               // what slices made in memory go by
-};
+// The sinks follow the plan, which must outlive them; slice is the export's
+// slice image, whose settings go to every slice.
 
-// Stages each cell before Put returns, in cell order. With the last slice
-// kept, every cell is cut into the slice image, as the per-slice dialog
-// shows it.
-std::unique_ptr<TSliceSink> MakeDirectSink(const TSliceSinkPlan& plan);
+// Stages each slice before Put returns, in cell order. Where the plan's road
+// keeps the last slice, every cell is cut into slice, as the per-slice
+// dialog shows it.
+std::unique_ptr<TSliceSink> MakeDirectSink(const TExportPlan& plan, TPixelGraphic& slice);
 
-// Has threads stage the cells. The pixels of copied cells waiting for a
-// worker stay within budget bytes. Raises std::system_error when not a
-// single thread can be started.
-std::unique_ptr<TSliceSink> MakeThreadedSink(int threads, std::int64_t budget, const TSliceSinkPlan& plan);
+// Has the road's number of threads stage the slices. The pixels of copied
+// cells waiting for a thread stay within the plan's CopyBudget. Raises
+// std::system_error when the pool cannot give the export a single thread.
+std::unique_ptr<TSliceSink> MakeThreadedSink(const TExportPlan& plan, TPixelGraphic& slice);
 
 // Whether the cell can be written from a window on source's rows: a
 // 24-bit source that holds the whole cell.
@@ -99,15 +86,6 @@ void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
 std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCell& cell,
                                             const TPixelGraphic& slice, const std::string& path,
                                             int width = 0, int height = 0);
-
-// The slice file path of image as format says, made in memory by the rules
-// (EncodeSlice) and put into a staged file; a chosen format's extension is
-// added to path. outcome tells what became of it.
-TStagedFile StageEncodedSlice(TPixelGraphic& image, const std::string& path, const TSliceFormat& format,
-                              const TEncodeRules& rules, TSliceOutcome& outcome);
-
-// The mean colour of the cell's pixels, each channel rounded.
-TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);
 
 // The failure of a slice whose memory ran out.
 [[noreturn]] void RaiseOutOfMemory(const std::string& path);

@@ -14,7 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/cut/griddata.h"
+#include "app/cut/carrydata.h"
+#include "app/cut/griddatafiles.h"
 #include "pgraphic/core/stagedfile.h"
 
 class TCutDocument : public QObject {

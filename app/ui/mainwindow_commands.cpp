@@ -163,8 +163,8 @@ bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
   weighing.Cells = cut.Cells;
   weighing.HtmlPath = "page.html";
   weighing.Options = FExport->Options();
-  weighing.Format = {FOutputFormat, -1};
-  weighing.Rules = {PGSettings(), weighing.Options.Style == TPageStyle::Email};
+  weighing.Format = FOutputFormat;
+  weighing.Settings = PGSettings();
   // One core is left to the window.
   weighing.Threads = std::max(1, QThread::idealThreadCount() - 1);
   return true;

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "app/cut/griddata.h"
+#include "app/export/pagelayout.h"
 #include "app/ui/document.h"
 
 namespace {

@@ -17,7 +17,7 @@
 
 #include <optional>
 
-#include "app/cut/griddata.h"
+#include "app/cut/cellcommands.h"
 #include "app/cut/snapping.h"
 #include "app/ui/viewmapping.h"
 

@@ -15,7 +15,7 @@ TPageWeighingJob::~TPageWeighingJob() { StopAndWait(); }
 
 void TPageWeighingJob::Execute() {
   try {
-    const TPGThreadSettings scope(FWeighing.Rules.Settings);
+    const TPGThreadSettings scope(FWeighing.Settings);
     const TPixelGraphic slice;
     const std::vector<TSliceOutcome> outcomes = WeighSlices(FSource, FGrid, slice, FWeighing);
     FBytes = TotalBytes(outcomes);

@@ -122,8 +122,8 @@ void TWindowExportUi::SliceWritten(const std::string&) { ++FSlices; }
 TWindowExport::TWindowExport(QWidget& window, TMainWindowDialogs& dialogs, TCutDocument& document,
                              TRecentFiles& recentGrids)
     : FDocument(document), FUi(window, dialogs),
-      FExporter(std::make_unique<TSliceExporter>(document.Grid(), FUi)) {
-  FExporter->RecentGrids = &recentGrids;
+      FExporter(std::make_unique<TSliceExporter>(FCut, FUi)) {
+  FExporter->Settings.RecentGrids = &recentGrids;
 }
 
 TWindowExport::~TWindowExport() = default;
@@ -143,16 +143,16 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
   OptionsDialog();  // raises before anything when the dialogs were not made
   // The per-slice dialogs change a copy of the texts and formats: the export
   // is planned with the cut as it began, and saves the copy with the grid.
-  TGridData cut = FDocument.Data();
-  FUi.BeginExport(SliceCountOf(PageLayoutOf(cut.Grid, cut.Cells)), &cut.Tags, &cut.Cells);
+  FCut = FDocument.Data();
+  FUi.BeginExport(SliceCountOf(PageLayoutOf(FCut.Grid, FCut.Cells)), &FCut.Tags, &FCut.Cells);
   TOutcome outcome;
   try {
-    outcome = Export(source, format, cut);
+    outcome = Export(source, format);
   } catch (...) {
-    End(cut, false);
+    End(false);
     throw;
   }
-  End(cut, outcome.GridSaved);
+  End(outcome.GridSaved);
   if (!outcome.Done) return QString();
   const int slices = FUi.SlicesWritten();
   QString status = QStringLiteral("Exported %1 %2 and %3")
@@ -164,19 +164,19 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
   return status;
 }
 
-TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutputFormat& format, TGridData& cut) {
-  FExporter->SetOutputFormat(format);
-  FExporter->Options = OptionsDialog().Options();
-  FExporter->SourceFile = FDocument.ImageFile();
-  FExporter->Tags = &cut.Tags;
-  FExporter->Cells = &cut.Cells;
+TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutputFormat& format) {
+  TExportSettings& settings = FExporter->Settings;
+  settings.SetOutputFormat(format);
+  settings.Options = OptionsDialog().Options();
+  settings.SourceFile = FDocument.ImageFile();
   const bool done = FExporter->Export(source);
-  return {done, done && FExporter->Options.AlwaysGrid};
+  return {done, done && settings.Options.AlwaysGrid};
 }
 
 // Also after a failure: the cursor comes back, the lines are sorted, and
 // what the per-slice dialogs confirmed stays.
-void TWindowExport::End(const TGridData& cut, bool gridSaved) {
+void TWindowExport::End(bool gridSaved) {
   FUi.EndExport();
-  FDocument.ExportEnded(cut.Tags, cut.Cells, gridSaved);
+  FDocument.Grid() = FCut.Grid;
+  FDocument.ExportEnded(FCut.Tags, FCut.Cells, gridSaved);
 }

@@ -106,10 +106,13 @@ class TWindowExport {
     bool GridSaved = false;
   };
   // The exporter at work: the one place that speaks to it.
-  TOutcome Export(TPixelGraphic& source, const TOutputFormat& format, TGridData& cut);
-  void End(const TGridData& cut, bool gridSaved);
+  TOutcome Export(TPixelGraphic& source, const TOutputFormat& format);
+  void End(bool gridSaved);
 
   TCutDocument& FDocument;
   TWindowExportUi FUi;
+  // The cut an export works on: a copy of the document's whose texts and
+  // formats the per-slice dialogs change and whose lines the export sorts.
+  TGridData FCut;
   std::unique_ptr<TSliceExporter> FExporter;
 };

@@ -1,6 +1,9 @@
 #include "pgraphic/core/threadpool.h"
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -10,6 +13,10 @@ int PGCores() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
 namespace {
 
+// The pool's threads as a forked child found them: kept where a leak check
+// sees them, never touched.
+std::vector<std::thread>* Forgotten = nullptr;
+
 // Threads that wait for jobs. A job handed over goes to an idle thread, or
 // to a new one when every thread is busy; threads are joined when the
 // program ends, by which time every group has waited for its jobs.
@@ -18,6 +25,13 @@ class TPool {
   static TPool& Instance() {
     static TPool pool;
     return pool;
+  }
+
+  // A forked child has only the thread that forked: the pool's threads are
+  // not there, and its jobs would wait for them for ever.
+  TPool() {
+    pthread_atfork([] { Instance().FLock.lock(); }, [] { Instance().FLock.unlock(); },
+                   [] { Instance().ForgetThreads(); });
   }
 
   ~TPool() {
@@ -61,6 +75,18 @@ class TPool {
       job = nullptr;
       lock.lock();
     }
+  }
+
+  // In the child of a fork, with the lock taken before it: the threads'
+  // objects can be neither joined nor destroyed, so they are set aside, and
+  // the child's pool starts new threads as it needs them.
+  void ForgetThreads() {
+    Forgotten = new std::vector<std::thread>(std::move(FThreads));
+    FThreads.clear();
+    FJobs.clear();
+    FIdle = 0;
+    new (&FWake) std::condition_variable;  // its waiters are gone with their threads
+    FLock.unlock();
   }
 
   std::mutex FLock;

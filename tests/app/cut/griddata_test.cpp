@@ -1,9 +1,11 @@
 // The grid with its slices' texts and cells: texts, merges and skips
-// follow their cells when lines change, the cell commands, the table a grid
-// with merged cells makes, grid and companions saved together or not at
-// all, and lines fitted to a larger image.
+// follow their cells when lines change, the cell commands, grid and
+// companions saved together or not at all, and lines fitted to a larger
+// image.
 
-#include "app/cut/griddata.h"
+#include "app/cut/carrydata.h"
+#include "app/cut/cellcommands.h"
+#include "app/cut/griddatafiles.h"
 
 #include <gtest/gtest.h>
 
@@ -88,46 +90,6 @@ TEST(GridData, GridAndTextsAreSavedTogetherOrNotAtAll) {
   std::filesystem::remove(tags);
   apptest::WriteFile(tags, "1\t1\tok\n2\n");
   EXPECT_THROW(ReadGridData(grid, 300, 200, nullptr), std::runtime_error);
-}
-
-// One line per cell of the page: names, rectangle, place and spans.
-std::string Describe(const TPageLayout& page) {
-  std::string text;
-  for (const TPageCell& c : page.Cells)
-    text += std::to_string(c.Cell.Column) + "," + std::to_string(c.Cell.Row) + " " + std::to_string(c.Cell.Left) +
-            "," + std::to_string(c.Cell.Top) + " " + std::to_string(c.Cell.Width) + "x" +
-            std::to_string(c.Cell.Height) + " at " + std::to_string(c.Column) + "," + std::to_string(c.Row) +
-            " spans " + std::to_string(c.ColumnSpan) + "x" + std::to_string(c.RowSpan) + (c.Skip ? " skip" : "") +
-            "\n";
-  const auto edges = [&](const char* name, const std::vector<std::int32_t>& list) {
-    text += name;
-    for (const std::int32_t e : list) text += " " + std::to_string(e);
-    text += "\n";
-  };
-  edges("columns", page.ColumnEdges);
-  edges("rows", page.RowEdges);
-  return text;
-}
-
-TEST(GridData, MergedCellsMakeATableThatAddsUp) {
-  // Columns 0-100, 100-100 (none), 100-200, 200-300; rows 0-50, 50-150, 150-200.
-  const TSplitGrid grid = Lines({0, 200, 150, 50}, {0, 300, 100, 100, 200});
-  TCellData cells;
-  cells.Merges = {{{3, 1}, {2, 2}}, {{1, 3}, {4, 1}}};
-  cells.Skips = {{1, 2}, {3, 1}};
-  // Column 4 begins no cell: the table has two columns, the merged cell
-  // one of them; the bottom row spans the table, not the grid.
-  EXPECT_EQ(Describe(PageLayoutOf(grid, cells)),
-            "1,1 0,0 100x50 at 0,0 spans 1x1\n"
-            "3,1 100,0 200x150 at 1,0 spans 1x2 skip\n"
-            "1,2 0,50 100x100 at 0,1 spans 1x1 skip\n"
-            "1,3 0,150 300x50 at 0,2 spans 2x1\n"
-            "columns 0 100 300\nrows 0 50 150 200\n");
-  const TPageLayout page = PageLayoutOf(grid, cells);
-  EXPECT_TRUE(page.SpansColumns && page.SpansRows);
-  // Without cell data, every filled cell on its own, as ever.
-  EXPECT_EQ(Describe(PageLayoutOf(Lines({0, 20}, {0, 10, 10, 30}), {})),
-            "1,1 0,0 10x20 at 0,0 spans 1x1\n3,1 10,0 20x20 at 1,0 spans 1x1\ncolumns 0 10 30\nrows 0 20\n");
 }
 
 TEST(GridData, CellCommandsAndLinesKeepWhatBelongsToCells) {

@@ -101,13 +101,12 @@ class ParallelExport : public ::testing::Test {
     Ui = TRecordingUi{};
     Ui.Path = (dir / "index.html").string();
     Ui.Pixels = Pixels;
-    TSliceExporter exporter(Grid, Ui);
-    exporter.OutputExtension = extension;
-    exporter.Options.ShowOptions = false;
-    exporter.Options.IncAltTags = tags;
-    exporter.Options.Retina = Retina;
-    exporter.EncodeThreads = threads;
-    exporter.Cells = &Cells;
+    TSliceExporter exporter(Cut, Ui);
+    exporter.Settings.OutputExtension = extension;
+    exporter.Settings.Options.ShowOptions = false;
+    exporter.Settings.Options.IncAltTags = tags;
+    exporter.Settings.Options.Retina = Retina;
+    exporter.Settings.EncodeThreads = threads;
     TRun run;
     try {
       exporter.Export(Source);
@@ -133,10 +132,10 @@ class ParallelExport : public ::testing::Test {
     fs::create_directories(dir);
     const faildisk::TOutcome outcome = faildisk::WithFileSizeLimit(limit, [&] {
       Ui.Path = (dir / "index.html").string();
-      TSliceExporter exporter(Grid, Ui);
-      exporter.OutputExtension = ".bmp";
-      exporter.Options.ShowOptions = false;
-      exporter.EncodeThreads = threads;
+      TSliceExporter exporter(Cut, Ui);
+      exporter.Settings.OutputExtension = ".bmp";
+      exporter.Settings.Options.ShowOptions = false;
+      exporter.Settings.EncodeThreads = threads;
       exporter.Export(Source);
     });
     EXPECT_TRUE(outcome.Finished);
@@ -154,11 +153,12 @@ class ParallelExport : public ::testing::Test {
   fs::path Root;
   peer::RgbImage Pixels;
   TPixelGraphic Source;
-  TSplitGrid Grid;
+  TGridData Cut;
+  TSplitGrid& Grid = Cut.Grid;
   TRecordingUi Ui;
   peer::RgbImage LastSlice;
   bool Retina = false;
-  TCellData Cells;
+  TCellData& Cells = Cut.Cells;
 };
 
 TEST_F(ParallelExport, EveryFormatGivesTheSameFilesHtmlAndReports) {
@@ -280,9 +280,9 @@ TEST_F(ParallelExport, SliceTargetInTheWayFailsLikeOnOneThread) {
 
 TEST_F(ParallelExport, MissingDirectoryIsReportedBeforeAnySlice) {
   Ui.Path = (Root / "absent" / "index.html").string();
-  TSliceExporter exporter(Grid, Ui);
-  exporter.Options.ShowOptions = false;
-  exporter.EncodeThreads = 4;
+  TSliceExporter exporter(Cut, Ui);
+  exporter.Settings.Options.ShowOptions = false;
+  exporter.Settings.EncodeThreads = 4;
   try {
     exporter.Export(Source);
     FAIL() << "exported into a missing directory";
@@ -363,14 +363,13 @@ class CutWhileLoading : public ParallelExport {
     fs::create_directories(dir);
     Ui = TRecordingUi{};
     Ui.Path = (dir / "index.html").string();
-    TSliceExporter exporter(Grid, Ui);
-    exporter.Options.ShowOptions = false;
-    exporter.EncodeThreads = threads;
-    exporter.OutputExtension = Extension;
-    exporter.KeepLastSlice = KeepLast;
-    exporter.KeepSourceRows = KeepSource;
-    exporter.Options.Retina = Retina;
-    exporter.Cells = &Cells;
+    TSliceExporter exporter(Cut, Ui);
+    exporter.Settings.Options.ShowOptions = false;
+    exporter.Settings.EncodeThreads = threads;
+    exporter.Settings.OutputExtension = Extension;
+    exporter.Settings.KeepLastSlice = KeepLast;
+    exporter.Settings.KeepSourceRows = KeepSource;
+    exporter.Settings.Options.Retina = Retina;
     TRun run;
     try {
       exporter.ExportWhileLoading(Loading, load);

@@ -86,8 +86,8 @@ class ExportTest : public ::testing::Test {
     peer::FromRgb(Source, Pixels);
     Grid.ResetToImage(300, 200);
     Ui.Path = (Dir / "index.html").string();
-    Exporter.OutputExtension = ".bmp";
-    Exporter.Options.ShowOptions = false;
+    Exporter.Settings.OutputExtension = ".bmp";
+    Exporter.Settings.Options.ShowOptions = false;
   }
   // The worked grid, entered in an unsorted order.
   void WorkedGrid() {
@@ -101,9 +101,10 @@ class ExportTest : public ::testing::Test {
   fs::path Dir;
   peer::RgbImage Pixels;
   TPixelGraphic Source;
-  TSplitGrid Grid;
+  TGridData Cut;
+  TSplitGrid& Grid = Cut.Grid;
   TFakeUi Ui;
-  TSliceExporter Exporter{Grid, Ui};
+  TSliceExporter Exporter{Cut, Ui};
 };
 
 const char* const WorkedHtml =
@@ -170,7 +171,7 @@ peer::RgbImage Halved(const peer::RgbImage& img) {
 // page shows at half size with both in its srcset.
 TEST_F(ExportTest, RetinaWritesEachCellAtFullAndHalfSize) {
   WorkedGrid();
-  Exporter.Options.Retina = true;
+  Exporter.Settings.Options.Retina = true;
   ASSERT_TRUE(Exporter.Export(Source));
   EXPECT_EQ(Ui.Written, (S{"index_1_1.bmp", "index_1_1@2x.bmp", "index_2_1.bmp", "index_2_1@2x.bmp",
                            "index_1_2.bmp", "index_1_2@2x.bmp", "index_2_2.bmp", "index_2_2@2x.bmp"}));
@@ -190,7 +191,7 @@ TEST_F(ExportTest, RetinaWritesEachCellAtFullAndHalfSize) {
 TEST_F(ExportTest, RetinaAsksAboutALineAtAnOddPosition) {
   Grid.DropVert(101, 300);
   Grid.DropHorz(60, 200);
-  Exporter.Options.Retina = true;
+  Exporter.Settings.Options.Retina = true;
   EXPECT_FALSE(Exporter.Export(Source));
   EXPECT_EQ(Ui.Calls, (S{"choose", "odd:the vertical line at 101"}));
   EXPECT_TRUE(apptest::DirEntries(Dir).empty());
@@ -208,7 +209,7 @@ TEST_F(ExportTest, RetinaAsksAboutALineAtAnOddPosition) {
 // source is read through its palette.
 TEST_F(ExportTest, EmailCellsCarryTheirSlicesAverageColour) {
   WorkedGrid();
-  Exporter.Options.Style = TPageStyle::Email;
+  Exporter.Settings.Options.Style = TPageStyle::Email;
   TPixelGraphic grey;
   peer::GreyCopy(Source, grey);
   const peer::RgbImage pixels = peer::ToRgb(grey);
@@ -226,14 +227,14 @@ TEST_F(ExportTest, EmailCellsCarryTheirSlicesAverageColour) {
 // A base URL the names cannot follow stops the export before anything is
 // written (the window's road; the command line refuses it at once).
 TEST_F(ExportTest, BaseUrlWithAQueryIsRefused) {
-  Exporter.Options.BaseUrl = "https://cdn.example.com/a?b";
+  Exporter.Settings.Options.BaseUrl = "https://cdn.example.com/a?b";
   EXPECT_THROW(Exporter.Export(Source), EExportError);
   EXPECT_TRUE(apptest::DirEntries(Dir).empty());
 }
 
 TEST_F(ExportTest, OptionsDialogDecidesTheMarkup) {
   WorkedGrid();
-  Exporter.Options.ShowOptions = true;
+  Exporter.Settings.Options.ShowOptions = true;
   Ui.OnOptions = [](TExportOptions& o) {
     o.UpperCase = true;
     o.DoubleQuote = true;
@@ -247,13 +248,13 @@ TEST_F(ExportTest, OptionsDialogDecidesTheMarkup) {
             "<TR><TD><IMG SRC=\"index_1_1.bmp\" WIDTH=100 HEIGHT=50></TD><TD><IMG "
             "SRC=\"index_2_1.bmp\" WIDTH=200 HEIGHT=50></TD></TR>");
   EXPECT_EQ(lines[3], "</TABLE>");
-  EXPECT_TRUE(Exporter.Options.UpperCase);
+  EXPECT_TRUE(Exporter.Settings.Options.UpperCase);
 }
 
 TEST_F(ExportTest, BaseNameUpToFirstDotAndGridBeside) {
   TRecentFiles recent("MRUManager2");
-  Exporter.RecentGrids = &recent;
-  Exporter.Options.AlwaysGrid = true;
+  Exporter.Settings.RecentGrids = &recent;
+  Exporter.Settings.Options.AlwaysGrid = true;
   Ui.Path = (Dir / "shop.final.htm").string();
   Grid.DropVert(120, 300);
   ASSERT_TRUE(Exporter.Export(Source));
@@ -301,7 +302,7 @@ TEST_F(ExportTest, ExistingHtmlOkOverwritesHtmlAndSlices) {
 
 TEST_F(ExportTest, SecondFormatAddsASecondSet) {
   ASSERT_TRUE(Exporter.Export(Source));
-  Exporter.OutputExtension = ".png";
+  Exporter.Settings.OutputExtension = ".png";
   ASSERT_TRUE(Exporter.Export(Source));
   EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html", "index_1_1.bmp", "index_1_1.png"}));
   ExpectSlice("index_1_1.png", 0, 0, 300, 200);
@@ -316,7 +317,7 @@ TEST_F(ExportTest, EmptyGridWritesOnlyTheTableLines) {
             "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n</table>\r\n");
   // Columns without rows: no cell either, in any style.
   LoadGridText("-\r\n0\r\n300\r\n", Grid, 300, 200, nullptr);
-  Exporter.Options.Style = TPageStyle::Fluid;
+  Exporter.Settings.Options.Style = TPageStyle::Fluid;
   ASSERT_TRUE(Exporter.Export(Source));
   EXPECT_EQ(apptest::DirEntries(Dir), (S{"index.html"}));
 }
@@ -354,11 +355,10 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
   Grid.DropVert(200, 300);
   Grid.DropHorz(50, 200);
   Grid.DropHorz(150, 200);
-  TCellData cells;
+  TCellData& cells = Cut.Cells;
   cells.Merges = {{{2, 1}, {2, 2}}, {{1, 3}, {3, 1}}};
   cells.Skips = {{1, 2}};
-  Exporter.Cells = &cells;
-  Exporter.Options.AlwaysGrid = true;
+  Exporter.Settings.Options.AlwaysGrid = true;
   const std::pair<TPageStyle, std::string> pages[] = {
       {TPageStyle::Classic,
        "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n"
@@ -407,7 +407,7 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
        "</table></div>\r\n"},
   };
   for (const auto& [style, html] : pages) {
-    Exporter.Options.Style = style;
+    Exporter.Settings.Options.Style = style;
     Ui.Written.clear();
     ASSERT_TRUE(Exporter.Export(Source));
     EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), html);
@@ -429,7 +429,7 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
 
 TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
   WorkedGrid();
-  Exporter.Options.IncAltTags = true;
+  Exporter.Settings.Options.IncAltTags = true;
   std::vector<int> seen;
   Ui.OnTags = [&](TPixelGraphic& slice, const TGridCell& cell, const TSliceTag& tag) {
     // Cut, staged, but not yet in place: all slices take their places together.
@@ -450,7 +450,7 @@ TEST_F(ExportTest, PerSliceDialogSeesEachSliceJustWritten) {
 }
 
 TEST_F(ExportTest, EditedCodeIsWhatGetsSavedInAscii) {
-  Exporter.Options.EditCode = true;
+  Exporter.Settings.Options.EditCode = true;
   Ui.OnEditCode = [](std::vector<std::string>& lines) {
     EXPECT_EQ(lines.size(), 3u);
     lines = {"<p>caf\xC3\xA9</p>", lines[1]};
@@ -472,7 +472,7 @@ TEST_F(ExportTest, FailingSliceLeavesEveryFileAsItWas) {
 }
 
 TEST_F(ExportTest, UnknownOutputExtensionFailsBeforeAnyHtml) {
-  Exporter.OutputExtension = ".xyz";
+  Exporter.Settings.OutputExtension = ".xyz";
   EXPECT_ANY_THROW(Exporter.Export(Source));
   EXPECT_TRUE(apptest::DirEntries(Dir).empty());
 }
@@ -481,13 +481,13 @@ TEST_F(ExportTest, UnknownOutputExtensionFailsBeforeAnyHtml) {
 
 TEST_F(ExportTest, SecondExportOfThePageIsRefusedWhileTheFirstRuns) {
   WorkedGrid();
-  Exporter.Options.EditCode = true;
+  Exporter.Settings.Options.EditCode = true;
   std::string second;
   Ui.OnEditCode = [&](std::vector<std::string>&) {
     TFakeUi other;
     other.Path = (Dir / "index.htm").string();  // same base name, same slices
-    TSliceExporter rival(Grid, other);
-    rival.Options.ShowOptions = false;
+    TSliceExporter rival(Cut, other);
+    rival.Settings.Options.ShowOptions = false;
     try {
       rival.Export(Source);
     } catch (const EExportError& e) {
@@ -509,7 +509,7 @@ TEST_F(ExportTest, SourceFileIsNeverAnOutput) {
   Source.SaveToFile((Dir / "photo.bmp").string());
   const std::string photo = apptest::ReadFile(Dir / "photo.bmp");
   fs::create_hard_link(Dir / "photo.bmp", Dir / "index_1_1.bmp");
-  Exporter.SourceFile = FileIdentityOf((Dir / "photo.bmp").string());
+  Exporter.Settings.SourceFile = FileIdentityOf((Dir / "photo.bmp").string());
   try {
     Exporter.Export(Source);
     ADD_FAILURE() << "the source was exported over";
@@ -543,7 +543,7 @@ TEST_F(ExportTest, SourceFileIsNeverAnOutput) {
 // renames: see exportcommit_test.cpp.)
 TEST_F(ExportTest, FilesTakeTheirPlacesSlicesThenHtmlThenGrid) {
   WorkedGrid();
-  Exporter.Options.AlwaysGrid = true;
+  Exporter.Settings.Options.AlwaysGrid = true;
   faildisk::TakeSyncLog();
   ASSERT_TRUE(Exporter.Export(Source));
   S placed;
@@ -558,7 +558,7 @@ TEST_F(ExportTest, FilesTakeTheirPlacesSlicesThenHtmlThenGrid) {
 
 TEST_F(ExportTest, CallerIsAskedAboutEveryOtherFileItWouldReplace) {
   WorkedGrid();
-  Exporter.Options.AlwaysGrid = true;
+  Exporter.Settings.Options.AlwaysGrid = true;
   for (const char* name : {"index.html", "index_2_1.bmp", "index.grd", "index_9_9.bmp"})
     apptest::WriteFile(Dir / name, "old");
   Ui.Replace = false;
@@ -615,7 +615,7 @@ TEST_F(ExportTest, MemoryRunningOutFailsBeforeAnyFileIsReplaced) {
   Grid.ResetToImage(4000, 3000);
   apptest::WriteFile(Dir / "index_1_1.bmp", "old slice");
   for (int threads : {1, 2}) {
-    Exporter.EncodeThreads = threads;
+    Exporter.Settings.EncodeThreads = threads;
     const faildisk::TOutcome outcome = faildisk::WithFileSizeLimit(RLIM_INFINITY, [&] {
       ::malloc_trim(0);
       if (::mallinfo2().fordblks >= cell) throw std::runtime_error("free heap");

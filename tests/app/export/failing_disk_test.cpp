@@ -14,6 +14,7 @@
 #include "app/cut/gridfile.h"
 #include "pgraphic/core/stream.h"
 #include "support/failing_disk.h"
+#include "support/quiet_export_ui.h"
 #include "support/peer.h"
 
 namespace {
@@ -23,25 +24,7 @@ using faildisk::Entries;
 using faildisk::TOutcome;
 using S = std::vector<std::string>;
 
-// The export's dialogs answered without asking; the code dialog may add text.
-class TQuietUi : public TExportUi {
- public:
-  std::string Path;
-  std::function<void(std::vector<std::string>&)> OnEditCode;
-
-  bool ChooseHtmlFile(std::string& path) override {
-    path = Path;
-    return true;
-  }
-  bool ConfirmOverwrite(const std::string&, const std::string&) override { return true; }
-  void ShowExportOptions(TExportOptions&) override {}
-  std::string EditSliceTags(TPixelGraphic&, const TGridCell&, const TSliceTag& tag) override {
-    return tag.PlainCode();
-  }
-  void EditCode(std::vector<std::string>& lines) override {
-    if (OnEditCode) OnEditCode(lines);
-  }
-};
+using TQuietUi = apptest::TQuietExportUi;
 
 std::string Reason(const std::string& what, const fs::path& path, int error) {
   return what + " \"" + path.string() + "\". " + std::strerror(error);
@@ -59,10 +42,10 @@ class FailingExport : public ::testing::Test {
   void SetUp() override {
     Dir = faildisk::ScratchDir("app");
     Ui.Path = (Dir / "index.html").string();
-    Exporter.OutputExtension = ".bmp";
-    Exporter.Options.ShowOptions = false;
-    Exporter.Options.AlwaysGrid = true;
-    Exporter.RecentGrids = &Recent;
+    Exporter.Settings.OutputExtension = ".bmp";
+    Exporter.Settings.Options.ShowOptions = false;
+    Exporter.Settings.Options.AlwaysGrid = true;
+    Exporter.Settings.RecentGrids = &Recent;
   }
   // An image of columns of the given widths, 40 pixels high: a 10 pixel
   // column makes a BMP of 1334 bytes, a 100 pixel one of 12054 bytes.
@@ -86,10 +69,11 @@ class FailingExport : public ::testing::Test {
 
   fs::path Dir;
   TPixelGraphic Source;
-  TSplitGrid Grid;
+  TGridData Cut;
+  TSplitGrid& Grid = Cut.Grid;
   TQuietUi Ui;
   TRecentFiles Recent{"MRUManager2"};
-  TSliceExporter Exporter{Grid, Ui};
+  TSliceExporter Exporter{Cut, Ui};
 };
 
 TEST_F(FailingExport, SliceOverTheLimitLeavesEveryFileAsItWas) {
@@ -106,7 +90,7 @@ TEST_F(FailingExport, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoSlice) {
   Columns({10, 10, 10});
   OldFiles({"index.html", "index_2_1.bmp"});
   Ui.OnEditCode = [](std::vector<std::string>& lines) { lines.push_back(std::string(8000, 'x')); };
-  Exporter.Options.EditCode = true;
+  Exporter.Settings.Options.EditCode = true;
   const TOutcome outcome = ExportLimited(5000);
   EXPECT_TRUE(faildisk::IsA<EStreamError>(outcome)) << outcome.Type;
   EXPECT_EQ(outcome.Message, Reason("Cannot write file", Dir / "index.html", EFBIG));

@@ -71,14 +71,18 @@ TEST(ThreadedSink, CopiesWaitingForAWorkerStayWithinTheBudget) {
   source.SetPaletteIdent(pGray256);
   const TGridCell left{1, 1, 0, 0, 32, 32}, right{2, 1, 32, 0, 32, 32};
   const std::int64_t copy = BytesPerRowFor(24, 32) * 32;
+  TExportPlan plan;
+  plan.Page.Cells = {{left}, {right}};
+  plan.Slices = {{0, (dir / "a.held").string(), {}, "held"}, {1, (dir / "b.held").string(), {}, "held"}};
+  plan.Road = {.Threads = 4, .KeepLastSlice = false};
+  plan.CopyBudget = copy;
   {
-    std::unique_ptr<TSliceSink> sink =
-        MakeThreadedSink(4, copy, {.Cells = 2, .Slice = &slice, .KeepLastSlice = false});
-    sink->Put(0, source, left, (dir / "a.held").string());
+    std::unique_ptr<TSliceSink> sink = MakeThreadedSink(plan, slice);
+    sink->Put(0, source);
     ASSERT_TRUE(writer.WaitForWriters(1));
     std::atomic<bool> second{false};
     std::thread putter([&] {
-      sink->Put(1, source, right, (dir / "b.held").string());
+      sink->Put(1, source);
       second = true;
     });
     std::this_thread::sleep_for(200ms);

@@ -16,8 +16,8 @@ class TWeighingJobTest : public QObject {
     grid.VertSplits.Add(50);
     TPageWeighing weighing;
     weighing.HtmlPath = "page.html";
-    weighing.Format = {&JpegFormat(), -1};
-    weighing.Rules = {PGSettings(), false};
+    weighing.Format = &JpegFormat();
+    weighing.Settings = PGSettings();
     const std::vector<TSliceOutcome> here = WeighSlices(*source, grid, TPixelGraphic(), weighing);
 
     TPGJobSlot<TPageWeighingJob> slot;
@@ -38,7 +38,7 @@ class TWeighingJobTest : public QObject {
     QCOMPARE(results, 1);
 
     const TOutputFormat nowhere{"none", "none", "none", ".none"};
-    weighing.Format = {&nowhere, -1};
+    weighing.Format = &nowhere;
     slot.Start(PGMakeJob<TPageWeighingJob>(*source, grid, weighing));
     QTRY_COMPARE(results, 2);
     QVERIFY(!slot.Job()->Failure().isEmpty());

@@ -1,0 +1,61 @@
+#pragma once
+// The grid's files: the lines go to the .grd file exactly as ever, what
+// belongs to cells to companion files beside it, named after the grid
+// (cut.grd, cut.tags, cut.cells), so that the .grd stays readable by
+// anything that reads it and each companion can be read on its own (the
+// texts by `tessel-cli slice --tags`, the cells by `--cells`).
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/cut/cellsfile.h"
+#include "app/cut/griddata.h"
+#include "app/cut/gridfile.h"
+#include "pgraphic/core/stagedfile.h"
+
+inline constexpr const char* TagsExtension = ".tags";
+
+// The companion of a grid file: its name with the extension replaced
+// (cut.grd -> cut.tags), or appended when it has none.
+std::string CompanionPath(const std::string& gridPath, const std::string& extension);
+
+// The cells of data the grid does not have, in the data's order.
+std::vector<std::pair<int, int>> CellsNotInGrid(const TTagMap& data, const TSplitGrid& grid);
+
+// Whether the texts go to a file beside the grid: when there are any, or
+// when such a file exists already (so it never keeps texts the grid has
+// lost).
+bool TagsFileWanted(const std::string& tagsPath, const TTagMap& tags);
+// The same for the cells file.
+bool CellsFileWanted(const std::string& cellsPath, const TCellData& cells);
+
+// Where a grid and its companions are written; an empty path: not written.
+struct TGridDataPaths {
+  std::string Grid;
+  std::string Tags;
+  std::string Cells;
+};
+// The grid file and the companions wanted beside it (TagsFileWanted,
+// CellsFileWanted). With editable, both companions: data still to be
+// edited (the export's per-slice dialogs) may give texts and formats to a
+// grid that has none yet.
+TGridDataPaths GridDataPathsFor(const std::string& gridPath, const TGridData& data, bool editable = false);
+
+// The files of paths, staged in the order they are to take their places:
+// the grid, its texts, its cells. The texts only while some are wanted as
+// the data now stands (the per-slice dialogs may have taken the last one).
+// Raises EStreamError.
+std::vector<TStagedFile> StageGridData(const TGridDataPaths& paths, const TGridData& data);
+
+// Saves the grid and, beside it, its slices' texts and its cells: all
+// complete or none replaced. Raises EStreamError.
+void SaveGridData(const std::string& gridPath, const TGridData& data);
+
+// Reads the grid file for an image of width x height (as LoadGrid does) and
+// the tags and cells files beside it when there are. Everything is read
+// before anything is returned; errors name the file and line (EStreamError,
+// EConvertError, std::runtime_error), as do the cells file's warnings,
+// which go to onMessage.
+TGridData ReadGridData(const std::string& gridPath, int width, int height,
+                       const TGridMessageEvent& onMessage);

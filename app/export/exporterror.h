@@ -1,0 +1,11 @@
+#pragma once
+// The failure of an export for a reason of its own, apart from the files
+// and the image library: another export of the page running, the source
+// among the outputs, memory run out, options that cannot be met.
+
+#include <stdexcept>
+
+class EExportError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
