@@ -151,7 +151,7 @@ void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::s
   }
   TStreamedSave save(image, *writer, FileExtensionOf(target), *file);
   {
-    // Rows from the bottom wait for the plain road.
+    // Rows told from the bottom start no writer: it starts with the top row.
     std::function<TPGRowMemory*()> rowMemory;
     if (!keepImage) rowMemory = [&] { return save.HoldRows(); };
     TLoadWatch watch(image, save.Rows(), [&] { if (watch.FinalFromTop() > 0) save.Begin(); }, rowMemory);
