@@ -27,11 +27,11 @@ class TProgressGuard {
 };
 
 // Maps the pixel memory of an image being loaded ahead of its reader, on a
-// thread of the pool (not at all where it has none), so that the reader finds its pages in place instead of
-// stopping at the first touch of each. The contents are never touched (the
-// system fills a page just as the reader's first write would), so reader and
-// helper may overlap freely. The top row, read first, is stored last: the
-// memory is mapped from its end.
+// thread of the pool (not at all where it has none), so that the reader
+// finds its pages in place instead of stopping at the first touch of each.
+// The contents are never touched (the system fills a page just as the
+// reader's first write would), so reader and helper may overlap freely. The
+// top row, read first, is stored last: the memory is mapped from its end.
 class TPageMapper {
  public:
   TPageMapper() = default;
