@@ -3,7 +3,6 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -13,34 +12,19 @@ int PGCores() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
 namespace {
 
-// The pool's threads as a forked child found them: kept where a leak check
-// sees them, never touched.
-std::vector<std::thread>* Forgotten = nullptr;
-
 // Threads that wait for jobs. A job handed over goes to an idle thread, or
 // to a new one when every thread is busy; threads are joined when the
 // program ends, by which time every group has waited for its jobs.
+//
+// A child made by fork has none of its parent's threads, while the pool it
+// inherits counts them idle: it gets a pool of its own, and the parent's
+// (its lock and condition left as the vanished threads had them) is never
+// touched again there, only kept.
 class TPool {
  public:
   static TPool& Instance() {
-    static TPool pool;
-    return pool;
-  }
-
-  // A forked child has only the thread that forked: the pool's threads are
-  // not there, and its jobs would wait for them for ever.
-  TPool() {
-    pthread_atfork([] { Instance().FLock.lock(); }, [] { Instance().FLock.unlock(); },
-                   [] { Instance().ForgetThreads(); });
-  }
-
-  ~TPool() {
-    {
-      std::lock_guard<std::mutex> guard(FLock);
-      FStopping = true;
-    }
-    FWake.notify_all();
-    for (std::thread& thread : FThreads) thread.join();
+    static const TEnd end;
+    return *Current;
   }
 
   // False when no thread is idle and none could be started.
@@ -77,18 +61,29 @@ class TPool {
     }
   }
 
-  // In the child of a fork, with the lock taken before it: the threads'
-  // objects can be neither joined nor destroyed, so they are set aside, and
-  // the child's pool starts new threads as it needs them.
-  void ForgetThreads() {
-    Forgotten = new std::vector<std::thread>(std::move(FThreads));
-    FThreads.clear();
-    FJobs.clear();
-    FIdle = 0;
-    new (&FWake) std::condition_variable;  // its waiters are gone with their threads
-    FLock.unlock();
-  }
+  // Made with the first pool; at the program's end, joins the threads of
+  // the pool of this process.
+  struct TEnd {
+    TEnd() {
+      Current = new TPool;
+      ::pthread_atfork(nullptr, nullptr, [] {
+        TPool* const fresh = new TPool;
+        fresh->FParent = Current;
+        Current = fresh;
+      });
+    }
+    ~TEnd() {
+      {
+        std::lock_guard<std::mutex> guard(Current->FLock);
+        Current->FStopping = true;
+      }
+      Current->FWake.notify_all();
+      for (std::thread& thread : Current->FThreads) thread.join();
+    }
+  };
 
+  static inline TPool* Current = nullptr;
+  TPool* FParent = nullptr;  // the pool of the process this one forked from
   std::mutex FLock;
   std::condition_variable FWake;
   std::deque<std::function<void()>> FJobs;
@@ -114,6 +109,16 @@ bool TPGTaskGroup::Run(std::function<void()> job) {
   }
   StartRunners();
   return true;
+}
+
+bool TPGTaskGroup::RunOnThread(std::function<void()> job) {
+  if (!Run(std::move(job))) return false;
+  std::lock_guard<std::mutex> guard(FLock);
+  // A runner left will take the job, or one has taken it already.
+  if (FRunners > 0 || FQueue.empty()) return true;
+  // No runner could start: the job is the last queued, as nobody else queues.
+  FQueue.pop_back();
+  return false;
 }
 
 // Runners take the queue's jobs one after another until it is empty; one

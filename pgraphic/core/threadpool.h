@@ -41,6 +41,14 @@ class TPGTaskGroup {
   // Queues a job. Returns false when the group is cancelled or has failed
   // (the job is dropped then).
   bool Run(std::function<void()> job);
+  // Queues a job that must run beside the caller, never in Wait: the job
+  // and the caller wait for each other's work before the caller waits for
+  // the group (a writer for the rows a reader has yet to deliver, a writer
+  // for parts being compressed). Returns false, the job dropped, when the
+  // group is cancelled or no thread of the pool can take it; the caller
+  // then does the work its own way. Called by the thread that waits for
+  // the group.
+  bool RunOnThread(std::function<void()> job);
   // Whether the group was cancelled or a job failed: long jobs ask this to
   // stop early.
   bool Cancelled() const;

@@ -12,15 +12,16 @@
 #include <mutex>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "pgraphic/core/errors.h"
+#include "pgraphic/core/threadpool.h"
 
 namespace {
 
-// A part is about this much filtered data: its seams cost a few hundred
-// bytes on a 100 MB file, and few parts in flight take little memory.
+// A part is about this much filtered data: its seams move the file's size
+// by some kilobytes at most on 100 MB of rows (a score of bytes a part, up
+// or down), and few parts in flight take little memory.
 constexpr std::size_t kPartBytes = std::size_t(1) << 20;
 constexpr std::size_t kWindow = 32768;
 constexpr std::size_t kPartsForThreads = 8;
@@ -238,31 +239,18 @@ void ZlibHeader(const TPngPartsPlan& plan, std::uint8_t* header) {
 
 // ---- the parts in flight
 
-// Compresses the parts handed to it on worker threads and writes them in
-// order. A small image (a slice, say, while other slices keep the cores
-// busy) is not worth threads of its own: the caller compresses its parts.
+// Compresses the parts handed to it on the pool, a worker per core at
+// most, and writes them in order. A small image (a slice, say, while other
+// slices keep the cores busy) is not worth threads of its own: the caller
+// compresses its parts, and so it does from the first part no thread of
+// the pool takes on.
 class TPartPipeline {
  public:
   TPartPipeline(TStream& stream, const TPngPartsPlan& plan, const TRowSource& row,
                 const std::function<void(std::uint32_t)>& progress, std::size_t rowsPerPart, std::size_t parts)
-      : Stream(stream), Plan(plan), Row(row), Progress(progress), RowsPerPart(rowsPerPart), Parts(parts) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers = parts >= kPartsForThreads ? std::min<std::size_t>(cores, parts) : 0;
-    try {
-      for (std::size_t i = 0; i < workers; ++i) Workers.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      // The parts left are compressed here.
-    }
-    MaxInFlight = Workers.size() + 1;
-  }
-  ~TPartPipeline() {
-    {
-      std::lock_guard<std::mutex> guard(Lock);
-      Stopping = true;
-    }
-    Changed.notify_all();
-    for (std::thread& worker : Workers) worker.join();
-  }
+      : Stream(stream), Plan(plan), Row(row), Progress(progress), RowsPerPart(rowsPerPart), Parts(parts),
+        Workers(parts >= kPartsForThreads ? std::min<std::size_t>(std::size_t(PGCores()), parts) : 0),
+        MaxInFlight(Workers + 1), Compressing(int(std::max<std::size_t>(Workers, 1))) {}
   TPartPipeline(const TPartPipeline&) = delete;
   TPartPipeline& operator=(const TPartPipeline&) = delete;
 
@@ -286,12 +274,10 @@ class TPartPipeline {
     InFlight.push_back(std::move(fresh));
     TPart& part = *InFlight.back();
     const std::size_t number = Submitted++;
-    if (Workers.empty()) {
-      lock.unlock();
-      Compress(part, number);
-      lock.lock();
-    }
-    Changed.notify_all();
+    lock.unlock();
+    if (Workers > 0 && Compressing.RunOnThread([this, &part, number] { Compress(part, number); })) return;
+    Workers = 0;
+    Compress(part, number);
   }
   // Every part is written; the stream ends.
   void Finish() {
@@ -300,19 +286,6 @@ class TPartPipeline {
   }
 
  private:
-  void Work() {
-    std::unique_lock<std::mutex> lock(Lock);
-    for (;;) {
-      Changed.wait(lock, [this] { return Stopping || Taken < Submitted; });
-      if (Stopping) return;
-      const std::size_t number = Taken++;
-      TPart& part = *InFlight[number - Written];
-      lock.unlock();
-      Compress(part, number);
-      lock.lock();
-      Changed.notify_all();
-    }
-  }
   // The rows the part's filtering looks back at come from those kept of
   // the part before.
   void Copy(TPart& part) {
@@ -335,8 +308,11 @@ class TPartPipeline {
     } catch (...) {
       part.Error = std::current_exception();
     }
-    std::lock_guard<std::mutex> guard(Lock);
-    part.Done = true;
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      part.Done = true;
+    }
+    Changed.notify_all();
   }
   // Writes the finished parts at the front, in order; with all, waits for
   // every part.
@@ -384,16 +360,17 @@ class TPartPipeline {
   std::size_t Parts;
   std::vector<std::uint8_t> Kept;  // the last rows copied, from KeptFirst on; the caller's
   std::uint32_t KeptFirst = 0;
+  std::size_t Workers;  // 0 once the caller compresses
+  std::size_t MaxInFlight;
   std::mutex Lock;
   std::condition_variable Changed;
-  std::vector<std::thread> Workers;
-  std::size_t MaxInFlight = 2;
   std::deque<std::unique_ptr<TPart>> InFlight;  // part number Written + i at place i
   std::size_t Submitted = 0;
-  std::size_t Taken = 0;
   std::size_t Written = 0;
   uLong Adler = 1;  // of the parts written
-  bool Stopping = false;
+  // Last, so that it goes first: the parts not begun are dropped, and those
+  // compressing end before what they work on goes.
+  TPGTaskGroup Compressing;
 };
 
 }  // namespace

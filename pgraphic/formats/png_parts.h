@@ -3,8 +3,8 @@
 // several threads work on at once. The rows are filtered as libpng filters
 // them by default, cut into parts of a fixed number of rows, and every part
 // is deflated on its own, primed with the 32 KB of data before it, so the
-// file comes out the same on any number of threads and only a few bytes
-// per part larger than one stream would be. The writer takes this road for
+// file comes out the same on any number of threads and within a score of
+// bytes per part of what one stream would be. The writer takes this road for
 // any compression setting other than libpng's own defaults.
 
 #include <cstddef>

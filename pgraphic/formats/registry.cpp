@@ -5,20 +5,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
-#include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "pgraphic/core/errors.h"
-#include "pgraphic/core/rowbands.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/uihooks.h"
-#include "pgraphic/formats/loadstep.h"
+#include "pgraphic/formats/rowrelay.h"
 
 // ---------------------------------------------------------------- base classes
 
@@ -268,167 +261,6 @@ std::string ListedReaderExtension(int n) {
 }
 
 // ---------------------------------------------------------------- loading
-
-namespace {
-
-// Hands the rows a reader reports as final on to whoever listens to the
-// image, with the colour step of loading (loadstep.h) done on them first, so
-// that the listener sees the pixels the load ends with. The palette is
-// mapped before the first band. Without a listener the step runs at the end.
-// The mapping and the listener run on a helper thread of their own, bands
-// in the order told, so that the reader goes on decoding meanwhile; a
-// listener's failure is raised to the reader at its next band or at the end.
-class TRowRelay {
- public:
-  explicit TRowRelay(TPixelGraphic& image) : Image(image), Listener(image.OnRowsDone) {
-    if (Listener)
-      Image.OnRowsDone = [this](void* sender, int top, int count) { Relay(sender, top, count); };
-  }
-  ~TRowRelay() {
-    Stop(false);
-    Image.OnRowsDone = Listener;
-  }
-  TRowRelay(const TRowRelay&) = delete;
-  TRowRelay& operator=(const TRowRelay&) = delete;
-
-  // After the reader: every band told is handed on, and the rows no band
-  // held get their step now.
-  void Finish() {
-    if (!Started) {
-      Step.Prepare(Image);
-      return Step.MapRows(Image, 0, Image.Height());
-    }
-    if (Gathered.second > 0) Pass(GatheredSender, Gathered.first, Gathered.second);
-    Stop(true);
-    RaiseListenerFailure();
-    if (!Step.MapsRows()) return;
-    for (int y = 0; y < Image.Height(); ++y)
-      if (!Mapped[std::size_t(y)]) Step.MapRows(Image, y, 1);
-  }
-
- private:
-  void Start() {
-    Started = true;
-    Band = RowsPerBand(Image.BytesPerRow());
-    Step.Prepare(Image);
-    if (Step.MapsRows()) Mapped.assign(std::size_t(std::max(Image.Height(), 0)), false);
-    try {
-      Helper = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-      // Without a thread the bands are handed on as they come.
-    }
-  }
-
-  // On the reader's thread. Rows that join the ones gathered so far (below
-  // them, or above them for a reader going up) wait until they make a band;
-  // others send the gathered ones on first.
-  void Relay(void* sender, int top, int count) {
-    if (!Started) Start();
-    RaiseListenerFailure();
-    top = std::max(top, 0);
-    count = std::min(count, Image.Height() - top);
-    if (count <= 0) return;
-    auto& [first, rows] = Gathered;
-    if (rows > 0 && (top == first + rows || top + count == first) && GatheredSender == sender) {
-      first = std::min(first, top);
-      rows += count;
-    } else {
-      if (rows > 0) Pass(GatheredSender, first, rows);
-      Gathered = {top, count};
-      GatheredSender = sender;
-    }
-    if (rows < Band) return;
-    Pass(GatheredSender, first, rows);
-    rows = 0;
-  }
-
-  // A listener that holds the reader back (a writer far behind) holds it
-  // here: at most a few bands wait to be handed on.
-  void Pass(void* sender, int top, int count) {
-    if (!Helper.joinable()) return Hand(sender, top, count);
-    constexpr std::size_t kQueuedBands = 2;
-    std::unique_lock<std::mutex> lock(Lock);
-    Taken.wait(lock, [this] { return Bands.size() < kQueuedBands; });
-    Sender = sender;
-    Bands.emplace_back(top, count);
-    lock.unlock();
-    Queued.notify_one();
-  }
-
-  void Hand(void* sender, int top, int count) {
-    if (Step.MapsRows())
-      for (int y = top; y < top + count; ++y)
-        if (!Mapped[std::size_t(y)]) {
-          Step.MapRows(Image, y, 1);
-          Mapped[std::size_t(y)] = true;
-        }
-    Listener(sender, top, count);
-  }
-
-  void Run() {
-    std::unique_lock<std::mutex> lock(Lock);
-    for (;;) {
-      Queued.wait(lock, [this] { return Closing || !Bands.empty(); });
-      if (Bands.empty() || (Closing && !Draining)) return;
-      const auto [top, count] = Bands.front();
-      Bands.pop_front();
-      Taken.notify_one();
-      void* sender = Sender;
-      const bool failed = Failure != nullptr;
-      lock.unlock();
-      std::exception_ptr error;
-      try {
-        if (!failed) Hand(sender, top, count);
-      } catch (...) {
-        error = std::current_exception();
-      }
-      lock.lock();
-      if (error && !Failure) Failure = error;
-    }
-  }
-
-  // Ends the helper, after what is queued when drain is set.
-  void Stop(bool drain) {
-    if (!Helper.joinable()) return;
-    {
-      std::lock_guard<std::mutex> guard(Lock);
-      Closing = true;
-      Draining = drain;
-    }
-    Queued.notify_one();
-    Helper.join();
-  }
-
-  void RaiseListenerFailure() {
-    std::exception_ptr failure;
-    {
-      std::lock_guard<std::mutex> guard(Lock);
-      failure = std::exchange(Failure, nullptr);
-    }
-    if (failure) std::rethrow_exception(failure);
-  }
-
-  TPixelGraphic& Image;
-  TPGRowsEvent Listener;
-  bool Started = false;
-  int Band = 1;
-  std::pair<int, int> Gathered{0, 0};  // top and count of rows told, not yet passed on
-  void* GatheredSender = nullptr;
-  TLoadColorStep Step;
-  std::vector<bool> Mapped;  // the helper's while it runs
-
-  std::thread Helper;
-  std::mutex Lock;
-  std::condition_variable Queued;
-  std::condition_variable Taken;
-  std::deque<std::pair<int, int>> Bands;
-  void* Sender = nullptr;
-  bool Closing = false;
-  bool Draining = false;
-  std::exception_ptr Failure;
-};
-
-}  // namespace
 
 void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::string& extension,
                               int index) {

@@ -38,8 +38,9 @@ std::int64_t TPGFinalRows::Wait(std::int64_t row, std::int64_t wakeAt) {
   return Rows;
 }
 
-// Waits for the band from row y on (or the window's rest); a holder stopped
-// here tells the memory, so that the reader is not held back for it.
+// Waits for row y and, where it must sleep, for the band from it on (or the
+// window's rest); a holder stopped here tells the memory, so that the reader
+// is not held back for it.
 std::int64_t TPGFinalRowsGate::Arrive(int y) {
   const std::int64_t last = std::min<std::int64_t>(std::int64_t(y) + Band, Height) - 1;
   const std::int64_t row = std::int64_t(Top) + y, wakeAt = std::int64_t(Top) + std::max<std::int64_t>(last, y);

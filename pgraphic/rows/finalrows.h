@@ -54,8 +54,8 @@ class TPGFinalRowsGate : public TPGRowGate {
                    TPGRowMemory* memory = nullptr, std::size_t holder = 0)
       : Rows(rows), Top(top), Height(height), Band(RowsPerBand(bytesPerRow)), Memory(memory),
         Holder(holder) {}
-  // Only the first row of each band asks the rows (and may wait): the
-  // rows known final need no lock.
+  // Only a row past those known final asks the rows (and may wait, then
+  // for its whole band): the rows known final need no lock.
   void WaitForRow(int y) override {
     if (std::int64_t(Top) + y >= Ready) Ready = Arrive(y);
     if (!Memory || y < NextLeave) return;

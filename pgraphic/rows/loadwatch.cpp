@@ -4,28 +4,24 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <system_error>
 #include <utility>
 
 void TPageMapper::Start(const std::uint8_t* bits, std::size_t size) {
   const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
   const std::uintptr_t begin = (std::uintptr_t(bits) + page - 1) / page * page;
   const std::uintptr_t end = (std::uintptr_t(bits) + size) / page * page;
-  if (Thread.joinable() || !bits || begin >= end) return;
-  try {
-    Thread = std::thread([this, begin, end] { Map(begin, end); });
-  } catch (const std::system_error&) {
-  }
+  if (Started || !bits || begin >= end) return;
+  Started = Mapping.RunOnThread([this, begin, end] { Map(begin, end); });
 }
 
 void TPageMapper::Stop() {
-  Stopping = true;
-  if (Thread.joinable()) Thread.join();
+  Mapping.Cancel();
+  Mapping.WaitForFailure();
 }
 
 void TPageMapper::Map(std::uintptr_t begin, std::uintptr_t end) {
   constexpr std::uintptr_t kChunk = std::uintptr_t(4) << 20;
-  for (std::uintptr_t to = end; to > begin && !Stopping;) {
+  for (std::uintptr_t to = end; to > begin && !Mapping.Cancelled();) {
     const std::uintptr_t from = to - begin > kChunk ? to - kChunk : begin;
     // A system without the request says so at once; nothing is lost.
     if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) != 0) return;

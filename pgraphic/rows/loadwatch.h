@@ -1,14 +1,13 @@
 #pragma once
 // Helpers of the export that cuts while its source still loads.
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <thread>
 
 #include "pgraphic/rows/finalrows.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/threadpool.h"
 #include "pgraphic/rows/rowmemory.h"
 
 // Puts the previous start and rows handlers back on every exit path.
@@ -28,15 +27,14 @@ class TProgressGuard {
 };
 
 // Maps the pixel memory of an image being loaded ahead of its reader, on a
-// thread of its own, so that the reader finds its pages in place instead of
-// stopping at the first touch of each. The contents are never touched (the
-// system fills a page just as the reader's first write would), so reader and
-// helper may overlap freely. The top row, read first, is stored last: the
-// memory is mapped from its end.
+// thread of the pool (not at all where it has none), so that the reader
+// finds its pages in place instead of stopping at the first touch of each.
+// The contents are never touched (the system fills a page just as the
+// reader's first write would), so reader and helper may overlap freely. The
+// top row, read first, is stored last: the memory is mapped from its end.
 class TPageMapper {
  public:
   TPageMapper() = default;
-  ~TPageMapper() { Stop(); }
   TPageMapper(const TPageMapper&) = delete;
   TPageMapper& operator=(const TPageMapper&) = delete;
 
@@ -46,8 +44,8 @@ class TPageMapper {
  private:
   void Map(std::uintptr_t begin, std::uintptr_t end);
 
-  std::atomic<bool> Stopping{false};
-  std::thread Thread;
+  bool Started = false;
+  TPGTaskGroup Mapping{1};  // cancelled to stop; its destructor stops too
 };
 
 // The rows of an image while it loads, as its reader tells them: how many

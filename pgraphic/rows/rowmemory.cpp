@@ -130,8 +130,8 @@ void TPGRowMemory::GiveBack(std::int64_t from, std::int64_t to) {
 }
 
 // The image is stored bottom-up: row y lies at Bits + (Height - 1 - y) *
-// BytesPerRow. A page shared with rows still held, or with memory outside
-// the pixels, stays; it goes with the last of its rows.
+// BytesPerRow. A page shared with rows still held stays until the last of
+// them goes; one shared with memory outside the pixels stays.
 void TPGRowMemory::FreePages(std::int64_t from, std::int64_t to) {
   if (!Bits || BytesPerRow == 0) return;
   const auto base = std::uintptr_t(Bits);

@@ -3,19 +3,21 @@
 // of its slices, the writer of a converted file) while it still loads, and
 // is kept by nobody afterwards: a row's memory goes back to the system once
 // the row is final and every holder of it has left it, so that the resident
-// set is the rows in flight, not the picture. The pages go back in place
-// (MADV_DONTNEED): the layout stays, and a row read after it went back reads
-// as zeros.
+// set is the rows in flight, not the picture. Memory goes back in whole
+// pages, in place (MADV_DONTNEED): the layout stays, and a row whose pages
+// went back reads as zeros. A page goes back with the last of its rows; one
+// that also holds memory beyond the pixels (at most one at each end of the
+// image) never does.
 //
 // Holders are all made before the first row is final: a row nobody holds
 // goes back as soon as it is final. Safe on threads.
 //
 // The reader is held back where it runs far ahead of the writers (a JPEG
 // decodes in a fraction of the time its slices take to encode): it waits
-// while the rows final but not gone back pass RowsInFlightLimit, as long as
-// some writer is at work or queued for work and none waits for rows still
-// loading. Only writers at work let rows go; one that waits for rows, or
-// none to come, needs the reader to go on.
+// while the final rows from the first that has not gone back on pass
+// RowsInFlightLimit, as long as some writer is at work or queued for work
+// and none waits for rows still loading. Only writers at work let rows go;
+// one that waits for rows, or none to come, needs the reader to go on.
 
 #include <condition_variable>
 #include <cstddef>
@@ -52,8 +54,8 @@ class TPGRowMemory {
   // waits for rows, or none is at work or queued. After a wait, it waits for room for a quarter of the
   // limit, so that reader and writers do not take turns band by band.
   void WaitForRoom();
-  // Rows final and not gone back above which the reader waits: 32 MB, and
-  // at least four bands.
+  // Rows in flight above which the reader waits: 16 MB of them, and at
+  // least four bands.
   std::int64_t RowsInFlightLimit() const { return Limit; }
 
   // Bytes gone back to the system so far (whole pages).

@@ -5,14 +5,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "pgraphic/rows/loadwatch.h"
 #include "pgraphic/rows/finalrows.h"
 #include "pgraphic/rows/rowmemory.h"
 #include "pgraphic/core/stagedfile.h"
+#include "pgraphic/core/threadpool.h"
 #include "pgraphic/formats/registry.h"
 
 namespace {
@@ -41,7 +40,7 @@ bool HasHandlers(const TPixelGraphic& image) {
 
 // The writer's side while the reader fills the image: from the first rows
 // on, a window on the image that waits for each row is written on a thread
-// of its own into the staged target.
+// of the pool into the staged target.
 class TStreamedSave {
  public:
   TStreamedSave(TPixelGraphic& image, TFileFormatWriter& writer, std::string extension, TStagedFile& file)
@@ -65,16 +64,16 @@ class TStreamedSave {
   void Begin() {
     if (!Decided) Start();
   }
-  bool Started() const { return Writing.joinable(); }
+  bool Started() const { return Writing; }
   // The load is over: the writer finishes (or fails); its failure is raised.
   void Finish() {
     Pending.Reach(INT64_MAX);
-    if (Writing.joinable()) Writing.join();
+    Saving.Wait();
     if (Failure) std::rethrow_exception(Failure);
   }
   void Stop() {
     Pending.GiveUp();
-    if (Writing.joinable()) Writing.join();
+    Saving.WaitForFailure();
   }
 
  private:
@@ -90,7 +89,7 @@ class TStreamedSave {
       View.ClassifyPalette();
       const TColorResolution current = ImageColorResolution(View);
       if (SaveTargetResolution(Writer, current) != current) return;
-      Writing = std::thread([this] { Write(); });
+      Writing = Saving.RunOnThread([this] { Write(); });
     } catch (...) {
     }
   }
@@ -114,8 +113,9 @@ class TStreamedSave {
   std::optional<TPGFinalRowsGate> Gate;  // once the image has its size
   TPixelGraphic View;
   bool Decided = false;
-  std::thread Writing;
+  bool Writing = false;  // on a thread of the pool
   std::exception_ptr Failure;
+  TPGTaskGroup Saving{1};
 };
 
 // The writer for target when rows can go to it as they come, else null.
@@ -151,7 +151,7 @@ void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::s
   }
   TStreamedSave save(image, *writer, FileExtensionOf(target), *file);
   {
-    // Rows from the bottom wait for the plain road.
+    // Rows told from the bottom start no writer: it starts with the top row.
     std::function<TPGRowMemory*()> rowMemory;
     if (!keepImage) rowMemory = [&] { return save.HoldRows(); };
     TLoadWatch watch(image, save.Rows(), [&] { if (watch.FinalFromTop() > 0) save.Begin(); }, rowMemory);

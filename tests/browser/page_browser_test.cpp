@@ -23,23 +23,12 @@
 #include "support/browser.h"
 #include "support/icc_peer.h"
 #include "support/peer.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using browser::TMode;
-
-// A fresh directory per test, named after it.
-fs::path ScratchDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  for (char& c : name)
-    if (c == '/') c = '-';
-  const fs::path dir = fs::path(TESSEL_TEST_TMP) / "browser" / name;
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -126,7 +115,7 @@ class PageInBrowser : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!browser::Available()) GTEST_SKIP() << "skipped: " << browser::kChromium << " not found";
-    Dir = ScratchDir();
+    Dir = support::ScratchDir("browser");
   }
   fs::path Dir;
 };

@@ -11,6 +11,7 @@
 #include "pgraphic/filters/filtermodel.h"
 #include "pgraphic/formats/bmp_fixtures.h"
 #include "pgraphic/formats/registry.h"
+#include "support/file_contents.h"
 
 using namespace bmpfix;
 
@@ -21,12 +22,7 @@ struct TCliRun {
   std::string Out, Err;
 };
 
-std::string ReadText(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using support::ReadText;
 
 class CliConvert : public ::testing::Test {
  protected:

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "support/app_test_util.h"
+#include "support/file_contents.h"
 #include "support/peer.h"
 
 namespace {
@@ -18,10 +19,7 @@ struct TRunResult {
   std::string Out, Err;
 };
 
-std::string ReadText(const fs::path& path) {
-  const auto bytes = peer::ReadFile(path.string());
-  return std::string(bytes.begin(), bytes.end());
-}
+using support::ReadText;
 
 double MeanAbsDifference(const peer::RgbImage& a, const peer::RgbImage& b) {
   if (a.Rgb.size() != b.Rgb.size() || a.Rgb.empty()) return 1e9;

@@ -5,34 +5,21 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "support/file_contents.h"
 #include "support/peer.h"
+#include "support/scratch_dir.h"
 
 namespace apptest {
 
 // A fresh directory per test, named after it, so parallel runs never meet.
-inline std::filesystem::path ScratchDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path dir = std::filesystem::path(TESSEL_TEST_TMP) / "app" /
-                              (std::string(info->test_suite_name()) + "." + info->name());
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
+inline std::filesystem::path ScratchDir() { return support::ScratchDir("app"); }
 
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string ReadFile(const std::filesystem::path& path) { return support::ReadText(path); }
 
-inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
+using support::WriteFile;
 
 // Names of the entries in dir, sorted.
 inline std::vector<std::string> DirEntries(const std::filesystem::path& dir) {

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_contents.h"
 #include "support/peer.h"
 
 namespace browser {
@@ -104,10 +105,7 @@ inline peer::RgbImage Screenshot(const fs::path& page, const TView& view,
   return pixels;
 }
 
-inline std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using support::ReadText;
 
 // A page that holds the fragment an export wrote as html, in mode, written
 // beside it (so that its relative addresses hold); its path.

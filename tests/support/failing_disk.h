@@ -17,13 +17,14 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <typeinfo>
 #include <vector>
+
+#include "support/file_contents.h"
+#include "support/scratch_dir.h"
 
 namespace faildisk {
 
@@ -158,25 +159,16 @@ inline std::vector<std::string> Entries(const std::filesystem::path& dir) {
   return names;
 }
 
-inline std::string Read(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string Read(const std::filesystem::path& path) { return support::ReadText(path); }
 
-inline void Write(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+inline void Write(const std::filesystem::path& path, const std::string& bytes) { support::WriteFile(path, bytes); }
 
 // A fresh directory for the running test. A run killed while the directory
 // was immutable would block its removal: the flag is cleared first.
 inline std::filesystem::path ScratchDir(const std::string& area) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const auto dir = std::filesystem::path(TESSEL_TEST_TMP) / area /
-                   (std::string(info->test_suite_name()) + "." + info->name());
+  const auto dir = support::ScratchPath(area);
   if (std::filesystem::is_directory(dir)) detail::SetImmutable(dir, false);
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
+  return support::ScratchDir(area);
 }
 
 }  // namespace faildisk

@@ -18,25 +18,15 @@
 #include <vector>
 
 #include "pgraphic/core/pixelgraphic.h"
+#include "support/file_contents.h"
+#include "support/scratch_dir.h"
 
 namespace peer {
 
 // The system interpreter, which has Pillow; a pyenv one may not.
 inline const char* kPython = "/usr/bin/python3";
 
-// A fresh scratch directory for one test (removed and re-created). Inside a
-// test it lies in a folder named after the test, since ctest runs every
-// test as a process of its own, side by side: a name shared by the tests of
-// a fixture must never let one remove another's files.
-inline std::string ScratchDir(const std::string& name) {
-  namespace fs = std::filesystem;
-  fs::path dir = fs::path(TESSEL_TEST_TMP) / name;
-  if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info())
-    dir /= std::string(info->test_suite_name()) + "." + info->name();
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir.string();
-}
+using support::ScratchDir;
 
 // Runs a shell command; returns its exit status and, when asked, its stdout.
 inline int Run(const std::string& command, std::string* output = nullptr) {
@@ -74,10 +64,7 @@ inline std::vector<std::uint8_t> ReadFile(const std::string& path) {
   return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
-inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using support::WriteFile;
 
 // Top-down RGB pixels, 3 bytes each.
 struct RgbImage {

@@ -41,6 +41,7 @@
 #include "pgraphic/filters/filters.h"
 #include "pgraphic_qt/view/view_test_util.h"
 #include "support/expected_image.h"
+#include "support/file_contents.h"
 #include "widgets/inputdlg.h"
 #include "widgets/qv_loupe.h"
 
@@ -155,9 +156,7 @@ inline QByteArray FileBytes(const QString& path) {
 }
 
 inline void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
+  QVERIFY(support::WriteFile(path.toStdString(), bytes.toStdString()));
 }
 
 inline QString SettingsFile() {

@@ -4,6 +4,8 @@
 #include "pgraphic/core/threadpool.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -79,6 +81,39 @@ TEST(ThreadPool, CancelStopsWhatWaitsAndTellsWhatRuns) {
   }
   EXPECT_TRUE(sawCancel);
   EXPECT_EQ(later, 0);
+}
+
+// Whether a job handed over with RunOnThread ran while the caller waited
+// for it, before Wait (which would run a job no thread took). A job left
+// for Wait keeps the caller waiting: the alarm ends the process then.
+bool RanBesideTheCaller() {
+  ::alarm(20);
+  TPGTaskGroup group(1);
+  std::atomic<bool> asked{false}, answered{false};
+  const bool started = group.RunOnThread([&] {
+    while (!asked) std::this_thread::yield();
+    answered = true;
+  });
+  asked = true;
+  while (started && !answered) std::this_thread::yield();
+  group.Wait();
+  ::alarm(0);
+  group.Cancel();
+  return started && answered && !group.RunOnThread([] {});
+}
+
+// A child made by fork inherits a pool whose threads stayed behind: it
+// runs its jobs on threads of its own.
+TEST(ThreadPool, AJobOnAThreadRunsBesideTheCallerAlsoInAForkedChild) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the thread sanitizer ends a child that starts threads after a fork";
+#endif
+  EXPECT_TRUE(RanBesideTheCaller());
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(RanBesideTheCaller() ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(ThreadPool, AGroupCanBeWaitedForAgainWithNewJobs) {

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stream.h"
 #include "support/peer.h"
+#include "support/raised.h"
 
 namespace bmpfix {
 
@@ -110,16 +110,7 @@ inline Bytes SaveBytes(TPixelGraphic& image, const std::string& ext = "bmp") {
   return stream.Bytes();
 }
 
-// The message of the exception f raises, or "" when it raises none.
-template <class E = std::exception>
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "";
-}
+using support::MessageOf;
 
 // The pixel memory of an image, padding included.
 inline Bytes PixelBytes(TPixelGraphic& image) {

@@ -628,7 +628,7 @@ TEST(BmpVariants, ZeroWidthOrHeightFilesLoadEmpty) {
                           WinBmp{.Width = 5, .Height = 0, .BitCount = 24}}) {
     SCOPED_TRACE(testing::Message() << s.Width << " x " << s.Height);
     TPixelGraphic image;
-    EXPECT_EQ(MessageOf([&] { LoadBytes(image, Build(s)); }), "");
+    EXPECT_EQ(MessageOf([&] { LoadBytes(image, Build(s)); }), "(nothing raised)");
     EXPECT_TRUE(image.Empty());
   }
 }

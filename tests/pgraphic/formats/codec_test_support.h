@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "pgraphic/core/uihooks.h"
 #include "support/box_recorder.h"
+#include "support/raised.h"
 
 namespace codectest {
 
@@ -16,15 +16,6 @@ inline std::string TestName() { return ::testing::UnitTest::GetInstance()->curre
 
 using ::TBoxRecorder;
 
-// The message of the E that action raises, or "(nothing raised)".
-template <class E>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "(nothing raised)";
-}
+using support::MessageOf;
 
 }  // namespace codectest

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/peer.h"
+#include "support/raised.h"
 
 namespace {
 
@@ -40,13 +41,7 @@ void Read(const Bytes& data, TPixelGraphic& image, int index = 0) {
 }
 
 std::string ReadError(const Bytes& data, int index = 0) {
-  TPixelGraphic image;
-  try {
-    Read(data, image, index);
-  } catch (const EPGPCXFileFormatReader& e) {
-    return e.what();
-  }
-  return "no error";
+  return support::ReadError<TPCXFileFormatReader, EPGPCXFileFormatReader>(data, index);
 }
 
 Bytes Memory(TPixelGraphic& g) { return Bytes(g.Bits(), g.Bits() + g.ImageSize()); }

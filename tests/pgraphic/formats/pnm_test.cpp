@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/peer.h"
+#include "support/raised.h"
 
 namespace {
 
@@ -20,13 +21,7 @@ void Read(const Bytes& data, TPixelGraphic& image, int index = 0) {
 }
 
 std::string ReadError(const Bytes& data, int index = 0) {
-  TPixelGraphic image;
-  try {
-    Read(data, image, index);
-  } catch (const EPGPxMFileFormatReader& e) {
-    return e.what();
-  }
-  return "no error";
+  return support::ReadError<TPBMFileFormatReader, EPGPxMFileFormatReader>(data, index);
 }
 
 Bytes Memory(TPixelGraphic& g) { return Bytes(g.Bits(), g.Bits() + g.ImageSize()); }

@@ -293,9 +293,9 @@ TEST(RegistrySave, WarningPolicyDecidesAboutAResolutionChange) {
     EXPECT_TRUE(hooks.Texts.empty());
     EXPECT_EQ(save(pgwaOKCancelBox), refused);
     hooks.Answer = TPGMsgResult::mrOK;
-    EXPECT_EQ(save(pgwaOKCancelBox), "");
-    EXPECT_EQ(save(pgwaOKBox), "");
-    EXPECT_EQ(save(pgwaIgnore), "");
+    EXPECT_EQ(save(pgwaOKCancelBox), "(nothing raised)");
+    EXPECT_EQ(save(pgwaOKBox), "(nothing raised)");
+    EXPECT_EQ(save(pgwaIgnore), "(nothing raised)");
     EXPECT_EQ(hooks.Texts, std::vector<std::string>(3, warning));
     EXPECT_EQ(hooks.Captions[0], "Warning");
     EXPECT_EQ(hooks.Buttons, (std::vector<TPGMsgButtons>{TPGMsgButtons::mbOKCancel, TPGMsgButtons::mbOKCancel,

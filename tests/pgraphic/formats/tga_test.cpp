@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/peer.h"
+#include "support/raised.h"
 
 namespace {
 
@@ -32,13 +33,7 @@ void Read(const Bytes& data, TPixelGraphic& image, int index = 0) {
 }
 
 std::string ReadError(const Bytes& data, int index = 0) {
-  TPixelGraphic image;
-  try {
-    Read(data, image, index);
-  } catch (const EPGTGAFileFormatReader& e) {
-    return e.what();
-  }
-  return "no error";
+  return support::ReadError<TTGAFileFormatReader, EPGTGAFileFormatReader>(data, index);
 }
 
 Bytes Memory(TPixelGraphic& g) { return Bytes(g.Bits(), g.Bits() + g.ImageSize()); }

@@ -8,6 +8,7 @@
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
 #include "support/box_recorder.h"
+#include "support/raised.h"
 #include "pgraphic/formats/tiff.h"
 #include "pgraphic/formats/tiff_detail.h"
 #include "pgraphic/formats/tiff_builder.h"
@@ -24,14 +25,7 @@ void Read(const Bytes& file, TPixelGraphic& image, int index = 0) {
 }
 
 std::string ReadError(const Bytes& file, TPGWarningAction action = pgwaRaise) {
-  TPixelGraphic image;
-  image.ReadWarningAction = action;
-  try {
-    Read(file, image);
-  } catch (const EPGTIFFileFormatReader& e) {
-    return e.what();
-  }
-  return "no error";
+  return support::ReadError<TTIFFileFormatReader, EPGTIFFileFormatReader>(file, 0, action);
 }
 
 TFileInfo Info(const Bytes& file, int index = 0) {
