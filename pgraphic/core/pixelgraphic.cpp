@@ -98,15 +98,15 @@ void TPixelGraphic::Assign(const TPixelGraphic* source) {
   DitherErrorLimit = source->DitherErrorLimit;
   DitherErrorLimitAuto = source->DitherErrorLimitAuto;
   DitherErrorLimitSoft = source->DitherErrorLimitSoft;
-  FUseColorCache = source->FUseColorCache;
+  FMatcher.SetUseCache(source->UseColorCache());
   FileGamma = source->FileGamma;
   ColorProfile = source->ColorProfile;
-  FRGBWeighting = source->FRGBWeighting;
+  FMatcher.SetRGBWeighting(source->RGBWeighting());
   StretchMode = source->StretchMode;
   ReadWarningAction = source->ReadWarningAction;
   RaiseOnOutOfRange = source->RaiseOnOutOfRange;
   SaveColorResWarningAction = source->SaveColorResWarningAction;
-  FLastResultStale = true;
+  FMatcher.ForgetLastResult();
   for (int i = 0; i < source->PaletteCount(); ++i) SetPaletteEntry(i, source->FPaletteEntries[i]);
   ClassifyPalette();
 }
@@ -328,7 +328,7 @@ void TPixelGraphic::SetPaletteCount(int n) {
     ReleaseCanvasHandle();
     FPaletteEntries.resize(std::size_t(n), 0);
     FPaletteIdent = n > 0 ? pUnknown : pNone;
-    FLastResultStale = true;
+    FMatcher.ForgetLastResult();
     if (!FBitmapInfo.empty()) PutLE32(FBitmapInfo.data() + 32, std::uint32_t(n));
   }
   FPaletteHandleStale = true;
@@ -349,7 +349,7 @@ void TPixelGraphic::SetPaletteEntry(int i, TRGB color) {
   if (i < tableSlots) WriteColorTableSlot(i, color);
   FPaletteEntries[std::size_t(i)] = color;
   FPaletteIdent = pUnknown;
-  FLastResultStale = true;
+  FMatcher.ForgetLastResult();
   FPaletteHandleStale = true;
   InvalidateColorCache();
 }
@@ -376,19 +376,6 @@ void TPixelGraphic::ClassifyPalette() {
     FPaletteIdent = FPixelFormat == pgpf24Bit ? pTrueColor : pNone;
   else
     FPaletteIdent = pUnknown;
-}
-
-void TPixelGraphic::SetUseColorCache(bool value) {
-  if (value == FUseColorCache) return;
-  FUseColorCache = value;
-  FLastResultStale = true;
-  Changed();
-}
-
-void TPixelGraphic::SetRGBWeighting(bool value) {
-  if (value == FRGBWeighting) return;
-  FRGBWeighting = value;
-  FLastResultStale = true;
 }
 
 const TPGLogPalette* TPixelGraphic::GetPaletteHandle() {
@@ -457,7 +444,7 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
   FPaletteEntries = source.FPaletteEntries;
   FPaletteIdent = source.FPaletteIdent;
   ColorProfile = source.ColorProfile;
-  FLastResultStale = true;
+  FMatcher.ForgetLastResult();
   FPaletteHandleStale = true;
   InvalidateColorCache();
   FImageSize = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/colormatch.h"
 #include "pgraphic/core/colorprofile.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/types.h"
@@ -120,14 +121,19 @@ class TPixelGraphic {
   const std::vector<TRGB>& PaletteEntries() const { return FPaletteEntries; }
   bool IsGrayPalette() const { return FIsGrayPalette; }
   void ClassifyPalette();
-  virtual std::uint32_t ColorToIndex(TRGB color);
-  virtual void InvalidateColorCache();
-  bool UseColorCache() const { return FUseColorCache; }
-  virtual void SetUseColorCache(bool value);
-  bool RGBWeighting() const { return FRGBWeighting; }
-  virtual void SetRGBWeighting(bool value);
+  // Colour matching is the matcher's (colormatch.h); these hand it the palette.
+  virtual std::uint32_t ColorToIndex(TRGB color) {
+    return FMatcher.Index(color, FPaletteEntries, FPaletteIdent);
+  }
+  virtual void InvalidateColorCache() { FMatcher.InvalidateCache(); }
+  bool UseColorCache() const { return FMatcher.UseCache(); }
+  virtual void SetUseColorCache(bool value) {
+    if (FMatcher.SetUseCache(value)) Changed();
+  }
+  bool RGBWeighting() const { return FMatcher.RGBWeighting(); }
+  virtual void SetRGBWeighting(bool value) { FMatcher.SetRGBWeighting(value); }
   // Grey value 0..765 of a colour, by RGBWeighting.
-  int GreyValue(TRGB color) const;
+  int GreyValue(TRGB color) const { return FMatcher.GreyValue(color); }
   // Logical palette for display, rebuilt when stale; null when the image has none.
   virtual const TPGLogPalette* GetPaletteHandle();
   bool PaletteRealized = false;
@@ -227,11 +233,6 @@ class TPixelGraphic {
   void CopyPixelsOf(const TPixelGraphic& source);
   void CopyRectRows(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow,
                     int lastRow, int firstCol, int lastCol);
-  // Colour matching helpers (palettes.cpp).
-  std::uint32_t ComputeColorIndex(TRGB color);
-  std::uint32_t ExhaustiveSearch(TRGB color) const;
-  std::uint32_t CacheLookup(TRGB color);
-  void SeedColorCache();
 
   int FWidth = 0;
   int FHeight = 0;
@@ -252,23 +253,12 @@ class TPixelGraphic {
   bool FIsGrayPalette = false;
   std::vector<TRGB> FPaletteEntries;
   TPaletteIdent FPaletteIdent = pTrueColor;
-  bool FUseColorCache = true;
-  bool FRGBWeighting = true;
   int FUpdateCount = 0;
+  TPGColorMatcher FMatcher;
 
   // Display palette.
   std::unique_ptr<TPGLogPalette> FPaletteHandle;
   bool FPaletteHandleStale = false;
-
-  // 64 K colour-to-index cache and its valid-bit set.
-  std::unique_ptr<std::uint8_t[]> FColorCache;
-  std::unique_ptr<std::uint8_t[]> FColorCacheValid;
-  bool FColorCacheStale = true;
-
-  // One-entry memo of the last ColorToIndex query.
-  TRGB FLastColor = 0;
-  std::uint32_t FLastResult = 0;
-  bool FLastResultStale = true;
 
   // Error diffusion work memory: limit table (index e + 255) and two rows of
   // (Width + 2) * 3 accumulators scaled by 16.
