@@ -9,6 +9,7 @@
 
 #include "pgraphic/core/colormatch.h"
 #include "pgraphic/core/colorprofile.h"
+#include "pgraphic/core/dither.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/types.h"
 
@@ -138,7 +139,8 @@ class TPixelGraphic {
   virtual const TPGLogPalette* GetPaletteHandle();
   bool PaletteRealized = false;
 
-  // ---- error diffusion (used while writing colours into a palette image)
+  // ---- error diffusion (used while writing colours into a palette image;
+  // the work is TPGErrorDiffusion's, held from PrepareDither to FreeDither)
   bool Dither = true;
   std::uint8_t DitherErrorLimit = 32;
   bool DitherErrorLimitAuto = true;
@@ -260,11 +262,7 @@ class TPixelGraphic {
   std::unique_ptr<TPGLogPalette> FPaletteHandle;
   bool FPaletteHandleStale = false;
 
-  // Error diffusion work memory: limit table (index e + 255) and two rows of
-  // (Width + 2) * 3 accumulators scaled by 16.
-  std::vector<int> FErrorLimitTable;
-  std::vector<int> FErrorRowCur;
-  std::vector<int> FErrorRowNext;
+  std::unique_ptr<TPGErrorDiffusion> FDiffusion;
 };
 
 // Restores an update bracket on every exit path.
@@ -291,5 +289,3 @@ class TPGDitherGuard {
   TPixelGraphic& G;
 };
 
-// Clamp table of error diffusion: entry i (-510..510) limited to 0..255.
-int PGClamp255(int v);
