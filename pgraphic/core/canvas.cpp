@@ -38,9 +38,6 @@ TPGCanvas* TPixelGraphic::Canvas() {
 
 void TPixelGraphic::Draw(TPGCanvas& canvas, const TRect& rect) {
   if (FWidth <= 0 || FHeight <= 0 || !FBits) return;
-  // The palette is selected as a background palette on a palette device; on
-  // the true-colour surfaces we draw on it only has to be current.
-  GetPaletteHandle();
   FlushPending();
   canvas.StretchDraw(*this, rect);
 }

@@ -89,6 +89,5 @@ void TPixelGraphic::SetPaletteIdent(TPaletteIdent ident) {
   }
   if (ident != pOptimized252Sys16 && ident != pSource) FPaletteIdent = ident;
   FMatcher.ForgetLastResult();
-  FPaletteHandleStale = true;
   InvalidateColorCache();
 }

@@ -65,7 +65,6 @@ TPixelGraphic::~TPixelGraphic() {
   FreeDither();
   InvalidateColorCache();
   FCanvas.reset();
-  FPaletteHandle.reset();
 }
 
 void TPixelGraphic::FlushPending() {
@@ -331,7 +330,6 @@ void TPixelGraphic::SetPaletteCount(int n) {
     FMatcher.ForgetLastResult();
     if (!FBitmapInfo.empty()) PutLE32(FBitmapInfo.data() + 32, std::uint32_t(n));
   }
-  FPaletteHandleStale = true;
   InvalidateColorCache();
 }
 
@@ -350,7 +348,6 @@ void TPixelGraphic::SetPaletteEntry(int i, TRGB color) {
   FPaletteEntries[std::size_t(i)] = color;
   FPaletteIdent = pUnknown;
   FMatcher.ForgetLastResult();
-  FPaletteHandleStale = true;
   InvalidateColorCache();
 }
 
@@ -376,18 +373,6 @@ void TPixelGraphic::ClassifyPalette() {
     FPaletteIdent = FPixelFormat == pgpf24Bit ? pTrueColor : pNone;
   else
     FPaletteIdent = pUnknown;
-}
-
-const TPGLogPalette* TPixelGraphic::GetPaletteHandle() {
-  if (FPaletteHandleStale) {
-    FPaletteHandle.reset();
-    if (FPaletteIdent != pTrueColor && PaletteCount() > 0) {
-      FPaletteHandle = std::make_unique<TPGLogPalette>();
-      FPaletteHandle->Entries = FPaletteEntries;
-    }
-    FPaletteHandleStale = false;
-  }
-  return FPaletteHandle.get();
 }
 
 // ---------------------------------------------------------------- notification
@@ -445,7 +430,6 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
   FPaletteIdent = source.FPaletteIdent;
   ColorProfile = source.ColorProfile;
   FMatcher.ForgetLastResult();
-  FPaletteHandleStale = true;
   InvalidateColorCache();
   FImageSize = 0;
   FBytesPerRow = 0;

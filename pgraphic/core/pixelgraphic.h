@@ -38,12 +38,6 @@ class TPGCanvas {
   virtual void StretchDraw(TPixelGraphic& image, const TRect& rect) = 0;
 };
 
-// A logical palette as handed to the display (version $300, R, G, B, flags 0).
-struct TPGLogPalette {
-  std::uint16_t Version = 0x300;
-  std::vector<TRGB> Entries;
-};
-
 constexpr int BitmapInfoHeaderSize = 40;
 
 // Raises EPGInvalidBitCountNum unless bitCount is 1, 4, 8 or 24.
@@ -135,9 +129,6 @@ class TPixelGraphic {
   virtual void SetRGBWeighting(bool value) { FMatcher.SetRGBWeighting(value); }
   // Grey value 0..765 of a colour, by RGBWeighting.
   int GreyValue(TRGB color) const { return FMatcher.GreyValue(color); }
-  // Logical palette for display, rebuilt when stale; null when the image has none.
-  virtual const TPGLogPalette* GetPaletteHandle();
-  bool PaletteRealized = false;
 
   // ---- error diffusion (used while writing colours into a palette image;
   // the work is TPGErrorDiffusion's, held from PrepareDither to FreeDither)
@@ -257,10 +248,6 @@ class TPixelGraphic {
   TPaletteIdent FPaletteIdent = pTrueColor;
   int FUpdateCount = 0;
   TPGColorMatcher FMatcher;
-
-  // Display palette.
-  std::unique_ptr<TPGLogPalette> FPaletteHandle;
-  bool FPaletteHandleStale = false;
 
   std::unique_ptr<TPGErrorDiffusion> FDiffusion;
 };

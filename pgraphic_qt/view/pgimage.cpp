@@ -275,7 +275,6 @@ void TPGImage::Rearrange(bool force) {
     placed = placed && HorzScrollPosition() == 0 && VertScrollPosition() == 0;
   }
   if (sameSize && ((!force && !FRearrangeAlways) || placed)) {
-    RealizePalette();
     viewport()->update();
     return;
   }
@@ -290,7 +289,6 @@ void TPGImage::Rearrange(bool force) {
     if (place.VertBar) SetVertScrollPosition((H - ClientHeight()) / 2);
   }
   FLayoutInProgress = false;
-  RealizePalette();
   viewport()->update();
 }
 

@@ -18,9 +18,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/logpalette.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic_qt/view/displaycopy.h"
 #include "pgraphic_qt/view/layout.h"
@@ -221,7 +223,7 @@ class TPGImage : public QAbstractScrollArea {
   // The surface the owner draws on: valid only while OnPaint runs.
   TQtCanvas* Canvas() const { return FPaintCanvas; }
   // The palette of what would be drawn; null when there is none to realise.
-  const TPGLogPalette* GetPalette();
+  std::optional<TPGLogPalette> GetPalette();
   // The painting thread (for tests: waiting without handling messages).
   TCreatePaintPGThread* PaintThread() const { return FDisplayCopy.Job(); }
   int ProgressStep() const { return FDisplayCopy.Step(); }
@@ -317,7 +319,6 @@ class TPGImage : public QAbstractScrollArea {
   void DrawClocks(QPainter& painter);
   std::vector<QPoint> ClockOrigins() const;
   QRegion ClockRegion() const;
-  void RealizePalette();
   void DisplayChanged();
   // A setting the display copy is made with: a new value makes a new copy.
   template <class T>

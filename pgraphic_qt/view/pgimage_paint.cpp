@@ -5,7 +5,6 @@
 #include <QPainter>
 
 #include <exception>
-#include <set>
 
 #include "pgraphic_qt/view/pgimage.h"
 #include "pgraphic_qt/view/progressclock.h"
@@ -152,23 +151,20 @@ void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
   } else {
     FDisplayCopy.Keep(std::move(copy));
   }
-  RealizePalette();
   viewport()->update();
 }
 
 // ---------------------------------------------------------------- palette
 
-// Palette realisation (the query and change messages a palette screen needs)
-// has no meaning on Qt's true-colour surfaces: the palette choice still
-// decides the display copies, but nothing is realised.
-void TPGImage::RealizePalette() {}
-
-const TPGLogPalette* TPGImage::GetPalette() {
+// Palettes are never realised: Qt's surfaces are true colour. The palette
+// choice still decides the display copies, and the palette is there for
+// whoever asks.
+std::optional<TPGLogPalette> TPGImage::GetPalette() {
   TPixelGraphic* g = CopyNeeded() ? FDisplayCopy.Copy() : FPixelGraphic.get();
-  if (!g) return nullptr;
+  if (!g) return std::nullopt;
   const TPaletteIdent ident = g->PaletteIdent();
-  if (ident == pBlackWhite || ident == pSysGray4 || ident == pSys16) return nullptr;
-  return g->GetPaletteHandle();
+  if (ident == pBlackWhite || ident == pSysGray4 || ident == pSys16) return std::nullopt;
+  return GetPaletteHandle(*g);
 }
 
 void TPGImage::DisplayChanged() {
@@ -315,12 +311,7 @@ void TPGImage::DrawPicture(TQtCanvas& canvas, TPixelGraphic& g, const QRect& p, 
   if (both > 2) copyBoth = MirroredCopy(g, true, true);
   if (onlyH > 2) copyH = MirroredCopy(g, true, false);
   if (onlyV > 2) copyV = MirroredCopy(g, false, true);
-  std::set<TPixelGraphic*> realized;
-  const auto draw = [&](TPixelGraphic& image, const TRect& rect) {
-    // Each palette is realised once per paint.
-    image.PaletteRealized = !realized.insert(&image).second;
-    image.Draw(canvas, rect);
-  };
+  const auto draw = [&](TPixelGraphic& image, const TRect& rect) { image.Draw(canvas, rect); };
   for (const TTile& tile : tiles) {
     TPixelGraphic* ready = tile.H && tile.V ? copyBoth.get() : tile.H ? copyH.get() : tile.V ? copyV.get() : nullptr;
     if (ready || (!tile.H && !tile.V)) {
