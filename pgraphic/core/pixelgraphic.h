@@ -14,7 +14,6 @@
 #include "pgraphic/core/types.h"
 
 class TStream;
-class TPGGlobalBlock;
 class TPGFilter;
 class TPixelGraphic;
 
@@ -183,19 +182,17 @@ class TPixelGraphic {
   // that read it may call it at the same time.
   void FlushPending();
 
-  // ---- files, streams and clipboard (through the format registry)
+  // ---- files and streams: the format registry's work. The core cannot
+  // reach the registry, so these are defined beside it, each handing its
+  // call on (pgraphic/formats/imagefiles.cpp); the image's own persistence
+  // and the clipboard are free functions there.
   void LoadFromFile(const std::string& fileName);
   void LoadFromStream(TStream& stream);
   void LoadFromStreamExt(TStream& stream, const std::string& extension, int index);
   void SaveToFile(const std::string& fileName);
   virtual void SaveToStreamExt(TStream& stream, const std::string& extension);
+  // Always BMP.
   void SaveToStream(TStream& stream);
-  // The image's own persistence: 4-byte length, then a BMP file.
-  void ReadData(TStream& stream);
-  void WriteData(TStream& stream);
-  void LoadFromClipboardFormat(unsigned format, TPGGlobalBlock* data, void* palette);
-  void SaveToClipboardFormat(unsigned& format, std::unique_ptr<TPGGlobalBlock>& data,
-                             void*& palette);
 
   // ---- windows on another image's rows
   // Makes this image show the width x height rectangle at (left, top) of
