@@ -70,13 +70,13 @@ TPixelGraphic::~TPixelGraphic() {
 void TPixelGraphic::FlushPending() {
   // Workers reading an image call this too: with nothing pending it must
   // not write, or two readers of one image would race on the flag.
-  if (!FGdiPending) return;
+  if (!FDrawingPending) return;
   if (FCanvas) FCanvas->Flush();
-  FGdiPending = false;
+  FDrawingPending = false;
 }
 
-void TPixelGraphic::ReleaseCanvasHandle() {
-  if (FCanvas) FCanvas->ReleaseHandle();
+void TPixelGraphic::ReleaseCanvasPainter() {
+  if (FCanvas) FCanvas->ReleasePainter();
 }
 
 void TPixelGraphic::Assign(const TPixelGraphic* source) {
@@ -172,7 +172,7 @@ void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat forma
   // Pending drawing is completed on the old pixels, while the stored size
   // still describes them.
   FlushPending();
-  ReleaseCanvasHandle();
+  ReleaseCanvasPainter();
   FWidth = width;
   FHeight = height;
   FPixelFormat = format;
@@ -324,7 +324,7 @@ void TPixelGraphic::SetPaletteCount(int n) {
   if (n < 0) n = 0;
   if (n != PaletteCount()) {
     FlushPending();
-    ReleaseCanvasHandle();
+    ReleaseCanvasPainter();
     FPaletteEntries.resize(std::size_t(n), 0);
     FPaletteIdent = n > 0 ? pUnknown : pNone;
     FMatcher.ForgetLastResult();
@@ -342,7 +342,7 @@ TRGB TPixelGraphic::GetPaletteEntry(int i) const {
 void TPixelGraphic::SetPaletteEntry(int i, TRGB color) {
   if (FPaletteIdent == pNone || FPaletteIdent == pTrueColor) RaisePG<EPGNoPalette>(msgNoPalette);
   if (i < 0 || i >= PaletteCount()) RaisePG<EPGInvalidPaletteIndex>(msgInvalidPaletteIndex);
-  ReleaseCanvasHandle();
+  ReleaseCanvasPainter();
   const int tableSlots = FBitmapInfo.empty() ? 0 : ColorTableSize();
   if (i < tableSlots) WriteColorTableSlot(i, color);
   FPaletteEntries[std::size_t(i)] = color;
@@ -421,7 +421,7 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
   if (std::uint64_t(width) * std::uint64_t(height) > PGSettings().MaxImagePixels)
     RaisePG<EPGInvalidSize>(msgInvalidSizeOf, "image");
   FlushPending();
-  ReleaseCanvasHandle();
+  ReleaseCanvasPainter();
   FreeBitmap();
   FWidth = width;
   FHeight = height;

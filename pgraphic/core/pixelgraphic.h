@@ -23,15 +23,15 @@ struct TRect {
 
 // A drawing surface: an image's own (see Canvas) or a window's during its
 // paint. The concrete surfaces come from the platform layer (core/canvas.h);
-// the core only needs to flush them, release their device context and stretch
+// the core only needs to flush them, end their painter and stretch
 // an image onto them.
 class TPGCanvas {
  public:
   virtual ~TPGCanvas() = default;
   // Completes batched drawing so the pixel memory is current.
   virtual void Flush() = 0;
-  // Releases the device context; the next drawing call builds a new one.
-  virtual void ReleaseHandle() = 0;
+  // Ends the painter; the next drawing call opens a new one.
+  virtual void ReleasePainter() = 0;
   // Paints the whole of `image` scaled into `rect` (nearest neighbour). A rect
   // with Right < Left or Bottom < Top mirrors that axis.
   virtual void StretchDraw(TPixelGraphic& image, const TRect& rect) = 0;
@@ -215,7 +215,7 @@ class TPixelGraphic {
 
  private:
   friend class TPixelGraphicTestAccess;
-  void ReleaseCanvasHandle();
+  void ReleaseCanvasPainter();
   void FreeBitmap();
   void BuildBitmapInfo(int tableSize);
   void WriteColorTableSlot(int i, TRGB color);
@@ -237,7 +237,7 @@ class TPixelGraphic {
   TPGRowGate* FRowGate = nullptr;
   std::vector<std::uint8_t> FBitmapInfo;
   std::unique_ptr<TPGCanvas> FCanvas;
-  bool FGdiPending = false;
+  bool FDrawingPending = false;
   std::uint32_t FImageSize = 0;
   std::uint32_t FBytesPerRow = 0;
   bool FIsGrayPalette = false;

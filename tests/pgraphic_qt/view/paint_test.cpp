@@ -63,7 +63,7 @@ class TFlushRecorder : public TPGCanvasFactory {
       std::lock_guard<std::mutex> lock(Owner.FLock);
       Owner.FThreads << QThread::currentThread();
     }
-    void ReleaseHandle() override {}
+    void ReleasePainter() override {}
     void StretchDraw(TPixelGraphic&, const TRect&) override {}
     TFlushRecorder& Owner;
   };
