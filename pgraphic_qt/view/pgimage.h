@@ -27,34 +27,11 @@
 #include "pgraphic_qt/view/displaycopy.h"
 #include "pgraphic_qt/view/layout.h"
 #include "pgraphic_qt/view/picbox.h"
+#include "pgraphic_qt/view/selection.h"
 
 class QMenu;
 class QTimer;
 class TQtCanvas;
-
-enum TActionMode : std::uint8_t {
-  amMoveImage,
-  amMoveResizeCreateSelection,
-  amMoveSelection,
-  amMoveSelectionMoveImage,
-  amCreateSelection,
-  amNone,
-};
-
-enum TPGDragState : std::uint8_t {
-  dsNone,
-  dsMoveImage,
-  dsMoveSelection,
-  dsCreateSelection,
-  dsSizeTopLeft,
-  dsSizeTop,
-  dsSizeTopRight,
-  dsSizeLeft,
-  dsSizeRight,
-  dsSizeBottomLeft,
-  dsSizeBottom,
-  dsSizeBottomRight,
-};
 
 enum TTiling : std::uint8_t { tNone, tRepeat, tMirrorHorizontal, tMirrorVertical, tMirror };
 
@@ -164,21 +141,20 @@ class TPGImage : public QAbstractScrollArea {
   TPGDragState DragState() const { return FDragState; }
   bool Selection() const { return FSelection; }
   void SetSelection(bool value);
-  int SelectionLeft() const { return FSelectionLeft; }
-  int SelectionTop() const { return FSelectionTop; }
-  int SelectionWidth() const { return FSelectionWidth; }
-  int SelectionHeight() const { return FSelectionHeight; }
-  void SetSelectionLeft(int v) { SetSelectionRect(v, FSelectionTop, FSelectionWidth, FSelectionHeight); }
-  void SetSelectionTop(int v) { SetSelectionRect(FSelectionLeft, v, FSelectionWidth, FSelectionHeight); }
-  void SetSelectionWidth(int v) { SetSelectionRect(FSelectionLeft, FSelectionTop, v, FSelectionHeight); }
-  void SetSelectionHeight(int v) { SetSelectionRect(FSelectionLeft, FSelectionTop, FSelectionWidth, v); }
+  // In image pixels (selection.h has the rules of its drags).
+  int SelectionLeft() const { return FSelectionRect.Left; }
+  int SelectionTop() const { return FSelectionRect.Top; }
+  int SelectionWidth() const { return FSelectionRect.Width; }
+  int SelectionHeight() const { return FSelectionRect.Height; }
+  void SetSelectionLeft(int v) { SetSelectionRect(v, SelectionTop(), SelectionWidth(), SelectionHeight()); }
+  void SetSelectionTop(int v) { SetSelectionRect(SelectionLeft(), v, SelectionWidth(), SelectionHeight()); }
+  void SetSelectionWidth(int v) { SetSelectionRect(SelectionLeft(), SelectionTop(), v, SelectionHeight()); }
+  void SetSelectionHeight(int v) { SetSelectionRect(SelectionLeft(), SelectionTop(), SelectionWidth(), v); }
   void SetSelectionRect(int left, int top, int width, int height);
-  QColor SelectionColor1() const { return FSelectionColor1; }
-  QColor SelectionColor2() const { return FSelectionColor2; }
-  void SetSelectionColor1(const QColor& value);
-  void SetSelectionColor2(const QColor& value);
-  // The selection in picture-box coordinates (right and bottom exclusive).
-  QRect SelectionPicBoxRect() const;
+  QColor SelectionColor1() const { return FFrame.Color1(); }
+  QColor SelectionColor2() const { return FFrame.Color2(); }
+  void SetSelectionColor1(const QColor& value) { FFrame.SetColor1(value); }
+  void SetSelectionColor2(const QColor& value) { FFrame.SetColor2(value); }
 
   // While the owner drags something of its own over the picture (a split
   // line), the view scrolls toward the mouse whenever it is beyond the
@@ -294,10 +270,10 @@ class TPGImage : public QAbstractScrollArea {
   void PicBoxMouseDown(Qt::MouseButton button, int x, int y);
   void PicBoxMouseMove(int x, int y, const QPoint& global);
   void PicBoxMouseUp(Qt::MouseButton button);
+  // The selection in picture-box coordinates (right and bottom exclusive).
+  QRect SelectionPicBoxRect() const;
+  bool HandlesShown() const;
   void PaintSelectionFrame(QPainter& painter);
-  QRect HandleRect(int index) const;
-  // The strips along the selection frame r that its painting touches.
-  QRegion SelectionStrips(const QRect& r) const;
   // The pixels of the picture box that the selection frame and its handles
   // cover; empty without a selection.
   QRegion SelectionFramePixels() const;
@@ -305,6 +281,7 @@ class TPGImage : public QAbstractScrollArea {
   // animated frame alone: every pixel is one the frame covers.
   bool OnlySelectionFrame(const QRegion& region) const;
   void AnimationStep();
+  void StartAutoScroll(QPoint globalMouse);
   void AutoScrollStep();
   void UpdateCursor(QWidget* over, QPoint pos);
   void RefreshCursor();
@@ -373,19 +350,12 @@ class TPGImage : public QAbstractScrollArea {
   QPoint FMouseStart;
   QPoint FGrab;
   TPGDragState FDragState = dsNone;
-  QBrush FPatternBrushes[8];
-  bool FPatternsMade = false;
   bool FSelection = false;
-  int FPhase = 0;
-  QColor FSelectionColor1{255, 255, 255};
-  QColor FSelectionColor2{255, 0, 0};
-  int FSelectionHeight = 1;
-  int FSelectionLeft = 0;
+  TPGSelectionRect FSelectionRect;
+  TPGSelectionFrame FFrame;
   QPoint FAnchor;
   QTimer* FAnimationTimer = nullptr;
   QTimer* FAutoScrollTimer = nullptr;
-  int FSelectionTop = 0;
-  int FSelectionWidth = 1;
   QColor FPicBoxFrameColor;
   QPoint FLastGlobalMouse;
   bool FInPaint = false;
