@@ -25,6 +25,7 @@
 #include "pgraphic/core/logpalette.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic_qt/view/displaycopy.h"
+#include "pgraphic_qt/view/displaysettings.h"
 #include "pgraphic_qt/view/layout.h"
 #include "pgraphic_qt/view/picbox.h"
 #include "pgraphic_qt/view/selection.h"
@@ -205,22 +206,21 @@ class TPGImage : public QAbstractScrollArea {
   int ProgressStep() const { return FDisplayCopy.Step(); }
   int ProgressPercent() const { return FDisplayCopy.Percent(); }
 
-  bool Allow24BitStretch() const { return FAllow24BitStretch; }
-  void SetAllow24BitStretch(bool value) { SetCopySetting(FAllow24BitStretch, value); }
-  bool Dither() const { return FDither; }
-  void SetDither(bool value) { SetCopySetting(FDither, value); }
-  std::uint8_t DitherErrorLimit() const { return FDitherErrorLimit; }
-  void SetDitherErrorLimit(std::uint8_t value) { SetDitherSetting(FDitherErrorLimit, value); }
-  bool DitherErrorLimitAuto() const { return FDitherErrorLimitAuto; }
-  void SetDitherErrorLimitAuto(bool value) { SetDitherSetting(FDitherErrorLimitAuto, value); }
-  bool DitherErrorLimitSoft() const { return FDitherErrorLimitSoft; }
-  void SetDitherErrorLimitSoft(bool value) { SetDitherSetting(FDitherErrorLimitSoft, value); }
-  bool KeepOldPaintPixelGraphic() const { return FKeepOldPaintPixelGraphic; }
-  void SetKeepOldPaintPixelGraphic(bool value) { FKeepOldPaintPixelGraphic = value; }
-  TPaletteIdent Palette8BitSys24BitGraphic() const { return FPalette8BitSys24BitGraphic; }
+  // The settings display copies are made with (displaysettings.h); a new
+  // value of one makes a new copy.
+  const TPGDisplaySettings& DisplaySettings() const { return FDisplay; }
+  void SetAllow24BitStretch(bool value) { SetCopySetting(FDisplay.Allow24BitStretch, value); }
+  void SetDither(bool value) { SetCopySetting(FDisplay.Dither, value); }
+  void SetDitherErrorLimit(std::uint8_t value) { SetDitherSetting(FDisplay.DitherErrorLimit, value); }
+  void SetDitherErrorLimitAuto(bool value) { SetDitherSetting(FDisplay.DitherErrorLimitAuto, value); }
+  void SetDitherErrorLimitSoft(bool value) { SetDitherSetting(FDisplay.DitherErrorLimitSoft, value); }
+  void SetKeepOldPaintPixelGraphic(bool value) { FDisplay.KeepOldPaintPixelGraphic = value; }
   void SetPalette8BitSys24BitGraphic(TPaletteIdent value);
-  TPaletteIdent Palette8BitSys8BitGraphic() const { return FPalette8BitSys8BitGraphic; }
   void SetPalette8BitSys8BitGraphic(TPaletteIdent value);
+  void SetRGBWeighting(bool value) { SetCopySetting(FDisplay.RGBWeighting, value); }
+  void SetReduceOnLoad(bool value) { FDisplay.ReduceOnLoad = value; }
+  void SetStretchMode(TStretchMode value);
+  void SetUseThread(bool value);
   bool Progress5Clocks() const { return FProgress5Clocks; }
   void SetProgress5Clocks(bool value) { FProgress5Clocks = value; }
   QColor ProgressClockBkColor() const { return FProgressClockBkColor; }
@@ -229,16 +229,8 @@ class TPGImage : public QAbstractScrollArea {
   void SetProgressClockLineColor(const QColor& value) { FProgressClockLineColor = value; }
   bool ProgressClockVisible() const { return FProgressClockVisible; }
   void SetProgressClockVisible(bool value) { FProgressClockVisible = value; }
-  bool RGBWeighting() const { return FRGBWeighting; }
-  void SetRGBWeighting(bool value) { SetCopySetting(FRGBWeighting, value); }
-  bool ReduceOnLoad() const { return FReduceOnLoad; }
-  void SetReduceOnLoad(bool value) { FReduceOnLoad = value; }
-  TStretchMode StretchMode() const { return FStretchMode; }
-  void SetStretchMode(TStretchMode value);
   TTiling Tiling() const { return FTiling; }
   void SetTiling(TTiling value);
-  bool UseThread() const { return FUseThread; }
-  void SetUseThread(bool value);
 
   TNotifyEvent OnPainting;
   TPGPaintEvent OnPaint;
@@ -288,6 +280,7 @@ class TPGImage : public QAbstractScrollArea {
   void FireMouse(const TPGMouseEvent& handler, QMouseEvent* e, Qt::MouseButton button);
 
   // ---- painting (pgimage_paint.cpp)
+  bool PictureScaled() const;
   bool CopyNeeded();
   void StartCopy();
   void CopyReady(std::unique_ptr<TPixelGraphic> copy);
@@ -308,7 +301,7 @@ class TPGImage : public QAbstractScrollArea {
   void SetDitherSetting(T& field, T value) {
     if (field == value) return;
     field = value;
-    if (FDither) PixelGraphicChanged();
+    if (FDisplay.Dither) PixelGraphicChanged();
   }
 
   // geometry state
@@ -361,23 +354,12 @@ class TPGImage : public QAbstractScrollArea {
   bool FInPaint = false;
 
   // painting state
-  bool FAllow24BitStretch = false;
-  bool FDither = true;
-  std::uint8_t FDitherErrorLimit = 32;
-  bool FDitherErrorLimitAuto = true;
-  bool FDitherErrorLimitSoft = true;
-  bool FKeepOldPaintPixelGraphic = false;
-  TPaletteIdent FPalette8BitSys24BitGraphic = pOptimized252Sys16;
-  TPaletteIdent FPalette8BitSys8BitGraphic = pOptimized252Sys16;
+  TPGDisplaySettings FDisplay;
   bool FProgress5Clocks = true;
   QColor FProgressClockBkColor;
   QColor FProgressClockLineColor;
   bool FProgressClockVisible = true;
-  bool FRGBWeighting = true;
-  bool FReduceOnLoad = false;
-  TStretchMode FStretchMode = smFast;
   TTiling FTiling = tNone;
-  bool FUseThread = true;
   TQtCanvas* FPaintCanvas = nullptr;
   // Last: destroyed first, so its job has ended before the image it reads goes.
   TPGDisplayCopy FDisplayCopy;

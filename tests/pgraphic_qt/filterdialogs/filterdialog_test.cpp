@@ -91,7 +91,7 @@ class TFilterDialogTest : public QObject {
       QCOMPARE(texts(0), QStringList({"H", "-180°", "±0°", "+180°", "±0°"}));
       QCOMPARE(texts(1), QStringList({"L", "-100%", "±0%", "+100%", "-40%"}));
       QCOMPARE(form.Preview()->geometry(), Scaled(306, 12, 140, 140));
-      QVERIFY(form.Preview()->KeepOldPaintPixelGraphic() && form.Preview()->Center());
+      QVERIFY(form.Preview()->DisplaySettings().KeepOldPaintPixelGraphic && form.Preview()->Center());
       QCOMPARE(form.Bevel()->geometry(), Scaled(5, 160, 446, 3));
       QCOMPARE(form.OKButton()->geometry(), Scaled(133, 172, 85, 24));
       QCOMPARE(form.CancelButton()->geometry(), Scaled(238, 172, 85, 24));
