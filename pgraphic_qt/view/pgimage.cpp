@@ -161,8 +161,7 @@ void TPGImage::PixelGraphicChanged() {
   FPixelGraphicHeight = FPixelGraphic ? FPixelGraphic->Height() : 0;
   const TPGAutoSize size = PGAutoSize(
       FPixelGraphicWidth, FPixelGraphicHeight, BorderWidth(), FAutoSizeMinWidth, FAutoSizeMaxWidth,
-      FAutoSizeMinHeight, FAutoSizeMaxHeight, PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this),
-      PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this));
+      FAutoSizeMinHeight, FAutoSizeMaxHeight, PGScrollBarExtent(this), PGScrollBarExtent(this));
   if (OnNewAutoSize) OnNewAutoSize(this, size.Width, size.Height);
   const int w = std::clamp(size.Width, 0, kMaxBox), h = std::clamp(size.Height, 0, kMaxBox);
   if (!FAutoSize || (w == width() && h == height())) {
@@ -176,10 +175,10 @@ void TPGImage::PixelGraphicChanged() {
 
 // ---------------------------------------------------------------- mappings
 
-int TPGImage::ImageXToPicBoxX(int x) const { return PGMulDiv(x, FPicBox->width(), FPixelGraphicWidth); }
-int TPGImage::ImageYToPicBoxY(int y) const { return PGMulDiv(y, FPicBox->height(), FPixelGraphicHeight); }
-int TPGImage::PicBoxXToImageX(int x) const { return PGMulDiv(x, FPixelGraphicWidth, FPicBox->width()); }
-int TPGImage::PicBoxYToImageY(int y) const { return PGMulDiv(y, FPixelGraphicHeight, FPicBox->height()); }
+int TPGImage::ImageXToPicBoxX(int x) const { return PGScaleTruncated(x, FPicBox->width(), FPixelGraphicWidth); }
+int TPGImage::ImageYToPicBoxY(int y) const { return PGScaleTruncated(y, FPicBox->height(), FPixelGraphicHeight); }
+int TPGImage::PicBoxXToImageX(int x) const { return PGScaleTruncated(x, FPixelGraphicWidth, FPicBox->width()); }
+int TPGImage::PicBoxYToImageY(int y) const { return PGScaleTruncated(y, FPixelGraphicHeight, FPicBox->height()); }
 QPoint TPGImage::PicBoxToImagePoint(QPoint p) const {
   return {PicBoxXToImageX(p.x()), PicBoxYToImageY(p.y())};
 }
@@ -204,12 +203,12 @@ void TPGImage::ApplyFrame() {
 
 int TPGImage::ClientWidth() const {
   return std::max(0, width() - 2 * BorderWidth() -
-                         (FVertBar ? PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this) : 0));
+                         (FVertBar ? PGScrollBarExtent(this) : 0));
 }
 
 int TPGImage::ClientHeight() const {
   return std::max(0, height() - 2 * BorderWidth() -
-                         (FHorzBar ? PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this) : 0));
+                         (FHorzBar ? PGScrollBarExtent(this) : 0));
 }
 
 int TPGImage::HorzScrollPosition() const { return horizontalScrollBar()->value(); }
@@ -225,8 +224,8 @@ bool TPGImage::CanScroll() const {
 void TPGImage::UpdateScrollBars() {
   // The scroll box's automatic ranges: its child's offset plus size, with a
   // bar wherever that exceeds the client area (a bar narrows the other side).
-  const int v = PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this);
-  const int h = PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this);
+  // A vertical bar takes its width, a horizontal one its height.
+  const int v = PGScrollBarExtent(this), h = v;
   const int fullW = std::max(0, width() - 2 * BorderWidth());
   const int fullH = std::max(0, height() - 2 * BorderWidth());
   const std::int64_t extentW = std::int64_t(FPicRect.x()) + FPicRect.width();
@@ -254,8 +253,8 @@ void TPGImage::UpdateScrollBars() {
 void TPGImage::Rearrange(bool force) {
   const int b = BorderWidth();
   const int availW = width() - 2 * b, availH = height() - 2 * b;
-  const int v = PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this);
-  const int h = PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this);
+  // A vertical bar takes its width, a horizontal one its height.
+  const int v = PGScrollBarExtent(this), h = v;
   const TPGLayoutSize size = PGStretchLayout(FStretch, FPixelGraphicWidth, FPixelGraphicHeight,
                                              availW, availH, v, h, FZoomFactor);
   if (size.Zoom != FActualZoomFactor) {
