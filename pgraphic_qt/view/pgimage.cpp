@@ -28,7 +28,6 @@ TPGImage::TPGImage(QWidget* parent) : QAbstractScrollArea(parent) {
   FPicBoxFrameColor = pal.color(QPalette::Dark);
   FProgressClockBkColor = pal.color(QPalette::Window);
   FProgressClockLineColor = pal.color(QPalette::Dark);
-  FViewCursor = QCursor(Qt::ArrowCursor);
 
   // The view paints every pixel of its client area itself.
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -417,21 +416,16 @@ void TPGImage::contextMenuEvent(QContextMenuEvent* e) {
 
 // ---------------------------------------------------------------- picture box properties
 
-QColor TPGImage::PicBoxColor() const { return FPicBox->Color; }
 void TPGImage::SetPicBoxColor(const QColor& value) {
   FPicBox->Color = value;
   viewport()->update();
 }
-QCursor TPGImage::PicBoxCursor() const { return FPicBox->Cursor; }
 void TPGImage::SetPicBoxCursor(const QCursor& value) {
   FPicBox->Cursor = value;
   RefreshCursor();
 }
-QString TPGImage::PicBoxHint() const { return FPicBox->toolTip(); }
 void TPGImage::SetPicBoxHint(const QString& value) { FPicBox->setToolTip(value); }
-QMenu* TPGImage::PicBoxPopupMenu() const { return FPicBox->PopupMenu; }
 void TPGImage::SetPicBoxPopupMenu(QMenu* menu) { FPicBox->PopupMenu = menu; }
-std::intptr_t TPGImage::PicBoxTag() const { return FPicBox->Tag; }
 void TPGImage::SetPicBoxTag(std::intptr_t value) { FPicBox->Tag = value; }
 void TPGImage::SetPicBoxOnClick(TNotifyEvent handler) { FPicBox->OnClick = std::move(handler); }
 void TPGImage::SetPicBoxOnDblClick(TNotifyEvent handler) { FPicBox->OnDblClick = std::move(handler); }

@@ -71,12 +71,7 @@ class TPGImage : public QAbstractScrollArea {
 
   void Rearrange(bool force);
 
-  bool AutoSize() const { return FAutoSize; }
   void SetAutoSize(bool value);
-  int AutoSizeMaxHeight() const { return FAutoSizeMaxHeight; }
-  int AutoSizeMinHeight() const { return FAutoSizeMinHeight; }
-  int AutoSizeMaxWidth() const { return FAutoSizeMaxWidth; }
-  int AutoSizeMinWidth() const { return FAutoSizeMinWidth; }
   void SetAutoSizeMaxHeight(int value) { SetAutoSizeBound(FAutoSizeMaxHeight, value); }
   void SetAutoSizeMinHeight(int value) { SetAutoSizeBound(FAutoSizeMinHeight, value); }
   void SetAutoSizeMaxWidth(int value) { SetAutoSizeBound(FAutoSizeMaxWidth, value); }
@@ -85,35 +80,24 @@ class TPGImage : public QAbstractScrollArea {
   void SetBackGroundColor(TRGB value) { FBackGroundColor = value & 0xFFFFFF; }
   bool Center() const { return FCenter; }
   void SetCenter(bool value);
-  bool FlipHorizontal() const { return FFlipHorizontal; }
-  bool FlipVertical() const { return FFlipVertical; }
   void SetFlipHorizontal(bool value) { SetRepaintFlag(FFlipHorizontal, value); }
   void SetFlipVertical(bool value) { SetRepaintFlag(FFlipVertical, value); }
   TPGWarningAction ReadWarningAction() const { return FReadWarningAction; }
   void SetReadWarningAction(TPGWarningAction value) { FReadWarningAction = value; }
-  TPGWarningAction SaveColorResWarningAction() const { return FSaveColorResWarningAction; }
   void SetSaveColorResWarningAction(TPGWarningAction value) { FSaveColorResWarningAction = value; }
-  bool RearrangeAlways() const { return FRearrangeAlways; }
   void SetRearrangeAlways(bool value) { FRearrangeAlways = value; }
-  bool ShowHourGlass() const { return FShowHourGlass; }
   void SetShowHourGlass(bool value) { FShowHourGlass = value; }
-  TStretch Stretch() const { return FStretch; }
   void SetStretch(TStretch value);
   long double ZoomFactor() const { return FZoomFactor; }
   void SetZoomFactor(long double value);
   long double ActualZoomFactor() const { return FActualZoomFactor; }
-  TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle value);
-  bool Ctl3D() const { return FCtl3D; }
   void SetCtl3D(bool value);
   // Width of the border on each side: 0 without, 2 single and 3D, 1 flat.
   int BorderWidth() const;
-  bool AutoScroll() const { return FAutoScroll; }
   void SetAutoScroll(bool value);
   QColor Color() const { return FColor; }
   void SetColor(const QColor& value);
-  // The view's own cursor (beside the picture box).
-  void SetViewCursor(const QCursor& cursor) { FViewCursor = cursor; }
   QMenu* PopupMenu = nullptr;
   // Client area (inside the border and scroll bars) and scroll positions.
   int ClientWidth() const;
@@ -152,8 +136,6 @@ class TPGImage : public QAbstractScrollArea {
   void SetSelectionWidth(int v) { SetSelectionRect(SelectionLeft(), SelectionTop(), v, SelectionHeight()); }
   void SetSelectionHeight(int v) { SetSelectionRect(SelectionLeft(), SelectionTop(), SelectionWidth(), v); }
   void SetSelectionRect(int left, int top, int width, int height);
-  QColor SelectionColor1() const { return FFrame.Color1(); }
-  QColor SelectionColor2() const { return FFrame.Color2(); }
   void SetSelectionColor1(const QColor& value) { FFrame.SetColor1(value); }
   void SetSelectionColor2(const QColor& value) { FFrame.SetColor2(value); }
 
@@ -165,15 +147,10 @@ class TPGImage : public QAbstractScrollArea {
   void EndOwnerDragScroll();
 
   // Forwarded to the picture box.
-  QColor PicBoxColor() const;
   void SetPicBoxColor(const QColor& value);
-  QCursor PicBoxCursor() const;
   void SetPicBoxCursor(const QCursor& value);
-  QString PicBoxHint() const;
   void SetPicBoxHint(const QString& value);
-  QMenu* PicBoxPopupMenu() const;
   void SetPicBoxPopupMenu(QMenu* menu);
-  std::intptr_t PicBoxTag() const;
   void SetPicBoxTag(std::intptr_t value);
   void SetPicBoxOnClick(TNotifyEvent handler);
   void SetPicBoxOnDblClick(TNotifyEvent handler);
@@ -181,7 +158,6 @@ class TPGImage : public QAbstractScrollArea {
   void SetPicBoxOnMouseMove(TPGMouseEvent handler);
   void SetPicBoxOnMouseUp(TPGMouseEvent handler);
   void SetPicBoxOnPaint(TPGPaintEvent handler);
-  QColor PicBoxFrameColor() const { return FPicBoxFrameColor; }
   void SetPicBoxFrameColor(const QColor& value) { FPicBoxFrameColor = value; }
 
   TNotifyEvent OnSelectionChange;
@@ -203,8 +179,6 @@ class TPGImage : public QAbstractScrollArea {
   std::optional<TPGLogPalette> GetPalette();
   // The painting thread (for tests: waiting without handling messages).
   TCreatePaintPGThread* PaintThread() const { return FDisplayCopy.Job(); }
-  int ProgressStep() const { return FDisplayCopy.Step(); }
-  int ProgressPercent() const { return FDisplayCopy.Percent(); }
 
   // The settings display copies are made with (displaysettings.h); a new
   // value of one makes a new copy.
@@ -221,15 +195,10 @@ class TPGImage : public QAbstractScrollArea {
   void SetReduceOnLoad(bool value) { FDisplay.ReduceOnLoad = value; }
   void SetStretchMode(TStretchMode value);
   void SetUseThread(bool value);
-  bool Progress5Clocks() const { return FProgress5Clocks; }
   void SetProgress5Clocks(bool value) { FProgress5Clocks = value; }
-  QColor ProgressClockBkColor() const { return FProgressClockBkColor; }
   void SetProgressClockBkColor(const QColor& value) { FProgressClockBkColor = value; }
-  QColor ProgressClockLineColor() const { return FProgressClockLineColor; }
   void SetProgressClockLineColor(const QColor& value) { FProgressClockLineColor = value; }
-  bool ProgressClockVisible() const { return FProgressClockVisible; }
   void SetProgressClockVisible(bool value) { FProgressClockVisible = value; }
-  TTiling Tiling() const { return FTiling; }
   void SetTiling(TTiling value);
 
   TNotifyEvent OnPainting;
@@ -331,7 +300,6 @@ class TPGImage : public QAbstractScrollArea {
   bool FCtl3D = true;
   bool FAutoScroll = true;
   QColor FColor;
-  QCursor FViewCursor;
   // Picture-box bounds in scrolled-to-origin client coordinates.
   QRect FPicRect;
   bool FHorzBar = false;

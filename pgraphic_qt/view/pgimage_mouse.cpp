@@ -182,7 +182,8 @@ void TPGImage::UpdateCursor(QWidget* over, QPoint pos) {
   // An application-wide override wins anyway; no event fires then.
   if (!PGScreenCursorIsDefault()) return;
   if (over != FPicBox) {
-    QCursor cursor = FViewCursor;
+    // Beside the picture the view shows the arrow, unless its owner says otherwise.
+    QCursor cursor(Qt::ArrowCursor);
     if (OnSetCursor) OnSetCursor(this, cursor);
     viewport()->setCursor(cursor);
     return;

@@ -87,8 +87,6 @@ std::optional<TPGCursor> PGSelectionCursor(TActionMode mode, bool shown, const Q
 // moving one pixel a tick.
 class TPGSelectionFrame {
  public:
-  QColor Color1() const { return FColor1; }
-  QColor Color2() const { return FColor2; }
   void SetColor1(const QColor& value);
   void SetColor2(const QColor& value);
   // Draws a one-pixel frame just outside r and, with handles, their outlines.
