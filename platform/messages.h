@@ -30,7 +30,7 @@ struct TPGMessage {
   int Stage = 0;
   int Percent = 0;
   // The carried image; the handler takes it over by moving it out.
-  std::unique_ptr<TPixelGraphic> Image;
+  std::unique_ptr<TPixelGraphic> Image{};
   // Identifies the sender (for example which job made the image).
   std::uint64_t Tag = 0;
 };
