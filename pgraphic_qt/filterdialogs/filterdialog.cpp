@@ -25,9 +25,6 @@ constexpr int kButtonWidth = 85;
 constexpr int kButtonHeight = 24;
 constexpr int kButtonTop = 172;
 
-constexpr int msgOK = 42;
-constexpr int msgCancel = 43;
-
 // The pixels of a 100-per-inch design on this screen.
 constexpr int kDesignPixelsPerInch = 100;
 
