@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-std::int64_t PGTickCount() {
+std::int64_t PGSteadyMilliseconds() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
@@ -47,12 +47,12 @@ void TPGJobThread::Deliver(std::unique_ptr<TPixelGraphic> image) {
 }
 
 void TPGJobThread::ReportProgress(int stage, int percent) {
-  if (!FThrottle.Pass(percent, PGTickCount()) || !FPort) return;
+  if (!FThrottle.Pass(percent, PGSteadyMilliseconds()) || !FPort) return;
   FPort->Post(
       {.Kind = TPGMessage::Progress, .Stage = stage, .Percent = percent, .Tag = FSerial});
 }
 
-void TPGJobThread::RestartProgress() { FThrottle.Restart(PGTickCount()); }
+void TPGJobThread::RestartProgress() { FThrottle.Restart(PGSteadyMilliseconds()); }
 
 void TPGJobDeleter::operator()(TPGJobThread* job) const {
   if (!job) return;
