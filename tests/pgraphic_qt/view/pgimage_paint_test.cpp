@@ -392,4 +392,4 @@ int main(int argc, char** argv) {
   PaintTest test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "paint_test.moc"
+#include "pgimage_paint_test.moc"
