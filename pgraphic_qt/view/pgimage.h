@@ -175,7 +175,8 @@ class TPGImage : public QAbstractScrollArea {
   TPixelGraphic* PaintPixelGraphic() const { return FDisplayCopy.Copy(); }
   // The surface the owner draws on: valid only while OnPaint runs.
   TQtCanvas* Canvas() const { return FPaintCanvas; }
-  // The palette of what would be drawn; null when there is none to realise.
+  // The palette of what would be drawn; none for true colour and the palettes
+  // every screen holds.
   std::optional<TPGLogPalette> GetPalette();
   // The painting thread (for tests: waiting without handling messages).
   TCreatePaintPGThread* PaintThread() const { return FDisplayCopy.Job(); }
