@@ -110,15 +110,6 @@ std::vector<int> LoadedBytes(TPixelGraphic& image) {
   return bytes;
 }
 
-std::uint32_t Le32(const Bytes& b) {
-  return std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24);
-}
-
-Bytes WithLength(Bytes b, std::uint32_t length) {
-  for (int i = 0; i < 4; ++i) b[std::size_t(i)] = std::uint8_t(length >> (8 * i));
-  return b;
-}
-
 std::vector<std::string> DirectoryEntries(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -487,62 +478,3 @@ TEST(RegistryInfo, ByNameAndByStream) {
   }
 }
 
-// ---------------------------------------------------------------- own persistence and clipboard
-
-TEST(RegistryPersistence, LengthThenBmpAndPositionAfterTheCountedData) {
-  TPixelGraphic image;
-  PaletteImage(image, pgpf8Bit, pSpecial216);
-  TMemoryStream stream;
-  image.WriteData(stream);
-  const Bytes bmp = SaveBytes(image);
-  ASSERT_EQ(stream.Bytes().size(), bmp.size() + 4);
-  EXPECT_EQ(Le32(stream.Bytes()), bmp.size());
-  EXPECT_EQ(Bytes(stream.Bytes().begin() + 4, stream.Bytes().end()), bmp);
-  // Counted bytes the reader does not need are skipped, later bytes untouched.
-  Bytes data = WithLength(stream.Bytes(), std::uint32_t(bmp.size() + 3));
-  data.insert(data.end(), {7, 7, 7, 9});
-  TMemoryStream in(data);
-  TPixelGraphic back;
-  back.ReadData(in);
-  EXPECT_EQ(in.Position(), std::int64_t(data.size()) - 1);
-  EXPECT_EQ(PixelBytes(back), PixelBytes(image));
-  // The reader cannot run past the counted bytes.
-  TMemoryStream cut(WithLength(stream.Bytes(), std::uint32_t(bmp.size() - 10)));
-  EXPECT_EQ(MessageOf([&] { back.ReadData(cut); }), "BMP: Unexpected end of file");
-  EXPECT_EQ(cut.Position(), std::int64_t(bmp.size()) - 6);
-  TMemoryStream tooLong(WithLength(stream.Bytes(), std::uint32_t(bmp.size() + 1)));
-  EXPECT_THROW(back.ReadData(tooLong), EStreamError);
-}
-
-TEST(RegistryClipboard, PackedBitmapLayoutAndRoundTrip) {
-  TPixelGraphic image;
-  PaletteImage(image, pgpf4Bit, pGray16);
-  image.SetPaletteCount(11);
-  unsigned format = 0;
-  std::unique_ptr<TPGGlobalBlock> block;
-  void* palette = &format;
-  image.SaveToClipboardFormat(format, block, palette);
-  EXPECT_EQ(format, CF_DIB);
-  EXPECT_EQ(palette, nullptr);
-  ASSERT_EQ(block->Size(), 40u + 44u + image.ImageSize());
-  const auto* p = static_cast<const std::uint8_t*>(block->Lock());
-  EXPECT_EQ(p[0], 40);
-  EXPECT_EQ(p[4], 6);
-  EXPECT_EQ(p[8], 4);
-  EXPECT_EQ(p[14], 4);
-  EXPECT_EQ(p[32], 11);
-  EXPECT_EQ(Bytes(p + 84, p + block->Size()), PixelBytes(image));
-  for (unsigned f : {CF_DIB, CF_BITMAP}) {
-    TPixelGraphic back;
-    back.LoadFromClipboardFormat(f, block.get(), nullptr);
-    EXPECT_EQ(back.PaletteEntries(), image.PaletteEntries());
-    EXPECT_EQ(PixelBytes(back), PixelBytes(image));
-  }
-  TPixelGraphic back;
-  EXPECT_EQ(MessageOf([&] { back.LoadFromClipboardFormat(1, block.get(), nullptr); }), "Unknown clipboard format");
-  EXPECT_EQ(MessageOf([&] { back.LoadFromClipboardFormat(CF_DIB, nullptr, nullptr); }), "Unknown clipboard format");
-  TPGGlobalBlock truncated(50);
-  std::memcpy(truncated.Lock(), p, 50);
-  EXPECT_EQ(MessageOf([&] { back.LoadFromClipboardFormat(CF_DIB, &truncated, nullptr); }),
-            "BMP: Unexpected end of file");
-}

@@ -1,5 +1,4 @@
-// TPixelGraphic's files, streams, own persistence and clipboard: everything
-// here runs through the format registry and the BMP bitmap part.
+#include "pgraphic/formats/imagefiles.h"
 
 #include <sys/stat.h>
 
@@ -53,21 +52,12 @@ class TWindowStream : public TStream {
   std::int64_t Pos = 0;
 };
 
-// A global block, locked for as long as a stream points into it.
-class TLockedBlockStream : public TMyMemoryStream {
+// A stream over a clipboard block.
+class TBlockStream : public TMyMemoryStream {
  public:
-  explicit TLockedBlockStream(TPGGlobalBlock& block) : Block(block) {
-    SetPointer(Block.Lock(), std::int64_t(Block.Size()));
+  explicit TBlockStream(TPGClipboardBlock& block) {
+    SetPointer(block.Data(), std::int64_t(block.Size()));
   }
-  ~TLockedBlockStream() override {
-    ClearPointer();
-    Block.Unlock();
-  }
-  TLockedBlockStream(const TLockedBlockStream&) = delete;
-  TLockedBlockStream& operator=(const TLockedBlockStream&) = delete;
-
- private:
-  TPGGlobalBlock& Block;
 };
 
 void PutLE32(std::uint8_t* p, std::uint32_t v) {
@@ -84,44 +74,32 @@ std::int64_t ReadLE32(TStream& stream) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- files and streams
+// ---------------------------------------------------------------- files
 
-void TPixelGraphic::LoadFromFile(const std::string& fileName) {
+void LoadImageFile(TPixelGraphic& image, const std::string& fileName) {
   struct stat st {};
   if (::stat(fileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     errno = EISDIR;
     throw EStreamError(SystemError("Cannot open file", fileName));
   }
   TFileStream stream(fileName, TFileStream::fmOpenRead);
-  LoadFromStreamExt(stream, FileExtensionOf(fileName), 0);
+  LoadImageThroughRegistry(image, stream, FileExtensionOf(fileName), 0);
 }
 
-void TPixelGraphic::LoadFromStream(TStream& stream) { LoadFromStreamExt(stream, "", 0); }
-
-void TPixelGraphic::LoadFromStreamExt(TStream& stream, const std::string& extension, int index) {
-  LoadImageThroughRegistry(*this, stream, extension, index);
-}
-
-void TPixelGraphic::SaveToFile(const std::string& fileName) {
+void SaveImageFile(TPixelGraphic& image, const std::string& fileName) {
   std::vector<TStagedFile> file;
   file.emplace_back(fileName);
-  SaveToStreamExt(file.back().Stream(), FileExtensionOf(fileName));
+  SaveImageThroughRegistry(image, file.back().Stream(), FileExtensionOf(fileName));
   CommitStagedFiles(file);
 }
 
-void TPixelGraphic::SaveToStreamExt(TStream& stream, const std::string& extension) {
-  SaveImageThroughRegistry(*this, stream, extension);
-}
-
-void TPixelGraphic::SaveToStream(TStream& stream) { DefaultWriter().Write(stream, *this); }
-
 // ---------------------------------------------------------------- own persistence
 
-void TPixelGraphic::WriteData(TStream& stream) {
+void WriteImageData(TPixelGraphic& image, TStream& stream) {
   const std::int64_t start = stream.Position();
   const std::uint8_t placeholder[4] = {};
   stream.WriteBuffer(placeholder, 4);
-  DefaultWriter().Write(stream, *this);
+  DefaultWriter().Write(stream, image);
   const std::int64_t end = stream.Position();
   if (end - start - 4 > 0xFFFFFFFFll) throw EStreamError("Stream write error");
   std::uint8_t length[4];
@@ -131,13 +109,13 @@ void TPixelGraphic::WriteData(TStream& stream) {
   stream.SetPosition(end);
 }
 
-void TPixelGraphic::ReadData(TStream& stream) {
+void ReadImageData(TPixelGraphic& image, TStream& stream) {
   const std::int64_t length = ReadLE32(stream);
   const std::int64_t start = stream.Position();
   if (length > stream.Size() - start) throw EStreamError("Stream read error");
   TWindowStream window(stream, start, length);
   try {
-    LoadFromStreamExt(window, "bmp", 0);
+    LoadImageThroughRegistry(image, window, "bmp", 0);
   } catch (...) {
     stream.SetPosition(start + length);
     throw;
@@ -147,27 +125,39 @@ void TPixelGraphic::ReadData(TStream& stream) {
 
 // ---------------------------------------------------------------- clipboard
 
-void TPixelGraphic::LoadFromClipboardFormat(unsigned format, TPGGlobalBlock* data, void*) {
-  if ((format != CF_BITMAP && format != CF_DIB) || !data)
+void LoadFromClipboardFormat(TPixelGraphic& image, unsigned format, TPGClipboardBlock* data) {
+  if ((format != PGClipboardBitmap && format != PGClipboardPackedBitmap) || !data)
     RaisePG<EPGUnknownClipboardFormat>(msgUnknownClipboardFormat);
-  FlushPending();
-  TPGUpdateGuard update(*this);
-  {
-    TLockedBlockStream stream(*data);
-    ReadBmpBitmapPart(stream, *this);
-    FileGamma = PGSettings().DisplayGamma;
-  }
-  ClassifyPalette();
+  image.FlushPending();
+  TPGUpdateGuard update(image);
+  TBlockStream stream(*data);
+  ReadBmpBitmapPart(stream, image);
+  image.FileGamma = PGSettings().DisplayGamma;
+  image.ClassifyPalette();
 }
 
-void TPixelGraphic::SaveToClipboardFormat(unsigned& format, std::unique_ptr<TPGGlobalBlock>& data,
-                                          void*& palette) {
-  auto block = std::make_unique<TPGGlobalBlock>(std::size_t(BmpBitmapPartSize(*this)));
-  {
-    TLockedBlockStream stream(*block);
-    WriteBmpBitmapPart(stream, *this);
-  }
-  format = CF_DIB;
-  data = std::move(block);
-  palette = nullptr;
+std::unique_ptr<TPGClipboardBlock> SaveToClipboardFormat(TPixelGraphic& image, unsigned& format) {
+  auto block = std::make_unique<TPGClipboardBlock>(std::size_t(BmpBitmapPartSize(image)));
+  TBlockStream stream(*block);
+  WriteBmpBitmapPart(stream, image);
+  format = PGClipboardPackedBitmap;
+  return block;
 }
+
+// ---------------------------------------------------------------- the image's members
+
+void TPixelGraphic::LoadFromFile(const std::string& fileName) { LoadImageFile(*this, fileName); }
+
+void TPixelGraphic::LoadFromStream(TStream& stream) { LoadFromStreamExt(stream, "", 0); }
+
+void TPixelGraphic::LoadFromStreamExt(TStream& stream, const std::string& extension, int index) {
+  LoadImageThroughRegistry(*this, stream, extension, index);
+}
+
+void TPixelGraphic::SaveToFile(const std::string& fileName) { SaveImageFile(*this, fileName); }
+
+void TPixelGraphic::SaveToStreamExt(TStream& stream, const std::string& extension) {
+  SaveImageThroughRegistry(*this, stream, extension);
+}
+
+void TPixelGraphic::SaveToStream(TStream& stream) { DefaultWriter().Write(stream, *this); }

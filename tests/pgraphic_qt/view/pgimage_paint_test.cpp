@@ -63,7 +63,7 @@ class TFlushRecorder : public TPGCanvasFactory {
       std::lock_guard<std::mutex> lock(Owner.FLock);
       Owner.FThreads << QThread::currentThread();
     }
-    void ReleaseHandle() override {}
+    void ReleasePainter() override {}
     void StretchDraw(TPixelGraphic&, const TRect&) override {}
     TFlushRecorder& Owner;
   };
@@ -392,4 +392,4 @@ int main(int argc, char** argv) {
   PaintTest test;
   return QTest::qExec(&test, argc, argv);
 }
-#include "paint_test.moc"
+#include "pgimage_paint_test.moc"

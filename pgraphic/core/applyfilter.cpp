@@ -1,8 +1,19 @@
-// TPixelGraphic::ApplyFilter: fills an image with a source passed through a filter.
+// TPixelGraphic::ApplyFilter: fills an image with a source passed through a
+// filter; and the plain filter the others refine.
 
 #include "pgraphic/core/errors.h"
+#include "pgraphic/core/filter.h"
 #include "pgraphic/core/pixelgraphic.h"
-#include "pgraphic/filters/filters.h"
+
+void TPGFilter::BeginFilter(TPixelGraphic& source) { FSource = &source; }
+
+TRGB TPGFilter::FilterPixel(int, int) { return 0; }
+
+void TPGFilter::EndFilter() { FSource = nullptr; }
+
+bool TPGFilter::IsColorMapping() const { return false; }
+
+TRGB TPGFilter::FilterColor(TRGB color) { return color; }
 
 namespace {
 
