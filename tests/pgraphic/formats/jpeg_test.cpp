@@ -14,7 +14,7 @@
 #include "pgraphic/core/library.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
-#include "pgraphic/formats/jpeg.h"
+#include "pgraphic/formats/jpeg/jpeg.h"
 #include "codec_test_support.h"
 #include "support/peer.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 
 namespace tifftest {
 

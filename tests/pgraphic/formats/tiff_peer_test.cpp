@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 #include "pgraphic/formats/tiff_builder.h"
 #include "support/peer.h"
 

@@ -9,8 +9,8 @@
 #include "pgraphic/core/uihooks.h"
 #include "support/box_recorder.h"
 #include "support/raised.h"
-#include "pgraphic/formats/tiff.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 #include "pgraphic/formats/tiff_builder.h"
 
 using namespace tiff;

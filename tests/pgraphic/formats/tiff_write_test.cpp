@@ -7,9 +7,9 @@
 #include <random>
 
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/tiff/tiff.h"
 #include "pgraphic/formats/tiff_builder.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 #include "support/peer.h"
 
 using namespace tiff;

@@ -1,8 +1,8 @@
-#include "pgraphic/formats/png8.h"
+#include "pgraphic/formats/png/png8.h"
 
 #include "pgraphic/core/indexed.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/png.h"
+#include "pgraphic/formats/png/png.h"
 
 TPNG8FileFormatWriter::TPNG8FileFormatWriter() {
   SafeOnThreads = true;

@@ -1,4 +1,4 @@
-#include "pgraphic/formats/jpeg.h"
+#include "pgraphic/formats/jpeg/jpeg.h"
 
 #include <algorithm>
 #include <climits>
@@ -20,7 +20,7 @@
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/decodechecks.h"
 #include "pgraphic/formats/icc.h"
-#include "pgraphic/formats/jpeg_markers.h"
+#include "pgraphic/formats/jpeg/jpeg_markers.h"
 
 // Library check: we compile against the codec's own headers, and
 // jpeg_create_(de)compress hands their release number and structure sizes to

@@ -9,7 +9,7 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 
 namespace tiff {
 

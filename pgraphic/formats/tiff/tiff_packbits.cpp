@@ -4,7 +4,7 @@
 
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 
 namespace tiff {
 

@@ -1,6 +1,6 @@
 // The TIFF reader.
 
-#include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/tiff/tiff.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,7 +14,7 @@
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/rowprogress.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 
 using namespace tiff;
 

@@ -1,4 +1,4 @@
-#include "pgraphic/formats/jpeg_markers.h"
+#include "pgraphic/formats/jpeg/jpeg_markers.h"
 
 #include <cstring>
 #include <vector>

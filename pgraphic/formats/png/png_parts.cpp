@@ -1,4 +1,4 @@
-#include "pgraphic/formats/png_parts.h"
+#include "pgraphic/formats/png/png_parts.h"
 
 #include <zlib.h>
 

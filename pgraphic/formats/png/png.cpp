@@ -1,4 +1,4 @@
-#include "pgraphic/formats/png.h"
+#include "pgraphic/formats/png/png.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -18,7 +18,7 @@
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/decodechecks.h"
 #include "pgraphic/formats/icc.h"
-#include "pgraphic/formats/png_parts.h"
+#include "pgraphic/formats/png/png_parts.h"
 #include "pgraphic/formats/rowprogress.h"
 
 // How failures leave libpng: see codec_guard.h. The structure-size check is

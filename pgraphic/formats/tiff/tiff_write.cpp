@@ -6,10 +6,10 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/tiff/tiff.h"
 #include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/rowprogress.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 
 using namespace tiff;
 
