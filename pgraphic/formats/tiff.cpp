@@ -25,14 +25,32 @@ const char* const NumStripsText = "NumStripOffsets<>(ImageLength+RowsPerStrip-1)
 void CheckCompression(std::uint32_t c) {
   switch (c) {
     case compNone:
+    case compLZW:
+    case compDeflate:
+    case compOldDeflate:
     case compPackBits: return;
     case 2: ReadFail("Unsupported compression CCITT 1D");
     case 3: ReadFail("Unsupported compression Group 3 Fax");
     case 4: ReadFail("Unsupported compression Group 4 Fax");
-    case 5: ReadFail("Unsupported compression LZW");
     case 6: ReadFail("Unsupported compression JPEG");
     default: ReadFail("Unsupported compression " + std::to_string(c));
   }
+}
+
+// The predictor only goes with the compressions made for it; elsewhere its
+// tag means nothing, as in every reader.
+bool Predicted(const TDirectory& d) {
+  const bool made = d.Compression == compLZW || d.Compression == compDeflate || d.Compression == compOldDeflate;
+  return made && d.Predictor != 1;
+}
+
+// Horizontal differences of whole bytes or 16-bit samples; not of
+// floating-point samples, nor of sub-byte ones.
+void CheckPredictor(const TDirectory& d) {
+  if (!Predicted(d)) return;
+  const bool wholeSamples = std::all_of(d.BitsPerSample.begin(), d.BitsPerSample.end(),
+                                        [](std::uint32_t b) { return b == 8 || b == 16; });
+  if (d.Predictor != 2 || !wholeSamples) ReadFailInvalid("Predictor");
 }
 
 // A single strip that disagrees with RowsPerStrip is read as one strip when
@@ -71,22 +89,26 @@ void CheckStripPlacement(const TDirectory& d) {
 
 // Where the data of a strip may run to. Uncompressed rows have a known size
 // and are bounded by the file's end, not by a StripByteCounts that some
-// writers get too small; PackBits data, whose length is its own, ends where
-// the count says.
+// writers get too small; compressed data, whose length is its own, ends
+// where the count says.
 std::int64_t StripEnd(const TDirectory& d, std::size_t strip) {
-  if (!d.HasStripByteCounts || d.Compression != compPackBits) return d.Size;
+  if (!d.HasStripByteCounts || d.Compression == compNone) return d.Size;
   return std::int64_t(d.StripOffsets[strip]) + d.StripByteCounts[strip];
 }
 
-// The least the strips must hold for the promised rows: every row in full,
-// or with PackBits, whose runs stay inside a row, two bytes for every
-// started 128 bytes of a row. Strips do not share their data, so the file
-// has to hold that much, or it cannot be the image it claims.
+// The least the strips must hold for the promised rows: every row in full;
+// with PackBits, whose runs stay inside a row, two bytes for every started
+// 128 bytes of a row; with LZW, whose 9-bit code stands for at most 4096
+// bytes, a byte for every 3640; with Deflate one for every 1032. Strips do not share their data, so the
+// file has to hold that much, or it cannot be the image it claims.
 void CheckStripData(const TDirectory& d) {
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
   const std::uint64_t rowBytes = (bits * d.Width + 7) / 8;
-  const std::uint64_t perRow = d.Compression == compPackBits ? (rowBytes + 127) / 128 * 2 : rowBytes;
-  if (perRow * d.Length > std::uint64_t(d.Size)) ReadFailMsg(msgUnexpectedEOF);
+  std::uint64_t least = rowBytes * d.Length;
+  if (d.Compression == compPackBits) least = (rowBytes + 127) / 128 * 2 * d.Length;
+  if (d.Compression == compLZW) least /= 3640;
+  if (d.Compression == compDeflate || d.Compression == compOldDeflate) least /= 1032;
+  if (least > std::uint64_t(d.Size)) ReadFailMsg(msgUnexpectedEOF);
 }
 
 TPGPixelFormat DepthOf(const TDirectory& d) {
@@ -161,32 +183,21 @@ struct TRowReader {
       : Src(src), Dir(dir), RowBytes(rowBytes), Row(rowBytes) {}
 
   const std::uint8_t* Fetch(std::uint32_t y) {
-    if (y % Dir.RowsPerStrip == 0) StartStrip(y / Dir.RowsPerStrip);
-    if (Packed) {
-      Packed->DecodeRow(Row.data(), RowBytes, y);
-    } else {
-      if (std::int64_t(RowBytes) > End - Pos) ReadFailMsg(msgUnexpectedEOF);
-      Src.ReadAt(Pos, Row.data(), std::int64_t(RowBytes));
-      Pos += std::int64_t(RowBytes);
+    if (y % Dir.RowsPerStrip == 0) {
+      const std::size_t strip = y / Dir.RowsPerStrip;
+      Decoder = MakeChunkDecoder(Src, Dir.Compression, Dir.StripOffsets[strip], StripEnd(Dir, strip));
     }
+    Decoder->Read(Row.data(), RowBytes, y);
+    if (Predicted(Dir)) UndoHorizontalPredictor(Row.data(), Dir.Width, Dir.SamplesPerPixel, Dir.BitsPerSample[0]);
     return Row.data();
   }
 
  private:
-  void StartStrip(std::size_t strip) {
-    Pos = Dir.StripOffsets[strip];
-    End = StripEnd(Dir, strip);
-    Packed.reset();
-    if (Dir.Compression == compPackBits) Packed = std::make_unique<TPackBitsDecoder>(Src, Pos, End);
-  }
-
   TSource& Src;
   const TDirectory& Dir;
   std::size_t RowBytes;
   std::vector<std::uint8_t> Row;
-  std::int64_t Pos = 0;
-  std::int64_t End = 0;
-  std::unique_ptr<TPackBitsDecoder> Packed;
+  std::unique_ptr<TChunkDecoder> Decoder;
 };
 
 void ConvertRow(const TDirectory& d, const std::uint8_t* src, std::uint8_t* dst, std::size_t rowBytes) {
@@ -248,6 +259,8 @@ std::string CompressionText(std::uint32_t c) {
     case 4: return "Group 4 F.";
     case 5: return "LZW";
     case 6: return "JPEG";
+    case compDeflate:
+    case compOldDeflate: return "Deflate";
     case compPackBits: return "PackBits";
     default: return "";
   }
@@ -283,6 +296,7 @@ bool TTIFFileFormatReader::CheckSignature(const std::uint8_t* h, int headerSize)
 void TTIFFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int index) {
   TDirectory d = ReadDirectory(stream, index);
   CheckCompression(d.Compression);
+  CheckPredictor(d);
   CheckStripCount(d, image.ReadWarningAction);
   CheckStripPlacement(d);
   SizeImage(d, image);
@@ -297,7 +311,7 @@ void TTIFFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.ImageCount = d.ImageCount;
   info.SubformatText = (d.Order.Big ? "M, " : "I, ") + CompressionText(d.Compression) +
                        PhotometricText(d.Photometric);
-  if (d.Compression >= 2 && d.Compression <= 6) info.ExtraText = "(Unsupported compression)";
+  if (d.Compression >= 2 && d.Compression <= 6 && d.Compression != compLZW) info.ExtraText = "(Unsupported compression)";
   info.Width = int(std::min<std::uint32_t>(d.Width, INT_MAX));
   info.Height = int(std::min<std::uint32_t>(d.Length, INT_MAX));
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);

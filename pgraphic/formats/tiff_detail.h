@@ -1,9 +1,10 @@
 #pragma once
 // Pieces shared by the TIFF reader and writer: byte order, tag numbers, the
-// parsed image file directory and the PackBits codec.
+// parsed image file directory and the codecs of strips and tiles.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,13 +28,14 @@ enum : std::uint16_t {
   tagYResolution = 283,
   tagPlanarConfiguration = 284,
   tagResolutionUnit = 296,
+  tagPredictor = 317,
   tagColorMap = 320,
   tagIccProfile = 34675,
 };
 
 enum : std::uint16_t { ftByte = 1, ftShort = 3, ftLong = 4, ftRational = 5, ftUndefined = 7 };
 
-enum : std::uint32_t { compNone = 1, compPackBits = 32773 };
+enum : std::uint32_t { compNone = 1, compLZW = 5, compDeflate = 8, compPackBits = 32773, compOldDeflate = 32946 };
 
 enum : std::uint32_t {
   phWhiteIsZero = 0,
@@ -90,6 +92,7 @@ struct TDirectory {
   std::uint32_t SamplesPerPixel = 0;
   std::uint32_t RowsPerStrip = 0;
   std::uint32_t PlanarConfiguration = 0;
+  std::uint32_t Predictor = 1;
   std::vector<std::uint32_t> BitsPerSample;
   std::vector<std::uint32_t> StripOffsets;
   std::vector<std::uint32_t> StripByteCounts;
@@ -115,17 +118,18 @@ std::string ReadIccProfile(TStream& stream, const TDirectory& dir, std::vector<s
 // Encodes one row; dst needs room for 2 * n bytes. Returns the encoded size.
 std::size_t PackBitsEncode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst);
 
-// Decodes PackBits data of one strip through a 4096-byte window of the stream.
-class TPackBitsDecoder {
+// The bytes [start, end) of a strip or tile (relative to the source's
+// base), read through a window of the stream.
+class TByteWindow {
  public:
-  // Data lies at [start, end) relative to the source's base.
-  TPackBitsDecoder(TSource& source, std::int64_t start, std::int64_t end);
-  // Produces exactly count bytes of row `row`; raises on runs past the row
-  // and on data past the strip.
-  void DecodeRow(std::uint8_t* dst, std::size_t count, std::uint32_t row);
+  TByteWindow(TSource& source, std::int64_t start, std::int64_t end);
+  bool AtEnd() const { return Pos >= End; }
+  // The next byte; raises at the end.
+  std::uint8_t Next();
+  // Up to max bytes in place, and how many (0 only at the end).
+  std::size_t Take(const std::uint8_t*& data, std::size_t max);
 
  private:
-  std::uint8_t NextByte();
   void Refill();
   TSource& Src;
   std::int64_t Pos;
@@ -134,5 +138,27 @@ class TPackBitsDecoder {
   std::int64_t WindowLength = 0;
   std::vector<std::uint8_t> Window;
 };
+
+// The decompressed bytes of one strip or tile, in order.
+class TChunkDecoder {
+ public:
+  virtual ~TChunkDecoder() = default;
+  // Produces exactly count more bytes, of image row `row` (for messages);
+  // raises on damaged data and on data that ends too soon.
+  virtual void Read(std::uint8_t* dst, std::size_t count, std::uint32_t row) = 0;
+};
+
+// The decoder of a compression the reader takes, for data at [start, end).
+std::unique_ptr<TChunkDecoder> MakeChunkDecoder(TSource& source, std::uint32_t compression, std::int64_t start,
+                                                std::int64_t end);
+// Rows written with the horizontal predictor hold each sample as its
+// difference to the same sample of the pixel before; this adds them up
+// again, in place, for samples of 8 bits or of 16 bits in the machine's
+// order.
+void UndoHorizontalPredictor(std::uint8_t* row, std::size_t pixels, std::size_t samples, std::uint32_t bits);
+
+std::unique_ptr<TChunkDecoder> MakePackBitsDecoder(TSource& source, std::int64_t start, std::int64_t end);
+std::unique_ptr<TChunkDecoder> MakeLzwDecoder(TSource& source, std::int64_t start, std::int64_t end);
+std::unique_ptr<TChunkDecoder> MakeDeflateDecoder(TSource& source, std::int64_t start, std::int64_t end);
 
 }  // namespace tiff

@@ -78,7 +78,7 @@ bool IsUsedTag(std::uint16_t tag) {
       tagNewSubfileType, tagImageWidth,   tagImageLength,     tagBitsPerSample,
       tagCompression,    tagPhotometric,  tagStripOffsets,    tagSamplesPerPixel,
       tagRowsPerStrip,   tagStripByteCounts, tagPlanarConfiguration, tagColorMap,
-      tagIccProfile};
+      tagIccProfile,     tagPredictor};
   return std::find(std::begin(used), std::end(used), tag) != std::end(used);
 }
 
@@ -243,6 +243,7 @@ TDirectory ReadDirectory(TStream& stream, int index) {
   d.Width = Single(src, es, tagImageWidth, 0);
   d.Length = Single(src, es, tagImageLength, 0);
   d.Compression = Single(src, es, tagCompression, 0);
+  d.Predictor = Single(src, es, tagPredictor, 1);
   ReadSampleLayout(src, es, d);
   ReadStrips(src, es, d);
   if (const auto icc = es.find(tagIccProfile); icc != es.end()) {
