@@ -194,7 +194,7 @@ TEST(TiffReader, CompressionAndLayoutRefusals) {
   EXPECT_EQ(ReadError({'I', 'I', 43, 0, 8, 0, 0, 0}), "TIFF: Not a TIF file");
   EXPECT_EQ(ReadError({'X', 'X', 42, 0, 8, 0, 0, 0}), "TIFF: Not a TIF file");
   EXPECT_EQ(ReadError({'I', 'I', 42}), "TIFF: Not a TIF file");
-  EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPlanarConfiguration, ftShort, {2}).Build()),
+  EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPlanarConfiguration, ftShort, {3}).Build()),
             "TIFF: PlanarConfiguration invalid");
   // Without BitsPerSample every sample has 1 bit: no depth for three of them.
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagSamplesPerPixel, ftShort, {3}).Drop(tagBitsPerSample).Build()),
