@@ -173,12 +173,14 @@ TEST_F(JpegTest, InfoReportsTheFactsOfPeerFiles) {
   EXPECT_EQ(grey.BitsPerPixel, 8);
 }
 
-TEST_F(JpegTest, CmykIsRefusedWhileItsInfoStillReads) {
+TEST_F(JpegTest, CmykReadsAsColourAndItsInfoNamesTheProfile) {
   MakePeerFiles();
   TPixelGraphic image;
-  EXPECT_EQ(MessageOf([&] { ReadJpeg(Path("cmyk.jpg"), image); }), "JPG: Not supported subformat");
-  EXPECT_TRUE(image.Empty());
+  ReadJpeg(Path("cmyk.jpg"), image);
+  EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
+  EXPECT_EQ(image.Width(), kWidth);
   const TFileInfo info = JpegInfo(Path("cmyk.jpg"));
+  EXPECT_EQ(info.ColorProfileText, "ICC profile: none; the colours are converted through the generic CMYK profile");
   EXPECT_EQ(info.SubformatText, "Adope, CMYK");
   EXPECT_EQ(info.ColorCountText, "4294.9M");
   EXPECT_EQ(info.BitsPerPixel, 32);
