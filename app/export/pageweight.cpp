@@ -36,16 +36,17 @@ std::vector<TPlannedSlice> PlanSlices(const TSplitGrid& unsorted, const TPageWei
 TSliceOutcome Weigh(TPixelGraphic& source, std::mutex& cutting, const TPlannedSlice& planned,
                     const TPixelGraphic& slice, const TPageWeighing& weighing) {
   const TCellFile& file = planned.File;
+  const TSliceFormat& format = file.Format.Format;
+  const bool grey = CutsGrey(source, format.Format->Writer);
   std::unique_ptr<TPixelGraphic> image;
   {
     const std::lock_guard<std::mutex> guard(cutting);
-    image = SliceImageOf(source, planned.Cell, slice, file.Path);
+    image = SliceImageOf(source, planned.Cell, slice, file.Path, 0, 0, grey);
   }
   if (file.Width > 0) {
     const TGridCell whole{0, 0, 0, 0, image->Width(), image->Height()};
-    image = SliceImageOf(*image, whole, slice, file.Path, file.Width, file.Height);
+    image = SliceImageOf(*image, whole, slice, file.Path, file.Width, file.Height, grey);
   }
-  const TSliceFormat& format = file.Format.Format;
   const TEncodedSlice encoded = EncodeSlice(*image, format, weighing.Rules);
   TSliceOutcome outcome{format.Format->Chosen() ? file.Path + encoded.Format->Extension : file.Path,
                         encoded.Format->Name, encoded.Quality, encoded.Bytes.size(), encoded.Reason};

@@ -18,10 +18,20 @@ void RaiseOutOfMemory(const std::string& path) {
   throw EExportError("Out of memory while writing \"" + path + "\"; no file was replaced.");
 }
 
-void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
-             const std::string& path) {
+bool CutsGrey(const TPixelGraphic& source, const std::string& writer) {
+  if (source.PixelFormat() != pgpf8Bit || source.PaletteIdent() != pGray256 || writer.empty()) return false;
   try {
-    slice.SetSizeAndFormat(cell.Width, cell.Height, pgpf24Bit);
+    return FindWriter(writer).WritesGrey;
+  } catch (const EPixelGraphic&) {
+    return false;  // no such writer: the save says so
+  }
+}
+
+void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
+             const std::string& path, bool grey) {
+  try {
+    slice.SetSizeAndFormat(cell.Width, cell.Height, grey ? pgpf8Bit : pgpf24Bit);
+    if (grey) slice.SetPaletteIdent(pGray256);
     slice.CopyRect(0, 0, source, cell.Left, cell.Top, cell.Width, cell.Height);
     slice.ColorProfile = source.ColorProfile;
   } catch (const EPGInvalidSize&) {
@@ -84,12 +94,12 @@ std::unique_ptr<TPixelGraphic> NewSliceImage(const TPixelGraphic& slice) {
 // The slice of a cell as its own image: a window on the source where that
 // gives the same bytes, a cut copy otherwise.
 std::unique_ptr<TPixelGraphic> CellImage(TPixelGraphic& source, const TGridCell& cell,
-                                         const std::string& path, const TPixelGraphic& slice) {
+                                         const std::string& path, const TPixelGraphic& slice, bool grey) {
   std::unique_ptr<TPixelGraphic> image = NewSliceImage(slice);
   if (WindowFits(source, cell))
     image->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height);
   else
-    CutCell(*image, source, cell, path);
+    CutCell(*image, source, cell, path, grey);
   return image;
 }
 
@@ -97,7 +107,7 @@ std::unique_ptr<TPixelGraphic> CellImage(TPixelGraphic& source, const TGridCell&
 // scaledWidth x scaledHeight by the precise (area) filter.
 std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& rect, int scaledWidth,
                                           int scaledHeight, const TPixelGraphic& slice,
-                                          const std::string& path) {
+                                          const std::string& path, bool grey) {
   std::unique_ptr<TPixelGraphic> image = NewSliceImage(slice);
   try {
     image->SetSizeAndFormat(scaledWidth, scaledHeight, pgpf24Bit);
@@ -108,7 +118,19 @@ std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& 
   }
   image->StretchMode = smPrecise;
   image->StretchCopy(0, 0, scaledWidth, scaledHeight, from, rect.Left, rect.Top, rect.Width, rect.Height);
-  return image;
+  if (!grey) return image;
+  // The greys scale to greys: the grey slice holds them exactly.
+  std::unique_ptr<TPixelGraphic> greys = NewSliceImage(slice);
+  const TGridCell whole{0, 0, 0, 0, scaledWidth, scaledHeight};
+  CutCell(*greys, *image, whole, path, true);
+  return greys;
+}
+
+// The writer of slice number index: its own format's, the plan's, or the
+// one its extension names.
+std::string SliceWriter(const TSliceSinkPlan& plan, std::size_t index, const std::string& path) {
+  const TSliceFormat* format = plan.Formats.empty() || !plan.Formats[index].Format ? nullptr : &plan.Formats[index];
+  return format ? format->Format->Writer : plan.Writer.empty() ? FileExtensionOf(path) : plan.Writer;
 }
 
 // The image written as slice file `index` at path, complete and synced, or
@@ -120,9 +142,7 @@ TStagedFile StageSlice(TPixelGraphic& image, const std::string& path, const TSli
   if (format && format->InMemory()) return StageEncodedSlice(image, path, *format, plan.Rules, outcome);
   try {
     TStagedFile file(path);
-    const std::string writer = format ? format->Format->Writer
-                               : plan.Writer.empty() ? FileExtensionOf(path)
-                                                     : plan.Writer;
+    const std::string writer = SliceWriter(plan, index, path);
     image.SaveToStreamExt(file.Stream(), writer);
     outcome = {path, writer, -1, std::uint64_t(file.Stream().Position()), ""};
     file.Finish();
@@ -139,14 +159,15 @@ class TDirectSink : public TSliceSink {
 
   void Put(std::size_t index, TPixelGraphic& source, const TGridCell& cell, const std::string& path,
            TPGFinalRows*) override {
+    const bool grey = CutsGrey(source, SliceWriter(Plan, index, path));
     if (Plan.KeepLastSlice) {
-      CutCell(*Plan.Slice, source, cell, path);
+      CutCell(*Plan.Slice, source, cell, path, grey);
       Stage(*Plan.Slice, path, index);
       return;
     }
     std::unique_ptr<TPixelGraphic> image;
     try {
-      image = CellImage(source, cell, path, *Plan.Slice);
+      image = CellImage(source, cell, path, *Plan.Slice, grey);
     } catch (const std::bad_alloc&) {
       RaiseOutOfMemory(path);
     }
@@ -155,7 +176,8 @@ class TDirectSink : public TSliceSink {
   void PutScaled(std::size_t index, TPixelGraphic& source, const TGridCell& cell, int width, int height,
                  const std::string& path) override {
     try {
-      Stage(*ScaledCell(source, cell, width, height, *Plan.Slice, path), path, index);
+      const bool grey = CutsGrey(source, SliceWriter(Plan, index, path));
+      Stage(*ScaledCell(source, cell, width, height, *Plan.Slice, path, grey), path, index);
     } catch (const std::bad_alloc&) {
       RaiseOutOfMemory(path);
     }
@@ -187,6 +209,7 @@ struct TSliceJob {
   std::int64_t Held = 0;               // pixels of a copy, counted against the budget
   int ScaledWidth = 0;                 // when not 0, Image is written scaled to this size
   int ScaledHeight = 0;
+  bool Grey = false;                   // cut, and scaled, as 256 greys
   std::optional<TStagedFile> File;     // complete and synced once Done without Error
   TSliceOutcome Outcome;               // with it
   std::exception_ptr Error;
@@ -282,7 +305,7 @@ void TThreadedSink::Work() {
       if (job.ScaledWidth > 0) {
         const TGridCell whole{0, 0, 0, 0, job.Image->Width(), job.Image->Height()};
         job.File.emplace(StageSlice(
-            *ScaledCell(*job.Image, whole, job.ScaledWidth, job.ScaledHeight, *Plan.Slice, job.Path),
+            *ScaledCell(*job.Image, whole, job.ScaledWidth, job.ScaledHeight, *Plan.Slice, job.Path, job.Grey),
             job.Path, Plan, job.Index, job.Outcome));
       } else {
         job.File.emplace(StageSlice(*job.Image, job.Path, Plan, job.Index, job.Outcome));
@@ -315,13 +338,14 @@ void TThreadedSink::Prepare(TSliceJob& job, std::size_t index, TPixelGraphic& so
     job.Image = job.Own.get();
     return;
   }
+  job.Grey = CutsGrey(source, SliceWriter(Plan, index, job.Path));
   if (Plan.KeepLastSlice && index + 1 == Plan.Cells) {
-    CutCell(*Plan.Slice, source, cell, job.Path);
+    CutCell(*Plan.Slice, source, cell, job.Path, job.Grey);
     job.Image = Plan.Slice;
     return;
   }
   if (!WindowFits(source, cell)) WaitForRoom(BytesPerRowFor(24, cell.Width) * cell.Height);
-  job.Own = CellImage(source, cell, job.Path, *Plan.Slice);
+  job.Own = CellImage(source, cell, job.Path, *Plan.Slice, job.Grey);
   job.Image = job.Own.get();
   if (!job.Own->ShowsRowsOfAnother()) job.Held = job.Own->ImageSize();
 }
@@ -429,10 +453,10 @@ std::vector<TSliceOutcome> TThreadedSink::Outcomes() const {
 
 std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCell& cell,
                                             const TPixelGraphic& slice, const std::string& path, int width,
-                                            int height) {
+                                            int height, bool grey) {
   try {
-    if (width == 0) return CellImage(source, cell, path, slice);
-    return ScaledCell(source, cell, width, height, slice, path);
+    if (width == 0) return CellImage(source, cell, path, slice, grey);
+    return ScaledCell(source, cell, width, height, slice, path, grey);
   } catch (const std::bad_alloc&) {
     RaiseOutOfMemory(path);
   }

@@ -613,6 +613,7 @@ void TJPGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
 TJPGFileFormatWriter::TJPGFileFormatWriter() {
   SafeOnThreads = true;
   TakesRowsTopDown = true;
+  WritesGrey = true;
   Extension = "jpg";
   Description = "JPEG (JFIF compliant)";
   CanWriteResolutions = CrBit(cr256Grays) | CrBit(crTrueColor);

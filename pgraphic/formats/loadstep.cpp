@@ -131,12 +131,18 @@ void TLoadColorStep::PrepareConversion(TPixelGraphic& image) {
     MapPaletteThrough(image, conversion->Transform.get());
 }
 
+// 256 greys keep their palette, so that a grey image stays grey: their
+// values are mapped, after a grey profile's table where there is one.
 void TLoadColorStep::PrepareGamma(TPixelGraphic& image) {
   if (!LoadGammaTable(image, GammaTable)) return;
-  if (image.PixelFormat() != pgpf24Bit)
+  if (GreyPixels(image)) {
+    for (int i = 0; i < 256; ++i) GreyTable[i] = GammaTable[GreyRows ? GreyTable[i] : i];
+    GreyRows = true;
+  } else if (image.PixelFormat() != pgpf24Bit) {
     MapPaletteThrough(image, GammaTable);
-  else
+  } else {
     GammaRows = !image.Empty() && image.Width() >= 1;
+  }
   image.FileGamma = PGSettings().DisplayGamma;
 }
 
