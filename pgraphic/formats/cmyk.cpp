@@ -67,18 +67,49 @@ const std::vector<std::uint8_t>& GenericCmykProfile() {
   return profile;
 }
 
+namespace {
+
+// One conversion through the generic profile for stored and for inverted
+// inks, made once (making one takes tens of milliseconds) and shared by
+// every file and thread: without Little CMS's one-pixel cache it keeps no
+// state between calls.
+struct TGenericConversions {
+  TGenericConversions() {
+    const pglcms::TProfile profile = pglcms::OpenProfile(Context, GenericCmykProfile());
+    const pglcms::TProfile srgb(Context.Handle ? cmsCreate_sRGBProfileTHR(Context.Handle) : nullptr);
+    if (!profile || !srgb) return;
+    // The generic profile's table is its rule, colorimetrically: a
+    // perceptual conversion would lift its black to a printer's.
+    for (const bool inverted : {false, true})
+      Transforms[inverted] = pglcms::TTransform(
+          cmsCreateTransformTHR(Context.Handle, profile.get(), inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb.get(),
+                                TYPE_BGR_8, INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE));
+  }
+  pglcms::TContext Context;  // outlives the objects made in it
+  pglcms::TTransform Transforms[2];
+};
+
+const TGenericConversions& GenericConversions() {
+  static const TGenericConversions conversions;
+  return conversions;
+}
+
+}  // namespace
+
 struct TCmykToSRGB::TState {
   pglcms::TContext Context;  // outlives the objects made in it
-  pglcms::TTransform Transform;
+  pglcms::TTransform Own;    // through the file's profile
+  void* Transform = nullptr;
 };
 
 TCmykToSRGB::TCmykToSRGB(const std::vector<std::uint8_t>& icc, bool inverted) : State(std::make_unique<TState>()) {
-  const pglcms::TProfile profile = pglcms::OpenProfile(State->Context, icc.empty() ? GenericCmykProfile() : icc);
-  const cmsUInt32Number in = inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8;
-  // The generic profile's table is its rule, colorimetrically: a
-  // perceptual conversion would lift its black to a printer's.
-  const cmsUInt32Number intent = icc.empty() ? INTENT_RELATIVE_COLORIMETRIC : INTENT_PERCEPTUAL;
-  State->Transform = pglcms::TransformToSRGB(State->Context, profile.get(), in, TYPE_BGR_8, intent);
+  if (icc.empty()) {
+    State->Transform = GenericConversions().Transforms[inverted].get();
+    return;
+  }
+  const pglcms::TProfile profile = pglcms::OpenProfile(State->Context, icc);
+  State->Own = pglcms::TransformToSRGB(State->Context, profile.get(), inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, TYPE_BGR_8);
+  State->Transform = State->Own.get();
 }
 
 TCmykToSRGB::~TCmykToSRGB() = default;
@@ -86,5 +117,5 @@ TCmykToSRGB::~TCmykToSRGB() = default;
 bool TCmykToSRGB::Ready() const { return State->Transform != nullptr; }
 
 void TCmykToSRGB::Convert(const std::uint8_t* cmyk, std::uint8_t* bgr, std::size_t pixels) const {
-  cmsDoTransform(State->Transform.get(), cmyk, bgr, cmsUInt32Number(pixels));
+  cmsDoTransform(State->Transform, cmyk, bgr, cmsUInt32Number(pixels));
 }
