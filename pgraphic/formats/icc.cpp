@@ -98,13 +98,14 @@ std::vector<std::uint8_t> RGBForGreyProfile(const std::vector<std::uint8_t>& gre
 
 }  // namespace
 
-std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected) {
+std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected, bool tryConversion) {
   if (std::string problem = StructureProblem(icc); !problem.empty()) return problem;
   if (expected == TIccSpace::isOther) return "";
   const TIccSpace space = SpaceOf(icc);
   if (space != expected)
     return "a profile of " + SpaceName(icc) + " pixels for " +
            (expected == TIccSpace::isGray ? "grey" : expected == TIccSpace::isCMYK ? "CMYK" : "colour") + " pixels";
+  if (!tryConversion) return "";
   pglcms::TContext context;
   const pglcms::TProfile profile = pglcms::OpenProfile(context, icc);
   const cmsUInt32Number in = space == TIccSpace::isGray ? TYPE_GRAY_8 : space == TIccSpace::isCMYK ? TYPE_CMYK_8 : TYPE_RGB_8;

@@ -23,7 +23,10 @@ enum class TIccSpace : std::uint8_t { isRGB, isGray, isCMYK, isOther };
 // (pixels that are not converted, such as the inks of a CMYK TIFF) only the bytes are
 // checked. A profile whose size field is smaller than its bytes is cut to
 // that size first (JPEG and TIFF may pad what they hold).
-std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected);
+// With tryConversion false, whether Little CMS can use it is left to the
+// caller, who makes the conversion anyway (making one can take tens of
+// milliseconds).
+std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected, bool tryConversion = true);
 
 // Where the ICC_PROFILE APP2 markers of a JPEG file say their part goes.
 struct TIccMarker {

@@ -86,9 +86,9 @@ struct TDecodeSession : TJpegSession {
   std::uint32_t MaxScans = 0;
   std::uint64_t MaxMemory = 0;
   bool WantProfile = false;  // APP2 markers kept for their ICC profile
-  // A CMYK file: its own profile (empty for the generic one), the
-  // conversion to sRGB and the row of inks it converts.
-  std::vector<std::uint8_t> CmykProfile;
+  // A CMYK file: the conversion of its inks to sRGB (made with its own
+  // profile, when it has one that works, before the image is sized) and
+  // the row of inks it converts.
   std::unique_ptr<TCmykToSRGB> Cmyk;
   std::vector<std::uint8_t> CmykRow;
 };
@@ -336,7 +336,7 @@ std::uint64_t CoefficientBufferBytes(jpeg_decompress_struct& c) {
 // CMYK rows come out of the codec as inks and go into the image as sRGB.
 // Adobe's applications store the inks inverted and mark their files so.
 void PrepareCmyk(TDecodeSession& s) {
-  s.Cmyk = std::make_unique<TCmykToSRGB>(s.CmykProfile, s.Codec.saw_Adobe_marker != 0);
+  if (!s.Cmyk) s.Cmyk = std::make_unique<TCmykToSRGB>(std::vector<std::uint8_t>{}, s.Codec.saw_Adobe_marker != 0);
   if (!s.Cmyk->Ready()) RaisePrefixed<EJpg>(kPrefix, msgNotSupportedSubformat);
   s.CmykRow.resize(std::size_t(s.Codec.output_width) * 4);
   // What comes out is sRGB, as a profiled file's pixels are.
@@ -435,11 +435,12 @@ const char* const kGenericCmykText = "the colours are converted through the gene
 // A CMYK file's own profile converts its inks, unless it is to be kept,
 // which an RGB image cannot; what is wrong with it, if anything.
 std::string TakeCmykProfile(TDecodeSession& s, std::vector<std::uint8_t> icc) {
-  std::string problem = IccProblem(icc, TIccSpace::isCMYK);
-  if (!problem.empty()) return problem;
+  if (std::string problem = IccProblem(icc, TIccSpace::isCMYK, false); !problem.empty()) return problem;
   if (PGSettings().ColorProfile == TColorProfileMode::cpmKeep) RefuseToKeepCmyk();
-  s.CmykProfile = std::move(icc);
-  return "";
+  s.Cmyk = std::make_unique<TCmykToSRGB>(icc, s.Codec.saw_Adobe_marker != 0);
+  if (s.Cmyk->Ready()) return "";
+  s.Cmyk.reset();
+  return "profile unusable";
 }
 
 // A damaged profile is a warning under the image's policy; the image reads
@@ -461,11 +462,15 @@ void TakeProfile(TDecodeSession& s) {
 // For a CMYK file, also which profile converts its inks.
 std::string ProfileInfo(const jpeg_decompress_struct& c) {
   std::vector<std::uint8_t> icc;
-  const std::string problem = AssembledProfile(c, icc);
+  std::string problem = AssembledProfile(c, icc);
   const TIccSpace space = ExpectedSpace(c);
-  const std::string text = !problem.empty() ? IccDamagedText(problem) : icc.empty() ? "" : IccInfoText(icc, space);
-  if (space != TIccSpace::isCMYK || (!icc.empty() && problem.empty() && IccProblem(icc, space).empty())) return text;
-  return (text.empty() ? std::string("ICC profile: none") : text) + "; " + kGenericCmykText;
+  if (space != TIccSpace::isCMYK) {
+    if (!problem.empty()) return IccDamagedText(problem);
+    return icc.empty() ? "" : IccInfoText(std::move(icc), space);
+  }
+  if (problem.empty() && !icc.empty()) problem = IccProblem(icc, space);
+  if (problem.empty() && !icc.empty()) return IccInfoText(std::move(icc), TIccSpace::isOther);
+  return (problem.empty() ? std::string("ICC profile: none") : IccDamagedText(problem)) + "; " + kGenericCmykText;
 }
 
 // No object with a destructor may live in this frame (longjmp target).

@@ -4,13 +4,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <memory>
 #include <numeric>
 
 #include "pgraphic/core/errors.h"
-#include "pgraphic/core/messages.h"
-#include "pgraphic/core/settings.h"
-#include "pgraphic/core/uihooks.h"
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/rowprogress.h"
