@@ -162,7 +162,6 @@ struct TLayout {
   std::uint64_t Down = 0;
   std::uint64_t ChunkRowBytes = 0;   // one row of a chunk, as stored
   std::uint64_t PlaneRowBytes = 0;   // one image row of a plane
-  std::uint64_t Chunks() const { return Across * Down * Planes; }
 };
 TLayout LayoutOf(const TDirectory& dir);
 
