@@ -17,10 +17,12 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
+#include "pgraphic/formats/cmyk.h"
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/decodechecks.h"
 #include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/jpeg/jpeg_markers.h"
+#include "pgraphic/formats/loadstep.h"
 
 // Library check: we compile against the codec's own headers, and
 // jpeg_create_(de)compress hands their release number and structure sizes to
@@ -84,6 +86,11 @@ struct TDecodeSession : TJpegSession {
   std::uint32_t MaxScans = 0;
   std::uint64_t MaxMemory = 0;
   bool WantProfile = false;  // APP2 markers kept for their ICC profile
+  // A CMYK file: the conversion of its inks to sRGB (made with its own
+  // profile, when it has one that works, before the image is sized) and
+  // the row of inks it converts.
+  std::unique_ptr<TCmykToSRGB> Cmyk;
+  std::vector<std::uint8_t> CmykRow;
 };
 
 // A Huffman-coded scan spends at least one bit on every 8 x 8 block of the
@@ -326,12 +333,23 @@ std::uint64_t CoefficientBufferBytes(jpeg_decompress_struct& c) {
   return bytes;
 }
 
+// CMYK rows come out of the codec as inks and go into the image as sRGB.
+// Adobe's applications store the inks inverted and mark their files so.
+void PrepareCmyk(TDecodeSession& s) {
+  if (!s.Cmyk) s.Cmyk = std::make_unique<TCmykToSRGB>(std::vector<std::uint8_t>{}, s.Codec.saw_Adobe_marker != 0);
+  if (!s.Cmyk->Ready()) RaisePrefixed<EJpg>(kPrefix, msgNotSupportedSubformat);
+  s.CmykRow.resize(std::size_t(s.Codec.output_width) * 4);
+  // What comes out is sRGB, as a profiled file's pixels are.
+  s.Image->FileGamma = SRGBGamma;
+}
+
 // Depth and size of the image; refuses before any pixel memory is taken.
 void PrepareImage(TDecodeSession& s) {
   const std::uint64_t buffer = CoefficientBufferBytes(s.Codec);
   if (buffer > s.MaxMemory) RaiseMemoryLimit(s.MaxMemory, buffer);
   const jpeg_decompress_struct& c = s.Codec;
-  if (c.output_components != 1 && c.output_components != 3)
+  const bool cmyk = c.output_components == 4 && c.out_color_space == JCS_CMYK;
+  if (c.output_components != 1 && c.output_components != 3 && !cmyk)
     RaisePrefixed<EJpg>(kPrefix, msgNotSupportedSubformat);
   const std::uint64_t pixels = std::uint64_t(c.output_width) * c.output_height;
   if (pixels > PGSettings().MaxImagePixels)
@@ -342,6 +360,7 @@ void PrepareImage(TDecodeSession& s) {
   const bool grey = c.output_components == 1;
   image.SetSizeAndFormat(int(c.output_width), int(c.output_height), grey ? pgpf8Bit : pgpf24Bit);
   if (grey) image.SetPaletteIdent(pGray256);
+  if (cmyk) PrepareCmyk(s);
   s.Bits = image.Bits();
   s.BytesPerRow = image.BytesPerRow();
 }
@@ -352,7 +371,13 @@ void ReadRows(TDecodeSession& s) {
   s.InRowLoop = true;
   while (codec->output_scanline < codec->output_height && !s.Aborted) {
     JSAMPROW row = RowAddress(s, codec->output_height, codec->output_scanline);
-    jpeg_read_scanlines(codec, &row, 1);
+    if (s.Cmyk) {
+      JSAMPROW inks = s.CmykRow.data();
+      jpeg_read_scanlines(codec, &inks, 1);
+      s.Cmyk->Convert(inks, row, codec->output_width);
+    } else {
+      jpeg_read_scanlines(codec, &row, 1);
+    }
     RowsDone(s, int(codec->output_scanline) - 1, 1);
     Progress(s, int(codec->output_scanline), int(codec->output_height));
   }
@@ -391,24 +416,61 @@ std::string AssembledProfile(const jpeg_decompress_struct& c, std::vector<std::u
 }
 
 TIccSpace ExpectedSpace(const jpeg_decompress_struct& c) {
-  return c.num_components == 1 ? TIccSpace::isGray : c.num_components == 3 ? TIccSpace::isRGB : TIccSpace::isOther;
+  switch (c.num_components) {
+    case 1: return TIccSpace::isGray;
+    case 3: return TIccSpace::isRGB;
+    case 4: return TIccSpace::isCMYK;
+    default: return TIccSpace::isOther;
+  }
+}
+
+const char* const kGenericCmykText = "the colours are converted through the generic CMYK profile";
+
+[[noreturn]] void RefuseToKeepCmyk() {
+  throw EJpg(std::string(kPrefix) +
+             "A CMYK profile cannot be kept (ColorProfile=keep): the images written are RGB; "
+             "convert the colours instead (ColorProfile=convert)");
+}
+
+// A CMYK file's own profile converts its inks, unless it is to be kept,
+// which an RGB image cannot; what is wrong with it, if anything.
+std::string TakeCmykProfile(TDecodeSession& s, std::vector<std::uint8_t> icc) {
+  if (std::string problem = IccProblem(icc, TIccSpace::isCMYK, false); !problem.empty()) return problem;
+  if (PGSettings().ColorProfile == TColorProfileMode::cpmKeep) RefuseToKeepCmyk();
+  s.Cmyk = std::make_unique<TCmykToSRGB>(icc, s.Codec.saw_Adobe_marker != 0);
+  if (s.Cmyk->Ready()) return "";
+  s.Cmyk.reset();
+  return "profile unusable";
 }
 
 // A damaged profile is a warning under the image's policy; the image reads
-// on. Files of other than 1 or 3 components are refused anyway.
+// on (a CMYK one through the generic CMYK profile). Files of other than
+// 1, 3 or 4 components are refused anyway.
 void TakeProfile(TDecodeSession& s) {
-  if (ExpectedSpace(s.Codec) == TIccSpace::isOther) return;
+  const TIccSpace space = ExpectedSpace(s.Codec);
+  if (space == TIccSpace::isOther) return;
   std::vector<std::uint8_t> icc;
   std::string problem = AssembledProfile(s.Codec, icc);
-  if (problem.empty() && !icc.empty()) problem = TakeIccProfile(*s.Image, std::move(icc), ExpectedSpace(s.Codec));
-  if (!problem.empty()) ActOnWarning<EJpg>(s.Warnings, "JPG", IccIgnoredText(problem));
+  if (problem.empty() && !icc.empty())
+    problem = space == TIccSpace::isCMYK ? TakeCmykProfile(s, std::move(icc)) : TakeIccProfile(*s.Image, std::move(icc), space);
+  if (problem.empty()) return;
+  const std::string text = space == TIccSpace::isCMYK ? "ICC profile ignored: " + problem + "; " + kGenericCmykText
+                                                      : IccIgnoredText(problem);
+  ActOnWarning<EJpg>(s.Warnings, "JPG", text);
 }
 
+// For a CMYK file, also which profile converts its inks.
 std::string ProfileInfo(const jpeg_decompress_struct& c) {
   std::vector<std::uint8_t> icc;
-  const std::string problem = AssembledProfile(c, icc);
-  if (!problem.empty()) return IccDamagedText(problem);
-  return icc.empty() ? "" : IccInfoText(std::move(icc), ExpectedSpace(c));
+  std::string problem = AssembledProfile(c, icc);
+  const TIccSpace space = ExpectedSpace(c);
+  if (space != TIccSpace::isCMYK) {
+    if (!problem.empty()) return IccDamagedText(problem);
+    return icc.empty() ? "" : IccInfoText(std::move(icc), space);
+  }
+  if (problem.empty() && !icc.empty()) problem = IccProblem(icc, space);
+  if (problem.empty() && !icc.empty()) return IccInfoText(std::move(icc), TIccSpace::isOther);
+  return (problem.empty() ? std::string("ICC profile: none") : IccDamagedText(problem)) + "; " + kGenericCmykText;
 }
 
 // No object with a destructor may live in this frame (longjmp target).
@@ -556,6 +618,7 @@ void TJPGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
 TJPGFileFormatWriter::TJPGFileFormatWriter() {
   SafeOnThreads = true;
   TakesRowsTopDown = true;
+  WritesGrey = true;
   Extension = "jpg";
   Description = "JPEG (JFIF compliant)";
   CanWriteResolutions = CrBit(cr256Grays) | CrBit(crTrueColor);

@@ -709,6 +709,7 @@ void TPNGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
 TPNGFileFormatWriter::TPNGFileFormatWriter() {
   SafeOnThreads = true;
   TakesRowsTopDown = true;
+  WritesGrey = true;
   Extension = "png";
   Description = "Portable Network Graphics";
   CanWriteResolutions = 255;

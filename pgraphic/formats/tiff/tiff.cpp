@@ -4,13 +4,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <memory>
 #include <numeric>
 
 #include "pgraphic/core/errors.h"
-#include "pgraphic/core/messages.h"
-#include "pgraphic/core/settings.h"
-#include "pgraphic/core/uihooks.h"
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/rowprogress.h"
@@ -20,89 +16,13 @@ using namespace tiff;
 
 namespace {
 
-const char* const NumStripsText = "NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
-
-void CheckCompression(std::uint32_t c) {
-  switch (c) {
-    case compNone:
-    case compPackBits: return;
-    case 2: ReadFail("Unsupported compression CCITT 1D");
-    case 3: ReadFail("Unsupported compression Group 3 Fax");
-    case 4: ReadFail("Unsupported compression Group 4 Fax");
-    case 5: ReadFail("Unsupported compression LZW");
-    case 6: ReadFail("Unsupported compression JPEG");
-    default: ReadFail("Unsupported compression " + std::to_string(c));
-  }
-}
-
-// A single strip that disagrees with RowsPerStrip is read as one strip when
-// the image's policy allows it.
-bool AllowSingleStrip(TPGWarningAction action) {
-  const std::string text = std::string("TIFF: ") + NumStripsText;
-  if (action == pgwaIgnore) return true;
-  if (action == pgwaOKBox || action == pgwaOKCancelBox) {
-    const bool ask = action == pgwaOKCancelBox;
-    const auto buttons = ask ? TPGMsgButtons::mbOKCancel : TPGMsgButtons::mbOK;
-    const TPGMsgResult answer = PGWarningBox(text, buttons, "TIFF-Warning");
-    return !ask || answer == TPGMsgResult::mrOK;
-  }
-  return false;
-}
-
-void CheckStripCount(TDirectory& d, TPGWarningAction action) {
-  const std::uint64_t rps = d.RowsPerStrip;
-  const std::uint64_t expected = rps == 0 ? 0 : (std::uint64_t(d.Length) + rps - 1) / rps;
-  if (expected == d.StripOffsets.size()) return;
-  if (d.StripOffsets.size() != 1 || !AllowSingleStrip(action)) ReadFail(NumStripsText);
-  d.RowsPerStrip = d.Length;
-}
-
-// Every strip must start inside the file and, when its byte count is
-// known, end inside it.
-void CheckStripPlacement(const TDirectory& d) {
-  if (d.HasStripByteCounts && d.StripByteCounts.size() != d.StripOffsets.size())
-    ReadFailInvalid("StripByteCounts");
-  for (std::size_t i = 0; i < d.StripOffsets.size(); ++i) {
-    if (d.StripOffsets[i] > d.Size) ReadFailInvalid("StripOffsets");
-    if (d.HasStripByteCounts && d.StripByteCounts[i] > d.Size - d.StripOffsets[i])
-      ReadFailMsg(msgUnexpectedEOF);
-  }
-}
-
-// Where the data of a strip may run to. Uncompressed rows have a known size
-// and are bounded by the file's end, not by a StripByteCounts that some
-// writers get too small; PackBits data, whose length is its own, ends where
-// the count says.
-std::int64_t StripEnd(const TDirectory& d, std::size_t strip) {
-  if (!d.HasStripByteCounts || d.Compression != compPackBits) return d.Size;
-  return std::int64_t(d.StripOffsets[strip]) + d.StripByteCounts[strip];
-}
-
-// The least the strips must hold for the promised rows: every row in full,
-// or with PackBits, whose runs stay inside a row, two bytes for every
-// started 128 bytes of a row. Strips do not share their data, so the file
-// has to hold that much, or it cannot be the image it claims.
-void CheckStripData(const TDirectory& d) {
-  const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
-  const std::uint64_t rowBytes = (bits * d.Width + 7) / 8;
-  const std::uint64_t perRow = d.Compression == compPackBits ? (rowBytes + 127) / 128 * 2 : rowBytes;
-  if (perRow * d.Length > std::uint64_t(d.Size)) ReadFailMsg(msgUnexpectedEOF);
-}
-
+// Grey of 8 or 16 bits, and grey with alpha, become 256 greys; more
+// samples become 24-bit colour.
 TPGPixelFormat DepthOf(const TDirectory& d) {
+  const std::uint32_t bits = d.BitsPerSample[0];
+  if (d.Photometric <= phBlackIsZero && bits >= 8) return pgpf8Bit;
   if (d.SamplesPerPixel > 1) return pgpf24Bit;
-  return d.BitsPerSample[0] == 1 ? pgpf1Bit : d.BitsPerSample[0] == 4 ? pgpf4Bit : pgpf8Bit;
-}
-
-void SizeImage(const TDirectory& d, TPixelGraphic& image) {
-  const std::uint64_t pixels = std::uint64_t(d.Width) * d.Length;
-  // Rows of no width cost nothing to read but every later pass walks them:
-  // a few header bytes must not promise hundreds of millions.
-  const bool rowsOfNoWidth = d.Width == 0 && d.Length > 0;
-  if (d.Width > INT_MAX || d.Length > INT_MAX || pixels > PGSettings().MaxImagePixels || rowsOfNoWidth)
-    RaisePrefixed<EPGTIFFileFormatReader>("TIFF: ", msgInvalidSizeOf, "image");
-  CheckStripData(d);
-  image.SetSizeAndFormat(int(d.Width), int(d.Length), DepthOf(d));
+  return bits == 1 ? pgpf1Bit : bits == 4 ? pgpf4Bit : pgpf8Bit;
 }
 
 // The palette of ColorMap: all reds, then all greens, then all blues, each
@@ -125,78 +45,6 @@ void SetPalette(const TDirectory& d, TPixelGraphic& image) {
   if (grey) return image.SetPaletteIdent(depth == pgpf4Bit ? pGray16 : pGray256);
   if (d.Photometric == phPalette) return SetColorMapPalette(d, image, depth == pgpf4Bit ? 16 : 256);
   ReadFail(depth == pgpf4Bit ? "Unsupported 4 Bits/Pixel" : "Unsupported 8 Bits/Pixel");
-}
-
-// ---- row conversion into the image's bottom-up rows
-
-// Palette and grey rows keep their layout; WhiteIsZero flips every value,
-// which for 1, 4 and 8 bits is flipping every bit. Bits past the last pixel
-// stay 0.
-void ConvertSingleSample(const std::uint8_t* src, std::uint8_t* dst, std::size_t bytes,
-                         std::uint64_t rowBits, bool whiteIsZero) {
-  const std::uint8_t flip = whiteIsZero ? 0xFF : 0x00;
-  for (std::size_t i = 0; i < bytes; ++i) dst[i] = src[i] ^ flip;
-  if (const unsigned used = unsigned(rowBits % 8)) dst[bytes - 1] &= std::uint8_t(0xFF << (8 - used));
-}
-
-void ConvertRGB(const std::uint8_t* src, std::uint8_t* dst, std::uint32_t width, int step) {
-  for (std::uint32_t x = 0; x < width; ++x, src += step, dst += 3) {
-    dst[0] = src[2];
-    dst[1] = src[1];
-    dst[2] = src[0];
-  }
-}
-
-void ConvertCMYK(const std::uint8_t* src, std::uint8_t* dst, std::uint32_t width) {
-  for (std::uint32_t x = 0; x < width; ++x, src += 4, dst += 3) {
-    const int k = src[3];
-    dst[2] = std::uint8_t(std::max(0, 255 - src[0] - k));
-    dst[1] = std::uint8_t(std::max(0, 255 - src[1] - k));
-    dst[0] = std::uint8_t(std::max(0, 255 - src[2] - k));
-  }
-}
-
-struct TRowReader {
-  TRowReader(TSource& src, const TDirectory& dir, std::size_t rowBytes)
-      : Src(src), Dir(dir), RowBytes(rowBytes), Row(rowBytes) {}
-
-  const std::uint8_t* Fetch(std::uint32_t y) {
-    if (y % Dir.RowsPerStrip == 0) StartStrip(y / Dir.RowsPerStrip);
-    if (Packed) {
-      Packed->DecodeRow(Row.data(), RowBytes, y);
-    } else {
-      if (std::int64_t(RowBytes) > End - Pos) ReadFailMsg(msgUnexpectedEOF);
-      Src.ReadAt(Pos, Row.data(), std::int64_t(RowBytes));
-      Pos += std::int64_t(RowBytes);
-    }
-    return Row.data();
-  }
-
- private:
-  void StartStrip(std::size_t strip) {
-    Pos = Dir.StripOffsets[strip];
-    End = StripEnd(Dir, strip);
-    Packed.reset();
-    if (Dir.Compression == compPackBits) Packed = std::make_unique<TPackBitsDecoder>(Src, Pos, End);
-  }
-
-  TSource& Src;
-  const TDirectory& Dir;
-  std::size_t RowBytes;
-  std::vector<std::uint8_t> Row;
-  std::int64_t Pos = 0;
-  std::int64_t End = 0;
-  std::unique_ptr<TPackBitsDecoder> Packed;
-};
-
-void ConvertRow(const TDirectory& d, const std::uint8_t* src, std::uint8_t* dst, std::size_t rowBytes) {
-  if (d.SamplesPerPixel == 1)
-    ConvertSingleSample(src, dst, rowBytes, std::uint64_t(d.BitsPerSample[0]) * d.Width,
-                        d.Photometric == phWhiteIsZero);
-  else if (d.SamplesPerPixel == 4 && d.Photometric == phSeparated)
-    ConvertCMYK(src, dst, d.Width);
-  else
-    ConvertRGB(src, dst, d.Width, int(d.SamplesPerPixel));
 }
 
 // ---- colour profile
@@ -226,15 +74,14 @@ std::string ProfileInfo(TStream& stream, const TDirectory& d) {
   return icc.empty() ? "" : IccInfoText(std::move(icc), ExpectedSpace(d));
 }
 
-void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image) {
-  const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);
-  const std::size_t rowBytes = std::size_t((bits * d.Width + 7) / 8);
+void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image, TRGB background) {
   TSource src(stream, d.Base, d.Size, d.Order);
   TPGProgressBracket bracket(image);
   if (image.Empty()) return;
-  TRowReader reader(src, d, rowBytes);
+  TSampleRows rows(src, d);
+  const TSampleForm form(d, background);
   for (std::uint32_t y = 0; y < d.Length; ++y) {
-    ConvertRow(d, reader.Fetch(y), image.ScanLine(int(y)), rowBytes);
+    form.Convert(rows.Row(y), image.ScanLine(int(y)));
     image.DoRowsDone(int(y), 1);
     if (image.DoProgress(int(y), int(d.Length))) break;
   }
@@ -248,6 +95,8 @@ std::string CompressionText(std::uint32_t c) {
     case 4: return "Group 4 F.";
     case 5: return "LZW";
     case 6: return "JPEG";
+    case compDeflate:
+    case compOldDeflate: return "Deflate";
     case compPackBits: return "PackBits";
     default: return "";
   }
@@ -282,13 +131,13 @@ bool TTIFFileFormatReader::CheckSignature(const std::uint8_t* h, int headerSize)
 
 void TTIFFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int index) {
   TDirectory d = ReadDirectory(stream, index);
-  CheckCompression(d.Compression);
-  CheckStripCount(d, image.ReadWarningAction);
-  CheckStripPlacement(d);
-  SizeImage(d, image);
+  CheckForReading(d, image.ReadWarningAction);
+  // Alpha is laid on the background the image had when the load began.
+  const TRGB background = image.BackGroundColor();
+  image.SetSizeAndFormat(int(d.Width), int(d.Length), DepthOf(d));
   SetPalette(d, image);
   if (ProfilesWanted()) TakeProfile(stream, d, image);
-  ReadRows(stream, d, image);
+  ReadRows(stream, d, image, background);
 }
 
 void TTIFFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info) {
@@ -297,7 +146,7 @@ void TTIFFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.ImageCount = d.ImageCount;
   info.SubformatText = (d.Order.Big ? "M, " : "I, ") + CompressionText(d.Compression) +
                        PhotometricText(d.Photometric);
-  if (d.Compression >= 2 && d.Compression <= 6) info.ExtraText = "(Unsupported compression)";
+  if (d.Compression >= 2 && d.Compression <= 6 && d.Compression != compLZW) info.ExtraText = "(Unsupported compression)";
   info.Width = int(std::min<std::uint32_t>(d.Width, INT_MAX));
   info.Height = int(std::min<std::uint32_t>(d.Length, INT_MAX));
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);

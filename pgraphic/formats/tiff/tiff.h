@@ -1,6 +1,8 @@
 #pragma once
-// TIFF files: strip-organised, uncompressed or PackBits, either byte order;
-// bilevel, grey, palette, RGB and CMYK.
+// TIFF files: strips or tiles, uncompressed, PackBits, LZW or Deflate (the
+// writer: strips, uncompressed or PackBits), either byte order; bilevel,
+// grey, palette, RGB and CMYK, of 8 or 16 bits a sample, the samples
+// interleaved or in planes of their own, alpha laid on the background.
 
 #include <cstdint>
 #include <map>

@@ -78,7 +78,8 @@ bool IsUsedTag(std::uint16_t tag) {
       tagNewSubfileType, tagImageWidth,   tagImageLength,     tagBitsPerSample,
       tagCompression,    tagPhotometric,  tagStripOffsets,    tagSamplesPerPixel,
       tagRowsPerStrip,   tagStripByteCounts, tagPlanarConfiguration, tagColorMap,
-      tagIccProfile};
+      tagIccProfile,     tagPredictor,    tagTileWidth,       tagTileLength,
+      tagTileOffsets,    tagTileByteCounts, tagExtraSamples};
   return std::find(std::begin(used), std::end(used), tag) != std::end(used);
 }
 
@@ -184,27 +185,29 @@ TEntries ReadEntries(TSource& src, std::uint32_t offset) {
   return entries;
 }
 
+// One sample: bilevel, 16 or 256 greys or colours, or 16-bit grey. Several:
+// grey, RGB or CMYK of 8 or 16 bits each, perhaps with samples beyond them.
 bool AcceptedCombination(const TDirectory& d) {
   const auto& b = d.BitsPerSample;
-  const bool all8 = std::all_of(b.begin(), b.end(), [](std::uint32_t v) { return v == 8; });
-  switch (d.SamplesPerPixel) {
-    case 1:
-      return (d.Photometric <= phBlackIsZero || d.Photometric == phPalette) &&
-             (b[0] == 1 || b[0] == 4 || b[0] == 8);
-    case 3: return d.Photometric == phRGB && all8;
-    case 4: return (d.Photometric == phRGB || d.Photometric == phSeparated) && all8;
-    default: return false;
-  }
+  const bool grey = d.Photometric <= phBlackIsZero;
+  if (d.SamplesPerPixel == 1 && (grey || d.Photometric == phPalette))
+    return b[0] == 1 || b[0] == 4 || b[0] == 8 || (b[0] == 16 && grey);
+  const bool even = (b[0] == 8 || b[0] == 16) && std::all_of(b.begin(), b.end(), [&](std::uint32_t v) { return v == b[0]; });
+  const bool colour = grey || d.Photometric == phRGB || d.Photometric == phSeparated;
+  return even && colour && d.SamplesPerPixel >= ColourSamples(d.Photometric);
 }
+
+// More samples than this are no image a designer has.
+constexpr std::uint32_t MaxSamples = 16;
 
 void ReadSampleLayout(TSource& src, const TEntries& es, TDirectory& d) {
   d.PlanarConfiguration = Single(src, es, tagPlanarConfiguration, 0);
-  if (d.PlanarConfiguration > 1) ReadFailInvalid("PlanarConfiguration");
+  if (d.PlanarConfiguration > 2) ReadFailInvalid("PlanarConfiguration");
   // An absent SamplesPerPixel means one sample: common writers leave the tag
   // out of grey and palette files, and refusing those would refuse valid files.
   d.SamplesPerPixel = Single(src, es, tagSamplesPerPixel, 1);
   const std::uint32_t spp = d.SamplesPerPixel;
-  if (spp != 1 && spp != 3 && spp != 4) ReadFail("Invalid SamplesPerPixel");
+  if (spp == 0 || spp > MaxSamples) ReadFail("Invalid SamplesPerPixel");
   d.BitsPerSample = Array(src, es, tagBitsPerSample);
   // Absent, BitsPerSample is 1 for every sample, as TIFF defines it: bilevel
   // writers leave it out.
@@ -212,17 +215,35 @@ void ReadSampleLayout(TSource& src, const TEntries& es, TDirectory& d) {
   if (d.BitsPerSample.size() != spp) ReadFail("Invalid count of SamplesPerPixel");
   d.Photometric = Single(src, es, tagPhotometric, 0);
   if (!AcceptedCombination(d)) ReadFail("Invalid SamplesPerPixel");
+  d.ExtraSamples = es.count(tagExtraSamples) ? Values(src, es.at(tagExtraSamples), MaxSamples) : std::vector<std::uint32_t>{};
+}
+
+// Tiles are the ones of TileWidth x TileLength pixels; an image has them
+// or strips, never both.
+void ReadTiles(TSource& src, const TEntries& es, TDirectory& d) {
+  d.Tiled = true;
+  d.TileWidth = Single(src, es, tagTileWidth, 0);
+  d.TileLength = Single(src, es, tagTileLength, 0);
+  if (d.TileWidth == 0) ReadFailInvalid("TileWidth");
+  if (d.TileLength == 0) ReadFailInvalid("TileLength");
+  d.Offsets = Array(src, es, tagTileOffsets);
+  d.HasByteCounts = es.count(tagTileByteCounts) != 0;
+  d.ByteCounts = Array(src, es, tagTileByteCounts);
 }
 
 void ReadStrips(TSource& src, const TEntries& es, TDirectory& d) {
-  d.StripOffsets = Array(src, es, tagStripOffsets);
-  d.RowsPerStrip = Single(src, es, tagRowsPerStrip, 0);
-  if (d.RowsPerStrip == 0) {
-    if (d.StripOffsets.size() != 1) ReadFail("Invalid RowsPerStrip");
-    d.RowsPerStrip = d.Length;
+  if (es.count(tagTileWidth) || es.count(tagTileLength) || es.count(tagTileOffsets)) {
+    ReadTiles(src, es, d);
+  } else {
+    d.Offsets = Array(src, es, tagStripOffsets);
+    d.RowsPerStrip = Single(src, es, tagRowsPerStrip, 0);
+    if (d.RowsPerStrip == 0) {
+      if (d.Offsets.size() != 1) ReadFail("Invalid RowsPerStrip");
+      d.RowsPerStrip = d.Length;
+    }
+    d.HasByteCounts = es.count(tagStripByteCounts) != 0;
+    d.ByteCounts = Array(src, es, tagStripByteCounts);
   }
-  d.HasStripByteCounts = es.count(tagStripByteCounts) != 0;
-  d.StripByteCounts = Array(src, es, tagStripByteCounts);
   d.ColorMap = Array(src, es, tagColorMap);
 }
 
@@ -243,6 +264,7 @@ TDirectory ReadDirectory(TStream& stream, int index) {
   d.Width = Single(src, es, tagImageWidth, 0);
   d.Length = Single(src, es, tagImageLength, 0);
   d.Compression = Single(src, es, tagCompression, 0);
+  d.Predictor = Single(src, es, tagPredictor, 1);
   ReadSampleLayout(src, es, d);
   ReadStrips(src, es, d);
   if (const auto icc = es.find(tagIccProfile); icc != es.end()) {

@@ -11,7 +11,6 @@ namespace tiff {
 namespace {
 
 constexpr std::size_t MaxPacket = 128;
-constexpr std::int64_t WindowSize = 4096;
 
 // Length of the run of equal bytes each byte belongs to.
 std::vector<std::size_t> RunLengths(const std::uint8_t* src, std::size_t n) {
@@ -58,37 +57,39 @@ std::size_t PackBitsEncode(const std::uint8_t* src, std::size_t n, std::uint8_t*
   return out;
 }
 
-TPackBitsDecoder::TPackBitsDecoder(TSource& source, std::int64_t start, std::int64_t end)
-    : Src(source), Pos(start), End(std::min(end, source.Size)), Window(WindowSize) {}
+namespace {
 
-void TPackBitsDecoder::Refill() {
-  WindowStart = Pos;
-  WindowLength = std::min(WindowSize, End - Pos);
-  Src.ReadAt(Pos, Window.data(), WindowLength);
-}
+// PackBits runs never cross a row: each row is decoded on its own, and
+// the position carries over to the next row of the strip.
+class TPackBitsDecoder : public TChunkDecoder {
+ public:
+  TPackBitsDecoder(TSource& source, std::int64_t start, std::int64_t end) : In(source, start, end) {}
 
-std::uint8_t TPackBitsDecoder::NextByte() {
-  if (Pos >= End) ReadFailMsg(msgUnexpectedEOF);
-  if (Pos < WindowStart || Pos >= WindowStart + WindowLength) Refill();
-  return Window[std::size_t(Pos++ - WindowStart)];
-}
-
-void TPackBitsDecoder::DecodeRow(std::uint8_t* dst, std::size_t count, std::uint32_t row) {
-  std::size_t done = 0;
-  while (done < count) {
-    const int n = static_cast<std::int8_t>(NextByte());
-    if (n == -128) continue;
-    const std::size_t run = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
-    if (run > count - done)
-      RaisePrefixed<EPGTIFFileFormatReader>("TIFF (PackBits): ", msgInvalidRowByteCount,
-                                            std::to_string(row));
-    if (n >= 0) {
-      for (std::size_t i = 0; i < run; ++i) dst[done++] = NextByte();
-    } else {
-      std::fill_n(dst + done, run, NextByte());
-      done += run;
+  void Read(std::uint8_t* dst, std::size_t count, std::uint32_t row) override {
+    std::size_t done = 0;
+    while (done < count) {
+      const int n = static_cast<std::int8_t>(In.Next());
+      if (n == -128) continue;
+      const std::size_t run = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
+      if (run > count - done)
+        RaisePrefixed<EPGTIFFileFormatReader>("TIFF (PackBits): ", msgInvalidRowByteCount, std::to_string(row));
+      if (n >= 0) {
+        for (std::size_t i = 0; i < run; ++i) dst[done++] = In.Next();
+      } else {
+        std::fill_n(dst + done, run, In.Next());
+        done += run;
+      }
     }
   }
+
+ private:
+  TByteWindow In;
+};
+
+}  // namespace
+
+std::unique_ptr<TChunkDecoder> MakePackBitsDecoder(TSource& source, std::int64_t start, std::int64_t end) {
+  return std::make_unique<TPackBitsDecoder>(source, start, end);
 }
 
 }  // namespace tiff

@@ -79,9 +79,11 @@ class TGammaReader : public TFileFormatReader {
   TGammaReader() { Extension = "gammatest"; }
   const char* ClassName() const override { return "TGammaReader"; }
   void ReadImage(TStream&, TPixelGraphic& image, int) override {
-    if (Palette) {
+    if (Palette || Grey) {
       image.SetSizeAndFormat(256, 1, pgpf8Bit);
       image.SetPaletteIdent(pGray256);
+      for (int i = 0; i < 256 && Palette; ++i) image.SetPaletteEntry(i, RGBColor(i, i, 255 - i));
+      for (int x = 0; x < 256 && Grey; ++x) image.SetPixel(x, 0, TRGB(x));
     } else {
       image.SetSizeAndFormat(86, 1, pgpf24Bit);
       for (int x = 0; x < 86; ++x) image.SetPixel(x, 0, RGBColor(3 * x, 3 * x + 1, 3 * x + 2));
@@ -91,13 +93,18 @@ class TGammaReader : public TFileFormatReader {
   }
   long double Gamma = 1.8L;
   bool Palette = false;
+  bool Grey = false;
   bool FailAfterSizing = false;
 };
 
 // The first 256 colour bytes of the loaded test image: its pixels' bytes for
-// 24 bits, the red of its palette entries otherwise.
+// 24 bits and 256 greys, the red of its palette entries otherwise.
 std::vector<int> LoadedBytes(TPixelGraphic& image) {
   std::vector<int> bytes;
+  if (image.PixelFormat() == pgpf8Bit && image.PaletteIdent() == pGray256) {
+    for (int x = 0; x < image.Width(); ++x) bytes.push_back(int(image.GetPixel(x, 0)));
+    return bytes;
+  }
   if (image.PixelFormat() != pgpf24Bit) {
     for (int i = 0; i < image.PaletteCount(); ++i) bytes.push_back(int(GetRValue(image.GetPaletteEntry(i))));
     return bytes;
@@ -411,25 +418,27 @@ TEST(RegistryLoad, GammaCorrectionMapsPixelsOrPalette) {
     corrected[std::size_t(i)] = int(std::lround(255.0 * std::pow(i / 255.0, 2.2 / 1.8)));
   }
   long double fileGamma = 0;
-  auto load = [&](long double gamma, bool palette) {
+  auto load = [&](long double gamma, int kind) {
     reader->Gamma = gamma;
-    reader->Palette = palette;
+    reader->Palette = kind == 1;
+    reader->Grey = kind == 2;
     TPixelGraphic image;
     LoadBytes(image, {0}, "gammatest");
     fileGamma = image.FileGamma;
     return LoadedBytes(image);
   };
-  for (bool palette : {false, true}) {
-    SCOPED_TRACE(palette);
-    EXPECT_EQ(load(1.8L * 1.049L, palette), identity);
-    EXPECT_EQ(load(2.2L, palette), corrected);
+  // 24-bit pixels, a palette, and 256 greys, which stay grey.
+  for (int kind : {0, 1, 2}) {
+    SCOPED_TRACE(kind);
+    EXPECT_EQ(load(1.8L * 1.049L, kind), identity);
+    EXPECT_EQ(load(2.2L, kind), corrected);
     EXPECT_EQ(fileGamma, 1.8L);
   }
   PGSettings().GammaCorrectOnLoad = false;
-  EXPECT_EQ(load(2.2L, false), identity);
+  EXPECT_EQ(load(2.2L, 0), identity);
   PGSettings().GammaCorrectOnLoad = true;
   PGSettings().DisplayGamma = 0;  // no transfer curve: nothing to correct, no division by zero
-  EXPECT_EQ(load(2.2L, false), identity);
+  EXPECT_EQ(load(2.2L, 0), identity);
   EXPECT_EQ(fileGamma, 2.2L);
 }
 
