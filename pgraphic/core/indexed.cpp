@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "pgraphic/core/errors.h"
@@ -120,6 +121,20 @@ bool HasAtMost256Colors(TPixelGraphic& image) {
     first = false;
     last = c;
     return table.IndexOf(c) >= 0;
+  });
+}
+
+bool HasAtMostColors(TPixelGraphic& image, std::size_t limit) {
+  if (image.PixelFormat() != pgpf24Bit) return true;
+  std::unordered_set<TRGB> seen;
+  TRGB last = 0;
+  bool first = true;
+  return ForEachPixel(image, [&](int, int, TRGB c) {
+    if (!first && c == last) return true;
+    first = false;
+    last = c;
+    seen.insert(c);
+    return seen.size() <= limit;
   });
 }
 
