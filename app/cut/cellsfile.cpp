@@ -111,6 +111,14 @@ TCellData ParseCells(const std::string& text, const std::string& sourceName,
       TCellFormat format{f[3]};
       if (fields == 5) format.Quality = at.Number(f[4], 0, 100, "quality");
       cells.Formats[cell] = format;
+    } else if (keyword == "name") {
+      if (fields != 4) at.Raise("expected name, column, row and name separated by tabs");
+      const std::vector<std::string> f = SplitOn(line, '\t');
+      const TCellKey cell{at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")};
+      if (const std::string problem = SliceNameProblem(f[3]); !problem.empty()) at.Raise(problem);
+      cells.Names[cell] = f[3];
+      if (const auto same = SameSliceNames(cells.Names))
+        at.Raise("the slice name \"" + f[3] + "\" is taken by another cell already");
     } else if (onWarning) {
       onWarning(sourceName + ", line " + std::to_string(lineNumber) + ": unknown record \"" + keyword +
                 "\", passed over");
@@ -160,6 +168,7 @@ std::vector<std::string> CellsFileLines(const TCellData& cells) {
     if (format.Quality != TCellFormat::NoQuality) line += '\t' + std::to_string(format.Quality);
     lines.push_back(line);
   }
+  for (const TCellKey& cell : RowByRow(cells.Names)) lines.push_back(Record("name", cell) + '\t' + cells.Names.at(cell));
   return lines;
 }
 
@@ -177,6 +186,12 @@ std::string CellsProblem(const TCellData& cells, const TSplitGrid& grid, const s
              std::to_string(span.Rows) + " cells) reaches beyond the grid of " + size + " cells";
   std::vector<TCellKey> named = RowByRow(cells.Skips);
   for (const TCellKey& cell : RowByRow(cells.Formats)) named.push_back(cell);
+  for (const TCellKey& cell : RowByRow(cells.Names)) named.push_back(cell);
+  for (const auto& [cell, slice] : cells.Names)
+    if (const std::string problem = SliceNameProblem(slice); !problem.empty()) return sourceName + ": " + problem;
+  if (const auto same = SameSliceNames(cells.Names))
+    return sourceName + ": the cells " + name(same->first) + " and " + name(same->second) + " have the same name \"" +
+           cells.Names.at(same->second) + "\"";
   for (const TCellKey& cell : named) {
     if (cell.first > columns || cell.second > rows)
       return sourceName + ": the grid of " + size + " cells has no cell " + name(cell);

@@ -117,6 +117,7 @@ bool TSliceExporter::CheckOptions(const TExportPlan& plan) {
   std::string problem = BaseUrlProblem(options.BaseUrl);
   if (problem.empty() && plan.FormatsChosen) problem = AutoFormatsProblem(plan.Rules);
   if (problem.empty()) problem = CellsProblem(FCut.Cells, FCut.Grid, "The cells");
+  if (problem.empty()) problem = SharedOutputProblem(plan);
   if (!problem.empty()) throw EExportError(problem);
   if (!options.Retina) return true;
   // Only the edges of the page's cells: a line inside merged cells alone cuts nothing.

@@ -356,6 +356,35 @@ TEST_F(CliSlice, MergedAndSkippedCellsFromTheGridsCompanion) {
   }
 }
 
+// Slices of names of their own: NAME.EXT and NAME@2x.EXT, kept in the
+// cells file the grid is saved with; a name that another file of the
+// export has already is refused before anything is written.
+TEST_F(CliSlice, NamedSlicesKeepTheirNames) {
+  std::ofstream(Dir + "/cut.cells") << "name\t2\t1\tbtn-shop\n";
+  const TRunResult r = Cli("slice src.png p.html --vert 100 --format bmp --retina --cells cut.cells --save-grid");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"btn-shop.bmp", "btn-shop@2x.bmp", "cut.cells", "p.cells", "p.grd",
+                                                 "p.html", "p_1_1.bmp", "p_1_1@2x.bmp", "src.bmp", "src.png"}));
+  ExpectExactSlice("btn-shop@2x.bmp", 100, 0, 200, 200);
+  EXPECT_NE(ReadText(Dir + "/p.html").find("src='btn-shop.bmp'"), std::string::npos);
+  EXPECT_EQ(ReadText(Dir + "/p.cells"), "name\t2\t1\tbtn-shop\r\n");
+  // The saved grid gives the same files again.
+  fs::create_directories(Dir + "/q");
+  const TRunResult again = Cli("slice src.png q/p.html --grid p.grd --format bmp --retina");
+  ASSERT_EQ(again.Status, 0) << again.Err;
+  EXPECT_EQ(ReadText(Dir + "/q/btn-shop@2x.bmp"), ReadText(Dir + "/btn-shop@2x.bmp"));
+
+  for (const char* taken : {"p_1_1", "P_1_1"}) {
+    fs::remove_all(Dir + "/c");
+    fs::create_directories(Dir + "/c");
+    std::ofstream(Dir + "/c/cut.cells") << "name\t2\t1\t" << taken << "\n";
+    const TRunResult c = Cli("slice src.png c/p.html --vert 100 --cells c/cut.cells --format bmp");
+    EXPECT_EQ(c.Status, 1) << taken;
+    EXPECT_NE(c.Err.find("Two files of the export would be"), std::string::npos) << c.Err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir + "/c"), fs::directory_iterator()), 1) << taken;
+  }
+}
+
 // The page style, the base URL and retina slices: the slices beside the
 // page, at both sizes, the page naming them under the base URL.
 TEST_F(CliSlice, StyleBaseUrlAndRetina) {
