@@ -139,7 +139,8 @@ bool TSliceExporter::Write(TPixelGraphic& source, TAgreed& agreed, const std::fu
   const TExportPlan& plan = agreed.Plan;
   TExportCommit& commit = *agreed.Commit;
   const TExportOptions& options = Settings.Options;
-  THtmlTable table({options.UpperCase, options.DoubleQuote, options.Style, options.BaseUrl, options.EmailFixedWidth},
+  THtmlTable table({options.UpperCase, options.DoubleQuote, options.Style, options.BaseUrl, options.EmailFixedWidth,
+                    options.Page},
                    SizesOf(plan.Page.ColumnEdges, options.Retina), plan.Page.SpansColumns,
                    plan.Page.SpansRows ? SizesOf(plan.Page.RowEdges, options.Retina) : std::vector<int>{});
   std::vector<std::string> lines{table.TableStartLine()};

@@ -16,8 +16,8 @@ struct THtmlPage {
   std::string Preheader;  // mail: the line readers show beside the subject; empty: none
 };
 
-// The lines of the file: the table's lines (as THtmlTable wrote them) in
-// their page.
+// The lines of the file: the table's lines (as THtmlTable wrote them,
+// centred) in their page.
 std::vector<std::string> HtmlPageLines(const std::vector<std::string>& table, TPageStyle style, const THtmlPage& page);
 
 // A page's title when none is given: the HTML file's name without its extension.

@@ -84,20 +84,27 @@ std::string THtmlTable::Attribute(const char* name, const std::string& value) co
 
 std::string THtmlTable::TableStartLine() const {
   const std::string width = std::to_string(TotalWidth());
+  const std::string centre = FOptions.Centred ? ";margin:0 auto" : "";
   switch (FOptions.Style) {
     case TPageStyle::Classic:
       break;
     case TPageStyle::Html5:
       return "<" + Name("TABLE") + Attribute("ROLE", "presentation") +
-             Attribute("STYLE", "border-collapse:collapse") + ">";
-    case TPageStyle::Email:
-      if (!Hybrid()) return MailTableStart(FOptions, width) + Attribute("STYLE", "border-collapse:collapse") + ">";
-      // Outlook for Windows takes the width of the table's CSS as it comes
-      // and ignores max-width: the table it alone reads holds it to the
-      // design's width.
-      return "<!--[if mso]>" + MailTableStart(FOptions, width) + "><" + Name("TR") + "><" + Name("TD") +
-             "><![endif]-->" + MailTableStart(FOptions, "100%") +
-             Attribute("STYLE", "border-collapse:collapse;max-width:" + width + "px") + ">";
+             Attribute("STYLE", "border-collapse:collapse" + centre) + ">";
+    case TPageStyle::Email: {
+      const std::string table = Hybrid() ? MailTableStart(FOptions, "100%") +
+                                               Attribute("STYLE", "border-collapse:collapse;max-width:" + width +
+                                                                      "px" + centre)
+                                         : MailTableStart(FOptions, width) +
+                                               Attribute("STYLE", "border-collapse:collapse" + centre);
+      if (!MsoTable()) return table + ">";
+      // Outlook for Windows takes the width of the table's CSS as it comes,
+      // and ignores max-width and automatic margins: the table it alone
+      // reads holds it to the design's width, and centres it.
+      return "<!--[if mso]>" + MailTableStart(FOptions, width) +
+             (FOptions.Centred ? Attribute("ALIGN", "center") : "") + "><" + Name("TR") + "><" + Name("TD") +
+             "><![endif]-->" + table + ">";
+    }
     case TPageStyle::Fluid:
       // The inner box lets every image of a row take its height from the
       // same width (100cqw), so that the images of a row end at the same
@@ -107,7 +114,7 @@ std::string THtmlTable::TableStartLine() const {
       // sizes it by its content (a table cell, a float): the canvas of the
       // design's width and no height lends the outer box that width, and
       // gives way where the page is narrower, as an image does.
-      return "<" + Name("DIV") + Attribute("STYLE", "max-width:" + width + "px") + "><" + Name("CANVAS") +
+      return "<" + Name("DIV") + Attribute("STYLE", "max-width:" + width + "px" + centre) + "><" + Name("CANVAS") +
              Attribute("WIDTH", width) + Attribute("HEIGHT", "0") + Attribute("STYLE", "display:block;max-width:100%") +
              "></" + Name("CANVAS") + "><" + Name("DIV") + Attribute("STYLE", "container-type:inline-size") + "><" +
              Name("TABLE") + Attribute("ROLE", "presentation") +
@@ -137,11 +144,13 @@ std::string THtmlTable::ColumnGroupLine() const {
 }
 
 std::string THtmlTable::TableEndLine() const {
-  if (Hybrid()) return Name("</TABLE>") + "<!--[if mso]>" + Name("</TD></TR></TABLE>") + "<![endif]-->";
+  if (MsoTable()) return Name("</TABLE>") + "<!--[if mso]>" + Name("</TD></TR></TABLE>") + "<![endif]-->";
   return Name(FOptions.Style == TPageStyle::Fluid ? "</TABLE></DIV></DIV>" : "</TABLE>");
 }
 
 bool THtmlTable::Hybrid() const { return FOptions.Style == TPageStyle::Email && !FOptions.EmailFixedWidth; }
+
+bool THtmlTable::MsoTable() const { return Hybrid() || (FOptions.Style == TPageStyle::Email && FOptions.Centred); }
 
 std::int64_t THtmlTable::TotalWidth() const {
   std::int64_t total = 0;

@@ -38,6 +38,9 @@ struct THtmlOptions {
   TPageStyle Style = TPageStyle::Classic;
   std::string BaseUrl{};       // put before every slice name; empty: names relative to the page
   bool EmailFixedWidth = false;  // email: the table of the design's width at every screen width
+  // Centred in its container, as a whole page has it (classic is centred
+  // by the page's style: its table stays as of old).
+  bool Centred = false;
 };
 
 // One slice as the table shows it.
@@ -115,6 +118,8 @@ class THtmlTable {
   std::string Spans(const THtmlSlice& slice) const;
   std::string FluidWidth(int place, int span = 1) const;
   bool Hybrid() const;
+  // email: Outlook for Windows reads a table of its own around the table.
+  bool MsoTable() const;
   std::string EmptyCellCode(const THtmlSlice& slice) const;
   std::string FluidHeight(int height) const;
   std::int64_t TotalWidth() const;
