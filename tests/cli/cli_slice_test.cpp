@@ -378,6 +378,30 @@ TEST_F(CliSlice, StyleBaseUrlAndRetina) {
             "</table>\r\n");
 }
 
+// A design of 256 greys gives grey JPEG and PNG slices, retina ones too,
+// that look as the colour slices of the same picture do; BMP and WebP
+// slices stay colour, and so do all slices of a colour picture, grey or not.
+TEST_F(CliSlice, GreySourceGivesGreySlicesWhereTheFormatHasThem) {
+  ASSERT_EQ(Python("from PIL import Image\nim = Image.open('" + Dir + "/src.png').convert('L')\n"
+                   "im.save('" + Dir + "/grey.png')\nim.convert('RGB').save('" + Dir + "/colour.png')\n"),
+            0);
+  std::string names;
+  for (const char* source : {"grey", "colour"})
+    for (const char* format : {"jpg", "png", "bmp", "webp"}) {
+      const std::string page = std::string(source) + "_" + format;
+      ASSERT_EQ(Cli(std::string("slice ") + source + ".png " + page + ".html --vert 100 --retina --format " + format).Status, 0);
+      names += " " + page + "_2_1." + format + " " + page + "_2_1@2x." + format;
+    }
+  ASSERT_EQ(Python("import sys\nfrom PIL import Image\nopen('" + Dir + "/modes.txt', 'w').write("
+                   "' '.join(Image.open('" + Dir + "/' + n).mode for n in '" + names + "'.split()))\n"),
+            0);
+  EXPECT_EQ(ReadText(Dir + "/modes.txt"), "L L L L RGB RGB RGB RGB RGB RGB RGB RGB RGB RGB RGB RGB");
+  for (const std::string slice : {"png_2_1.png", "png_2_1@2x.png", "jpg_2_1@2x.jpg"})
+    EXPECT_LT(MeanAbsDifference(Decode(Dir + "/grey_" + slice), Decode(Dir + "/colour_" + slice)),
+              slice.find("jpg") != std::string::npos ? 0.5 : 1e-9)
+        << slice;
+}
+
 // A line at an odd position cannot be halved: said, naming the line, and
 // nothing is written. So are a style or base URL that cannot be used.
 TEST_F(CliSlice, RetinaLineAtAnOddPositionStyleAndBaseUrlErrors) {
