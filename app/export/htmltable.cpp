@@ -187,6 +187,11 @@ TSliceTag THtmlTable::Tag(const THtmlSlice& slice) const {
   // The ratio keeps the cell's shape where images are blocked: a blocked
   // image is a box of its ALT text, which would size the row otherwise.
   if (Hybrid()) tag.FCss += ";width:100%;height:auto;aspect-ratio:" + width + "/" + height + ";overflow:hidden";
+  // A text of a fixed size in a cell that shrinks would wrap out of it on a phone.
+  const std::int64_t total = TotalWidth();
+  const bool shrinks = (Hybrid() || FOptions.Style == TPageStyle::Fluid) && total > SmallestScreen;
+  tag.FAltWidth = shrinks ? int(std::max<std::int64_t>(1, slice.Width * SmallestScreen / total)) : slice.Width;
+  tag.FAltHeight = shrinks ? int(std::max<std::int64_t>(1, slice.Height * SmallestScreen / total)) : slice.Height;
   return tag;
 }
 
@@ -316,7 +321,7 @@ std::string TSliceTag::Code(const std::string& href, const std::string& target,
     link += ">";
   }
   std::string css = FCss;
-  if (FSlice.AltStyle && !alt.empty()) css += ";" + AltTextStyle(FSlice.Width, FSlice.Height, FSlice.Average, alt);
+  if (FSlice.AltStyle && !alt.empty()) css += ";" + AltTextStyle(FAltWidth, FAltHeight, FSlice.Average, alt);
   std::string code = link + FPrefix + QuotedAttribute(FOptions, "ALT", EscapeAttribute(alt)) + FSuffix +
                      QuotedAttribute(FOptions, "STYLE", css) + ">";
   if (!link.empty()) code += "</" + MarkupName(FOptions, "A") + ">";

@@ -25,6 +25,9 @@
 //   fluid:   html5 that scales down with its container, never above the
 //            image's own width (in a box around the table).
 enum class TPageStyle { Classic, Html5, Email, Fluid };
+// The narrowest screen the tables that shrink are made for, in CSS pixels
+// (the smallest phones): their ALT texts are sized to fit the cells there.
+inline constexpr int SmallestScreen = 320;
 inline constexpr TPageStyle PageStyles[] = {TPageStyle::Classic, TPageStyle::Html5,
                                             TPageStyle::Email, TPageStyle::Fluid};
 // "classic", "html5", "email", "fluid": the names settings and command line use.
@@ -80,6 +83,9 @@ class TSliceTag {
   std::string FCss;     // the image's style, without the ALT text's
   THtmlSlice FSlice;
   THtmlOptions FOptions;
+  // The cell's size the ALT text must fit: on the smallest screen for a table that shrinks.
+  int FAltWidth = 0;
+  int FAltHeight = 0;
 };
 
 

@@ -247,4 +247,127 @@ TEST_F(MailInBrowser, EmailOfRetinaAndAutomaticSlicesScalesToo) {
   ExpectScalesEverywhere("email auto", Export("auto", "email", {"--format", "auto"}));
 }
 
+// ---------------------------------------------------------------- images off
+
+// Flat cells in colours that are hard to write on: dark ones, the greys
+// where black and white stand out nearly alike, saturated ones, and a
+// band 24 pixels high whose texts must be set small.
+struct TAltCell {
+  std::uint8_t R, G, B;
+  const char* Alt;
+};
+constexpr int AltWidth = 640, AltHeight = 240;
+const std::vector<int> AltXs = {0, 160, 320, 480, 640}, AltYs = {0, 120, 144, 240};
+const TAltCell AltCells[3][4] = {
+    {{16, 24, 64, "Spring news"}, {119, 119, 119, "Grey"}, {236, 236, 228, "Light"}, {204, 32, 32, "Sale"}},
+    {{118, 118, 118, "Shop all"}, {255, 136, 0, "Orange"}, {51, 102, 204, "Blue"}, {0, 0, 0, "Unsubscribe"}},
+    {{32, 140, 64, "Green"}, {250, 220, 40, "A longer text over several lines of its cell"}, {255, 255, 255, "White"},
+     {96, 32, 128, "Purple"}}};
+
+double Luminance(const std::uint8_t* p) {
+  double sum = 0;
+  const double weights[3] = {0.2126, 0.7152, 0.0722};
+  for (int k = 0; k < 3; ++k) {
+    const double c = p[k] / 255.0;
+    sum += weights[k] * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+  }
+  return sum;
+}
+
+double Contrast(const std::uint8_t* a, const std::uint8_t* b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// One cell of a frame with images blocked: its colour (the one most of its
+// pixels have), how many pixels stand out from it at all, and the contrast
+// of the one that stands out most, the text's colour. The broken-image
+// sign at the cell's top left is left out.
+struct TAltShown {
+  std::uint8_t Colour[3] = {0, 0, 0};
+  int Marks = 0;
+  double Contrast = 1;
+};
+
+TAltShown MeasureCell(const peer::RgbImage& shot, int left, int top, int right, int bottom) {
+  std::map<std::uint32_t, int> counts;
+  const auto at = [&](int x, int y) { return &shot.Rgb[(std::size_t(y) * std::size_t(shot.Width) + std::size_t(x)) * 3]; };
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) ++counts[std::uint32_t(at(x, y)[0]) << 16 | at(x, y)[1] << 8 | at(x, y)[2]];
+  TAltShown shown;
+  if (counts.empty()) return shown;
+  const std::uint32_t most =
+      std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+  shown.Colour[0] = std::uint8_t(most >> 16), shown.Colour[1] = std::uint8_t(most >> 8), shown.Colour[2] = std::uint8_t(most);
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) {
+      if (x < left + 18 && y < top + 18) continue;
+      const double contrast = Contrast(at(x, y), shown.Colour);
+      shown.Marks += contrast >= 1.5;
+      shown.Contrast = std::max(shown.Contrast, contrast);
+    }
+  return shown;
+}
+
+// The flat design exported in style, pages in every wrapper at widths,
+// rendered with images blocked: outside the picture only the background,
+// and in every cell its own colour with its ALT text on it at 4.5 : 1 or
+// more. A style that does not shrink keeps the design's width in every wrapper.
+void ExpectAltTextsReadable(const fs::path& dir, const std::string& style, const std::vector<int>& widths,
+                            bool shrinks = true) {
+  peer::RgbImage design{AltWidth, AltHeight, {}};
+  for (int y = 0; y < AltHeight; ++y)
+    for (int x = 0; x < AltWidth; ++x) {
+      const int row = int(std::upper_bound(AltYs.begin(), AltYs.end(), y) - AltYs.begin()) - 1;
+      const int column = int(std::upper_bound(AltXs.begin(), AltXs.end(), x) - AltXs.begin()) - 1;
+      const TAltCell& cell = AltCells[row][column];
+      design.Rgb.insert(design.Rgb.end(), {cell.R, cell.G, cell.B});
+    }
+  const fs::path source = browser::WritePng(dir / "flat.png", design);
+  std::ofstream tags(dir / "flat.tags", std::ios::binary);
+  for (int row = 0; row < 3; ++row)
+    for (int column = 0; column < 4; ++column)
+      tags << column + 1 << "\t" << row + 1 << "\t\t\t" << AltCells[row][column].Alt << "\n";
+  tags.close();
+  const fs::path html = dir / ("flat-" + style + ".html");
+  ASSERT_EQ(Slice(source, html, {"--vert", "160,320,480", "--horz", "120,144", "--style", style, "--format", "png",
+                                  "--tags", (dir / "flat.tags").string()}),
+            0);
+  std::vector<browser::TFrame> frames;
+  for (const int width : widths)
+    for (const TWrapper wrapper : Wrappers) frames.push_back({WrapperPage(html, wrapper), {width, AltHeight + 24}});
+  const std::vector<peer::RgbImage> shots =
+      browser::RenderFrames(frames, 1, {"--blink-settings=imagesEnabled=false"}, 4);
+  for (std::size_t f = 0; f < frames.size(); ++f) {
+    const int width = frames[f].View.Width;
+    const std::size_t wrapper = f % std::size(Wrappers);
+    SCOPED_TRACE(style + " with images off in the " + WrapperNames[wrapper] + " at " + std::to_string(width) + " px");
+    const TShown shown = Measure(shots[f]);
+    ASSERT_EQ(shown.Width, shrinks ? ShownWidth(Wrappers[wrapper], width) : AltWidth);
+    EXPECT_LE(std::abs(shown.Height - double(shown.Width) * AltHeight / AltWidth), 1.0) << shown.Height;
+    EXPECT_EQ(shown.Holes, 0);
+    const auto scaled = [&](int at, int length) { return at * length / AltWidth; };
+    for (int row = 0; row < 3; ++row)
+      for (int column = 0; column < 4; ++column) {
+        const TAltCell& cell = AltCells[row][column];
+        // A pixel in from the edges, where the browser may share a pixel between two cells.
+        const TAltShown alt = MeasureCell(shots[f], shown.Left + scaled(AltXs[column], shown.Width) + 1,
+                                          shown.Top + scaled(AltYs[row], shown.Width) + 1,
+                                          shown.Left + scaled(AltXs[column + 1], shown.Width) - 1,
+                                          shown.Top + scaled(AltYs[row + 1], shown.Width) - 1);
+        SCOPED_TRACE(std::string("the cell of \"") + cell.Alt + "\"");
+        EXPECT_LE(std::abs(alt.Colour[0] - cell.R) + std::abs(alt.Colour[1] - cell.G) + std::abs(alt.Colour[2] - cell.B), 3);
+        EXPECT_GE(alt.Marks, 8) << "no ALT text shown";
+        EXPECT_GE(alt.Contrast, 4.5);
+      }
+  }
+}
+
+TEST_F(MailInBrowser, AltTextsAreReadableOnTheirCellsWithImagesOff) {
+  ExpectAltTextsReadable(Dir, "email", Widths);
+  ExpectAltTextsReadable(Dir, "fluid", Widths);
+  // html5 keeps the design's width: in a window a little wider only.
+  ExpectAltTextsReadable(Dir, "html5", {AltWidth + 40}, false);
+}
+
 }  // namespace
