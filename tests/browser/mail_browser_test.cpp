@@ -199,6 +199,8 @@ void ExpectScalesEverywhere(const std::string& label, const fs::path& html, cons
       SCOPED_TRACE(label + " in the " + WrapperNames[i] + " at " + std::to_string(width) + " px");
       const peer::RgbImage& shot = shots[w * std::size(Wrappers) + i];
       const TShown shown = Measure(shot);
+      if (wrapper == TWrapper::TableCell && (width == Width || width == 375) && label.find(' ') == std::string::npos)
+        browser::SaveForDocs(shot, "mail-" + label + "-" + std::to_string(width) + ".png");
       bool ok = true;
       const auto check = [&](bool holds, const std::string& what) {
         if (!holds) ADD_FAILURE() << what;
@@ -343,6 +345,8 @@ void ExpectAltTextsReadable(const fs::path& dir, const std::string& style, const
     const std::size_t wrapper = f % std::size(Wrappers);
     SCOPED_TRACE(style + " with images off in the " + WrapperNames[wrapper] + " at " + std::to_string(width) + " px");
     const TShown shown = Measure(shots[f]);
+    if (Wrappers[wrapper] == TWrapper::TableCell && width == 375)
+      browser::SaveForDocs(shots[f], "mail-" + style + "-images-off-375.png");
     ASSERT_EQ(shown.Width, shrinks ? ShownWidth(Wrappers[wrapper], width) : AltWidth);
     EXPECT_LE(std::abs(shown.Height - double(shown.Width) * AltHeight / AltWidth), 1.0) << shown.Height;
     EXPECT_EQ(shown.Holes, 0);
