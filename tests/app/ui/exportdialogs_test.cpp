@@ -1,11 +1,14 @@
 // The export dialogs in an export from the window: the per-slice dialog
 // builds each cell from its fields in the chosen style, the code dialog's
 // text is written however it closes, and the options (page style, base URL,
-// retina) are kept between runs.
+// retina, the whole page) are kept between runs; the preview writes
+// nothing beside the design.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QFileInfo>
 #include <QSettings>
+#include <QUrl>
 
 #include "export_test_util.h"
 #include "pgraphic_qt/view/pgimage.h"
@@ -272,6 +275,30 @@ class TExportDialogsTest : public TWindowTest {
     };
     again.Action("OptionsAction")->trigger();
     QVERIFY(shown);
+  }
+
+  // File > Preview in Browser: no dialog, nothing beside the design, and
+  // a page opened that frames the export at the design's width and a
+  // phone's, once as it is and once with images blocked.
+  void PreviewWritesNothingBesideTheDesign() {
+    TShownWindow w(FImage);
+    w.Grid().VertSplits.Add(100);
+    const auto before = DirectoryFiles(QFileInfo(FImage).path());
+    w.Action("PreviewAction")->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QVERIFY(w.Dialogs.ModalTitles.empty());
+    QVERIFY(DirectoryFiles(QFileInfo(FImage).path()) == before);
+    QCOMPARE(w.Dialogs.Opened.size(), std::size_t(1));
+    const QString preview = QUrl(w.Dialogs.Opened[0]).toLocalFile();
+    QVERIFY(!preview.startsWith(QFileInfo(FImage).path() + QLatin1Char('/')));
+    const auto files = DirectoryFiles(QFileInfo(preview).path());
+    const QByteArray page = files.at(QStringLiteral("preview.html"));
+    QCOMPARE(page.count("<iframe"), 4);
+    QVERIFY(page.contains("width=\"300\"") && page.contains("width=\"375\""));
+    QVERIFY(files.count(QStringLiteral("picture_2_1.jpg")));
+    QVERIFY(files.at(QStringLiteral("picture-images-off.html")).contains("img-src 'none'"));
+    QVERIFY(!files.at(QStringLiteral("picture-view.html")).contains("img-src"));
+    QVERIFY(w.Status()->text().startsWith(QStringLiteral("Preview of ")));
   }
 };
 
