@@ -70,6 +70,7 @@ class TCliExportUi : public TExportUi {
     for (const TSliceOutcome& slice : slices) FSlices[slice.Path] = slice;
   }
   void SliceWritten(const std::string& path) override;
+  void ExportWarned(const std::vector<TExportWarning>& warnings) override { FWarnings = warnings; }
   void ReportTotalAndUnusedTags() const;
 
  private:
@@ -78,6 +79,7 @@ class TCliExportUi : public TExportUi {
   std::string FRefusal;
   TTagMap& FTags;
   std::map<std::string, TSliceOutcome> FSlices;
+  std::vector<TExportWarning> FWarnings;
   int FFiles = 0;
   std::uint64_t FBytes = 0;
 };
@@ -117,8 +119,11 @@ void TCliExportUi::SliceWritten(const std::string& path) {
   std::cout << SliceLine(slice);
 }
 
+// The page's warnings close the summary: what mail readers and browsers
+// will make of it, the export written all the same.
 void TCliExportUi::ReportTotalAndUnusedTags() const {
   std::cout << TotalLine(std::size_t(FFiles), FBytes) << "\n";
+  for (const TExportWarning& warning : FWarnings) std::cout << "warning: " << warning.Text << "\n";
   for (const auto& [cell, tags] : FTags)
     if (!tags.Used)
       std::cerr << "warning: no slice " << cell.first << "," << cell.second << " for its tags\n";
@@ -183,6 +188,41 @@ bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& me
   }
 }
 
+// --page and what goes with it, and the export's own settings of --set,
+// which the library's settings leave to it (ApplyCommonOptions takes the rest).
+constexpr const char* PageTextOptions[] = {"--title", "--background", "--preheader"};
+
+void PageOptionsFrom(const TCliParsed& parsed, TExportOptions& options) {
+  options.Page = parsed.Has("--page");
+  for (const char* name : PageTextOptions)
+    if (parsed.Has(name) && !options.Page) throw TCliUsageError(std::string(name) + " needs --page");
+  options.PageTitle = parsed.Get("--title");
+  options.PageBackground = parsed.Get("--background");
+  if (const std::string problem = PageBackgroundProblem(options.PageBackground); !problem.empty())
+    throw TCliUsageError(problem);
+  options.Preheader = parsed.Get("--preheader");
+  if (!options.Preheader.empty() && options.Style != TPageStyle::Email)
+    throw TCliUsageError("--preheader needs --style email");
+  for (const std::string& set : parsed.All("--set")) {
+    const std::size_t eq = set.find('=');
+    try {
+      if (eq != std::string::npos) SetExportSetting(options, set.substr(0, eq), set.substr(eq + 1));
+    } catch (const std::invalid_argument& e) {
+      throw TCliUsageError(e.what());
+    }
+  }
+}
+
+TCliParsed WithoutExportSettings(TCliParsed parsed) {
+  std::vector<std::string>& sets = parsed.Values["--set"];
+  const std::vector<std::string> own = ExportSettingNames();
+  std::erase_if(sets, [&](const std::string& set) {
+    return std::find(own.begin(), own.end(), set.substr(0, set.find('='))) != own.end();
+  });
+  if (sets.empty()) parsed.Values.erase("--set");
+  return parsed;
+}
+
 TExportOptions OptionsFrom(const TCliParsed& parsed) {
   TExportOptions options;
   options.ShowOptions = false;
@@ -196,6 +236,7 @@ TExportOptions OptionsFrom(const TCliParsed& parsed) {
   if (const std::string problem = BaseUrlProblem(options.BaseUrl); !problem.empty())
     throw TCliUsageError(problem);
   options.Retina = parsed.Has("--retina");
+  PageOptionsFrom(parsed, options);
   return options;
 }
 
@@ -275,12 +316,13 @@ int RunSlice(const std::vector<std::string>& args) {
                       {"--uppercase", false}, {"--double-quote", false}, {"--save-grid", false},
                       {"--tags", true}, {"--overwrite", false}, {"--threads", true},
                       {"--style", true}, {"--base-url", true}, {"--retina", false}, {"--cells", true},
-                      {"--dry-run", false}});
+                      {"--dry-run", false},
+                      {"--page", false}, {"--title", true}, {"--background", true}, {"--preheader", true}});
   if (parsed.Positional.size() != 2) throw TCliUsageError("slice needs IMAGE and HTML");
   // A directory in the HTML file's place is a failed write, not a bad command line.
   if (std::filesystem::is_directory(parsed.Positional[1]))
     throw std::runtime_error("Cannot create file \"" + parsed.Positional[1] + "\". Is a directory");
-  ApplyCommonOptions(parsed);
+  ApplyCommonOptions(WithoutExportSettings(parsed));
   const TOutputFormat& format = FormatNamed(parsed.Get("--format", "jpg"));
   const TExportOptions options = OptionsFrom(parsed);
   const int threads = ThreadsFrom(parsed);
@@ -343,7 +385,8 @@ const TCliRegistrar Registrar{
      "                   [--style classic|html5|email|fluid]\n"
      "                   [--base-url URL] [--retina] [--uppercase] [--double-quote]\n"
      "                   [--cells FILE] [--save-grid] [--tags FILE] [--overwrite]\n"
-     "                   [--threads N] [--dry-run]",
+     "                   [--threads N] [--dry-run]\n"
+     "                   [--page [--title TEXT] [--background #RRGGBB] [--preheader TEXT]]",
      RunSlice,
      "Cuts IMAGE along the grid into one file per cell, named BASE_COLUMN_ROW.EXT\n"
      "beside HTML (BASE is the HTML file name up to its first dot), and writes HTML\n"
@@ -353,8 +396,9 @@ const TCliRegistrar Registrar{
      "Sources that decode from the top (JPEG, PNG that is not interlaced, TIFF,\n"
      "PNM, PCX, WebP) stream: slices are written as their rows come, and each\n"
      "band of rows leaves memory once every slice that needs it is written\n"
-     "(not with --style email or cells without an image, whose colours read the\n"
-     "image afterwards, nor with --threads 1). BMP and TGA sources, stored\n"
+     "(not with --style email, cells without an image, ALT texts of html5 or fluid\n"
+     "or --page without --background, whose colours read the image afterwards,\n"
+     "nor with --threads 1). BMP and TGA sources, stored\n"
      "bottom-up, and interlaced PNG are held whole.\n"
      "\n"
      "  --grid FILE.grd    split lines from a grid file, then --vert and --horz;\n"
@@ -371,7 +415,7 @@ const TCliRegistrar Registrar{
      "  --style            how the table is written (default classic):\n"
      "                       classic  for pages without a doctype, as of old\n"
      "                       html5    for pages that start with <!DOCTYPE html>\n"
-     "                       email    for HTML mail (cell colours, fixed widths)\n"
+     "                       email    for HTML mail (shrinks on phones, cell colours)\n"
      "                       fluid    scales down with the page, up to full size\n"
      "  --base-url URL     put URL and a slash before every slice name (for mail\n"
      "                     and content systems); the slices still land beside HTML\n"
@@ -385,6 +429,19 @@ const TCliRegistrar Registrar{
      "  --threads N        encoding threads, 1 to 64 (default: one per core)\n"
      "  --dry-run          print each slice's format and bytes and the total as\n"
      "                     the export would make them; write nothing\n"
+     "  --page             write a whole page (doctype, head, the table centred)\n"
+     "                     instead of the table alone; for email also what mail\n"
+     "                     readers need\n"
+     "  --title TEXT       the page's title (default: the HTML file's name)\n"
+     "  --background #RRGGBB  the page's colour (default: the design's edge where\n"
+     "                     it is one colour, else white)\n"
+     "  --preheader TEXT   email: the hidden line readers show beside the subject\n"
+     "  --set EmailFixedWidth=true  email: the table of the design's width on every\n"
+     "                     screen, as of old (default: it shrinks on phones)\n"
+     "  --set PageBudget=BYTES  warn when the slices weigh more together\n"
+     "                     (default 1048576)\n"
+     "  Warnings (the export goes on): HTML over 102 KB, a linked slice without\n"
+     "  ALT text, slices over PageBudget, email without --base-url.\n"
      "  --tags FILE        link, target and ALT text per slice, one line each:\n"
      "                       COLUMN<TAB>ROW<TAB>LINK<TAB>TARGET<TAB>ALT\n"
      "                     COLUMN and ROW count from 1 as in the slice names; the\n"

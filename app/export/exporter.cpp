@@ -8,6 +8,8 @@
 #include "app/common/atomicfile.h"
 #include "app/cut/cellsfile.h"
 #include "app/export/cellcutter.h"
+#include "app/export/csscolor.h"
+#include "app/export/htmlpage.h"
 #include "app/export/slicesinks.h"
 
 std::string OverwriteQuestion(const std::string& path) { return "Overwrite " + path + "?"; }
@@ -115,6 +117,7 @@ bool TSliceExporter::ChoosePath(std::string& htmlPath) {
 bool TSliceExporter::CheckOptions(const TExportPlan& plan) {
   const TExportOptions& options = Settings.Options;
   std::string problem = BaseUrlProblem(options.BaseUrl);
+  if (problem.empty()) problem = PageBackgroundProblem(options.PageBackground);
   if (problem.empty() && plan.FormatsChosen) problem = AutoFormatsProblem(plan.Rules);
   if (problem.empty()) problem = CellsProblem(FCut.Cells, FCut.Grid, "The cells");
   if (problem.empty()) problem = SharedOutputProblem(plan);
@@ -137,19 +140,31 @@ bool TSliceExporter::Write(TPixelGraphic& source, TAgreed& agreed, const std::fu
   const TExportPlan& plan = agreed.Plan;
   TExportCommit& commit = *agreed.Commit;
   const TExportOptions& options = Settings.Options;
-  THtmlTable table({options.UpperCase, options.DoubleQuote, options.Style, options.BaseUrl},
+  THtmlTable table({options.UpperCase, options.DoubleQuote, options.Style, options.BaseUrl, options.EmailFixedWidth,
+                    options.Page},
                    SizesOf(plan.Page.ColumnEdges, options.Retina), plan.Page.SpansColumns,
                    plan.Page.SpansRows ? SizesOf(plan.Page.RowEdges, options.Retina) : std::vector<int>{});
   std::vector<std::string> lines{table.TableStartLine()};
   if (const std::string group = table.ColumnGroupLine(); !group.empty()) lines.push_back(group);
-  std::vector<TSliceOutcome> outcomes;
+  TWritten written;
   try {
-    commit.Stage(WriteSlices(source, plan, table, lines, load, outcomes));
+    commit.Stage(WriteSlices(source, plan, table, lines, load, written));
   } catch (const EExportCancelled&) {
     return false;
   }
   lines.push_back(table.TableEndLine());
-  FUi.SlicesEncoded(outcomes);
+  if (options.Page) lines = PageLines(source, plan, lines);
+  FUi.SlicesEncoded(written.Outcomes);
+  TPageFacts facts{std::filesystem::path(plan.HtmlPath).filename().string(), HtmlFileText(lines).size(), 0,
+                   std::move(written.LinkedWithoutAlt)};
+  // A reader loads one file of each cell: retina's larger where its screen is dense.
+  for (std::size_t first = 0; first < written.Outcomes.size(); first += plan.FilesPerCell) {
+    std::uint64_t largest = 0;
+    for (std::size_t i = first; i < first + plan.FilesPerCell && i < written.Outcomes.size(); ++i)
+      largest = std::max(largest, written.Outcomes[i].Bytes);
+    facts.SliceBytes += largest;
+  }
+  FUi.ExportWarned(ExportWarnings(options, facts));
   if (options.EditCode) FUi.EditCode(lines);
   commit.Stage(StagedText(plan.HtmlPath, HtmlFileText(lines)));
   if (!plan.GridFiles.Grid.empty()) commit.Stage(StageGridData(plan.GridFiles, FCut));
@@ -177,8 +192,7 @@ std::unique_ptr<TSliceSink> TSliceExporter::MakeSink(const TExportPlan& plan) {
 // here in cell order, and the table is written in that order.
 std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, const TExportPlan& plan,
                                                      THtmlTable& table, std::vector<std::string>& lines,
-                                                     const std::function<void()>* load,
-                                                     std::vector<TSliceOutcome>& outcomes) {
+                                                     const std::function<void()>* load, TWritten& written) {
   TLoadingRows rows;
   const std::unique_ptr<TSliceSink> sink = MakeSink(plan);
   TCellCutter cutter(source, plan, *sink, rows);
@@ -196,16 +210,42 @@ std::vector<TStagedFile> TSliceExporter::WriteSlices(TPixelGraphic& source, cons
       const TPageCell& page = plan.Page.Cells[index];
       cutter.Put(index);
       const THtmlSlice slice = HtmlSliceOf(source, plan, index, *sink);
-      if (page.Skip)
+      if (page.Skip) {
         table.AddEmptyCell(slice);
-      else
-        table.AddCell(slice, CellCode(table, slice, page));
+        continue;
+      }
+      table.AddCell(slice, CellCode(table, slice, page));
+      // The texts as the per-slice dialog left them.
+      const auto texts = FCut.Tags.find({page.Cell.Column, page.Cell.Row});
+      if (texts != FCut.Tags.end() && !texts->second.Link.empty() && texts->second.Alt.empty())
+        written.LinkedWithoutAlt.push_back(slice.Name);
     }
     lines.push_back(table.EndRow());
   }
   std::vector<TStagedFile> staged = sink->Finish();
-  outcomes = sink->Outcomes();
+  written.Outcomes = sink->Outcomes();
   return staged;
+}
+
+// The table in its whole page, on the background asked for, else on the
+// colour of the design's edge when it has one, else on white.
+std::vector<std::string> TSliceExporter::PageLines(TPixelGraphic& source, const TExportPlan& plan,
+                                                   const std::vector<std::string>& table) const {
+  const TExportOptions& options = Settings.Options;
+  THtmlPage page;
+  page.Title = options.PageTitle.empty() ? DefaultPageTitle(plan.HtmlPath) : options.PageTitle;
+  if (!CssColorOf(options.PageBackground, page.Background) && !plan.Page.Cells.empty()) {
+    const std::vector<std::int32_t>& xs = plan.Page.ColumnEdges;
+    const std::vector<std::int32_t>& ys = plan.Page.RowEdges;
+    TGridCell area;
+    area.Left = xs.front();
+    area.Top = ys.front();
+    area.Width = xs.back() - xs.front();
+    area.Height = ys.back() - ys.front();
+    if (const std::optional<TRGB> edge = EdgeColor(source, area)) page.Background = *edge;
+  }
+  page.Preheader = options.Preheader;
+  return HtmlPageLines(table, options.Style, page);
 }
 
 // The code of a cell: the per-slice dialog's, or made from the cut's texts.
@@ -235,6 +275,7 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
   slice.Place = page.Column;
   slice.ColumnSpan = page.ColumnSpan;
   slice.RowSpan = page.RowSpan;
-  if (plan.Rules.Email || page.Skip) slice.Average = AverageColor(source, cell);
+  if (plan.Rules.Email || plan.AltColours || page.Skip) slice.Average = AverageColor(source, cell);
+  slice.AltStyle = plan.Rules.Email || plan.AltColours;
   return slice;
 }

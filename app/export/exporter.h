@@ -19,6 +19,7 @@
 #include "app/export/exportoptions.h"
 #include "app/export/exportplan.h"
 #include "app/export/exportsettings.h"
+#include "app/export/exportwarnings.h"
 #include "app/export/htmltable.h"
 #include "app/export/sliceoutcome.h"
 #include "app/export/slicenames.h"
@@ -70,6 +71,9 @@ class TExportUi {
   // and why it has that format when it was chosen for it or set for its
   // cell, in cell order.
   virtual void SlicesEncoded(const std::vector<TSliceOutcome>& /*slices*/) {}
+  // What mail readers and browsers will make of the page (exportwarnings.h),
+  // before the code dialog; the export goes on.
+  virtual void ExportWarned(const std::vector<TExportWarning>& /*warnings*/) {}
   // The code dialog; replaces the lines by the edited ones.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
   // Told, in cell order, about each slice file once it is in its place.
@@ -118,9 +122,16 @@ class TSliceExporter {
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
   bool Write(TPixelGraphic& source, TAgreed& agreed, const std::function<void()>* load);
   std::unique_ptr<TSliceSink> MakeSink(const TExportPlan& plan);
+  // What WriteSlices learns of the page on the way.
+  struct TWritten {
+    std::vector<TSliceOutcome> Outcomes;
+    std::vector<std::string> LinkedWithoutAlt;
+  };
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan, THtmlTable& table,
                                        std::vector<std::string>& lines, const std::function<void()>* load,
-                                       std::vector<TSliceOutcome>& outcomes);
+                                       TWritten& written);
+  std::vector<std::string> PageLines(TPixelGraphic& source, const TExportPlan& plan,
+                                     const std::vector<std::string>& table) const;
   THtmlSlice HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan, std::size_t index, TSliceSink& sink) const;
   std::string CellCode(THtmlTable& table, const THtmlSlice& slice, const TPageCell& page);
 

@@ -127,8 +127,9 @@ TRoadFacts FactsOf(const TExportPlan& plan, const TExportSettings& settings, con
   facts.PerSliceDialog = settings.Options.IncAltTags;
   facts.KeepLastSlice = settings.KeepLastSlice;
   facts.KeepSourceRows = settings.KeepSourceRows;
-  facts.PageReadsSource = plan.Rules.Email || std::any_of(plan.Page.Cells.begin(), plan.Page.Cells.end(),
-                                                          [](const TPageCell& cell) { return cell.Skip; });
+  facts.PageReadsSource = plan.Rules.Email || plan.AltColours || plan.EdgeBackground ||
+                          std::any_of(plan.Page.Cells.begin(), plan.Page.Cells.end(),
+                                      [](const TPageCell& cell) { return cell.Skip; });
   facts.Retina = settings.Options.Retina;
   AddWriterFacts(plan, facts);
   return facts;
@@ -153,6 +154,10 @@ TExportPlan PlanExport(const TGridData& cut, const TExportSettings& settings, co
   plan.HtmlPath = htmlPath;
   plan.Rules = {library, options.Style == TPageStyle::Email};
   plan.FormatsChosen = FormatsChosen(settings, cut.Cells);
+  plan.AltColours = options.Style != TPageStyle::Classic &&
+                    (options.IncAltTags || std::any_of(cut.Tags.begin(), cut.Tags.end(),
+                                                       [](const auto& texts) { return !texts.second.Alt.empty(); }));
+  plan.EdgeBackground = options.Page && options.PageBackground.empty();
   if (options.AlwaysGrid) {
     // The per-slice dialogs may give texts and formats to a grid that has none yet.
     plan.GridFiles = GridDataPathsFor(PathInDirectory(plan.Names.Directory, plan.Names.BaseName + ".grd"), cut,

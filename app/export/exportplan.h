@@ -77,6 +77,12 @@ struct TExportPlan {
   TEncodeRules Rules;
   // The export's format or a cell's own is chosen for each slice (AutoFormatsProblem).
   bool FormatsChosen = false;
+  // Colours the page takes from the source besides those of mail and of
+  // skipped cells: each cell's, behind the ALT texts a style but classic
+  // may have (the export's texts have one, or the per-slice dialogs may
+  // give one), and the page's background from the design's edge.
+  bool AltColours = false;
+  bool EdgeBackground = false;
   TExportRoad Road;
   // The pixels of cut copies waiting for a writer thread stay within this
   // many bytes: an eighth of the page at 24 bits.

@@ -175,3 +175,16 @@ TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell) {
   return RGBColor(unsigned((sum[0] + count / 2) / count), unsigned((sum[1] + count / 2) / count),
                   unsigned((sum[2] + count / 2) / count));
 }
+
+std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area) {
+  const int left = std::max(area.Left, 0), top = std::max(area.Top, 0);
+  const int right = int(std::min<std::int64_t>(std::int64_t(area.Left) + area.Width, source.Width())) - 1;
+  const int bottom = int(std::min<std::int64_t>(std::int64_t(area.Top) + area.Height, source.Height())) - 1;
+  if (right < left || bottom < top) return std::nullopt;
+  const TRGB color = source.GetPixelColor(left, top);
+  for (int x = left; x <= right; ++x)
+    if (source.GetPixelColor(x, top) != color || source.GetPixelColor(x, bottom) != color) return std::nullopt;
+  for (int y = top; y <= bottom; ++y)
+    if (source.GetPixelColor(left, y) != color || source.GetPixelColor(right, y) != color) return std::nullopt;
+  return color;
+}

@@ -5,6 +5,7 @@
 // rectangle is all the export needs to know of the rows it waits for.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/cut/celldata.h"
@@ -56,3 +57,7 @@ int SliceCountOf(const TPageLayout& page);
 // The mean colour of the cell's pixels, each channel rounded: the colour of
 // a skipped cell, and of every cell of a page for mail.
 TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);
+// The colour of every pixel of the rectangle's outer rows and columns, or
+// none when they differ (or the rectangle is empty): a page's background
+// that meets the design without an edge.
+std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area);

@@ -25,6 +25,7 @@ void TWindowExportUi::BeginExport(int slices, TTagMap* texts, TCellData* cells) 
   FCells = cells;
   FHtmlPath.clear();
   FOutcomes.clear();
+  FWarnings.clear();
   FBusy = true;
 }
 
@@ -112,6 +113,7 @@ void TWindowExportUi::EditCode(std::vector<std::string>& lines) {
   BeforeDialog();
   FCode->SetLines(lines);
   FCode->SetSlices(FOutcomes);
+  FCode->SetWarnings(FWarnings);
   FDialogs.RunModal(*FCode);
   lines = FCode->Lines();
   AfterDialog();
@@ -161,6 +163,8 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
                        .arg(QFile::decodeName(FUi.HtmlPath().c_str()));
   // Chosen formats are summed up; the code dialog has them slice by slice.
   if (format.Chosen()) status += QStringLiteral(" (%1)").arg(QString::fromStdString(SliceSummary(FUi.Slices())));
+  for (const TExportWarning& warning : FUi.Warnings())
+    status += QStringLiteral("; warning: ") + QString::fromStdString(warning.Text);
   return status;
 }
 

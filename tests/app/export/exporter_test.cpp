@@ -379,21 +379,27 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
        "height='50' alt='' style='display:block'></td></tr>\r\n"
        "</table>\r\n"},
       {TPageStyle::Email,
-       "<table role='presentation' width='300' border='0' cellpadding='0' cellspacing='0' "
-       "style='border-collapse:collapse'>\r\n"
-       "<colgroup><col width='100'><col width='200'></colgroup>\r\n"
-       "<tr height='50' style='height:50px'><td width='100' bgcolor='#102030' style='padding:0'><img "
-       "src='index_1_1.bmp' width='100' height='50' alt='' border='0' style='display:block'></td><td "
-       "rowspan='2' width='200' bgcolor='#405060' style='padding:0'><img src='index_2_1.bmp' width='200' "
-       "height='150' alt='' border='0' style='display:block'></td></tr>\r\n"
-       "<tr height='100' style='height:100px'><td width='100' height='100' bgcolor='#708090' "
-       "style='padding:0;height:100px;font-size:0;line-height:0'>&nbsp;</td></tr>\r\n"
-       "<tr height='50' style='height:50px'><td colspan='2' width='300' bgcolor='#a0b0c0' style='padding:0'><img "
-       "src='index_1_3.bmp' width='300' height='50' alt='' border='0' style='display:block'></td></tr>\r\n"
-       "</table>\r\n"},
+       "<!--[if mso]><table role='presentation' width='300' border='0' cellpadding='0' cellspacing='0'><tr><td>"
+       "<![endif]--><table role='presentation' width='100%' border='0' cellpadding='0' cellspacing='0' "
+       "style='border-collapse:collapse;max-width:300px'>\r\n"
+       "<colgroup><col width='100' style='width:33.3333%'><col width='200' style='width:66.6667%'></colgroup>\r\n"
+       "<tr><td width='100' bgcolor='#102030' style='padding:0;width:33.3333%'><img src='index_1_1.bmp' "
+       "width='100' alt='' border='0' style='display:block;width:100%;height:auto;aspect-ratio:100/50;"
+       "overflow:hidden'></td><td rowspan='2' width='200' bgcolor='#405060' style='padding:0;width:66.6667%'>"
+       "<img src='index_2_1.bmp' width='200' alt='' border='0' style='display:block;width:100%;height:auto;"
+       "aspect-ratio:200/150;overflow:hidden'></td></tr>\r\n"
+       "<tr><td width='100' bgcolor='#708090' style='padding:0;width:33.3333%'><!--[if mso]><table "
+       "role='presentation' border='0' cellpadding='0' cellspacing='0'><tr><td height='100' "
+       "style='font-size:0;line-height:0'>&nbsp;</td></tr></table><![endif]--><div style='padding-top:100%;"
+       "font-size:0;line-height:0;mso-hide:all'>&nbsp;</div></td></tr>\r\n"
+       "<tr><td colspan='2' width='300' bgcolor='#a0b0c0' style='padding:0;width:100%'><img src='index_1_3.bmp' "
+       "width='300' alt='' border='0' style='display:block;width:100%;height:auto;aspect-ratio:300/50;"
+       "overflow:hidden'></td></tr>\r\n"
+       "</table><!--[if mso]></td></tr></table><![endif]-->\r\n"},
       {TPageStyle::Fluid,
-       "<div style='container-type:inline-size;contain-intrinsic-inline-size:300px;max-width:300px'><table "
-       "role='presentation' style='border-collapse:collapse;table-layout:fixed;width:100%'>\r\n"
+       "<div style='max-width:300px'><canvas width='300' height='0' style='display:block;max-width:100%'>"
+       "</canvas><div style='container-type:inline-size'><table role='presentation' "
+       "style='border-collapse:collapse;table-layout:fixed;width:100%'>\r\n"
        "<colgroup><col style='width:33.3333%'><col style='width:66.6667%'></colgroup>\r\n"
        "<tr style='height:calc(100cqw*50/300)'><td style='padding:0;width:33.3333%'><img src='index_1_1.bmp' "
        "width='100' height='50' alt='' style='display:block;width:100%;height:auto;height:calc(100cqw*50/300)'>"
@@ -404,7 +410,7 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
        "<tr style='height:calc(100cqw*50/300)'><td colspan='2' style='padding:0;width:100%'><img "
        "src='index_1_3.bmp' width='300' height='50' alt='' "
        "style='display:block;width:100%;height:auto;height:calc(100cqw*50/300)'></td></tr>\r\n"
-       "</table></div>\r\n"},
+       "</table></div></div>\r\n"},
   };
   for (const auto& [style, html] : pages) {
     Exporter.Settings.Options.Style = style;
