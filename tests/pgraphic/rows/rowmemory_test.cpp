@@ -28,6 +28,7 @@ bool StillWaits(std::future<void>& f) { return f.wait_for(100ms) == std::future_
 class RowMemoryReader : public ::testing::Test {
  protected:
   void SetUp() override {
+    Image.SetRowsInBands(true);
     Image.SetSizeAndFormat(20000, 1000, pgpf24Bit);  // 60 000 bytes a row
     Memory.emplace(Image);
     Limit = Memory->RowsInFlightLimit();
@@ -72,7 +73,7 @@ TEST_F(RowMemoryReader, WaitsOnlyWhileBusyWritersLagBehind) {
   EXPECT_TRUE(StillWaits(behind));
   Memory->Leave(writer, 50 + Limit / 4 + 1);
   ASSERT_TRUE(Returns(behind));
-  EXPECT_GT(Memory->FreedBytes(), 0);
+  EXPECT_GT(Memory->BandsLetGo(), 0);
 
   // A writer stopping at its gate for a row not yet final lets the reader
   // on, however far behind the others are, for as long as it waits.
