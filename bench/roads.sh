@@ -4,10 +4,12 @@
 # libpng and zlib. Prints per road the median wall time of each, ours divided
 # by vips, our peak memory against the decoded image and against vips's, and
 # for PNG output the bytes written against vips's. Next to the times, what
-# does not depend on the machine's load: per road the system time and the
-# page faults of ours and of vips (medians, from /usr/bin/time), and the
-# madvise calls each makes (one run under strace -f; those that give pages
-# back, MADV_DONTNEED, apart). A road is marked where it misses a target:
+# does not depend on the machine's load: per road the system time of ours
+# and of vips (medians, from /usr/bin/time), their page faults (one run
+# under perf stat -e page-faults; where perf is missing or may not count,
+# the medians of /usr/bin/time's minor faults, which also count pages
+# mapped ahead in bulk) and the madvise calls each makes (one run under
+# strace -f; those that give pages back, MADV_DONTNEED, apart). A road is marked where it misses a target:
 # time above 0.95 x vips's, page faults above vips's plus 20 %, system time
 # above vips's, any page given back, peak memory above vips's. The
 # 30000 x 30000 slice check is bench/bigslice.sh.
@@ -198,16 +200,20 @@ for road in "${roads[@]}"; do
         >>"$results"
     done
   done
-  # The madvise calls of one run of ours and of vips, all and those that
-  # give pages back; none where strace is missing or may not trace.
+  # The page faults and the madvise calls (all, and those that give pages
+  # back) of one run of ours and of vips each.
   for who in ours vips; do
     out=$work/out-$road-$who
+    command=(bash -c "$(declare -f run every); $(declare -p cli source grid10 fast pillow); run $road $who $out")
+    rm -rf "$out" && mkdir -p "$out"
+    counted=$work/perf-$road-$who.txt
+    if command -v perf >/dev/null && perf stat -x, -e page-faults -o "$counted" "${command[@]}" >/dev/null 2>&1; then
+      faults=$(awk -F, '/page-faults/ {print $1}' "$counted")
+      [[ $faults =~ ^[0-9]+$ ]] && echo "$road $who faults $faults" >>"$results"
+    fi
     rm -rf "$out" && mkdir -p "$out"
     trace=$work/strace-$road-$who.txt
-    if command -v strace >/dev/null &&
-      strace -f -qq -e trace=madvise -o "$trace" \
-        bash -c "$(declare -f run every); $(declare -p cli source grid10 fast pillow); run $road $who $out" \
-        >/dev/null 2>&1; then
+    if command -v strace >/dev/null && strace -f -qq -e trace=madvise -o "$trace" "${command[@]}" >/dev/null 2>&1; then
       echo "$road $who madvise $(grep -c 'madvise(' "$trace") $(grep -c 'MADV_DONTNEED' "$trace")" >>"$results"
     fi
   done
@@ -220,11 +226,13 @@ import statistics, sys
 results, before, after, busy, roads = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4] == "1", sys.argv[5:]
 label = {$(for r in "${!label[@]}"; do printf '"%s": "%s", ' "$r" "${label[$r]}"; done)}
 decoded = {$(for r in "${!decoded[@]}"; do printf '"%s": %s, ' "$r" "${decoded[$r]}"; done)}
-wall, peak, size, system, faults, advice = {}, {}, {}, {}, {}, {}
+wall, peak, size, system, faults, advice, counted = {}, {}, {}, {}, {}, {}, {}
 for line in open(results):
     f = line.split()
     if len(f) == 4 and f[2] == "bytes":
         size.setdefault((f[0], f[1]), []).append(int(f[3]))
+    elif len(f) == 4 and f[2] == "faults":
+        counted[(f[0], f[1])] = [int(f[3])]
     elif len(f) == 5 and f[2] == "madvise":
         advice[(f[0], f[1])] = (int(f[3]), int(f[4]))
     elif len(f) == 6:
@@ -234,6 +242,9 @@ for line in open(results):
         faults.setdefault((f[0], f[1]), []).append(int(f[5]))
     # anything else is a failed run's note; the run itself is said on the terminal
 med = lambda d, k: statistics.median(d[k]) if k in d else float("nan")
+by_perf = bool(counted) and all((r, w) in counted for r in roads for w in ("ours", "vips"))
+if by_perf:
+    faults = counted
 calls = lambda k: "%d/%d" % advice[k] if k in advice else "-"
 print(f"load average before {before}, after {after}; medians of {len(next(iter(wall.values())))} runs"
       + ("; a busy loop held the last core" if busy else ""))
@@ -266,5 +277,6 @@ for r in roads:
           f"{med(system, ours):>8.2f} {med(system, vips):>8.2f} {med(faults, ours):>8.0f} {med(faults, vips):>8.0f} "
           f"{fault_ratio:>8.2f} {calls(ours):>9} {calls(vips):>9} "
           f"{png:>19}{verdict}")
-print("madv: madvise calls in one run, all/giving pages back (MADV_DONTNEED); flt: page faults (minor)")
+print("madv: madvise calls in one run, all/giving pages back (MADV_DONTNEED); flt: page faults, "
+      + ("perf stat -e page-faults, one run" if by_perf else "minor faults by /usr/bin/time, medians"))
 EOF

@@ -42,21 +42,24 @@ std::uint8_t* TPGRowRing::Take(std::size_t band) {
     Free.reserve(Made.size() + 1);  // so that letting it go never fails
     bits = MakeBuffer();
   } else {
-    // A band's rows start as zeros, as in fresh memory: a reader that stops
-    // short of a row's end, or of the image's, leaves what a block would.
     bits = Free.back();
     Free.pop_back();
-    std::memset(bits, 0, BufferSize);
   }
   Table[band].store(bits, std::memory_order_release);
   return bits;
 }
 
+// A band's rows start as zeros, as in fresh memory: a reader that stops
+// short of a row's end, or of the image's, leaves what a block would. The
+// buffer is cleared here, on the thread that lets it go (a writer's, as a
+// rule), rather than by the reader that takes it next.
 void TPGRowRing::Release(int band) {
   if (band < 0 || band >= BandCount) return;
-  std::lock_guard<std::mutex> guard(Lock);
   std::uint8_t* bits = Table[std::size_t(band)].exchange(nullptr, std::memory_order_acq_rel);
-  if (bits) Free.push_back(bits);
+  if (!bits) return;
+  std::memset(bits, 0, BufferSize);
+  std::lock_guard<std::mutex> guard(Lock);
+  Free.push_back(bits);
 }
 
 std::size_t TPGRowRing::Buffers() const {
