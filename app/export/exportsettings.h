@@ -40,9 +40,9 @@ struct TExportSettings {
   // Whether the source keeps its pixels after an export that loads it.
   // Without it (and without the last slice kept, per-slice dialogs or the
   // mail page's and skipped cells' colours, which read the source after the
-  // cutting) a band of the source's rows goes back to the system once every
-  // slice that needs it is written, so that memory follows the work, not
-  // the picture; the source's rows read as zeros afterwards.
+  // cutting) a band of the source's rows lends its memory to the next band
+  // once every slice that needs it is written, so that memory follows the
+  // work, not the picture; the source's rows read as zeros afterwards.
   bool KeepSourceRows = true;
   // Whether the cut's texts are saved beside a grid the export saves. The
   // command line has texts only from --tags; without them, a tags file

@@ -180,6 +180,7 @@ TPxMFileFormatReader::TPxMFileFormatReader() {
   HasSignature = true;
   SafeOnThreads = true;
   RowDelivery = rdTopDown;
+  FillsRowsOneByOne = true;
 }
 
 bool TPxMFileFormatReader::MagicIs(const std::uint8_t* header, int headerSize, char ascii,

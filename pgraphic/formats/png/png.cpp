@@ -402,8 +402,6 @@ void SizeImage(TReadSession& s) {
   image.FileGamma = s.FileGamma > 0 ? 1.0L / s.FileGamma : PGSettings().DisplayGamma;
   // libpng must never write past our row memory, whatever the file says.
   if (s.RowBytes > image.BytesPerRow()) RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
-  s.Bits = image.Bits();
-  s.BytesPerRow = image.BytesPerRow();
 }
 
 // ---- reading rows
@@ -423,7 +421,7 @@ void ReadPass(TReadSession& s, int pass) {
   const png_uint_32 height = s.Header.Height;
   const bool final = s.Passes == 1 && s.Header.BitDepth != 2;
   for (png_uint_32 n = 0; n < height && !s.Aborted; ++n) {
-    png_read_row(s.Png, RowAddress(s, height, n), nullptr);
+    png_read_row(s.Png, RowOf(s, n), nullptr);
     if (final) RowsDone(s, int(n), 1);
     Progress(s, int(n + height * png_uint_32(pass)), int(height * png_uint_32(s.Passes)));
   }
@@ -436,7 +434,7 @@ void ReadRows(TReadSession& s) {
   if (h.Width > 0 && h.Height > 0)
     for (int pass = 0; pass < s.Passes && !s.Aborted; ++pass) ReadPass(s, pass);
   if (!s.Aborted && h.BitDepth == 2)
-    for (png_uint_32 n = 0; n < h.Height; ++n) Widen2To4(RowAddress(s, h.Height, n), h.Width);
+    for (png_uint_32 n = 0; n < h.Height; ++n) Widen2To4(RowOf(s, n), h.Width);
   s.InRowLoop = false;
   Notify(s, &TPixelGraphic::DoProgressEnd);
 }
@@ -566,7 +564,7 @@ void WriteRows(TWriteSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   for (png_uint_32 y = 0; y < s.Height; ++y) {
-    png_write_row(s.Png, RowToWrite(s, y));
+    png_write_row(s.Png, RowOf(s, y));
     // A PNG write always runs to the end: the abort answer is not used.
     Progress(s, int(y), int(s.Height) - 1);
   }
@@ -665,6 +663,7 @@ void DescribeImage(TWriteSession& s, TPixelGraphic& image, bool indexed) {
 TPNGFileFormatReader::TPNGFileFormatReader() {
   SafeOnThreads = true;
   RowDelivery = rdTopDown;
+  FillsRowsOneByOne = true;
   Extension = "png";
   Description = "Portable Network Graphics";
   HasSignature = true;

@@ -464,6 +464,43 @@ TEST_F(CutWhileLoading, RealFilesOfEveryDeliveringFormatGiveTheFilesOfLoadingFir
   }
 }
 
+// Rows kept in reused bands behind the writers, from every reader that
+// hands rows over (those that need one block keep it) into every writer
+// that takes them as they come or wants its cell whole: the files of
+// loading first, and a grey source too.
+TEST_F(CutWhileLoading, RowsInReusedBandsGiveTheFilesOfLoadingFirstOnEveryFormat) {
+  Use(PhotoLike(300, 1300));
+  for (int x : {100, 200}) Grid.VertSplits.Add(x);
+  for (int y : {100, 500, 900, 1000}) Grid.HorzSplits.Add(y);
+  TPixelGraphic grey;
+  peer::GreyCopy(Source, grey);
+  KeepLast = false;
+  const struct {
+    const char* Name;
+    TPixelGraphic* Image;
+  } kFiles[] = {{"photo.jpg", &Source}, {"photo.png", &Source}, {"photo.tif", &Source}, {"photo.ppm", &Source},
+                {"grey.pgm", &grey},    {"grey.png", &grey},    {"photo.bmp", &Source}, {"photo.webp", &Source}};
+  for (const auto& file : kFiles) {
+    const fs::path path = Root / file.Name;
+    file.Image->SaveToFile(path.string());
+  }
+  for (const auto& file : kFiles) {
+    const fs::path path = Root / file.Name;
+    Source.LoadFromFile(path.string());
+    for (const std::string extension : {".jpg", ".png", ".tif", ".bmp", ".webp"}) {
+      SCOPED_TRACE(std::string(file.Name) + " -> " + extension);
+      Extension = extension;
+      const std::string name = fs::path(file.Name).stem().string() + "_" +
+                               fs::path(file.Name).extension().string().substr(1) + "_" + extension.substr(1);
+      const TRun reference = Export(name + "_reference", 1, extension);
+      KeepSource = false;
+      const TRun given = ExportLoading(name, 3, [&] { Loading.LoadFromFile(path.string()); });
+      KeepSource = true;
+      ExpectSameRuns(reference, given);
+    }
+  }
+}
+
 // Slices of the first grid rows are staged when the load fails, and
 // writers wait for rows of the last one: none stays, no writer waits on.
 TEST_F(CutWhileLoading, FailingLoadLeavesNothing) {
