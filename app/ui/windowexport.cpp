@@ -124,6 +124,9 @@ TWindowExport::TWindowExport(QWidget& window, TMainWindowDialogs& dialogs, TCutD
     : FDocument(document), FUi(window, dialogs),
       FExporter(std::make_unique<TSliceExporter>(FCut, FUi)) {
   FExporter->Settings.RecentGrids = &recentGrids;
+  // As the command line does: the next export of the page, here or there,
+  // knows which slices are this page's and which another's.
+  FExporter->Settings.KeepManifest = true;
 }
 
 TWindowExport::~TWindowExport() = default;
