@@ -20,8 +20,8 @@
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/stream.h"
-#include "pgraphic/formats/jpeg.h"
-#include "pgraphic/formats/png.h"
+#include "pgraphic/formats/jpeg/jpeg.h"
+#include "pgraphic/formats/png/png.h"
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>

@@ -28,8 +28,8 @@
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/stream.h"
-#include "pgraphic/formats/jpeg.h"
-#include "pgraphic/formats/png.h"
+#include "pgraphic/formats/jpeg/jpeg.h"
+#include "pgraphic/formats/png/png.h"
 
 namespace {
 

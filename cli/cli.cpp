@@ -292,7 +292,7 @@ void ApplyCommonOptions(const TCliParsed& parsed) {
   SetPGUiHooks(&hooks);
 }
 
-void LoadImageFile(TPixelGraphic& image, const std::string& path) {
+void LoadSourceImage(TPixelGraphic& image, const std::string& path) {
   try {
     image.LoadFromFile(path);
   } catch (const EPixelGraphic& e) {

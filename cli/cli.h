@@ -84,7 +84,7 @@ class TCliWarningAsError : public std::runtime_error {
 
 // Loads image from path; a failure of the image's own (its reader's
 // "PNG: Read Error") names the file it is about.
-void LoadImageFile(TPixelGraphic& image, const std::string& path);
+void LoadSourceImage(TPixelGraphic& image, const std::string& path);
 
 // Sets a library setting by the name the library uses (JpegQuality, TiffBigEndian...).
 void SetLibrarySetting(const std::string& name, const std::string& value);

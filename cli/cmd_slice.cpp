@@ -276,7 +276,7 @@ int TSliceRun::Run() {
                             : SizeFromHeader(ImagePath, width, height);
   const bool streaming = early && !DryRun;
   if (!early) {
-    LoadImageFile(Source, ImagePath);
+    LoadSourceImage(Source, ImagePath);
     width = Source.Width();
     height = Source.Height();
   }
@@ -287,14 +287,14 @@ int TSliceRun::Run() {
     if (!streaming) SayCut(Made, Inputs);
   } catch (...) {
     // What the source's loading says comes first, as on the road that loads first.
-    if (streaming) LoadImageFile(Source, ImagePath);
+    if (streaming) LoadSourceImage(Source, ImagePath);
     throw;
   }
   TCliExportUi ui(HtmlPath, Parsed.Has("--overwrite"), Made.Cut.Tags, Report);
   TSliceExporter exporter(Made.Cut, ui);
   Configure(exporter);
   const std::function<void()> load = [&] {
-    LoadImageFile(Source, ImagePath);
+    LoadSourceImage(Source, ImagePath);
     SayCut(Made, Inputs);
   };
   const bool done = DryRun      ? Rehearse(exporter)

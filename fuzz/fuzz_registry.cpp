@@ -3,10 +3,10 @@
 // persistence and the clipboard's packed bitmap.
 
 #include <algorithm>
-#include <memory>
 
 #include "fuzz/fuzz_support.h"
 #include "pgraphic/formats/bmp.h"
+#include "pgraphic/formats/imagefiles.h"
 
 namespace {
 
@@ -41,14 +41,14 @@ void FileInformation(const std::uint8_t* data, std::size_t size) {
 void OwnPersistence(const std::uint8_t* data, std::size_t size) {
   TPixelGraphic image;
   fuzz::TInputStream stream(data, size);
-  if (!fuzz::Refused([&] { image.ReadData(stream); })) fuzz::CheckDecodedImage(image);
+  if (!fuzz::Refused([&] { ReadImageData(image, stream); })) fuzz::CheckDecodedImage(image);
 }
 
 void Clipboard(const std::uint8_t* data, std::size_t size) {
-  auto block = std::make_unique<TPGGlobalBlock>(size);
-  std::copy(data, data + size, static_cast<std::uint8_t*>(block->Lock()));
+  TPGClipboardBlock block(size);
+  std::copy(data, data + size, block.Data());
   TPixelGraphic image;
-  if (!fuzz::Refused([&] { image.LoadFromClipboardFormat(CF_DIB, block.get(), nullptr); }))
+  if (!fuzz::Refused([&] { LoadFromClipboardFormat(image, PGClipboardPackedBitmap, &block); }))
     fuzz::CheckDecodedImage(image);
 }
 

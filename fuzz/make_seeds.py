@@ -5,7 +5,8 @@ libjpeg-turbo tools, libtiff tools, webp tools) or by tessel-cli, plus a few fil
 together byte by byte where no tool writes the variant (OS/2 and RLE4 BMP,
 bit fields, top-down rows, 16-bit and right-origin TGA, multi-image TIFF),
 the NUL-separated fields of the HTML export target, and JPEG, PNG and TIFF
-files carrying ICC profiles (built with Little CMS), whole and damaged.
+files carrying ICC profiles (built with Little CMS), whole and damaged,
+CMYK JPEG among them.
 
 Usage: fuzz/make_seeds.py TESSEL_CLI [OUTDIR]
 Rerun only to refresh the corpora; the committed files are the seeds.
@@ -197,6 +198,25 @@ def tiff_seeds(s):
     s.raw("tiff", "short_strip_count.tif", tiff_bilevel_no_bits(2))
 
 
+def tiff_compressed_seeds(s):
+    """The layouts editors write: LZW and Deflate (with the horizontal
+    predictor), tiles, 16 bits a sample, planes of their own, alpha."""
+    for name, opts in [("lzw.tif", ["-compress", "LZW"]),
+                       ("lzw_predictor.tif", ["-compress", "LZW", "-define", "tiff:predictor=2"]),
+                       ("zip_predictor16.tif", ["-depth", "16", "-compress", "Zip", "-define", "tiff:predictor=2"]),
+                       ("tiled_lzw.tif", ["-compress", "LZW", "-define", "tiff:tile-geometry=16x16"]),
+                       ("planar_zip.tif", ["-interlace", "plane", "-compress", "Zip"]),
+                       ("tiled_planar16.tif", ["-depth", "16", "-interlace", "plane", "-compress", "LZW",
+                                               "-define", "tiff:tile-geometry=16x16"]),
+                       ("grey16_lzw.tif", ["-colorspace", "Gray", "-depth", "16", "-compress", "LZW"]),
+                       ("greyalpha_zip.tif", ["-colorspace", "Gray", "-alpha", "on", "-channel", "A", "-fx", "i/w",
+                                              "+channel", "-compress", "Zip"]),
+                       ("rgba_assoc_lzw.tif", ["-alpha", "on", "-channel", "A", "-fx", "j/h", "+channel",
+                                               "-define", "tiff:alpha=associated", "-compress", "LZW"])]:
+        s.magick("tiff", name, *opts)
+    run("tiffcp", "-c", "zip", s.path("tiff", "rgb.tif"), s.path("tiff", "zip_tiffcp.tif"))
+
+
 def tiff_bilevel_no_bits(count):
     """A 13 x 3 bilevel file without SamplesPerPixel and BitsPerSample, as
     Pillow writes them; its one strip is said to hold `count` bytes of 6."""
@@ -276,10 +296,22 @@ def jpeg_seeds(s):
         with open(s.path("jpeg", name), "wb") as f:
             subprocess.run(["cjpeg", *opts, src], check=True, stdout=f)
     s.magick("jpeg", "cmyk.jpg", "-colorspace", "CMYK")
+    cmyk = os.path.join(s.work, "cmyk.tif")
+    run("convert", s.base, "-colorspace", "CMYK", cmyk)
+    subprocess.run(["/usr/bin/python3", "-c", "import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+                    "im.save(sys.argv[2], quality=80); im.save(sys.argv[3], quality=80, icc_profile=open(sys.argv[4], 'rb').read())",
+                    cmyk, s.path("jpeg", "cmyk_adobe.jpg"), s.path("jpeg", "cmyk_icc.jpg"), cmyk_profile(s)], check=True)
     s.ours("jpeg", "ours.jpg", s.base)
     # many_scans.jpg (210 scans, one AC coefficient and one bit each) is kept
     # as committed: no tool here writes more than 100 scans.
     jpeg_thumbnail_seed(s)
+
+
+def cmyk_profile(s):
+    path = os.path.join(s.work, "cmyk.icc")
+    with open(path, "wb") as f:
+        f.write(iccprofiles.cmyk())
+    return path
 
 
 def jpeg_thumbnail_seed(s):
@@ -306,7 +338,9 @@ def png_seeds(s):
                        ("greyalpha.png", ["-type", "GrayscaleAlpha"]),
                        ("rgb16.png", ["-depth", "16", "PNG48:"]),
                        ("interlaced.png", ["-interlace", "PNG"]),
-                       ("gamma.png", ["-gamma", "0.8", "-define", "png:include-chunk=gAMA,bKGD"])]:
+                       ("gamma.png", ["-gamma", "0.8", "-define", "png:include-chunk=gAMA,bKGD"]),
+                       ("grey_gamma_only.png", ["-colorspace", "Gray", "-set", "gamma", "1.0", "-define",
+                                                "png:include-chunk=gAMA", "-define", "png:exclude-chunk=cHRM,bKGD"])]:
         opts = fixed + list(opts)
         if opts[-1].endswith(":"):
             prefix = opts.pop()
@@ -350,10 +384,6 @@ def jpeg_with_icc(jpeg, parts, order=None):
 def split(profile, count):
     size = -(-len(profile) // count)
     return [(i + 1, count, profile[i * size:(i + 1) * size]) for i in range(count)]
-
-
-def png_chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
 
 
 def png_with(png, chunk):
@@ -464,7 +494,7 @@ def main():
     out = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else os.path.join(HERE, "corpus")
     with tempfile.TemporaryDirectory() as work:
         s = Seeds(cli, out, work)
-        for make in (bmp_seeds, tiff_seeds, pcx_seeds, pnm_seeds, tga_seeds, jpeg_seeds, png_seeds,
+        for make in (bmp_seeds, tiff_seeds, tiff_compressed_seeds, pcx_seeds, pnm_seeds, tga_seeds, jpeg_seeds, png_seeds,
                      icc_seeds, webp_seeds, text_seeds, html_seeds):
             make(s)
     images = ["bmp", "tiff", "pcx", "pnm", "tga", "jpeg", "png", "webp"]

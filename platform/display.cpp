@@ -34,7 +34,7 @@ int PGScreenPixelsPerInch() {
   return 96;
 }
 
-int PGMulDivRounded(int number, int numerator, int denominator) {
+int PGScaleRounded(int number, int numerator, int denominator) {
   if (denominator == 0) return -1;
   const std::int64_t product = std::int64_t(number) * numerator;
   const std::int64_t magnitude = std::llabs(product), divisor = std::llabs(denominator);
@@ -59,14 +59,9 @@ void PGSetScreenDepthOverride(int depth) {
     emit TPGDisplay::Instance()->DisplayChanged();
 }
 
-int PGSystemMetric(TPGSystemMetric metric, const QWidget* widget) {
+int PGScrollBarExtent(const QWidget* widget) {
   const QStyle* style = widget ? widget->style() : QApplication::style();
-  switch (metric) {
-    case TPGSystemMetric::SM_CXVSCROLL:
-    case TPGSystemMetric::SM_CYHSCROLL:
-      return style ? style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, widget) : 16;
-  }
-  return 0;
+  return style ? style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, widget) : 16;
 }
 
 TPGDisplay::TPGDisplay() : QObject(QCoreApplication::instance()) {

@@ -20,16 +20,17 @@ int PGScreenPixelsPerInch();
 // number * numerator / denominator rounded to the nearest integer, halves
 // away from zero, as dialog units and form scaling round; -1 for a zero
 // denominator.
-int PGMulDivRounded(int number, int numerator, int denominator);
+int PGScaleRounded(int number, int numerator, int denominator);
 
 // Moves a top-level window (before or as it is first shown) so that it is
 // centred across its screen and (screen height - its height) / downDivisor
 // from the top: 2 centres it, 3 puts it a third of the way down.
 void PGPlaceOnScreen(QWidget& window, int downDivisor);
 
-enum class TPGSystemMetric { SM_CXVSCROLL, SM_CYHSCROLL };
-// From the widget's style (the application style without a widget).
-int PGSystemMetric(TPGSystemMetric metric, const QWidget* widget = nullptr);
+// The thickness of a scroll bar (the width of a vertical one, the height of
+// a horizontal one), from the widget's style (the application style without
+// a widget).
+int PGScrollBarExtent(const QWidget* widget = nullptr);
 
 // Tells windows that the display changed (depth, screen), the stand-in for
 // the broadcast WM_DISPLAYCHANGE. Needs a QGuiApplication.

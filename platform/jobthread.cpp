@@ -2,14 +2,7 @@
 
 #include <chrono>
 
-namespace {
-// What a job posts: its result (in the message's image) and its progress
-// (WParam the stage, LParam the percent). Tag is the job's serial number.
-constexpr int PGM_RESULT = WM_USER;
-constexpr int PGM_PROGRESS = WM_USER + 1;
-}  // namespace
-
-std::int64_t PGTickCount() {
+std::int64_t PGSteadyMilliseconds() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
@@ -49,16 +42,17 @@ void TPGJobThread::Deliver(std::unique_ptr<TPixelGraphic> image) {
   } else if (FPort) {
     // Counted as handed over before the message can arrive.
     FDelivered.store(true);
-    FPort->Post({PGM_RESULT, 0, 0, std::move(image), FSerial});
+    FPort->Post({.Kind = TPGMessage::Result, .Image = std::move(image), .Tag = FSerial});
   }
 }
 
 void TPGJobThread::ReportProgress(int stage, int percent) {
-  if (!FThrottle.Pass(percent, PGTickCount()) || !FPort) return;
-  FPort->Post({PGM_PROGRESS, stage, percent, nullptr, FSerial});
+  if (!FThrottle.Pass(percent, PGSteadyMilliseconds()) || !FPort) return;
+  FPort->Post(
+      {.Kind = TPGMessage::Progress, .Stage = stage, .Percent = percent, .Tag = FSerial});
 }
 
-void TPGJobThread::RestartProgress() { FThrottle.Restart(PGTickCount()); }
+void TPGJobThread::RestartProgress() { FThrottle.Restart(PGSteadyMilliseconds()); }
 
 void TPGJobDeleter::operator()(TPGJobThread* job) const {
   if (!job) return;
@@ -112,12 +106,13 @@ void TPGJobSlotBase::Receive(TPGMessage& message) {
   // Only the current job's words count, and only while its result is
   // wanted; anything else goes here, with its image.
   if (!FJob || message.Tag == 0 || message.Tag != FAccepted) return;
-  if (message.Message == PGM_RESULT) {
+  // The message's tag is the serial number of the job that posted it.
+  if (message.Kind == TPGMessage::Result) {
     // The job's last word: let it end before its result is used, so that
     // nothing it read is still being read.
     FJob->WaitFor();
     if (OnResult) OnResult(std::move(message.Image));
-  } else if (message.Message == PGM_PROGRESS) {
-    if (OnProgress) OnProgress(int(message.WParam), int(message.LParam));
+  } else if (message.Kind == TPGMessage::Progress) {
+    if (OnProgress) OnProgress(message.Stage, message.Percent);
   }
 }

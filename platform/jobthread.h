@@ -27,8 +27,8 @@
 #include "platform/messages.h"
 #include "platform/workerthread.h"
 
-// Milliseconds of a steady clock (the system tick count).
-std::int64_t PGTickCount();
+// Milliseconds of a steady clock: what progress is throttled by.
+std::int64_t PGSteadyMilliseconds();
 
 // Lets a progress report through only when its percent differs from the one
 // last let through and either another interval has begun since (ticks

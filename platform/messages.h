@@ -9,8 +9,8 @@
 // so a worker that outlives its receiver posts into nothing instead of to
 // freed memory, and messages still queued are deleted with their images.
 //
-// The message numbers (WM_USER + n) are the platform's own: windows reach
-// their workers through the job protocol of platform/jobthread.h.
+// Windows reach their workers through the job protocol of
+// platform/jobthread.h, which is where results and progress are posted.
 
 #include <cstdint>
 #include <functional>
@@ -21,14 +21,16 @@
 
 class QObject;
 
-constexpr int WM_USER = 0x0400;
-
 struct TPGMessage {
-  int Message = WM_USER;
-  std::intptr_t WParam = 0;
-  std::intptr_t LParam = 0;
+  // What the message tells: a job's result (in Image), a job's progress, or
+  // a timer's tick.
+  enum TKind : std::uint8_t { Result, Progress, Tick };
+  TKind Kind = Result;
+  // Of progress: the stage the work is in and the percent of that stage.
+  int Stage = 0;
+  int Percent = 0;
   // The carried image; the handler takes it over by moving it out.
-  std::unique_ptr<TPixelGraphic> Image;
+  std::unique_ptr<TPixelGraphic> Image{};
   // Identifies the sender (for example which job made the image).
   std::uint64_t Tag = 0;
 };

@@ -169,7 +169,7 @@ void TQtCanvas::TextOut(int x, int y, const QString& text) {
 
 TQtImageCanvas::TQtImageCanvas(TPixelGraphic& image) : FImage(image) {}
 
-TQtImageCanvas::~TQtImageCanvas() { ReleaseHandle(); }
+TQtImageCanvas::~TQtImageCanvas() { ReleasePainter(); }
 
 QPainter* TQtImageCanvas::Painter() {
   if (!FPainter.isActive()) {
@@ -194,7 +194,7 @@ QPainter* TQtImageCanvas::Painter() {
     FPainter.setPen(Pen);
     FPainter.setBrush(Brush);
     FPainter.setFont(Font);
-    PGCanvasHoldsHandle(this, true);
+    PGCanvasHoldsPainter(this, true);
   }
   // Drawing is pending until the next direct pixel access flushes it.
   FImage.Canvas();
@@ -202,17 +202,17 @@ QPainter* TQtImageCanvas::Painter() {
 }
 
 void TQtImageCanvas::Flush() {
-  if (!FWritingBack) ReleaseHandle();
+  if (!FWritingBack) ReleasePainter();
 }
 
-void TQtImageCanvas::ReleaseHandle() {
+void TQtImageCanvas::ReleasePainter() {
   if (!FPainter.isActive()) return;
   FPainter.end();
   WriteBack();
   FSurface = QImage();
   FOriginal.clear();
   FOriginal.shrink_to_fit();
-  PGCanvasHoldsHandle(this, false);
+  PGCanvasHoldsPainter(this, false);
 }
 
 void TQtImageCanvas::WriteBack() {

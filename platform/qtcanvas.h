@@ -23,8 +23,8 @@ bool PGStretchDraw(QPainter& painter, TPixelGraphic& image, const TRect& rect,
 
 class TQtCanvas : public TPGCanvas {
  public:
-  // Kept by the canvas and applied to every drawing context it builds, as the
-  // framework canvas keeps its pen, brush and font across device contexts.
+  // Kept by the canvas and applied to every painter it opens, so that pen,
+  // brush and font outlast each painter.
   QPen Pen{QColor(Qt::black)};
   QBrush Brush{QColor(Qt::white)};
   QFont Font;
@@ -33,7 +33,7 @@ class TQtCanvas : public TPGCanvas {
   // Fired after each drawing call of this class.
   TNotifyEvent OnChange;
 
-  // The painter of the drawing context, built on demand; null when there is
+  // The painter, opened on demand; null when there is
   // nothing to draw on. Whoever draws through it directly calls Changed after.
   // An image's painter ends when the image's pixels are next accessed
   // directly (that completes the drawing): ask for it again after that.
@@ -72,8 +72,8 @@ class TQtImageCanvas : public TQtCanvas {
   ~TQtImageCanvas() override;
   QPainter* Painter() override;
   void Flush() override;
-  void ReleaseHandle() override;
-  bool HoldsHandle() const { return FPainter.isActive(); }
+  void ReleasePainter() override;
+  bool HoldsPainter() const { return FPainter.isActive(); }
 
  private:
   friend class TQtCanvasFactory;
@@ -93,7 +93,7 @@ class TQtPainterCanvas : public TQtCanvas {
   explicit TQtPainterCanvas(QPainter& painter, const QRect& limit = QRect());
   QPainter* Painter() override { return FPainter.isActive() ? &FPainter : nullptr; }
   void Flush() override {}
-  void ReleaseHandle() override {}
+  void ReleasePainter() override {}
 
  private:
   QPainter& FPainter;

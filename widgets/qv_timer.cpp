@@ -31,9 +31,7 @@ class TQV_TimerThread : public TPGThread {
       // without ever running the tick.
       FShared.TickDone = false;
       lock.unlock();
-      TPGMessage tick;
-      tick.Tag = generation;
-      FPort->Post(std::move(tick));
+      FPort->Post({.Kind = TPGMessage::Tick, .Tag = generation});
       lock.lock();
       FShared.Changed.wait(lock, [this] { return FShared.TickDone || FShared.Stop; });
     }

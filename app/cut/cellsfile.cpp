@@ -118,6 +118,15 @@ TCellData ParseCells(const std::string& text, const std::string& sourceName,
       if (fields == 5) format.Quality = at.Number(f[4], 0, 100, "quality");
       cells.Formats[cell] = format;
       recordLines.Formats[cell] = lineNumber;
+    } else if (keyword == "name") {
+      if (fields != 4) at.Raise("expected name, column, row and name separated by tabs");
+      const std::vector<std::string> f = SplitOn(line, '\t');
+      const TCellKey cell{at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")};
+      if (const std::string problem = SliceNameProblem(f[3]); !problem.empty()) at.Raise(problem);
+      cells.Names[cell] = f[3];
+      recordLines.Names[cell] = lineNumber;
+      if (const auto same = SameSliceNames(cells.Names))
+        at.Raise("the slice name \"" + QuotedInMessage(f[3]) + "\" is taken by another cell already");
     } else if (onWarning) {
       onWarning(sourceName + ", line " + std::to_string(lineNumber) + ": unknown record \"" +
                 QuotedInMessage(keyword) + "\", passed over");
@@ -171,6 +180,7 @@ std::vector<std::string> CellsFileLines(const TCellData& cells, const TSplitGrid
     if (format.Quality != TCellFormat::NoQuality) line += '\t' + std::to_string(format.Quality);
     lines.push_back(line);
   }
+  for (const TCellKey& cell : RowByRow(cells.Names)) lines.push_back(Record("name", cell) + '\t' + cells.Names.at(cell));
   return lines;
 }
 
@@ -196,6 +206,13 @@ std::string CellsProblem(const TCellData& cells, const TSplitGrid& grid, const s
   std::vector<std::pair<TCellKey, std::map<TCellKey, int> TCellsFileLines::*>> named;
   for (const TCellKey& cell : RowByRow(cells.Skips)) named.push_back({cell, &TCellsFileLines::Skips});
   for (const TCellKey& cell : RowByRow(cells.Formats)) named.push_back({cell, &TCellsFileLines::Formats});
+  for (const TCellKey& cell : RowByRow(cells.Names)) named.push_back({cell, &TCellsFileLines::Names});
+  for (const auto& [cell, slice] : cells.Names)
+    if (const std::string problem = SliceNameProblem(slice); !problem.empty())
+      return of(&TCellsFileLines::Names, cell) + ": " + problem;
+  if (const auto same = SameSliceNames(cells.Names))
+    return of(&TCellsFileLines::Names, same->second) + ": the cells " + name(same->first) + " and " +
+           name(same->second) + " have the same name \"" + QuotedInMessage(cells.Names.at(same->second)) + "\"";
   for (const auto& [cell, kind] : named) {
     if (cell.first > columns || cell.second > rows)
       return of(kind, cell) + ": the grid of " + size + " cells has no cell " + name(cell);

@@ -82,6 +82,7 @@ std::vector<TCellKey> CellsOfNewPlaces(const TGridData& carried, const TSplitGri
   for (const auto& [cell, span] : carried.Cells.Merges) cells.insert(cell);
   for (const TCellKey& cell : carried.Cells.Skips) cells.insert(cell);
   for (const auto& [cell, format] : carried.Cells.Formats) cells.insert(cell);
+  for (const auto& [cell, name] : carried.Cells.Names) cells.insert(cell);
   std::vector<TCellKey> moved;
   for (const TCellKey& cell : cells) {
     const auto column = columns.find(cell.first);

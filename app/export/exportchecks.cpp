@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <map>
 
 #include "pgraphic/core/stream.h"
 
@@ -28,17 +27,6 @@ std::string NearestExisting(std::string folder) {
 }
 
 }  // namespace
-
-void RefuseCollidingOutputs(const TExportPlan& plan) {
-  // Every output lies in the HTML's folder: the names alone tell.
-  std::map<std::string, const std::string*> seen;
-  for (const std::string& path : plan.Outputs) {
-    const auto [it, fresh] = seen.emplace(NameOf(path), &path);
-    if (!fresh)
-      throw EOutputRefused("Cannot export: \"" + *it->second + "\" would be written twice, as \"" + path +
-                           "\" too; nothing was written.");
-  }
-}
 
 void RefuseLongNames(const TExportPlan& plan) {
   const long most = ::pathconf(NearestExisting(plan.Names.Directory).c_str(), _PC_NAME_MAX);

@@ -1,7 +1,6 @@
 #pragma once
 // What an export checks of its files before the first is written, and the
-// dry run checks the same way: files that would collide with each other,
-// names the file system cannot hold, a folder that cannot take them,
+// dry run checks the same way: names the file system cannot hold, a folder that cannot take them,
 // outputs that are the source or a folder, those that exist, and those
 // another page of the folder wrote.
 
@@ -11,11 +10,6 @@
 #include "app/export/exporterror.h"
 #include "app/export/exportplan.h"
 #include "pgraphic/core/stagedfile.h"
-
-// Two outputs of one name (the page named like its grid, x.grd with
-// --save-grid, say): the later would replace the earlier, so the export is
-// refused naming both (EOutputRefused).
-void RefuseCollidingOutputs(const TExportPlan& plan);
 
 // A file name longer than its folder takes: refused before anything is
 // written, as the write would fail ("Cannot create file ... File name too

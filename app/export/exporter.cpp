@@ -104,7 +104,6 @@ std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading, boo
   if (const std::string problem = BaseNameProblem(agreed->Plan.Names.BaseName);
       !Settings.SliceBaseName.empty() && !problem.empty())
     throw EExportError("Cannot export: " + problem + "; nothing was written.");
-  RefuseCollidingOutputs(agreed->Plan);
   RefuseLongNames(agreed->Plan);
   // The dry run takes no lock: it finds out whether the folder would take
   // the files as the lock file would.
@@ -140,6 +139,8 @@ bool TSliceExporter::CheckOptions(const TExportPlan& plan) {
   if (problem.empty() && plan.FormatsChosen) problem = AutoFormatsProblem(plan.Rules);
   if (problem.empty()) problem = CellsProblem(FCut.Cells, FCut.Grid, "The cells");
   if (!problem.empty()) throw EExportError(problem);
+  // One file for two outputs: the later would replace the earlier.
+  if (const std::string shared = SharedOutputProblem(plan); !shared.empty()) throw EOutputRefused(shared);
   if (!options.Retina) return true;
   // Only the edges of the page's cells: a line inside merged cells alone cuts nothing.
   const std::string line = OddRetinaLine(EdgesOf(plan.Page));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/common/text.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/formats/registry.h"
 
@@ -50,12 +51,17 @@ std::vector<TPlannedSlice> CellSlices(const TExportPlan& plan, std::size_t index
     if (!slice.Chosen()) slice.Writer = WriterOf(format, settings, slice.Path);
     return slice;
   };
-  std::vector<TPlannedSlice> files{file(SliceFileName(names.BaseName, cell.Column, cell.Row, ending))};
+  // A slice of a name of its own keeps it whatever the page is called.
+  const auto own = cells.Names.find({cell.Column, cell.Row});
+  const bool named = own != cells.Names.end();
+  std::vector<TPlannedSlice> files{
+      file(named ? own->second + ending : SliceFileName(names.BaseName, cell.Column, cell.Row, ending))};
   if (settings.Options.Retina) {
     const TGridCell half = HalfCell(cell);
     files[0].Width = half.Width;
     files[0].Height = half.Height;
-    files.push_back(file(Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)));
+    files.push_back(
+        file(named ? own->second + "@2x" + ending : Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)));
   }
   return files;
 }
@@ -129,6 +135,15 @@ TRoadFacts FactsOf(const TExportPlan& plan, const TExportSettings& settings, con
 }
 
 }  // namespace
+
+std::string SharedOutputProblem(const TExportPlan& plan) {
+  std::set<std::string> seen;
+  for (const std::string& path : plan.Outputs)
+    if (!seen.insert(LowerAscii(path)).second)
+      return "Two files of the export would be \"" + path + "\" (slice names must differ from each other and " +
+             "from the page's other files); nothing was written.";
+  return "";
+}
 
 TExportPlan PlanExport(const TGridData& cut, const TExportSettings& settings, const std::string& htmlPath,
                        const TSourceFacts& source, const TPGLibrarySettings& library) {

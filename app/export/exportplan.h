@@ -83,6 +83,11 @@ struct TExportPlan {
   std::int64_t CopyBudget = 0;
 };
 
+// Why the plan cannot be written: two of its files are the same file on
+// a disk that ignores case (a slice named as another slice, or as the
+// page), or empty.
+std::string SharedOutputProblem(const TExportPlan& plan);
+
 // The plan of an export of cut by settings into htmlPath, its slices made
 // by the library's settings given (taken as the export starts). Work and
 // memory follow the cells written: a grid of many repeated lines costs its

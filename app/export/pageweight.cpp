@@ -25,14 +25,15 @@ TExportPlan PlanOf(const TSplitGrid& grid, const TPageWeighing& weighing) {
 // the rest, scaling too, works on the cell alone, as the export's threads do.
 TSliceOutcome Weigh(TPixelGraphic& source, std::mutex& cutting, const TExportPlan& plan,
                     const TPlannedSlice& planned, const TPixelGraphic& slice) {
+  const bool grey = CutsGrey(source, planned);
   std::unique_ptr<TPixelGraphic> image;
   {
     const std::lock_guard<std::mutex> guard(cutting);
-    image = SliceImageOf(source, plan.Page.Cells[planned.Cell].Cell, slice, planned.Path);
+    image = SliceImageOf(source, plan.Page.Cells[planned.Cell].Cell, slice, planned.Path, 0, 0, grey);
   }
   if (planned.Width > 0) {
     const TGridCell whole{0, 0, 0, 0, image->Width(), image->Height()};
-    image = SliceImageOf(*image, whole, slice, planned.Path, planned.Width, planned.Height);
+    image = SliceImageOf(*image, whole, slice, planned.Path, planned.Width, planned.Height, grey);
   }
   return EncodedOutcome(planned, EncodeSlice(*image, planned.Format.Format, plan.Rules), plan.Rules.Settings);
 }

@@ -18,10 +18,25 @@ void RaiseOutOfMemory(const std::string& path) {
   throw EExportError("Out of memory while writing \"" + path + "\"; no file was replaced.");
 }
 
-void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
-             const std::string& path) {
+bool CutsGrey(const TPixelGraphic& source, const std::string& writer) {
+  if (source.PixelFormat() != pgpf8Bit || source.PaletteIdent() != pGray256 || writer.empty()) return false;
   try {
-    slice.SetSizeAndFormat(cell.Width, cell.Height, pgpf24Bit);
+    return FindWriter(writer).WritesGrey;
+  } catch (const EPixelGraphic&) {
+    return false;  // no such writer: the save says so
+  }
+}
+
+bool CutsGrey(const TPixelGraphic& source, const TPlannedSlice& slice) {
+  const TSliceFormat& format = slice.Format.Format;
+  return CutsGrey(source, !slice.Writer.empty() ? slice.Writer : format.Format ? format.Format->Writer : "");
+}
+
+void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
+             const std::string& path, bool grey) {
+  try {
+    slice.SetSizeAndFormat(cell.Width, cell.Height, grey ? pgpf8Bit : pgpf24Bit);
+    if (grey) slice.SetPaletteIdent(pGray256);
     slice.CopyRect(0, 0, source, cell.Left, cell.Top, cell.Width, cell.Height);
     slice.ColorProfile = source.ColorProfile;
   } catch (const EPGInvalidSize&) {
@@ -58,12 +73,12 @@ std::unique_ptr<TPixelGraphic> NewSliceImage(const TPixelGraphic& slice) {
 // The slice of a cell as its own image: a window on the source where that
 // gives the same bytes, a cut copy otherwise.
 std::unique_ptr<TPixelGraphic> CellImage(TPixelGraphic& source, const TGridCell& cell,
-                                         const std::string& path, const TPixelGraphic& slice) {
+                                         const std::string& path, const TPixelGraphic& slice, bool grey) {
   std::unique_ptr<TPixelGraphic> image = NewSliceImage(slice);
   if (WindowFits(source, cell))
     image->ShowRowsOf(source, cell.Left, cell.Top, cell.Width, cell.Height);
   else
-    CutCell(*image, source, cell, path);
+    CutCell(*image, source, cell, path, grey);
   return image;
 }
 
@@ -71,7 +86,7 @@ std::unique_ptr<TPixelGraphic> CellImage(TPixelGraphic& source, const TGridCell&
 // scaledWidth x scaledHeight by the precise (area) filter.
 std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& rect, int scaledWidth,
                                           int scaledHeight, const TPixelGraphic& slice,
-                                          const std::string& path) {
+                                          const std::string& path, bool grey) {
   std::unique_ptr<TPixelGraphic> image = NewSliceImage(slice);
   try {
     image->SetSizeAndFormat(scaledWidth, scaledHeight, pgpf24Bit);
@@ -82,7 +97,12 @@ std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& 
   }
   image->StretchMode = smPrecise;
   image->StretchCopy(0, 0, scaledWidth, scaledHeight, from, rect.Left, rect.Top, rect.Width, rect.Height);
-  return image;
+  if (!grey) return image;
+  // The greys scale to greys: the grey slice holds them exactly.
+  std::unique_ptr<TPixelGraphic> greys = NewSliceImage(slice);
+  const TGridCell whole{0, 0, 0, 0, scaledWidth, scaledHeight};
+  CutCell(*greys, *image, whole, path, true);
+  return greys;
 }
 
 // A failure as the export reports it: memory that ran out names the slice.
@@ -124,12 +144,13 @@ class TDirectSink : public TSliceSink {
   void Put(std::size_t index, TPixelGraphic& source, TPGFinalRows*) override {
     const TPlannedSlice& planned = Plan.Slices[index];
     const TGridCell& cell = Plan.Page.Cells[planned.Cell].Cell;
+    const bool grey = CutsGrey(source, planned);
     if (planned.Width == 0 && Plan.Road.KeepLastSlice) {
-      CutCell(Slice, source, cell, planned.Path);
+      CutCell(Slice, source, cell, planned.Path, grey);
       Stage(Slice, index);
       return;
     }
-    Stage(*SliceImageOf(source, cell, Slice, planned.Path, planned.Width, planned.Height), index);
+    Stage(*SliceImageOf(source, cell, Slice, planned.Path, planned.Width, planned.Height, grey), index);
   }
   std::vector<TStagedFile> Finish() override { return std::move(Staged); }
   std::string SlicePath(std::size_t index) override { return Done.at(index).Path; }
@@ -156,6 +177,7 @@ struct TSliceJob {
   std::unique_ptr<TPixelGraphic> Own;      // the window or copy made for this cell
   TPixelGraphic* Image = nullptr;          // what is written: Own, or the export's slice image
   std::int64_t Held = 0;                   // pixels of a copy, counted against the budget
+  bool Grey = false;                       // cut, and scaled, as 256 greys
   std::optional<TStagedFile> File;         // complete and synced once Done without Error
   TSliceOutcome Outcome;                   // with it
   std::exception_ptr Error;
@@ -231,7 +253,7 @@ void TThreadedSink::Stage(TSliceJob& job) {
       // Scaled here from a window on the cell (or a copy of it): never from
       // the source itself, which other threads read at the same time.
       const TGridCell whole{0, 0, 0, 0, job.Image->Width(), job.Image->Height()};
-      job.File.emplace(StageSlice(*SliceImageOf(*job.Image, whole, Slice, planned.Path, planned.Width, planned.Height),
+      job.File.emplace(StageSlice(*SliceImageOf(*job.Image, whole, Slice, planned.Path, planned.Width, planned.Height, job.Grey),
                                   planned, Plan.Rules, job.Outcome));
     } else {
       job.File.emplace(StageSlice(*job.Image, planned, Plan.Rules, job.Outcome));
@@ -286,13 +308,14 @@ void TThreadedSink::Prepare(TSliceJob& job, TPixelGraphic& source, TPGFinalRows*
     job.Image = job.Own.get();
     return;
   }
+  job.Grey = CutsGrey(source, planned);
   if (planned.Width == 0 && Plan.Road.KeepLastSlice && job.Index + 1 == Plan.Slices.size()) {
-    CutCell(Slice, source, cell, planned.Path);
+    CutCell(Slice, source, cell, planned.Path, job.Grey);
     job.Image = &Slice;
     return;
   }
   if (!WindowFits(source, cell)) WaitForRoom(BytesPerRowFor(24, cell.Width) * cell.Height);
-  job.Own = SliceImageOf(source, cell, Slice, planned.Path);
+  job.Own = SliceImageOf(source, cell, Slice, planned.Path, 0, 0, job.Grey);
   job.Image = job.Own.get();
   if (!job.Own->ShowsRowsOfAnother()) job.Held = job.Own->ImageSize();
 }
@@ -384,10 +407,10 @@ std::vector<TSliceOutcome> TThreadedSink::Outcomes() const {
 
 std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCell& cell,
                                             const TPixelGraphic& slice, const std::string& path, int width,
-                                            int height) {
+                                            int height, bool grey) {
   try {
-    if (width == 0) return CellImage(source, cell, path, slice);
-    return ScaledCell(source, cell, width, height, slice, path);
+    if (width == 0) return CellImage(source, cell, path, slice, grey);
+    return ScaledCell(source, cell, width, height, slice, path, grey);
   } catch (const std::bad_alloc&) {
     RaiseOutOfMemory(path);
   }

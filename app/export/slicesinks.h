@@ -7,7 +7,9 @@
 // A cell of a 24-bit source is handed to the writer as a window on the
 // source's rows (TPixelGraphic::ShowRowsOf), not as a copy: the files are
 // the same, and neither the time nor the memory of a copy is spent. Cells of
-// palette sources are copied into 24-bit images, as the slices are 24-bit.
+// palette sources are copied into 24-bit images, as the slices are 24-bit;
+// those of a source of 256 greys stay grey for writers that write grey
+// files (JPEG and PNG), so that a grey design gives grey slices.
 
 #include <cstddef>
 #include <memory>
@@ -73,19 +75,27 @@ std::unique_ptr<TSliceSink> MakeThreadedSink(const TExportPlan& plan, TPixelGrap
 // 24-bit source that holds the whole cell.
 bool WindowFits(const TPixelGraphic& source, const TGridCell& cell);
 
-// Sizes slice to the cell at 24 bits and copies the cell into it, with the
-// source's colour profile. Memory
+// Whether the slices of source that writer (a registry extension) writes
+// are cut as 256 greys: a source of 256 greys, and a writer that writes
+// grey files (TFileFormatWriter::WritesGrey).
+bool CutsGrey(const TPixelGraphic& source, const std::string& writer);
+// The same for a planned slice: by its writer, or its chosen format's.
+bool CutsGrey(const TPixelGraphic& source, const TPlannedSlice& slice);
+
+// Sizes slice to the cell at 24 bits (at 256 greys with grey) and copies
+// the cell into it, with the source's colour profile. Memory
 // that cannot be had raises EExportError naming path.
 void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
-             const std::string& path);
+             const std::string& path, bool grey = false);
 
 // The slice of a cell as its own image, with the settings of the export's
 // slice image: a window on the source where that gives the same bytes, a
 // cut copy otherwise; scaled to width x height by the precise filter when
-// width is not 0 (the cell's rows must then all be final).
+// width is not 0 (the cell's rows must then all be final); grey as in
+// CutCell.
 std::unique_ptr<TPixelGraphic> SliceImageOf(TPixelGraphic& source, const TGridCell& cell,
                                             const TPixelGraphic& slice, const std::string& path,
-                                            int width = 0, int height = 0);
+                                            int width = 0, int height = 0, bool grey = false);
 
 // The failure of a slice whose memory ran out.
 [[noreturn]] void RaiseOutOfMemory(const std::string& path);

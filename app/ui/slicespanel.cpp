@@ -73,6 +73,11 @@ void TSlicesPanel::Refresh() {
                                   a.Top == b.Top && a.Width == b.Width && a.Height == b.Height;
                          });
   const QSignalBlocker quiet(Table);
+  // Columns sized to their contents re-measure every row on each change; a grid of
+  // thousands of cells would fill in quadratic time. Measure once, after the fill.
+  QHeaderView* header = Table->horizontalHeader();
+  header->setSectionResizeMode(colSlice, QHeaderView::Interactive);
+  header->setSectionResizeMode(colSize, QHeaderView::Interactive);
   if (!sameCells) {
     FCells = std::move(cells);
     Table->clearContents();
@@ -103,6 +108,8 @@ void TSlicesPanel::Refresh() {
       }
     }
   }
+  header->setSectionResizeMode(colSlice, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(colSize, QHeaderView::ResizeToContents);
   if (!sameCells) PickChanged();
 }
 

@@ -15,32 +15,29 @@ std::vector<TPGCanvas*>& HandleList() {
 void SetPGCanvasFactory(TPGCanvasFactory* factory) { g_factory = factory; }
 TPGCanvasFactory* GetPGCanvasFactory() { return g_factory; }
 
-void PGCanvasHoldsHandle(TPGCanvas* canvas, bool holds) {
+void PGCanvasHoldsPainter(TPGCanvas* canvas, bool holds) {
   std::vector<TPGCanvas*>& list = HandleList();
   const auto it = std::find(list.begin(), list.end(), canvas);
   if (holds && it == list.end()) list.push_back(canvas);
   if (!holds && it != list.end()) list.erase(it);
 }
 
-int PGCanvasHandleCount() { return int(HandleList().size()); }
+int PGCanvasPainterCount() { return int(HandleList().size()); }
 
 void FreeCanvasHandles() {
   // Releasing removes the surface from the list, so work on a copy.
   const std::vector<TPGCanvas*> held = HandleList();
-  for (TPGCanvas* canvas : held) canvas->ReleaseHandle();
+  for (TPGCanvas* canvas : held) canvas->ReleasePainter();
 }
 
 TPGCanvas* TPixelGraphic::Canvas() {
   if (!FCanvas && g_factory) FCanvas = g_factory->CreateCanvas(*this);
-  if (FCanvas) FGdiPending = true;
+  if (FCanvas) FDrawingPending = true;
   return FCanvas.get();
 }
 
 void TPixelGraphic::Draw(TPGCanvas& canvas, const TRect& rect) {
   if (FWidth <= 0 || FHeight <= 0 || !FBits) return;
-  // The palette is selected as a background palette on a palette device; on
-  // the true-colour surfaces we draw on it only has to be current.
-  GetPaletteHandle();
   FlushPending();
   canvas.StretchDraw(*this, rect);
 }

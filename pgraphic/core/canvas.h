@@ -18,11 +18,11 @@ class TPGCanvasFactory {
 void SetPGCanvasFactory(TPGCanvasFactory* factory);
 TPGCanvasFactory* GetPGCanvasFactory();
 
-// The process-wide list of surfaces that currently hold a device context. A
-// surface enters it when it builds its context and leaves it on release.
-void PGCanvasHoldsHandle(TPGCanvas* canvas, bool holds);
-int PGCanvasHandleCount();
+// The process-wide list of surfaces that currently hold an open painter. A
+// surface enters it when it opens its painter and leaves it when it ends it.
+void PGCanvasHoldsPainter(TPGCanvas* canvas, bool holds);
+int PGCanvasPainterCount();
 
-// Releases the device contexts of all listed surfaces; drawing again later
-// builds them anew.
+// Ends the painters of all listed surfaces; drawing again later opens them
+// anew.
 void FreeCanvasHandles();

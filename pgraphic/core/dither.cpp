@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdlib>
 
+#include "pgraphic/core/dither.h"
+
 #include "pgraphic/core/pixelgraphic.h"
 
 namespace {
@@ -69,27 +71,23 @@ int PGClamp255(int v) {
   return ClampTable[v - ClampLow];
 }
 
-void TPixelGraphic::PrepareDither() {
-  const size_t rowSize = (size_t(std::max(FWidth, 0)) + 2) * 3;
-  FErrorRowCur.assign(rowSize, 0);
-  FErrorRowNext.assign(rowSize, 0);
-  FIsGrayPalette = std::all_of(FPaletteEntries.begin(), FPaletteEntries.end(), [](TRGB c) {
-    return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c);
-  });
-  const bool automatic = DitherErrorLimitAuto;
-  const int limit = automatic ? AutoLimit(FPaletteIdent) : DitherErrorLimit;
-  FErrorLimitTable = BuildLimitTable(limit, automatic || DitherErrorLimitSoft);
+TPGErrorDiffusion::TPGErrorDiffusion(TPixelGraphic& target)
+    : FTarget(target),
+      FGreyPalette(std::all_of(target.PaletteEntries().begin(), target.PaletteEntries().end(),
+                               [](TRGB c) {
+                                 return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c);
+                               })) {
+  const size_t rowSize = (size_t(std::max(target.Width(), 0)) + 2) * 3;
+  FRowCur.assign(rowSize, 0);
+  FRowNext.assign(rowSize, 0);
+  const bool automatic = target.DitherErrorLimitAuto;
+  const int limit = automatic ? AutoLimit(target.PaletteIdent()) : target.DitherErrorLimit;
+  FLimitTable = BuildLimitTable(limit, automatic || target.DitherErrorLimitSoft);
 }
 
-void TPixelGraphic::NextDitherRow() {
-  FErrorRowCur.swap(FErrorRowNext);
-  std::fill(FErrorRowNext.begin(), FErrorRowNext.end(), 0);
-}
-
-void TPixelGraphic::FreeDither() {
-  std::vector<int>().swap(FErrorLimitTable);
-  std::vector<int>().swap(FErrorRowCur);
-  std::vector<int>().swap(FErrorRowNext);
+void TPGErrorDiffusion::NextRow() {
+  FRowCur.swap(FRowNext);
+  std::fill(FRowNext.begin(), FRowNext.end(), 0);
 }
 
 namespace {
@@ -106,33 +104,58 @@ void Distribute(std::vector<int>& cur, std::vector<int>& next, int x, int y, int
   next[here] += 5 * d;
 }
 
+TRGB ClampedColor(int r, int g, int b) {
+  return RGBColor(PGClamp255(r), PGClamp255(g), PGClamp255(b));
+}
+
 }  // namespace
 
-// Pixels outside the prepared rows (or without PrepareDither) are written
-// undithered rather than touching memory the rows do not have.
-void TPixelGraphic::PutDithered(int x, int y, int r, int g, int b) {
-  const TRGB color = RGBColor(PGClamp255(r), PGClamp255(g), PGClamp255(b));
+// Pixels outside the rows are written undithered rather than touching memory
+// the rows do not have.
+void TPGErrorDiffusion::Put(int x, int y, int r, int g, int b) {
+  const TRGB color = ClampedColor(r, g, b);
   // Slot x + 1 and both neighbours must exist in the rows.
-  if (x < 0 || size_t(x) + 3 > FErrorRowCur.size() / 3 || FErrorLimitTable.size() != 511) {
-    SetPixelColor(x, y, color);
+  if (x < 0 || size_t(x) + 3 > FRowCur.size() / 3) {
+    FTarget.SetPixelColor(x, y, color);
     return;
   }
   auto limited = [&](int channel) {
-    return FErrorLimitTable[255 + RoundedError(FErrorRowCur[(x + 1) * 3 + channel])];
+    return FLimitTable[255 + RoundedError(FRowCur[(x + 1) * 3 + channel])];
   };
-  if (FIsGrayPalette) {
-    const int grey = PGClamp255(GreyValue(color) / 3 + limited(1));
-    const std::uint32_t index = ColorToIndex(Grey(grey));
-    SetPixel(x, y, index);
-    const int d = grey - ChannelOf(GetPaletteEntry(int(index)), 1);
-    Distribute(FErrorRowCur, FErrorRowNext, x, y, 1, d);
+  if (FGreyPalette) {
+    const int grey = PGClamp255(FTarget.GreyValue(color) / 3 + limited(1));
+    const std::uint32_t index = FTarget.ColorToIndex(Grey(grey));
+    FTarget.SetPixel(x, y, index);
+    const int d = grey - ChannelOf(FTarget.GetPaletteEntry(int(index)), 1);
+    Distribute(FRowCur, FRowNext, x, y, 1, d);
     return;
   }
   int wanted[3];
   for (int c = 0; c < 3; ++c) wanted[c] = PGClamp255(ChannelOf(color, c) + limited(c));
-  const std::uint32_t index = ColorToIndex(RGBColor(wanted[0], wanted[1], wanted[2]));
-  SetPixel(x, y, index);
-  const TRGB got = GetPaletteEntry(int(index));
+  const std::uint32_t index = FTarget.ColorToIndex(RGBColor(wanted[0], wanted[1], wanted[2]));
+  FTarget.SetPixel(x, y, index);
+  const TRGB got = FTarget.GetPaletteEntry(int(index));
   for (int c = 0; c < 3; ++c)
-    Distribute(FErrorRowCur, FErrorRowNext, x, y, c, wanted[c] - ChannelOf(got, c));
+    Distribute(FRowCur, FRowNext, x, y, c, wanted[c] - ChannelOf(got, c));
 }
+
+// ---------------------------------------------------------------- the image's diffusion
+
+void TPixelGraphic::PrepareDither() {
+  FDiffusion = std::make_unique<TPGErrorDiffusion>(*this);
+  FIsGrayPalette = FDiffusion->GreyPalette();
+}
+
+void TPixelGraphic::NextDitherRow() {
+  if (FDiffusion) FDiffusion->NextRow();
+}
+
+// Without PrepareDither the pixel is written as it comes.
+void TPixelGraphic::PutDithered(int x, int y, int r, int g, int b) {
+  if (FDiffusion)
+    FDiffusion->Put(x, y, r, g, b);
+  else
+    SetPixelColor(x, y, ClampedColor(r, g, b));
+}
+
+void TPixelGraphic::FreeDither() { FDiffusion.reset(); }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "pgraphic/core/errors.h"
@@ -108,18 +109,35 @@ void MoveEntriesToTheirMeans(TPixelGraphic& target, TPixelGraphic& source) {
   }
 }
 
-}  // namespace
 
-bool HasAtMost256Colors(TPixelGraphic& image) {
-  if (image.PixelFormat() != pgpf24Bit) return true;  // a palette holds them all
-  TColorTable table;
+// Whether fits takes every colour of a 24-bit image; a run of one colour
+// is offered once, as runs are common and the tables' lookups are not free.
+template <class F>
+bool EveryColourFits(TPixelGraphic& image, F fits) {
   TRGB last = 0;
   bool first = true;
   return ForEachPixel(image, [&](int, int, TRGB c) {
     if (!first && c == last) return true;
     first = false;
     last = c;
-    return table.IndexOf(c) >= 0;
+    return fits(c);
+  });
+}
+
+}  // namespace
+
+bool HasAtMost256Colors(TPixelGraphic& image) {
+  if (image.PixelFormat() != pgpf24Bit) return true;  // a palette holds them all
+  TColorTable table;
+  return EveryColourFits(image, [&](TRGB c) { return table.IndexOf(c) >= 0; });
+}
+
+bool HasAtMostColors(TPixelGraphic& image, std::size_t limit) {
+  if (image.PixelFormat() != pgpf24Bit) return true;
+  std::unordered_set<TRGB> seen;
+  return EveryColourFits(image, [&](TRGB c) {
+    seen.insert(c);
+    return seen.size() <= limit;
   });
 }
 

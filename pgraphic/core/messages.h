@@ -65,4 +65,12 @@ enum : int {
   msgUnsupportedCompression = 39,
   msgSaturationHue = 40,
   msgOutOfRange = 41,
+  msgOK = 42,
+  msgCancel = 43,
+  // A filter dialog's title, followed by its three channel letters.
+  msgRGBFilter = 44,
+  msgCMYFilter = 48,
+  msgHLSFilter = 56,
+  msgPlusMinus = 82,
+  msgDegree = 83,
 };

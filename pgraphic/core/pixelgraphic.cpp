@@ -65,19 +65,18 @@ TPixelGraphic::~TPixelGraphic() {
   FreeDither();
   InvalidateColorCache();
   FCanvas.reset();
-  FPaletteHandle.reset();
 }
 
 void TPixelGraphic::FlushPending() {
   // Workers reading an image call this too: with nothing pending it must
   // not write, or two readers of one image would race on the flag.
-  if (!FGdiPending) return;
+  if (!FDrawingPending) return;
   if (FCanvas) FCanvas->Flush();
-  FGdiPending = false;
+  FDrawingPending = false;
 }
 
-void TPixelGraphic::ReleaseCanvasHandle() {
-  if (FCanvas) FCanvas->ReleaseHandle();
+void TPixelGraphic::ReleaseCanvasPainter() {
+  if (FCanvas) FCanvas->ReleasePainter();
 }
 
 void TPixelGraphic::Assign(const TPixelGraphic* source) {
@@ -98,15 +97,15 @@ void TPixelGraphic::Assign(const TPixelGraphic* source) {
   DitherErrorLimit = source->DitherErrorLimit;
   DitherErrorLimitAuto = source->DitherErrorLimitAuto;
   DitherErrorLimitSoft = source->DitherErrorLimitSoft;
-  FUseColorCache = source->FUseColorCache;
+  FMatcher.SetUseCache(source->UseColorCache());
   FileGamma = source->FileGamma;
   ColorProfile = source->ColorProfile;
-  FRGBWeighting = source->FRGBWeighting;
+  FMatcher.SetRGBWeighting(source->RGBWeighting());
   StretchMode = source->StretchMode;
   ReadWarningAction = source->ReadWarningAction;
   RaiseOnOutOfRange = source->RaiseOnOutOfRange;
   SaveColorResWarningAction = source->SaveColorResWarningAction;
-  FLastResultStale = true;
+  FMatcher.ForgetLastResult();
   for (int i = 0; i < source->PaletteCount(); ++i) SetPaletteEntry(i, source->FPaletteEntries[i]);
   ClassifyPalette();
 }
@@ -173,7 +172,7 @@ void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat forma
   // Pending drawing is completed on the old pixels, while the stored size
   // still describes them.
   FlushPending();
-  ReleaseCanvasHandle();
+  ReleaseCanvasPainter();
   FWidth = width;
   FHeight = height;
   FPixelFormat = format;
@@ -325,13 +324,12 @@ void TPixelGraphic::SetPaletteCount(int n) {
   if (n < 0) n = 0;
   if (n != PaletteCount()) {
     FlushPending();
-    ReleaseCanvasHandle();
+    ReleaseCanvasPainter();
     FPaletteEntries.resize(std::size_t(n), 0);
     FPaletteIdent = n > 0 ? pUnknown : pNone;
-    FLastResultStale = true;
+    FMatcher.ForgetLastResult();
     if (!FBitmapInfo.empty()) PutLE32(FBitmapInfo.data() + 32, std::uint32_t(n));
   }
-  FPaletteHandleStale = true;
   InvalidateColorCache();
 }
 
@@ -344,13 +342,12 @@ TRGB TPixelGraphic::GetPaletteEntry(int i) const {
 void TPixelGraphic::SetPaletteEntry(int i, TRGB color) {
   if (FPaletteIdent == pNone || FPaletteIdent == pTrueColor) RaisePG<EPGNoPalette>(msgNoPalette);
   if (i < 0 || i >= PaletteCount()) RaisePG<EPGInvalidPaletteIndex>(msgInvalidPaletteIndex);
-  ReleaseCanvasHandle();
+  ReleaseCanvasPainter();
   const int tableSlots = FBitmapInfo.empty() ? 0 : ColorTableSize();
   if (i < tableSlots) WriteColorTableSlot(i, color);
   FPaletteEntries[std::size_t(i)] = color;
   FPaletteIdent = pUnknown;
-  FLastResultStale = true;
-  FPaletteHandleStale = true;
+  FMatcher.ForgetLastResult();
   InvalidateColorCache();
 }
 
@@ -376,31 +373,6 @@ void TPixelGraphic::ClassifyPalette() {
     FPaletteIdent = FPixelFormat == pgpf24Bit ? pTrueColor : pNone;
   else
     FPaletteIdent = pUnknown;
-}
-
-void TPixelGraphic::SetUseColorCache(bool value) {
-  if (value == FUseColorCache) return;
-  FUseColorCache = value;
-  FLastResultStale = true;
-  Changed();
-}
-
-void TPixelGraphic::SetRGBWeighting(bool value) {
-  if (value == FRGBWeighting) return;
-  FRGBWeighting = value;
-  FLastResultStale = true;
-}
-
-const TPGLogPalette* TPixelGraphic::GetPaletteHandle() {
-  if (FPaletteHandleStale) {
-    FPaletteHandle.reset();
-    if (FPaletteIdent != pTrueColor && PaletteCount() > 0) {
-      FPaletteHandle = std::make_unique<TPGLogPalette>();
-      FPaletteHandle->Entries = FPaletteEntries;
-    }
-    FPaletteHandleStale = false;
-  }
-  return FPaletteHandle.get();
 }
 
 // ---------------------------------------------------------------- notification
@@ -449,7 +421,7 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
   if (std::uint64_t(width) * std::uint64_t(height) > PGSettings().MaxImagePixels)
     RaisePG<EPGInvalidSize>(msgInvalidSizeOf, "image");
   FlushPending();
-  ReleaseCanvasHandle();
+  ReleaseCanvasPainter();
   FreeBitmap();
   FWidth = width;
   FHeight = height;
@@ -457,8 +429,7 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
   FPaletteEntries = source.FPaletteEntries;
   FPaletteIdent = source.FPaletteIdent;
   ColorProfile = source.ColorProfile;
-  FLastResultStale = true;
-  FPaletteHandleStale = true;
+  FMatcher.ForgetLastResult();
   InvalidateColorCache();
   FImageSize = 0;
   FBytesPerRow = 0;

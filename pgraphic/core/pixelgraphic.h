@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/colormatch.h"
 #include "pgraphic/core/colorprofile.h"
+#include "pgraphic/core/dither.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/types.h"
 
 class TStream;
-class TPGGlobalBlock;
 class TPGFilter;
 class TPixelGraphic;
 
@@ -22,24 +23,18 @@ struct TRect {
 
 // A drawing surface: an image's own (see Canvas) or a window's during its
 // paint. The concrete surfaces come from the platform layer (core/canvas.h);
-// the core only needs to flush them, release their device context and stretch
+// the core only needs to flush them, end their painter and stretch
 // an image onto them.
 class TPGCanvas {
  public:
   virtual ~TPGCanvas() = default;
   // Completes batched drawing so the pixel memory is current.
   virtual void Flush() = 0;
-  // Releases the device context; the next drawing call builds a new one.
-  virtual void ReleaseHandle() = 0;
+  // Ends the painter; the next drawing call opens a new one.
+  virtual void ReleasePainter() = 0;
   // Paints the whole of `image` scaled into `rect` (nearest neighbour). A rect
   // with Right < Left or Bottom < Top mirrors that axis.
   virtual void StretchDraw(TPixelGraphic& image, const TRect& rect) = 0;
-};
-
-// A logical palette as handed to the display (version $300, R, G, B, flags 0).
-struct TPGLogPalette {
-  std::uint16_t Version = 0x300;
-  std::vector<TRGB> Entries;
 };
 
 constexpr int BitmapInfoHeaderSize = 40;
@@ -120,19 +115,22 @@ class TPixelGraphic {
   const std::vector<TRGB>& PaletteEntries() const { return FPaletteEntries; }
   bool IsGrayPalette() const { return FIsGrayPalette; }
   void ClassifyPalette();
-  virtual std::uint32_t ColorToIndex(TRGB color);
-  virtual void InvalidateColorCache();
-  bool UseColorCache() const { return FUseColorCache; }
-  virtual void SetUseColorCache(bool value);
-  bool RGBWeighting() const { return FRGBWeighting; }
-  virtual void SetRGBWeighting(bool value);
+  // Colour matching is the matcher's (colormatch.h); these hand it the palette.
+  virtual std::uint32_t ColorToIndex(TRGB color) {
+    return FMatcher.Index(color, FPaletteEntries, FPaletteIdent);
+  }
+  virtual void InvalidateColorCache() { FMatcher.InvalidateCache(); }
+  bool UseColorCache() const { return FMatcher.UseCache(); }
+  virtual void SetUseColorCache(bool value) {
+    if (FMatcher.SetUseCache(value)) Changed();
+  }
+  bool RGBWeighting() const { return FMatcher.RGBWeighting(); }
+  virtual void SetRGBWeighting(bool value) { FMatcher.SetRGBWeighting(value); }
   // Grey value 0..765 of a colour, by RGBWeighting.
-  int GreyValue(TRGB color) const;
-  // Logical palette for display, rebuilt when stale; null when the image has none.
-  virtual const TPGLogPalette* GetPaletteHandle();
-  bool PaletteRealized = false;
+  int GreyValue(TRGB color) const { return FMatcher.GreyValue(color); }
 
-  // ---- error diffusion (used while writing colours into a palette image)
+  // ---- error diffusion (used while writing colours into a palette image;
+  // the work is TPGErrorDiffusion's, held from PrepareDither to FreeDither)
   bool Dither = true;
   std::uint8_t DitherErrorLimit = 32;
   bool DitherErrorLimitAuto = true;
@@ -184,19 +182,17 @@ class TPixelGraphic {
   // that read it may call it at the same time.
   void FlushPending();
 
-  // ---- files, streams and clipboard (through the format registry)
+  // ---- files and streams: the format registry's work. The core cannot
+  // reach the registry, so these are defined beside it, each handing its
+  // call on (pgraphic/formats/imagefiles.cpp); the image's own persistence
+  // and the clipboard are free functions there.
   void LoadFromFile(const std::string& fileName);
   void LoadFromStream(TStream& stream);
   void LoadFromStreamExt(TStream& stream, const std::string& extension, int index);
   void SaveToFile(const std::string& fileName);
   virtual void SaveToStreamExt(TStream& stream, const std::string& extension);
+  // Always BMP.
   void SaveToStream(TStream& stream);
-  // The image's own persistence: 4-byte length, then a BMP file.
-  void ReadData(TStream& stream);
-  void WriteData(TStream& stream);
-  void LoadFromClipboardFormat(unsigned format, TPGGlobalBlock* data, void* palette);
-  void SaveToClipboardFormat(unsigned& format, std::unique_ptr<TPGGlobalBlock>& data,
-                             void*& palette);
 
   // ---- windows on another image's rows
   // Makes this image show the width x height rectangle at (left, top) of
@@ -219,7 +215,7 @@ class TPixelGraphic {
 
  private:
   friend class TPixelGraphicTestAccess;
-  void ReleaseCanvasHandle();
+  void ReleaseCanvasPainter();
   void FreeBitmap();
   void BuildBitmapInfo(int tableSize);
   void WriteColorTableSlot(int i, TRGB color);
@@ -227,11 +223,6 @@ class TPixelGraphic {
   void CopyPixelsOf(const TPixelGraphic& source);
   void CopyRectRows(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow,
                     int lastRow, int firstCol, int lastCol);
-  // Colour matching helpers (palettes.cpp).
-  std::uint32_t ComputeColorIndex(TRGB color);
-  std::uint32_t ExhaustiveSearch(TRGB color) const;
-  std::uint32_t CacheLookup(TRGB color);
-  void SeedColorCache();
 
   int FWidth = 0;
   int FHeight = 0;
@@ -246,35 +237,16 @@ class TPixelGraphic {
   TPGRowGate* FRowGate = nullptr;
   std::vector<std::uint8_t> FBitmapInfo;
   std::unique_ptr<TPGCanvas> FCanvas;
-  bool FGdiPending = false;
+  bool FDrawingPending = false;
   std::uint32_t FImageSize = 0;
   std::uint32_t FBytesPerRow = 0;
   bool FIsGrayPalette = false;
   std::vector<TRGB> FPaletteEntries;
   TPaletteIdent FPaletteIdent = pTrueColor;
-  bool FUseColorCache = true;
-  bool FRGBWeighting = true;
   int FUpdateCount = 0;
+  TPGColorMatcher FMatcher;
 
-  // Display palette.
-  std::unique_ptr<TPGLogPalette> FPaletteHandle;
-  bool FPaletteHandleStale = false;
-
-  // 64 K colour-to-index cache and its valid-bit set.
-  std::unique_ptr<std::uint8_t[]> FColorCache;
-  std::unique_ptr<std::uint8_t[]> FColorCacheValid;
-  bool FColorCacheStale = true;
-
-  // One-entry memo of the last ColorToIndex query.
-  TRGB FLastColor = 0;
-  std::uint32_t FLastResult = 0;
-  bool FLastResultStale = true;
-
-  // Error diffusion work memory: limit table (index e + 255) and two rows of
-  // (Width + 2) * 3 accumulators scaled by 16.
-  std::vector<int> FErrorLimitTable;
-  std::vector<int> FErrorRowCur;
-  std::vector<int> FErrorRowNext;
+  std::unique_ptr<TPGErrorDiffusion> FDiffusion;
 };
 
 // Restores an update bracket on every exit path.
@@ -301,5 +273,3 @@ class TPGDitherGuard {
   TPixelGraphic& G;
 };
 
-// Clamp table of error diffusion: entry i (-510..510) limited to 0..255.
-int PGClamp255(int v);

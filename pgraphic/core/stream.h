@@ -122,15 +122,3 @@ class TMyMemoryStream : public TStream {
   std::int64_t BlockSize = 0;
   std::int64_t Pos = 0;
 };
-
-// Stand-in for the platform's movable global memory blocks used by the clipboard.
-class TPGGlobalBlock {
- public:
-  explicit TPGGlobalBlock(std::size_t size) : Data(size) {}
-  void* Lock() { return Data.data(); }
-  void Unlock() {}
-  std::size_t Size() const { return Data.size(); }
-
- private:
-  std::vector<std::uint8_t> Data;
-};

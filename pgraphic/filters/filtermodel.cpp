@@ -6,17 +6,6 @@
 
 #include "pgraphic/core/messages.h"
 
-namespace {
-
-constexpr int msgPlusMinus = 82;
-constexpr int msgDegree = 83;
-
-constexpr int msgRGBFilter = 44;
-constexpr int msgCMYFilter = 48;
-constexpr int msgHLSFilter = 56;
-
-}  // namespace
-
 // ---- TFilterDialog
 
 TFilterDialog::~TFilterDialog() = default;

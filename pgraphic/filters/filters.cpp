@@ -6,18 +6,6 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/pixelgraphic.h"
 
-// ---- TPGFilter
-
-void TPGFilter::BeginFilter(TPixelGraphic& source) { FSource = &source; }
-
-TRGB TPGFilter::FilterPixel(int, int) { return 0; }
-
-void TPGFilter::EndFilter() { FSource = nullptr; }
-
-bool TPGFilter::IsColorMapping() const { return false; }
-
-TRGB TPGFilter::FilterColor(TRGB color) { return color; }
-
 // ---- TXXXFilter
 
 TXXXFilter::TXXXFilter() {

@@ -7,10 +7,6 @@
 
 #include "pgraphic/formats/registry.h"
 
-// Clipboard format numbers of the platform's bitmap and packed bitmap.
-constexpr unsigned CF_BITMAP = 2;
-constexpr unsigned CF_DIB = 8;
-
 class TBMPFileFormatReader : public TFileFormatReader {
  public:
   TBMPFileFormatReader();

@@ -22,6 +22,7 @@ TIccSpace SpaceOf(const std::vector<std::uint8_t>& icc) {
   if (icc.size() < kHeaderSize) return TIccSpace::isOther;
   if (std::memcmp(icc.data() + 16, "RGB ", 4) == 0) return TIccSpace::isRGB;
   if (std::memcmp(icc.data() + 16, "GRAY", 4) == 0) return TIccSpace::isGray;
+  if (std::memcmp(icc.data() + 16, "CMYK", 4) == 0) return TIccSpace::isCMYK;
   return TIccSpace::isOther;
 }
 
@@ -97,16 +98,17 @@ std::vector<std::uint8_t> RGBForGreyProfile(const std::vector<std::uint8_t>& gre
 
 }  // namespace
 
-std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected) {
+std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected, bool tryConversion) {
   if (std::string problem = StructureProblem(icc); !problem.empty()) return problem;
   if (expected == TIccSpace::isOther) return "";
   const TIccSpace space = SpaceOf(icc);
   if (space != expected)
     return "a profile of " + SpaceName(icc) + " pixels for " +
-           (expected == TIccSpace::isGray ? "grey" : "colour") + " pixels";
+           (expected == TIccSpace::isGray ? "grey" : expected == TIccSpace::isCMYK ? "CMYK" : "colour") + " pixels";
+  if (!tryConversion) return "";
   pglcms::TContext context;
   const pglcms::TProfile profile = pglcms::OpenProfile(context, icc);
-  const cmsUInt32Number in = space == TIccSpace::isGray ? TYPE_GRAY_8 : TYPE_RGB_8;
+  const cmsUInt32Number in = space == TIccSpace::isGray ? TYPE_GRAY_8 : space == TIccSpace::isCMYK ? TYPE_CMYK_8 : TYPE_RGB_8;
   const pglcms::TTransform transform =
       profile ? pglcms::TransformToSRGB(context, profile.get(), in, TYPE_RGB_8) : nullptr;
   if (transform) return "";

@@ -15,15 +15,18 @@
 #include "pgraphic/core/settings.h"
 
 // The colour space of the pixels a profile describes.
-enum class TIccSpace : std::uint8_t { isRGB, isGray, isOther };
+enum class TIccSpace : std::uint8_t { isRGB, isGray, isCMYK, isOther };
 
 // What is wrong with an ICC profile for pixels of the space expected ("" when
 // nothing is): a header or tag table that does not fit its bytes, another
 // colour space, or a profile Little CMS cannot turn into sRGB. For isOther
-// (pixels that are not converted, such as CMYK inks) only the bytes are
+// (pixels that are not converted, such as the inks of a CMYK TIFF) only the bytes are
 // checked. A profile whose size field is smaller than its bytes is cut to
 // that size first (JPEG and TIFF may pad what they hold).
-std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected);
+// With tryConversion false, whether Little CMS can use it is left to the
+// caller, who makes the conversion anyway (making one can take tens of
+// milliseconds).
+std::string IccProblem(std::vector<std::uint8_t>& icc, TIccSpace expected, bool tryConversion = true);
 
 // Where the ICC_PROFILE APP2 markers of a JPEG file say their part goes.
 struct TIccMarker {

@@ -51,12 +51,12 @@ inline TProfile OpenProfile(TContext& context, const std::vector<std::uint8_t>& 
 // matrix profiles of cameras and phones is the colorimetric mapping and for
 // table-based ones uses the tables browsers use too.
 inline TTransform TransformToSRGB(TContext& context, void* profile, cmsUInt32Number inFormat,
-                                  cmsUInt32Number outFormat) {
+                                  cmsUInt32Number outFormat, cmsUInt32Number intent = INTENT_PERCEPTUAL) {
   if (!context.Handle || !profile) return nullptr;
   TProfile srgb(cmsCreate_sRGBProfileTHR(context.Handle));
   if (!srgb) return nullptr;
   return TTransform(cmsCreateTransformTHR(context.Handle, profile, inFormat, srgb.get(), outFormat,
-                                          INTENT_PERCEPTUAL, 0));
+                                          intent, 0));
 }
 
 }  // namespace pglcms

@@ -13,21 +13,41 @@ struct TLoadColorStep::TConversion {
 
 namespace {
 
+std::uint8_t ToByte(long double v) { return std::uint8_t(std::clamp(std::nearbyint(255.0L * v), 0.0L, 255.0L)); }
+
 void BuildGammaTable(std::uint8_t* table, long double exponent) {
-  for (int i = 0; i < 256; ++i) {
-    const long double v = i == 0 ? 0.0L : std::pow(i / 255.0L, exponent);
-    table[i] = std::uint8_t(std::clamp(std::nearbyint(255.0L * v), 0.0L, 255.0L));
-  }
+  for (int i = 0; i < 256; ++i) table[i] = ToByte(i == 0 ? 0.0L : std::pow(i / 255.0L, exponent));
 }
 
+// sRGB's curve from linear light: a straight toe near black, then a power.
+long double SRGBFromLinear(long double v) {
+  return v <= 0.0031308L ? 12.92L * v : 1.055L * std::pow(v, 1.0L / 2.4L) - 0.055L;
+}
+
+// The file's power curve to linear light, then sRGB's curve.
+void BuildSRGBTable(std::uint8_t* table, long double file) {
+  for (int i = 0; i < 256; ++i) table[i] = ToByte(i == 0 ? 0.0L : SRGBFromLinear(std::pow(i / 255.0L, file)));
+}
+
+bool DisplayIsSRGB(long double display) { return std::fabs(display - SRGBGamma) < 1e-9L; }
+
 // The table that maps the image from its FileGamma to DisplayGamma; false
-// when loading leaves the pixels as they are.
+// when loading leaves the pixels as they are. For sRGB's display gamma it
+// does what browsers do with a PNG that states its gamma and nothing more:
+// one within 5 % of 1/2.2 (as the file states it, 1/FileGamma) is taken for
+// sRGB, any other goes to linear light and on by sRGB's curve, whose toe
+// a pure power would miss near black by several levels.
 bool LoadGammaTable(const TPixelGraphic& image, std::uint8_t* table) {
   const long double display = PGSettings().DisplayGamma;
   const long double file = image.FileGamma;
   if (!PGSettings().GammaCorrectOnLoad) return false;
   // A gamma of zero or below (or not a number) describes no transfer curve.
   if (!(display > 0.0L) || !(file > 0.0L) || !std::isfinite(display) || !std::isfinite(file)) return false;
+  if (DisplayIsSRGB(display)) {
+    if (std::fabs(display / file - 1.0L) <= 0.05L) return false;
+    BuildSRGBTable(table, file);
+    return true;
+  }
   const long double exponent = file / display;
   if (std::fabs(exponent - 1.0L) <= 0.05L) return false;
   BuildGammaTable(table, exponent);
@@ -111,12 +131,18 @@ void TLoadColorStep::PrepareConversion(TPixelGraphic& image) {
     MapPaletteThrough(image, conversion->Transform.get());
 }
 
+// 256 greys keep their palette, so that a grey image stays grey: their
+// values are mapped, after a grey profile's table where there is one.
 void TLoadColorStep::PrepareGamma(TPixelGraphic& image) {
   if (!LoadGammaTable(image, GammaTable)) return;
-  if (image.PixelFormat() != pgpf24Bit)
+  if (GreyPixels(image)) {
+    for (int i = 0; i < 256; ++i) GreyTable[i] = GammaTable[GreyRows ? GreyTable[i] : i];
+    GreyRows = true;
+  } else if (image.PixelFormat() != pgpf24Bit) {
     MapPaletteThrough(image, GammaTable);
-  else
+  } else {
     GammaRows = !image.Empty() && image.Width() >= 1;
+  }
   image.FileGamma = PGSettings().DisplayGamma;
 }
 

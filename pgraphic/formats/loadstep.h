@@ -2,7 +2,9 @@
 // What loading does to the pixels a reader delivered, so that every loaded
 // image holds sRGB pixels for the display's gamma: a colour profile the file
 // carries is converted to sRGB (Little CMS) and dropped from the image, then
-// the gamma step maps the pixels from the file's gamma to DisplayGamma.
+// the gamma step maps the pixels from the file's gamma to DisplayGamma:
+// with sRGB's 2.2 there, as browsers map a file's stated gamma (to linear
+// light, then by sRGB's curve), with any other by a pure power.
 //
 // A profiled file is converted by its profile alone: its pixels come out
 // sRGB, whose gamma (2.2) the gamma step then starts from, so with the

@@ -88,6 +88,9 @@ class TFileFormatWriter : public TFileFormatReaderWriter {
   // (ScanLine) only when it comes to it: an image still being read can be
   // written as its rows come.
   bool TakesRowsTopDown = false;
+  // Writes an image of 256 greys as a grey file, which looks the same as
+  // colour and takes fewer bytes.
+  bool WritesGrey = false;
   virtual void Write(TStream& stream, TPixelGraphic& image);
   virtual void BeginFile(TStream& stream);
   virtual void AppendImage(TStream& stream, TPixelGraphic& image);

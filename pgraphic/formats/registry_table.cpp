@@ -3,13 +3,13 @@
 #include "pgraphic/formats/registry.h"
 
 #include "pgraphic/formats/bmp.h"
-#include "pgraphic/formats/jpeg.h"
-#include "pgraphic/formats/png.h"
-#include "pgraphic/formats/png8.h"
+#include "pgraphic/formats/jpeg/jpeg.h"
+#include "pgraphic/formats/png/png.h"
+#include "pgraphic/formats/png/png8.h"
 #include "pgraphic/formats/pcx.h"
 #include "pgraphic/formats/pnm.h"
 #include "pgraphic/formats/tga.h"
-#include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/tiff/tiff.h"
 #include "pgraphic/formats/webp.h"
 
 template <class T, class List>

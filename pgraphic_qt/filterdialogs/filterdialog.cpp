@@ -25,9 +25,6 @@ constexpr int kButtonWidth = 85;
 constexpr int kButtonHeight = 24;
 constexpr int kButtonTop = 172;
 
-constexpr int msgOK = 42;
-constexpr int msgCancel = 43;
-
 // The pixels of a 100-per-inch design on this screen.
 constexpr int kDesignPixelsPerInch = 100;
 
@@ -71,17 +68,17 @@ void TCreateDestPGThread::Execute() {
 
 // ---------------------------------------------------------------- track bar
 
-TPGTrackBar::TPGTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+TPGMarkedSlider::TPGMarkedSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   setTickPosition(QSlider::TicksBelow);
 }
 
-void TPGTrackBar::SetNeutralMark(int value) {
+void TPGMarkedSlider::SetNeutralMark(int value) {
   if (value == FNeutralMark) return;
   FNeutralMark = value;
   update();
 }
 
-void TPGTrackBar::paintEvent(QPaintEvent* e) {
+void TPGMarkedSlider::paintEvent(QPaintEvent* e) {
   QSlider::paintEvent(e);
   if (FNeutralMark < minimum() || FNeutralMark > maximum()) return;
   QStyleOptionSlider option;
@@ -160,7 +157,7 @@ void TFilterDialogForm::BuildForm() {
     if (!c.Present) continue;
     const int t = 50 * k;
     TFilterChannelControls& controls = FChannels[k];
-    auto* slider = new TPGTrackBar(this);
+    auto* slider = new TPGMarkedSlider(this);
     slider->setObjectName(QStringLiteral("TrackBar%1").arg(k + 1));
     slider->setGeometry(b + kSliderLeftOffset, 10 + t, kSliderWidth, kSliderHeight);
     slider->setRange(c.Minimum, c.Maximum);
@@ -216,11 +213,11 @@ void TFilterDialogForm::BuildForm() {
 void TFilterDialogForm::ScaleBy(int m, int d) {
   for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const QRect r = child->geometry();
-    const int left = PGMulDivRounded(r.left(), m, d), top = PGMulDivRounded(r.top(), m, d);
-    child->setGeometry(left, top, PGMulDivRounded(r.left() + r.width(), m, d) - left,
-                       PGMulDivRounded(r.top() + r.height(), m, d) - top);
+    const int left = PGScaleRounded(r.left(), m, d), top = PGScaleRounded(r.top(), m, d);
+    child->setGeometry(left, top, PGScaleRounded(r.left() + r.width(), m, d) - left,
+                       PGScaleRounded(r.top() + r.height(), m, d) - top);
   }
-  setFixedSize(PGMulDivRounded(width(), m, d), PGMulDivRounded(height(), m, d));
+  setFixedSize(PGScaleRounded(width(), m, d), PGScaleRounded(height(), m, d));
 }
 
 void TFilterDialogForm::showEvent(QShowEvent* e) {

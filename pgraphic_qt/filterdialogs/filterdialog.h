@@ -54,10 +54,10 @@ class TCreateDestPGThread : public TPGJobThread {
 
 // A horizontal slider with tick marks below that also marks one value (the
 // neutral setting) with a small triangle in the row of the ticks.
-class TPGTrackBar : public QSlider {
+class TPGMarkedSlider : public QSlider {
   Q_OBJECT
  public:
-  explicit TPGTrackBar(QWidget* parent);
+  explicit TPGMarkedSlider(QWidget* parent);
   int NeutralMark() const { return FNeutralMark; }
   void SetNeutralMark(int value);
 
@@ -70,7 +70,7 @@ class TPGTrackBar : public QSlider {
 
 // The controls of one channel; all null for a channel that is not present.
 struct TFilterChannelControls {
-  TPGTrackBar* Slider = nullptr;
+  TPGMarkedSlider* Slider = nullptr;
   QLabel* Caption = nullptr;
   QLabel* MinLabel = nullptr;
   QLabel* MiddleLabel = nullptr;

@@ -144,7 +144,7 @@ TPGAutoSize PGAutoSize(int imageW, int imageH, int border, int minW, int maxW, i
           Clamp32(std::max<std::int64_t>(std::min<std::int64_t>(h, maxH), minH))};
 }
 
-int PGMulDiv(int value, int num, int den) {
+int PGScaleTruncated(int value, int num, int den) {
   if (den <= 0) return 0;
   return Clamp32(std::int64_t(value) * num / den);
 }

@@ -56,4 +56,4 @@ TPGAutoSize PGAutoSize(int imageW, int imageH, int border, int minW, int maxW, i
 
 // value * num div den, truncated toward zero; 0 when den <= 0. Computed in 64
 // bits and clamped into 32 bits.
-int PGMulDiv(int value, int num, int den);
+int PGScaleTruncated(int value, int num, int den);

@@ -44,12 +44,12 @@ void TPGOpenDialog::SetOptions(TOpenOptions options) {
 
 bool TPGOpenDialog::Execute() {
   if (UseDefaultFilter) Filter = DefaultFilter();
-  TPGOpenDialogForm form(*this, QApplication::activeWindow());
-  FForm = &form;
+  TPGPreviewFileDialog form(*this, QApplication::activeWindow());
+  FFileDialog = &form;
   struct TClear {
-    TPGOpenDialogForm*& Form;
+    TPGPreviewFileDialog*& Form;
     ~TClear() { Form = nullptr; }
-  } clear{FForm};
+  } clear{FFileDialog};
   if (form.exec() != QDialog::Accepted) return false;
   Files = form.selectedFiles();
   FileName = Files.value(0);
@@ -60,7 +60,7 @@ bool TPGOpenDialog::Execute() {
 
 // ---------------------------------------------------------------- form
 
-TPGOpenDialogForm::TPGOpenDialogForm(const TPGOpenDialog& owner, QWidget* parent)
+TPGPreviewFileDialog::TPGPreviewFileDialog(const TPGOpenDialog& owner, QWidget* parent)
     : QFileDialog(parent) {
   setOption(QFileDialog::DontUseNativeDialog, true);
   setAcceptMode(QFileDialog::AcceptOpen);
@@ -93,13 +93,13 @@ TPGOpenDialogForm::TPGOpenDialogForm(const TPGOpenDialog& owner, QWidget* parent
   });
 }
 
-QString TPGOpenDialogForm::PreviewPath() const {
+QString TPGPreviewFileDialog::PreviewPath() const {
   const QStringList selected = selectedFiles();
   if (selected.size() > 1 || FCurrent.isEmpty()) return selected.value(0);
   return FCurrent;
 }
 
-void TPGOpenDialogForm::showEvent(QShowEvent* e) {
+void TPGPreviewFileDialog::showEvent(QShowEvent* e) {
   QFileDialog::showEvent(e);
   if (FPlaced) return;
   FPlaced = true;

@@ -47,7 +47,7 @@ constexpr TOpenOptions OfBit(TOpenOption o) { return TOpenOptions(1u) << o; }
 // in the same order. "*.*" becomes "*", which also matches names without a dot.
 QStringList PGQtNameFilters(const std::string& filter);
 
-class TPGOpenDialogForm;
+class TPGPreviewFileDialog;
 
 class TPGOpenDialog : public QObject {
   Q_OBJECT
@@ -89,19 +89,19 @@ class TPGOpenDialog : public QObject {
   virtual std::string DefaultFilter() const;
 
   // The window while Execute runs, null otherwise.
-  TPGOpenDialogForm* Form() const { return FForm; }
+  TPGPreviewFileDialog* FileDialog() const { return FFileDialog; }
 
  private:
   TOpenOptions FOptions = OfBit(ofHideReadOnly) | OfBit(ofShareAware);
-  TPGOpenDialogForm* FForm = nullptr;
+  TPGPreviewFileDialog* FFileDialog = nullptr;
 };
 
 // The window of one run: the file dialog with the preview panel beside it,
 // placed centred across and one third down the screen when it first shows.
-class TPGOpenDialogForm : public QFileDialog {
+class TPGPreviewFileDialog : public QFileDialog {
   Q_OBJECT
  public:
-  TPGOpenDialogForm(const TPGOpenDialog& owner, QWidget* parent);
+  TPGPreviewFileDialog(const TPGOpenDialog& owner, QWidget* parent);
   TPGOpenPreviewPanel* Panel() const { return FPanel; }
 
  protected:

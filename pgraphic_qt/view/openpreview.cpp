@@ -34,13 +34,13 @@ QRect PGOpenPreviewRect(int width, int height, const QRect& client) {
 
 // ---------------------------------------------------------------- boxes
 
-TPGOwnerDrawBox::TPGOwnerDrawBox(QWidget* parent) : QWidget(parent) {
+TPGPaintedBox::TPGPaintedBox(QWidget* parent) : QWidget(parent) {
   // Boxes to look at, like disabled buttons: no focus, no clicks.
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void TPGOwnerDrawBox::paintEvent(QPaintEvent*) {
+void TPGPaintedBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (OnDraw) OnDraw(painter);
 }
@@ -52,22 +52,22 @@ TPGOpenPreviewPanel::TPGOpenPreviewPanel(const TPGOpenDialog& owner,
     : QWidget(parent),
       FOwner(owner),
       FCurrentPath(std::move(currentPath)),
-      FPreviewBox(new TPGOwnerDrawBox(this)),
-      FFactsBox(new TPGOwnerDrawBox(this)) {
+      FPreviewBox(new TPGPaintedBox(this)),
+      FFactsBox(new TPGPaintedBox(this)) {
   setObjectName(QStringLiteral("TPGOpenDialog"));
   // The dialog base units of the font: average letter width and line height.
   const QFontMetrics metrics(parent ? parent->font() : font());
   const int letters = metrics.horizontalAdvance(
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-  FBaseX = std::max(1, (letters / 26 + 1) / 2);
-  FBaseY = std::max(1, metrics.height());
+  FCharWidth = std::max(1, (letters / 26 + 1) / 2);
+  FCharHeight = std::max(1, metrics.height());
 
   // The panel covers the dialog units 192..288 across and 0..144 down; the
   // dialog's own controls keep the part left of it.
-  const QRect area = MapDialogRect(QRect(192, 0, 96, 144));
+  const QRect area = DialogUnitsToPixels(QRect(192, 0, 96, 144));
   setFixedSize(area.size());
   const auto place = [&](QWidget* box, const QRect& units) {
-    box->setGeometry(MapDialogRect(units).translated(-area.left(), 0));
+    box->setGeometry(DialogUnitsToPixels(units).translated(-area.left(), 0));
   };
   FPreviewBox->setObjectName(QStringLiteral("PreviewBox"));
   FFactsBox->setObjectName(QStringLiteral("FactsBox"));
@@ -95,11 +95,11 @@ TPGOpenPreviewPanel::~TPGOpenPreviewPanel() {
   FPreview.reset();
 }
 
-QRect TPGOpenPreviewPanel::MapDialogRect(const QRect& units) const {
-  const int left = PGMulDivRounded(units.left(), FBaseX, 4),
-            top = PGMulDivRounded(units.top(), FBaseY, 8);
-  const int right = PGMulDivRounded(units.left() + units.width(), FBaseX, 4);
-  const int bottom = PGMulDivRounded(units.top() + units.height(), FBaseY, 8);
+QRect TPGOpenPreviewPanel::DialogUnitsToPixels(const QRect& units) const {
+  const int left = PGScaleRounded(units.left(), FCharWidth, 4),
+            top = PGScaleRounded(units.top(), FCharHeight, 8);
+  const int right = PGScaleRounded(units.left() + units.width(), FCharWidth, 4);
+  const int bottom = PGScaleRounded(units.top() + units.height(), FCharHeight, 8);
   return QRect(left, top, right - left, bottom - top);
 }
 

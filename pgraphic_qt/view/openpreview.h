@@ -25,11 +25,11 @@ class TPGOpenDialog;
 // (2 pixels of border on each side): shrunk to fit if needed, centred.
 QRect PGOpenPreviewRect(int width, int height, const QRect& client);
 
-// A box that leaves all its drawing to its owner.
-class TPGOwnerDrawBox : public QWidget {
+// A box whose paint is its OnDraw handler.
+class TPGPaintedBox : public QWidget {
   Q_OBJECT
  public:
-  explicit TPGOwnerDrawBox(QWidget* parent);
+  explicit TPGPaintedBox(QWidget* parent);
   std::function<void(QPainter&)> OnDraw;
 
  protected:
@@ -52,15 +52,15 @@ class TPGOpenPreviewPanel : public QWidget {
   // The dialog's selection changed.
   void SelectionChanged();
 
-  TPGOwnerDrawBox* PreviewBox() const { return FPreviewBox; }
-  TPGOwnerDrawBox* FactsBox() const { return FFactsBox; }
+  TPGPaintedBox* PreviewBox() const { return FPreviewBox; }
+  TPGPaintedBox* FactsBox() const { return FFactsBox; }
   const QTimer& RestTimer() const { return FTimer; }
   bool FactsValid() const { return FFactsValid; }
   // The lines the facts box shows (none while the facts are not valid).
   QStringList FactsLines() const;
   TPixelGraphic* Preview() const { return FPreview.get(); }
   // Dialog units of the dialog's font, in pixels.
-  QRect MapDialogRect(const QRect& units) const;
+  QRect DialogUnitsToPixels(const QRect& units) const;
 
  signals:
   // A file's facts were read and its decoding thread started.
@@ -78,10 +78,10 @@ class TPGOpenPreviewPanel : public QWidget {
 
   const TPGOpenDialog& FOwner;
   const std::function<QString()> FCurrentPath;
-  int FBaseX = 1;
-  int FBaseY = 1;
-  TPGOwnerDrawBox* FPreviewBox = nullptr;
-  TPGOwnerDrawBox* FFactsBox = nullptr;
+  int FCharWidth = 1;
+  int FCharHeight = 1;
+  TPGPaintedBox* FPreviewBox = nullptr;
+  TPGPaintedBox* FFactsBox = nullptr;
   std::unique_ptr<TPixelGraphic> FPreview;
   QTimer FTimer;
   bool FFactsValid = false;

@@ -28,7 +28,6 @@ TPGImage::TPGImage(QWidget* parent) : QAbstractScrollArea(parent) {
   FPicBoxFrameColor = pal.color(QPalette::Dark);
   FProgressClockBkColor = pal.color(QPalette::Window);
   FProgressClockLineColor = pal.color(QPalette::Dark);
-  FViewCursor = QCursor(Qt::ArrowCursor);
 
   // The view paints every pixel of its client area itself.
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -161,8 +160,7 @@ void TPGImage::PixelGraphicChanged() {
   FPixelGraphicHeight = FPixelGraphic ? FPixelGraphic->Height() : 0;
   const TPGAutoSize size = PGAutoSize(
       FPixelGraphicWidth, FPixelGraphicHeight, BorderWidth(), FAutoSizeMinWidth, FAutoSizeMaxWidth,
-      FAutoSizeMinHeight, FAutoSizeMaxHeight, PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this),
-      PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this));
+      FAutoSizeMinHeight, FAutoSizeMaxHeight, PGScrollBarExtent(this), PGScrollBarExtent(this));
   if (OnNewAutoSize) OnNewAutoSize(this, size.Width, size.Height);
   const int w = std::clamp(size.Width, 0, kMaxBox), h = std::clamp(size.Height, 0, kMaxBox);
   if (!FAutoSize || (w == width() && h == height())) {
@@ -176,10 +174,10 @@ void TPGImage::PixelGraphicChanged() {
 
 // ---------------------------------------------------------------- mappings
 
-int TPGImage::ImageXToPicBoxX(int x) const { return PGMulDiv(x, FPicBox->width(), FPixelGraphicWidth); }
-int TPGImage::ImageYToPicBoxY(int y) const { return PGMulDiv(y, FPicBox->height(), FPixelGraphicHeight); }
-int TPGImage::PicBoxXToImageX(int x) const { return PGMulDiv(x, FPixelGraphicWidth, FPicBox->width()); }
-int TPGImage::PicBoxYToImageY(int y) const { return PGMulDiv(y, FPixelGraphicHeight, FPicBox->height()); }
+int TPGImage::ImageXToPicBoxX(int x) const { return PGScaleTruncated(x, FPicBox->width(), FPixelGraphicWidth); }
+int TPGImage::ImageYToPicBoxY(int y) const { return PGScaleTruncated(y, FPicBox->height(), FPixelGraphicHeight); }
+int TPGImage::PicBoxXToImageX(int x) const { return PGScaleTruncated(x, FPixelGraphicWidth, FPicBox->width()); }
+int TPGImage::PicBoxYToImageY(int y) const { return PGScaleTruncated(y, FPixelGraphicHeight, FPicBox->height()); }
 QPoint TPGImage::PicBoxToImagePoint(QPoint p) const {
   return {PicBoxXToImageX(p.x()), PicBoxYToImageY(p.y())};
 }
@@ -204,12 +202,12 @@ void TPGImage::ApplyFrame() {
 
 int TPGImage::ClientWidth() const {
   return std::max(0, width() - 2 * BorderWidth() -
-                         (FVertBar ? PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this) : 0));
+                         (FVertBar ? PGScrollBarExtent(this) : 0));
 }
 
 int TPGImage::ClientHeight() const {
   return std::max(0, height() - 2 * BorderWidth() -
-                         (FHorzBar ? PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this) : 0));
+                         (FHorzBar ? PGScrollBarExtent(this) : 0));
 }
 
 int TPGImage::HorzScrollPosition() const { return horizontalScrollBar()->value(); }
@@ -225,8 +223,8 @@ bool TPGImage::CanScroll() const {
 void TPGImage::UpdateScrollBars() {
   // The scroll box's automatic ranges: its child's offset plus size, with a
   // bar wherever that exceeds the client area (a bar narrows the other side).
-  const int v = PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this);
-  const int h = PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this);
+  // A vertical bar takes its width, a horizontal one its height.
+  const int v = PGScrollBarExtent(this), h = v;
   const int fullW = std::max(0, width() - 2 * BorderWidth());
   const int fullH = std::max(0, height() - 2 * BorderWidth());
   const std::int64_t extentW = std::int64_t(FPicRect.x()) + FPicRect.width();
@@ -254,8 +252,8 @@ void TPGImage::UpdateScrollBars() {
 void TPGImage::Rearrange(bool force) {
   const int b = BorderWidth();
   const int availW = width() - 2 * b, availH = height() - 2 * b;
-  const int v = PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, this);
-  const int h = PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, this);
+  // A vertical bar takes its width, a horizontal one its height.
+  const int v = PGScrollBarExtent(this), h = v;
   const TPGLayoutSize size = PGStretchLayout(FStretch, FPixelGraphicWidth, FPixelGraphicHeight,
                                              availW, availH, v, h, FZoomFactor);
   if (size.Zoom != FActualZoomFactor) {
@@ -275,7 +273,6 @@ void TPGImage::Rearrange(bool force) {
     placed = placed && HorzScrollPosition() == 0 && VertScrollPosition() == 0;
   }
   if (sameSize && ((!force && !FRearrangeAlways) || placed)) {
-    RealizePalette();
     viewport()->update();
     return;
   }
@@ -290,7 +287,6 @@ void TPGImage::Rearrange(bool force) {
     if (place.VertBar) SetVertScrollPosition((H - ClientHeight()) / 2);
   }
   FLayoutInProgress = false;
-  RealizePalette();
   viewport()->update();
 }
 
@@ -420,21 +416,16 @@ void TPGImage::contextMenuEvent(QContextMenuEvent* e) {
 
 // ---------------------------------------------------------------- picture box properties
 
-QColor TPGImage::PicBoxColor() const { return FPicBox->Color; }
 void TPGImage::SetPicBoxColor(const QColor& value) {
   FPicBox->Color = value;
   viewport()->update();
 }
-QCursor TPGImage::PicBoxCursor() const { return FPicBox->Cursor; }
 void TPGImage::SetPicBoxCursor(const QCursor& value) {
   FPicBox->Cursor = value;
   RefreshCursor();
 }
-QString TPGImage::PicBoxHint() const { return FPicBox->toolTip(); }
 void TPGImage::SetPicBoxHint(const QString& value) { FPicBox->setToolTip(value); }
-QMenu* TPGImage::PicBoxPopupMenu() const { return FPicBox->PopupMenu; }
 void TPGImage::SetPicBoxPopupMenu(QMenu* menu) { FPicBox->PopupMenu = menu; }
-std::intptr_t TPGImage::PicBoxTag() const { return FPicBox->Tag; }
 void TPGImage::SetPicBoxTag(std::intptr_t value) { FPicBox->Tag = value; }
 void TPGImage::SetPicBoxOnClick(TNotifyEvent handler) { FPicBox->OnClick = std::move(handler); }
 void TPGImage::SetPicBoxOnDblClick(TNotifyEvent handler) { FPicBox->OnDblClick = std::move(handler); }

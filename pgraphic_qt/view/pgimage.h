@@ -18,41 +18,21 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/logpalette.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic_qt/view/displaycopy.h"
+#include "pgraphic_qt/view/displaysettings.h"
 #include "pgraphic_qt/view/layout.h"
 #include "pgraphic_qt/view/picbox.h"
+#include "pgraphic_qt/view/selection.h"
 
 class QMenu;
 class QTimer;
 class TQtCanvas;
-
-enum TActionMode : std::uint8_t {
-  amMoveImage,
-  amMoveResizeCreateSelection,
-  amMoveSelection,
-  amMoveSelectionMoveImage,
-  amCreateSelection,
-  amNone,
-};
-
-enum TPGDragState : std::uint8_t {
-  dsNone,
-  dsMoveImage,
-  dsMoveSelection,
-  dsCreateSelection,
-  dsSizeTopLeft,
-  dsSizeTop,
-  dsSizeTopRight,
-  dsSizeLeft,
-  dsSizeRight,
-  dsSizeBottomLeft,
-  dsSizeBottom,
-  dsSizeBottomRight,
-};
 
 enum TTiling : std::uint8_t { tNone, tRepeat, tMirrorHorizontal, tMirrorVertical, tMirror };
 
@@ -91,12 +71,7 @@ class TPGImage : public QAbstractScrollArea {
 
   void Rearrange(bool force);
 
-  bool AutoSize() const { return FAutoSize; }
   void SetAutoSize(bool value);
-  int AutoSizeMaxHeight() const { return FAutoSizeMaxHeight; }
-  int AutoSizeMinHeight() const { return FAutoSizeMinHeight; }
-  int AutoSizeMaxWidth() const { return FAutoSizeMaxWidth; }
-  int AutoSizeMinWidth() const { return FAutoSizeMinWidth; }
   void SetAutoSizeMaxHeight(int value) { SetAutoSizeBound(FAutoSizeMaxHeight, value); }
   void SetAutoSizeMinHeight(int value) { SetAutoSizeBound(FAutoSizeMinHeight, value); }
   void SetAutoSizeMaxWidth(int value) { SetAutoSizeBound(FAutoSizeMaxWidth, value); }
@@ -105,35 +80,24 @@ class TPGImage : public QAbstractScrollArea {
   void SetBackGroundColor(TRGB value) { FBackGroundColor = value & 0xFFFFFF; }
   bool Center() const { return FCenter; }
   void SetCenter(bool value);
-  bool FlipHorizontal() const { return FFlipHorizontal; }
-  bool FlipVertical() const { return FFlipVertical; }
   void SetFlipHorizontal(bool value) { SetRepaintFlag(FFlipHorizontal, value); }
   void SetFlipVertical(bool value) { SetRepaintFlag(FFlipVertical, value); }
   TPGWarningAction ReadWarningAction() const { return FReadWarningAction; }
   void SetReadWarningAction(TPGWarningAction value) { FReadWarningAction = value; }
-  TPGWarningAction SaveColorResWarningAction() const { return FSaveColorResWarningAction; }
   void SetSaveColorResWarningAction(TPGWarningAction value) { FSaveColorResWarningAction = value; }
-  bool RearrangeAlways() const { return FRearrangeAlways; }
   void SetRearrangeAlways(bool value) { FRearrangeAlways = value; }
-  bool ShowHourGlass() const { return FShowHourGlass; }
   void SetShowHourGlass(bool value) { FShowHourGlass = value; }
-  TStretch Stretch() const { return FStretch; }
   void SetStretch(TStretch value);
   long double ZoomFactor() const { return FZoomFactor; }
   void SetZoomFactor(long double value);
   long double ActualZoomFactor() const { return FActualZoomFactor; }
-  TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle value);
-  bool Ctl3D() const { return FCtl3D; }
   void SetCtl3D(bool value);
   // Width of the border on each side: 0 without, 2 single and 3D, 1 flat.
   int BorderWidth() const;
-  bool AutoScroll() const { return FAutoScroll; }
   void SetAutoScroll(bool value);
   QColor Color() const { return FColor; }
   void SetColor(const QColor& value);
-  // The view's own cursor (beside the picture box).
-  void SetViewCursor(const QCursor& cursor) { FViewCursor = cursor; }
   QMenu* PopupMenu = nullptr;
   // Client area (inside the border and scroll bars) and scroll positions.
   int ClientWidth() const;
@@ -162,21 +126,18 @@ class TPGImage : public QAbstractScrollArea {
   TPGDragState DragState() const { return FDragState; }
   bool Selection() const { return FSelection; }
   void SetSelection(bool value);
-  int SelectionLeft() const { return FSelectionLeft; }
-  int SelectionTop() const { return FSelectionTop; }
-  int SelectionWidth() const { return FSelectionWidth; }
-  int SelectionHeight() const { return FSelectionHeight; }
-  void SetSelectionLeft(int v) { SetSelectionRect(v, FSelectionTop, FSelectionWidth, FSelectionHeight); }
-  void SetSelectionTop(int v) { SetSelectionRect(FSelectionLeft, v, FSelectionWidth, FSelectionHeight); }
-  void SetSelectionWidth(int v) { SetSelectionRect(FSelectionLeft, FSelectionTop, v, FSelectionHeight); }
-  void SetSelectionHeight(int v) { SetSelectionRect(FSelectionLeft, FSelectionTop, FSelectionWidth, v); }
+  // In image pixels (selection.h has the rules of its drags).
+  int SelectionLeft() const { return FSelectionRect.Left; }
+  int SelectionTop() const { return FSelectionRect.Top; }
+  int SelectionWidth() const { return FSelectionRect.Width; }
+  int SelectionHeight() const { return FSelectionRect.Height; }
+  void SetSelectionLeft(int v) { SetSelectionRect(v, SelectionTop(), SelectionWidth(), SelectionHeight()); }
+  void SetSelectionTop(int v) { SetSelectionRect(SelectionLeft(), v, SelectionWidth(), SelectionHeight()); }
+  void SetSelectionWidth(int v) { SetSelectionRect(SelectionLeft(), SelectionTop(), v, SelectionHeight()); }
+  void SetSelectionHeight(int v) { SetSelectionRect(SelectionLeft(), SelectionTop(), SelectionWidth(), v); }
   void SetSelectionRect(int left, int top, int width, int height);
-  QColor SelectionColor1() const { return FSelectionColor1; }
-  QColor SelectionColor2() const { return FSelectionColor2; }
-  void SetSelectionColor1(const QColor& value);
-  void SetSelectionColor2(const QColor& value);
-  // The selection in picture-box coordinates (right and bottom exclusive).
-  QRect SelectionPicBoxRect() const;
+  void SetSelectionColor1(const QColor& value) { FFrame.SetColor1(value); }
+  void SetSelectionColor2(const QColor& value) { FFrame.SetColor2(value); }
 
   // While the owner drags something of its own over the picture (a split
   // line), the view scrolls toward the mouse whenever it is beyond the
@@ -186,15 +147,10 @@ class TPGImage : public QAbstractScrollArea {
   void EndOwnerDragScroll();
 
   // Forwarded to the picture box.
-  QColor PicBoxColor() const;
   void SetPicBoxColor(const QColor& value);
-  QCursor PicBoxCursor() const;
   void SetPicBoxCursor(const QCursor& value);
-  QString PicBoxHint() const;
   void SetPicBoxHint(const QString& value);
-  QMenu* PicBoxPopupMenu() const;
   void SetPicBoxPopupMenu(QMenu* menu);
-  std::intptr_t PicBoxTag() const;
   void SetPicBoxTag(std::intptr_t value);
   void SetPicBoxOnClick(TNotifyEvent handler);
   void SetPicBoxOnDblClick(TNotifyEvent handler);
@@ -202,7 +158,6 @@ class TPGImage : public QAbstractScrollArea {
   void SetPicBoxOnMouseMove(TPGMouseEvent handler);
   void SetPicBoxOnMouseUp(TPGMouseEvent handler);
   void SetPicBoxOnPaint(TPGPaintEvent handler);
-  QColor PicBoxFrameColor() const { return FPicBoxFrameColor; }
   void SetPicBoxFrameColor(const QColor& value) { FPicBoxFrameColor = value; }
 
   TNotifyEvent OnSelectionChange;
@@ -220,47 +175,32 @@ class TPGImage : public QAbstractScrollArea {
   TPixelGraphic* PaintPixelGraphic() const { return FDisplayCopy.Copy(); }
   // The surface the owner draws on: valid only while OnPaint runs.
   TQtCanvas* Canvas() const { return FPaintCanvas; }
-  // The palette of what would be drawn; null when there is none to realise.
-  const TPGLogPalette* GetPalette();
+  // The palette of what would be drawn; none for true colour and the palettes
+  // every screen holds.
+  std::optional<TPGLogPalette> GetPalette();
   // The painting thread (for tests: waiting without handling messages).
   TCreatePaintPGThread* PaintThread() const { return FDisplayCopy.Job(); }
-  int ProgressStep() const { return FDisplayCopy.Step(); }
-  int ProgressPercent() const { return FDisplayCopy.Percent(); }
 
-  bool Allow24BitStretch() const { return FAllow24BitStretch; }
-  void SetAllow24BitStretch(bool value) { SetCopySetting(FAllow24BitStretch, value); }
-  bool Dither() const { return FDither; }
-  void SetDither(bool value) { SetCopySetting(FDither, value); }
-  std::uint8_t DitherErrorLimit() const { return FDitherErrorLimit; }
-  void SetDitherErrorLimit(std::uint8_t value) { SetDitherSetting(FDitherErrorLimit, value); }
-  bool DitherErrorLimitAuto() const { return FDitherErrorLimitAuto; }
-  void SetDitherErrorLimitAuto(bool value) { SetDitherSetting(FDitherErrorLimitAuto, value); }
-  bool DitherErrorLimitSoft() const { return FDitherErrorLimitSoft; }
-  void SetDitherErrorLimitSoft(bool value) { SetDitherSetting(FDitherErrorLimitSoft, value); }
-  bool KeepOldPaintPixelGraphic() const { return FKeepOldPaintPixelGraphic; }
-  void SetKeepOldPaintPixelGraphic(bool value) { FKeepOldPaintPixelGraphic = value; }
-  TPaletteIdent Palette8BitSys24BitGraphic() const { return FPalette8BitSys24BitGraphic; }
+  // The settings display copies are made with (displaysettings.h); a new
+  // value of one makes a new copy.
+  const TPGDisplaySettings& DisplaySettings() const { return FDisplay; }
+  void SetAllow24BitStretch(bool value) { SetCopySetting(FDisplay.Allow24BitStretch, value); }
+  void SetDither(bool value) { SetCopySetting(FDisplay.Dither, value); }
+  void SetDitherErrorLimit(std::uint8_t value) { SetDitherSetting(FDisplay.DitherErrorLimit, value); }
+  void SetDitherErrorLimitAuto(bool value) { SetDitherSetting(FDisplay.DitherErrorLimitAuto, value); }
+  void SetDitherErrorLimitSoft(bool value) { SetDitherSetting(FDisplay.DitherErrorLimitSoft, value); }
+  void SetKeepOldPaintPixelGraphic(bool value) { FDisplay.KeepOldPaintPixelGraphic = value; }
   void SetPalette8BitSys24BitGraphic(TPaletteIdent value);
-  TPaletteIdent Palette8BitSys8BitGraphic() const { return FPalette8BitSys8BitGraphic; }
   void SetPalette8BitSys8BitGraphic(TPaletteIdent value);
-  bool Progress5Clocks() const { return FProgress5Clocks; }
-  void SetProgress5Clocks(bool value) { FProgress5Clocks = value; }
-  QColor ProgressClockBkColor() const { return FProgressClockBkColor; }
-  void SetProgressClockBkColor(const QColor& value) { FProgressClockBkColor = value; }
-  QColor ProgressClockLineColor() const { return FProgressClockLineColor; }
-  void SetProgressClockLineColor(const QColor& value) { FProgressClockLineColor = value; }
-  bool ProgressClockVisible() const { return FProgressClockVisible; }
-  void SetProgressClockVisible(bool value) { FProgressClockVisible = value; }
-  bool RGBWeighting() const { return FRGBWeighting; }
-  void SetRGBWeighting(bool value) { SetCopySetting(FRGBWeighting, value); }
-  bool ReduceOnLoad() const { return FReduceOnLoad; }
-  void SetReduceOnLoad(bool value) { FReduceOnLoad = value; }
-  TStretchMode StretchMode() const { return FStretchMode; }
+  void SetRGBWeighting(bool value) { SetCopySetting(FDisplay.RGBWeighting, value); }
+  void SetReduceOnLoad(bool value) { FDisplay.ReduceOnLoad = value; }
   void SetStretchMode(TStretchMode value);
-  TTiling Tiling() const { return FTiling; }
-  void SetTiling(TTiling value);
-  bool UseThread() const { return FUseThread; }
   void SetUseThread(bool value);
+  void SetProgress5Clocks(bool value) { FProgress5Clocks = value; }
+  void SetProgressClockBkColor(const QColor& value) { FProgressClockBkColor = value; }
+  void SetProgressClockLineColor(const QColor& value) { FProgressClockLineColor = value; }
+  void SetProgressClockVisible(bool value) { FProgressClockVisible = value; }
+  void SetTiling(TTiling value);
 
   TNotifyEvent OnPainting;
   TPGPaintEvent OnPaint;
@@ -292,10 +232,10 @@ class TPGImage : public QAbstractScrollArea {
   void PicBoxMouseDown(Qt::MouseButton button, int x, int y);
   void PicBoxMouseMove(int x, int y, const QPoint& global);
   void PicBoxMouseUp(Qt::MouseButton button);
+  // The selection in picture-box coordinates (right and bottom exclusive).
+  QRect SelectionPicBoxRect() const;
+  bool HandlesShown() const;
   void PaintSelectionFrame(QPainter& painter);
-  QRect HandleRect(int index) const;
-  // The strips along the selection frame r that its painting touches.
-  QRegion SelectionStrips(const QRect& r) const;
   // The pixels of the picture box that the selection frame and its handles
   // cover; empty without a selection.
   QRegion SelectionFramePixels() const;
@@ -303,12 +243,14 @@ class TPGImage : public QAbstractScrollArea {
   // animated frame alone: every pixel is one the frame covers.
   bool OnlySelectionFrame(const QRegion& region) const;
   void AnimationStep();
+  void StartAutoScroll(QPoint globalMouse);
   void AutoScrollStep();
   void UpdateCursor(QWidget* over, QPoint pos);
   void RefreshCursor();
   void FireMouse(const TPGMouseEvent& handler, QMouseEvent* e, Qt::MouseButton button);
 
   // ---- painting (pgimage_paint.cpp)
+  bool PictureScaled() const;
   bool CopyNeeded();
   void StartCopy();
   void CopyReady(std::unique_ptr<TPixelGraphic> copy);
@@ -317,7 +259,6 @@ class TPGImage : public QAbstractScrollArea {
   void DrawClocks(QPainter& painter);
   std::vector<QPoint> ClockOrigins() const;
   QRegion ClockRegion() const;
-  void RealizePalette();
   void DisplayChanged();
   // A setting the display copy is made with: a new value makes a new copy.
   template <class T>
@@ -330,7 +271,7 @@ class TPGImage : public QAbstractScrollArea {
   void SetDitherSetting(T& field, T value) {
     if (field == value) return;
     field = value;
-    if (FDither) PixelGraphicChanged();
+    if (FDisplay.Dither) PixelGraphicChanged();
   }
 
   // geometry state
@@ -360,7 +301,6 @@ class TPGImage : public QAbstractScrollArea {
   bool FCtl3D = true;
   bool FAutoScroll = true;
   QColor FColor;
-  QCursor FViewCursor;
   // Picture-box bounds in scrolled-to-origin client coordinates.
   QRect FPicRect;
   bool FHorzBar = false;
@@ -372,41 +312,23 @@ class TPGImage : public QAbstractScrollArea {
   QPoint FMouseStart;
   QPoint FGrab;
   TPGDragState FDragState = dsNone;
-  QBrush FPatternBrushes[8];
-  bool FPatternsMade = false;
   bool FSelection = false;
-  int FPhase = 0;
-  QColor FSelectionColor1{255, 255, 255};
-  QColor FSelectionColor2{255, 0, 0};
-  int FSelectionHeight = 1;
-  int FSelectionLeft = 0;
+  TPGSelectionRect FSelectionRect;
+  TPGSelectionFrame FFrame;
   QPoint FAnchor;
   QTimer* FAnimationTimer = nullptr;
   QTimer* FAutoScrollTimer = nullptr;
-  int FSelectionTop = 0;
-  int FSelectionWidth = 1;
   QColor FPicBoxFrameColor;
   QPoint FLastGlobalMouse;
   bool FInPaint = false;
 
   // painting state
-  bool FAllow24BitStretch = false;
-  bool FDither = true;
-  std::uint8_t FDitherErrorLimit = 32;
-  bool FDitherErrorLimitAuto = true;
-  bool FDitherErrorLimitSoft = true;
-  bool FKeepOldPaintPixelGraphic = false;
-  TPaletteIdent FPalette8BitSys24BitGraphic = pOptimized252Sys16;
-  TPaletteIdent FPalette8BitSys8BitGraphic = pOptimized252Sys16;
+  TPGDisplaySettings FDisplay;
   bool FProgress5Clocks = true;
   QColor FProgressClockBkColor;
   QColor FProgressClockLineColor;
   bool FProgressClockVisible = true;
-  bool FRGBWeighting = true;
-  bool FReduceOnLoad = false;
-  TStretchMode FStretchMode = smFast;
   TTiling FTiling = tNone;
-  bool FUseThread = true;
   TQtCanvas* FPaintCanvas = nullptr;
   // Last: destroyed first, so its job has ended before the image it reads goes.
   TPGDisplayCopy FDisplayCopy;

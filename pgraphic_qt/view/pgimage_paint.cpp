@@ -5,7 +5,6 @@
 #include <QPainter>
 
 #include <exception>
-#include <set>
 
 #include "pgraphic_qt/view/pgimage.h"
 #include "pgraphic_qt/view/progressclock.h"
@@ -33,33 +32,21 @@ std::int64_t DivTrunc(std::int64_t a, std::int64_t b) { return a / b; }
 
 // ---------------------------------------------------------------- display copy
 
-void TPGImage::DropPaintPixelGraphic() { FDisplayCopy.Drop(FKeepOldPaintPixelGraphic && FUseThread); }
+void TPGImage::DropPaintPixelGraphic() { FDisplayCopy.Drop(FDisplay.KeepsOldCopy()); }
+
+bool TPGImage::PictureScaled() const {
+  return FDisplay.StretchMode != smFast &&
+         FPicBox->size() != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
+}
 
 bool TPGImage::CopyNeeded() {
   if (!FPixelGraphic) return false;
-  const int D = PGScreenDepth();
-  const int B = FPixelGraphic->BitCount();
-  const QSize box = FPicBox->size();
-  const bool sizeDiffers = box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
-  if (FStretchMode != smFast && !FReduceOnLoad && box != FDisplayCopy.Size())
+  if (FDisplay.StretchMode != smFast && !FDisplay.ReduceOnLoad &&
+      FPicBox->size() != FDisplayCopy.Size())
     FDisplayCopy.MarkOutOfDate();
-  const bool outOfDate = FDisplayCopy.OutOfDate();
-  const bool S = FStretchMode != smFast && sizeDiffers;
-  bool needed = (D < B && D <= 8) || S;
-  if (B <= 8 && D <= 8) {
-    if (D == 4) {
-      if (FPixelGraphic->PaletteIdent() != pSys16 && (!FReduceOnLoad || outOfDate)) needed = true;
-    } else if (!needed) {
-      if (FPalette8BitSys8BitGraphic == pSource ||
-          FPalette8BitSys8BitGraphic == FPixelGraphic->PaletteIdent())
-        needed = false;
-      else if (!FReduceOnLoad)
-        needed = true;
-      else
-        needed = outOfDate;
-    }
-  }
-  return needed;
+  return PGDisplayCopyNeeded(FDisplay, PGScreenDepth(), FPixelGraphic->BitCount(),
+                             FPixelGraphic->PaletteIdent(), PictureScaled(),
+                             FDisplayCopy.OutOfDate());
 }
 
 bool TPGImage::NeedsPaintPixelGraphic() {
@@ -73,28 +60,37 @@ bool TPGImage::NeedsPaintPixelGraphic() {
   return true;
 }
 
+namespace {
+
+// An image of the size asked for, or of 1 x 1 where that cannot be had.
+void SizeOrOnePixel(TPixelGraphic& image, QSize size, TPGPixelFormat format) {
+  try {
+    image.SetSizeAndFormat(size.width(), size.height(), format);
+  } catch (const EPixelGraphic&) {
+    image.SetSizeAndFormat(1, 1, format);
+  }
+}
+
+}  // namespace
+
 void TPGImage::StartCopy() {
   // Whatever fails here, the paint goes on with what exists.
   try {
-    auto job = PGMakeJob<TCreatePaintPGThread>(!FUseThread);
+    auto job = PGMakeJob<TCreatePaintPGThread>(!FDisplay.UseThread);
     TCreatePaintPGThread& t = *job;
     const TPGProgressEvent progress = [&t](void* sender, int step, int max, bool& abort) {
       t.Progress(sender, step, max, abort);
     };
-    const int D = PGScreenDepth();
     const QSize box = FPicBox->size();
-    const bool S = FStretchMode != smFast && box != QSize(FPixelGraphicWidth, FPixelGraphicHeight);
+    const TPGDisplayCopyPlan plan = PGPlanDisplayCopy(
+        FDisplay, PGScreenDepth(), PictureScaled(), FPixelGraphic->PixelFormat() == pgpf24Bit);
     t.FPixelGraphic = FPixelGraphic.get();
     t.Reads(*FPixelGraphic);
     TPixelGraphic* help = FPixelGraphic.get();
-    if (FAllow24BitStretch && S && D == 8 && FPalette8BitSys24BitGraphic == pOptimized252Sys16) {
+    if (plan.TrueColourStep) {
       t.FHelpPixelGraphic = std::make_unique<TPixelGraphic>();
-      try {
-        t.FHelpPixelGraphic->SetSizeAndFormat(box.width(), box.height(), pgpf24Bit);
-      } catch (const EPixelGraphic&) {
-        t.FHelpPixelGraphic->SetSizeAndFormat(1, 1, pgpf24Bit);
-      }
-      t.FHelpPixelGraphic->StretchMode = FStretchMode;
+      SizeOrOnePixel(*t.FHelpPixelGraphic, box, pgpf24Bit);
+      t.FHelpPixelGraphic->StretchMode = FDisplay.StretchMode;
       t.FHelpPixelGraphic->OnProgress = progress;
       t.FHelpStretch = true;
       help = t.FHelpPixelGraphic.get();
@@ -102,44 +98,28 @@ void TPGImage::StartCopy() {
 
     auto copy = std::make_unique<TPixelGraphic>();
     copy->OnProgress = progress;
-    TPGPixelFormat format = pgpf24Bit;
-    if (D <= 7) {
-      format = pgpf4Bit;
-      copy->SetPixelFormat(format);
-      copy->SetPaletteIdent(pSys16);
-    } else if (D == 8) {
-      format = pgpf8Bit;
-      copy->SetPixelFormat(format);
-      const TPaletteIdent wanted =
-          help->PixelFormat() == pgpf24Bit ? FPalette8BitSys24BitGraphic : FPalette8BitSys8BitGraphic;
-      if (wanted == pOptimized252Sys16)
+    if (plan.Format != pgpf24Bit) {
+      copy->SetPixelFormat(plan.Format);
+      if (plan.Palette == pOptimized252Sys16)
         t.FOptimizedPalette = true;
-      else if (wanted == pSource)
+      else if (plan.Palette == pSource)
         copy->CopyPalette(*help);
       else
-        copy->SetPaletteIdent(wanted);
+        copy->SetPaletteIdent(plan.Palette);
     }
-    const QSize size = FStretchMode != smFast ? box : QSize(FPixelGraphicWidth, FPixelGraphicHeight);
-    try {
-      copy->SetSizeAndFormat(size.width(), size.height(), format);
-    } catch (const EPixelGraphic&) {
-      copy->SetSizeAndFormat(1, 1, format);
-    }
-    copy->StretchMode = FStretchMode;
-    copy->Dither = FDither;
-    copy->DitherErrorLimit = FDitherErrorLimit;
-    copy->DitherErrorLimitAuto = FDitherErrorLimitAuto;
-    copy->DitherErrorLimitSoft = FDitherErrorLimitSoft;
-    copy->SetRGBWeighting(FRGBWeighting);
+    const QSize size =
+        FDisplay.StretchMode != smFast ? box : QSize(FPixelGraphicWidth, FPixelGraphicHeight);
+    SizeOrOnePixel(*copy, size, plan.Format);
+    PGHandDisplaySettings(*copy, FDisplay);
     t.FPaintPixelGraphic = std::move(copy);
-    FDisplayCopy.Start(std::move(job), size, FUseThread, FKeepOldPaintPixelGraphic);
+    FDisplayCopy.Start(std::move(job), size, FDisplay.UseThread, FDisplay.KeepOldPaintPixelGraphic);
   } catch (...) {
   }
 }
 
 void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
   if (!copy) return;  // it failed: a later paint tries again
-  if (FReduceOnLoad) {
+  if (FDisplay.ReduceOnLoad) {
     FDisplayCopy.Free();
     FPixelGraphic.reset();
     HookImage(*copy, true);
@@ -152,23 +132,20 @@ void TPGImage::CopyReady(std::unique_ptr<TPixelGraphic> copy) {
   } else {
     FDisplayCopy.Keep(std::move(copy));
   }
-  RealizePalette();
   viewport()->update();
 }
 
 // ---------------------------------------------------------------- palette
 
-// Palette realisation (the query and change messages a palette screen needs)
-// has no meaning on Qt's true-colour surfaces: the palette choice still
-// decides the display copies, but nothing is realised.
-void TPGImage::RealizePalette() {}
-
-const TPGLogPalette* TPGImage::GetPalette() {
+// Palettes are never realised: Qt's surfaces are true colour. The palette
+// choice still decides the display copies, and the palette is there for
+// whoever asks.
+std::optional<TPGLogPalette> TPGImage::GetPalette() {
   TPixelGraphic* g = CopyNeeded() ? FDisplayCopy.Copy() : FPixelGraphic.get();
-  if (!g) return nullptr;
+  if (!g) return std::nullopt;
   const TPaletteIdent ident = g->PaletteIdent();
-  if (ident == pBlackWhite || ident == pSysGray4 || ident == pSys16) return nullptr;
-  return g->GetPaletteHandle();
+  if (ident == pBlackWhite || ident == pSysGray4 || ident == pSys16) return std::nullopt;
+  return GetPaletteHandle(*g);
 }
 
 void TPGImage::DisplayChanged() {
@@ -178,14 +155,15 @@ void TPGImage::DisplayChanged() {
 
 // ---------------------------------------------------------------- settings
 
-void TPGImage::SetStretchMode(TStretchMode value) { SetCopySetting(FStretchMode, value); }
+void TPGImage::SetStretchMode(TStretchMode value) { SetCopySetting(FDisplay.StretchMode, value); }
 
 void TPGImage::SetPalette8BitSys24BitGraphic(TPaletteIdent value) {
-  SetCopySetting(FPalette8BitSys24BitGraphic, std::clamp(value, pBlackWhite, pOptimized252Sys16));
+  SetCopySetting(FDisplay.Palette8BitSys24BitGraphic,
+                 std::clamp(value, pBlackWhite, pOptimized252Sys16));
 }
 
 void TPGImage::SetPalette8BitSys8BitGraphic(TPaletteIdent value) {
-  SetCopySetting(FPalette8BitSys8BitGraphic, std::clamp(value, pBlackWhite, pSource));
+  SetCopySetting(FDisplay.Palette8BitSys8BitGraphic, std::clamp(value, pBlackWhite, pSource));
 }
 
 void TPGImage::SetTiling(TTiling value) {
@@ -195,9 +173,9 @@ void TPGImage::SetTiling(TTiling value) {
 }
 
 void TPGImage::SetUseThread(bool value) {
-  if (FUseThread == value) return;
+  if (FDisplay.UseThread == value) return;
   FDisplayCopy.Drop(true);
-  FUseThread = value;
+  FDisplay.UseThread = value;
   viewport()->update();
 }
 
@@ -315,12 +293,7 @@ void TPGImage::DrawPicture(TQtCanvas& canvas, TPixelGraphic& g, const QRect& p, 
   if (both > 2) copyBoth = MirroredCopy(g, true, true);
   if (onlyH > 2) copyH = MirroredCopy(g, true, false);
   if (onlyV > 2) copyV = MirroredCopy(g, false, true);
-  std::set<TPixelGraphic*> realized;
-  const auto draw = [&](TPixelGraphic& image, const TRect& rect) {
-    // Each palette is realised once per paint.
-    image.PaletteRealized = !realized.insert(&image).second;
-    image.Draw(canvas, rect);
-  };
+  const auto draw = [&](TPixelGraphic& image, const TRect& rect) { image.Draw(canvas, rect); };
   for (const TTile& tile : tiles) {
     TPixelGraphic* ready = tile.H && tile.V ? copyBoth.get() : tile.H ? copyH.get() : tile.V ? copyV.get() : nullptr;
     if (ready || (!tile.H && !tile.V)) {

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -374,6 +375,68 @@ TEST_F(PageInBrowser, SlicesShowTheColoursOfTheirSource) {
       std::printf("%s, %s: PNG slices %d, JPEG slices %d (coding error %d)\n", tagged ? "Adobe RGB" : "untagged",
                   kept ? "kept" : "converted", png.Max, jpeg.Max, coding);
     }
+  }
+}
+
+// PNG files that state a gamma (gAMA) and nothing more, in every bit depth
+// and colour type, as a conformance suite has them: the browser takes a
+// gamma within 5 % of 1/2.2 for sRGB and maps any other to linear light
+// and on by sRGB's curve. PNG slices (grey ones of a grey source) show as
+// the source does, within the browser's own rounding.
+TEST_F(PageInBrowser, StatedGammaShowsAsTheBrowserShowsTheSource) {
+  const std::string make = R"(import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff)
+def png(path, gama, depth, kind):
+    size, samples = 32, {0: 1, 2: 3, 3: 1}[kind]
+    top = (1 << depth) - 1
+    rows = b''
+    for y in range(size):
+        values = [((x * 7 + y * 3) * (c + 1) + (x * y) % 5) % (top + 1) if depth < 8 or kind == 3 else
+                  ((x + size * y) * top // (size * size - 1) + c * top // 5) % (top + 1)
+                  for x in range(size) for c in range(samples)]
+        if depth == 16:
+            line = b''.join(struct.pack('>H', v) for v in values)
+        elif depth == 8:
+            line = bytes(values)
+        else:
+            bits = ''.join(format(v, '0%db' % depth) for v in values)
+            bits += '0' * (-len(bits) % 8)
+            line = bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+        rows += b'\0' + line
+    data = b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, depth, kind, 0, 0, 0))
+    data += chunk(b'gAMA', struct.pack('>I', round(gama * 100000)))
+    if kind == 3:
+        data += chunk(b'PLTE', bytes((i * 37 + c * 90) % 256 for i in range(1 << depth) for c in range(3)))
+    open(path, 'wb').write(data + chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
+for name in sys.argv[2:]:
+    gama, depth, kind = name.split('_')
+    png(sys.argv[1] + '/' + name + '.png', float(gama), int(depth), int(kind))
+)";
+  // Gamma, bit depth, colour type (0 grey, 2 RGB, 3 palette).
+  std::vector<std::string> names;
+  for (const char* gama : {"0.35", "0.45", "0.55", "0.7", "1.0", "2.5"})
+    for (const char* form : {"16_0", "8_2", "4_3"}) names.push_back(std::string(gama) + "_" + form);
+  for (const char* form : {"1_0", "2_0", "4_0", "8_0", "16_2", "1_3", "2_3", "8_3"}) names.push_back(std::string("1.0_") + form);
+  std::string args;
+  for (const std::string& name : names) args += " " + name;
+  const std::string script = (Dir / "make.py").string();
+  std::ofstream(script) << make;
+  ASSERT_EQ(peer::Run(std::string(peer::kPython) + " '" + script + "' '" + Dir.string() + "'" + args), 0);
+  const browser::TView view = browser::ViewAround(32, 32);
+  std::vector<browser::TFrame> frames;
+  for (const std::string& name : names) {
+    std::string page = name;  // slices are named after the page up to its first dot
+    std::replace(page.begin(), page.end(), '.', 'p');
+    const fs::path source = Dir / (name + ".png"), html = Dir / (page + ".html");
+    ASSERT_EQ(Slice(source, html, {"--vert", "13", "--horz", "20", "--style", "html5", "--format", "png"}), 0) << name;
+    frames.push_back({browser::ImagePage(source, 32, 32), view});
+    frames.push_back({browser::FragmentPage(html, TMode::Standards), view});
+  }
+  const std::vector<peer::RgbImage> shots = browser::RenderFrames(frames);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const browser::TDifference d = browser::Compare(shots[2 * i + 1], shots[2 * i]);
+    EXPECT_LE(d.Max, 1) << names[i] << ": " << d.Describe();
   }
 }
 

@@ -364,6 +364,35 @@ TEST_F(CliSlice, MergedAndSkippedCellsFromTheGridsCompanion) {
   }
 }
 
+// Slices of names of their own: NAME.EXT and NAME@2x.EXT, kept in the
+// cells file the grid is saved with; a name that another file of the
+// export has already is refused before anything is written.
+TEST_F(CliSlice, NamedSlicesKeepTheirNames) {
+  std::ofstream(Dir + "/cut.cells") << "name\t2\t1\tbtn-shop\n";
+  const TRunResult r = Cli("slice src.png p.html --vert 100 --format bmp --retina --cells cut.cells --save-grid");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Entries(), (std::vector<std::string>{".p.html.tessel-files", "btn-shop.bmp", "btn-shop@2x.bmp", "cut.cells", "p.cells", "p.grd",
+                                                 "p.html", "p_1_1.bmp", "p_1_1@2x.bmp", "src.bmp", "src.png"}));
+  ExpectExactSlice("btn-shop@2x.bmp", 100, 0, 200, 200);
+  EXPECT_NE(ReadText(Dir + "/p.html").find("src='btn-shop.bmp'"), std::string::npos);
+  EXPECT_EQ(ReadText(Dir + "/p.cells"), "lines\thorizontal\t0,200\r\nlines\tvertical\t0,100,300\r\nname\t2\t1\tbtn-shop\r\n");
+  // The saved grid gives the same files again.
+  fs::create_directories(Dir + "/q");
+  const TRunResult again = Cli("slice src.png q/p.html --grid p.grd --format bmp --retina");
+  ASSERT_EQ(again.Status, 0) << again.Err;
+  EXPECT_EQ(ReadText(Dir + "/q/btn-shop@2x.bmp"), ReadText(Dir + "/btn-shop@2x.bmp"));
+
+  for (const char* taken : {"p_1_1", "P_1_1"}) {
+    fs::remove_all(Dir + "/c");
+    fs::create_directories(Dir + "/c");
+    std::ofstream(Dir + "/c/cut.cells") << "name\t2\t1\t" << taken << "\n";
+    const TRunResult c = Cli("slice src.png c/p.html --vert 100 --cells c/cut.cells --format bmp");
+    EXPECT_EQ(c.Status, 3) << taken;
+    EXPECT_NE(c.Err.find("Two files of the export would be"), std::string::npos) << c.Err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir + "/c"), fs::directory_iterator()), 1) << taken;
+  }
+}
+
 // The page style, the base URL and retina slices: the slices beside the
 // page, at both sizes, the page naming them under the base URL.
 TEST_F(CliSlice, StyleBaseUrlAndRetina) {
@@ -384,6 +413,30 @@ TEST_F(CliSlice, StyleBaseUrlAndRetina) {
             "https://cdn.example.com/m/p_2_1@2x.bmp 2x' width='100' height='100' alt='' "
             "style='display:block'></td></tr>\r\n"
             "</table>\r\n");
+}
+
+// A design of 256 greys gives grey JPEG and PNG slices, retina ones too,
+// that look as the colour slices of the same picture do; BMP and WebP
+// slices stay colour, and so do all slices of a colour picture, grey or not.
+TEST_F(CliSlice, GreySourceGivesGreySlicesWhereTheFormatHasThem) {
+  ASSERT_EQ(Python("from PIL import Image\nim = Image.open('" + Dir + "/src.png').convert('L')\n"
+                   "im.save('" + Dir + "/grey.png')\nim.convert('RGB').save('" + Dir + "/colour.png')\n"),
+            0);
+  std::string names;
+  for (const char* source : {"grey", "colour"})
+    for (const char* format : {"jpg", "png", "bmp", "webp"}) {
+      const std::string page = std::string(source) + "_" + format;
+      ASSERT_EQ(Cli(std::string("slice ") + source + ".png " + page + ".html --vert 100 --retina --format " + format).Status, 0);
+      names += " " + page + "_2_1." + format + " " + page + "_2_1@2x." + format;
+    }
+  ASSERT_EQ(Python("import sys\nfrom PIL import Image\nopen('" + Dir + "/modes.txt', 'w').write("
+                   "' '.join(Image.open('" + Dir + "/' + n).mode for n in '" + names + "'.split()))\n"),
+            0);
+  EXPECT_EQ(ReadText(Dir + "/modes.txt"), "L L L L RGB RGB RGB RGB RGB RGB RGB RGB RGB RGB RGB RGB");
+  for (const std::string slice : {"png_2_1.png", "png_2_1@2x.png", "jpg_2_1@2x.jpg"})
+    EXPECT_LT(MeanAbsDifference(Decode(Dir + "/grey_" + slice), Decode(Dir + "/colour_" + slice)),
+              slice.find("jpg") != std::string::npos ? 0.5 : 1e-9)
+        << slice;
 }
 
 // A line at an odd position cannot be halved: said, naming the line, and

@@ -93,28 +93,28 @@ class CanvasTest : public QObject {
 
   void contextsAreHeldUntilReleased() {
     FreeCanvasHandles();
-    QCOMPARE(PGCanvasHandleCount(), 0);
+    QCOMPARE(PGCanvasPainterCount(), 0);
     FreeCanvasHandles();  // nothing listed: nothing happens
     auto a = Image(4, 4, pgpf24Bit, pTrueColor);
     auto b = Image(4, 4, pgpf4Bit, pSys16);
     CanvasOf(*a).FillRect(TRect{0, 0, 1, 1});
     CanvasOf(*b).FillRect(TRect{0, 0, 1, 1});
-    QCOMPARE(PGCanvasHandleCount(), 2);
+    QCOMPARE(PGCanvasPainterCount(), 2);
     FreeCanvasHandles();
-    QCOMPARE(PGCanvasHandleCount(), 0);
+    QCOMPARE(PGCanvasPainterCount(), 0);
     // Drawing again builds the context anew, also after a resize.
     a->SetSizeAndFormat(9, 3, pgpf24Bit);
     CanvasOf(*a).Brush = QBrush(QColor(0, 0, 255));
     CanvasOf(*a).FillRect(TRect{8, 2, 9, 3});
-    QCOMPARE(PGCanvasHandleCount(), 1);
+    QCOMPARE(PGCanvasPainterCount(), 1);
     QCOMPARE(a->GetPixel(8, 2), RGBColor(0, 0, 255));
-    QCOMPARE(PGCanvasHandleCount(), 0);  // a direct read completes the drawing
+    QCOMPARE(PGCanvasPainterCount(), 0);  // a direct read completes the drawing
     CanvasOf(*b).FillRect(TRect{0, 0, 1, 1});
     b->SetSizeAndFormat(20, 20, pgpf4Bit);  // releases the held context first
-    QCOMPARE(PGCanvasHandleCount(), 0);
+    QCOMPARE(PGCanvasPainterCount(), 0);
     CanvasOf(*b).FillRect(TRect{0, 0, 1, 1});
     b.reset();
-    QCOMPARE(PGCanvasHandleCount(), 0);
+    QCOMPARE(PGCanvasPainterCount(), 0);
   }
 
   void stretchPicksNearestPixels_data() {

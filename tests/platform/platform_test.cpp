@@ -92,13 +92,13 @@ class PlatformTest : public QObject {
     QStringList got;
     std::unique_ptr<TPixelGraphic> kept;
     auto target = std::make_unique<TPGMessageTarget>([&](TPGMessage& m) {
-      got << QString("%1 %2 %3 %4").arg(m.Message - WM_USER).arg(m.WParam).arg(m.LParam).arg(m.Tag);
+      got << QString("%1 %2 %3 %4").arg(m.Kind).arg(m.Stage).arg(m.Percent).arg(m.Tag);
       QCOMPARE(QThread::currentThread(), qApp->thread());
       kept = std::move(m.Image);
     });
     std::shared_ptr<TPGMessagePort> port = target->Port();
     std::thread worker([port] {
-      port->Post({WM_USER + 1, 7, 42, std::make_unique<TCountedImage>(), 9});
+      port->Post({TPGMessage::Progress, 7, 42, std::make_unique<TCountedImage>(), 9});
     });
     worker.join();
     QCOMPARE(TCountedImage::Alive, 1);
@@ -109,12 +109,12 @@ class PlatformTest : public QObject {
     QCOMPARE(TCountedImage::Alive, 0);
 
     // Never delivered: the target goes first, the queued image is freed.
-    port->Post({WM_USER, 0, 0, std::make_unique<TCountedImage>()});
+    port->Post({TPGMessage::Result, 0, 0, std::make_unique<TCountedImage>()});
     QCOMPARE(TCountedImage::Alive, 1);
     target.reset();
     QCOMPARE(TCountedImage::Alive, 0);
     // Posting afterwards reaches nothing and frees the image at once.
-    QVERIFY(!port->Post({WM_USER, 0, 0, std::make_unique<TCountedImage>()}));
+    QVERIFY(!port->Post({TPGMessage::Result, 0, 0, std::make_unique<TCountedImage>()}));
     QCOMPARE(TCountedImage::Alive, 0);
     QCoreApplication::processEvents();
     QCOMPARE(got.size(), 1);
@@ -328,8 +328,8 @@ class PlatformTest : public QObject {
 
     QWidget w;
     const int extent = w.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &w);
-    QCOMPARE(PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, &w), extent);
-    QCOMPARE(PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL), extent);
+    QCOMPARE(PGScrollBarExtent(&w), extent);
+    QCOMPARE(PGScrollBarExtent(), extent);
   }
 };
 

@@ -58,13 +58,14 @@ inline std::vector<std::uint8_t> Grey(double gamma) {
 }
 
 // Little CMS's own conversion to sRGB (perceptual) of 8-bit pixels, RGB
-// (3 bytes each) or grey (1 byte each, giving RGB).
+// (3 bytes each) or grey (1 byte each, giving RGB), or of another format.
 inline std::vector<std::uint8_t> ToSRGB(const std::vector<std::uint8_t>& profile, const std::vector<std::uint8_t>& pixels,
-                                        bool grey = false) {
+                                        bool grey = false, cmsUInt32Number format = 0) {
   cmsHPROFILE in = cmsOpenProfileFromMem(profile.data(), cmsUInt32Number(profile.size()));
   cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-  cmsHTRANSFORM t = cmsCreateTransform(in, grey ? TYPE_GRAY_8 : TYPE_RGB_8, srgb, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
-  const std::size_t count = grey ? pixels.size() : pixels.size() / 3;
+  if (format == 0) format = grey ? TYPE_GRAY_8 : TYPE_RGB_8;
+  cmsHTRANSFORM t = cmsCreateTransform(in, format, srgb, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
+  const std::size_t count = pixels.size() / T_CHANNELS(format);
   std::vector<std::uint8_t> out(count * 3);
   cmsDoTransform(t, pixels.data(), out.data(), cmsUInt32Number(count));
   cmsDeleteTransform(t);

@@ -49,6 +49,34 @@ TEST(GridData, TextsFollowTheirCellsWhenLinesChange) {
   EXPECT_EQ(CellsNotInGrid(tags, start), (std::vector<std::pair<int, int>>{{5, 1}}));
 }
 
+// A name goes to one cell only: the one under the largest part of its
+// cell, when that cell takes its data from it.
+TEST(GridData, SliceNamesFollowTheirCellsToOneCellOnly) {
+  const TSplitGrid start = Lines({0, 200}, {0, 300, 100});  // columns 0-100 "logo", 100-300 "shop"
+  const std::map<TCellKey, std::string> names{{{1, 1}, "logo"}, {{2, 1}, "shop"}};
+  using N = std::map<TCellKey, std::string>;
+  struct TCase {
+    const char* What;
+    TSplitGrid Lines;
+    N Names;
+  };
+  const TCase cases[] = {
+      {"line moved", Lines({0, 200}, {0, 300, 120}), N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}},
+      {"cell split, larger half keeps it", Lines({0, 200}, {0, 300, 100, 250}), N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}},
+      {"cell split nearer its left", Lines({0, 200}, {0, 300, 100, 150}), N{{{1, 1}, "logo"}, {{3, 1}, "shop"}}},
+      {"new row", Lines({0, 200, 150}, {0, 300, 100}), N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}},
+      {"line removed, largest part's name", Lines({0, 200}, {0, 300}), N{{{1, 1}, "shop"}}},
+      {"cell split in halves, the first keeps it", Lines({0, 200}, {0, 300, 100, 50}),
+       N{{{1, 1}, "logo"}, {{3, 1}, "shop"}}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(CarryNames(names, start, c.Lines), c.Names) << c.What;
+  // The grid data carries them with the rest, and merging folds a name into the merged cell.
+  TGridData data;
+  data.Grid = start;
+  data.Cells.Names = names;
+  EXPECT_EQ(WithLines(data, Lines({0, 200}, {0, 300, 120})).Cells.Names, (N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}));
+}
+
 TEST(GridData, CompanionFilesAreNamedAfterTheGrid) {
   EXPECT_EQ(CompanionPath("dir/cut.grd", ".tags"), "dir/cut.tags");
   EXPECT_EQ(CompanionPath("dir.v2/cut.final.grd", ".tags"), "dir.v2/cut.final.tags");

@@ -11,12 +11,12 @@ namespace {
 class TLogCanvas : public TPGCanvas {
  public:
   explicit TLogCanvas(std::vector<std::string>& log) : Log(log) {}
-  ~TLogCanvas() override { ReleaseHandle(); }
-  void Hold() { PGCanvasHoldsHandle(this, true); }
+  ~TLogCanvas() override { ReleasePainter(); }
+  void Hold() { PGCanvasHoldsPainter(this, true); }
   void Flush() override { Log.push_back("flush"); }
-  void ReleaseHandle() override {
+  void ReleasePainter() override {
     Log.push_back("release");
-    PGCanvasHoldsHandle(this, false);
+    PGCanvasHoldsPainter(this, false);
   }
   void StretchDraw(TPixelGraphic& image, const TRect& r) override {
     Log.push_back("draw " + std::to_string(image.Width()) + " " + std::to_string(r.Left) + "," +
@@ -50,7 +50,7 @@ TEST(CanvasHeadless, ImagesHaveNoSurfaceWithoutAFactory) {
   g.SetSizeAndFormat(2, 2, pgpf24Bit);
   EXPECT_EQ(g.Canvas(), nullptr);
   FreeCanvasHandles();  // nothing listed: nothing happens
-  EXPECT_EQ(PGCanvasHandleCount(), 0);
+  EXPECT_EQ(PGCanvasPainterCount(), 0);
 }
 
 TEST_F(CanvasHooks, SurfaceIsMadeOnceAndFlushedBeforePixelAccess) {
@@ -88,9 +88,9 @@ TEST_F(CanvasHooks, FreeCanvasHandlesReleasesEveryListedSurface) {
   b.SetSizeAndFormat(1, 1, pgpf24Bit);
   static_cast<TLogCanvas*>(a.Canvas())->Hold();
   static_cast<TLogCanvas*>(b.Canvas())->Hold();
-  EXPECT_EQ(PGCanvasHandleCount(), 2);
+  EXPECT_EQ(PGCanvasPainterCount(), 2);
   Factory.Log.clear();
   FreeCanvasHandles();
-  EXPECT_EQ(PGCanvasHandleCount(), 0);
+  EXPECT_EQ(PGCanvasPainterCount(), 0);
   EXPECT_EQ(Factory.Log, std::vector<std::string>({"release", "release"}));
 }

@@ -300,19 +300,6 @@ TEST(Palette, ClassificationRecognisesStandardPalettes) {
   EXPECT_TRUE(g.IsGrayPalette());
 }
 
-TEST(Palette, HandleIsRebuiltOnlyAfterChanges) {
-  TPixelGraphic g;
-  g.SetSizeAndFormat(1, 1, pgpf8Bit);
-  EXPECT_EQ(g.GetPaletteHandle(), nullptr);
-  g.SetPaletteCount(2);
-  g.SetPaletteEntry(1, RGBColor(10, 20, 30));
-  const TPGLogPalette* h = g.GetPaletteHandle();
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(h->Version, 0x300);
-  EXPECT_EQ(h->Entries, (std::vector<TRGB>{0, RGBColor(10, 20, 30)}));
-  EXPECT_EQ(g.GetPaletteHandle(), h);
-}
-
 TEST(Notification, NestedUpdatesDeliverOneChange) {
   TPixelGraphic g;
   EventCounter ev;

@@ -10,9 +10,9 @@
 
 #include "pgraphic/core/library.h"
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/jpeg.h"
-#include "pgraphic/formats/jpeg_markers.h"
-#include "pgraphic/formats/png.h"
+#include "pgraphic/formats/jpeg/jpeg.h"
+#include "pgraphic/formats/jpeg/jpeg_markers.h"
+#include "pgraphic/formats/png/png.h"
 #include "pgraphic/formats/png_builder.h"
 #include "support/peer.h"
 

@@ -14,8 +14,9 @@
 #include "pgraphic/core/library.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
-#include "pgraphic/formats/jpeg.h"
+#include "pgraphic/formats/jpeg/jpeg.h"
 #include "codec_test_support.h"
+#include "support/icc_profiles.h"
 #include "support/peer.h"
 
 namespace {
@@ -173,16 +174,74 @@ TEST_F(JpegTest, InfoReportsTheFactsOfPeerFiles) {
   EXPECT_EQ(grey.BitsPerPixel, 8);
 }
 
-TEST_F(JpegTest, CmykIsRefusedWhileItsInfoStillReads) {
+TEST_F(JpegTest, CmykReadsAsColourAndItsInfoNamesTheProfile) {
   MakePeerFiles();
   TPixelGraphic image;
-  EXPECT_EQ(MessageOf([&] { ReadJpeg(Path("cmyk.jpg"), image); }), "JPG: Not supported subformat");
-  EXPECT_TRUE(image.Empty());
+  ReadJpeg(Path("cmyk.jpg"), image);
+  EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
+  EXPECT_EQ(image.Width(), kWidth);
   const TFileInfo info = JpegInfo(Path("cmyk.jpg"));
+  EXPECT_EQ(info.ColorProfileText, "ICC profile: none; the colours are converted through the generic CMYK profile");
   EXPECT_EQ(info.SubformatText, "Adope, CMYK");
   EXPECT_EQ(info.ColorCountText, "4294.9M");
   EXPECT_EQ(info.BitsPerPixel, 32);
   EXPECT_EQ(info.Width, kWidth);
+}
+
+// Pillow's ink values of a CMYK file (stored inverted, as Adobe's
+// applications do, and marked so), four bytes a pixel, top row first.
+std::vector<std::uint8_t> PillowInks(const std::string& path) {
+  EXPECT_EQ(peer::Python("from PIL import Image\nopen('" + path + ".inks', 'wb').write(Image.open('" + path +
+                         "').tobytes())\n"),
+            0);
+  return peer::ReadFile(path + ".inks");
+}
+
+// A CMYK file converts through its own profile as Little CMS converts it
+// itself; without one, through the generic profile, which takes each ink
+// away from white as browsers do, within a level; ImageMagick's own CMYK
+// (YCCK) files too. Keeping a CMYK profile is refused.
+TEST_F(JpegTest, CmykGoesToSRGBThroughItsProfileOrTheGenericOne) {
+  MakePeerFiles();
+  const std::string profile = Path("press.icc");
+  ASSERT_EQ(peer::Python("import sys\nsys.path.insert(0, '" + std::string(TESSEL_SOURCE_DIR) + "/fuzz')\n"
+                         "import iccprofiles\nfrom PIL import Image\n"
+                         "open('" + profile + "', 'wb').write(iccprofiles.cmyk())\n"
+                         "Image.open('" + Path("cmyk.jpg") + "').save('" + Path("tagged.jpg") +
+                         "', quality=90, icc_profile=open('" + profile + "', 'rb').read())\n"),
+            0);
+  ASSERT_EQ(peer::Run("convert '" + Source + "' -colorspace CMYK -quality 90 '" + Path("ycck.jpg") + "'"), 0);
+  const std::vector<std::uint8_t> press = peer::ReadFile(profile);
+  for (const char* name : {"cmyk.jpg", "tagged.jpg", "ycck.jpg"}) {
+    SCOPED_TRACE(name);
+    TPixelGraphic image;
+    ReadJpeg(Path(name), image);
+    peer::RgbImage expected;
+    if (std::string(name) == "ycck.jpg") {
+      expected = peer::DecodeWithMagick(Path(name));
+    } else {
+      const std::vector<std::uint8_t> inks = PillowInks(Path(name));
+      expected = {kWidth, kHeight, {}};
+      if (std::string(name) == "tagged.jpg")
+        expected.Rgb = icc::ToSRGB(press, inks, false, TYPE_CMYK_8);
+      else
+        for (std::size_t i = 0; i + 3 < inks.size(); i += 4)
+          for (int c = 0; c < 3; ++c) expected.Rgb.push_back(std::uint8_t((255 - inks[i + c]) * (255 - inks[i + 3]) / 255.0 + 0.5));
+    }
+    const peer::RgbImage ours = peer::ToRgb(image);
+    ASSERT_EQ(ours.Rgb.size(), expected.Rgb.size());
+    int most = 0;
+    for (std::size_t i = 0; i < ours.Rgb.size(); ++i) most = std::max(most, std::abs(ours.Rgb[i] - expected.Rgb[i]));
+    EXPECT_LE(most, std::string(name) == "tagged.jpg" ? 0 : 1);
+  }
+  EXPECT_EQ(JpegInfo(Path("tagged.jpg")).ColorProfileText, "ICC profile: Press CMYK (test)");
+  PGSettings().ColorProfile = TColorProfileMode::cpmKeep;
+  TPixelGraphic kept;
+  EXPECT_EQ(MessageOf([&] { ReadJpeg(Path("tagged.jpg"), kept); }),
+            "JPG: A CMYK profile cannot be kept (ColorProfile=keep): the images written are RGB; convert the colours "
+            "instead (ColorProfile=convert)");
+  ReadJpeg(Path("cmyk.jpg"), kept);  // nothing to keep: converted as ever
+  EXPECT_EQ(kept.PixelFormat(), pgpf24Bit);
 }
 
 class JpegTruncatedTest : public JpegTest {

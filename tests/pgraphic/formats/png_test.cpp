@@ -17,7 +17,7 @@
 #include "pgraphic/core/library.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/core/uihooks.h"
-#include "pgraphic/formats/png.h"
+#include "pgraphic/formats/png/png.h"
 #include "codec_test_support.h"
 #include "support/peer.h"
 

@@ -79,9 +79,11 @@ class TGammaReader : public TFileFormatReader {
   TGammaReader() { Extension = "gammatest"; }
   const char* ClassName() const override { return "TGammaReader"; }
   void ReadImage(TStream&, TPixelGraphic& image, int) override {
-    if (Palette) {
+    if (Palette || Grey) {
       image.SetSizeAndFormat(256, 1, pgpf8Bit);
       image.SetPaletteIdent(pGray256);
+      for (int i = 0; i < 256 && Palette; ++i) image.SetPaletteEntry(i, RGBColor(i, i, 255 - i));
+      for (int x = 0; x < 256 && Grey; ++x) image.SetPixel(x, 0, TRGB(x));
     } else {
       image.SetSizeAndFormat(86, 1, pgpf24Bit);
       for (int x = 0; x < 86; ++x) image.SetPixel(x, 0, RGBColor(3 * x, 3 * x + 1, 3 * x + 2));
@@ -91,13 +93,18 @@ class TGammaReader : public TFileFormatReader {
   }
   long double Gamma = 1.8L;
   bool Palette = false;
+  bool Grey = false;
   bool FailAfterSizing = false;
 };
 
 // The first 256 colour bytes of the loaded test image: its pixels' bytes for
-// 24 bits, the red of its palette entries otherwise.
+// 24 bits and 256 greys, the red of its palette entries otherwise.
 std::vector<int> LoadedBytes(TPixelGraphic& image) {
   std::vector<int> bytes;
+  if (image.PixelFormat() == pgpf8Bit && image.PaletteIdent() == pGray256) {
+    for (int x = 0; x < image.Width(); ++x) bytes.push_back(int(image.GetPixel(x, 0)));
+    return bytes;
+  }
   if (image.PixelFormat() != pgpf24Bit) {
     for (int i = 0; i < image.PaletteCount(); ++i) bytes.push_back(int(GetRValue(image.GetPaletteEntry(i))));
     return bytes;
@@ -108,15 +115,6 @@ std::vector<int> LoadedBytes(TPixelGraphic& image) {
   }
   bytes.resize(256);
   return bytes;
-}
-
-std::uint32_t Le32(const Bytes& b) {
-  return std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24);
-}
-
-Bytes WithLength(Bytes b, std::uint32_t length) {
-  for (int i = 0; i < 4; ++i) b[std::size_t(i)] = std::uint8_t(length >> (8 * i));
-  return b;
 }
 
 std::vector<std::string> DirectoryEntries(const std::string& dir) {
@@ -420,25 +418,27 @@ TEST(RegistryLoad, GammaCorrectionMapsPixelsOrPalette) {
     corrected[std::size_t(i)] = int(std::lround(255.0 * std::pow(i / 255.0, 2.2 / 1.8)));
   }
   long double fileGamma = 0;
-  auto load = [&](long double gamma, bool palette) {
+  auto load = [&](long double gamma, int kind) {
     reader->Gamma = gamma;
-    reader->Palette = palette;
+    reader->Palette = kind == 1;
+    reader->Grey = kind == 2;
     TPixelGraphic image;
     LoadBytes(image, {0}, "gammatest");
     fileGamma = image.FileGamma;
     return LoadedBytes(image);
   };
-  for (bool palette : {false, true}) {
-    SCOPED_TRACE(palette);
-    EXPECT_EQ(load(1.8L * 1.049L, palette), identity);
-    EXPECT_EQ(load(2.2L, palette), corrected);
+  // 24-bit pixels, a palette, and 256 greys, which stay grey.
+  for (int kind : {0, 1, 2}) {
+    SCOPED_TRACE(kind);
+    EXPECT_EQ(load(1.8L * 1.049L, kind), identity);
+    EXPECT_EQ(load(2.2L, kind), corrected);
     EXPECT_EQ(fileGamma, 1.8L);
   }
   PGSettings().GammaCorrectOnLoad = false;
-  EXPECT_EQ(load(2.2L, false), identity);
+  EXPECT_EQ(load(2.2L, 0), identity);
   PGSettings().GammaCorrectOnLoad = true;
   PGSettings().DisplayGamma = 0;  // no transfer curve: nothing to correct, no division by zero
-  EXPECT_EQ(load(2.2L, false), identity);
+  EXPECT_EQ(load(2.2L, 0), identity);
   EXPECT_EQ(fileGamma, 2.2L);
 }
 
@@ -487,62 +487,3 @@ TEST(RegistryInfo, ByNameAndByStream) {
   }
 }
 
-// ---------------------------------------------------------------- own persistence and clipboard
-
-TEST(RegistryPersistence, LengthThenBmpAndPositionAfterTheCountedData) {
-  TPixelGraphic image;
-  PaletteImage(image, pgpf8Bit, pSpecial216);
-  TMemoryStream stream;
-  image.WriteData(stream);
-  const Bytes bmp = SaveBytes(image);
-  ASSERT_EQ(stream.Bytes().size(), bmp.size() + 4);
-  EXPECT_EQ(Le32(stream.Bytes()), bmp.size());
-  EXPECT_EQ(Bytes(stream.Bytes().begin() + 4, stream.Bytes().end()), bmp);
-  // Counted bytes the reader does not need are skipped, later bytes untouched.
-  Bytes data = WithLength(stream.Bytes(), std::uint32_t(bmp.size() + 3));
-  data.insert(data.end(), {7, 7, 7, 9});
-  TMemoryStream in(data);
-  TPixelGraphic back;
-  back.ReadData(in);
-  EXPECT_EQ(in.Position(), std::int64_t(data.size()) - 1);
-  EXPECT_EQ(PixelBytes(back), PixelBytes(image));
-  // The reader cannot run past the counted bytes.
-  TMemoryStream cut(WithLength(stream.Bytes(), std::uint32_t(bmp.size() - 10)));
-  EXPECT_EQ(MessageOf([&] { back.ReadData(cut); }), "BMP: Unexpected end of file");
-  EXPECT_EQ(cut.Position(), std::int64_t(bmp.size()) - 6);
-  TMemoryStream tooLong(WithLength(stream.Bytes(), std::uint32_t(bmp.size() + 1)));
-  EXPECT_THROW(back.ReadData(tooLong), EStreamError);
-}
-
-TEST(RegistryClipboard, PackedBitmapLayoutAndRoundTrip) {
-  TPixelGraphic image;
-  PaletteImage(image, pgpf4Bit, pGray16);
-  image.SetPaletteCount(11);
-  unsigned format = 0;
-  std::unique_ptr<TPGGlobalBlock> block;
-  void* palette = &format;
-  image.SaveToClipboardFormat(format, block, palette);
-  EXPECT_EQ(format, CF_DIB);
-  EXPECT_EQ(palette, nullptr);
-  ASSERT_EQ(block->Size(), 40u + 44u + image.ImageSize());
-  const auto* p = static_cast<const std::uint8_t*>(block->Lock());
-  EXPECT_EQ(p[0], 40);
-  EXPECT_EQ(p[4], 6);
-  EXPECT_EQ(p[8], 4);
-  EXPECT_EQ(p[14], 4);
-  EXPECT_EQ(p[32], 11);
-  EXPECT_EQ(Bytes(p + 84, p + block->Size()), PixelBytes(image));
-  for (unsigned f : {CF_DIB, CF_BITMAP}) {
-    TPixelGraphic back;
-    back.LoadFromClipboardFormat(f, block.get(), nullptr);
-    EXPECT_EQ(back.PaletteEntries(), image.PaletteEntries());
-    EXPECT_EQ(PixelBytes(back), PixelBytes(image));
-  }
-  TPixelGraphic back;
-  EXPECT_EQ(MessageOf([&] { back.LoadFromClipboardFormat(1, block.get(), nullptr); }), "Unknown clipboard format");
-  EXPECT_EQ(MessageOf([&] { back.LoadFromClipboardFormat(CF_DIB, nullptr, nullptr); }), "Unknown clipboard format");
-  TPGGlobalBlock truncated(50);
-  std::memcpy(truncated.Lock(), p, 50);
-  EXPECT_EQ(MessageOf([&] { back.LoadFromClipboardFormat(CF_DIB, &truncated, nullptr); }),
-            "BMP: Unexpected end of file");
-}

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 
 namespace tifftest {
 
@@ -45,6 +45,15 @@ class TiffBuilder {
     StripType = type;
     WithCounts = counts;
     return *this;
+  }
+  // Tile data instead: TileOffsets and TileByteCounts, with the tiles' size.
+  TiffBuilder& Tiles(std::vector<Bytes> tiles, std::uint32_t width, std::uint32_t length) {
+    Strips(std::move(tiles));
+    OffsetsTag = tiff::tagTileOffsets;
+    CountsTag = tiff::tagTileByteCounts;
+    Tag(tiff::tagTileWidth, tiff::ftShort, {width});
+    Tag(tiff::tagTileLength, tiff::ftShort, {length});
+    return Drop(tiff::tagRowsPerStrip);
   }
   // The usual tags of a one-sample or multi-sample image.
   TiffBuilder& Image(std::uint32_t w, std::uint32_t h, std::uint32_t photometric,
@@ -132,9 +141,8 @@ class TiffBuilder {
       out.insert(out.end(), s.begin(), s.end());
     }
     // Entries given explicitly take precedence over the generated ones.
-    entries.try_emplace(tiff::tagStripOffsets, Entry{StripType, std::uint32_t(offsets.size()), offsets, false, 0});
-    if (WithCounts)
-      entries.try_emplace(tiff::tagStripByteCounts, Entry{StripType, std::uint32_t(counts.size()), counts, false, 0});
+    entries.try_emplace(OffsetsTag, Entry{StripType, std::uint32_t(offsets.size()), offsets, false, 0});
+    if (WithCounts) entries.try_emplace(CountsTag, Entry{StripType, std::uint32_t(counts.size()), counts, false, 0});
   }
 
   tiff::TByteOrder Order;
@@ -143,6 +151,8 @@ class TiffBuilder {
   std::vector<Bytes> StripData;
   std::uint16_t StripType = tiff::ftLong;
   bool WithCounts = true;
+  std::uint16_t OffsetsTag = tiff::tagStripOffsets;
+  std::uint16_t CountsTag = tiff::tagStripByteCounts;
 };
 
 // One directory entry of a written file, values resolved.

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 #include "pgraphic/formats/tiff_builder.h"
 #include "support/peer.h"
 
@@ -203,4 +203,63 @@ TEST(TiffPeers, OurCmykAndMultiImageFilesInPeers) {
   for (std::size_t at = 0; (at = listing.find("TIFF Directory at offset", at)) != std::string::npos; ++at)
     ++directories;
   EXPECT_EQ(directories, 2u);
+}
+
+namespace {
+
+// ImageMagick's decoding at 16 bits a sample, each rounded to 8 bits as
+// the reader rounds (ImageMagick's own 8-bit output truncates).
+peer::RgbImage MagickRounded(const std::string& path, int width, int height) {
+  const std::string raw = path + ".rgb16";
+  EXPECT_EQ(peer::Run("convert '" + path + "' -alpha off -depth 16 -endian MSB rgb:'" + raw + "'"), 0) << path;
+  const Bytes wide = peer::ReadFile(raw);
+  peer::RgbImage img{width, height, {}};
+  for (std::size_t i = 0; i + 1 < wide.size(); i += 2) img.Rgb.push_back(std::uint8_t(((wide[i] << 8 | wide[i + 1]) + 128) / 257));
+  return img;
+}
+
+int MaxDifference(const peer::RgbImage& a, const peer::RgbImage& b) {
+  if (a.Rgb.size() != b.Rgb.size()) return 256;
+  int most = 0;
+  for (std::size_t i = 0; i < a.Rgb.size(); ++i) most = std::max(most, std::abs(int(a.Rgb[i]) - int(b.Rgb[i])));
+  return most;
+}
+
+}  // namespace
+
+// Files as image editors write them: LZW and Deflate with the horizontal
+// predictor, tiles, planes of their own, 8 and 16 bits a sample, grey and
+// colour. Each reads as ImageMagick decodes it; alpha lies on the image's
+// background as ImageMagick flattens it, within its rounding.
+TEST(TiffPeers, EditorLayoutsReadAsMagickDecodesThem) {
+  if (!HavePeers()) GTEST_SKIP() << "peer tools missing";
+  const std::string dir = peer::ScratchDir("tiff_peer_layouts");
+  const std::string source = dir + "/source.ppm";
+  Sh("convert -size 37x21 gradient:'#e03010-#1040c9' -depth 16 '" + source + "'");
+  int files = 0;
+  for (const char* compression : {"LZW -define tiff:predictor=2", "Zip -define tiff:predictor=2", "LZW"})
+    for (const char* layout : {"", "-define tiff:tile-geometry=16x16", "-interlace plane",
+                               "-interlace plane -define tiff:tile-geometry=32x16"})
+      for (const char* colour : {"", "-colorspace gray"})
+        for (const char* depth : {"8", "16"}) {
+          const std::string path = dir + "/f" + std::to_string(files++) + ".tif";
+          Sh("convert '" + source + "' " + colour + " -depth " + depth + " -compress " + compression + " " + layout +
+             " '" + path + "'");
+          TPixelGraphic image;
+          ReadOurs(path, image);
+          EXPECT_TRUE(SameRgb(peer::ToRgb(image), MagickRounded(path, 37, 21))) << compression << layout << colour << depth;
+        }
+  for (const char* alpha : {"", "-define tiff:alpha=associated"})
+    for (const char* colour : {"", "-colorspace gray"})
+      for (const char* depth : {"8", "16"}) {
+        const std::string path = dir + "/a" + std::to_string(files++) + ".tif";
+        Sh("convert '" + source + "' " + colour + " -alpha on -channel A -fx 'i/w' +channel -depth " + depth + " " +
+           alpha + " -compress Zip '" + path + "'");
+        TPixelGraphic image;
+        image.SetBackGroundColor(RGBColor(0, 0, 0));
+        ReadOurs(path, image);
+        const std::string flat = path + ".ppm";
+        Sh("convert '" + path + "' -background black -flatten -depth 8 '" + flat + "'");
+        EXPECT_LE(MaxDifference(peer::ToRgb(image), peer::ReadPnm(flat)), std::stoi(depth) / 8) << alpha << colour << depth;
+      }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -9,8 +11,8 @@
 #include "pgraphic/core/uihooks.h"
 #include "support/box_recorder.h"
 #include "support/raised.h"
-#include "pgraphic/formats/tiff.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 #include "pgraphic/formats/tiff_builder.h"
 
 using namespace tiff;
@@ -51,6 +53,42 @@ TiffBuilder GreyFile(bool big, std::uint16_t stripType) {
   return b;
 }
 
+// 9-bit LZW codes, most significant bit first.
+Bytes Lzw9(const std::vector<int>& codes) {
+  Bytes out;
+  std::uint32_t buffer = 0;
+  int bits = 0;
+  for (int code : codes) {
+    buffer = buffer << 9 | std::uint32_t(code);
+    for (bits += 9; bits >= 8; bits -= 8) out.push_back(std::uint8_t(buffer >> (bits - 8)));
+  }
+  if (bits > 0) out.push_back(std::uint8_t(buffer << (8 - bits)));
+  return out;
+}
+
+Bytes Deflated(const Bytes& data) {
+  uLongf size = compressBound(uLong(data.size()));
+  Bytes out(size);
+  compress(out.data(), &size, data.data(), uLong(data.size()));
+  out.resize(size);
+  return out;
+}
+
+// A 3 x 2 grey file of one strip in the given compression.
+std::string GreyStripOutcome(std::uint32_t compression, const Bytes& strip, Bytes* rows = nullptr,
+                             std::uint32_t predictor = 1) {
+  TiffBuilder b;
+  b.Image(3, 2, phBlackIsZero, {8}, 2, compression).Strips({strip}).Tag(tagPredictor, ftShort, {predictor});
+  TPixelGraphic image;
+  image.ReadWarningAction = pgwaRaise;
+  try {
+    Read(b.Build(), image);
+  } catch (const EPGTIFFileFormatReader& e) {
+    return e.what();
+  }
+  if (rows) *rows = Rows(image);
+  return "read";
+}
 
 }  // namespace
 
@@ -181,7 +219,6 @@ TEST(TiffReader, CompressionAndLayoutRefusals) {
   EXPECT_EQ(withCompression(2), "TIFF: Unsupported compression CCITT 1D");
   EXPECT_EQ(withCompression(3), "TIFF: Unsupported compression Group 3 Fax");
   EXPECT_EQ(withCompression(4), "TIFF: Unsupported compression Group 4 Fax");
-  EXPECT_EQ(withCompression(5), "TIFF: Unsupported compression LZW");
   EXPECT_EQ(withCompression(6), "TIFF: Unsupported compression JPEG");
   EXPECT_EQ(withCompression(7), "TIFF: Unsupported compression 7");
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Drop(tagCompression).Build()), "TIFF: Unsupported compression 0");
@@ -189,7 +226,7 @@ TEST(TiffReader, CompressionAndLayoutRefusals) {
   EXPECT_EQ(ReadError({'I', 'I', 43, 0, 8, 0, 0, 0}), "TIFF: Not a TIF file");
   EXPECT_EQ(ReadError({'X', 'X', 42, 0, 8, 0, 0, 0}), "TIFF: Not a TIF file");
   EXPECT_EQ(ReadError({'I', 'I', 42}), "TIFF: Not a TIF file");
-  EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPlanarConfiguration, ftShort, {2}).Build()),
+  EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagPlanarConfiguration, ftShort, {3}).Build()),
             "TIFF: PlanarConfiguration invalid");
   // Without BitsPerSample every sample has 1 bit: no depth for three of them.
   EXPECT_EQ(ReadError(GreyFile(false, ftLong).Tag(tagSamplesPerPixel, ftShort, {3}).Drop(tagBitsPerSample).Build()),
@@ -279,6 +316,91 @@ TEST(TiffReader, PackBitsRunsStayInsideRowAndStrip) {
   EXPECT_EQ(ReadError(onlyNoOps.Build()), "TIFF: Unexpected end of file");
 }
 
+TEST(TiffReader, LzwAndDeflateStripsWithThePredictor) {
+  const Bytes lzw = Lzw9({256, 10, 20, 30, 40, 50, 60, 257});
+  const Bytes differences = {10, 10, 10, 40, 10, 10};  // each row's first value, then steps
+  const struct {
+    std::uint32_t Compression;
+    Bytes Strip;
+    std::uint32_t Predictor;
+    std::string Outcome;
+  } cases[] = {
+      {compLZW, lzw, 1, "read"},
+      {compLZW, Lzw9({256, 10, 20, 30, 40, 50, 60}), 1, "read"},  // no end code: the rows are complete
+      {compDeflate, Deflated(Grey3x2()), 1, "read"},
+      {compOldDeflate, Deflated(Grey3x2()), 1, "read"},
+      {compDeflate, Deflated(differences), 2, "read"},
+      {compNone, Grey3x2(), 2, "read"},  // a predictor means nothing without compression
+      {compLZW, Lzw9({256, 10, 300}), 1, "TIFF (LZW): Invalid code 300 in row 0"},
+      {compLZW, Lzw9({258}), 1, "TIFF (LZW): Invalid code 258 in row 0"},
+      {compLZW, Lzw9({256, 10, 20, 257}), 1, "TIFF: Unexpected end of file"},
+      {compLZW, Bytes(lzw.begin(), lzw.begin() + 4), 1, "TIFF: Unexpected end of file"},
+      {compDeflate, Bytes(4, 0xEE), 1, "TIFF (Deflate): incorrect header check in row 0"},
+      {compDeflate, Deflated({10, 20, 30}), 1, "TIFF: Unexpected end of file"},
+      {compDeflate, Deflated(Grey3x2()), 3, "TIFF: Predictor invalid"},
+  };
+  for (const auto& c : cases) {
+    Bytes rows;
+    EXPECT_EQ(GreyStripOutcome(c.Compression, c.Strip, &rows, c.Predictor), c.Outcome) << c.Compression;
+    if (c.Outcome == "read") EXPECT_EQ(rows, Grey3x2()) << c.Compression << " " << c.Predictor;
+  }
+  // A code one past the table is the string before it and that string's first byte.
+  TiffBuilder repeat;
+  repeat.Image(3, 1, phBlackIsZero, {8}, 1, compLZW).Strips({Lzw9({256, 7, 258, 257})});
+  TPixelGraphic image;
+  Read(repeat.Build(), image);
+  EXPECT_EQ(Rows(image), (Bytes{7, 7, 7}));
+  TiffBuilder fourBit;
+  fourBit.Image(2, 1, phBlackIsZero, {4}, 1, compLZW).Strips({Lzw9({256, 0x12, 257})}).Tag(tagPredictor, ftShort, {2});
+  EXPECT_EQ(ReadError(fourBit.Build()), "TIFF: Predictor invalid");
+}
+
+// Tiles, planes of their own, 16-bit samples and alpha, each against the
+// pixels it stands for.
+TEST(TiffReader, TilesPlanesSixteenBitsAndAlpha) {
+  TiffBuilder tiled;  // 3 x 2 in tiles of 2 x 1: the right tiles are half outside
+  tiled.Image(3, 2, phBlackIsZero, {8}, 1).Tiles({{10, 20}, {30, 99}, {40, 50}, {60, 99}}, 2, 1);
+  TiffBuilder planar;  // 2 x 1 RGB, a strip each plane
+  planar.Image(2, 1, phRGB, {8, 8, 8}, 1).Strips({{1, 2}, {3, 4}, {5, 6}}).Tag(tagPlanarConfiguration, ftShort, {2});
+  TiffBuilder wide(true);  // 16-bit grey, big-endian: rounded to 8 bits
+  wide.Image(3, 1, phBlackIsZero, {16}, 1).Strips({{0x00, 0x80, 0x00, 0x81, 0xFF, 0xFF}});
+  TiffBuilder greyAlpha;  // unassociated alpha on the black background
+  greyAlpha.Image(2, 1, phBlackIsZero, {8, 8}, 1).Strips({{200, 255, 200, 64}}).Tag(tagExtraSamples, ftShort, {2});
+  TiffBuilder rgbAssociated;
+  rgbAssociated.Image(1, 1, phRGB, {8, 8, 8, 8}, 1).Strips({{50, 60, 70, 128}}).Tag(tagExtraSamples, ftShort, {1});
+  TiffBuilder unspecified;  // an extra sample of no meaning is left out
+  unspecified.Image(1, 1, phRGB, {8, 8, 8, 8}, 1).Strips({{50, 60, 70, 0}}).Tag(tagExtraSamples, ftShort, {0});
+  const struct {
+    TiffBuilder* File;
+    TPGPixelFormat Depth;
+    Bytes Rows;
+  } cases[] = {
+      {&tiled, pgpf8Bit, Grey3x2()},
+      {&planar, pgpf24Bit, {5, 3, 1, 6, 4, 2}},
+      {&wide, pgpf8Bit, {0, 1, 255}},
+      {&greyAlpha, pgpf8Bit, {200, 50}},
+      {&rgbAssociated, pgpf24Bit, {70, 60, 50}},
+      {&unspecified, pgpf24Bit, {70, 60, 50}},
+  };
+  for (const auto& c : cases) {
+    TPixelGraphic image;
+    image.SetBackGroundColor(RGBColor(0, 0, 0));
+    Read(c.File->Build(), image);
+    EXPECT_EQ(image.PixelFormat(), c.Depth);
+    EXPECT_EQ(Rows(image), c.Rows) << &c - cases;
+  }
+  TPixelGraphic white;  // the background the image had when its load began
+  white.SetBackGroundColor(RGBColor(255, 255, 255));
+  Read(greyAlpha.Build(), white);
+  EXPECT_EQ(Rows(white), (Bytes{200, 241}));
+
+  tifftest::TSettingsGuard guard;
+  EXPECT_EQ(ReadError(TiffBuilder(tiled).Drop(tagTileLength).Build()), "TIFF: TileLength invalid");
+  EXPECT_EQ(ReadError(TiffBuilder(tiled).Tag(tagTileWidth, ftShort, {3}).Build()), "TIFF: TileOffsets invalid");
+  PGSettings().MaxDecoderMemory = 4;  // a row of tiles, 3 bytes, and a row of a tile, 2
+  EXPECT_EQ(ReadError(tiled.Build()).substr(0, 20), "TIFF: Decoding needs");
+}
+
 TEST(TiffReader, SizeLimitAndEmptyImages) {
   tifftest::TSettingsGuard guard;
   PGSettings().MaxImagePixels = 5;
@@ -339,7 +461,7 @@ TEST(TiffReader, InfoTexts) {
   cmyk.Image(1, 1, phSeparated, {8, 8, 8, 8}, 1, 5).Strips({{0, 0, 0, 0}});
   info = Info(cmyk.Build());
   EXPECT_EQ(info.SubformatText, "M, LZW, CMYK");
-  EXPECT_EQ(info.ExtraText, "(Unsupported compression)");
+  EXPECT_EQ(info.ExtraText, "");
   EXPECT_EQ(info.ColorCountText, "16.7 M");
   EXPECT_EQ(info.BitsPerPixel, 32);
 
@@ -400,6 +522,14 @@ TEST(TiffReader, RandomDamageRaisesOnlyReaderErrors) {
   TiffBuilder cmyk;
   cmyk.Image(2, 2, phSeparated, {8, 8, 8, 8}, 1).Strips({Bytes(8, 50), Bytes(8, 100)});
   seeds.push_back(cmyk.Build());
+  TiffBuilder lzw;
+  lzw.Image(3, 2, phBlackIsZero, {8}, 2, compLZW).Strips({Lzw9({256, 10, 20, 30, 258, 259, 50, 257})});
+  seeds.push_back(lzw.Build());
+  TiffBuilder tiles;
+  tiles.Image(3, 3, phRGB, {16, 16, 16, 16}, 1, compDeflate).Tiles({Deflated(Bytes(96, 7)), Deflated(Bytes(96, 9))}, 2, 2)
+      .Tag(tagExtraSamples, ftShort, {2}).Tag(tagPlanarConfiguration, ftShort, {1}).Tag(tagPredictor, ftShort, {2});
+  tiles.Tag(tagTileLength, ftShort, {4});
+  seeds.push_back(tiles.Build());
 
   std::uint32_t state = 12345;
   const auto next = [&] { return state = state * 1664525u + 1013904223u; };

@@ -7,9 +7,9 @@
 #include <random>
 
 #include "pgraphic/core/settings.h"
-#include "pgraphic/formats/tiff.h"
+#include "pgraphic/formats/tiff/tiff.h"
 #include "pgraphic/formats/tiff_builder.h"
-#include "pgraphic/formats/tiff_detail.h"
+#include "pgraphic/formats/tiff/tiff_detail.h"
 #include "support/peer.h"
 
 using namespace tiff;
@@ -295,9 +295,9 @@ TEST(TiffPackBits, DecoderInvertsEncoderWithinTwiceTheLength) {
     ASSERT_LE(packed.size(), 2 * row.size());
     TMemoryStream s(packed);
     TSource src(s);
-    TPackBitsDecoder decoder(src, 0, std::int64_t(packed.size()));
+    const auto decoder = MakePackBitsDecoder(src, 0, std::int64_t(packed.size()));
     Bytes back(row.size());
-    decoder.DecodeRow(back.data(), back.size(), 0);
+    decoder->Read(back.data(), back.size(), 0);
     ASSERT_EQ(back, row) << round;
   }
 }

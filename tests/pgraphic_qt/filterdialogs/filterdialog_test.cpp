@@ -39,9 +39,9 @@ bool Run(TFilterDialog& dialog, TPixelGraphic& image,
 // A rectangle of the 100-per-inch design as the screen shows it.
 QRect Scaled(int left, int top, int width, int height) {
   const int dpi = PGScreenPixelsPerInch();
-  const int l = PGMulDivRounded(left, dpi, 100), t = PGMulDivRounded(top, dpi, 100);
-  return QRect(l, t, PGMulDivRounded(left + width, dpi, 100) - l,
-               PGMulDivRounded(top + height, dpi, 100) - t);
+  const int l = PGScaleRounded(left, dpi, 100), t = PGScaleRounded(top, dpi, 100);
+  return QRect(l, t, PGScaleRounded(left + width, dpi, 100) - l,
+               PGScaleRounded(top + height, dpi, 100) - t);
 }
 
 const TPGFilterTable& Table(TFilterDialog& dialog, int j) {
@@ -58,8 +58,8 @@ class TFilterDialogTest : public QObject {
 
   void FormLayoutAndTexts() {
     // The scale rounds halves away from zero, as the form's layout does.
-    QCOMPARE(QList<int>({PGMulDivRounded(456, 96, 100), PGMulDivRounded(-25, 1, 2),
-                         PGMulDivRounded(7, 3, 0)}),
+    QCOMPARE(QList<int>({PGScaleRounded(456, 96, 100), PGScaleRounded(-25, 1, 2),
+                         PGScaleRounded(7, 3, 0)}),
              QList<int>({438, -13, -1}));
     THLSFilterDialog dialog;
     dialog.SetL(-40);
@@ -91,7 +91,7 @@ class TFilterDialogTest : public QObject {
       QCOMPARE(texts(0), QStringList({"H", "-180°", "±0°", "+180°", "±0°"}));
       QCOMPARE(texts(1), QStringList({"L", "-100%", "±0%", "+100%", "-40%"}));
       QCOMPARE(form.Preview()->geometry(), Scaled(306, 12, 140, 140));
-      QVERIFY(form.Preview()->KeepOldPaintPixelGraphic() && form.Preview()->Center());
+      QVERIFY(form.Preview()->DisplaySettings().KeepOldPaintPixelGraphic && form.Preview()->Center());
       QCOMPARE(form.Bevel()->geometry(), Scaled(5, 160, 446, 3));
       QCOMPARE(form.OKButton()->geometry(), Scaled(133, 172, 85, 24));
       QCOMPARE(form.CancelButton()->geometry(), Scaled(238, 172, 85, 24));
@@ -109,7 +109,7 @@ class TFilterDialogTest : public QObject {
     reference.SetCyan(20);
 
     QVERIFY(!Run(dialog, *image, [&](TFilterDialogForm& form) {
-      TPGTrackBar& cyan = *form.Channel(0).Slider;
+      TPGMarkedSlider& cyan = *form.Channel(0).Slider;
       cyan.setFocus();
       QTest::keyClick(&cyan, Qt::Key_End);
       QTest::keyClick(&cyan, Qt::Key_Right);
@@ -161,8 +161,8 @@ class TFilterDialogTest : public QObject {
       QList<qint64> moves, passes, shows;
       connect(&form, &TFilterDialogForm::PassStarted, &form, [&] { passes << clock.elapsed(); });
       connect(&form, &TFilterDialogForm::PassShown, &form, [&] { shows << clock.elapsed(); });
-      TPGTrackBar& red = *form.Channel(0).Slider;
-      TPGTrackBar& blue = *form.Channel(2).Slider;
+      TPGMarkedSlider& red = *form.Channel(0).Slider;
+      TPGMarkedSlider& blue = *form.Channel(2).Slider;
       for (int i = 1; i <= 8; ++i) {
         red.setValue(5 * i);
         moves << clock.elapsed();

@@ -108,12 +108,12 @@ class LayoutTest : public QObject {
     QCOMPARE(a.Width, 500);
 
     // Multiply, then divide truncating toward zero, in 64 bits.
-    QCOMPARE(PGMulDiv(5, 10, 20), 2);
-    QCOMPARE(PGMulDiv(2, 20, 10), 4);
-    QCOMPARE(PGMulDiv(-5, 10, 20), -2);
-    QCOMPARE(PGMulDiv(7, 10, 0), 0);
-    QCOMPARE(PGMulDiv(1000000000, 16000, 20000), 800000000);
-    QCOMPARE(PGMulDiv(INT_MAX, 20000, 16000), INT_MAX);
+    QCOMPARE(PGScaleTruncated(5, 10, 20), 2);
+    QCOMPARE(PGScaleTruncated(2, 20, 10), 4);
+    QCOMPARE(PGScaleTruncated(-5, 10, 20), -2);
+    QCOMPARE(PGScaleTruncated(7, 10, 0), 0);
+    QCOMPARE(PGScaleTruncated(1000000000, 16000, 20000), 800000000);
+    QCOMPARE(PGScaleTruncated(INT_MAX, 20000, 16000), INT_MAX);
   }
 
   void viewLaysOutAndReportsZoom() {
@@ -156,7 +156,7 @@ class LayoutTest : public QObject {
     view->SetPixelGraphic(SolidImage(100, 60, 0));
     QCOMPARE(view->PicBox()->pos(), QPoint(50, 70));
     view->SetPixelGraphic(SolidImage(600, 500, 0));
-    const int bar = PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, view.get());
+    const int bar = PGScrollBarExtent(view.get());
     QCOMPARE(view->HorzScrollPosition(), (600 - (200 - bar)) / 2);
     QCOMPARE(view->VertScrollPosition(), (500 - (200 - bar)) / 2);
     // The box moves with the content, so its coordinates stay image-relative.
@@ -193,7 +193,7 @@ class LayoutTest : public QObject {
       view->SetHorzScrollPosition(0);
       view->SetVertScrollPosition(0);
       view->setGeometry(bounds);  // a move alone, then a resize alone
-      const int bar = PGSystemMetric(TPGSystemMetric::SM_CXVSCROLL, view);
+      const int bar = PGScrollBarExtent(view);
       QCOMPARE(view->HorzScrollPosition(), (600 - (bounds.width() - bar)) / 2);
       QCOMPARE(view->VertScrollPosition(), (500 - (bounds.height() - bar)) / 2);
     }
@@ -210,7 +210,7 @@ class LayoutTest : public QObject {
     QCOMPARE(view->size(), QSize(124, 84));
     QCOMPARE(view->PicBox()->size(), QSize(120, 80));
     view->SetAutoSizeMaxWidth(100);
-    QCOMPARE(view->size(), QSize(100, 84 + PGSystemMetric(TPGSystemMetric::SM_CYHSCROLL, view.get())));
+    QCOMPARE(view->size(), QSize(100, 84 + PGScrollBarExtent(view.get())));
     view->SetAutoSizeMinWidth(150);
     QCOMPARE(view->width(), 150);
   }

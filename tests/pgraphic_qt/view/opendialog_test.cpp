@@ -38,9 +38,9 @@ void WriteMultiImageTiff(const QString& path, std::initializer_list<TPixelGraphi
   stream.Close();
 }
 
-bool Run(TPGOpenDialog& dialog, const std::function<void(TPGOpenDialogForm&)>& steps) {
-  return DriveModal<TPGOpenDialogForm>(
-      "the open dialog", [&] { return dialog.Form(); }, steps, [&] { return dialog.Execute(); });
+bool Run(TPGOpenDialog& dialog, const std::function<void(TPGPreviewFileDialog&)>& steps) {
+  return DriveModal<TPGPreviewFileDialog>(
+      "the open dialog", [&] { return dialog.FileDialog(); }, steps, [&] { return dialog.Execute(); });
 }
 
 QString RowPath(QAbstractItemView& list, int row) {
@@ -53,7 +53,7 @@ QString RowPath(QAbstractItemView& list, int row) {
 // The file view the dialog shows (list or details), once it lists the given
 // number of files in name order: the directory is read and sorted in the
 // background, and rows may move until then.
-QAbstractItemView* FileList(TPGOpenDialogForm& form, int files) {
+QAbstractItemView* FileList(TPGPreviewFileDialog& form, int files) {
   QAbstractItemView* list = nullptr;
   for (const char* name : {"listView", "treeView"})
     if (auto* view = form.findChild<QAbstractItemView*>(QLatin1String(name));
@@ -75,7 +75,7 @@ void ClickRow(QAbstractItemView& list, int row) {
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(index).center());
 }
 
-void ClickOpen(TPGOpenDialogForm& form) {
+void ClickOpen(TPGPreviewFileDialog& form) {
   auto* buttons = form.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
   QVERIFY(buttons && buttons->button(QDialogButtonBox::Open));
   QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
@@ -115,7 +115,7 @@ class TOpenDialogTest : public QObject {
     TPGOpenDialog dialog;
     dialog.InitialDir = dir.path();
     dialog.SetOptions(dialog.Options() | OfBit(ofAllowMultiSelect));
-    const bool chosen = Run(dialog, [&](TPGOpenDialogForm& form) {
+    const bool chosen = Run(dialog, [&](TPGPreviewFileDialog& form) {
       // Placed centred across and a third of the way down.
       const QRect screen = QGuiApplication::primaryScreen()->geometry(),
                   frame = form.frameGeometry();
@@ -184,7 +184,7 @@ class TOpenDialogTest : public QObject {
           ->SaveToFile(Local(dir.filePath(QString("f%1.bmp").arg(i))));
     TPGOpenDialog dialog;
     dialog.InitialDir = dir.path();
-    Run(dialog, [&](TPGOpenDialogForm& form) {
+    Run(dialog, [&](TPGPreviewFileDialog& form) {
       QAbstractItemView* list = FileList(form, 6);
       QVERIFY(list);
       TPGOpenPreviewPanel& panel = *form.Panel();
@@ -237,7 +237,7 @@ class TOpenDialogTest : public QObject {
     TPGOpenDialog dialog;
     dialog.InitialDir = dir.path();
     dialog.FilterIndex = ListedReaderCount() + 2;  // all files
-    Run(dialog, [&](TPGOpenDialogForm& form) {
+    Run(dialog, [&](TPGPreviewFileDialog& form) {
       QAbstractItemView* list = FileList(form, 3);
       QVERIFY(list);
       TPGOpenPreviewPanel& panel = *form.Panel();
