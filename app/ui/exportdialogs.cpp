@@ -69,6 +69,7 @@ Texportdialog::Texportdialog(QWidget* parent)
       showoptions(new QCheckBox(QStringLiteral("Show this Dialog on export"))),
       style(new QComboBox),
       baseurl(new QLineEdit),
+      slicenames(new QLineEdit),
       retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
       OKButton(MakeOKButton(*this)) {
   setObjectName(QStringLiteral("exportdialog"));
@@ -82,16 +83,20 @@ Texportdialog::Texportdialog(QWidget* parent)
   showoptions->setObjectName(QStringLiteral("showoptions"));
   style->setObjectName(QStringLiteral("style"));
   baseurl->setObjectName(QStringLiteral("baseurl"));
+  slicenames->setObjectName(QStringLiteral("slicenames"));
   retina->setObjectName(QStringLiteral("retina"));
   for (const TPageStyle pageStyle : PageStyles)
     style->addItem(QString::fromLatin1(PageStyleCaption(pageStyle)));
   baseurl->setPlaceholderText(QStringLiteral("none: slice names relative to the page"));
+  // Two pages in one folder (mail.en.html, mail.de.html) need names of their own.
+  slicenames->setPlaceholderText(QStringLiteral("the HTML file's name up to its first dot"));
   auto* layout = new QVBoxLayout(this);
   for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase})
     layout->addWidget(box);
   auto* page = new QFormLayout;
   const std::tuple<const char*, const char*, QWidget*> rows[] = {{"styleLabel", "Page &style:", style},
-                                                                  {"baseurlLabel", "&Base URL:", baseurl}};
+                                                                  {"baseurlLabel", "&Base URL:", baseurl},
+                                                                  {"slicenamesLabel", "Slice &names:", slicenames}};
   for (const auto& [name, caption, field] : rows) {
     auto* label = new QLabel(QLatin1String(caption));
     label->setObjectName(QLatin1String(name));

@@ -25,7 +25,7 @@ class TPGImage;
 class TPixelGraphic;
 
 // "Export Options": six check boxes, the page style, the base URL, the
-// retina box and an OK button; however it is closed the export goes on
+// slices' base name, the retina box and an OK button; however it is closed the export goes on
 // with what the fields then hold. They are read from the settings file each
 // time the dialog is shown and written each time it closes; a dialog never
 // shown in a run writes nothing and holds the defaults.
@@ -43,6 +43,9 @@ class Texportdialog : public QDialog {
   QCheckBox* showoptions;
   QComboBox* style;  // one entry per TPageStyle, in PageStyles order
   QLineEdit* baseurl;
+  // The slices' base name for this run's exports (empty: the HTML file's
+  // name up to its first dot); a page's choice, so not kept in the settings.
+  QLineEdit* slicenames;
   QCheckBox* retina;
   QPushButton* OKButton;
 

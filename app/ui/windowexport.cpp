@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QLineEdit>
 
 #include <algorithm>
 #include <stdexcept>
@@ -172,6 +173,7 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
   settings.SetOutputFormat(format);
   settings.Options = OptionsDialog().Options();
   settings.SourceFile = FDocument.ImageFile();
+  settings.SliceBaseName = OptionsDialog().slicenames->text().toStdString();
   const bool done = FExporter->Export(source);
   return {done, done && settings.Options.AlwaysGrid};
 }

@@ -153,17 +153,16 @@ TEST_F(ExportTest, WorkedExampleOrderPixelsAndHtml) {
   EXPECT_EQ(Exporter.SliceImage.PixelFormat(), pgpf24Bit);
 }
 
-// The half size of a 2 x 2 block by the precise (area) filter: the mean of
-// each pair of columns, then of the two rows, each truncated.
+// The half size: each pixel the rounded mean of its 2 x 2 block.
 peer::RgbImage Halved(const peer::RgbImage& img) {
   peer::RgbImage half{img.Width / 2, img.Height / 2, {}};
   const auto at = [&](int x, int y, int c) { return int(img.Rgb[(std::size_t(y) * std::size_t(img.Width) + std::size_t(x)) * 3 + std::size_t(c)]); };
   for (int y = 0; y < half.Height; ++y)
     for (int x = 0; x < half.Width; ++x)
       for (int c = 0; c < 3; ++c)
-        half.Rgb.push_back(std::uint8_t(((at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c)) / 2 +
-                                         (at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c)) / 2) /
-                                        2));
+        half.Rgb.push_back(std::uint8_t(
+            (at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c) + at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c) + 2) /
+            4));
   return half;
 }
 

@@ -246,6 +246,29 @@ class TWindowExportTest : public TWindowTest {
     QCOMPARE(DirectoryFiles(dir).size(), std::size_t(1));
   }
 
+  // Two pages in one folder: the second may not take the first's slices,
+  // and gets names of its own from the options' field.
+  void TwoPagesInOneFolderKeepTheirOwnSlices() {
+    const QString dir = MakeDir(FDir, QStringLiteral("languages"));
+    TShownWindow w(FImage);
+    w.Drag({100, 10}, {100, 10});
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/mail.en.html")};
+    w.Action("ExportAction")->trigger();
+    QVERIFY(ReportedErrors().empty());
+    const QByteArray english = FileBytes(dir + QStringLiteral("/mail_1_1.jpg"));
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/mail.de.html")};
+    w.Dialogs.OkCancelAnswers = {true};
+    w.Action("ExportAction")->trigger();
+    QCOMPARE(ReportedErrors().size(), std::size_t(1));
+    QVERIFY(!QFile::exists(dir + QStringLiteral("/mail.de.html")));
+    w.ExportDialog->slicenames->setText(QStringLiteral("mail-de"));
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/mail.de.html")};
+    w.Action("ExportAction")->trigger();
+    QCOMPARE(ReportedErrors().size(), std::size_t(1));
+    QVERIFY(FileBytes(dir + QStringLiteral("/mail.de.html")).contains("src='mail-de_1_1.jpg'"));
+    QCOMPARE(FileBytes(dir + QStringLiteral("/mail_1_1.jpg")), english);
+  }
+
   void AFailingExportKeepsOldFilesGridAndImage() {
     const QString dir = MakeDir(FDir, QStringLiteral("failing"));
     const QString html = dir + QStringLiteral("/index.html");
