@@ -55,6 +55,7 @@ TEST_F(CliInputsOutputs, WrongOutputsAndCompanionsWriteNothing) {
   fs::create_directory(Dir / "folder");
   fs::create_symlink("nowhere.html", Dir / "dangling.html");
   fs::create_symlink("src.png", Dir / "link.png");
+  fs::create_directory(Dir / ".locked.tessel-lock");
   apptest::WriteFile(Dir / "c.cells", "skip\t1\t1\n");
   apptest::WriteFile(Dir / "t.tags", "1\t1\tone.html\n");
   const struct {
@@ -74,6 +75,7 @@ TEST_F(CliInputsOutputs, WrongOutputsAndCompanionsWriteNothing) {
       {"slice src.png p.html --tags /dev/zero", 1, "Cannot open file \"/dev/zero\". Not a regular file"},
       {"slice src.png p.html --grid /dev/zero", 1, "Cannot open file \"/dev/zero\". Not a regular file"},
       {"slice src.png - --vert 100", 2, "HTML must name a file, not -"},
+      {"slice src.png locked.html", 4, "\".locked.tessel-lock\" is a folder, not the lock file"},
       {"slice src.png p.html --set DisplayGamma=inf", 2, "bad value for DisplayGamma: inf"},
       {"slice src.png p.html --set DisplayGamma=1e-300", 2, "bad value for DisplayGamma"},
   };
