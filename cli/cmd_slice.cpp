@@ -243,8 +243,18 @@ bool TSliceRun::Rehearse(TSliceExporter& exporter) {
   if (!exporter.DryRun(plan)) return false;
   WarnOfUnusedTexts(plan, Made.Cut.Tags);
   if (Json) {
+    // What the export would remove: its last slices that none of this one's
+    // files may become (a chosen format may become any of its candidates).
+    std::vector<std::string> kept;
+    for (const TPlannedSlice& slice : plan.Slices) {
+      const std::string name = std::filesystem::path(slice.Path).filename().string();
+      if (!slice.Chosen()) kept.push_back(name);
+      else
+        for (const std::string& extension : AutoFormatExtensions(AutoFormatsFor(plan.Rules)))
+          kept.push_back(name + extension);
+    }
     if (exporter.Settings.Prune)
-      for (const std::string& path : SlicesToPrune(HtmlPath, {}, exporter.Settings.SourceFile)) Report.Removed(path);
+      for (const std::string& path : SlicesToPrune(HtmlPath, kept, exporter.Settings.SourceFile)) Report.Removed(path);
     return true;
   }
   if (plan.FormatsChosen)

@@ -67,6 +67,8 @@ TEST_F(CliPipeline, GridsChangeBetweenBuildsAndNothingStaleShips) {
   apptest::WriteFile(Dir / "page_9_9.png", "not Tessel's");
   // Lines taken out: the slices no longer used go, nothing else does.
   apptest::WriteFile(Dir / "cut.grd", "0\n240\n-\n0\n200\n400\n");
+  const TRun planned = Make("page.html --grid cut.grd --format png --overwrite --prune --json --dry-run");
+  EXPECT_EQ(Json(planned.Out, "len(d['removed'])"), "10");
   const TRun pruned = Make("page.html --grid cut.grd --format png --overwrite --prune --json");
   ASSERT_EQ(pruned.Status, 0) << pruned.Err;
   EXPECT_EQ(Slices("page"), (std::vector<std::string>{"page_1_1.png", "page_2_1.png", "page_9_9.png"}));
