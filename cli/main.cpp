@@ -6,7 +6,9 @@
 #include <csignal>
 #include <iostream>
 
+#include "app/common/text.h"
 #include "cli/cli.h"
+#include "pgraphic/core/stopcleanup.h"
 
 namespace {
 
@@ -23,11 +25,11 @@ int RunCommand(const TCliCommand& command, const std::vector<std::string>& args)
   try {
     return command.Run(args);
   } catch (const TCliUsageError& e) {
-    std::cerr << "tessel-cli: " << e.what() << "\n" << CliUsage();
-    return 2;
+    std::cerr << "tessel-cli: " << TerminalSafe(e.what()) << "\n" << CliUsage();
+    return ceUsage;
   } catch (const std::exception& e) {
-    std::cerr << e.what() << "\n";
-    return 1;
+    std::cerr << TerminalSafe(e.what()) << "\n";
+    return ExitStatusOfCurrentFailure();
   }
 }
 
@@ -51,6 +53,9 @@ int main(int argc, char** argv) {
   // of a write and strand a temporary file; ignored, the write fails with
   // EFBIG and the save cleans up and reports it.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Ctrl-C, a CI job's SIGTERM or a closed terminal remove the files being
+  // written and the lock, as a failure would. Before any thread starts.
+  PGCleanUpOnStopSignals();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::cout << CliUsage();

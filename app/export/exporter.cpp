@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <system_error>
 
@@ -9,6 +10,8 @@
 #include "app/cut/cellsfile.h"
 #include "app/export/cellcutter.h"
 #include "app/export/csscolor.h"
+#include "app/export/exportchecks.h"
+#include "app/export/exportmanifest.h"
 #include "app/export/htmlpage.h"
 #include "app/export/slicesinks.h"
 
@@ -89,25 +92,43 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
 // Everything asked and checked before the first cell: the HTML path, the
 // options, whether they can be met, the plan, the lock, the files to
 // replace. Null when the user said no.
-std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading) {
+std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading, bool dryRun) {
   std::string htmlPath;
   if (!ChoosePath(htmlPath)) return nullptr;
   if (Settings.Options.ShowOptions) FUi.ShowExportOptions(Settings.Options);
   FCut.Grid.SortBoth();
   auto agreed = std::make_unique<TAgreed>();
   agreed->Plan = PlanExport(FCut, Settings, htmlPath, {loading}, PGSettings());
+  FUi.Planned(agreed->Plan);
   if (!CheckOptions(agreed->Plan)) return nullptr;
   if (std::filesystem::path(htmlPath).filename().empty())
     throw EExportError("No HTML file name given; nothing was written.");
-  agreed->Commit.emplace(agreed->Plan.Names.Directory, agreed->Plan.Names.BaseName, htmlPath);
-  if (!ConfirmOutputs(*agreed->Commit, agreed->Plan)) return nullptr;
+  if (const std::string problem = BaseNameProblem(agreed->Plan.Names.BaseName);
+      !Settings.SliceBaseName.empty() && !problem.empty())
+    throw EExportError("Cannot export: " + problem + "; nothing was written.");
+  RefuseLongNames(agreed->Plan);
+  // The dry run takes no lock: it finds out whether the folder would take
+  // the files as the lock file would.
+  if (dryRun)
+    CheckFolderWritable(htmlPath, agreed->Plan.Names.Directory, Settings.MakeFolder);
+  else
+    agreed->Commit.emplace(agreed->Plan.Names, htmlPath, Settings.MakeFolder);
+  if (!ConfirmOutputs(agreed->Plan)) return nullptr;
   return agreed;
+}
+
+bool TSliceExporter::DryRun(TExportPlan& plan) {
+  const std::unique_ptr<TAgreed> agreed = Agree(false, true);
+  if (!agreed) return false;
+  plan = agreed->Plan;
+  return true;
 }
 
 bool TSliceExporter::ChoosePath(std::string& htmlPath) {
   if (!FUi.ChooseHtmlFile(htmlPath)) return false;
+  // A link at the name counts as a file there, whether or not it leads anywhere.
   std::error_code ec;
-  if (std::filesystem::exists(htmlPath, ec) &&
+  if (std::filesystem::exists(std::filesystem::symlink_status(htmlPath, ec)) &&
       !FUi.ConfirmOverwrite(OverwriteQuestion(htmlPath), OverwriteCaption))
     return false;
   return true;
@@ -120,18 +141,50 @@ bool TSliceExporter::CheckOptions(const TExportPlan& plan) {
   if (problem.empty()) problem = PageBackgroundProblem(options.PageBackground);
   if (problem.empty() && plan.FormatsChosen) problem = AutoFormatsProblem(plan.Rules);
   if (problem.empty()) problem = CellsProblem(FCut.Cells, FCut.Grid, "The cells");
-  if (problem.empty()) problem = SharedOutputProblem(plan);
   if (!problem.empty()) throw EExportError(problem);
+  // One file for two outputs: the later would replace the earlier.
+  if (const std::string shared = SharedOutputProblem(plan); !shared.empty()) throw EOutputRefused(shared);
   if (!options.Retina) return true;
   // Only the edges of the page's cells: a line inside merged cells alone cuts nothing.
   const std::string line = OddRetinaLine(EdgesOf(plan.Page));
   return line.empty() || FUi.ConfirmOddRetinaLine(line);
 }
 
-bool TSliceExporter::ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan) {
-  std::vector<std::string> existing = commit.CheckOutputs(plan.Outputs, Settings.SourceFile);
+// Files another page of the folder wrote are never replaced, not even
+// with consent: its page would show this one's slices.
+bool TSliceExporter::ConfirmOutputs(const TExportPlan& plan) {
+  std::vector<std::string> existing = ExistingOutputs(plan.Outputs, Settings.SourceFile);
+  if (!existing.empty()) {
+    const std::map<std::string, std::string> others = OtherPagesFiles(plan.Names.Directory, plan.HtmlPath);
+    for (const std::string& path : existing)
+      if (const auto owner = others.find(std::filesystem::path(path).filename().string()); owner != others.end())
+        throw EOutputRefused("Cannot export: \"" + path + "\" belongs to the page \"" + owner->second +
+                             "\"; give this page's slices a base name of their own. Nothing was written.");
+  }
   std::erase(existing, plan.HtmlPath);
   return existing.empty() || FUi.ConfirmReplace(existing);
+}
+
+// The list of what this export writes, and the slices of the last export
+// of the page that it no longer writes, to go once the rest is in place.
+void TSliceExporter::StageManifest(TExportCommit& commit, const TExportPlan& plan,
+                                   const std::vector<TSliceOutcome>& outcomes) {
+  if (!Settings.KeepManifest) return;
+  const auto name = [](const std::string& path) { return std::filesystem::path(path).filename().string(); };
+  std::vector<TManifestEntry> entries{{"page", name(plan.HtmlPath)}};
+  std::vector<std::string> slices;
+  for (const TSliceOutcome& slice : outcomes) {
+    entries.push_back({"slice", name(slice.Path)});
+    slices.push_back(entries.back().Name);
+  }
+  const std::pair<const char*, const std::string*> companions[] = {
+      {"grid", &plan.GridFiles.Grid}, {"tags", &plan.GridFiles.Tags}, {"cells", &plan.GridFiles.Cells}};
+  // Only those written: a texts file is not made for a cut without texts.
+  for (const auto& [kind, path] : companions)
+    if (!path->empty() && commit.Stages(*path)) entries.push_back({kind, name(*path)});
+  if (Settings.Prune)
+    for (const std::string& path : SlicesToPrune(plan.HtmlPath, slices, Settings.SourceFile)) commit.Remove(path);
+  commit.Stage(StagedText(ManifestPath(plan.HtmlPath), ManifestText(name(plan.HtmlPath), entries)));
 }
 
 // The slices, the HTML and the grid's files are staged, then take their
@@ -168,10 +221,16 @@ bool TSliceExporter::Write(TPixelGraphic& source, TAgreed& agreed, const std::fu
   if (options.EditCode) FUi.EditCode(lines);
   commit.Stage(StagedText(plan.HtmlPath, HtmlFileText(lines)));
   if (!plan.GridFiles.Grid.empty()) commit.Stage(StageGridData(plan.GridFiles, FCut));
+  StageManifest(commit, plan, written.Outcomes);
+  FUi.BeforeCommit();
   std::size_t placed = 0;
-  commit.Commit([&](const std::string& path) {
-    if (placed++ < plan.Slices.size()) FUi.SliceWritten(path);
-  });
+  const std::string manifest = ManifestPath(plan.HtmlPath);
+  commit.Commit(
+      [&](const std::string& path, bool unchanged) {
+        if (placed++ < plan.Slices.size()) FUi.SliceWritten(path);
+        if (path != manifest || !Settings.KeepManifest) FUi.FilePlaced(path, unchanged);
+      },
+      [&](const std::string& path) { FUi.FileRemoved(path); });
   if (!plan.GridFiles.Grid.empty() && Settings.RecentGrids) Settings.RecentGrids->Add(plan.GridFiles.Grid);
   return true;
 }

@@ -150,7 +150,7 @@ TExportPlan PlanExport(const TGridData& cut, const TExportSettings& settings, co
                        const TSourceFacts& source, const TPGLibrarySettings& library) {
   const TExportOptions& options = settings.Options;
   TExportPlan plan;
-  plan.Names = ExportNamesOf(htmlPath);
+  plan.Names = ExportNamesOf(htmlPath, settings.SliceBaseName);
   plan.HtmlPath = htmlPath;
   plan.Rules = {library, options.Style == TPageStyle::Email};
   plan.FormatsChosen = FormatsChosen(settings, cut.Cells);
@@ -162,7 +162,6 @@ TExportPlan PlanExport(const TGridData& cut, const TExportSettings& settings, co
     // The per-slice dialogs may give texts and formats to a grid that has none yet.
     plan.GridFiles = GridDataPathsFor(PathInDirectory(plan.Names.Directory, plan.Names.BaseName + ".grd"), cut,
                                       options.IncAltTags);
-    if (!settings.SaveTexts) plan.GridFiles.Tags.clear();
   }
   plan.Page = PageLayoutOf(cut.Grid, cut.Cells);
   plan.FilesPerCell = options.Retina ? 2 : 1;

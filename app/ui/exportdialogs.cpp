@@ -23,6 +23,7 @@
 #include "app/ui/errorreport.h"
 #include "app/ui/lossyformat.h"
 #include "app/ui/qsettingsstore.h"
+#include "app/ui/selectionpaste.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "platform/display.h"
 
@@ -69,6 +70,7 @@ Texportdialog::Texportdialog(QWidget* parent)
       showoptions(new QCheckBox(QStringLiteral("Show this Dialog on export"))),
       style(new QComboBox),
       baseurl(new QLineEdit),
+      slicenames(new QLineEdit),
       retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
       page(new QCheckBox(QStringLiteral("Write a whole page"))),
       title(new QLineEdit),
@@ -88,6 +90,7 @@ Texportdialog::Texportdialog(QWidget* parent)
   showoptions->setObjectName(QStringLiteral("showoptions"));
   style->setObjectName(QStringLiteral("style"));
   baseurl->setObjectName(QStringLiteral("baseurl"));
+  slicenames->setObjectName(QStringLiteral("slicenames"));
   retina->setObjectName(QStringLiteral("retina"));
   const std::pair<QWidget*, const char*> named[] = {{page, "page"},           {title, "title"},
                                                      {background, "background"}, {preheader, "preheader"},
@@ -104,6 +107,8 @@ Texportdialog::Texportdialog(QWidget* parent)
   for (const TPageStyle pageStyle : PageStyles)
     style->addItem(QString::fromLatin1(PageStyleCaption(pageStyle)));
   baseurl->setPlaceholderText(QStringLiteral("none: slice names relative to the page"));
+  // Two pages in one folder (mail.en.html, mail.de.html) need names of their own.
+  slicenames->setPlaceholderText(QStringLiteral("the HTML file's name up to its first dot"));
   auto* layout = new QVBoxLayout(this);
   for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase})
     layout->addWidget(box);
@@ -112,6 +117,7 @@ Texportdialog::Texportdialog(QWidget* parent)
   const std::tuple<QFormLayout*, const char*, const char*, QWidget*> rows[] = {
       {table, "styleLabel", "Page &style:", style},
       {table, "baseurlLabel", "&Base URL:", baseurl},
+      {table, "slicenamesLabel", "Slice &names:", slicenames},
       {table, "pagebudgetLabel", "Warn when slices weigh &over:", pagebudget},
       {whole, "titleLabel", "&Title:", title},
       {whole, "backgroundLabel", "Bac&kground:", background},
@@ -253,6 +259,7 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  PasteSelectionAsText(*Memo1);
   edit_href_label->setObjectName(QStringLiteral("edit_href_label"));
   edit_target_label->setObjectName(QStringLiteral("edit_target_label"));
   edit_alt_label->setObjectName(QStringLiteral("edit_alt_label"));
@@ -379,6 +386,7 @@ Tdlg_code::Tdlg_code(QWidget* parent)
   setModal(true);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  PasteSelectionAsText(*Memo1);
   SliceTable->setObjectName(QStringLiteral("SliceTable"));
   SliceTable->setHorizontalHeaderLabels(
       {QStringLiteral("File"), QStringLiteral("Format"), QStringLiteral("Bytes"), QStringLiteral("Why")});

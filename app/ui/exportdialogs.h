@@ -25,9 +25,10 @@ class TPGImage;
 class TPixelGraphic;
 
 // "Export Options": six check boxes, the page style, the base URL, the
-// retina box, the whole page with its title, background and preheader, the
-// mail table of fixed width, the page budget and an OK button; however it
-// is closed the export goes on with what the fields then hold. They are read from the settings file each
+// slices' base name, the retina box, the whole page with its title,
+// background and preheader, the mail table of fixed width, the page budget
+// and an OK button; however it is closed the export goes on with what the
+// fields then hold. They are read from the settings file each
 // time the dialog is shown and written each time it closes; a dialog never
 // shown in a run writes nothing and holds the defaults.
 class Texportdialog : public QDialog {
@@ -44,6 +45,9 @@ class Texportdialog : public QDialog {
   QCheckBox* showoptions;
   QComboBox* style;  // one entry per TPageStyle, in PageStyles order
   QLineEdit* baseurl;
+  // The slices' base name for this run's exports (empty: the HTML file's
+  // name up to its first dot); a page's choice, so not kept in the settings.
+  QLineEdit* slicenames;
   QCheckBox* retina;
   // The whole page; its fields are open while it is checked (the
   // preheader's while the style is email too).

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QLineEdit>
 
 #include <algorithm>
 #include <stdexcept>
@@ -126,6 +127,9 @@ TWindowExport::TWindowExport(QWidget& window, TMainWindowDialogs& dialogs, TCutD
     : FDocument(document), FUi(window, dialogs),
       FExporter(std::make_unique<TSliceExporter>(FCut, FUi)) {
   FExporter->Settings.RecentGrids = &recentGrids;
+  // As the command line does: the next export of the page, here or there,
+  // knows which slices are this page's and which another's.
+  FExporter->Settings.KeepManifest = true;
 }
 
 TWindowExport::~TWindowExport() = default;
@@ -173,6 +177,7 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
   settings.SetOutputFormat(format);
   settings.Options = OptionsDialog().Options();
   settings.SourceFile = FDocument.ImageFile();
+  settings.SliceBaseName = OptionsDialog().slicenames->text().toStdString();
   const bool done = FExporter->Export(source);
   return {done, done && settings.Options.AlwaysGrid};
 }

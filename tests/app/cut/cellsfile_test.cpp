@@ -18,7 +18,7 @@ TEST(CellsFile, ReadsEveryRecordAndWritesItBackInOrder) {
       "format\t2\t1\twebp\t40\n"
       "skip\t3\t1\r\n"
       "\n"
-      "merge\t1\t2\t3\t2\r"
+      "merge\t1\t2\t3\t2\r\n"
       "hint\t1\t1\tfrom a later version\n"
       "format\t2\t1\tpng8\n"  // replaces the format above
       "merge\t3\t1\t1\t1\n"

@@ -96,7 +96,7 @@ TEST(GridData, GridAndTextsAreSavedTogetherOrNotAtAll) {
 
   data.Tags[{1, 2}] = {"x.html", "", "X"};
   SaveGridData(grid, data);
-  EXPECT_EQ(apptest::ReadFile(tags), "1\t2\tx.html\t\tX\r\n");
+  EXPECT_EQ(apptest::ReadFile(tags), "lines\thorizontal\t0,50,200\r\nlines\tvertical\t0,300\r\n1\t2\tx.html\t\tX\r\n");
   const TGridData back = ReadGridData(grid, 300, 200, nullptr);
   EXPECT_EQ(back, data);
 
@@ -164,7 +164,9 @@ TEST(GridData, CellsGoWithTheGridOrNotAtAll) {
   data.Cells.Formats[{1, 2}] = {"webp", 80};
   SaveGridData(grid, data);
   EXPECT_EQ(apptest::ReadFile(grid), "0\r\n200\r\n50\r\n-\r\n0\r\n300\r\n100\r\n");
-  EXPECT_EQ(apptest::ReadFile(cells), "merge\t1\t1\t2\t1\r\nskip\t2\t2\r\nformat\t1\t2\twebp\t80\r\n");
+  EXPECT_EQ(apptest::ReadFile(cells),
+            "lines\thorizontal\t0,50,200\r\nlines\tvertical\t0,100,300\r\n"
+            "merge\t1\t1\t2\t1\r\nskip\t2\t2\r\nformat\t1\t2\twebp\t80\r\n");
   EXPECT_EQ(ReadGridData(grid, 300, 200, nullptr), data);
   // Cells the grid does not have fail the whole read.
   apptest::WriteFile(cells, "merge\t2\t1\t2\t1\n");

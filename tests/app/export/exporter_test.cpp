@@ -153,17 +153,16 @@ TEST_F(ExportTest, WorkedExampleOrderPixelsAndHtml) {
   EXPECT_EQ(Exporter.SliceImage.PixelFormat(), pgpf24Bit);
 }
 
-// The half size of a 2 x 2 block by the precise (area) filter: the mean of
-// each pair of columns, then of the two rows, each truncated.
+// The half size: each pixel the rounded mean of its 2 x 2 block.
 peer::RgbImage Halved(const peer::RgbImage& img) {
   peer::RgbImage half{img.Width / 2, img.Height / 2, {}};
   const auto at = [&](int x, int y, int c) { return int(img.Rgb[(std::size_t(y) * std::size_t(img.Width) + std::size_t(x)) * 3 + std::size_t(c)]); };
   for (int y = 0; y < half.Height; ++y)
     for (int x = 0; x < half.Width; ++x)
       for (int c = 0; c < 3; ++c)
-        half.Rgb.push_back(std::uint8_t(((at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c)) / 2 +
-                                         (at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c)) / 2) /
-                                        2));
+        half.Rgb.push_back(std::uint8_t(
+            (at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c) + at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c) + 2) /
+            4));
   return half;
 }
 
@@ -424,7 +423,9 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
             (S{"index.cells", "index.grd", "index.html", "index_1_1.bmp", "index_1_3.bmp", "index_2_1.bmp"}));
   EXPECT_EQ(LoadRgb(Dir / "index_2_1.bmp"), apptest::Crop(flat, 100, 0, 200, 150));
   EXPECT_EQ(LoadRgb(Dir / "index_1_3.bmp"), apptest::Crop(flat, 0, 150, 300, 50));
-  EXPECT_EQ(apptest::ReadFile(Dir / "index.cells"), "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.cells"),
+            "lines\thorizontal\t0,50,150,200\r\nlines\tvertical\t0,100,200,300\r\n"
+            "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
   // Cells the grid does not have stop the export before anything is written.
   cells.Merges[{3, 3}] = {1, 2};
   std::filesystem::remove_all(Dir);
@@ -502,7 +503,8 @@ TEST_F(ExportTest, SecondExportOfThePageIsRefusedWhileTheFirstRuns) {
     EXPECT_TRUE(other.Written.empty());
   };
   ASSERT_TRUE(Exporter.Export(Source));
-  EXPECT_EQ(second, "Another export to \"" + (Dir / "index.htm").string() +
+  // The page named is the one being exported, not the one asked for.
+  EXPECT_EQ(second, "Another export to \"" + (Dir / "index.html").string() +
                         "\" is running; nothing was written. Try again when it has finished.");
   EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), WorkedHtml);
   // The lock goes with the export that held it.

@@ -157,7 +157,7 @@ class TExportDialogsTest : public TWindowTest {
     w.Action("OptionsAction")->trigger();  // Tools > Options: the dialog only
     QVERIFY(shownUnchecked);
     QCOMPARE(w.Dialogs.ModalTitles, std::vector<QString>{QStringLiteral("Export Options")});
-    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(6));
+    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(8));  // and the pages' lists of their files
     w.Dialogs.SavePaths = {dir + QStringLiteral("/c.html")};
     w.Action("ExportAction")->trigger();
     QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
@@ -206,7 +206,7 @@ class TExportDialogsTest : public TWindowTest {
                        QStringLiteral("https://cdn.example.com/m\u00e4il"), QStringLiteral("--retina")}),
              0);
     const auto written = DirectoryFiles(mine);
-    QCOMPARE(written.size(), std::size_t(5));
+    QCOMPARE(written.size(), std::size_t(6));  // and the page's list of its files
     QVERIFY(written == DirectoryFiles(cli));
     QVERIFY(written.at(QStringLiteral("index.html")).contains("src='https://cdn.example.com/m%C3%A4il/index_1_1.jpg'"));
 
