@@ -27,8 +27,9 @@
 
 class TSliceSink;
 
-// Raised by a TExportUi while the export runs (the per-slice dialog's
-// Cancel): the export stops and returns false, every file as it was.
+// Raised by a TExportUi while the export runs (Cancel in the options, the
+// per-slice or the code dialog): the export stops and returns false, every
+// file as it was.
 class EExportCancelled : public std::exception {
  public:
   const char* what() const noexcept override { return "Export cancelled"; }
@@ -52,6 +53,7 @@ class TExportUi {
   // OK/Cancel question with a warning icon; false for Cancel.
   virtual bool ConfirmOverwrite(const std::string& text, const std::string& caption) = 0;
   // The export options dialog, shown modally; it may change the options.
+  // May raise EExportCancelled.
   virtual void ShowExportOptions(TExportOptions& options) = 0;
   // Before anything is written: the files the export would replace besides
   // the HTML file, whose question came first. False stops the export. The
@@ -70,7 +72,8 @@ class TExportUi {
   // and why it has that format when it was chosen for it or set for its
   // cell, in cell order.
   virtual void SlicesEncoded(const std::vector<TSliceOutcome>& /*slices*/) {}
-  // The code dialog; replaces the lines by the edited ones.
+  // The code dialog; replaces the lines by the edited ones. May raise
+  // EExportCancelled.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
   // Told, in cell order, about each slice file once it is in its place.
   virtual void SliceWritten(const std::string& /*path*/) {}

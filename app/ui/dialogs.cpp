@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/ui/aboutbox.h"
 #include "app/ui/errorreport.h"
@@ -86,8 +87,26 @@ bool TQtMainWindowDialogs::AskYesNo(QWidget* parent, const QString& text, const 
                                QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+TSaveAnswer TQtMainWindowDialogs::AskSave(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                  parent);
+  box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+  box.button(QMessageBox::Discard)->setText(QStringLiteral("Do&n't Save"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save: return TSaveAnswer::Save;
+    case QMessageBox::Discard: return TSaveAnswer::DontSave;
+    default: return TSaveAnswer::Cancel;
+  }
+}
+
 void TQtMainWindowDialogs::ErrorBox(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, ApplicationTitle(), text);
+}
+
+void TQtMainWindowDialogs::WarningBox(QWidget* parent, const QString& text) {
+  QMessageBox::warning(parent, ApplicationTitle(), text);
 }
 
 void TQtMainWindowDialogs::ShowAbout(QWidget*) {

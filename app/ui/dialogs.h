@@ -20,6 +20,9 @@ class Tinputdlg;
 
 enum class TColorFilterKind { RGB, CMY, HLS };
 
+// The answers to "Save the grid?".
+enum class TSaveAnswer { Save, DontSave, Cancel };
+
 class TMainWindowDialogs {
  public:
   virtual ~TMainWindowDialogs() = default;
@@ -47,8 +50,12 @@ class TMainWindowDialogs {
   virtual bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) = 0;
   // A question with Yes and No buttons; true for Yes.
   virtual bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) = 0;
+  // Save, Don't Save and Cancel, for work that no file holds yet.
+  virtual TSaveAnswer AskSave(QWidget* parent, const QString& text, const QString& caption) = 0;
   // A message box of the error kind with an OK button.
   virtual void ErrorBox(QWidget* parent, const QString& text) = 0;
+  // A message box of the warning kind with an OK button.
+  virtual void WarningBox(QWidget* parent, const QString& text) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;
   // Opens a document or web address with the desktop's viewer.
   virtual void ShellOpen(const QString& target) = 0;
@@ -76,7 +83,9 @@ class TQtMainWindowDialogs : public TMainWindowDialogs {
   void RunModal(QDialog& dialog) override;
   bool AskOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
   bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) override;
+  TSaveAnswer AskSave(QWidget* parent, const QString& text, const QString& caption) override;
   void ErrorBox(QWidget* parent, const QString& text) override;
+  void WarningBox(QWidget* parent, const QString& text) override;
   void ShowAbout(QWidget* parent) override;
   void ShellOpen(const QString& target) override;
 

@@ -47,6 +47,23 @@ QPushButton* MakeOKButton(QDialog& dialog) {
   return button;
 }
 
+QPushButton* MakeCancelButton(QDialog& dialog) {
+  auto* button = new QPushButton(QStringLiteral("Cancel"));
+  button->setObjectName(QStringLiteral("CancelButton"));
+  QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::reject);
+  return button;
+}
+
+// OK and Cancel side by side, centred under the dialog's fields.
+QHBoxLayout* OkCancelRow(QPushButton* ok, QPushButton* cancel) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  row->addStretch(1);
+  return row;
+}
+
 // A dialog is centred when it first shows; after that it opens where the
 // user left it, which matters for the per-slice dialog shown once per slice.
 void CentreOnFirstShow(QDialog& dialog, QShowEvent* event, bool& placed) {
@@ -70,7 +87,8 @@ Texportdialog::Texportdialog(QWidget* parent)
       style(new QComboBox),
       baseurl(new QLineEdit),
       retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
-      OKButton(MakeOKButton(*this)) {
+      OKButton(MakeOKButton(*this)),
+      CancelButton(MakeCancelButton(*this)) {
   setObjectName(QStringLiteral("exportdialog"));
   setWindowTitle(QStringLiteral("Export Options"));
   setModal(true);
@@ -102,7 +120,7 @@ Texportdialog::Texportdialog(QWidget* parent)
   layout->addWidget(retina);
   layout->addWidget(showoptions);
   layout->addSpacing(8);
-  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  layout->addLayout(OkCancelRow(OKButton, CancelButton));
   SetOptions(TExportOptions{});
   setFixedSize(sizeHint());
 }
@@ -145,6 +163,7 @@ void Texportdialog::showEvent(QShowEvent* event) {
     TExportOptions options = Options();
     LoadExportOptions(store, options);
     SetOptions(options);
+    FOpened = options;
   });
 }
 
@@ -152,6 +171,11 @@ void Texportdialog::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
   if (!FShown || event->spontaneous()) return;
   FShown = false;
+  // Cancelled: what was changed in the fields is dropped, nothing is kept.
+  if (result() != QDialog::Accepted) {
+    SetOptions(FOpened);
+    return;
+  }
   RunReported([this] {
     TQSettingsStore store(ExportOptionsKeyPath);
     SaveExportOptions(store, Options());
@@ -176,7 +200,7 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
       SliceFormat(new QComboBox),
       SliceQuality(new QSpinBox),
       OKButton(MakeOKButton(*this)),
-      CancelButton(new QPushButton(QStringLiteral("Cancel"))) {
+      CancelButton(MakeCancelButton(*this)) {
   setObjectName(QStringLiteral("addtagsdialog"));
   setWindowTitle(QStringLiteral("HTML Export..."));
   SliceFormat->setObjectName(QStringLiteral("SliceFormat"));
@@ -187,8 +211,6 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   SliceQuality->setRange(TCellFormat::NoQuality, 100);
   SliceQuality->setSpecialValueText(QStringLiteral("as the export"));
   SliceCounter->setObjectName(QStringLiteral("SliceCounter"));
-  CancelButton->setObjectName(QStringLiteral("CancelButton"));
-  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   setModal(true);
   aslice->setObjectName(QStringLiteral("aslice"));
   aslice->SetStretch(sShrinkKAR);
@@ -316,7 +338,8 @@ void Taddtagsdialog::showEvent(QShowEvent* event) {
 // ---------------------------------------------------------------- Tdlg_code
 
 Tdlg_code::Tdlg_code(QWidget* parent)
-    : QDialog(parent), Memo1(new QPlainTextEdit), SliceTable(new QTableWidget(0, 4)), OKButton(MakeOKButton(*this)) {
+    : QDialog(parent), Memo1(new QPlainTextEdit), SliceTable(new QTableWidget(0, 4)), OKButton(MakeOKButton(*this)),
+      CancelButton(MakeCancelButton(*this)) {
   setObjectName(QStringLiteral("dlg_code"));
   setWindowTitle(QStringLiteral("Edit HTML Code"));
   setModal(true);
@@ -332,7 +355,7 @@ Tdlg_code::Tdlg_code(QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Memo1, 1);
   layout->addWidget(SliceTable, 1);
-  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  layout->addLayout(OkCancelRow(OKButton, CancelButton));
   resize(600, 400);
 }
 

@@ -25,10 +25,11 @@ class TPGImage;
 class TPixelGraphic;
 
 // "Export Options": six check boxes, the page style, the base URL, the
-// retina box and an OK button; however it is closed the export goes on
-// with what the fields then hold. They are read from the settings file each
-// time the dialog is shown and written each time it closes; a dialog never
-// shown in a run writes nothing and holds the defaults.
+// retina box, OK and Cancel. OK goes on with what the fields hold; Cancel
+// (or Escape, or closing it) stops the export and drops what was changed.
+// The fields are read from the settings file each time the dialog is shown
+// and written each time it closes with OK; a dialog never shown in a run
+// writes nothing and holds the defaults.
 class Texportdialog : public QDialog {
   Q_OBJECT
 
@@ -45,6 +46,7 @@ class Texportdialog : public QDialog {
   QLineEdit* baseurl;
   QCheckBox* retina;
   QPushButton* OKButton;
+  QPushButton* CancelButton;
 
   TExportOptions Options() const;
   void SetOptions(const TExportOptions& options);
@@ -56,6 +58,8 @@ class Texportdialog : public QDialog {
  private:
   bool FShown = false;
   bool FPlaced = false;
+  // As the dialog showed them, for Cancel.
+  TExportOptions FOpened;
 };
 
 // "HTML Export...": the slice just written beside the fields for its link,
@@ -111,8 +115,9 @@ class Taddtagsdialog : public QDialog {
   bool FPlaced = false;
 };
 
-// "Edit HTML Code": the whole HTML text in an editable memo and an OK
-// button. The text is taken back however the dialog is closed.
+// "Edit HTML Code": the whole HTML text in an editable memo, OK and
+// Cancel. OK writes the text as edited; Cancel (or Escape, or closing it)
+// stops the export before anything is written.
 class Tdlg_code : public QDialog {
   Q_OBJECT
 
@@ -124,6 +129,7 @@ class Tdlg_code : public QDialog {
   // Hidden for an export of one fixed format.
   QTableWidget* SliceTable;
   QPushButton* OKButton;
+  QPushButton* CancelButton;
 
   void SetLines(const std::vector<std::string>& lines);
   void SetSlices(const std::vector<TSliceOutcome>& slices);

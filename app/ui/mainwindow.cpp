@@ -112,7 +112,7 @@ void TForm1::UpdateMenus() {
   FMenus.Undo->setEnabled(loaded && source && FDocument->Stack().canUndo());
   FMenus.Redo->setEnabled(loaded && source && FDocument->Stack().canRedo());
   FMenus.DeleteLine->setEnabled(loaded && source && editor.Selected().has_value());
-  for (QAction* action : FMenus.OfCells) action->setEnabled(loaded && source && editor.ChosenCells().has_value());
+  for (QAction* action : FMenus.OfCells) action->setEnabled(loaded && source && editor.HasChosenCells());
 }
 
 void TForm1::CutChanged() {
@@ -164,6 +164,12 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  bool close = false;
+  RunReported([&] { close = MaySetCutAside(); });
+  if (!close) {
+    event->ignore();
+    return;
+  }
   WriteSettings();
   QMainWindow::closeEvent(event);
 }
@@ -176,5 +182,7 @@ void TForm1::dropEvent(QDropEvent* event) {
   const std::optional<QString> path = DroppedFile(event->mimeData());
   if (!path) return;
   event->acceptProposedAction();
-  RunReported([&] { OpenImage(*path); });
+  RunReported([&] {
+    if (MaySetCutAside()) OpenImage(*path);
+  });
 }

@@ -37,6 +37,16 @@ TMainWindowDialogs& TForm1::Modal() {
   return FDialogs;
 }
 
+bool TForm1::MaySetCutAside() {
+  if (!FDocument->HasImage() || !FDocument->Modified()) return true;
+  switch (Modal().AskSave(this, QStringLiteral("Save the grid?"), QStringLiteral("Tessel!"))) {
+    case TSaveAnswer::Save: return SaveGridCommand();
+    case TSaveAnswer::DontSave: return true;
+    case TSaveAnswer::Cancel: break;
+  }
+  return false;
+}
+
 void TForm1::OpenImage(const QString& path) {
   TPGImage& view = FSourcePage->View();
   // Loaded apart from the view, so a file that fails leaves the image shown
@@ -65,6 +75,8 @@ void TForm1::OpenImage(const QString& path) {
   editor.Select(std::nullopt);
   editor.ImageChanged();
   FDocument->NewImage(path, file, width, height, std::move(cut));
+  // Another design: its grid is saved where the user says.
+  FGridPath.clear();
   const QString title = QStringLiteral("Tessel! - [") + path + QLatin1Char(']');
   setWindowTitle(title);
   SetApplicationTitle(title);
@@ -72,19 +84,23 @@ void TForm1::OpenImage(const QString& path) {
 }
 
 void TForm1::OpenCommand() {
+  if (!MaySetCutAside()) return;
   QString path;
   if (Modal().ChooseImageFile(this, path)) OpenImage(path);
 }
 
 void TForm1::ReopenImage(const QString& path) {
-  if (QFileInfo::exists(path))
-    OpenImage(path);
-  else
+  if (!QFileInfo::exists(path))
     Modal().ErrorBox(this, QStringLiteral("File ") + path + QStringLiteral(" not found."));
+  else if (MaySetCutAside())
+    OpenImage(path);
 }
 
 void TForm1::LoadGrid(const QString& path) {
-  if (!ImageLoaded()) return;
+  if (ImageLoaded() && MaySetCutAside()) ReadGrid(path);
+}
+
+void TForm1::ReadGrid(const QString& path) {
   FSourcePage->Editor().CancelDrag();
   const std::string gridPath = FileNameOf(path);
   const std::vector<std::pair<int, int>> strays = FDocument->LoadGrid(
@@ -97,6 +113,7 @@ void TForm1::LoadGrid(const QString& path) {
                                     cells.join(QStringLiteral("; "))));
   }
   FRecentGrids.Add(path.toStdString());
+  FGridPath = path;
 }
 
 void TForm1::AddSplitline(bool horizontal) {
@@ -108,7 +125,10 @@ void TForm1::AddSplitline(bool horizontal) {
   editor.Changed();
   if (!Modal().AskPosition(*FPositionDialog)) return;
   const std::int32_t position = StrToInt(FPositionDialog->Text().toStdString());
-  if (FDocument->AddLine(horizontal, position)) editor.Select(TLineRef{horizontal, position});
+  if (const QString refused = LineRefusal(FDocument->Data(), horizontal, position, bound); !refused.isEmpty())
+    FSourcePage->ShowStatus(refused);
+  else if (FDocument->AddLine(horizontal, position))
+    editor.Select(TLineRef{horizontal, position});
 }
 
 void TForm1::ClearSplits() {
@@ -183,23 +203,41 @@ void TForm1::ExportCommand() {
   if (!source) return;
   FSourcePage->Editor().CancelDrag();
   const QString status = FExport->Run(*source, *FOutputFormat);
+  if (FExport->GridSaved()) FGridPath = QString::fromStdString(FRecentGrids.Items(0));
   if (!status.isEmpty()) FSourcePage->ShowStatus(status);
 }
 
 void TForm1::LoadGridCommand() {
-  if (!ImageLoaded()) return;
+  if (!ImageLoaded() || !MaySetCutAside()) return;
   QString path;
   if (Modal().ChooseOpenFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
-    LoadGrid(path);
+    ReadGrid(path);
 }
 
-void TForm1::SaveGridCommand() {
-  if (!ImageLoaded()) return;
+bool TForm1::SaveGridCommand() {
+  if (!ImageLoaded()) return false;
+  return FGridPath.isEmpty() ? SaveGridAsCommand() : SaveGridTo(FGridPath);
+}
+
+bool TForm1::SaveGridAsCommand() {
+  if (!ImageLoaded()) return false;
   QString path;
   if (!Modal().ChooseSaveFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
-    return;
+    return false;
+  // The grid's texts and cells lie beside it and go with it.
+  if (QFileInfo::exists(path) &&
+      !Modal().AskOkCancel(this, QString::fromStdString(OverwriteQuestion(FileNameOf(path))),
+                           QLatin1String(OverwriteCaption)))
+    return false;
+  return SaveGridTo(path);
+}
+
+bool TForm1::SaveGridTo(const QString& path) {
   FDocument->SaveGrid(FileNameOf(path));
   FRecentGrids.Add(path.toStdString());
+  FGridPath = path;
+  FSourcePage->ShowStatus(QStringLiteral("Saved the grid to ") + path);
+  return true;
 }
 
 void TForm1::OptionsCommand() { Modal().RunModal(FExport->OptionsDialog()); }

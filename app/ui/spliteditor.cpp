@@ -129,12 +129,32 @@ void TSplitEditor::MouseMove(QPointF at, Qt::KeyboardModifiers modifiers) {
 
 void TSplitEditor::MouseDown(Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers,
                              QPoint globalMouse) {
-  // Shift in a line mode chooses cells as the cell mode does.
-  const bool choosing = FMode == TSplitMode::Cells || (LineMode() && (modifiers & Qt::ShiftModifier));
+  // Shift or Ctrl in a line mode chooses cells as the cell mode does; Ctrl
+  // adds to the choice.
+  const bool adding = modifiers & Qt::ControlModifier;
+  const bool choosing =
+      FMode == TSplitMode::Cells || (LineMode() && (modifiers & (Qt::ShiftModifier | Qt::ControlModifier)));
   if (choosing && button == Qt::LeftButton && FDragging == TDrag::None) {
     FChoosingFrom = CellUnder(at);
-    ChooseCells(FChoosingFrom ? std::optional(CellRangeOf(Data().Cells, *FChoosingFrom, *FChoosingFrom))
-                              : std::nullopt);
+    const std::optional<TCellRange> range =
+        FChoosingFrom ? std::optional(CellRangeOf(Data().Cells, *FChoosingFrom, *FChoosingFrom)) : std::nullopt;
+    if (!adding) {
+      FKept.clear();
+    } else if (range) {
+      if (FChosen) FKept.push_back(*FChosen);
+      FChosen.reset();
+      // A chosen cell pressed again leaves the choice.
+      const auto holds = [&](const TCellRange& r) {
+        return r.Left <= range->Left && range->Right <= r.Right && r.Top <= range->Top && range->Bottom <= r.Bottom;
+      };
+      if (std::erase_if(FKept, holds) > 0) {
+        FChoosingFrom.reset();
+        FView.viewport()->update();
+        emit CellsChosen();
+        return;
+      }
+    }
+    ChooseCells(range);
     return;
   }
   if (!LineMode()) return;
@@ -196,6 +216,21 @@ void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers mo
     Changed();
     return;
   }
+  const int extent = horizontal ? ImageHeight() : ImageWidth();
+  // A grabbed line dropped off the image or onto another goes; one dropped
+  // where merged cells hide it goes back.
+  const QString refused =
+      !grabbedFrom ? LineRefusal(FDragStart, horizontal, position, extent)
+      : position > 0 && position < extent && LineInsideMerges(FDragStart, horizontal, position)
+          ? LineRefusal(FDragStart, horizontal, position, extent)
+          : QString();
+  if (!refused.isEmpty()) {
+    // Not silently: the status line says why nothing came.
+    Data() = FDragStart;
+    Changed();
+    emit StatusText(refused);
+    return;
+  }
   const bool added = horizontal ? Grid().DropHorz(position, ImageHeight())
                                 : Grid().DropVert(position, ImageWidth());
   if (added)
@@ -206,6 +241,17 @@ void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers mo
                        : added      ? QStringLiteral("Move Line")
                                     : QStringLiteral("Remove Line");
   Record(text, FDragStart);
+}
+
+QString LineRefusal(const TGridData& data, bool horizontal, std::int64_t position, int extent) {
+  if (position < 0 || position > extent) return QStringLiteral("No line added: %1 is outside the image").arg(position);
+  if (horizontal ? data.Grid.ContainsHorz(std::int32_t(position)) : data.Grid.ContainsVert(std::int32_t(position)))
+    return QStringLiteral("No line added: there is one at %1 already").arg(position);
+  // Seen nowhere, such a line would still number the slices after it anew;
+  // the merge is undone first where one is wanted there.
+  if (LineInsideMerges(data, horizontal, std::int32_t(position)))
+    return QStringLiteral("No line added at %1: merged cells lie all along it (unmerge them first)").arg(position);
+  return QString();
 }
 
 void TSplitEditor::SelectionMade(Qt::KeyboardModifiers modifiers) {
@@ -291,9 +337,11 @@ bool TSplitEditor::RemoveSelected() {
 
 bool TSplitEditor::KeyPress(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_Escape) {
-    if (FChosen && !FSelected && FDragging == TDrag::None) {
+    if (HasChosenCells() && !FSelected && FDragging == TDrag::None) {
       FChoosingFrom.reset();
+      FKept.clear();
       ChooseCells(std::nullopt);
+      emit CellsChosen();
       return true;
     }
     if (FDragging != TDrag::None) {
@@ -335,18 +383,39 @@ bool TSplitEditor::ApplyToChosen(const QString& text, const TGridData& after) {
   return true;
 }
 
+std::vector<TCellRange> TSplitEditor::ChosenRanges() const {
+  std::vector<TCellRange> ranges = FKept;
+  if (FChosen) ranges.push_back(*FChosen);
+  return ranges;
+}
+
 bool TSplitEditor::MergeChosen() {
-  if (!FChosen || (FChosen->Left == FChosen->Right && FChosen->Top == FChosen->Bottom)) return false;
-  return ApplyToChosen(QStringLiteral("Merge Cells"), MergedCells(Data(), *FChosen));
+  const std::optional<TCellRange> whole = FilledRange(Data().Cells, ChosenRanges());
+  if (!whole || (whole->Left == whole->Right && whole->Top == whole->Bottom)) return false;
+  if (!ApplyToChosen(QStringLiteral("Merge Cells"), MergedCells(Data(), *whole))) return false;
+  // The merged cell is the choice now.
+  FKept.clear();
+  ChooseCells(CellRangeOf(Data().Cells, {whole->Left, whole->Top}, {whole->Left, whole->Top}));
+  return true;
 }
 
 bool TSplitEditor::UnmergeChosen() {
-  return FChosen && ApplyToChosen(QStringLiteral("Unmerge Cells"), UnmergedCells(Data(), *FChosen));
+  return ApplyToEachChosen(QStringLiteral("Unmerge Cells"),
+                           [](const TGridData& data, const TCellRange& range) { return UnmergedCells(data, range); });
 }
 
 bool TSplitEditor::SkipChosen(bool skip) {
-  return FChosen && ApplyToChosen(skip ? QStringLiteral("No Image") : QStringLiteral("Image Again"),
-                                  SkippedCells(Data(), *FChosen, skip));
+  return ApplyToEachChosen(skip ? QStringLiteral("No Image") : QStringLiteral("Image Again"),
+                           [skip](const TGridData& data, const TCellRange& range) {
+                             return SkippedCells(data, range, skip);
+                           });
+}
+
+bool TSplitEditor::ApplyToEachChosen(const QString& text,
+                                     const std::function<TGridData(const TGridData&, const TCellRange&)>& command) {
+  TGridData after = Data();
+  for (const TCellRange& range : ChosenRanges()) after = command(after, range);
+  return HasChosenCells() && ApplyToChosen(text, after);
 }
 
 void TSplitEditor::SetHighlightedCell(std::optional<TGridCell> cell) {
@@ -396,7 +465,11 @@ void TSplitEditor::Changed() {
       Select(arrived == 1 ? moved : std::nullopt);
     }
     // Other lines make other cells: a choice of the old ones means nothing.
-    if (FChosen && !(FLinesSeen == Grid())) ChooseCells(std::nullopt);
+    if (HasChosenCells() && !(FLinesSeen == Grid())) {
+      FKept.clear();
+      ChooseCells(std::nullopt);
+      emit CellsChosen();
+    }
     FLinesSeen = Grid();
   }
   FView.viewport()->update();
@@ -481,7 +554,7 @@ void TSplitEditor::PaintCells(QPainter& painter, const TGridData& data) {
     painter.fillRect(rect, QColor(255, 255, 255, 110));
     painter.fillRect(rect, QBrush(QColor(200, 0, 0), Qt::BDiagPattern));
   }
-  if (FChosen) painter.fillRect(area(RectOf(data.Grid, *FChosen)), QColor(255, 160, 0, 70));
+  for (const TCellRange& range : ChosenRanges()) painter.fillRect(area(RectOf(data.Grid, range)), QColor(255, 160, 0, 70));
 }
 
 void TSplitEditor::MoveFeedback(int position) {

@@ -68,8 +68,9 @@ void TWindowExportUi::ShowExportOptions(TExportOptions& options) {
   BeforeDialog();
   FOptions->SetOptions(options);
   FDialogs.RunModal(*FOptions);
-  options = FOptions->Options();
   AfterDialog();
+  if (FOptions->result() != QDialog::Accepted) throw EExportCancelled();
+  options = FOptions->Options();
 }
 
 bool TWindowExportUi::ConfirmOddRetinaLine(const std::string& line) {
@@ -113,8 +114,9 @@ void TWindowExportUi::EditCode(std::vector<std::string>& lines) {
   FCode->SetLines(lines);
   FCode->SetSlices(FOutcomes);
   FDialogs.RunModal(*FCode);
-  lines = FCode->Lines();
   AfterDialog();
+  if (FCode->result() != QDialog::Accepted) throw EExportCancelled();
+  lines = FCode->Lines();
 }
 
 void TWindowExportUi::SliceWritten(const std::string&) { ++FSlices; }
@@ -145,6 +147,7 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
   // is planned with the cut as it began, and saves the copy with the grid.
   FCut = FDocument.Data();
   FUi.BeginExport(SliceCountOf(PageLayoutOf(FCut.Grid, FCut.Cells)), &FCut.Tags, &FCut.Cells);
+  FGridSaved = false;
   TOutcome outcome;
   try {
     outcome = Export(source, format);
@@ -152,7 +155,8 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
     End(false);
     throw;
   }
-  End(outcome.GridSaved);
+  FGridSaved = outcome.GridSaved;
+  End(outcome.Done);
   if (!outcome.Done) return QString();
   const int slices = FUi.SlicesWritten();
   QString status = QStringLiteral("Exported %1 %2 and %3")
@@ -175,8 +179,8 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
 
 // Also after a failure: the cursor comes back, the lines are sorted, and
 // what the per-slice dialogs confirmed stays.
-void TWindowExport::End(bool gridSaved) {
+void TWindowExport::End(bool written) {
   FUi.EndExport();
   FDocument.Grid() = FCut.Grid;
-  FDocument.ExportEnded(FCut.Tags, FCut.Cells, gridSaved);
+  FDocument.ExportEnded(FCut.Tags, FCut.Cells, written);
 }

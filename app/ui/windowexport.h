@@ -99,6 +99,9 @@ class TWindowExport {
   // status line of a finished export, empty when it was cancelled; errors
   // raise with every file as it was.
   QString Run(TPixelGraphic& source, const TOutputFormat& format);
+  // Whether the last export saved the grid beside its page (the recent
+  // grids' first entry then).
+  bool GridSaved() const { return FGridSaved; }
 
  private:
   struct TOutcome {
@@ -107,7 +110,7 @@ class TWindowExport {
   };
   // The exporter at work: the one place that speaks to it.
   TOutcome Export(TPixelGraphic& source, const TOutputFormat& format);
-  void End(bool gridSaved);
+  void End(bool written);
 
   TCutDocument& FDocument;
   TWindowExportUi FUi;
@@ -115,4 +118,5 @@ class TWindowExport {
   // formats the per-slice dialogs change and whose lines the export sorts.
   TGridData FCut;
   std::unique_ptr<TSliceExporter> FExporter;
+  bool FGridSaved = false;
 };

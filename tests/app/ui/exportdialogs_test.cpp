@@ -1,7 +1,7 @@
 // The export dialogs in an export from the window: the per-slice dialog
 // builds each cell from its fields in the chosen style, the code dialog's
-// text is written however it closes, and the options (page style, base URL,
-// retina) are kept between runs.
+// text is written as edited, Cancel anywhere writes nothing, and the options
+// (page style, base URL, retina) are kept between runs.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -88,7 +88,7 @@ class TExportDialogsTest : public TWindowTest {
                         "height=\"200\" alt=\"\" style=\"display:block\"></a></td></tr>\r\n</table>\r\n"));
   }
 
-  void TheCodeDialogsTextIsWrittenHoweverItCloses() {
+  void TheCodeDialogsEditedTextIsWritten() {
     const QString dir = MakeDir(FDir, QStringLiteral("code"));
     TShownWindow w(FImage);
     Tdlg_code& code = *w.CodeDialog;
@@ -106,13 +106,62 @@ class TExportDialogsTest : public TWindowTest {
       QTest::keyClick(code.Memo1, Qt::Key_Return);
       code.Memo1->moveCursor(QTextCursor::End);
       QTest::keyClick(code.Memo1, Qt::Key_Return);
-      dialog.close();
+      QTest::mouseClick(code.OKButton, Qt::LeftButton);
     };
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
     w.Action("ExportAction")->trigger();
     QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
              QByteArray("<!-- cut -->\r\n<table cellspacing = 0 cellpadding = 0 border = 0>\r\n<tr><td><img "
                         "src='index_1_1.jpg' width=300 height=200></td></tr>\r\n</table>\r\n"));
+  }
+
+  // Cancel, Escape or closing the options or the code dialog: no file, no
+  // lock and no staged file is left, the options changed in the dialog are
+  // dropped, and the cut still counts as unsaved.
+  void CancelInEitherDialogWritesNothing() {
+    enum TWay { CancelButton, Escape, Close };
+    const struct {
+      const char* What;
+      bool InCode;
+      TWay Way;
+    } cases[] = {
+        {"options, Cancel", false, CancelButton}, {"options, Escape", false, Escape},
+        {"options, closed", false, Close},        {"code, Cancel", true, CancelButton},
+        {"code, Escape", true, Escape},           {"code, closed", true, Close},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+      const QString dir = MakeDir(FDir, QStringLiteral("cancel%1").arg(n++));
+      TShownWindow w(FImage);
+      QVERIFY(w.Document().AddLine(false, 100));
+      w.Dialogs.OnModal = [&](QDialog& dialog) {
+        auto* options = qobject_cast<Texportdialog*>(&dialog);
+        if (options) {
+          options->editcode->setChecked(c.InCode);
+          options->alwaysgrid->setChecked(true);
+          options->retina->setChecked(!c.InCode);
+          if (c.InCode) {
+            QTest::mouseClick(options->OKButton, Qt::LeftButton);
+            return;
+          }
+        }
+        if (c.Way == CancelButton)
+          QTest::mouseClick(options ? options->CancelButton : w.CodeDialog->CancelButton, Qt::LeftButton);
+        else if (c.Way == Escape)
+          QTest::keyClick(&dialog, Qt::Key_Escape);
+        else
+          dialog.close();
+        QVERIFY2(!dialog.isVisible(), c.What);
+      };
+      w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+      w.Action("ExportAction")->trigger();
+      QVERIFY2(ReportedErrors().empty(), c.What);
+      QVERIFY2(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty(), c.What);
+      QVERIFY2(w.Document().Modified(), c.What);
+      QVERIFY2(!w.Status()->text().startsWith(QStringLiteral("Exported")), c.What);
+      // Retina was ticked only in the cancelled options: it is not kept.
+      QVERIFY2(!w.ExportDialog->retina->isChecked(), c.What);
+    }
   }
 
   void ExportOptionsPersistAcrossARestart() {

@@ -520,6 +520,8 @@ std::string CloseProgram(TDisplay& x, pid_t pid, std::chrono::seconds stall, std
     if (!windows.empty()) {
       const TWindow& top = windows.back();
       if (!top.Popup) x.Focus(top.Id);
+      // "Save the grid?" stays until answered: Don't Save.
+      x.Press(XK_n, {XK_Alt_L});
       x.Press(XK_Escape);
       if (!top.Popup) x.CloseWindow(top.Id);
       x.Sync();

@@ -62,6 +62,10 @@ class TScriptedDialogs : public TMainWindowDialogs {
   std::vector<QString> Questions;
   // Yes/No questions likewise (none left: No).
   std::deque<bool> YesNoAnswers;
+  // "Save the grid?" likewise (none left: Don't Save, so that windows of
+  // tests about other things close).
+  std::deque<TSaveAnswer> SaveAnswers;
+  std::vector<QString> Warnings;
   // The program's own dialogs are shown, handed to OnModal (which may work
   // their widgets) and closed with accept unless OnModal closed them.
   std::function<void(QDialog&)> OnModal;
@@ -105,7 +109,15 @@ class TScriptedDialogs : public TMainWindowDialogs {
     Positions.pop_front();
     return true;
   }
+  TSaveAnswer AskSave(QWidget*, const QString& text, const QString& caption) override {
+    Questions.push_back(caption + QStringLiteral(": ") + text);
+    if (SaveAnswers.empty()) return TSaveAnswer::DontSave;
+    const TSaveAnswer answer = SaveAnswers.front();
+    SaveAnswers.pop_front();
+    return answer;
+  }
   void ErrorBox(QWidget*, const QString& text) override { Errors.push_back(text); }
+  void WarningBox(QWidget*, const QString& text) override { Warnings.push_back(text); }
   void ShowAbout(QWidget*) override {}
   void ShellOpen(const QString& target) override { Opened.push_back(target); }
 
