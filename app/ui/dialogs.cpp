@@ -31,6 +31,8 @@ TQtMainWindowDialogs::TQtMainWindowDialogs() {
 }
 
 bool TQtMainWindowDialogs::ChooseImageFile(QWidget*, QString& path) {
+  if (!path.isEmpty()) FOpenDialog.InitialDir = QFileInfo(path).absolutePath();
+  FOpenDialog.FileName.clear();
   if (!FOpenDialog.Execute() || FOpenDialog.FileName.isEmpty()) return false;
   path = FOpenDialog.FileName;
   FLastDirectory = QFileInfo(path).absolutePath();
@@ -49,6 +51,10 @@ std::unique_ptr<TPGFilter> TQtMainWindowDialogs::RunColorFilter(QWidget*, TColor
 bool TQtMainWindowDialogs::ChooseFile(QWidget* parent, bool save, const QString& filter,
                                       const QString& defaultExtension, QString& path) {
   QFileDialog dialog(parent, QString(), FLastDirectory);
+  if (!path.isEmpty()) {
+    dialog.setDirectory(QFileInfo(path).absolutePath());
+    dialog.selectFile(QFileInfo(path).fileName());
+  }
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   // Existing files are asked about by the command itself, in its own words.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);

@@ -26,7 +26,8 @@ enum class TSaveAnswer { Save, DontSave, Cancel };
 class TMainWindowDialogs {
  public:
   virtual ~TMainWindowDialogs() = default;
-  // The image open dialog; false when cancelled.
+  // The image open dialog; false when cancelled. path: on entry a file in
+  // the folder to start in (may be empty), on return the chosen one.
   virtual bool ChooseImageFile(QWidget* parent, QString& path) = 0;
   // The colour filter dialog of the kind for `image`: the filter the user
   // accepted, or null.
@@ -34,7 +35,9 @@ class TMainWindowDialogs {
                                                     TPixelGraphic& image) = 0;
   // A file save dialog. filter is "Description|patterns|..." (patterns
   // separated by ";"), defaultExtension has no dot. The dialog itself asks
-  // nothing about an existing file. False when cancelled.
+  // nothing about an existing file. path: on entry the name to suggest
+  // (its folder is where the dialog starts; may be empty), on return the
+  // chosen one. False when cancelled.
   virtual bool ChooseSaveFile(QWidget* parent, const QString& filter,
                               const QString& defaultExtension, QString& path) = 0;
   // The same for opening an existing file.

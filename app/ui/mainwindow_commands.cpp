@@ -85,7 +85,9 @@ void TForm1::OpenImage(const QString& path) {
 
 void TForm1::OpenCommand() {
   if (!MaySetCutAside()) return;
-  QString path;
+  // In the folder of the image shown, or else of the last one opened.
+  QString path = FDocument->ImagePath();
+  if (path.isEmpty() && FRecentImages.Count() > 0) path = QString::fromStdString(FRecentImages.Items(0));
   if (Modal().ChooseImageFile(this, path)) OpenImage(path);
 }
 
@@ -103,8 +105,17 @@ void TForm1::LoadGrid(const QString& path) {
 void TForm1::ReadGrid(const QString& path) {
   FSourcePage->Editor().CancelDrag();
   const std::string gridPath = FileNameOf(path);
+  // Lines beyond the image are left out and the rest is loaded: one
+  // warning names them all, after the grid is in place.
+  QStringList warnings;
   const std::vector<std::pair<int, int>> strays = FDocument->LoadGrid(
-      gridPath, [this](const std::string& message) { Modal().ErrorBox(this, QString::fromStdString(message)); });
+      gridPath, [&warnings](const std::string& message) { warnings << QString::fromStdString(message); });
+  if (!warnings.isEmpty()) {
+    QString text = warnings.join(QLatin1Char('\n'));
+    if (text.contains(QStringLiteral("out of bounds")))
+      text += QStringLiteral("\nThose lines are left out; the rest of the grid is loaded.");
+    Modal().WarningBox(this, text);
+  }
   if (!strays.empty()) {
     QStringList cells;
     for (const auto& [column, row] : strays) cells << QStringLiteral("%1, %2").arg(column).arg(row);
@@ -221,7 +232,12 @@ bool TForm1::SaveGridCommand() {
 
 bool TForm1::SaveGridAsCommand() {
   if (!ImageLoaded()) return false;
-  QString path;
+  // Offered: the grid file it was, or one named after the image beside it.
+  QString path = FGridPath;
+  if (path.isEmpty()) {
+    const QFileInfo image(FDocument->ImagePath());
+    path = image.absolutePath() + QLatin1Char('/') + image.completeBaseName() + QStringLiteral(".grd");
+  }
   if (!Modal().ChooseSaveFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
     return false;
   // The grid's texts and cells lie beside it and go with it.

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <stdexcept>
@@ -42,12 +43,26 @@ void TWindowExportUi::AfterDialog() {
   if (FBusy) PGSetScreenCursor(TPGCursor::crHourGlass);
 }
 
+void TWindowExportUi::SuggestNameFor(const QString& imagePath) {
+  const QFileInfo image(imagePath);
+  const QString folder = FLastFolder.isEmpty() ? image.absolutePath() : FLastFolder;
+  FSuggested = folder + QLatin1Char('/') + image.completeBaseName() + QStringLiteral(".html");
+}
+
 bool TWindowExportUi::ChooseHtmlFile(std::string& path) {
   BeforeDialog();
-  QString chosen;
-  const bool ok = FDialogs.ChooseSaveFile(&FWindow, QLatin1String(HtmlFileFilter),
-                                          QLatin1String(HtmlDefaultExtension), chosen);
-  if (ok) path = FHtmlPath = QFile::encodeName(chosen).toStdString();
+  QString chosen = FSuggested;
+  bool ok = false;
+  // A folder that is not there is said at once, and the dialog comes again,
+  // before the options are asked for.
+  while ((ok = FDialogs.ChooseSaveFile(&FWindow, QLatin1String(HtmlFileFilter), QLatin1String(HtmlDefaultExtension),
+                                       chosen)) &&
+         !QFileInfo(QFileInfo(chosen).absolutePath()).isDir())
+    FDialogs.ErrorBox(&FWindow, QStringLiteral("The folder %1 does not exist.").arg(QFileInfo(chosen).absolutePath()));
+  if (ok) {
+    path = FHtmlPath = QFile::encodeName(chosen).toStdString();
+    FLastFolder = QFileInfo(chosen).absolutePath();
+  }
   AfterDialog();
   return ok;
 }
@@ -147,6 +162,7 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
   // is planned with the cut as it began, and saves the copy with the grid.
   FCut = FDocument.Data();
   FUi.BeginExport(SliceCountOf(PageLayoutOf(FCut.Grid, FCut.Cells)), &FCut.Tags, &FCut.Cells);
+  FUi.SuggestNameFor(FDocument.ImagePath());
   FGridSaved = false;
   TOutcome outcome;
   try {

@@ -41,6 +41,9 @@ class TWindowExportUi : public TExportUi {
   // back what it confirms to (may be null); cells: the same for the
   // slices' own formats.
   void BeginExport(int slices = 0, TTagMap* texts = nullptr, TCellData* cells = nullptr);
+  // The name the save dialog offers: the image's base name, in the folder
+  // of the last export or else the image's.
+  void SuggestNameFor(const QString& imagePath);
   void EndExport();
   int SlicesWritten() const { return FSlices; }
   const std::string& HtmlPath() const { return FHtmlPath; }
@@ -75,6 +78,8 @@ class TWindowExportUi : public TExportUi {
   TTagMap* FTexts = nullptr;
   TCellData* FCells = nullptr;
   std::string FHtmlPath;
+  QString FSuggested;
+  QString FLastFolder;
   std::vector<TSliceOutcome> FOutcomes;
 };
 

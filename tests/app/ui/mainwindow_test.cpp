@@ -216,11 +216,17 @@ class TMainWindowTest : public TWindowTest {
     QCOMPARE(QString::fromStdString(w->MRUManager2().Items(0)), grid);
 
     const QString large = FDir.filePath(QStringLiteral("large.grd"));
-    WriteFile(large, "0\r\n250\r\n-\r\n0\r\n300\r\n");
+    WriteFile(large, "0\r\n250\r\n80\r\n-\r\n0\r\n300\r\n400\r\n");
     w.Dialogs.OpenPaths = {large};
     w.Action("LoadGridAction")->trigger();
-    QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!")});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    // One warning names every line left out; the rest is loaded.
+    QVERIFY(w.Dialogs.Errors.empty());
+    QCOMPARE(w.Dialogs.Warnings,
+             std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!\n"
+                                                 "Grid larger than image, line 400 out of bounds!\n"
+                                                 "Those lines are left out; the rest of the grid is loaded.")});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
     QCOMPARE(w->MRUManager2().Count(), 2);
   }
 

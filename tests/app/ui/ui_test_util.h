@@ -71,7 +71,11 @@ class TScriptedDialogs : public TMainWindowDialogs {
   std::function<void(QDialog&)> OnModal;
   std::vector<QString> ModalTitles;
 
+  // What the file dialogs were to start with.
+  std::vector<QString> DialogStarts;
+
   bool ChooseImageFile(QWidget*, QString& path) override {
+    DialogStarts.push_back(path);
     path = ImageToOpen;
     return !path.isEmpty();
   }
@@ -132,6 +136,7 @@ class TScriptedDialogs : public TMainWindowDialogs {
   bool NextPath(std::deque<QString>& paths, const QString& filter, const QString& extension,
                 QString& path) {
     FileFilters.push_back(filter + QStringLiteral(" / ") + extension);
+    DialogStarts.push_back(path);
     if (paths.empty()) return false;
     path = paths.front();
     paths.pop_front();
