@@ -483,7 +483,6 @@ void TSplitEditor::Paint(QPainter& painter) {
   static const QBrush lineAcross = DashBrush(lineTones, true), lineDown = DashBrush(lineTones, false);
   static const QBrush chosenAcross = DashBrush(SelectedTones, true), chosenDown = DashBrush(SelectedTones, false);
   const TViewAxis ax = AxisX(), ay = AxisY();
-  const int width = FView.viewport()->width(), height = FView.viewport()->height();
   painter.save();
   // The dashes keep their place on the picture when it scrolls.
   // Merged cells: no line is drawn through them (view pixels inside). A
@@ -494,18 +493,20 @@ void TSplitEditor::Paint(QPainter& painter) {
   for (const auto& [corner, span] : data.Cells.Merges)
     merged.push_back(RectOf(data.Grid, {corner.first, corner.second, corner.first + span.Columns - 1,
                                         corner.second + span.Rows - 1}));
-  // Draws the line from 0 to `length` but where a merged cell lies across it.
-  const auto segments = [&](bool horizontal, int position, int length, const auto& draw) {
+  // Draws the line over the image (its frame included) but where a merged
+  // cell lies across it.
+  const auto segments = [&](bool horizontal, int position, const auto& draw) {
+    const TViewAxis& along = horizontal ? ax : ay;
+    const int start = ShownLineAt(along, 0), length = LineAt(along, along.Image) + 1;
     std::vector<std::pair<int, int>> gaps;
     for (const TGridCell& c : merged) {
       const std::int64_t from = horizontal ? c.Top : c.Left, to = from + (horizontal ? c.Height : c.Width);
       if (position <= from || position >= to) continue;
-      const TViewAxis& along = horizontal ? ax : ay;
-      const std::int64_t start = horizontal ? c.Left : c.Top, end = start + (horizontal ? c.Width : c.Height);
-      gaps.push_back({LineAt(along, start) + 1, LineAt(along, end)});
+      const std::int64_t first = horizontal ? c.Left : c.Top, end = first + (horizontal ? c.Width : c.Height);
+      gaps.push_back({LineAt(along, first) + 1, LineAt(along, end)});
     }
     std::sort(gaps.begin(), gaps.end());
-    int at = 0;
+    int at = start;
     for (const auto& [gapFrom, gapTo] : gaps) {
       if (gapFrom > at) draw(at, gapFrom - at);
       at = std::max(at, gapTo);
@@ -514,11 +515,11 @@ void TSplitEditor::Paint(QPainter& painter) {
   };
   const auto across = [&](int y, const QBrush& brush) {
     painter.setBrushOrigin(ax.Origin, 0);
-    segments(true, y, width, [&](int from, int size) { painter.fillRect(QRect(from, LineAt(ay, y), size, 1), brush); });
+    segments(true, y, [&](int from, int size) { painter.fillRect(QRect(from, ShownLineAt(ay, y), size, 1), brush); });
   };
   const auto down = [&](int x, const QBrush& brush) {
     painter.setBrushOrigin(0, ay.Origin);
-    segments(false, x, height, [&](int from, int size) { painter.fillRect(QRect(LineAt(ax, x), from, 1, size), brush); });
+    segments(false, x, [&](int from, int size) { painter.fillRect(QRect(ShownLineAt(ax, x), from, 1, size), brush); });
   };
   if (FHighlighted) {
     const TGridCell& c = *FHighlighted;
@@ -567,7 +568,7 @@ void TSplitEditor::MoveFeedback(int position) {
 void TSplitEditor::UpdateLine(bool horizontal, int position) {
   QWidget* viewport = FView.viewport();
   if (horizontal)
-    viewport->update(QRect(0, LineAt(AxisY(), position), viewport->width(), 1));
+    viewport->update(QRect(0, ShownLineAt(AxisY(), position), viewport->width(), 1));
   else
-    viewport->update(QRect(LineAt(AxisX(), position), 0, 1, viewport->height()));
+    viewport->update(QRect(ShownLineAt(AxisX(), position), 0, 1, viewport->height()));
 }

@@ -6,6 +6,7 @@
 // and the lines that are refused with a reason.
 #include <QToolButton>
 
+#include "app/ui/sourcezoom.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 #include "ui_test_util.h"
@@ -216,7 +217,7 @@ class TSplitEditorTest : public TWindowTest {
     for (int y = 0; y < merged.height(); ++y)
       for (int x = 0; x < merged.width(); ++x) {
         const QPoint p = QPoint(x, y) - origin;
-        const bool inside = p.x() > 0 && p.x() < 100 && p.y() > 50 && p.y() < 150;
+        const bool inside = p.x() >= 0 && p.x() < 100 && p.y() > 50 && p.y() < 150;
         if ((skipped.pixel(x, y) != merged.pixel(x, y)) != inside) QFAIL(qPrintable(QStringLiteral("at %1, %2").arg(p.x()).arg(p.y())));
       }
 
@@ -252,6 +253,36 @@ class TSplitEditorTest : public TWindowTest {
     w.Drag({40, 100}, {40, 100});
     QCOMPARE(w.Editor().ChosenCells(), std::nullopt);
     QCOMPARE(w.Data().Cells.Merges, (std::map<TCellKey, TCellSpan>{{{1, 4}, {3, 1}}}));
+  }
+
+  // The image's edges are lines too, drawn beside it: at every zoom the
+  // view shows its first and last rows and columns as they are, and no line
+  // runs on beyond the image.
+  void TheImagesEdgesShowAtEveryZoom() {
+    TShownWindow w(FImage);
+    w.Grid().HorzSplits.Add(120);
+    for (const long double zoom : {1.0L, 2.0L}) {
+      w.Zoom().SetZoom(zoom, QPointF(0, 0));
+      w.View()->SetHorzScrollPosition(0);
+      w.View()->SetVertScrollPosition(0);
+      const QImage shown = Rendered(*w.View());
+      const QPoint origin = w.View()->PicBox()->pos();
+      const int z = int(zoom);
+      QStringList wrong;
+      const auto check = [&](int x, int y) {
+        const QPoint at = origin + QPoint(x * z, y * z);
+        if (!shown.rect().contains(at)) return;
+        if (shown.pixel(at) != ToQRgb(PositionColor(x, y))) wrong << QStringLiteral("%1,%2").arg(x).arg(y);
+      };
+      for (int x = 0; x < 300; ++x) check(x, 0), check(x, 199);
+      for (int y = 0; y < 200; ++y)
+        if (y != 120) check(0, y), check(299, y);
+      QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("zoom %1: %2").arg(double(zoom)).arg(wrong.join(' '))));
+      // The line at 120 stops at the image's frame.
+      const int row = origin.y() + 120 * z, beyond = origin.x() + 300 * z + 1;
+      if (beyond < shown.width())
+        QCOMPARE(shown.pixel(beyond, row), w.View()->Color().rgb());
+    }
   }
 
   // Ctrl+click gathers cells that need not touch; No Image (Ctrl+I) and

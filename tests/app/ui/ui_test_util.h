@@ -328,12 +328,18 @@ inline QImage ExpectedViewport(TShownWindow& window, const std::function<TRGB(in
   if (editor.DraggingHorz() && editor.LastHorzLine() != -1) chosen = TLineRef{true, editor.LastHorzLine()};
   if (editor.DraggingVert() && editor.LastVertLine() != -1) chosen = TLineRef{false, editor.LastVertLine()};
   const TPositions rows = Horz(*window.Form), columns = Vert(*window.Form);
+  // Lines run over the image and its frame only; those at 0 lie on the
+  // frame, beside the first row or column.
+  const auto on = [](const TPositions& lines, int at) {
+    return std::any_of(lines.begin(), lines.end(), [at](std::int32_t p) { return (p <= 0 ? -1 : p) == at; });
+  };
   return Expected(view.viewport()->size(), [&](int vx, int vy) {
     const int x = vx - origin.x(), y = vy - origin.y();
     QRgb c = (x >= 0 && y >= 0 && x < w && y < h) ? ToQRgb(image(x, y)) : background;
-    if (std::count(rows.begin(), rows.end(), y)) c = Dash(TSplitEditor::LineTones, x);
-    if (std::count(columns.begin(), columns.end(), x)) c = Dash(TSplitEditor::LineTones, y);
-    if (chosen && (chosen->Horizontal ? y : x) == chosen->Position)
+    const bool across = x >= -1 && x <= w, down = y >= -1 && y <= h;
+    if (across && on(rows, y)) c = Dash(TSplitEditor::LineTones, x);
+    if (down && on(columns, x)) c = Dash(TSplitEditor::LineTones, y);
+    if (chosen && (chosen->Horizontal ? across && on({chosen->Position}, y) : down && on({chosen->Position}, x)))
       c = Dash(TSplitEditor::SelectedTones, chosen->Horizontal ? x : y);
     return c;
   });
