@@ -1,6 +1,10 @@
 #include "app/ui/dialogs.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -119,4 +123,20 @@ void TQtMainWindowDialogs::ShowAbout(QWidget*) {
   if (FAbout) FAbout->exec();
 }
 
-void TQtMainWindowDialogs::ShellOpen(const QString& target) { ::ShellOpen(target); }
+bool TQtMainWindowDialogs::ShellOpen(const QString& target) { return ::ShellOpen(target); }
+
+void TQtMainWindowDialogs::ShowText(QWidget* parent, const QString& title, const QString& text) {
+  QDialog window(parent);
+  window.setObjectName(QStringLiteral("TextWindow"));
+  window.setWindowTitle(title);
+  auto* view = new QPlainTextEdit(text);
+  view->setReadOnly(true);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
+  QObject::connect(close, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(view);
+  layout->addWidget(close);
+  window.resize(640, 480);
+  window.exec();
+}

@@ -60,8 +60,11 @@ class TMainWindowDialogs {
   // A message box of the warning kind with an OK button.
   virtual void WarningBox(QWidget* parent, const QString& text) = 0;
   virtual void ShowAbout(QWidget* parent) = 0;
-  // Opens a document or web address with the desktop's viewer.
-  virtual void ShellOpen(const QString& target) = 0;
+  // Opens a document or web address with the desktop's viewer; false when
+  // the desktop has none for it.
+  virtual bool ShellOpen(const QString& target) = 0;
+  // A text in a window of the program's own, to read and close.
+  virtual void ShowText(QWidget* parent, const QString& title, const QString& text) = 0;
 };
 
 // A filter "Description|patterns|..." as the file dialog's name filters; a
@@ -90,7 +93,8 @@ class TQtMainWindowDialogs : public TMainWindowDialogs {
   void ErrorBox(QWidget* parent, const QString& text) override;
   void WarningBox(QWidget* parent, const QString& text) override;
   void ShowAbout(QWidget* parent) override;
-  void ShellOpen(const QString& target) override;
+  bool ShellOpen(const QString& target) override;
+  void ShowText(QWidget* parent, const QString& title, const QString& text) override;
 
  private:
   bool ChooseFile(QWidget* parent, bool save, const QString& filter,

@@ -131,6 +131,8 @@ void TForm1::AddSplitline(bool horizontal) {
   if (!ImageLoaded()) return;
   const int bound = horizontal ? FDocument->ImageHeight() : FDocument->ImageWidth();
   FPositionDialog->SetCaption(QStringLiteral("Enter position (0-%1)").arg(bound));
+  FPositionDialog->SetPrompt(horizontal ? QStringLiteral("Horizontal line, from the top (0-%1):").arg(bound)
+                                        : QStringLiteral("Vertical line, from the left (0-%1):").arg(bound));
   TSplitEditor& editor = FSourcePage->Editor();
   // Repainted whatever the answer, also when it is no number.
   editor.Changed();
@@ -201,7 +203,16 @@ bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
   return true;
 }
 
-void TForm1::Usage() { Modal().ShellOpen(FindUserGuide()); }
+void TForm1::Usage() {
+  const QString guide = FindUserGuide();
+  if (Modal().ShellOpen(guide)) return;
+  // No viewer on this desktop: the guide is plain text, shown here.
+  QFile file(guide);
+  if (!file.open(QIODevice::ReadOnly))
+    Modal().ErrorBox(this, QStringLiteral("The user guide %1 was not found.").arg(guide));
+  else
+    Modal().ShowText(this, QStringLiteral("Tessel! - Usage"), QString::fromUtf8(file.readAll()));
+}
 
 void TForm1::AuthorsSite() { Modal().ShellOpen(QLatin1String(AuthorSiteUrl)); }
 

@@ -18,11 +18,20 @@
 #include "platform/display.h"
 #include "support/icc_profiles.h"
 #include "support/watchdog.h"
+#include "app/ui/placement.h"
 #include "ui_test_util.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// A folder with a user guide of its own.
+QString MakeGuideDir(const QTemporaryDir& root) {
+  const QString dir = root.filePath(QStringLiteral("guide"));
+  QDir().mkpath(dir);
+  WriteFile(dir + QStringLiteral("/readme.txt"), "How to cut");
+  return dir;
+}
 
 }  // namespace
 
@@ -35,7 +44,7 @@ class TMainWindowTest : public TWindowTest {
   void StartsEmptyWithTheMenusOfAnImagelessWindow() {
     TShownWindow w;
     QCOMPARE(w->windowTitle(), QStringLiteral("Tessel!"));
-    QCOMPARE(w->size(), QSize(600, 400));
+    QCOMPARE(w->geometry(), FirstPlacement(QGuiApplication::primaryScreen()->availableGeometry()));
     const QFontInfo status(w.Status()->font());
     QVERIFY(status.bold());
     QCOMPARE(status.family(), QStringLiteral("Liberation Sans"));  // standing in for Arial
@@ -75,6 +84,8 @@ class TMainWindowTest : public TWindowTest {
     w.Dialogs.Positions = {QStringLiteral("300"), QStringLiteral("150")};
     for (int i = 0; i < 3; ++i) w.Action("AddVerticalAction")->trigger();  // the last one cancelled
     QCOMPARE(w.Dialogs.PositionCaptions.back(), QStringLiteral("Enter position (0-300)"));
+    QCOMPARE(w.Dialogs.PositionPrompts.front(), QStringLiteral("Horizontal line, from the top (0-200):"));
+    QCOMPARE(w.Dialogs.PositionPrompts.back(), QStringLiteral("Vertical line, from the left (0-300):"));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 150}));
     QCOMPARE(w.Editor().Selected(), std::optional(TLineRef{false, 150}));
     QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, PositionColor));
@@ -249,7 +260,18 @@ class TMainWindowTest : public TWindowTest {
     QVERIFY(w.Dialogs.Opened[0].endsWith(QStringLiteral("readme.txt")));
     QVERIFY(w.Dialogs.Opened[1].startsWith(QStringLiteral("https://")));
     QVERIFY(w.Dialogs.Opened[2] != w.Dialogs.Opened[1]);
+    // Without a viewer on the desktop the guide shows in a window of ours,
+    // or, not found at all, an error says so.
+    QVERIFY(w.Dialogs.ShownTexts.empty());
+    w.Dialogs.DesktopOpens = false;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(MakeGuideDir(FDir)));
+    w.Action("UsageAction")->trigger();
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(w.Dialogs.ShownTexts, std::vector<QString>{QStringLiteral("Tessel! - Usage: How to cut")});
+    QVERIFY(w.Dialogs.Errors.empty());
   }
+
 
   // A cut no file holds is asked about before it is set aside; Cancel
   // keeps it, Don't Save drops it, Save writes the grid first (and a save

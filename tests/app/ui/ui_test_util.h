@@ -49,7 +49,7 @@
 class TScriptedDialogs : public TMainWindowDialogs {
  public:
   std::deque<QString> Positions;  // texts typed into Add Splitline; empty: Cancel
-  std::vector<QString> PositionCaptions, Errors, Opened;
+  std::vector<QString> PositionCaptions, PositionPrompts, Errors, Opened;
   QString ImageToOpen;
   bool FilterAccepted = false;
   // File dialogs: the paths chosen, in turn (none left: Cancel), and the
@@ -108,6 +108,7 @@ class TScriptedDialogs : public TMainWindowDialogs {
   }
   bool AskPosition(Tinputdlg& dialog) override {
     PositionCaptions.push_back(dialog.caption());
+    PositionPrompts.push_back(dialog.Prompt());
     if (Positions.empty()) return false;
     dialog.SetText(Positions.front());
     Positions.pop_front();
@@ -123,7 +124,16 @@ class TScriptedDialogs : public TMainWindowDialogs {
   void ErrorBox(QWidget*, const QString& text) override { Errors.push_back(text); }
   void WarningBox(QWidget*, const QString& text) override { Warnings.push_back(text); }
   void ShowAbout(QWidget*) override {}
-  void ShellOpen(const QString& target) override { Opened.push_back(target); }
+  // Whether the desktop has a viewer; the texts shown instead, by title.
+  bool DesktopOpens = true;
+  std::vector<QString> ShownTexts;
+  bool ShellOpen(const QString& target) override {
+    Opened.push_back(target);
+    return DesktopOpens;
+  }
+  void ShowText(QWidget*, const QString& title, const QString& text) override {
+    ShownTexts.push_back(title + QStringLiteral(": ") + text.left(40));
+  }
 
  private:
   bool NextAnswer(std::deque<bool>& answers, const QString& text, const QString& caption) {
