@@ -4,9 +4,11 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QImage>
 #include <QMenu>
 #include <QMimeData>
 #include <QShowEvent>
@@ -66,6 +68,10 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
 
   FExport = std::make_unique<TWindowExport>(*this, FDialogs, *FDocument, FRecentGrids);
   FSlicesPanel = new TSlicesPanel(*FDocument, this);
+  FSlicesPanel->Picture = [this](const TGridCell& cell, int height) {
+    TPixelGraphic* image = ImageLoaded() ? FSourcePage->View().PixelGraphic() : nullptr;
+    return image ? CellPicture(*image, cell, height) : QImage();
+  };
   addDockWidget(Qt::RightDockWidgetArea, FSlicesPanel);
   FSlicesPanel->hide();
   connect(FDocument.get(), &TCutDocument::Changed, this, [this] { CutChanged(); });
@@ -142,8 +148,13 @@ void TForm1::WriteSettings() {
 
 TWorkSettings TForm1::WorkSettings() const {
   // The page sets the qualities as its slider moves; it shows only one of them.
-  return {FOutputFormat, PGSettings().JpegQuality, PGSettings().WebpQuality, FCompressionPage->Progressive(),
-          !FSlicesPanel->isHidden()};
+  return {FOutputFormat,
+          PGSettings().JpegQuality,
+          PGSettings().WebpQuality,
+          FCompressionPage->Progressive(),
+          !FSlicesPanel->isHidden(),
+          FSlicesPanel->Widths(),
+          FSlicesPanel->HideEmpty->isChecked()};
 }
 
 void TForm1::ApplyWorkSettings(const TWorkSettings& work) {
@@ -154,6 +165,8 @@ void TForm1::ApplyWorkSettings(const TWorkSettings& work) {
   // The page shows the quality of the format it is for.
   FCompressionPage->ShowSettings(QualitySetting(PGSettings(), FCompressionPage->Format()), work.JpegProgressive);
   FSlicesPanel->setVisible(work.SlicesPanel);
+  FSlicesPanel->SetWidths(work.SlicesWidths);
+  FSlicesPanel->HideEmpty->setChecked(work.SlicesHideEmpty);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

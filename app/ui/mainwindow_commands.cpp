@@ -18,6 +18,7 @@
 #include "app/ui/links.h"
 #include "app/ui/lossyformat.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/slicespanel.h"
 #include "app/ui/sourcepage.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
@@ -75,6 +76,7 @@ void TForm1::OpenImage(const QString& path) {
   editor.Select(std::nullopt);
   editor.ImageChanged();
   FDocument->NewImage(path, file, width, height, std::move(cut));
+  FSlicesPanel->ImageChanged();
   // Another design: its grid is saved where the user says.
   FGridPath.clear();
   const QString title = QStringLiteral("Tessel! - [") + path + QLatin1Char(']');
@@ -171,6 +173,7 @@ void TForm1::ColorAdjustment(TColorFilterKind kind) {
   repaint();
   image = view.PixelGraphic();
   image->ApplyFilter(*filter, *image);
+  FSlicesPanel->ImageChanged();
 }
 
 void TForm1::SetOutputFormat(const TOutputFormat& format) {

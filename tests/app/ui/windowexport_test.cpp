@@ -457,7 +457,9 @@ class TWindowExportTest : public TWindowTest {
     QCOMPARE(w.Data().Cells.Formats, (std::map<TCellKey, TCellFormat>{{{2, 1}, {"webp", 35}}, {{1, 2}, {"png"}}}));
     QCOMPARE(FileBytes(mine + QStringLiteral("/first.cells")), QByteArray("format\t2\t1\twebp\t35\r\nformat\t1\t2\tpng\r\n"));
     w.Action("SlicesPanelAction")->trigger();
-    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
+    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120"));
+    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colFormat)->text(), QStringLiteral("webp"));
+    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colQuality)->text(), QStringLiteral("35"));
     QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo Slice Texts"));
 
     // The next one starts from the kept formats and writes them.
