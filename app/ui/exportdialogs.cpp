@@ -153,6 +153,15 @@ void Texportdialog::SetOptions(const TExportOptions& options) {
   retina->setChecked(options.Retina);
 }
 
+TExportOptions Texportdialog::KeptOptions() const {
+  TExportOptions options = Options();
+  if (!FLoaded) {
+    TQSettingsStore store(ExportOptionsKeyPath);
+    LoadExportOptions(store, options);
+  }
+  return options;
+}
+
 void Texportdialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   CentreOnFirstShow(*this, event, FPlaced);
@@ -164,6 +173,7 @@ void Texportdialog::showEvent(QShowEvent* event) {
     LoadExportOptions(store, options);
     SetOptions(options);
     FOpened = options;
+    FLoaded = true;
   });
 }
 

@@ -50,6 +50,9 @@ class Texportdialog : public QDialog {
 
   TExportOptions Options() const;
   void SetOptions(const TExportOptions& options);
+  // What the next export starts from: the fields once the dialog was shown
+  // in this run, else the options kept in the settings file.
+  TExportOptions KeptOptions() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -57,6 +60,7 @@ class Texportdialog : public QDialog {
 
  private:
   bool FShown = false;
+  bool FLoaded = false;
   bool FPlaced = false;
   // As the dialog showed them, for Cancel.
   TExportOptions FOpened;

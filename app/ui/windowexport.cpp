@@ -151,7 +151,7 @@ Texportdialog& TWindowExport::OptionsDialog() const {
 }
 
 TExportOptions TWindowExport::Options() const {
-  return FUi.Attached() ? FUi.OptionsDialog()->Options() : TExportOptions();
+  return FUi.Attached() ? FUi.OptionsDialog()->KeptOptions() : TExportOptions();
 }
 
 TPixelGraphic& TWindowExport::SliceImage() { return FExporter->SliceImage; }

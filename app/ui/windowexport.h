@@ -93,7 +93,8 @@ class TWindowExport {
   void Attach(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code) { FUi.Attach(options, tags, code); }
   // The options dialog; raises when the dialogs were not made.
   Texportdialog& OptionsDialog() const;
-  // What the options dialog holds (the defaults before it is made).
+  // The options the next export starts from (the defaults before the
+  // dialog is made).
   TExportOptions Options() const;
   // Reused for every cell of every export; keeps the last cell.
   TPixelGraphic& SliceImage();
