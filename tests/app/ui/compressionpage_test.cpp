@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -119,35 +118,6 @@ class TCompressionPageTest : public QObject {
     QCOMPARE(double(page.PGImage3->ZoomFactor()), 2.0);
     QTest::mouseClick(page.ActualSizeButton, Qt::LeftButton);
     QCOMPARE(double(page.PGImage3->ZoomFactor()), 1.0);
-  }
-
-  // Before any export of the run the page weighs with the kept export
-  // options (a page for mail: no WebP chosen), as the dry run with them does.
-  void ThePageIsWeighedWithTheKeptExportOptions() {
-    {
-      QSettings ini(SettingsFile(), QSettings::IniFormat);
-      ini.setValue(QStringLiteral("Corvane Mill/Tessel/style_Text"), QStringLiteral("email"));
-    }
-    TShownWindow w(FImage);
-    TCompressionWidgets page = w.Compression();
-    w.Grid().VertSplits.Add(50);
-    w.Action("OutputFormat_auto")->trigger();
-    QSignalSpy weighed(&page.Page, &TCompressionPage::PageWeighed);
-    w.Pages()->setCurrentWidget(&page.Page);
-    QTRY_VERIFY_WITH_TIMEOUT(weighed.count() >= 1, 20000);
-    const qint64 bytes = weighed.last().at(0).toLongLong();
-    const auto dryRun = [&](const QString& style) {
-      QProcess cli;
-      cli.start(QStringLiteral(TESSEL_CLI_PATH),
-                {QStringLiteral("slice"), FImage, FDir.filePath(QStringLiteral("dry.html")), QStringLiteral("--vert"),
-                 QStringLiteral("50"), QStringLiteral("--format"), QStringLiteral("auto"), QStringLiteral("--style"),
-                 style, QStringLiteral("--dry-run")});
-      cli.waitForFinished(60000);
-      return QString::fromUtf8(cli.readAllStandardOutput());
-    };
-    const QString total = QStringLiteral("total: 2 slices, %1 bytes").arg(bytes);
-    QVERIFY2(dryRun(QStringLiteral("email")).contains(total), qPrintable(total));
-    QVERIFY(!dryRun(QStringLiteral("classic")).contains(total));
   }
 
   // For WebP slices the page shows WebP at WebP's quality, and weighs the

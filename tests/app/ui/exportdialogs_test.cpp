@@ -119,49 +119,28 @@ class TExportDialogsTest : public TWindowTest {
   // lock and no staged file is left, the options changed in the dialog are
   // dropped, and the cut still counts as unsaved.
   void CancelInEitherDialogWritesNothing() {
-    enum TWay { CancelButton, Escape, Close };
-    const struct {
-      const char* What;
-      bool InCode;
-      TWay Way;
-    } cases[] = {
-        {"options, Cancel", false, CancelButton}, {"options, Escape", false, Escape},
-        {"options, closed", false, Close},        {"code, Cancel", true, CancelButton},
-        {"code, Escape", true, Escape},           {"code, closed", true, Close},
-    };
     int n = 0;
-    for (const auto& c : cases) {
-      const QString dir = MakeDir(FDir, QStringLiteral("cancel%1").arg(n++));
-      TShownWindow w(FImage);
-      QVERIFY(w.Document().AddLine(false, 100));
-      w.Dialogs.OnModal = [&](QDialog& dialog) {
-        auto* options = qobject_cast<Texportdialog*>(&dialog);
-        if (options) {
-          options->editcode->setChecked(c.InCode);
-          options->alwaysgrid->setChecked(true);
-          options->retina->setChecked(!c.InCode);
-          if (c.InCode) {
-            QTest::mouseClick(options->OKButton, Qt::LeftButton);
-            return;
+    for (const bool inCode : {false, true})
+      for (const int way : {0, 1, 2}) {  // the Cancel button, Escape, closed
+        const QString dir = MakeDir(FDir, QStringLiteral("cancel%1").arg(n++));
+        TShownWindow w(FImage);
+        QVERIFY(w.Document().AddLine(false, 100));
+        w.Dialogs.OnModal = [&](QDialog& dialog) {
+          auto* options = qobject_cast<Texportdialog*>(&dialog);
+          if (options) {
+            options->SetOptions({.EditCode = inCode, .AlwaysGrid = true, .Retina = !inCode});
+            if (inCode) return QTest::mouseClick(options->OKButton, Qt::LeftButton);
           }
-        }
-        if (c.Way == CancelButton)
-          QTest::mouseClick(options ? options->CancelButton : w.CodeDialog->CancelButton, Qt::LeftButton);
-        else if (c.Way == Escape)
-          QTest::keyClick(&dialog, Qt::Key_Escape);
-        else
-          dialog.close();
-        QVERIFY2(!dialog.isVisible(), c.What);
-      };
-      w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
-      w.Action("ExportAction")->trigger();
-      QVERIFY2(ReportedErrors().empty(), c.What);
-      QVERIFY2(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty(), c.What);
-      QVERIFY2(w.Document().Modified(), c.What);
-      QVERIFY2(!w.Status()->text().startsWith(QStringLiteral("Exported")), c.What);
-      // Retina was ticked only in the cancelled options: it is not kept.
-      QVERIFY2(!w.ExportDialog->retina->isChecked(), c.What);
-    }
+          if (way == 0) QTest::mouseClick(options ? options->CancelButton : w.CodeDialog->CancelButton, Qt::LeftButton);
+          if (way == 1) QTest::keyClick(&dialog, Qt::Key_Escape);
+          if (way == 2) dialog.close();
+        };
+        w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+        w.Action("ExportAction")->trigger();
+        QVERIFY(ReportedErrors().empty());
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QVERIFY(w.Document().Modified() && !w.ExportDialog->retina->isChecked());
+      }
   }
 
   void ExportOptionsPersistAcrossARestart() {

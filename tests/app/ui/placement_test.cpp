@@ -29,20 +29,6 @@ class TPlacementTest : public QObject {
     QCOMPARE(fitted.value_or(QRect()), placed);
   }
 
-  void AFirstStartTakesThreeQuartersOfTheScreenInItsMiddle_data() {
-    QTest::addColumn<QRect>("screen");
-    QTest::addColumn<QRect>("placed");
-    QTest::newRow("1600 x 1000") << QRect(0, 0, 1600, 1000) << QRect(200, 125, 1200, 750);
-    QTest::newRow("a panel on the left, odd sizes") << QRect(70, 0, 1211, 801) << QRect(221, 100, 908, 600);
-    QTest::newRow("a second screen") << QRect(1920, 0, 1280, 1024) << QRect(2080, 128, 960, 768);
-  }
-
-  void AFirstStartTakesThreeQuartersOfTheScreenInItsMiddle() {
-    QFETCH(QRect, screen);
-    QFETCH(QRect, placed);
-    QCOMPARE(FirstPlacement(screen), placed);
-  }
-
   void AMaximisedWindowStartsMaximised() {
     {
       TShownWindow w;

@@ -3,7 +3,7 @@
 // the line modes, lines from a cross and a rectangle, snapping, the view
 // scrolling under a dragged line, and cells merged and left without an
 // image, chosen in the cell mode, with Shift+drag or many with Ctrl+click,
-// and the lines that are refused with a reason.
+// and the image's edges shown at every zoom.
 #include <QToolButton>
 
 #include "app/ui/sourcezoom.h"
@@ -285,9 +285,9 @@ class TSplitEditorTest : public TWindowTest {
     }
   }
 
-  // Ctrl+click gathers cells that need not touch; No Image (Ctrl+I) and
-  // Image Again act on all of them as one step, Merge only when they fill a
-  // rectangle; a chosen cell clicked again with Ctrl leaves the choice.
+  // Ctrl+click gathers cells that need not touch; No Image (Ctrl+I) acts
+  // on all of them as one step, Merge only when they fill a rectangle; a
+  // chosen cell clicked again with Ctrl leaves the choice.
   void CtrlClickChoosesManyCells() {
     TShownWindow w(FImage);
     const QString grid = FDir.filePath(QStringLiteral("many.grd"));
@@ -296,71 +296,24 @@ class TSplitEditorTest : public TWindowTest {
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.Form.get()));
     QTest::mouseClick(w.Child<QToolButton>("cells_speed"), Qt::LeftButton);
-    const auto ctrlClick = [&](QPoint p) {
-      w.Keys = Qt::ControlModifier;
-      w.Drag(p, p);
+    // Cells by column and row; the first of each list without Ctrl.
+    const auto choose = [&](std::initializer_list<QPoint> cells) {
+      w.Keys = Qt::NoModifier;
+      for (const QPoint cell : cells) {
+        const QPoint at(cell.x() * 100 - 50, cell.y() == 1 ? 20 : cell.y() == 2 ? 100 : 170);
+        w.Drag(at, at);
+        w.Keys = Qt::ControlModifier;
+      }
     };
-    w.Keys = Qt::NoModifier;
-    w.Drag({50, 20}, {50, 20});  // 1,1
-    ctrlClick({250, 20});        // 3,1
-    ctrlClick({150, 170});       // 2,3
-    ctrlClick({150, 100});       // 2,2, then out again
-    ctrlClick({150, 100});
-    QCOMPARE(w.Editor().ChosenRanges(),
-             (std::vector<TCellRange>{{1, 1, 1, 1}, {3, 1, 3, 1}, {2, 3, 2, 3}}));
-    QVERIFY(!w.Editor().MergeChosen());  // they fill no rectangle
+    choose({{1, 1}, {3, 1}, {2, 3}, {2, 2}, {2, 2}});
+    QCOMPARE(w.Editor().ChosenRanges(), (std::vector<TCellRange>{{1, 1, 1, 1}, {3, 1, 3, 1}, {2, 3, 2, 3}}));
+    QVERIFY(!w.Editor().MergeChosen());
     QTest::keyClick(w.Form.get(), Qt::Key_I, Qt::ControlModifier);
     QCOMPARE(w.Data().Cells.Skips, (std::set<TCellKey>{{1, 1}, {3, 1}, {2, 3}}));
     QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo No Image"));
-    w.Action("UndoAction")->trigger();
-    QVERIFY(w.Data().Cells.Skips.empty());
-    // Two cells side by side and a third below both: one merged cell.
-    w.Keys = Qt::NoModifier;
-    w.Drag({50, 100}, {50, 100});  // 1,2
-    ctrlClick({150, 100});         // 2,2
-    ctrlClick({50, 170});          // 1,3
-    QVERIFY(!w.Editor().MergeChosen());
-    ctrlClick({150, 170});  // 2,3 fills the square
+    choose({{1, 2}, {2, 2}, {1, 3}, {2, 3}});
     w.Action("MergeCellsAction")->trigger();
     QCOMPARE(w.Data().Cells.Merges, (std::map<TCellKey, TCellSpan>{{{1, 2}, {2, 2}}}));
-    QCOMPARE(w.Editor().ChosenRanges(), (std::vector<TCellRange>{{1, 2, 2, 3}}));
-    QTest::keyClick(w.View(), Qt::Key_Escape);
-    QVERIFY(!w.Action("NoImageAction")->isEnabled());
-  }
-
-  // A press that grabs no line adds one only where it shows; otherwise the
-  // status line says why none came.
-  void ALineIsAddedOnlyWhereItShows() {
-    const struct {
-      const char* What;
-      bool Horizontal;
-      QPoint At;
-      TPositions Lines;  // of the direction placed
-      const char* Status;
-    } cases[] = {
-        {"inside the merged top row", true, {150, 25}, {0, 200, 50, 150}, "No line added at 25: merged cells"},
-        {"in the row below it", true, {150, 100}, {0, 200, 50, 150, 100}, ""},
-        {"across the merged row and more", false, {150, 100}, {0, 300, 100, 200, 150}, ""},
-    };
-    for (const auto& c : cases) {
-      TShownWindow w(FImage);
-      const QString grid = FDir.filePath(QStringLiteral("merged.grd"));
-      WriteFile(grid, "0\r\n200\r\n50\r\n150\r\n-\r\n0\r\n300\r\n100\r\n200\r\n");
-      w->LoadGrid(grid);
-      w.Editor().ChooseCells(TCellRange{1, 1, 3, 1});
-      QVERIFY(w.Editor().MergeChosen());
-      w.Editor().ChooseCells(std::nullopt);
-      w.Editor().SetMode(c.Horizontal ? TSplitMode::Horizontal : TSplitMode::Vertical);
-      w.Drag(c.At, c.At);
-      QCOMPARE(c.Horizontal ? Horz(*w.Form) : Vert(*w.Form), c.Lines);
-      QVERIFY2(w.Status()->text().startsWith(QLatin1String(c.Status)), qPrintable(w.Status()->text()));
-      // Typed, the same rules, and a line there already is said to be.
-      w.Dialogs.Positions = {QStringLiteral("25"), QStringLiteral("50")};
-      w.Action("AddHorizontalAction")->trigger();
-      QVERIFY(w.Status()->text().startsWith(QStringLiteral("No line added at 25: merged cells")));
-      w.Action("AddHorizontalAction")->trigger();
-      QCOMPARE(w.Status()->text(), QStringLiteral("No line added: there is one at 50 already"));
-    }
   }
 };
 

@@ -71,11 +71,7 @@ class TScriptedDialogs : public TMainWindowDialogs {
   std::function<void(QDialog&)> OnModal;
   std::vector<QString> ModalTitles;
 
-  // What the file dialogs were to start with.
-  std::vector<QString> DialogStarts;
-
   bool ChooseImageFile(QWidget*, QString& path) override {
-    DialogStarts.push_back(path);
     path = ImageToOpen;
     return !path.isEmpty();
   }
@@ -124,16 +120,11 @@ class TScriptedDialogs : public TMainWindowDialogs {
   void ErrorBox(QWidget*, const QString& text) override { Errors.push_back(text); }
   void WarningBox(QWidget*, const QString& text) override { Warnings.push_back(text); }
   void ShowAbout(QWidget*) override {}
-  // Whether the desktop has a viewer; the texts shown instead, by title.
-  bool DesktopOpens = true;
-  std::vector<QString> ShownTexts;
   bool ShellOpen(const QString& target) override {
     Opened.push_back(target);
-    return DesktopOpens;
+    return true;
   }
-  void ShowText(QWidget*, const QString& title, const QString& text) override {
-    ShownTexts.push_back(title + QStringLiteral(": ") + text.left(40));
-  }
+  void ShowText(QWidget*, const QString&, const QString&) override {}
 
  private:
   bool NextAnswer(std::deque<bool>& answers, const QString& text, const QString& caption) {
@@ -146,7 +137,6 @@ class TScriptedDialogs : public TMainWindowDialogs {
   bool NextPath(std::deque<QString>& paths, const QString& filter, const QString& extension,
                 QString& path) {
     FileFilters.push_back(filter + QStringLiteral(" / ") + extension);
-    DialogStarts.push_back(path);
     if (paths.empty()) return false;
     path = paths.front();
     paths.pop_front();

@@ -2,9 +2,7 @@
 // grid (merged cells, the newer formats and the automatic choice included),
 // the JPEG quality follows the compression page, a refused or failing export
 // leaves every file, the grid and the image as they were, and what the
-// per-slice dialogs confirm comes back to the cut as one step; the save
-// dialog offers the image's name where the last page went, and a folder
-// that is not there is said before the options.
+// per-slice dialogs confirm comes back to the cut as one step.
 #include <QActionGroup>
 #include <QComboBox>
 #include <QPlainTextEdit>
@@ -22,37 +20,6 @@ class TWindowExportTest : public TWindowTest {
 
  private slots:
   void init() { StartWindowTest(); }
-
-  void TheSaveDialogOffersTheImagesNameWhereTheLastPageWent() {
-    const QString pages = MakeDir(FDir, QStringLiteral("offered"));
-    const QString imageFolder = QFileInfo(FImage).absolutePath();
-    TShownWindow w(FImage);
-    w.Dialogs.OnModal = SetOptions({.ShowOptions = true});
-    const struct {
-      QString Chosen;
-      QString Offered;
-      bool Written;
-    } steps[] = {
-        // Not there: said at once, the dialog comes again with the same name.
-        {FDir.filePath(QStringLiteral("none/a.html")), imageFolder + QStringLiteral("/picture.html"), false},
-        {pages + QStringLiteral("/a.html"), FDir.filePath(QStringLiteral("none/a.html")), true},
-        {pages + QStringLiteral("/b.html"), pages + QStringLiteral("/picture.html"), true},
-    };
-    for (const auto& step : steps) w.Dialogs.SavePaths.push_back(step.Chosen);
-    w.Action("ExportAction")->trigger();
-    w.Action("ExportAction")->trigger();
-    QCOMPARE(w.Dialogs.DialogStarts.size(), std::size(steps));
-    for (std::size_t i = 0; i < std::size(steps); ++i) {
-      QCOMPARE(w.Dialogs.DialogStarts[i], steps[i].Offered);
-      QCOMPARE(QFile::exists(steps[i].Chosen), steps[i].Written);
-    }
-    QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("The folder %1 does not exist.")
-                                                        .arg(FDir.filePath(QStringLiteral("none")))});
-    QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(2));  // options only after a folder that is there
-    // Open starts in the image's folder.
-    w.Action("OpenAction")->trigger();
-    QCOMPARE(w.Dialogs.DialogStarts.back(), FImage);
-  }
 
   void TheWindowWritesWhatTheCommandLineToolWrites() {
     const QString mine = MakeDir(FDir, QStringLiteral("e2e/window"));
