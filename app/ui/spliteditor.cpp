@@ -194,8 +194,8 @@ void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers mo
     const TGridData before = Data();
     const int x = ClampToExtent(PixelUnder(AxisX(), at.x()), ImageWidth());
     const int y = ClampToExtent(PixelUnder(AxisY(), at.y()), ImageHeight());
-    AddOnce(Grid().HorzSplits, Snapped(true, y, x, modifiers));
-    AddOnce(Grid().VertSplits, Snapped(false, x, y, modifiers));
+    AddShown(before, true, Snapped(true, y, x, modifiers));
+    AddShown(before, false, Snapped(false, x, y, modifiers));
     Record(QStringLiteral("Add Lines"), before);
     return;
   }
@@ -254,6 +254,13 @@ QString LineRefusal(const TGridData& data, bool horizontal, std::int64_t positio
   return QString();
 }
 
+void TSplitEditor::AddShown(const TGridData& before, bool horizontal, int position) {
+  if (LineInsideMerges(before, horizontal, position))
+    emit StatusText(LineRefusal(before, horizontal, position, horizontal ? ImageHeight() : ImageWidth()));
+  else
+    AddOnce(horizontal ? Grid().HorzSplits : Grid().VertSplits, position);
+}
+
 void TSplitEditor::SelectionMade(Qt::KeyboardModifiers modifiers) {
   if (FMode == TSplitMode::Rectangle) {
     const TGridData before = Data();
@@ -262,10 +269,10 @@ void TSplitEditor::SelectionMade(Qt::KeyboardModifiers modifiers) {
     const std::int64_t right = left + FView.SelectionWidth(), bottom = top + FView.SelectionHeight();
     const int middleX = int((left + right) / 2), middleY = int((top + bottom) / 2);
     // In the order left, top, right, bottom; a side on a line adds nothing.
-    AddOnce(Grid().VertSplits, Snapped(false, ClampToExtent(left, width), middleY, modifiers));
-    AddOnce(Grid().HorzSplits, Snapped(true, ClampToExtent(top, height), middleX, modifiers));
-    AddOnce(Grid().VertSplits, Snapped(false, ClampToExtent(right, width), middleY, modifiers));
-    AddOnce(Grid().HorzSplits, Snapped(true, ClampToExtent(bottom, height), middleX, modifiers));
+    AddShown(before, false, Snapped(false, ClampToExtent(left, width), middleY, modifiers));
+    AddShown(before, true, Snapped(true, ClampToExtent(top, height), middleX, modifiers));
+    AddShown(before, false, Snapped(false, ClampToExtent(right, width), middleY, modifiers));
+    AddShown(before, true, Snapped(true, ClampToExtent(bottom, height), middleX, modifiers));
     FView.SetSelection(false);
     Record(QStringLiteral("Add Rectangle"), before);
   } else if (FMode == TSplitMode::Cross) {

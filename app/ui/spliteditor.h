@@ -154,6 +154,9 @@ class TSplitEditor : public QObject {
   void Record(const QString& text, const TGridData& before, int mergeKey = -1);
   std::optional<TCellKey> CellUnder(QPointF at) const;
   bool ApplyToChosen(const QString& text, const TGridData& after);
+  // Adds a line of a cross or a rectangle unless merged cells hide it all
+  // along (the status line then says so); `before`: the cut it is seen in.
+  void AddShown(const TGridData& before, bool horizontal, int position);
   // A cell command on every chosen rectangle in turn, as one step.
   bool ApplyToEachChosen(const QString& text,
                          const std::function<TGridData(const TGridData&, const TCellRange&)>& command);
