@@ -48,9 +48,7 @@ class TWindowSettingsTest : public TWindowTest {
         {"SlicesPanel", "0", [](TWorkSettings& w) { w.SlicesPanel = false; }},
         {"SlicesPanelWidths", "300,40,60,70,50,80,60,90",
          [](TWorkSettings& w) { w.SlicesWidths = {300, 40, 60, 70, 50, 80, 60, 90}; }},
-        {"SlicesPanelWidths", "300,40,x", nullptr},
-        {"SlicesPanelWidths", "300,0,60", nullptr},
-        {"SlicesPanelWidths", "", nullptr},
+        {"SlicesPanelWidths", "300,0,x", nullptr},
         {"SlicesPanelHidesEmpty", "1", [](TWorkSettings& w) { w.SlicesHideEmpty = true; }},
     };
     for (const TRow& row : rows) {
