@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -177,6 +178,11 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // Not closed from under a modal dialog of its own (an export, a question).
+  if (QApplication::activeModalWidget() && QApplication::activeModalWidget() != this) {
+    event->ignore();
+    return;
+  }
   bool close = false;
   RunReported([&] { close = MaySetCutAside(); });
   if (!close) {

@@ -171,4 +171,5 @@ class TForm1 : public QMainWindow {
   TMenus FMenus;
   std::unique_ptr<TWindowExport> FExport;
   bool FSettingsWritten = true;
+  bool FAskingSave = false;
 };

@@ -40,7 +40,13 @@ TMainWindowDialogs& TForm1::Modal() {
 
 bool TForm1::MaySetCutAside() {
   if (!FDocument->HasImage() || !FDocument->Modified()) return true;
-  switch (Modal().AskSave(this, QStringLiteral("Save the grid?"), QStringLiteral("Tessel!"))) {
+  // A close request while the question is up (a window manager may send
+  // one to a window behind a modal box) waits for that answer.
+  if (FAskingSave) return false;
+  FAskingSave = true;
+  const TSaveAnswer answer = Modal().AskSave(this, QStringLiteral("Save the grid?"), QStringLiteral("Tessel!"));
+  FAskingSave = false;
+  switch (answer) {
     case TSaveAnswer::Save: return SaveGridCommand();
     case TSaveAnswer::DontSave: return true;
     case TSaveAnswer::Cancel: break;
