@@ -20,7 +20,7 @@ QUrl UrlFor(const QString& target) {
 
 }  // namespace
 
-void ShellOpen(const QString& target) {
-  if (target.trimmed().isEmpty()) return;
-  QDesktopServices::openUrl(UrlFor(target));
+bool ShellOpen(const QString& target) {
+  if (target.trimmed().isEmpty()) return false;
+  return QDesktopServices::openUrl(UrlFor(target));
 }

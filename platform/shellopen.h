@@ -5,6 +5,6 @@
 #include <QString>
 
 // target is either an address with a scheme ("https://...", "mailto:...") or
-// a file path, relative paths meaning the current directory. The outcome is
-// not reported: callers have nothing sensible to do when no viewer exists.
-void ShellOpen(const QString& target);
+// a file path, relative paths meaning the current directory. False when the
+// desktop could not hand it to any viewer (callers may show it themselves).
+bool ShellOpen(const QString& target);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -10,7 +11,8 @@ Tinputdlgform::Tinputdlgform(QWidget* parent)
     : QDialog(parent),
       Edit1(new QLineEdit(this)),
       BitBtn1(new QPushButton(tr("OK"), this)),
-      BitBtn2(new QPushButton(tr("Cancel"), this)) {
+      BitBtn2(new QPushButton(tr("Cancel"), this)),
+      Label1(new QLabel(this)) {
   QFont small = font();
   small.setPointSize(8);
   setFont(small);
@@ -24,8 +26,22 @@ Tinputdlgform::Tinputdlgform(QWidget* parent)
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
   BitBtn2->setGeometry(142, 39, 75, 25);
 
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->hide();
+
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
   connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void Tinputdlgform::SetPrompt(const QString& prompt) {
+  if (prompt.isEmpty()) return;
+  constexpr int kLine = 18;
+  Label1->setText(prompt);
+  Label1->setGeometry(7, 6, 265, kLine - 4);
+  Label1->show();
+  for (QWidget* below : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(BitBtn1), static_cast<QWidget*>(BitBtn2)})
+    below->move(below->x(), below->y() + kLine);
+  setFixedSize(278, 72 + kLine);
 }
 
 bool Tinputdlg::Execute() {
@@ -38,6 +54,7 @@ bool Tinputdlg::Execute() {
     form.Edit1->selectAll();
   }
   form.setWindowTitle(FCaption);
+  form.SetPrompt(FPrompt);
   QScreen* screen = form.parentWidget() ? form.parentWidget()->screen()
                                         : QGuiApplication::primaryScreen();
   if (screen) {

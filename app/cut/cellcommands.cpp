@@ -90,6 +90,45 @@ TCellRange CellRangeOf(const TCellData& cells, TCellKey from, TCellKey to) {
   return range;
 }
 
+std::optional<TCellRange> FilledRange(const TCellData& cells, const std::vector<TCellRange>& ranges) {
+  if (ranges.empty()) return std::nullopt;
+  TCellRange whole = ranges.front();
+  for (const TCellRange& r : ranges)
+    whole = CellRangeOf(cells, {std::min(whole.Left, r.Left), std::min(whole.Top, r.Top)},
+                        {std::max(whole.Right, r.Right), std::max(whole.Bottom, r.Bottom)});
+  for (int row = whole.Top; row <= whole.Bottom; ++row)
+    for (int column = whole.Left; column <= whole.Right; ++column)
+      if (std::none_of(ranges.begin(), ranges.end(), [&](const TCellRange& r) {
+            return r.Left <= column && column <= r.Right && r.Top <= row && row <= r.Bottom;
+          }))
+        return std::nullopt;
+  return whole;
+}
+
+bool LineInsideMerges(const TGridData& data, bool horizontal, std::int32_t position) {
+  const std::vector<std::int32_t>& across = horizontal ? data.Grid.VertSplits.Values() : data.Grid.HorzSplits.Values();
+  if (across.empty()) return false;
+  const auto [first, last] = std::minmax_element(across.begin(), across.end());
+  // The stretches of the line that merged cells cover, then whether they
+  // leave any of it out.
+  std::vector<std::pair<std::int64_t, std::int64_t>> covered;
+  for (const auto& [corner, span] : data.Cells.Merges) {
+    const TGridCell c = RectOf(data.Grid, {corner.first, corner.second, corner.first + span.Columns - 1,
+                                           corner.second + span.Rows - 1});
+    const std::int64_t from = horizontal ? c.Top : c.Left, to = from + (horizontal ? c.Height : c.Width);
+    if (position <= from || position >= to) continue;
+    const std::int64_t start = horizontal ? c.Left : c.Top;
+    covered.push_back({start, start + (horizontal ? c.Width : c.Height)});
+  }
+  std::sort(covered.begin(), covered.end());
+  std::int64_t reached = *first;
+  for (const auto& [from, to] : covered) {
+    if (from > reached) return false;
+    reached = std::max(reached, to);
+  }
+  return reached >= *last;
+}
+
 TGridCell RectOf(const TSplitGrid& grid, const TCellRange& range) {
   TSplitGrid sorted = grid;
   sorted.SortBoth();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "app/cut/griddata.h"
 
@@ -20,6 +21,12 @@ struct TCellRange {
 std::optional<TCellKey> CellAt(const TSplitGrid& grid, std::int64_t x, std::int64_t y);
 // The smallest range that holds both cells and every merged cell it touches.
 TCellRange CellRangeOf(const TCellData& cells, TCellKey from, TCellKey to);
+// The smallest range that holds every one of `ranges`, when together they
+// fill it (no cell of it left out); none otherwise or when there are none.
+std::optional<TCellRange> FilledRange(const TCellData& cells, const std::vector<TCellRange>& ranges);
+// Whether a line at `position` would lie inside merged cells along all its
+// length (where no one sees it: merged cells are drawn whole).
+bool LineInsideMerges(const TGridData& data, bool horizontal, std::int32_t position);
 // The image rectangle of a range of the grid (Column and Row: its top-left).
 TGridCell RectOf(const TSplitGrid& grid, const TCellRange& range);
 

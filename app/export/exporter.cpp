@@ -81,6 +81,8 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
   std::unique_ptr<TAgreed> agreed;
   try {
     agreed = Agree(load != nullptr);
+  } catch (const EExportCancelled&) {
+    return LoadAnyway(load);
   } catch (...) {
     LoadAnyway(load);
     throw;
@@ -218,7 +220,12 @@ bool TSliceExporter::Write(TPixelGraphic& source, TAgreed& agreed, const std::fu
     facts.SliceBytes += largest;
   }
   FUi.ExportWarned(ExportWarnings(options, facts));
-  if (options.EditCode) FUi.EditCode(lines);
+  // Cancelled over the code: the staged slices go with the commit, unplaced.
+  try {
+    if (options.EditCode) FUi.EditCode(lines);
+  } catch (const EExportCancelled&) {
+    return false;
+  }
   commit.Stage(StagedText(plan.HtmlPath, HtmlFileText(lines)));
   if (!plan.GridFiles.Grid.empty()) commit.Stage(StageGridData(plan.GridFiles, FCut));
   StageManifest(commit, plan, written.Outcomes);

@@ -28,8 +28,9 @@
 
 class TSliceSink;
 
-// Raised by a TExportUi while the export runs (the per-slice dialog's
-// Cancel): the export stops and returns false, every file as it was.
+// Raised by a TExportUi while the export runs (Cancel in the options, the
+// per-slice or the code dialog): the export stops and returns false, every
+// file as it was.
 class EExportCancelled : public std::exception {
  public:
   const char* what() const noexcept override { return "Export cancelled"; }
@@ -53,6 +54,7 @@ class TExportUi {
   // OK/Cancel question with a warning icon; false for Cancel.
   virtual bool ConfirmOverwrite(const std::string& text, const std::string& caption) = 0;
   // The export options dialog, shown modally; it may change the options.
+  // May raise EExportCancelled.
   virtual void ShowExportOptions(TExportOptions& options) = 0;
   // The export's plan, once made (also for a dry run): every file, format
   // and cell it will write.
@@ -77,7 +79,8 @@ class TExportUi {
   // What mail readers and browsers will make of the page (exportwarnings.h),
   // before the code dialog; the export goes on.
   virtual void ExportWarned(const std::vector<TExportWarning>& /*warnings*/) {}
-  // The code dialog; replaces the lines by the edited ones.
+  // The code dialog; replaces the lines by the edited ones. May raise
+  // EExportCancelled.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
   // Told, in cell order, about each slice file once it is in its place.
   virtual void SliceWritten(const std::string& /*path*/) {}

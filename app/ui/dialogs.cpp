@@ -1,9 +1,14 @@
 #include "app/ui/dialogs.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/ui/aboutbox.h"
 #include "app/ui/errorreport.h"
@@ -30,6 +35,8 @@ TQtMainWindowDialogs::TQtMainWindowDialogs() {
 }
 
 bool TQtMainWindowDialogs::ChooseImageFile(QWidget*, QString& path) {
+  if (!path.isEmpty()) FOpenDialog.InitialDir = QFileInfo(path).absolutePath();
+  FOpenDialog.FileName.clear();
   if (!FOpenDialog.Execute() || FOpenDialog.FileName.isEmpty()) return false;
   path = FOpenDialog.FileName;
   FLastDirectory = QFileInfo(path).absolutePath();
@@ -48,6 +55,10 @@ std::unique_ptr<TPGFilter> TQtMainWindowDialogs::RunColorFilter(QWidget*, TColor
 bool TQtMainWindowDialogs::ChooseFile(QWidget* parent, bool save, const QString& filter,
                                       const QString& defaultExtension, QString& path) {
   QFileDialog dialog(parent, QString(), FLastDirectory);
+  if (!path.isEmpty()) {
+    dialog.setDirectory(QFileInfo(path).absolutePath());
+    dialog.selectFile(QFileInfo(path).fileName());
+  }
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   // Existing files are asked about by the command itself, in its own words.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -86,12 +97,46 @@ bool TQtMainWindowDialogs::AskYesNo(QWidget* parent, const QString& text, const 
                                QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+TSaveAnswer TQtMainWindowDialogs::AskSave(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                  parent);
+  box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+  box.button(QMessageBox::Discard)->setText(QStringLiteral("Do&n't Save"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save: return TSaveAnswer::Save;
+    case QMessageBox::Discard: return TSaveAnswer::DontSave;
+    default: return TSaveAnswer::Cancel;
+  }
+}
+
 void TQtMainWindowDialogs::ErrorBox(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, ApplicationTitle(), text);
+}
+
+void TQtMainWindowDialogs::WarningBox(QWidget* parent, const QString& text) {
+  QMessageBox::warning(parent, ApplicationTitle(), text);
 }
 
 void TQtMainWindowDialogs::ShowAbout(QWidget*) {
   if (FAbout) FAbout->exec();
 }
 
-void TQtMainWindowDialogs::ShellOpen(const QString& target) { ::ShellOpen(target); }
+bool TQtMainWindowDialogs::ShellOpen(const QString& target) { return ::ShellOpen(target); }
+
+void TQtMainWindowDialogs::ShowText(QWidget* parent, const QString& title, const QString& text) {
+  QDialog window(parent);
+  window.setObjectName(QStringLiteral("TextWindow"));
+  window.setWindowTitle(title);
+  auto* view = new QPlainTextEdit(text);
+  view->setReadOnly(true);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
+  QObject::connect(close, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(view);
+  layout->addWidget(close);
+  window.resize(640, 480);
+  window.exec();
+}

@@ -112,7 +112,7 @@ void TCutDocument::SaveGrid(const std::string& path) {
   FStack.setClean();
 }
 
-void TCutDocument::ExportEnded(const TTagMap& tags, const TCellData& cells, bool gridSaved) {
+void TCutDocument::ExportEnded(const TTagMap& tags, const TCellData& cells, bool written) {
   if (tags == FData.Tags && cells == FData.Cells) {
     emit Changed();
   } else {
@@ -121,5 +121,5 @@ void TCutDocument::ExportEnded(const TTagMap& tags, const TCellData& cells, bool
     after.Cells = cells;
     Apply(QStringLiteral("Slice Texts"), after);
   }
-  if (gridSaved) FStack.setClean();
+  if (written) FStack.setClean();
 }

@@ -49,8 +49,8 @@ class TCutDocument : public QObject {
   TGridData& Data() { return FData; }
   TSplitGrid& Grid() { return FData.Grid; }
   QUndoStack& Stack() { return FStack; }
-  // Whether the cut changed since its image was opened or it was loaded
-  // from or saved to a grid file.
+  // Whether the cut changed since its image was opened, it was loaded
+  // from or saved to a grid file, or an export wrote it.
   bool Modified() const { return !FStack.isClean(); }
 
   // Makes `after` the cut, as one step (none when nothing changes). Steps
@@ -76,9 +76,10 @@ class TCutDocument : public QObject {
   void SaveGrid(const std::string& path);
   // An export ran over the cut (also one that failed or was cancelled):
   // its lines are sorted now, and the texts and own formats its per-slice
-  // dialogs confirmed become one step. gridSaved: the export wrote the cut
-  // beside its page.
-  void ExportEnded(const TTagMap& tags, const TCellData& cells, bool gridSaved);
+  // dialogs confirmed become one step. written: the export finished, so its
+  // files hold the cut as it now stands, and there is nothing to ask about
+  // until the next change.
+  void ExportEnded(const TTagMap& tags, const TCellData& cells, bool written);
 
  signals:
   // The cut changed: a step was made, undone or redone, another image or an

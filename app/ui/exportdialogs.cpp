@@ -48,6 +48,23 @@ QPushButton* MakeOKButton(QDialog& dialog) {
   return button;
 }
 
+QPushButton* MakeCancelButton(QDialog& dialog) {
+  auto* button = new QPushButton(QStringLiteral("Cancel"));
+  button->setObjectName(QStringLiteral("CancelButton"));
+  QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::reject);
+  return button;
+}
+
+// OK and Cancel side by side, centred under the dialog's fields.
+QHBoxLayout* OkCancelRow(QPushButton* ok, QPushButton* cancel) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  row->addStretch(1);
+  return row;
+}
+
 // A dialog is centred when it first shows; after that it opens where the
 // user left it, which matters for the per-slice dialog shown once per slice.
 void CentreOnFirstShow(QDialog& dialog, QShowEvent* event, bool& placed) {
@@ -78,7 +95,8 @@ Texportdialog::Texportdialog(QWidget* parent)
       preheader(new QLineEdit),
       emailfixedwidth(new QCheckBox(QStringLiteral("Mail table of fixed width (does not shrink on phones)"))),
       pagebudget(new QSpinBox),
-      OKButton(MakeOKButton(*this)) {
+      OKButton(MakeOKButton(*this)),
+      CancelButton(MakeCancelButton(*this)) {
   setObjectName(QStringLiteral("exportdialog"));
   setWindowTitle(QStringLiteral("Export Options"));
   setModal(true);
@@ -135,7 +153,7 @@ Texportdialog::Texportdialog(QWidget* parent)
   layout->addLayout(whole);
   layout->addWidget(showoptions);
   layout->addSpacing(8);
-  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  layout->addLayout(OkCancelRow(OKButton, CancelButton));
   SetOptions(TExportOptions{});
   setFixedSize(sizeHint());
 }
@@ -194,6 +212,15 @@ void Texportdialog::UpdatePageFields() {
   emailfixedwidth->setEnabled(mail);
 }
 
+TExportOptions Texportdialog::KeptOptions() const {
+  TExportOptions options = Options();
+  if (!FLoaded) {
+    TQSettingsStore store(ExportOptionsKeyPath);
+    LoadExportOptions(store, options);
+  }
+  return options;
+}
+
 void Texportdialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   CentreOnFirstShow(*this, event, FPlaced);
@@ -204,6 +231,8 @@ void Texportdialog::showEvent(QShowEvent* event) {
     TExportOptions options = Options();
     LoadExportOptions(store, options);
     SetOptions(options);
+    FOpened = options;
+    FLoaded = true;
   });
 }
 
@@ -211,6 +240,11 @@ void Texportdialog::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
   if (!FShown || event->spontaneous()) return;
   FShown = false;
+  // Cancelled: what was changed in the fields is dropped, nothing is kept.
+  if (result() != QDialog::Accepted) {
+    SetOptions(FOpened);
+    return;
+  }
   RunReported([this] {
     TQSettingsStore store(ExportOptionsKeyPath);
     SaveExportOptions(store, Options());
@@ -235,7 +269,7 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
       SliceFormat(new QComboBox),
       SliceQuality(new QSpinBox),
       OKButton(MakeOKButton(*this)),
-      CancelButton(new QPushButton(QStringLiteral("Cancel"))) {
+      CancelButton(MakeCancelButton(*this)) {
   setObjectName(QStringLiteral("addtagsdialog"));
   setWindowTitle(QStringLiteral("HTML Export..."));
   SliceFormat->setObjectName(QStringLiteral("SliceFormat"));
@@ -246,8 +280,6 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   SliceQuality->setRange(TCellFormat::NoQuality, 100);
   SliceQuality->setSpecialValueText(QStringLiteral("as the export"));
   SliceCounter->setObjectName(QStringLiteral("SliceCounter"));
-  CancelButton->setObjectName(QStringLiteral("CancelButton"));
-  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   setModal(true);
   aslice->setObjectName(QStringLiteral("aslice"));
   aslice->SetStretch(sShrinkKAR);
@@ -380,6 +412,7 @@ Tdlg_code::Tdlg_code(QWidget* parent)
       Memo1(new QPlainTextEdit),
       SliceTable(new QTableWidget(0, 4)),
       OKButton(MakeOKButton(*this)),
+      CancelButton(MakeCancelButton(*this)),
       Warnings(new QLabel) {
   setObjectName(QStringLiteral("dlg_code"));
   setWindowTitle(QStringLiteral("Edit HTML Code"));
@@ -401,7 +434,7 @@ Tdlg_code::Tdlg_code(QWidget* parent)
   layout->addWidget(Warnings);
   layout->addWidget(Memo1, 1);
   layout->addWidget(SliceTable, 1);
-  layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+  layout->addLayout(OkCancelRow(OKButton, CancelButton));
   resize(600, 400);
 }
 

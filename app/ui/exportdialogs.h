@@ -26,11 +26,12 @@ class TPixelGraphic;
 
 // "Export Options": six check boxes, the page style, the base URL, the
 // slices' base name, the retina box, the whole page with its title,
-// background and preheader, the mail table of fixed width, the page budget
-// and an OK button; however it is closed the export goes on with what the
-// fields then hold. They are read from the settings file each
-// time the dialog is shown and written each time it closes; a dialog never
-// shown in a run writes nothing and holds the defaults.
+// background and preheader, the mail table of fixed width, the page budget,
+// OK and Cancel. OK goes on with what the fields hold; Cancel (or Escape,
+// or closing it) stops the export and drops what was changed. The fields
+// are read from the settings file each time the dialog is shown and
+// written each time it closes with OK; a dialog never shown in a run
+// writes nothing and holds the defaults.
 class Texportdialog : public QDialog {
   Q_OBJECT
 
@@ -58,9 +59,13 @@ class Texportdialog : public QDialog {
   QCheckBox* emailfixedwidth;
   QSpinBox* pagebudget;  // in KB
   QPushButton* OKButton;
+  QPushButton* CancelButton;
 
   TExportOptions Options() const;
   void SetOptions(const TExportOptions& options);
+  // What the next export starts from: the fields once the dialog was shown
+  // in this run, else the options kept in the settings file.
+  TExportOptions KeptOptions() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -70,9 +75,12 @@ class Texportdialog : public QDialog {
   void UpdatePageFields();
 
   bool FShown = false;
+  bool FLoaded = false;
   bool FPlaced = false;
   // The budget as set when the dialog's KB do not say it exactly.
   std::uint64_t FPageBudget = TExportOptions::DefaultPageBudget;
+  // As the dialog showed them, for Cancel.
+  TExportOptions FOpened;
 };
 
 // "HTML Export...": the slice just written beside the fields for its link,
@@ -128,8 +136,9 @@ class Taddtagsdialog : public QDialog {
   bool FPlaced = false;
 };
 
-// "Edit HTML Code": the whole HTML text in an editable memo and an OK
-// button. The text is taken back however the dialog is closed.
+// "Edit HTML Code": the whole HTML text in an editable memo, OK and
+// Cancel. OK writes the text as edited; Cancel (or Escape, or closing it)
+// stops the export before anything is written.
 class Tdlg_code : public QDialog {
   Q_OBJECT
 
@@ -141,6 +150,7 @@ class Tdlg_code : public QDialog {
   // Hidden for an export of one fixed format.
   QTableWidget* SliceTable;
   QPushButton* OKButton;
+  QPushButton* CancelButton;
 
   // What mail readers will make of the page, over the code; hidden when
   // there is nothing to say.

@@ -4,10 +4,13 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QImage>
 #include <QMenu>
 #include <QMimeData>
 #include <QShowEvent>
@@ -69,6 +72,10 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   FExport = std::make_unique<TWindowExport>(*this, FDialogs, *FDocument, FRecentGrids);
   FPreview = std::make_unique<TBrowserPreview>(FDialogs, QDir::tempPath());
   FSlicesPanel = new TSlicesPanel(*FDocument, this);
+  FSlicesPanel->Picture = [this](const TGridCell& cell, int height) {
+    TPixelGraphic* image = ImageLoaded() ? FSourcePage->View().PixelGraphic() : nullptr;
+    return image ? CellPicture(*image, cell, height) : QImage();
+  };
   addDockWidget(Qt::RightDockWidgetArea, FSlicesPanel);
   FSlicesPanel->hide();
   connect(FDocument.get(), &TCutDocument::Changed, this, [this] { CutChanged(); });
@@ -115,7 +122,7 @@ void TForm1::UpdateMenus() {
   FMenus.Undo->setEnabled(loaded && source && FDocument->Stack().canUndo());
   FMenus.Redo->setEnabled(loaded && source && FDocument->Stack().canRedo());
   FMenus.DeleteLine->setEnabled(loaded && source && editor.Selected().has_value());
-  for (QAction* action : FMenus.OfCells) action->setEnabled(loaded && source && editor.ChosenCells().has_value());
+  for (QAction* action : FMenus.OfCells) action->setEnabled(loaded && source && editor.HasChosenCells());
 }
 
 void TForm1::CutChanged() {
@@ -145,8 +152,13 @@ void TForm1::WriteSettings() {
 
 TWorkSettings TForm1::WorkSettings() const {
   // The page sets the qualities as its slider moves; it shows only one of them.
-  return {FOutputFormat, PGSettings().JpegQuality, PGSettings().WebpQuality, FCompressionPage->Progressive(),
-          !FSlicesPanel->isHidden()};
+  return {FOutputFormat,
+          PGSettings().JpegQuality,
+          PGSettings().WebpQuality,
+          FCompressionPage->Progressive(),
+          !FSlicesPanel->isHidden(),
+          FSlicesPanel->Widths(),
+          FSlicesPanel->HideEmpty->isChecked()};
 }
 
 void TForm1::ApplyWorkSettings(const TWorkSettings& work) {
@@ -157,6 +169,8 @@ void TForm1::ApplyWorkSettings(const TWorkSettings& work) {
   // The page shows the quality of the format it is for.
   FCompressionPage->ShowSettings(QualitySetting(PGSettings(), FCompressionPage->Format()), work.JpegProgressive);
   FSlicesPanel->setVisible(work.SlicesPanel);
+  FSlicesPanel->SetWidths(work.SlicesWidths);
+  FSlicesPanel->HideEmpty->setChecked(work.SlicesHideEmpty);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -167,6 +181,17 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // Not closed from under a modal dialog of its own (an export, a question).
+  if (QApplication::activeModalWidget() && QApplication::activeModalWidget() != this) {
+    event->ignore();
+    return;
+  }
+  bool close = false;
+  RunReported([&] { close = MaySetCutAside(); });
+  if (!close) {
+    event->ignore();
+    return;
+  }
   WriteSettings();
   QMainWindow::closeEvent(event);
 }
@@ -179,5 +204,7 @@ void TForm1::dropEvent(QDropEvent* event) {
   const std::optional<QString> path = DroppedFile(event->mimeData());
   if (!path) return;
   event->acceptProposedAction();
-  RunReported([&] { OpenImage(*path); });
+  RunReported([&] {
+    if (MaySetCutAside()) OpenImage(*path);
+  });
 }

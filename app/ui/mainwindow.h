@@ -56,9 +56,12 @@ class TForm1 : public QMainWindow {
   // the cut, the caption and the recent list. When work was placed on the
   // image shown, asks whether the lines that fit the new one stay.
   void OpenImage(const QString& path);
-  // The grid file and what lies beside it, as one undoable step.
+  // The grid file and what lies beside it, as one undoable step, after
+  // asking about a cut no file holds.
   void LoadGrid(const QString& path);
   bool ImageLoaded() const;
+  // Where Save Grid saves without asking; empty before a grid file held the cut.
+  const QString& GridPath() const { return FGridPath; }
 
   // The cut the window shows.
   TCutDocument& Document() const { return *FDocument; }
@@ -130,7 +133,16 @@ class TForm1 : public QMainWindow {
   void ExportCommand();
   void PreviewCommand();
   void LoadGridCommand();
-  void SaveGridCommand();
+  // LoadGrid without the question.
+  void ReadGrid(const QString& path);
+  // Save Grid: to the grid file the cut was last loaded from or saved to,
+  // else as Save Grid As. False when nothing was saved.
+  bool SaveGridCommand();
+  bool SaveGridAsCommand();
+  bool SaveGridTo(const QString& path);
+  // Before the cut is set aside (closing, another image, another grid):
+  // asks "Save the grid?" when no file holds it. False: leave it be.
+  bool MaySetCutAside();
   void OptionsCommand();
   void Usage();
   void AuthorsSite();
@@ -149,6 +161,9 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TCutDocument> FDocument;
   TRecentFiles FRecentImages{"MRUManager1"};
   TRecentFiles FRecentGrids{"MRUManager2"};
+  // The grid file the cut was last loaded from or saved to; Save Grid saves
+  // there again.
+  QString FGridPath;
   const TOutputFormat* FOutputFormat = &OutputFormats().front();
   QTabWidget* FPages = nullptr;
   TSourcePage* FSourcePage = nullptr;
@@ -159,4 +174,5 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TWindowExport> FExport;
   std::unique_ptr<TBrowserPreview> FPreview;
   bool FSettingsWritten = true;
+  bool FAskingSave = false;
 };

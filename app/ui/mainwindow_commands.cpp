@@ -20,6 +20,7 @@
 #include "app/ui/links.h"
 #include "app/ui/lossyformat.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/slicespanel.h"
 #include "app/ui/sourcepage.h"
 #include "app/ui/windowexport.h"
 #include "pgraphic/core/settings.h"
@@ -37,6 +38,22 @@ std::string FileNameOf(const QString& path) { return QFile::encodeName(path).toS
 TMainWindowDialogs& TForm1::Modal() {
   PGSetScreenCursor(TPGCursor::crDefault);
   return FDialogs;
+}
+
+bool TForm1::MaySetCutAside() {
+  if (!FDocument->HasImage() || !FDocument->Modified()) return true;
+  // A close request while the question is up (a window manager may send
+  // one to a window behind a modal box) waits for that answer.
+  if (FAskingSave) return false;
+  FAskingSave = true;
+  const TSaveAnswer answer = Modal().AskSave(this, QStringLiteral("Save the grid?"), QStringLiteral("Tessel!"));
+  FAskingSave = false;
+  switch (answer) {
+    case TSaveAnswer::Save: return SaveGridCommand();
+    case TSaveAnswer::DontSave: return true;
+    case TSaveAnswer::Cancel: break;
+  }
+  return false;
 }
 
 void TForm1::OpenImage(const QString& path) {
@@ -67,6 +84,9 @@ void TForm1::OpenImage(const QString& path) {
   editor.Select(std::nullopt);
   editor.ImageChanged();
   FDocument->NewImage(path, file, width, height, std::move(cut));
+  FSlicesPanel->ImageChanged();
+  // Another design: its grid is saved where the user says.
+  FGridPath.clear();
   const QString title = QStringLiteral("Tessel! - [") + path + QLatin1Char(']');
   setWindowTitle(title);
   SetApplicationTitle(title);
@@ -74,23 +94,38 @@ void TForm1::OpenImage(const QString& path) {
 }
 
 void TForm1::OpenCommand() {
-  QString path;
+  if (!MaySetCutAside()) return;
+  // In the folder of the image shown, or else of the last one opened.
+  QString path = FDocument->ImagePath();
+  if (path.isEmpty() && FRecentImages.Count() > 0) path = QString::fromStdString(FRecentImages.Items(0));
   if (Modal().ChooseImageFile(this, path)) OpenImage(path);
 }
 
 void TForm1::ReopenImage(const QString& path) {
-  if (QFileInfo::exists(path))
-    OpenImage(path);
-  else
+  if (!QFileInfo::exists(path))
     Modal().ErrorBox(this, QStringLiteral("File ") + path + QStringLiteral(" not found."));
+  else if (MaySetCutAside())
+    OpenImage(path);
 }
 
 void TForm1::LoadGrid(const QString& path) {
-  if (!ImageLoaded()) return;
+  if (ImageLoaded() && MaySetCutAside()) ReadGrid(path);
+}
+
+void TForm1::ReadGrid(const QString& path) {
   FSourcePage->Editor().CancelDrag();
   const std::string gridPath = FileNameOf(path);
+  // Lines beyond the image are left out and the rest is loaded: one
+  // warning names them all, after the grid is in place.
+  QStringList warnings;
   const std::vector<std::pair<int, int>> strays = FDocument->LoadGrid(
-      gridPath, [this](const std::string& message) { Modal().ErrorBox(this, QString::fromStdString(message)); });
+      gridPath, [&warnings](const std::string& message) { warnings << QString::fromStdString(message); });
+  if (!warnings.isEmpty()) {
+    QString text = warnings.join(QLatin1Char('\n'));
+    if (text.contains(QStringLiteral("out of bounds")))
+      text += QStringLiteral("\nThose lines are left out; the rest of the grid is loaded.");
+    Modal().WarningBox(this, text);
+  }
   if (!strays.empty()) {
     QStringList cells;
     for (const auto& [column, row] : strays) cells << QStringLiteral("%1, %2").arg(column).arg(row);
@@ -99,18 +134,24 @@ void TForm1::LoadGrid(const QString& path) {
                                     cells.join(QStringLiteral("; "))));
   }
   FRecentGrids.Add(path.toStdString());
+  FGridPath = path;
 }
 
 void TForm1::AddSplitline(bool horizontal) {
   if (!ImageLoaded()) return;
   const int bound = horizontal ? FDocument->ImageHeight() : FDocument->ImageWidth();
   FPositionDialog->SetCaption(QStringLiteral("Enter position (0-%1)").arg(bound));
+  FPositionDialog->SetPrompt(horizontal ? QStringLiteral("Horizontal line, from the top (0-%1):").arg(bound)
+                                        : QStringLiteral("Vertical line, from the left (0-%1):").arg(bound));
   TSplitEditor& editor = FSourcePage->Editor();
   // Repainted whatever the answer, also when it is no number.
   editor.Changed();
   if (!Modal().AskPosition(*FPositionDialog)) return;
   const std::int32_t position = StrToInt(FPositionDialog->Text().toStdString());
-  if (FDocument->AddLine(horizontal, position)) editor.Select(TLineRef{horizontal, position});
+  if (const QString refused = LineRefusal(FDocument->Data(), horizontal, position, bound); !refused.isEmpty())
+    FSourcePage->ShowStatus(refused);
+  else if (FDocument->AddLine(horizontal, position))
+    editor.Select(TLineRef{horizontal, position});
 }
 
 void TForm1::ClearSplits() {
@@ -140,6 +181,7 @@ void TForm1::ColorAdjustment(TColorFilterKind kind) {
   repaint();
   image = view.PixelGraphic();
   image->ApplyFilter(*filter, *image);
+  FSlicesPanel->ImageChanged();
 }
 
 void TForm1::SetOutputFormat(const TOutputFormat& format) {
@@ -172,7 +214,16 @@ bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
   return true;
 }
 
-void TForm1::Usage() { Modal().ShellOpen(FindUserGuide()); }
+void TForm1::Usage() {
+  const QString guide = FindUserGuide();
+  if (Modal().ShellOpen(guide)) return;
+  // No viewer on this desktop: the guide is plain text, shown here.
+  QFile file(guide);
+  if (!file.open(QIODevice::ReadOnly))
+    Modal().ErrorBox(this, QStringLiteral("The user guide %1 was not found.").arg(guide));
+  else
+    Modal().ShowText(this, QStringLiteral("Tessel! - Usage"), QString::fromUtf8(file.readAll()));
+}
 
 void TForm1::AuthorsSite() { Modal().ShellOpen(QLatin1String(AuthorSiteUrl)); }
 
@@ -185,6 +236,7 @@ void TForm1::ExportCommand() {
   if (!source) return;
   FSourcePage->Editor().CancelDrag();
   const QString status = FExport->Run(*source, *FOutputFormat);
+  if (FExport->GridSaved()) FGridPath = QString::fromStdString(FRecentGrids.Items(0));
   if (!status.isEmpty()) FSourcePage->ShowStatus(status);
 }
 
@@ -200,19 +252,41 @@ void TForm1::PreviewCommand() {
 }
 
 void TForm1::LoadGridCommand() {
-  if (!ImageLoaded()) return;
+  if (!ImageLoaded() || !MaySetCutAside()) return;
   QString path;
   if (Modal().ChooseOpenFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
-    LoadGrid(path);
+    ReadGrid(path);
 }
 
-void TForm1::SaveGridCommand() {
-  if (!ImageLoaded()) return;
-  QString path;
+bool TForm1::SaveGridCommand() {
+  if (!ImageLoaded()) return false;
+  return FGridPath.isEmpty() ? SaveGridAsCommand() : SaveGridTo(FGridPath);
+}
+
+bool TForm1::SaveGridAsCommand() {
+  if (!ImageLoaded()) return false;
+  // Offered: the grid file it was, or one named after the image beside it.
+  QString path = FGridPath;
+  if (path.isEmpty()) {
+    const QFileInfo image(FDocument->ImagePath());
+    path = image.absolutePath() + QLatin1Char('/') + image.completeBaseName() + QStringLiteral(".grd");
+  }
   if (!Modal().ChooseSaveFile(this, QLatin1String(GridFileFilter), QLatin1String(GridDefaultExtension), path))
-    return;
+    return false;
+  // The grid's texts and cells lie beside it and go with it.
+  if (QFileInfo::exists(path) &&
+      !Modal().AskOkCancel(this, QString::fromStdString(OverwriteQuestion(FileNameOf(path))),
+                           QLatin1String(OverwriteCaption)))
+    return false;
+  return SaveGridTo(path);
+}
+
+bool TForm1::SaveGridTo(const QString& path) {
   FDocument->SaveGrid(FileNameOf(path));
   FRecentGrids.Add(path.toStdString());
+  FGridPath = path;
+  FSourcePage->ShowStatus(QStringLiteral("Saved the grid to ") + path);
+  return true;
 }
 
 void TForm1::OptionsCommand() { Modal().RunModal(FExport->OptionsDialog()); }

@@ -68,7 +68,9 @@ void TForm1::MakeMenus() {
 
 void TForm1::MakeFileMenu() {
   QMenu* file = AddMenu(menuBar(), "FileMenu", QStringLiteral("&File"));
-  AddCommand(file, "OpenAction", QStringLiteral("&Open..."), &TForm1::OpenCommand, QKeySequence(Qt::CTRL | Qt::Key_L));
+  QAction* open = AddCommand(file, "OpenAction", QStringLiteral("&Open..."), &TForm1::OpenCommand);
+  // Ctrl+O besides the window's own Ctrl+L: the key every other program opens with.
+  open->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::CTRL | Qt::Key_O)});
   FMenus.OfImage.push_back(AddCommand(file, "ExportAction", QStringLiteral("&Export"), &TForm1::ExportCommand,
                                       QKeySequence(Qt::CTRL | Qt::Key_S)));
   FMenus.OfImage.push_back(AddCommand(file, "PreviewAction", QStringLiteral("&Preview in Browser"),
@@ -76,11 +78,16 @@ void TForm1::MakeFileMenu() {
   FMenus.ReopenImage = AddMenu(file, "ReopenImageMenu", QStringLiteral("&Reopen Image"));
   file->addSeparator();
   FMenus.OfImage.push_back(AddCommand(file, "LoadGridAction", QStringLiteral("&Load Grid"), &TForm1::LoadGridCommand));
-  FMenus.OfImage.push_back(AddCommand(file, "SaveGridAction", QStringLiteral("&Save Grid"), &TForm1::SaveGridCommand));
+  FMenus.OfImage.push_back(AddCommand(file, "SaveGridAction", QStringLiteral("&Save Grid"),
+                                      [this] { SaveGridCommand(); }, QKeySequence(Qt::CTRL | Qt::Key_G)));
+  FMenus.OfImage.push_back(AddCommand(file, "SaveGridAsAction", QStringLiteral("Save Grid &As..."),
+                                      [this] { SaveGridAsCommand(); },
+                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)));
   FMenus.ReopenGrid = AddMenu(file, "ReopenGridMenu", QStringLiteral("&Reopen Grid"));
   file->addSeparator();
   QAction* exit = file->addAction(QStringLiteral("E&xit"));
   exit->setObjectName(QStringLiteral("ExitAction"));
+  exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(exit, &QAction::triggered, this, &QWidget::close);
   MakeRecentMenu(FRecentImages, FMenus.ReopenImage, &TForm1::ReopenImage);
   MakeRecentMenu(FRecentGrids, FMenus.ReopenGrid, &TForm1::LoadGrid);
@@ -100,14 +107,16 @@ void TForm1::MakeEditMenu() {
   FMenus.DeleteLine = AddCommand(edit, "DeleteLineAction", QStringLiteral("&Delete Line\tDel"),
                                  [&editor] { editor.RemoveSelected(); });
   edit->addSeparator();
-  // On the cells chosen with the cell mode or Shift+drag.
+  // On the cells chosen with the cell mode, Shift+drag or Ctrl+click.
   FMenus.OfCells = {
       AddCommand(edit, "MergeCellsAction", QStringLiteral("&Merge Cells"), [&editor] { editor.MergeChosen(); },
                  QKeySequence(Qt::CTRL | Qt::Key_M)),
       AddCommand(edit, "UnmergeCellsAction", QStringLiteral("U&nmerge Cells"), [&editor] { editor.UnmergeChosen(); },
                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)),
-      AddCommand(edit, "NoImageAction", QStringLiteral("No &Image"), [&editor] { editor.SkipChosen(true); }),
-      AddCommand(edit, "ImageAgainAction", QStringLiteral("Image &Again"), [&editor] { editor.SkipChosen(false); }),
+      AddCommand(edit, "NoImageAction", QStringLiteral("No &Image"), [&editor] { editor.SkipChosen(true); },
+                 QKeySequence(Qt::CTRL | Qt::Key_I)),
+      AddCommand(edit, "ImageAgainAction", QStringLiteral("Image &Again"), [&editor] { editor.SkipChosen(false); },
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)),
   };
   // The entries say which step they undo or redo.
   QUndoStack& stack = FDocument->Stack();

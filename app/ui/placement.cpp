@@ -88,8 +88,18 @@ std::optional<QRect> FitOntoScreen(const QRect& window, const QMargins& frame,
   return fitted;
 }
 
+QRect FirstPlacement(const QRect& screen) {
+  const QSize size(screen.width() * 3 / 4, screen.height() * 3 / 4);
+  return QRect(screen.left() + (screen.width() - size.width()) / 2, screen.top() + (screen.height() - size.height()) / 2,
+               size.width(), size.height());
+}
+
 void RestorePlacement(TSettingsStore& store, const std::string& section, QWidget& window) {
-  if (const std::optional<QRect> normal = RectFrom(store.ReadString(section, "NormPos"))) {
+  const std::optional<QRect> normal = RectFrom(store.ReadString(section, "NormPos"));
+  if (!normal) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+      window.setGeometry(FirstPlacement(screen->availableGeometry()));
+  } else {
     std::vector<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens()) screens.push_back(screen->availableGeometry());
     if (const std::optional<QRect> fitted = FitOntoScreen(*normal, FrameOf(window), screens)) {

@@ -24,3 +24,7 @@ void RestorePlacement(TSettingsStore& store, const std::string& section, QWidget
 // enough of it to take hold of.
 std::optional<QRect> FitOntoScreen(const QRect& window, const QMargins& frame,
                                    const std::vector<QRect>& screens);
+
+// Where a window goes the first time, with nothing kept: three quarters of
+// the screen's available area each way, in its middle.
+QRect FirstPlacement(const QRect& screen);

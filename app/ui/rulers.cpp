@@ -67,7 +67,9 @@ void TRuler::paintEvent(QPaintEvent*) {
   // From the first tick at or before the ruler's start (never before 0).
   int first = PixelUnder(axis, start - (top ? Thickness : 0));
   first = std::max(0, first - ((first % scale.Minor) + scale.Minor) % scale.Minor);
-  for (std::int64_t t = first; t <= INT32_MAX; t += scale.Minor) {
+  // Ticks and numbers only where the image is: beyond it they would measure nothing.
+  const int extent = top ? FView.PixelGraphicWidth() : FView.PixelGraphicHeight();
+  for (std::int64_t t = first; t <= extent; t += scale.Minor) {
     const int p = RulerPosition(int(t));
     if (p >= end) break;
     if (p < start) continue;

@@ -1,13 +1,24 @@
 #include "app/ui/slicespanel.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QIcon>
+#include <QMainWindow>
+#include <QImage>
+#include <QPixmap>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
+#include "app/common/outputformats.h"
 #include "app/export/pagelayout.h"
 #include "app/ui/document.h"
+#include "app/ui/lossyformat.h"
+#include "pgraphic/core/pixelgraphic.h"
 
 namespace {
 
@@ -24,16 +35,59 @@ QTableWidgetItem* FixedItem(const QString& text) {
   return item;
 }
 
+// The format column is chosen from a list: the export's, then each format.
+class TFormatDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QStringLiteral("FormatList"));
+    list->addItem(QLatin1String(TSlicesPanel::ExportsFormat));
+    for (const TOutputFormat& format : OutputFormats()) list->addItem(QString::fromStdString(format.Name));
+    return list;
+  }
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    auto* list = static_cast<QComboBox*>(editor);
+    list->setCurrentIndex(std::max(0, list->findText(index.data().toString())));
+  }
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+    model->setData(index, static_cast<QComboBox*>(editor)->currentText());
+  }
+};
+
+const TOutputFormat* LossyFormatNamed(const std::string& name) {
+  const TOutputFormat* format = FindOutputFormat(name);
+  return format ? QualityFormatOf(*format) : nullptr;
+}
+
 }  // namespace
+
+QImage CellPicture(TPixelGraphic& image, const TGridCell& cell, int height) {
+  if (cell.Width <= 0 || cell.Height <= 0 || height <= 0) return QImage();
+  // The cell's shape, within height x 2 height.
+  const double scale = std::min(double(height) / cell.Height, 2.0 * height / cell.Width);
+  const int w = std::max(1, int(cell.Width * scale)), h = std::max(1, int(cell.Height * scale));
+  QImage picture(w, h, QImage::Format_RGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const TRGB c = image.GetPixelColor(cell.Left + int(std::int64_t(x) * cell.Width / w),
+                                         cell.Top + int(std::int64_t(y) * cell.Height / h));
+      picture.setPixel(x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+    }
+  return picture;
+}
 
 TSlicesPanel::TSlicesPanel(TCutDocument& document, QWidget* parent)
     : QDockWidget(QStringLiteral("Slices"), parent), Table(new QTableWidget(0, colCount)),
-      FDocument(document) {
+      HideEmpty(new QCheckBox(QStringLiteral("&Hide cells without image"))), FDocument(document) {
   setObjectName(QStringLiteral("SlicesPanel"));
   Table->setObjectName(QStringLiteral("SlicesTable"));
-  Table->setHorizontalHeaderLabels({QStringLiteral("Slice"), QStringLiteral("Size"),
-                                    QStringLiteral("Link"), QStringLiteral("Target"),
+  HideEmpty->setObjectName(QStringLiteral("HideEmptyCells"));
+  Table->setHorizontalHeaderLabels({QStringLiteral("Slice"), QStringLiteral("Size"), QStringLiteral("Format"),
+                                    QStringLiteral("Quality"), QStringLiteral("Link"), QStringLiteral("Target"),
                                     QStringLiteral("ALT Text")});
+  Table->setItemDelegateForColumn(colFormat, new TFormatDelegate(Table));
+  Table->setIconSize(QSize(PictureHeight * 2, PictureHeight));
   Table->verticalHeader()->hide();
   Table->horizontalHeader()->setStretchLastSection(true);
   Table->horizontalHeader()->setSectionResizeMode(colSlice, QHeaderView::ResizeToContents);
@@ -42,7 +96,13 @@ TSlicesPanel::TSlicesPanel(TCutDocument& document, QWidget* parent)
   Table->setSelectionMode(QAbstractItemView::SingleSelection);
   Table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::AnyKeyPressed);
-  setWidget(Table);
+  auto* body = new QWidget;
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(HideEmpty);
+  layout->addWidget(Table, 1);
+  setWidget(body);
+  connect(HideEmpty, &QCheckBox::toggled, this, &TSlicesPanel::ShowRows);
   connect(Table, &QTableWidget::itemChanged, this, &TSlicesPanel::Edited);
   connect(Table, &QTableWidget::itemSelectionChanged, this, &TSlicesPanel::PickChanged);
   Refresh();
@@ -53,7 +113,41 @@ TSlicesPanel::~TSlicesPanel() { Table->disconnect(this); }
 
 void TSlicesPanel::showEvent(QShowEvent* event) {
   QDockWidget::showEvent(event);
+  FEverShown = true;
   if (FStale) Refresh();
+}
+
+void TSlicesPanel::ImageChanged() {
+  FPicturesStale = true;
+  Refresh();
+}
+
+std::vector<int> TSlicesPanel::Widths() const {
+  // Never shown, it has no widths of the user's.
+  if (!FEverShown) return {};
+  std::vector<int> widths{width()};
+  for (int c = 0; c < colCount; ++c) widths.push_back(Table->columnWidth(c));
+  return widths;
+}
+
+void TSlicesPanel::SetWidths(const std::vector<int>& widths) {
+  if (widths.size() != std::size_t(colCount) + 1) return;
+  // Kept widths are the user's: no longer fitted to the contents.
+  FSized = true;
+  for (int c : {colSlice, colSize}) Table->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Interactive);
+  for (int c = 0; c < colCount; ++c) Table->setColumnWidth(c, widths[std::size_t(c) + 1]);
+  // The dock takes its width once the window has laid itself out.
+  QMetaObject::invokeMethod(
+      this,
+      [this, width = widths[0]] {
+        if (auto* window = qobject_cast<QMainWindow*>(parentWidget()))
+          window->resizeDocks({this}, {width}, Qt::Horizontal);
+      },
+      Qt::QueuedConnection);
+}
+
+void TSlicesPanel::ShowRows() {
+  for (std::size_t i = 0; i < FCells.size(); ++i) Table->setRowHidden(int(i), HideEmpty->isChecked() && FSkips[i]);
 }
 
 void TSlicesPanel::Refresh() {
@@ -78,47 +172,86 @@ void TSlicesPanel::Refresh() {
   QHeaderView* header = Table->horizontalHeader();
   header->setSectionResizeMode(colSlice, QHeaderView::Interactive);
   header->setSectionResizeMode(colSize, QHeaderView::Interactive);
+  const bool pictures = !sameCells || FPicturesStale;
+  FPicturesStale = false;
   if (!sameCells) {
     FCells = std::move(cells);
     Table->clearContents();
     Table->setRowCount(int(FCells.size()));
   }
+  FSkips = std::move(skips);
   for (std::size_t i = 0; i < FCells.size(); ++i) {
     const TGridCell& cell = FCells[i];
     const auto found = data.Tags.find({cell.Column, cell.Row});
     const TCellTags texts = found != data.Tags.end() ? found->second : TCellTags{};
-    // What the export does to the cell beyond cutting it: no image, or a format of its own.
-    QString extra = skips[i] ? QStringLiteral(", no image") : QString();
     const auto own = data.Cells.Formats.find({cell.Column, cell.Row});
-    if (!skips[i] && own != data.Cells.Formats.end()) {
-      extra = QStringLiteral(", ") + QString::fromStdString(own->second.Format);
-      if (own->second.Quality != TCellFormat::NoQuality) extra += QStringLiteral(" q%1").arg(own->second.Quality);
-    }
+    const TCellFormat format = own != data.Cells.Formats.end() ? own->second : TCellFormat{};
+    const bool lossy = LossyFormatNamed(format.Format) != nullptr;
     const QString values[colCount] = {
         QStringLiteral("%1, %2").arg(cell.Column).arg(cell.Row),
-        QStringLiteral("%1 x %2%3").arg(cell.Width).arg(cell.Height).arg(extra),
+        QStringLiteral("%1 x %2%3").arg(cell.Width).arg(cell.Height).arg(FSkips[i] ? QStringLiteral(", no image")
+                                                                                    : QString()),
+        FSkips[i] ? QString() : format.Format.empty() ? QLatin1String(ExportsFormat) : QString::fromStdString(format.Format),
+        lossy && format.Quality != TCellFormat::NoQuality ? QString::number(format.Quality) : QString(),
         QString::fromStdString(texts.Link), QString::fromStdString(texts.Target),
         QString::fromStdString(texts.Alt)};
     for (int c = 0; c < colCount; ++c) {
       QTableWidgetItem* item = Table->item(int(i), c);
       if (!item) {
-        Table->setItem(int(i), c, c <= colSize ? FixedItem(values[c]) : new QTableWidgetItem(values[c]));
+        Table->setItem(int(i), c, item = c <= colSize ? FixedItem(values[c]) : new QTableWidgetItem(values[c]));
       } else if (item->text() != values[c]) {
         item->setText(values[c]);
       }
     }
+    // A cell without an image has no format; a quality means something to lossy formats alone.
+    const Qt::ItemFlags editable = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    Table->item(int(i), colFormat)->setFlags(FSkips[i] ? editable & ~Qt::ItemIsEditable : editable);
+    Table->item(int(i), colQuality)->setFlags(lossy && !FSkips[i] ? editable : editable & ~Qt::ItemIsEditable);
+    if (pictures) {
+      const bool drawn = Picture && FCells.size() <= std::size_t(MaxPictures);
+      const QImage picture = drawn ? Picture(cell, PictureHeight) : QImage();
+      Table->item(int(i), colSlice)->setIcon(picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture)));
+    }
   }
-  header->setSectionResizeMode(colSlice, QHeaderView::ResizeToContents);
-  header->setSectionResizeMode(colSize, QHeaderView::ResizeToContents);
+  ShowRows();
+  // Fitted to the contents until the user's own widths were kept.
+  if (!FSized) {
+    header->setSectionResizeMode(colSlice, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(colSize, QHeaderView::ResizeToContents);
+  }
   if (!sameCells) PickChanged();
 }
 
 void TSlicesPanel::Edited(QTableWidgetItem* item) {
   const int row = item->row();
-  if (row < 0 || row >= int(FCells.size()) || item->column() < colLink) return;
+  if (row < 0 || row >= int(FCells.size()) || item->column() < colFormat) return;
   const TGridCell& cell = FCells[std::size_t(row)];
   const std::pair<int, int> key{cell.Column, cell.Row};
   TGridData after = FDocument.Data();
+  if (item->column() == colFormat || item->column() == colQuality) {
+    TCellFormat own = after.Cells.Formats.count(key) ? after.Cells.Formats.at(key) : TCellFormat{};
+    if (item->column() == colFormat) {
+      const TOutputFormat* format = FindOutputFormat(item->text().toStdString());
+      own.Format = format ? format->Name : std::string();
+      // A quality carries over between lossy formats only.
+      if (!LossyFormatNamed(own.Format)) own.Quality = TCellFormat::NoQuality;
+    } else {
+      bool number = false;
+      const int quality = item->text().trimmed().toInt(&number);
+      // Empty: the export's quality; anything else outside 1..100 is not taken.
+      if (number && quality >= 1 && quality <= 100)
+        own.Quality = quality;
+      else if (item->text().trimmed().isEmpty())
+        own.Quality = TCellFormat::NoQuality;
+    }
+    if (own.Format.empty())
+      after.Cells.Formats.erase(key);
+    else
+      after.Cells.Formats[key] = own;
+    FDocument.Apply(QStringLiteral("Format of Slice %1, %2").arg(cell.Column).arg(cell.Row), after);
+    Refresh();
+    return;
+  }
   TCellTags texts = after.Tags.count(key) ? after.Tags.at(key) : TCellTags{};
   std::string& field = item->column() == colLink     ? texts.Link
                        : item->column() == colTarget ? texts.Target

@@ -129,12 +129,32 @@ void TSplitEditor::MouseMove(QPointF at, Qt::KeyboardModifiers modifiers) {
 
 void TSplitEditor::MouseDown(Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers,
                              QPoint globalMouse) {
-  // Shift in a line mode chooses cells as the cell mode does.
-  const bool choosing = FMode == TSplitMode::Cells || (LineMode() && (modifiers & Qt::ShiftModifier));
+  // Shift or Ctrl in a line mode chooses cells as the cell mode does; Ctrl
+  // adds to the choice.
+  const bool adding = modifiers & Qt::ControlModifier;
+  const bool choosing =
+      FMode == TSplitMode::Cells || (LineMode() && (modifiers & (Qt::ShiftModifier | Qt::ControlModifier)));
   if (choosing && button == Qt::LeftButton && FDragging == TDrag::None) {
     FChoosingFrom = CellUnder(at);
-    ChooseCells(FChoosingFrom ? std::optional(CellRangeOf(Data().Cells, *FChoosingFrom, *FChoosingFrom))
-                              : std::nullopt);
+    const std::optional<TCellRange> range =
+        FChoosingFrom ? std::optional(CellRangeOf(Data().Cells, *FChoosingFrom, *FChoosingFrom)) : std::nullopt;
+    if (!adding) {
+      FKept.clear();
+    } else if (range) {
+      if (FChosen) FKept.push_back(*FChosen);
+      FChosen.reset();
+      // A chosen cell pressed again leaves the choice.
+      const auto holds = [&](const TCellRange& r) {
+        return r.Left <= range->Left && range->Right <= r.Right && r.Top <= range->Top && range->Bottom <= r.Bottom;
+      };
+      if (std::erase_if(FKept, holds) > 0) {
+        FChoosingFrom.reset();
+        FView.viewport()->update();
+        emit CellsChosen();
+        return;
+      }
+    }
+    ChooseCells(range);
     return;
   }
   if (!LineMode()) return;
@@ -174,8 +194,8 @@ void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers mo
     const TGridData before = Data();
     const int x = ClampToExtent(PixelUnder(AxisX(), at.x()), ImageWidth());
     const int y = ClampToExtent(PixelUnder(AxisY(), at.y()), ImageHeight());
-    AddOnce(Grid().HorzSplits, Snapped(true, y, x, modifiers));
-    AddOnce(Grid().VertSplits, Snapped(false, x, y, modifiers));
+    AddShown(before, true, Snapped(true, y, x, modifiers));
+    AddShown(before, false, Snapped(false, x, y, modifiers));
     Record(QStringLiteral("Add Lines"), before);
     return;
   }
@@ -196,6 +216,21 @@ void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers mo
     Changed();
     return;
   }
+  const int extent = horizontal ? ImageHeight() : ImageWidth();
+  // A grabbed line dropped off the image or onto another goes; one dropped
+  // where merged cells hide it goes back.
+  const QString refused =
+      !grabbedFrom ? LineRefusal(FDragStart, horizontal, position, extent)
+      : position > 0 && position < extent && LineInsideMerges(FDragStart, horizontal, position)
+          ? LineRefusal(FDragStart, horizontal, position, extent)
+          : QString();
+  if (!refused.isEmpty()) {
+    // Not silently: the status line says why nothing came.
+    Data() = FDragStart;
+    Changed();
+    emit StatusText(refused);
+    return;
+  }
   const bool added = horizontal ? Grid().DropHorz(position, ImageHeight())
                                 : Grid().DropVert(position, ImageWidth());
   if (added)
@@ -208,6 +243,24 @@ void TSplitEditor::MouseUp(Qt::MouseButton, QPointF at, Qt::KeyboardModifiers mo
   Record(text, FDragStart);
 }
 
+QString LineRefusal(const TGridData& data, bool horizontal, std::int64_t position, int extent) {
+  if (position < 0 || position > extent) return QStringLiteral("No line added: %1 is outside the image").arg(position);
+  if (horizontal ? data.Grid.ContainsHorz(std::int32_t(position)) : data.Grid.ContainsVert(std::int32_t(position)))
+    return QStringLiteral("No line added: there is one at %1 already").arg(position);
+  // Seen nowhere, such a line would still number the slices after it anew;
+  // the merge is undone first where one is wanted there.
+  if (LineInsideMerges(data, horizontal, std::int32_t(position)))
+    return QStringLiteral("No line added at %1: merged cells lie all along it (unmerge them first)").arg(position);
+  return QString();
+}
+
+void TSplitEditor::AddShown(const TGridData& before, bool horizontal, int position) {
+  if (LineInsideMerges(before, horizontal, position))
+    emit StatusText(LineRefusal(before, horizontal, position, horizontal ? ImageHeight() : ImageWidth()));
+  else
+    AddOnce(horizontal ? Grid().HorzSplits : Grid().VertSplits, position);
+}
+
 void TSplitEditor::SelectionMade(Qt::KeyboardModifiers modifiers) {
   if (FMode == TSplitMode::Rectangle) {
     const TGridData before = Data();
@@ -216,10 +269,10 @@ void TSplitEditor::SelectionMade(Qt::KeyboardModifiers modifiers) {
     const std::int64_t right = left + FView.SelectionWidth(), bottom = top + FView.SelectionHeight();
     const int middleX = int((left + right) / 2), middleY = int((top + bottom) / 2);
     // In the order left, top, right, bottom; a side on a line adds nothing.
-    AddOnce(Grid().VertSplits, Snapped(false, ClampToExtent(left, width), middleY, modifiers));
-    AddOnce(Grid().HorzSplits, Snapped(true, ClampToExtent(top, height), middleX, modifiers));
-    AddOnce(Grid().VertSplits, Snapped(false, ClampToExtent(right, width), middleY, modifiers));
-    AddOnce(Grid().HorzSplits, Snapped(true, ClampToExtent(bottom, height), middleX, modifiers));
+    AddShown(before, false, Snapped(false, ClampToExtent(left, width), middleY, modifiers));
+    AddShown(before, true, Snapped(true, ClampToExtent(top, height), middleX, modifiers));
+    AddShown(before, false, Snapped(false, ClampToExtent(right, width), middleY, modifiers));
+    AddShown(before, true, Snapped(true, ClampToExtent(bottom, height), middleX, modifiers));
     FView.SetSelection(false);
     Record(QStringLiteral("Add Rectangle"), before);
   } else if (FMode == TSplitMode::Cross) {
@@ -291,9 +344,11 @@ bool TSplitEditor::RemoveSelected() {
 
 bool TSplitEditor::KeyPress(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_Escape) {
-    if (FChosen && !FSelected && FDragging == TDrag::None) {
+    if (HasChosenCells() && !FSelected && FDragging == TDrag::None) {
       FChoosingFrom.reset();
+      FKept.clear();
       ChooseCells(std::nullopt);
+      emit CellsChosen();
       return true;
     }
     if (FDragging != TDrag::None) {
@@ -335,18 +390,39 @@ bool TSplitEditor::ApplyToChosen(const QString& text, const TGridData& after) {
   return true;
 }
 
+std::vector<TCellRange> TSplitEditor::ChosenRanges() const {
+  std::vector<TCellRange> ranges = FKept;
+  if (FChosen) ranges.push_back(*FChosen);
+  return ranges;
+}
+
 bool TSplitEditor::MergeChosen() {
-  if (!FChosen || (FChosen->Left == FChosen->Right && FChosen->Top == FChosen->Bottom)) return false;
-  return ApplyToChosen(QStringLiteral("Merge Cells"), MergedCells(Data(), *FChosen));
+  const std::optional<TCellRange> whole = FilledRange(Data().Cells, ChosenRanges());
+  if (!whole || (whole->Left == whole->Right && whole->Top == whole->Bottom)) return false;
+  if (!ApplyToChosen(QStringLiteral("Merge Cells"), MergedCells(Data(), *whole))) return false;
+  // The merged cell is the choice now.
+  FKept.clear();
+  ChooseCells(CellRangeOf(Data().Cells, {whole->Left, whole->Top}, {whole->Left, whole->Top}));
+  return true;
 }
 
 bool TSplitEditor::UnmergeChosen() {
-  return FChosen && ApplyToChosen(QStringLiteral("Unmerge Cells"), UnmergedCells(Data(), *FChosen));
+  return ApplyToEachChosen(QStringLiteral("Unmerge Cells"),
+                           [](const TGridData& data, const TCellRange& range) { return UnmergedCells(data, range); });
 }
 
 bool TSplitEditor::SkipChosen(bool skip) {
-  return FChosen && ApplyToChosen(skip ? QStringLiteral("No Image") : QStringLiteral("Image Again"),
-                                  SkippedCells(Data(), *FChosen, skip));
+  return ApplyToEachChosen(skip ? QStringLiteral("No Image") : QStringLiteral("Image Again"),
+                           [skip](const TGridData& data, const TCellRange& range) {
+                             return SkippedCells(data, range, skip);
+                           });
+}
+
+bool TSplitEditor::ApplyToEachChosen(const QString& text,
+                                     const std::function<TGridData(const TGridData&, const TCellRange&)>& command) {
+  TGridData after = Data();
+  for (const TCellRange& range : ChosenRanges()) after = command(after, range);
+  return HasChosenCells() && ApplyToChosen(text, after);
 }
 
 void TSplitEditor::SetHighlightedCell(std::optional<TGridCell> cell) {
@@ -396,7 +472,11 @@ void TSplitEditor::Changed() {
       Select(arrived == 1 ? moved : std::nullopt);
     }
     // Other lines make other cells: a choice of the old ones means nothing.
-    if (FChosen && !(FLinesSeen == Grid())) ChooseCells(std::nullopt);
+    if (HasChosenCells() && !(FLinesSeen == Grid())) {
+      FKept.clear();
+      ChooseCells(std::nullopt);
+      emit CellsChosen();
+    }
     FLinesSeen = Grid();
   }
   FView.viewport()->update();
@@ -410,7 +490,6 @@ void TSplitEditor::Paint(QPainter& painter) {
   static const QBrush lineAcross = DashBrush(lineTones, true), lineDown = DashBrush(lineTones, false);
   static const QBrush chosenAcross = DashBrush(SelectedTones, true), chosenDown = DashBrush(SelectedTones, false);
   const TViewAxis ax = AxisX(), ay = AxisY();
-  const int width = FView.viewport()->width(), height = FView.viewport()->height();
   painter.save();
   // The dashes keep their place on the picture when it scrolls.
   // Merged cells: no line is drawn through them (view pixels inside). A
@@ -421,18 +500,20 @@ void TSplitEditor::Paint(QPainter& painter) {
   for (const auto& [corner, span] : data.Cells.Merges)
     merged.push_back(RectOf(data.Grid, {corner.first, corner.second, corner.first + span.Columns - 1,
                                         corner.second + span.Rows - 1}));
-  // Draws the line from 0 to `length` but where a merged cell lies across it.
-  const auto segments = [&](bool horizontal, int position, int length, const auto& draw) {
+  // Draws the line over the image (its frame included) but where a merged
+  // cell lies across it.
+  const auto segments = [&](bool horizontal, int position, const auto& draw) {
+    const TViewAxis& along = horizontal ? ax : ay;
+    const int start = ShownLineAt(along, 0), length = LineAt(along, along.Image) + 1;
     std::vector<std::pair<int, int>> gaps;
     for (const TGridCell& c : merged) {
       const std::int64_t from = horizontal ? c.Top : c.Left, to = from + (horizontal ? c.Height : c.Width);
       if (position <= from || position >= to) continue;
-      const TViewAxis& along = horizontal ? ax : ay;
-      const std::int64_t start = horizontal ? c.Left : c.Top, end = start + (horizontal ? c.Width : c.Height);
-      gaps.push_back({LineAt(along, start) + 1, LineAt(along, end)});
+      const std::int64_t first = horizontal ? c.Left : c.Top, end = first + (horizontal ? c.Width : c.Height);
+      gaps.push_back({LineAt(along, first) + 1, LineAt(along, end)});
     }
     std::sort(gaps.begin(), gaps.end());
-    int at = 0;
+    int at = start;
     for (const auto& [gapFrom, gapTo] : gaps) {
       if (gapFrom > at) draw(at, gapFrom - at);
       at = std::max(at, gapTo);
@@ -441,11 +522,11 @@ void TSplitEditor::Paint(QPainter& painter) {
   };
   const auto across = [&](int y, const QBrush& brush) {
     painter.setBrushOrigin(ax.Origin, 0);
-    segments(true, y, width, [&](int from, int size) { painter.fillRect(QRect(from, LineAt(ay, y), size, 1), brush); });
+    segments(true, y, [&](int from, int size) { painter.fillRect(QRect(from, ShownLineAt(ay, y), size, 1), brush); });
   };
   const auto down = [&](int x, const QBrush& brush) {
     painter.setBrushOrigin(0, ay.Origin);
-    segments(false, x, height, [&](int from, int size) { painter.fillRect(QRect(LineAt(ax, x), from, 1, size), brush); });
+    segments(false, x, [&](int from, int size) { painter.fillRect(QRect(ShownLineAt(ax, x), from, 1, size), brush); });
   };
   if (FHighlighted) {
     const TGridCell& c = *FHighlighted;
@@ -481,7 +562,7 @@ void TSplitEditor::PaintCells(QPainter& painter, const TGridData& data) {
     painter.fillRect(rect, QColor(255, 255, 255, 110));
     painter.fillRect(rect, QBrush(QColor(200, 0, 0), Qt::BDiagPattern));
   }
-  if (FChosen) painter.fillRect(area(RectOf(data.Grid, *FChosen)), QColor(255, 160, 0, 70));
+  for (const TCellRange& range : ChosenRanges()) painter.fillRect(area(RectOf(data.Grid, range)), QColor(255, 160, 0, 70));
 }
 
 void TSplitEditor::MoveFeedback(int position) {
@@ -494,7 +575,7 @@ void TSplitEditor::MoveFeedback(int position) {
 void TSplitEditor::UpdateLine(bool horizontal, int position) {
   QWidget* viewport = FView.viewport();
   if (horizontal)
-    viewport->update(QRect(0, LineAt(AxisY(), position), viewport->width(), 1));
+    viewport->update(QRect(0, ShownLineAt(AxisY(), position), viewport->width(), 1));
   else
-    viewport->update(QRect(LineAt(AxisX(), position), 0, 1, viewport->height()));
+    viewport->update(QRect(ShownLineAt(AxisX(), position), 0, 1, viewport->height()));
 }

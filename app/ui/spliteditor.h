@@ -15,6 +15,7 @@
 #include <QPointF>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 #include "app/cut/cellcommands.h"
@@ -33,6 +34,11 @@ struct TLineRef {
   int Position = 0;
   friend bool operator==(const TLineRef&, const TLineRef&) = default;
 };
+
+// Why a new line at `position` (extent: the image's size across it) is
+// not placed: outside the image, on a line, or inside merged cells all
+// along it; empty when it may be.
+QString LineRefusal(const TGridData& data, bool horizontal, std::int64_t position, int extent);
 
 class TSplitEditor : public QObject {
   Q_OBJECT
@@ -90,12 +96,17 @@ class TSplitEditor : public QObject {
   bool MoveSelected(int position);
   bool RemoveSelected();
 
-  // The chosen cells: a rectangle of the grid that takes in every merged
-  // cell it touches; drawn tinted.
+  // The cells being chosen: a rectangle of the grid that takes in every
+  // merged cell it touches; drawn tinted. Ctrl with the press that chooses
+  // keeps the rectangles chosen before (a press on one of them drops it).
   std::optional<TCellRange> ChosenCells() const { return FChosen; }
   void ChooseCells(std::optional<TCellRange> range);
-  // The cell commands on the chosen cells, each one step of the document;
-  // false when nothing changed.
+  // Every chosen rectangle, the ones kept with Ctrl first.
+  std::vector<TCellRange> ChosenRanges() const;
+  bool HasChosenCells() const { return FChosen || !FKept.empty(); }
+  // The cell commands on all chosen cells, each one step of the document;
+  // false when nothing changed. Merge takes the rectangle that holds every
+  // chosen cell, and only when they fill it.
   bool MergeChosen();
   bool UnmergeChosen();
   bool SkipChosen(bool skip);
@@ -143,6 +154,12 @@ class TSplitEditor : public QObject {
   void Record(const QString& text, const TGridData& before, int mergeKey = -1);
   std::optional<TCellKey> CellUnder(QPointF at) const;
   bool ApplyToChosen(const QString& text, const TGridData& after);
+  // Adds a line of a cross or a rectangle unless merged cells hide it all
+  // along (the status line then says so); `before`: the cut it is seen in.
+  void AddShown(const TGridData& before, bool horizontal, int position);
+  // A cell command on every chosen rectangle in turn, as one step.
+  bool ApplyToEachChosen(const QString& text,
+                         const std::function<TGridData(const TGridData&, const TCellRange&)>& command);
   void PaintCells(QPainter& painter, const TGridData& data);
 
   TCutDocument& FDocument;
@@ -160,6 +177,7 @@ class TSplitEditor : public QObject {
   int FSelectionSerial = 0;  // nudges of one selection merge into one step
   std::optional<TGridCell> FHighlighted;
   std::optional<TCellRange> FChosen;
+  std::vector<TCellRange> FKept;           // chosen before, kept with Ctrl
   std::optional<TCellKey> FChoosingFrom;  // the cell a cell drag began on
   std::optional<TEdgeMap> FEdges;
 };

@@ -34,6 +34,10 @@ int LineAt(const TViewAxis& axis, std::int64_t position) {
   return int(std::clamp<std::int64_t>(axis.Origin + q, INT32_MIN, INT32_MAX));
 }
 
+int ShownLineAt(const TViewAxis& axis, std::int64_t position) {
+  return position <= 0 ? LineAt(axis, 0) - 1 : LineAt(axis, position);
+}
+
 long double ZoomStep(long double zoom, int steps) {
   const long double* first = std::begin(kSteps);
   const long double* last = std::end(kSteps);

@@ -28,6 +28,11 @@ int PixelUnder(const TViewAxis& axis, double viewPosition);
 // The view pixel (column or row) on which the line at position p is drawn.
 int LineAt(const TViewAxis& axis, std::int64_t position);
 
+// The view pixel on which the line at `position` is shown: LineAt, but
+// the image's first edge (position 0 and before) goes on the pixel before
+// the image, so that no line covers its first row or column.
+int ShownLineAt(const TViewAxis& axis, std::int64_t position);
+
 // The zoom factors the View menu, the keys and the wheel step through.
 inline constexpr long double MinZoom = 1.0L / 16;
 inline constexpr long double MaxZoom = 32.0L;

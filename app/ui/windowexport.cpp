@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -44,12 +45,26 @@ void TWindowExportUi::AfterDialog() {
   if (FBusy) PGSetScreenCursor(TPGCursor::crHourGlass);
 }
 
+void TWindowExportUi::SuggestNameFor(const QString& imagePath) {
+  const QFileInfo image(imagePath);
+  const QString folder = FLastFolder.isEmpty() ? image.absolutePath() : FLastFolder;
+  FSuggested = folder + QLatin1Char('/') + image.completeBaseName() + QStringLiteral(".html");
+}
+
 bool TWindowExportUi::ChooseHtmlFile(std::string& path) {
   BeforeDialog();
-  QString chosen;
-  const bool ok = FDialogs.ChooseSaveFile(&FWindow, QLatin1String(HtmlFileFilter),
-                                          QLatin1String(HtmlDefaultExtension), chosen);
-  if (ok) path = FHtmlPath = QFile::encodeName(chosen).toStdString();
+  QString chosen = FSuggested;
+  bool ok = false;
+  // A folder that is not there is said at once, and the dialog comes again,
+  // before the options are asked for.
+  while ((ok = FDialogs.ChooseSaveFile(&FWindow, QLatin1String(HtmlFileFilter), QLatin1String(HtmlDefaultExtension),
+                                       chosen)) &&
+         !QFileInfo(QFileInfo(chosen).absolutePath()).isDir())
+    FDialogs.ErrorBox(&FWindow, QStringLiteral("The folder %1 does not exist.").arg(QFileInfo(chosen).absolutePath()));
+  if (ok) {
+    path = FHtmlPath = QFile::encodeName(chosen).toStdString();
+    FLastFolder = QFileInfo(chosen).absolutePath();
+  }
   AfterDialog();
   return ok;
 }
@@ -70,8 +85,9 @@ void TWindowExportUi::ShowExportOptions(TExportOptions& options) {
   BeforeDialog();
   FOptions->SetOptions(options);
   FDialogs.RunModal(*FOptions);
-  options = FOptions->Options();
   AfterDialog();
+  if (FOptions->result() != QDialog::Accepted) throw EExportCancelled();
+  options = FOptions->Options();
 }
 
 bool TWindowExportUi::ConfirmOddRetinaLine(const std::string& line) {
@@ -116,8 +132,9 @@ void TWindowExportUi::EditCode(std::vector<std::string>& lines) {
   FCode->SetSlices(FOutcomes);
   FCode->SetWarnings(FWarnings);
   FDialogs.RunModal(*FCode);
-  lines = FCode->Lines();
   AfterDialog();
+  if (FCode->result() != QDialog::Accepted) throw EExportCancelled();
+  lines = FCode->Lines();
 }
 
 void TWindowExportUi::SliceWritten(const std::string&) { ++FSlices; }
@@ -140,7 +157,7 @@ Texportdialog& TWindowExport::OptionsDialog() const {
 }
 
 TExportOptions TWindowExport::Options() const {
-  return FUi.Attached() ? FUi.OptionsDialog()->Options() : TExportOptions();
+  return FUi.Attached() ? FUi.OptionsDialog()->KeptOptions() : TExportOptions();
 }
 
 TPixelGraphic& TWindowExport::SliceImage() { return FExporter->SliceImage; }
@@ -151,6 +168,8 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
   // is planned with the cut as it began, and saves the copy with the grid.
   FCut = FDocument.Data();
   FUi.BeginExport(SliceCountOf(PageLayoutOf(FCut.Grid, FCut.Cells)), &FCut.Tags, &FCut.Cells);
+  FUi.SuggestNameFor(FDocument.ImagePath());
+  FGridSaved = false;
   TOutcome outcome;
   try {
     outcome = Export(source, format);
@@ -158,7 +177,8 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
     End(false);
     throw;
   }
-  End(outcome.GridSaved);
+  FGridSaved = outcome.GridSaved;
+  End(outcome.Done);
   if (!outcome.Done) return QString();
   const int slices = FUi.SlicesWritten();
   QString status = QStringLiteral("Exported %1 %2 and %3")
@@ -184,8 +204,8 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
 
 // Also after a failure: the cursor comes back, the lines are sorted, and
 // what the per-slice dialogs confirmed stays.
-void TWindowExport::End(bool gridSaved) {
+void TWindowExport::End(bool written) {
   FUi.EndExport();
   FDocument.Grid() = FCut.Grid;
-  FDocument.ExportEnded(FCut.Tags, FCut.Cells, gridSaved);
+  FDocument.ExportEnded(FCut.Tags, FCut.Cells, written);
 }

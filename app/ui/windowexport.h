@@ -41,6 +41,9 @@ class TWindowExportUi : public TExportUi {
   // back what it confirms to (may be null); cells: the same for the
   // slices' own formats.
   void BeginExport(int slices = 0, TTagMap* texts = nullptr, TCellData* cells = nullptr);
+  // The name the save dialog offers: the image's base name, in the folder
+  // of the last export or else the image's.
+  void SuggestNameFor(const QString& imagePath);
   void EndExport();
   int SlicesWritten() const { return FSlices; }
   const std::string& HtmlPath() const { return FHtmlPath; }
@@ -77,6 +80,8 @@ class TWindowExportUi : public TExportUi {
   TTagMap* FTexts = nullptr;
   TCellData* FCells = nullptr;
   std::string FHtmlPath;
+  QString FSuggested;
+  QString FLastFolder;
   std::vector<TSliceOutcome> FOutcomes;
   std::vector<TExportWarning> FWarnings;
 };
@@ -91,7 +96,8 @@ class TWindowExport {
   void Attach(Texportdialog& options, Taddtagsdialog& tags, Tdlg_code& code) { FUi.Attach(options, tags, code); }
   // The options dialog; raises when the dialogs were not made.
   Texportdialog& OptionsDialog() const;
-  // What the options dialog holds (the defaults before it is made).
+  // The options the next export starts from (the defaults before the
+  // dialog is made).
   TExportOptions Options() const;
   // Reused for every cell of every export; keeps the last cell.
   TPixelGraphic& SliceImage();
@@ -102,6 +108,9 @@ class TWindowExport {
   // status line of a finished export with its warnings, empty when it was
   // cancelled; errors raise with every file as it was.
   QString Run(TPixelGraphic& source, const TOutputFormat& format);
+  // Whether the last export saved the grid beside its page (the recent
+  // grids' first entry then).
+  bool GridSaved() const { return FGridSaved; }
 
  private:
   struct TOutcome {
@@ -110,7 +119,7 @@ class TWindowExport {
   };
   // The exporter at work: the one place that speaks to it.
   TOutcome Export(TPixelGraphic& source, const TOutputFormat& format);
-  void End(bool gridSaved);
+  void End(bool written);
 
   TCutDocument& FDocument;
   TWindowExportUi FUi;
@@ -118,4 +127,5 @@ class TWindowExport {
   // formats the per-slice dialogs change and whose lines the export sorts.
   TGridData FCut;
   std::unique_ptr<TSliceExporter> FExporter;
+  bool FGridSaved = false;
 };

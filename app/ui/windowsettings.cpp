@@ -1,6 +1,7 @@
 #include "app/ui/windowsettings.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
@@ -20,6 +21,22 @@ constexpr const char* kJpegQualityValue = "JpegQuality";
 constexpr const char* kJpegProgressiveValue = "JpegProgressive";
 constexpr const char* kWebpQualityValue = "WebpQuality";
 constexpr const char* kSlicesPanelValue = "SlicesPanel";
+constexpr const char* kSlicesWidthsValue = "SlicesPanelWidths";
+constexpr const char* kSlicesHideEmptyValue = "SlicesPanelHidesEmpty";
+// A width kept: more than nothing, less than any screen.
+constexpr int kWidestKept = 10000;
+
+// "320,60,70,...": every one a width, or nothing is taken.
+std::vector<int> WidthsFrom(const std::string& text) {
+  std::vector<int> widths;
+  for (const QString& part : QString::fromStdString(text).split(QLatin1Char(','))) {
+    bool ok = false;
+    const int width = part.trimmed().toInt(&ok);
+    if (!ok || width < 1 || width > kWidestKept) return {};
+    widths.push_back(width);
+  }
+  return widths;
+}
 
 void ReadQuality(TSettingsStore& store, const char* name, std::uint8_t& quality) {
   const auto text = store.ReadString(kWindowSection, name);
@@ -38,6 +55,9 @@ void ReadWorkSettings(TSettingsStore& store, TWorkSettings& work) {
   ReadQuality(store, kWebpQualityValue, work.WebpQuality);
   work.JpegProgressive = store.ReadBool(kWindowSection, kJpegProgressiveValue, work.JpegProgressive);
   work.SlicesPanel = store.ReadBool(kWindowSection, kSlicesPanelValue, work.SlicesPanel);
+  if (const auto text = store.ReadString(kWindowSection, kSlicesWidthsValue))
+    if (std::vector<int> widths = WidthsFrom(*text); !widths.empty()) work.SlicesWidths = std::move(widths);
+  work.SlicesHideEmpty = store.ReadBool(kWindowSection, kSlicesHideEmptyValue, work.SlicesHideEmpty);
 }
 
 void WriteWorkSettings(TSettingsStore& store, const TWorkSettings& work) {
@@ -46,6 +66,10 @@ void WriteWorkSettings(TSettingsStore& store, const TWorkSettings& work) {
   store.WriteString(kWindowSection, kWebpQualityValue, std::to_string(work.WebpQuality));
   store.WriteBool(kWindowSection, kJpegProgressiveValue, work.JpegProgressive);
   store.WriteBool(kWindowSection, kSlicesPanelValue, work.SlicesPanel);
+  QStringList widths;
+  for (const int width : work.SlicesWidths) widths << QString::number(width);
+  store.WriteString(kWindowSection, kSlicesWidthsValue, widths.join(QLatin1Char(',')).toStdString());
+  store.WriteBool(kWindowSection, kSlicesHideEmptyValue, work.SlicesHideEmpty);
 }
 
 void ReadWindowSettings(QWidget& window, TRecentFiles& images, TRecentFiles& grids, TWorkSettings& work) {

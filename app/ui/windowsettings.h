@@ -2,11 +2,13 @@
 // What the main window keeps between runs, read and written in this one
 // place: its placement, the recent images and grids, and what the last run
 // worked with (the output format, the JPEG and WebP qualities, JPEG's
-// progressive flag and whether the Slices panel was shown). All of it lies
+// progressive flag, whether the Slices panel was shown, its widths and
+// whether it hides cells without image). All of it lies
 // in the settings file of qsettingsstore.h under "Software\Corvane Mill",
 // section "Tessel"; the export options are the options dialog's own.
 
 #include <cstdint>
+#include <vector>
 
 #include "app/common/outputformats.h"
 
@@ -20,6 +22,10 @@ struct TWorkSettings {
   std::uint8_t WebpQuality = 80;
   bool JpegProgressive = false;
   bool SlicesPanel = false;
+  // The Slices panel's width and its columns' (TSlicesPanel::Widths);
+  // empty: as it opens.
+  std::vector<int> SlicesWidths;
+  bool SlicesHideEmpty = false;
 };
 
 // Values that do not read back sensibly leave what work holds.

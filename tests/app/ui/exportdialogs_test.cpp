@@ -1,8 +1,8 @@
 // The export dialogs in an export from the window: the per-slice dialog
 // builds each cell from its fields in the chosen style, the code dialog's
-// text is written however it closes, and the options (page style, base URL,
-// retina, the whole page) are kept between runs; the preview writes
-// nothing beside the design.
+// text is written as edited, Cancel anywhere writes nothing, the options
+// (page style, base URL, retina, the whole page) are kept between runs, and
+// the preview writes nothing beside the design.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -91,7 +91,7 @@ class TExportDialogsTest : public TWindowTest {
                         "height=\"200\" alt=\"\" style=\"display:block\"></a></td></tr>\r\n</table>\r\n"));
   }
 
-  void TheCodeDialogsTextIsWrittenHoweverItCloses() {
+  void TheCodeDialogsEditedTextIsWritten() {
     const QString dir = MakeDir(FDir, QStringLiteral("code"));
     TShownWindow w(FImage);
     Tdlg_code& code = *w.CodeDialog;
@@ -109,13 +109,41 @@ class TExportDialogsTest : public TWindowTest {
       QTest::keyClick(code.Memo1, Qt::Key_Return);
       code.Memo1->moveCursor(QTextCursor::End);
       QTest::keyClick(code.Memo1, Qt::Key_Return);
-      dialog.close();
+      QTest::mouseClick(code.OKButton, Qt::LeftButton);
     };
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
     w.Action("ExportAction")->trigger();
     QCOMPARE(FileBytes(dir + QStringLiteral("/index.html")),
              QByteArray("<!-- cut -->\r\n<table cellspacing = 0 cellpadding = 0 border = 0>\r\n<tr><td><img "
                         "src='index_1_1.jpg' width=300 height=200></td></tr>\r\n</table>\r\n"));
+  }
+
+  // Cancel, Escape or closing the options or the code dialog: no file, no
+  // lock and no staged file is left, the options changed in the dialog are
+  // dropped, and the cut still counts as unsaved.
+  void CancelInEitherDialogWritesNothing() {
+    int n = 0;
+    for (const bool inCode : {false, true})
+      for (const int way : {0, 1, 2}) {  // the Cancel button, Escape, closed
+        const QString dir = MakeDir(FDir, QStringLiteral("cancel%1").arg(n++));
+        TShownWindow w(FImage);
+        QVERIFY(w.Document().AddLine(false, 100));
+        w.Dialogs.OnModal = [&](QDialog& dialog) {
+          auto* options = qobject_cast<Texportdialog*>(&dialog);
+          if (options) {
+            options->SetOptions({.EditCode = inCode, .AlwaysGrid = true, .Retina = !inCode});
+            if (inCode) return QTest::mouseClick(options->OKButton, Qt::LeftButton);
+          }
+          if (way == 0) QTest::mouseClick(options ? options->CancelButton : w.CodeDialog->CancelButton, Qt::LeftButton);
+          if (way == 1) QTest::keyClick(&dialog, Qt::Key_Escape);
+          if (way == 2) dialog.close();
+        };
+        w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+        w.Action("ExportAction")->trigger();
+        QVERIFY(ReportedErrors().empty());
+        QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QVERIFY(w.Document().Modified() && !w.ExportDialog->retina->isChecked());
+      }
   }
 
   void ExportOptionsPersistAcrossARestart() {

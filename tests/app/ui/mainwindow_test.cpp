@@ -1,8 +1,9 @@
 // The main window driven through its menus: the entries and their enabling
 // rules, opening images (a failing one, one with a colour profile, another
 // image after lines were placed, dropped files), the recent images, Add
-// Splitline, grid files, colour adjustment, the output formats and their
-// page, the Help commands, and a window closed while its workers run.
+// Splitline, grid files and unsaved work, colour adjustment, the output
+// formats and their page, the Help commands, and a window closed while its
+// workers run.
 #include <QActionGroup>
 #include <QDropEvent>
 #include <QMimeData>
@@ -17,11 +18,13 @@
 #include "platform/display.h"
 #include "support/icc_profiles.h"
 #include "support/watchdog.h"
+#include "app/ui/placement.h"
 #include "ui_test_util.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+
 
 }  // namespace
 
@@ -34,7 +37,7 @@ class TMainWindowTest : public TWindowTest {
   void StartsEmptyWithTheMenusOfAnImagelessWindow() {
     TShownWindow w;
     QCOMPARE(w->windowTitle(), QStringLiteral("Tessel!"));
-    QCOMPARE(w->size(), QSize(600, 400));
+    QCOMPARE(w->geometry(), FirstPlacement(QGuiApplication::primaryScreen()->availableGeometry()));
     const QFontInfo status(w.Status()->font());
     QVERIFY(status.bold());
     QCOMPARE(status.family(), QStringLiteral("Liberation Sans"));  // standing in for Arial
@@ -74,6 +77,8 @@ class TMainWindowTest : public TWindowTest {
     w.Dialogs.Positions = {QStringLiteral("300"), QStringLiteral("150")};
     for (int i = 0; i < 3; ++i) w.Action("AddVerticalAction")->trigger();  // the last one cancelled
     QCOMPARE(w.Dialogs.PositionCaptions.back(), QStringLiteral("Enter position (0-300)"));
+    QCOMPARE(w.Dialogs.PositionPrompts.front(), QStringLiteral("Horizontal line, from the top (0-200):"));
+    QCOMPARE(w.Dialogs.PositionPrompts.back(), QStringLiteral("Vertical line, from the left (0-300):"));
     QCOMPARE(Vert(*w.Form), (TPositions{0, 300, 150}));
     QCOMPARE(w.Editor().Selected(), std::optional(TLineRef{false, 150}));
     QCOMPARE(Rendered(*w.View()), ExpectedViewport(w, PositionColor));
@@ -215,11 +220,17 @@ class TMainWindowTest : public TWindowTest {
     QCOMPARE(QString::fromStdString(w->MRUManager2().Items(0)), grid);
 
     const QString large = FDir.filePath(QStringLiteral("large.grd"));
-    WriteFile(large, "0\r\n250\r\n-\r\n0\r\n300\r\n");
+    WriteFile(large, "0\r\n250\r\n80\r\n-\r\n0\r\n300\r\n400\r\n");
     w.Dialogs.OpenPaths = {large};
     w.Action("LoadGridAction")->trigger();
-    QCOMPARE(w.Dialogs.Errors, std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!")});
-    QCOMPARE(Horz(*w.Form), (TPositions{0, 200}));
+    // One warning names every line left out; the rest is loaded.
+    QVERIFY(w.Dialogs.Errors.empty());
+    QCOMPARE(w.Dialogs.Warnings,
+             std::vector<QString>{QStringLiteral("Grid larger than image, line 250 out of bounds!\n"
+                                                 "Grid larger than image, line 400 out of bounds!\n"
+                                                 "Those lines are left out; the rest of the grid is loaded.")});
+    QCOMPARE(Horz(*w.Form), (TPositions{0, 200, 80}));
+    QCOMPARE(Vert(*w.Form), (TPositions{0, 300}));
     QCOMPARE(w->MRUManager2().Count(), 2);
   }
 
@@ -242,6 +253,53 @@ class TMainWindowTest : public TWindowTest {
     QVERIFY(w.Dialogs.Opened[0].endsWith(QStringLiteral("readme.txt")));
     QVERIFY(w.Dialogs.Opened[1].startsWith(QStringLiteral("https://")));
     QVERIFY(w.Dialogs.Opened[2] != w.Dialogs.Opened[1]);
+  }
+
+
+  // A cut no file holds is asked about before it is set aside: Cancel
+  // keeps it, Don't Save drops it, Save writes the grid first (a save
+  // dialog cancelled keeps it too); then Save Grid (Ctrl+G) saves there
+  // again without a dialog.
+  void UnsavedWorkIsAskedAbout() {
+    const QString other = WriteImage(FDir, QStringLiteral("other.png"), 50, 40);
+    const QString saved = FDir.filePath(QStringLiteral("asked.grd"));
+    const struct {
+      const char* Action;
+      TSaveAnswer Answer;
+      bool SavePathGiven, LeftAside;  // the window closed or the other image came
+    } cases[] = {
+        {"ExitAction", TSaveAnswer::Cancel, false, false},   {"ExitAction", TSaveAnswer::DontSave, false, true},
+        {"ExitAction", TSaveAnswer::Save, true, true},       {"ExitAction", TSaveAnswer::Save, false, false},
+        {"OpenAction", TSaveAnswer::Cancel, false, false},   {"OpenAction", TSaveAnswer::DontSave, false, true},
+        {"LoadGridAction", TSaveAnswer::Cancel, false, false},
+    };
+    for (const auto& c : cases) {
+      QFile::remove(saved);
+      TShownWindow w(FImage);
+      w.Action("ExitAction")->trigger();  // nothing placed yet: nothing asked
+      QVERIFY(w.Dialogs.Questions.empty() && !w->isVisible());
+      w->show();
+      w.Dialogs.Positions = {QStringLiteral("60")};
+      w.Action("AddHorizontalAction")->trigger();
+      w.Dialogs.SaveAnswers = {c.Answer};
+      if (c.SavePathGiven) w.Dialogs.SavePaths = {saved};
+      w.Dialogs.ImageToOpen = other;
+      w.Action(QLatin1String(c.Action))->trigger();
+      QCOMPARE(w.Dialogs.Questions.front(), QStringLiteral("Tessel!: Save the grid?"));
+      QCOMPARE(QFile::exists(saved), c.SavePathGiven);
+      QCOMPARE(!w->isVisible() || w.Document().ImageWidth() == 50, c.LeftAside);
+      if (!c.LeftAside) QVERIFY(w.Document().Modified() && Horz(*w.Form).size() == 3);
+      if (!c.SavePathGiven) continue;
+      QCOMPARE(w->GridPath(), saved);
+      w->show();
+      QVERIFY(w.Document().AddLine(true, 90));
+      w->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(w.Form.get()));
+      QTest::keyClick(w.Form.get(), Qt::Key_G, Qt::ControlModifier);
+      QCOMPARE(w.Dialogs.FileFilters.size(), std::size_t(1));
+      QCOMPARE(FileBytes(saved), QByteArray("0\r\n200\r\n60\r\n90\r\n-\r\n0\r\n300\r\n"));
+      QCOMPARE(w.Status()->text(), QStringLiteral("Saved the grid to ") + saved);
+    }
   }
 
   void ClosingWhileWorkersRunNeitherCrashesNorHangs() {

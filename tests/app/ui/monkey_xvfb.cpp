@@ -520,6 +520,12 @@ std::string CloseProgram(TDisplay& x, pid_t pid, std::chrono::seconds stall, std
     if (!windows.empty()) {
       const TWindow& top = windows.back();
       if (!top.Popup) x.Focus(top.Id);
+      // "Save the grid?" stays until answered (Escape is its Cancel): Don't
+      // Save, once the box has taken the focus.
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+      x.Press(XK_n, {XK_Alt_L});
+      x.Sync();
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
       x.Press(XK_Escape);
       if (!top.Popup) x.CloseWindow(top.Id);
       x.Sync();

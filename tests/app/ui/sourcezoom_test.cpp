@@ -56,9 +56,11 @@ class TSourceZoomTest : public TWindowTest {
     w.Grid().VertSplits.Add(100);
     w.Grid().HorzSplits.Add(50);
     TPGImage& view = *w.View();
-    const QImage before = Rendered(view);
+    // Large enough to show the whole picture at 100 % on any test screen.
+    w->resize(600, 400);
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.Form.get()));
+    const QImage before = Rendered(view);
 
     // Two wheel steps in, around the mouse: the pixel under it stays under it.
     const QPointF mouse(30.25, 20.75);

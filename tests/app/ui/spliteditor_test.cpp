@@ -2,9 +2,11 @@
 // grabbing, moving, removing and selecting lines, the right button between
 // the line modes, lines from a cross and a rectangle, snapping, the view
 // scrolling under a dragged line, and cells merged and left without an
-// image, chosen in the cell mode or with Shift+drag.
+// image, chosen in the cell mode, with Shift+drag or many with Ctrl+click,
+// and the image's edges shown at every zoom.
 #include <QToolButton>
 
+#include "app/ui/sourcezoom.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "platform/cursors.h"
 #include "ui_test_util.h"
@@ -215,7 +217,7 @@ class TSplitEditorTest : public TWindowTest {
     for (int y = 0; y < merged.height(); ++y)
       for (int x = 0; x < merged.width(); ++x) {
         const QPoint p = QPoint(x, y) - origin;
-        const bool inside = p.x() > 0 && p.x() < 100 && p.y() > 50 && p.y() < 150;
+        const bool inside = p.x() >= 0 && p.x() < 100 && p.y() > 50 && p.y() < 150;
         if ((skipped.pixel(x, y) != merged.pixel(x, y)) != inside) QFAIL(qPrintable(QStringLiteral("at %1, %2").arg(p.x()).arg(p.y())));
       }
 
@@ -251,6 +253,61 @@ class TSplitEditorTest : public TWindowTest {
     w.Drag({40, 100}, {40, 100});
     QCOMPARE(w.Editor().ChosenCells(), std::nullopt);
     QCOMPARE(w.Data().Cells.Merges, (std::map<TCellKey, TCellSpan>{{{1, 4}, {3, 1}}}));
+  }
+
+  // The image's edges are lines too, drawn beside it: at every zoom the
+  // view shows its first and last rows and columns as they are, and no line
+  // runs on beyond the image.
+  void TheImagesEdgesShowAtEveryZoom() {
+    TShownWindow w(FImage);
+    w.Grid().HorzSplits.Add(120);
+    for (const int z : {1, 2}) {
+      w.Zoom().SetZoom(z, QPointF(0, 0));
+      const QImage shown = Rendered(*w.View());
+      const QPoint origin = w.View()->PicBox()->pos();
+      int wrong = 0;
+      for (int i = 0; i < 300 * 200; ++i) {
+        const int x = i % 300, y = i / 300;
+        const QPoint at = origin + QPoint(x, y) * z;
+        if ((x == 0 || y == 0 || x == 299 || y == 199) && y != 120 && shown.rect().contains(at))
+          wrong += shown.pixel(at) != ToQRgb(PositionColor(x, y));
+      }
+      QCOMPARE(wrong, 0);
+      // The line at 120 stops at the image's frame.
+      const int beyond = origin.x() + 300 * z + 1;
+      if (beyond < shown.width()) QCOMPARE(shown.pixel(beyond, origin.y() + 120 * z), w.View()->Color().rgb());
+    }
+  }
+
+  // Ctrl+click gathers cells that need not touch; No Image (Ctrl+I) acts
+  // on all of them as one step, Merge only when they fill a rectangle; a
+  // chosen cell clicked again with Ctrl leaves the choice.
+  void CtrlClickChoosesManyCells() {
+    TShownWindow w(FImage);
+    const QString grid = FDir.filePath(QStringLiteral("many.grd"));
+    WriteFile(grid, "0\r\n200\r\n50\r\n150\r\n-\r\n0\r\n300\r\n100\r\n200\r\n");  // 3 x 3 cells
+    w->LoadGrid(grid);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.Form.get()));
+    QTest::mouseClick(w.Child<QToolButton>("cells_speed"), Qt::LeftButton);
+    // Cells by column and row; the first of each list without Ctrl.
+    const auto choose = [&](std::initializer_list<QPoint> cells) {
+      w.Keys = Qt::NoModifier;
+      for (const QPoint cell : cells) {
+        const QPoint at(cell.x() * 100 - 50, cell.y() == 1 ? 20 : cell.y() == 2 ? 100 : 170);
+        w.Drag(at, at);
+        w.Keys = Qt::ControlModifier;
+      }
+    };
+    choose({{1, 1}, {3, 1}, {2, 3}, {2, 2}, {2, 2}});
+    QCOMPARE(w.Editor().ChosenRanges(), (std::vector<TCellRange>{{1, 1, 1, 1}, {3, 1, 3, 1}, {2, 3, 2, 3}}));
+    QVERIFY(!w.Editor().MergeChosen());
+    QTest::keyClick(w.Form.get(), Qt::Key_I, Qt::ControlModifier);
+    QCOMPARE(w.Data().Cells.Skips, (std::set<TCellKey>{{1, 1}, {3, 1}, {2, 3}}));
+    QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo No Image"));
+    choose({{1, 2}, {2, 2}, {1, 3}, {2, 3}});
+    w.Action("MergeCellsAction")->trigger();
+    QCOMPARE(w.Data().Cells.Merges, (std::map<TCellKey, TCellSpan>{{{1, 2}, {2, 2}}}));
   }
 };
 

@@ -49,7 +49,7 @@
 class TScriptedDialogs : public TMainWindowDialogs {
  public:
   std::deque<QString> Positions;  // texts typed into Add Splitline; empty: Cancel
-  std::vector<QString> PositionCaptions, Errors, Opened;
+  std::vector<QString> PositionCaptions, PositionPrompts, Errors, Opened;
   QString ImageToOpen;
   bool FilterAccepted = false;
   // File dialogs: the paths chosen, in turn (none left: Cancel), and the
@@ -62,6 +62,10 @@ class TScriptedDialogs : public TMainWindowDialogs {
   std::vector<QString> Questions;
   // Yes/No questions likewise (none left: No).
   std::deque<bool> YesNoAnswers;
+  // "Save the grid?" likewise (none left: Don't Save, so that windows of
+  // tests about other things close).
+  std::deque<TSaveAnswer> SaveAnswers;
+  std::vector<QString> Warnings;
   // The program's own dialogs are shown, handed to OnModal (which may work
   // their widgets) and closed with accept unless OnModal closed them.
   std::function<void(QDialog&)> OnModal;
@@ -100,14 +104,27 @@ class TScriptedDialogs : public TMainWindowDialogs {
   }
   bool AskPosition(Tinputdlg& dialog) override {
     PositionCaptions.push_back(dialog.caption());
+    PositionPrompts.push_back(dialog.Prompt());
     if (Positions.empty()) return false;
     dialog.SetText(Positions.front());
     Positions.pop_front();
     return true;
   }
+  TSaveAnswer AskSave(QWidget*, const QString& text, const QString& caption) override {
+    Questions.push_back(caption + QStringLiteral(": ") + text);
+    if (SaveAnswers.empty()) return TSaveAnswer::DontSave;
+    const TSaveAnswer answer = SaveAnswers.front();
+    SaveAnswers.pop_front();
+    return answer;
+  }
   void ErrorBox(QWidget*, const QString& text) override { Errors.push_back(text); }
+  void WarningBox(QWidget*, const QString& text) override { Warnings.push_back(text); }
   void ShowAbout(QWidget*) override {}
-  void ShellOpen(const QString& target) override { Opened.push_back(target); }
+  bool ShellOpen(const QString& target) override {
+    Opened.push_back(target);
+    return true;
+  }
+  void ShowText(QWidget*, const QString&, const QString&) override {}
 
  private:
   bool NextAnswer(std::deque<bool>& answers, const QString& text, const QString& caption) {
@@ -311,12 +328,18 @@ inline QImage ExpectedViewport(TShownWindow& window, const std::function<TRGB(in
   if (editor.DraggingHorz() && editor.LastHorzLine() != -1) chosen = TLineRef{true, editor.LastHorzLine()};
   if (editor.DraggingVert() && editor.LastVertLine() != -1) chosen = TLineRef{false, editor.LastVertLine()};
   const TPositions rows = Horz(*window.Form), columns = Vert(*window.Form);
+  // Lines run over the image and its frame only; those at 0 lie on the
+  // frame, beside the first row or column.
+  const auto on = [](const TPositions& lines, int at) {
+    return std::any_of(lines.begin(), lines.end(), [at](std::int32_t p) { return (p <= 0 ? -1 : p) == at; });
+  };
   return Expected(view.viewport()->size(), [&](int vx, int vy) {
     const int x = vx - origin.x(), y = vy - origin.y();
     QRgb c = (x >= 0 && y >= 0 && x < w && y < h) ? ToQRgb(image(x, y)) : background;
-    if (std::count(rows.begin(), rows.end(), y)) c = Dash(TSplitEditor::LineTones, x);
-    if (std::count(columns.begin(), columns.end(), x)) c = Dash(TSplitEditor::LineTones, y);
-    if (chosen && (chosen->Horizontal ? y : x) == chosen->Position)
+    const bool across = x >= -1 && x <= w, down = y >= -1 && y <= h;
+    if (across && on(rows, y)) c = Dash(TSplitEditor::LineTones, x);
+    if (down && on(columns, x)) c = Dash(TSplitEditor::LineTones, y);
+    if (chosen && (chosen->Horizontal ? across && on({chosen->Position}, y) : down && on({chosen->Position}, x)))
       c = Dash(TSplitEditor::SelectedTones, chosen->Horizontal ? x : y);
     return c;
   });

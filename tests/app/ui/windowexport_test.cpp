@@ -451,7 +451,9 @@ class TWindowExportTest : public TWindowTest {
     QCOMPARE(FileBytes(mine + QStringLiteral("/first.cells")), QByteArray("lines\thorizontal\t0,120,200\r\nlines\tvertical\t0,100,300\r\n"
                                                                          "format\t2\t1\twebp\t35\r\nformat\t1\t2\tpng\r\n"));
     w.Action("SlicesPanelAction")->trigger();
-    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
+    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120"));
+    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colFormat)->text(), QStringLiteral("webp"));
+    QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colQuality)->text(), QStringLiteral("35"));
     QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo Slice Texts"));
 
     // The next one starts from the kept formats and writes them.

@@ -21,10 +21,11 @@ class TWindowSettingsTest : public TWindowTest {
   void init() { StartWindowTest(); }
 
   void StoredWorkSettingsThatMakeNoSenseLeaveWhatWasThere() {
-    const TWorkSettings before{FindOutputFormat("png"), 40, 60, true, true};
+    const TWorkSettings before{FindOutputFormat("png"), 40, 60, true, true, {}, false};
     const auto same = [](const TWorkSettings& a, const TWorkSettings& b) {
       return a.Format == b.Format && a.JpegQuality == b.JpegQuality && a.WebpQuality == b.WebpQuality &&
-             a.JpegProgressive == b.JpegProgressive && a.SlicesPanel == b.SlicesPanel;
+             a.JpegProgressive == b.JpegProgressive && a.SlicesPanel == b.SlicesPanel &&
+             a.SlicesWidths == b.SlicesWidths && a.SlicesHideEmpty == b.SlicesHideEmpty;
     };
     struct TRow {
       const char* Name;
@@ -45,6 +46,10 @@ class TWindowSettingsTest : public TWindowTest {
         {"JpegProgressive", "0", [](TWorkSettings& w) { w.JpegProgressive = false; }},
         {"JpegProgressive", "yes", nullptr},
         {"SlicesPanel", "0", [](TWorkSettings& w) { w.SlicesPanel = false; }},
+        {"SlicesPanelWidths", "300,40,60,70,50,80,60,90",
+         [](TWorkSettings& w) { w.SlicesWidths = {300, 40, 60, 70, 50, 80, 60, 90}; }},
+        {"SlicesPanelWidths", "300,0,x", nullptr},
+        {"SlicesPanelHidesEmpty", "1", [](TWorkSettings& w) { w.SlicesHideEmpty = true; }},
     };
     for (const TRow& row : rows) {
       TMemorySettingsStore store("Software\\Corvane Mill", std::make_shared<TSettingsData>());
