@@ -81,6 +81,7 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   connect(FDocument.get(), &TCutDocument::Changed, this, [this] { CutChanged(); });
   connect(FSourcePage, &TSourcePage::ChoiceChanged, this, [this] { UpdateMenus(); });
   connect(FSlicesPanel, &TSlicesPanel::CellPicked, &FSourcePage->Editor(), &TSplitEditor::SetHighlightedCell);
+  connect(FSlicesPanel, &TSlicesPanel::EditRefused, FSourcePage, &TSourcePage::ShowStatus);
   MakeMenus();
   UpdateMenus();
 }

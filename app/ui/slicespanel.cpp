@@ -83,7 +83,8 @@ TSlicesPanel::TSlicesPanel(TCutDocument& document, QWidget* parent)
   setObjectName(QStringLiteral("SlicesPanel"));
   Table->setObjectName(QStringLiteral("SlicesTable"));
   HideEmpty->setObjectName(QStringLiteral("HideEmptyCells"));
-  Table->setHorizontalHeaderLabels({QStringLiteral("Slice"), QStringLiteral("Size"), QStringLiteral("Format"),
+  Table->setHorizontalHeaderLabels({QStringLiteral("Slice"), QStringLiteral("Size"), QStringLiteral("Name"),
+                                    QStringLiteral("Format"),
                                     QStringLiteral("Quality"), QStringLiteral("Link"), QStringLiteral("Target"),
                                     QStringLiteral("ALT Text")});
   Table->setItemDelegateForColumn(colFormat, new TFormatDelegate(Table));
@@ -187,10 +188,12 @@ void TSlicesPanel::Refresh() {
     const auto own = data.Cells.Formats.find({cell.Column, cell.Row});
     const TCellFormat format = own != data.Cells.Formats.end() ? own->second : TCellFormat{};
     const bool lossy = LossyFormatNamed(format.Format) != nullptr;
+    const auto name = data.Cells.Names.find({cell.Column, cell.Row});
     const QString values[colCount] = {
         QStringLiteral("%1, %2").arg(cell.Column).arg(cell.Row),
         QStringLiteral("%1 x %2%3").arg(cell.Width).arg(cell.Height).arg(FSkips[i] ? QStringLiteral(", no image")
                                                                                     : QString()),
+        name != data.Cells.Names.end() ? QString::fromStdString(name->second) : QString(),
         FSkips[i] ? QString() : format.Format.empty() ? QLatin1String(ExportsFormat) : QString::fromStdString(format.Format),
         lossy && format.Quality != TCellFormat::NoQuality ? QString::number(format.Quality) : QString(),
         QString::fromStdString(texts.Link), QString::fromStdString(texts.Target),
@@ -205,7 +208,8 @@ void TSlicesPanel::Refresh() {
     }
     // A cell without an image has no format; a quality means something to lossy formats alone.
     const Qt::ItemFlags editable = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
-    Table->item(int(i), colFormat)->setFlags(FSkips[i] ? editable & ~Qt::ItemIsEditable : editable);
+    for (const int c : {colName, colFormat})
+      Table->item(int(i), c)->setFlags(FSkips[i] ? editable & ~Qt::ItemIsEditable : editable);
     Table->item(int(i), colQuality)->setFlags(lossy && !FSkips[i] ? editable : editable & ~Qt::ItemIsEditable);
     if (pictures) {
       const bool drawn = Picture && FCells.size() <= std::size_t(MaxPictures);
@@ -224,10 +228,29 @@ void TSlicesPanel::Refresh() {
 
 void TSlicesPanel::Edited(QTableWidgetItem* item) {
   const int row = item->row();
-  if (row < 0 || row >= int(FCells.size()) || item->column() < colFormat) return;
+  if (row < 0 || row >= int(FCells.size()) || item->column() < colName) return;
   const TGridCell& cell = FCells[std::size_t(row)];
   const std::pair<int, int> key{cell.Column, cell.Row};
   TGridData after = FDocument.Data();
+  if (item->column() == colName) {
+    const std::string name = item->text().trimmed().toStdString();
+    if (name.empty()) {
+      after.Cells.Names.erase(key);
+    } else {
+      after.Cells.Names[key] = name;
+      std::string problem = SliceNameProblem(name);
+      if (problem.empty() && SameSliceNames(after.Cells.Names))
+        problem = "the slice name \"" + name + "\" is another slice's already";
+      if (!problem.empty()) {
+        Refresh();
+        emit EditRefused(QString::fromStdString(problem));
+        return;
+      }
+    }
+    FDocument.Apply(QStringLiteral("Name of Slice %1, %2").arg(cell.Column).arg(cell.Row), after);
+    Refresh();
+    return;
+  }
   if (item->column() == colFormat || item->column() == colQuality) {
     TCellFormat own = after.Cells.Formats.count(key) ? after.Cells.Formats.at(key) : TCellFormat{};
     if (item->column() == colFormat) {

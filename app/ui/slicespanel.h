@@ -1,8 +1,8 @@
 #pragma once
 // The Slices panel: a dockable list of every cell of the page in export
 // order (a merged cell once), with a small picture of it, its size,
-// whether it has an image, its own format and quality, and the link,
-// target frame and ALT text of its slice; format, quality and texts are
+// whether it has an image, its name, its own format and quality, and the
+// link, target frame and ALT text of its slice; name, format, quality and texts are
 // editable in place, each edit one step of the document, so the next
 // export writes them. The texts are saved beside the grid file and written
 // into the page. Cells without an image can be left out of the list.
@@ -33,7 +33,7 @@ class TSlicesPanel : public QDockWidget {
   Q_OBJECT
 
  public:
-  enum TColumn { colSlice, colSize, colFormat, colQuality, colLink, colTarget, colAlt, colCount };
+  enum TColumn { colSlice, colSize, colName, colFormat, colQuality, colLink, colTarget, colAlt, colCount };
   // The first choice of the format column: no format of the cell's own.
   static constexpr const char* ExportsFormat = "as the export";
   // Pictures are drawn for pages of up to this many cells (more would slow
@@ -65,6 +65,8 @@ class TSlicesPanel : public QDockWidget {
  signals:
   // The cell picked in the list (none when the pick is gone).
   void CellPicked(std::optional<TGridCell> cell);
+  // An edit that was not taken, and why (a name not allowed or taken).
+  void EditRefused(const QString& why);
 
  protected:
   void showEvent(QShowEvent* event) override;

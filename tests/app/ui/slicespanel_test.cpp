@@ -5,7 +5,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QFile>
 #include <QIcon>
+#include <QProcess>
 
 #include "export_test_util.h"
 
@@ -66,6 +68,40 @@ class TSlicesPanelTest : public TWindowTest {
     w.Action("ExportAction")->trigger();
     const auto files = DirectoryFiles(dir);
     QVERIFY(files.count(QStringLiteral("index_1_1.webp")) && files.count(QStringLiteral("index_2_1.png")));
+  }
+
+  // A name typed in the list names the slice's files; the name follows its
+  // cell when a line comes before it, an unsafe or taken name is refused in
+  // the status line, and the files are those the command line writes.
+  void ANameTypedInTheListNamesTheSliceFiles() {
+    const QString dir = MakeDir(FDir, QStringLiteral("names"));
+    TShownWindow w(FImage);
+    w.Action("SlicesPanelAction")->trigger();
+    QVERIFY(w.Document().AddLine(false, 100));
+    QTableWidget& table = *w.SlicesTable();
+    TypeIntoCell(table, 1, TSlicesPanel::colName, QStringLiteral("btn-shop"));
+    for (const char* refused : {"../up", "BTN-SHOP"}) {
+      TypeIntoCell(table, 0, TSlicesPanel::colName, QLatin1String(refused));
+      QVERIFY(w.Status()->text().contains(QStringLiteral("slice name")));
+      QCOMPARE(table.item(0, TSlicesPanel::colName)->text(), QString());
+    }
+    QVERIFY(w.Document().AddLine(false, 50));
+    QCOMPARE(w.Data().Cells.Names, (std::map<TCellKey, std::string>{{{3, 1}, "btn-shop"}}));
+    w.Dialogs.OnModal = SetOptions({});
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
+    w.Action("ExportAction")->trigger();
+    const auto files = DirectoryFiles(dir);
+    QVERIFY(files.count(QStringLiteral("btn-shop.jpg")) && files.count(QStringLiteral("index_1_1.jpg")));
+    const QString cli = MakeDir(FDir, QStringLiteral("names-cli"));
+    QFile cells(cli + QStringLiteral("/cut.cells"));
+    QVERIFY(cells.open(QIODevice::WriteOnly) && cells.write("name\t3\t1\tbtn-shop\n") > 0);
+    cells.close();
+    QProcess run;
+    run.start(QStringLiteral(TESSEL_CLI_PATH), {QStringLiteral("slice"), FImage, cli + QStringLiteral("/index.html"),
+                                               QStringLiteral("--vert"), QStringLiteral("50,100"),
+                                               QStringLiteral("--cells"), cells.fileName()});
+    QVERIFY(run.waitForFinished(60000) && run.exitCode() == 0);
+    QCOMPARE(DirectoryFiles(cli).at(QStringLiteral("btn-shop.jpg")), files.at(QStringLiteral("btn-shop.jpg")));
   }
 
   // Each row shows its cell; cells without image can be hidden; the widths
