@@ -219,7 +219,10 @@ bool TSliceExporter::Write(TPixelGraphic& source, TAgreed& agreed, const std::fu
       largest = std::max(largest, written.Outcomes[i].Bytes);
     facts.SliceBytes += largest;
   }
-  FUi.ExportWarned(ExportWarnings(options, facts));
+  std::vector<TExportWarning> warnings = ExportWarnings(options, facts);
+  if (const std::string kept = ProfileNotKeptText(plan, source); !kept.empty())
+    warnings.push_back({"profile-converted", kept});
+  FUi.ExportWarned(warnings);
   // Cancelled over the code: the staged slices go with the commit, unplaced.
   try {
     if (options.EditCode) FUi.EditCode(lines);

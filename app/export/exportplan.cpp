@@ -137,6 +137,28 @@ TRoadFacts FactsOf(const TExportPlan& plan, const TExportSettings& settings, con
 
 }  // namespace
 
+std::string ProfileNotKeptText(const TExportPlan& plan, const TPixelGraphic& source) {
+  if (!source.ColorProfile || plan.Rules.Settings.ColorProfile != TColorProfileMode::cpmKeep) return "";
+  std::set<std::string> converted;
+  for (const TPlannedSlice& slice : plan.Slices) {
+    // A chosen format may take WebP, the one of them that cannot carry it.
+    if (slice.Chosen()) {
+      if (AutoFormatsFor(plan.Rules) & afWebp) converted.insert("webp");
+      continue;
+    }
+    try {
+      if (!FindWriter(slice.Writer).EmbedsProfile) converted.insert(slice.Writer);
+    } catch (...) {
+      // An unknown writer fails at its slice.
+    }
+  }
+  if (converted.empty()) return "";
+  std::string names;
+  for (const std::string& name : converted) names += (names.empty() ? "" : ", ") + name;
+  return "ColorProfile=keep: " + names + " slices cannot carry the image's colour profile; they are written "
+         "converted to sRGB";
+}
+
 std::string SharedOutputProblem(const TExportPlan& plan) {
   std::set<std::string> seen;
   for (const std::string& path : plan.Outputs)

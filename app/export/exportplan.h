@@ -94,6 +94,11 @@ struct TExportPlan {
 // page), or empty.
 std::string SharedOutputProblem(const TExportPlan& plan);
 
+// Under ColorProfile keep, with a source that has a colour profile: which
+// slices' formats cannot carry it (their slices are converted to sRGB
+// instead), said once for the export; empty when all can.
+std::string ProfileNotKeptText(const TExportPlan& plan, const TPixelGraphic& source);
+
 // The plan of an export of cut by settings into htmlPath, its slices made
 // by the library's settings given (taken as the export starts). Work and
 // memory follow the cells written: a grid of many repeated lines costs its

@@ -156,3 +156,16 @@ void TLoadColorStep::MapRows(TPixelGraphic& image, int top, int count) {
     if (GammaRows) MapBytes(row, width * 3, GammaTable);
   }
 }
+
+void CopyInSRGB(TPixelGraphic& image, TPixelGraphic& target) {
+  target.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
+  target.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+  target.ColorProfile = image.ColorProfile;
+  target.FileGamma = image.FileGamma;
+  TPGLibrarySettings settings = PGSettings();
+  settings.ColorProfile = TColorProfileMode::cpmConvert;
+  const TPGThreadSettings scope(settings);
+  TLoadColorStep step;
+  step.Prepare(target);
+  if (step.MapsRows()) step.MapRows(target, 0, target.Height());
+}

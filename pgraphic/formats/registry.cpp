@@ -11,6 +11,7 @@
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/optpalette.h"
 #include "pgraphic/core/uihooks.h"
+#include "pgraphic/formats/loadstep.h"
 #include "pgraphic/formats/rowrelay.h"
 
 // ---------------------------------------------------------------- base classes
@@ -337,6 +338,13 @@ void SaveImageThroughRegistry(TPixelGraphic& image, TStream& stream, std::string
   TPGUpdateGuard update(image);
   DropLeadingDot(extension);
   TFileFormatWriter& writer = FindWriter(extension);
+  if (image.ColorProfile && !writer.EmbedsProfile && PGSettings().ColorProfile == TColorProfileMode::cpmKeep) {
+    TPixelGraphic converted;
+    converted.SaveColorResWarningAction = image.SaveColorResWarningAction;
+    CopyInSRGB(image, converted);
+    SaveImageThroughRegistry(converted, stream, extension);
+    return;
+  }
   image.ClassifyPalette();
   const TColorResolution cur = ImageColorResolution(image);
   const TColorResolution target = SaveTargetResolution(writer, cur);

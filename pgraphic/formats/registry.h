@@ -94,6 +94,10 @@ class TFileFormatWriter : public TFileFormatReaderWriter {
   // Writes an image of 256 greys as a grey file, which looks the same as
   // colour and takes fewer bytes.
   bool WritesGrey = false;
+  // Embeds the image's colour profile. Under ColorProfile keep an image
+  // with a profile goes to any other writer converted to sRGB: pixels kept
+  // in the profile's space without it would show wrong everywhere.
+  bool EmbedsProfile = false;
   virtual void Write(TStream& stream, TPixelGraphic& image);
   virtual void BeginFile(TStream& stream);
   virtual void AppendImage(TStream& stream, TPixelGraphic& image);

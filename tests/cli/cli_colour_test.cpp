@@ -91,6 +91,21 @@ TEST_F(CliColour, KeptProfileIsInEverySliceAndInfoNamesIt) {
     for (const char* cell : {"_1_1.", "_2_1."})
       EXPECT_EQ(icc::PillowProfile(Dir, Dir + "/kept" + cell + format), profile) << cell << format;
   }
+  // png8 keeps it too; formats that cannot carry it are written in sRGB, as
+  // converted slices are, and the export says so once.
+  ASSERT_EQ(Cli("slice adobe.jpg kept.html --overwrite --vert 20 --set ColorProfile=keep --format png8"), 0);
+  EXPECT_EQ(icc::PillowProfile(Dir, Dir + "/kept_1_1.png"), profile);
+  std::string said;
+  for (const char* format : {"bmp", "webp"}) {
+    ASSERT_EQ(Cli(std::string("slice adobe.jpg sent.html --overwrite --vert 20 --format ") + format), 0);
+    ASSERT_EQ(Cli(std::string("slice adobe.jpg kept.html --overwrite --vert 20 --set ColorProfile=keep --format ") +
+                  format, &said), 0);
+    EXPECT_EQ(said.find("warning: ColorProfile=keep: " + std::string(format) + " slices cannot carry"), 0u) << said;
+    EXPECT_EQ(said.find("ColorProfile=keep", 30), std::string::npos) << said;
+    for (const char* cell : {"_1_1.", "_2_1."})
+      EXPECT_TRUE(peer::ReadFile(Dir + "/kept" + cell + format) == peer::ReadFile(Dir + "/sent" + cell + format))
+          << cell << format;
+  }
   std::string out;
   ASSERT_EQ(Cli("info kept_2_1.tif", &out), 0);
   EXPECT_EQ(out, "Tagged Image File Format\nI, Uncompr., RGB\nICC profile: Wide RGB (Adobe primaries)\n28x32x16.7 M 24 bit\n");

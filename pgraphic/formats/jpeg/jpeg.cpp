@@ -618,6 +618,7 @@ TJPGFileFormatWriter::TJPGFileFormatWriter() {
   SafeOnThreads = true;
   TakesRowsTopDown = true;
   WritesGrey = true;
+  EmbedsProfile = true;
   Extension = "jpg";
   Description = "JPEG (JFIF compliant)";
   CanWriteResolutions = CrBit(cr256Grays) | CrBit(crTrueColor);

@@ -709,6 +709,7 @@ TPNGFileFormatWriter::TPNGFileFormatWriter() {
   SafeOnThreads = true;
   TakesRowsTopDown = true;
   WritesGrey = true;
+  EmbedsProfile = true;
   Extension = "png";
   Description = "Portable Network Graphics";
   CanWriteResolutions = 255;

@@ -13,6 +13,7 @@ TPNG8FileFormatWriter::TPNG8FileFormatWriter() {
   Extension = "png8";
   Description = "PNG 256 colours";
   CanWriteResolutions = 255;
+  EmbedsProfile = true;
 }
 
 void TPNG8FileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
@@ -23,6 +24,7 @@ void TPNG8FileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   indexed.OnProgressStart = image.OnProgressStart;
   indexed.OnProgressEnd = image.OnProgressEnd;
   indexed.FileGamma = image.FileGamma;
+  indexed.ColorProfile = image.ColorProfile;
   indexed.SetRGBWeighting(image.RGBWeighting());
   MakeIndexedCopy(indexed, image, PGSettings().Png8Dither);
   WritePngImage(stream, indexed, true);

@@ -365,6 +365,7 @@ void AppendTiff(TStream& stream, TTiffFileState& file, TPixelGraphic& image) {
 TTIFFileFormatWriter::TTIFFileFormatWriter() {
   SafeOnThreads = true;
   TakesRowsTopDown = true;
+  EmbedsProfile = true;
   Extension = "tif";
   Description = "Tagged Image File Format";
   MultiImage = true;
