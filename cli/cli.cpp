@@ -292,13 +292,16 @@ void ApplyCommonOptions(const TCliParsed& parsed) {
   SetPGUiHooks(&hooks);
 }
 
+std::runtime_error NamingFile(const std::string& path, const std::exception& e) {
+  const std::string what = e.what();
+  return std::runtime_error(what.find(path) != std::string::npos ? what : path + ": " + what);
+}
+
 void LoadSourceImage(TPixelGraphic& image, const std::string& path) {
   try {
     image.LoadFromFile(path);
   } catch (const EPixelGraphic& e) {
-    const std::string what = e.what();
-    if (what.find(path) != std::string::npos) throw;
-    throw std::runtime_error(path + ": " + what);
+    throw NamingFile(path, e);
   }
 }
 

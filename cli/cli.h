@@ -85,6 +85,9 @@ class TCliWarningAsError : public std::runtime_error {
 // Loads image from path; a failure of the image's own (its reader's
 // "PNG: Read Error") names the file it is about.
 void LoadSourceImage(TPixelGraphic& image, const std::string& path);
+// A failure of reading path as the command line says it: the file named
+// before the reason, unless the reason names it already.
+std::runtime_error NamingFile(const std::string& path, const std::exception& e);
 
 // Sets a library setting by the name the library uses (JpegQuality, TiffBigEndian...).
 void SetLibrarySetting(const std::string& name, const std::string& value);

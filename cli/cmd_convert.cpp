@@ -4,8 +4,11 @@
 
 #include "app/export/exporterror.h"
 #include "cli/cli.h"
+#include "pgraphic/core/messages.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/stagedfile.h"
+#include "pgraphic/core/stream.h"
+#include "pgraphic/formats/registry.h"
 #include "pgraphic/rows/transcode.h"
 
 #if __has_include("cli/adjust.h")
@@ -48,10 +51,19 @@ int RunConvert(const std::vector<std::string>& args) {
   TPixelGraphic image;
   ConfigureImage(image, parsed);
   if (parsed.Has("--adjust")) {
-    image.LoadFromFile(parsed.Positional[0]);
+    LoadSourceImage(image, parsed.Positional[0]);
     ApplyAdjustments(image, parsed);
     image.SaveToFile(parsed.Positional[1]);
   } else {
+    // Named as the command line names what it cannot read; the reader's
+    // own failures while the rows stream keep their words.
+    try {
+      TFileStream probe(parsed.Positional[0], TFileStream::fmOpenRead);
+      if (!FindReader(probe, FileExtensionOf(parsed.Positional[0])))
+        throw std::runtime_error(parsed.Positional[0] + ": " + GetLangStr(msgUnknownFileFormat));
+    } catch (const EPixelGraphic& e) {
+      throw NamingFile(parsed.Positional[0], e);
+    }
     TranscodeFile(image, parsed.Positional[0], parsed.Positional[1], false);  // nothing reads it after
   }
   return 0;

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/common/text.h"
 #include "cli/cli.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/stream.h"
@@ -34,12 +35,16 @@ int RunInfo(const std::vector<std::string>& args) {
   TFileStream stream(path, TFileStream::fmOpenRead);
   TFileFormatReader* reader = FindReader(stream, FileExtensionOf(path));
   if (!reader) {
-    std::cerr << GetLangStr(msgUnknownFileFormat) << "\n";
+    std::cerr << TerminalSafe(path + ": " + GetLangStr(msgUnknownFileFormat)) << "\n";
     return 1;
   }
   // A file of a known format that is damaged says what is wrong with it.
   TFileInfo info;
-  reader->ReadInfo(stream, 0, info);
+  try {
+    reader->ReadInfo(stream, 0, info);
+  } catch (const EPixelGraphic& e) {
+    throw NamingFile(path, e);
+  }
   for (const std::string& line : FileInfoLines(info, reader->Description)) std::cout << line << "\n";
   return 0;
 }

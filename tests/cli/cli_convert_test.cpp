@@ -59,13 +59,14 @@ TEST_F(CliConvert, InfoPrintsTheNonEmptyFactsOneALine) {
   EXPECT_EQ(Cli("info td.bmp").Out, "Bitmap\nWindows, RGB, Top-Down\n2x5x16 4 bit\n");
   peer::WriteFile(Dir + "/junk.bmp", {1, 2, 3});
   const std::pair<const char*, const char*> bad[] = {
-      {"junk.bmp", "Unknown file format\n"}, {"missing.bmp", "File missing.bmp not found.\n"}};
+      {"junk.bmp", "junk.bmp: Unknown file format\n"}, {"missing.bmp", "File missing.bmp not found.\n"}};
   for (const auto& [name, message] : bad) {
     const TCliRun r = Cli(std::string("info ") + name);
     EXPECT_EQ(r.Status, 1) << name;
     EXPECT_EQ(r.Out, "");
     EXPECT_EQ(r.Err, message);
   }
+  EXPECT_EQ(Cli("convert junk.bmp x.png").Err, "junk.bmp: Unknown file format\n");
   EXPECT_EQ(Cli("info").Status, 2);
 }
 
