@@ -41,6 +41,7 @@ int RunInfo(const std::vector<std::string>& args) {
   TFileInfo info;
   reader->ReadInfo(stream, 0, info);
   for (const std::string& line : FileInfoLines(info, reader->Description)) std::cout << line << "\n";
+  if (info.Alpha) std::cout << "Alpha: yes\n";
   return 0;
 }
 

@@ -234,6 +234,6 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
   slice.Place = page.Column;
   slice.ColumnSpan = page.ColumnSpan;
   slice.RowSpan = page.RowSpan;
-  if (plan.Rules.Email || page.Skip) slice.Average = AverageColor(source, cell);
+  if (plan.Rules.Email || page.Skip) slice.Average = AverageColor(source, cell, plan.Rules.Settings.PageColor);
   return slice;
 }

@@ -37,16 +37,6 @@ std::string QuotedAttribute(const THtmlOptions& options, const char* name, const
   return " " + MarkupName(options, name) + "=" + quote + value + quote;
 }
 
-std::string HexColor(TRGB color) {
-  static const char* const hex = "0123456789abcdef";
-  std::string out = "#";
-  for (const unsigned channel : {GetRValue(color), GetGValue(color), GetBValue(color)}) {
-    out += hex[channel >> 4];
-    out += hex[channel & 15];
-  }
-  return out;
-}
-
 // A srcset candidate ends at a blank and a list of them is split at commas,
 // which a file name may hold.
 std::string SrcsetUrl(const std::string& baseUrl, const std::string& name) {

@@ -54,5 +54,6 @@ TPageLayout PageLayoutOf(const TSplitGrid& grid, const TCellData& cells);
 int SliceCountOf(const TPageLayout& page);
 
 // The mean colour of the cell's pixels, each channel rounded: the colour of
-// a skipped cell, and of every cell of a page for mail.
-TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);
+// a skipped cell, and of every cell of a page for mail. Transparent pixels
+// count as laid on page, the colour they show on the page.
+TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell, TRGB page = RGBColor(255, 255, 255));
