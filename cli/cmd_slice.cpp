@@ -164,7 +164,7 @@ void BuildGrid(const TCliParsed& parsed, TSplitGrid& grid, int width, int height
 // takes the road that loads first, so that what is reported comes in its
 // usual order.
 bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& messages, int& width,
-                    int& height) {
+                    int& height, bool& alpha) {
   const std::string& imagePath = parsed.Positional[0];
   try {
     TFileStream stream(imagePath, TFileStream::fmOpenRead);
@@ -177,6 +177,7 @@ bool GridFromHeader(const TCliParsed& parsed, TSplitGrid& grid, std::ostream& me
     BuildGrid(parsed, grid, info.Width, info.Height, messages);
     width = info.Width;
     height = info.Height;
+    alpha = info.Alpha;
     return true;
   } catch (...) {
     return false;
@@ -295,8 +296,9 @@ int RunSlice(const std::vector<std::string>& args) {
   std::ostringstream gridMessages;
   const TFileIdentity sourceFile = FileIdentityOf(parsed.Positional[0]);
   int width = 0, height = 0;
+  bool alpha = false;
   const bool dryRun = parsed.Has("--dry-run");
-  const bool early = !dryRun && GridFromHeader(parsed, grid, gridMessages, width, height);
+  const bool early = !dryRun && GridFromHeader(parsed, grid, gridMessages, width, height, alpha);
   if (!early) {
     source.LoadFromFile(parsed.Positional[0]);
     width = source.Width();
@@ -327,6 +329,7 @@ int RunSlice(const std::vector<std::string>& args) {
   settings.EncodeThreads = threads;
   settings.KeepLastSlice = false;  // nothing shows it
   settings.KeepSourceRows = false;  // nor reads the source after the export
+  settings.SourceFileHasAlpha = alpha;
   settings.SaveTexts = parsed.Has("--tags");  // beside the grid with --save-grid
   if (!(early ? exporter.ExportWhileLoading(source, load) : exporter.Export(source))) {
     std::cerr << ui.Refusal();

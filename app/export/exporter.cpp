@@ -75,7 +75,7 @@ bool TSliceExporter::ExportWhileLoading(TPixelGraphic& source, const std::functi
 bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* load) {
   std::unique_ptr<TAgreed> agreed;
   try {
-    agreed = Agree(load != nullptr);
+    agreed = Agree(load != nullptr, load ? Settings.SourceFileHasAlpha && PGSettings().KeepAlpha : source.HasAlpha());
   } catch (...) {
     LoadAnyway(load);
     throw;
@@ -87,13 +87,13 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
 // Everything asked and checked before the first cell: the HTML path, the
 // options, whether they can be met, the plan, the lock, the files to
 // replace. Null when the user said no.
-std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading) {
+std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading, bool alpha) {
   std::string htmlPath;
   if (!ChoosePath(htmlPath)) return nullptr;
   if (Settings.Options.ShowOptions) FUi.ShowExportOptions(Settings.Options);
   FCut.Grid.SortBoth();
   auto agreed = std::make_unique<TAgreed>();
-  agreed->Plan = PlanExport(FCut, Settings, htmlPath, {loading}, PGSettings());
+  agreed->Plan = PlanExport(FCut, Settings, htmlPath, {loading, alpha}, PGSettings());
   if (!CheckOptions(agreed->Plan)) return nullptr;
   if (std::filesystem::path(htmlPath).filename().empty())
     throw EExportError("No HTML file name given; nothing was written.");

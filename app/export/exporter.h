@@ -112,7 +112,7 @@ class TSliceExporter {
  private:
   struct TAgreed;
   bool Run(TPixelGraphic& source, const std::function<void()>* load);
-  std::unique_ptr<TAgreed> Agree(bool loading);
+  std::unique_ptr<TAgreed> Agree(bool loading, bool alpha);
   bool ChoosePath(std::string& htmlPath);
   bool CheckOptions(const TExportPlan& plan);
   bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);

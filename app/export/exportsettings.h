@@ -44,6 +44,10 @@ struct TExportSettings {
   // slice that needs it is written, so that memory follows the work, not
   // the picture; the source's rows read as zeros afterwards.
   bool KeepSourceRows = true;
+  // For an export while the source loads: its file has alpha
+  // (TFileInfo::Alpha), which loading keeps under KeepAlpha. A loaded
+  // source tells by itself.
+  bool SourceFileHasAlpha = false;
   // Whether the cut's texts are saved beside a grid the export saves. The
   // command line has texts only from --tags; without them, a tags file
   // already beside the grid is left as it is.
