@@ -1,5 +1,7 @@
 #include "app/export/exportoptions.h"
 
+#include "app/common/text.h"
+
 namespace {
 
 struct TOptionField {
@@ -19,6 +21,7 @@ constexpr TOptionField OptionFields[] = {
 
 constexpr const char* StyleValue = "style_Text";
 constexpr const char* BaseUrlValue = "baseurl_Text";
+constexpr const char* PageColorValue = "pagecolor_Text";
 
 }  // namespace
 
@@ -28,6 +31,8 @@ void LoadExportOptions(TSettingsStore& store, TExportOptions& options) {
   if (const auto style = store.ReadString(ExportOptionsSection, StyleValue))
     PageStyleNamed(*style, options.Style);
   if (const auto base = store.ReadString(ExportOptionsSection, BaseUrlValue)) options.BaseUrl = *base;
+  if (const auto text = store.ReadString(ExportOptionsSection, PageColorValue))
+    if (const auto color = ColorFromHex(*text)) options.PageColor = *color;
 }
 
 void SaveExportOptions(TSettingsStore& store, const TExportOptions& options) {
@@ -35,4 +40,9 @@ void SaveExportOptions(TSettingsStore& store, const TExportOptions& options) {
     store.WriteBool(ExportOptionsSection, f.Name, options.*f.Field);
   store.WriteString(ExportOptionsSection, StyleValue, PageStyleName(options.Style));
   store.WriteString(ExportOptionsSection, BaseUrlValue, options.BaseUrl);
+  // White, the default, leaves the store as older versions wrote it.
+  if (options.PageColor == TExportOptions{}.PageColor)
+    store.DeleteValue(ExportOptionsSection, PageColorValue);
+  else
+    store.WriteString(ExportOptionsSection, PageColorValue, HexColor(options.PageColor));
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpressionValidator>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "app/common/text.h"
 #include "app/export/htmltable.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/lossyformat.h"
@@ -69,6 +71,7 @@ Texportdialog::Texportdialog(QWidget* parent)
       showoptions(new QCheckBox(QStringLiteral("Show this Dialog on export"))),
       style(new QComboBox),
       baseurl(new QLineEdit),
+      pagecolor(new QLineEdit),
       retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
       OKButton(MakeOKButton(*this)) {
   setObjectName(QStringLiteral("exportdialog"));
@@ -82,6 +85,9 @@ Texportdialog::Texportdialog(QWidget* parent)
   showoptions->setObjectName(QStringLiteral("showoptions"));
   style->setObjectName(QStringLiteral("style"));
   baseurl->setObjectName(QStringLiteral("baseurl"));
+  pagecolor->setObjectName(QStringLiteral("pagecolor"));
+  pagecolor->setPlaceholderText(QStringLiteral("#ffffff: what transparency shows on JPEG, BMP and TIFF slices"));
+  pagecolor->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("#[0-9A-Fa-f]{6}")), pagecolor));
   retina->setObjectName(QStringLiteral("retina"));
   for (const TPageStyle pageStyle : PageStyles)
     style->addItem(QString::fromLatin1(PageStyleCaption(pageStyle)));
@@ -91,6 +97,7 @@ Texportdialog::Texportdialog(QWidget* parent)
     layout->addWidget(box);
   auto* page = new QFormLayout;
   const std::tuple<const char*, const char*, QWidget*> rows[] = {{"styleLabel", "Page &style:", style},
+                                                                  {"pagecolorLabel", "Page &colour:", pagecolor},
                                                                   {"baseurlLabel", "&Base URL:", baseurl}};
   for (const auto& [name, caption, field] : rows) {
     auto* label = new QLabel(QLatin1String(caption));
@@ -119,6 +126,7 @@ TExportOptions Texportdialog::Options() const {
   options.Style = index >= 0 && index < int(std::size(PageStyles)) ? PageStyles[index] : TPageStyle::Classic;
   options.BaseUrl = baseurl->text().toStdString();
   options.Retina = retina->isChecked();
+  if (const auto color = ColorFromHex(pagecolor->text().toStdString())) options.PageColor = *color;
   return options;
 }
 
@@ -133,6 +141,7 @@ void Texportdialog::SetOptions(const TExportOptions& options) {
     if (PageStyles[i] == options.Style) style->setCurrentIndex(int(i));
   baseurl->setText(QString::fromStdString(options.BaseUrl));
   retina->setChecked(options.Retina);
+  pagecolor->setText(QString::fromStdString(HexColor(options.PageColor)));
 }
 
 void Texportdialog::showEvent(QShowEvent* event) {

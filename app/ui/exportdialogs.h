@@ -43,6 +43,7 @@ class Texportdialog : public QDialog {
   QCheckBox* showoptions;
   QComboBox* style;  // one entry per TPageStyle, in PageStyles order
   QLineEdit* baseurl;
+  QLineEdit* pagecolor;
   QCheckBox* retina;
   QPushButton* OKButton;
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "app/ui/dialogs.h"
+#include "pgraphic/core/settings.h"
 #include "app/ui/document.h"
 #include "app/ui/exportdialogs.h"
 #include "platform/cursors.h"
@@ -168,6 +169,7 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
   TExportSettings& settings = FExporter->Settings;
   settings.SetOutputFormat(format);
   settings.Options = OptionsDialog().Options();
+  PGSettings().PageColor = settings.Options.PageColor;
   settings.SourceFile = FDocument.ImageFile();
   const bool done = FExporter->Export(source);
   return {done, done && settings.Options.AlwaysGrid};
