@@ -450,7 +450,10 @@ void SizeImage(TReadSession& s) {
     // libpng must never write past the rows it gets, whatever the file says.
     const std::size_t channels = s.Alpha == TKeptAlpha::ColourAlpha ? 4 : 2;
     if (s.RowBytes != std::size_t(s.Header.Width) * channels) RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
-    s.Interleaved.assign(s.RowBytes * (s.Passes > 1 ? std::size_t(s.Header.Height) : 1), 0);
+    const std::uint64_t bytes = std::uint64_t(s.RowBytes) * (s.Passes > 1 ? s.Header.Height : 1);
+    if (bytes > PGSettings().MaxDecoderMemory)
+      throw EPng(kPrefix + PGDecoderMemoryText(PGSettings().MaxDecoderMemory, bytes));
+    s.Interleaved.assign(std::size_t(bytes), 0);
   // libpng must never write past our row memory, whatever the file says.
   } else if (s.RowBytes > image.BytesPerRow()) {
     RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
