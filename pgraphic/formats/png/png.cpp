@@ -866,7 +866,7 @@ void WritePngImage(TStream& stream, TPixelGraphic& image, bool indexed, const st
   s->Alpha = palette ? !indexAlpha.empty() : !PGAlphaIsOpaque(image);
   if (palette && !s->Alpha && !PGAlphaIsOpaque(image)) RaisePrefixed<EPng>(kPrefix, msgInvalidValueFor, "tRNS");
   s->TrnsCount = int(std::min<std::size_t>(indexAlpha.size(), 256));
-  std::memcpy(s->Trns, indexAlpha.data(), std::size_t(s->TrnsCount));
+  std::copy_n(indexAlpha.begin(), s->TrnsCount, s->Trns);
   DescribeImage(*s, image, indexed);
   s->WriteGamma = PGSettings().PngWriteGamma;
   s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);
