@@ -3,8 +3,16 @@
 # ImageMagick and Pillow on the same files, on this machine's libjpeg-turbo,
 # libpng and zlib. Prints per road the median wall time of each, ours divided
 # by vips, our peak memory against the decoded image and against vips's, and
-# for PNG output the bytes written against vips's. The 30000 x 30000 slice
-# check is bench/bigslice.sh.
+# for PNG output the bytes written against vips's. Next to the times, what
+# does not depend on the machine's load: per road the system time of ours
+# and of vips (medians, from /usr/bin/time), their page faults (one run
+# under perf stat -e page-faults; where perf is missing or may not count,
+# the medians of /usr/bin/time's minor faults, which also count pages
+# mapped ahead in bulk) and the madvise calls each makes (one run under
+# strace -f; those that give pages back, MADV_DONTNEED, apart). A road is marked where it misses a target:
+# time above 0.95 x vips's, page faults above vips's plus 20 %, system time
+# above vips's, any page given back, peak memory above vips's. The
+# 30000 x 30000 slice check is bench/bigslice.sh.
 #
 # Sources, made once: an 8000 x 6000 photo-like JPEG (plasma shading and
 # grain), the same as a PNG written by ImageMagick (with its gamma chunk), a
@@ -18,7 +26,12 @@
 # of the contenders turns from round to round. On a machine busy with other
 # work, TESSEL_BENCH_REALTIME=1 runs each contender at a real-time priority
 # (needs root). Load averages are printed before and after.
-# Usage: [TESSEL_BENCH_REALTIME=1] bench/roads.sh [build-dir] [rounds] [road...]
+# TESSEL_BENCH_BUSY=1 keeps a busy loop pinned to the last core while
+# measuring, so that every change to the process's page tables must
+# interrupt it: page release made expensive on purpose. TESSEL_BENCH_PEERS
+# names the contenders besides ours (default: vips magick pillow).
+# Usage: [TESSEL_BENCH_REALTIME=1] [TESSEL_BENCH_BUSY=1] [TESSEL_BENCH_PEERS="vips"]
+#        bench/roads.sh [build-dir] [rounds] [road...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -161,7 +174,15 @@ run() {  # road, contender, output directory
 results=$work/results.txt
 priority=()
 [ "${TESSEL_BENCH_REALTIME:-0}" = 1 ] && priority=(chrt -f 10)
-contenders=(ours vips magick pillow)
+read -r -a peers <<<"${TESSEL_BENCH_PEERS:-vips magick pillow}"
+contenders=(ours "${peers[@]}")
+[[ " ${peers[*]} " == *" vips "* ]] || { echo "vips must be among the peers" >&2; exit 1; }
+busy=
+if [ "${TESSEL_BENCH_BUSY:-0}" = 1 ]; then
+  taskset -c "$(($(nproc) - 1))" bash -c 'while :; do :; done' &
+  busy=$!
+  trap 'kill "$busy" 2>/dev/null || true' EXIT
+fi
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 : >"$results"
 for road in "${roads[@]}"; do
@@ -171,7 +192,7 @@ for road in "${roads[@]}"; do
       out=$work/out-$road-$who
       rm -rf "$out" && mkdir -p "$out"
       sync  # the previous contender's writing is not charged to this one
-      "${priority[@]}" /usr/bin/time -f "$road $who %e %M" -a -o "$results" \
+      "${priority[@]}" /usr/bin/time -f "$road $who %e %M %S %R" -a -o "$results" \
         bash -c "$(declare -f run every); $(declare -p cli source grid10 fast pillow); run $road $who $out" \
         >/dev/null 2>&1 || echo "$road $who failed" >&2
       # Bytes of image files written (the HTML left out).
@@ -179,27 +200,59 @@ for road in "${roads[@]}"; do
         >>"$results"
     done
   done
+  # The page faults and the madvise calls (all, and those that give pages
+  # back) of one run of ours and of vips each.
+  for who in ours vips; do
+    out=$work/out-$road-$who
+    command=(bash -c "$(declare -f run every); $(declare -p cli source grid10 fast pillow); run $road $who $out")
+    rm -rf "$out" && mkdir -p "$out"
+    counted=$work/perf-$road-$who.txt
+    if command -v perf >/dev/null && perf stat -x, -e page-faults -o "$counted" "${command[@]}" >/dev/null 2>&1; then
+      faults=$(awk -F, '/page-faults/ {print $1}' "$counted")
+      [[ $faults =~ ^[0-9]+$ ]] && echo "$road $who faults $faults" >>"$results"
+    fi
+    rm -rf "$out" && mkdir -p "$out"
+    trace=$work/strace-$road-$who.txt
+    if command -v strace >/dev/null && strace -f -qq -e trace=madvise -o "$trace" "${command[@]}" >/dev/null 2>&1; then
+      echo "$road $who madvise $(grep -c 'madvise(' "$trace") $(grep -c 'MADV_DONTNEED' "$trace")" >>"$results"
+    fi
+  done
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+[ -n "$busy" ] && kill "$busy" 2>/dev/null || true
 
-/usr/bin/python3 - "$results" "$load_before" "$load_after" "${roads[@]}" <<EOF
+/usr/bin/python3 - "$results" "$load_before" "$load_after" "${TESSEL_BENCH_BUSY:-0}" "${roads[@]}" <<EOF
 import statistics, sys
-results, before, after, roads = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+results, before, after, busy, roads = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4] == "1", sys.argv[5:]
 label = {$(for r in "${!label[@]}"; do printf '"%s": "%s", ' "$r" "${label[$r]}"; done)}
 decoded = {$(for r in "${!decoded[@]}"; do printf '"%s": %s, ' "$r" "${decoded[$r]}"; done)}
-wall, peak, size = {}, {}, {}
+wall, peak, size, system, faults, advice, counted = {}, {}, {}, {}, {}, {}, {}
 for line in open(results):
     f = line.split()
-    if len(f) != 4:
-        continue  # a failed run's note; the run itself is said on the terminal
-    if f[2] == "bytes":
+    if len(f) == 4 and f[2] == "bytes":
         size.setdefault((f[0], f[1]), []).append(int(f[3]))
-    else:
+    elif len(f) == 4 and f[2] == "faults":
+        counted[(f[0], f[1])] = [int(f[3])]
+    elif len(f) == 5 and f[2] == "madvise":
+        advice[(f[0], f[1])] = (int(f[3]), int(f[4]))
+    elif len(f) == 6:
         wall.setdefault((f[0], f[1]), []).append(float(f[2]))
         peak.setdefault((f[0], f[1]), []).append(int(f[3]) * 1024)
+        system.setdefault((f[0], f[1]), []).append(float(f[4]))
+        faults.setdefault((f[0], f[1]), []).append(int(f[5]))
+    # anything else is a failed run's note; the run itself is said on the terminal
 med = lambda d, k: statistics.median(d[k]) if k in d else float("nan")
-print(f"load average before {before}, after {after}; medians of {len(next(iter(wall.values())))} runs")
-head = f"{'road':<40} {'ours s':>7} {'vips s':>7} {'magick s':>8} {'pillow s':>8} {'ours/vips':>9} {'ours MB':>8} {'/decoded':>8} {'vips MB':>8} {'MB/vips':>7} {'PNG bytes ours/vips':>19}"
+by_perf = bool(counted) and all((r, w) in counted for r in roads for w in ("ours", "vips"))
+if by_perf:
+    faults = counted
+calls = lambda k: "%d/%d" % advice[k] if k in advice else "-"
+print(f"load average before {before}, after {after}; medians of {len(next(iter(wall.values())))} runs"
+      + ("; a busy loop held the last core" if busy else ""))
+print("Times depend on the machine and its load; system time, page faults, madvise calls and memory do not.")
+head = (f"{'road':<40} {'ours s':>7} {'vips s':>7} {'magick s':>8} {'pillow s':>8} {'ours/vips':>9} "
+        f"{'ours MB':>8} {'/decoded':>8} {'vips MB':>8} {'MB/vips':>7} "
+        f"{'ours sys':>8} {'vips sys':>8} {'ours flt':>8} {'vips flt':>8} {'flt/vips':>8} "
+        f"{'madv ours':>9} {'madv vips':>9} {'PNG bytes ours/vips':>19}")
 print(head)
 print("-" * len(head))
 for r in roads:
@@ -209,9 +262,21 @@ for r in roads:
     png = ""
     if r in ("pngtiles", "png", "flatpng"):
         png = f"{med(size, (r, 'ours')) / med(size, (r, 'vips')):.3f}"
-    verdict = "" if ratio <= 1.0 else "  ABOVE vips"
+    ours, vips = (r, "ours"), (r, "vips")
+    fault_ratio = med(faults, ours) / max(med(faults, vips), 1)
+    missed = [name for name, miss in (
+        ("time", ratio > 0.95),
+        ("faults", fault_ratio > 1.2),
+        ("sys", med(system, ours) > med(system, vips)),
+        ("pages back", advice.get(ours, (0, 0))[1] > 0),
+        ("memory", med(peak, ours) > med(peak, vips))) if miss]
+    verdict = "  ABOVE vips: " + ", ".join(missed) if missed else ""
     print(f"{label[r]:<40} {t['ours']:>7.2f} {t['vips']:>7.2f} {t['magick']:>8.2f} {t['pillow']:>8.2f} "
-          f"{ratio:>9.2f} {med(peak, (r, 'ours')) / 1e6:>8.0f} {med(peak, (r, 'ours')) / d:>8.2f} "
-          f"{med(peak, (r, 'vips')) / 1e6:>8.0f} {med(peak, (r, 'ours')) / med(peak, (r, 'vips')):>7.2f} "
+          f"{ratio:>9.2f} {med(peak, ours) / 1e6:>8.0f} {med(peak, ours) / d:>8.2f} "
+          f"{med(peak, vips) / 1e6:>8.0f} {med(peak, ours) / med(peak, vips):>7.2f} "
+          f"{med(system, ours):>8.2f} {med(system, vips):>8.2f} {med(faults, ours):>8.0f} {med(faults, vips):>8.0f} "
+          f"{fault_ratio:>8.2f} {calls(ours):>9} {calls(vips):>9} "
           f"{png:>19}{verdict}")
+print("madv: madvise calls in one run, all/giving pages back (MADV_DONTNEED); flt: page faults, "
+      + ("perf stat -e page-faults, one run" if by_perf else "minor faults by /usr/bin/time, medians"))
 EOF

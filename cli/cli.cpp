@@ -2,13 +2,20 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <functional>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 #include "app/common/text.h"
+#include "app/export/csscolor.h"
+#include "app/export/exporterror.h"
 #include "app/export/formatchoice.h"
+#include "pgraphic/core/errors.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/settings.h"
+#include "pgraphic/core/stream.h"
 #include "pgraphic/core/uihooks.h"
 
 std::string TCliParsed::Get(const std::string& name, const std::string& fallback) const {
@@ -25,6 +32,8 @@ TCliParsed ParseCli(const std::vector<std::string>& args, const std::vector<TCli
   std::vector<TCliOptionSpec> all = specs;
   all.push_back({"--set", true});
   all.push_back({"--strict", false});
+  all.push_back({"--warnings-as-errors", false});
+  all.push_back({"--quiet", false});
   TCliParsed parsed;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -68,14 +77,17 @@ T ParseInt(const std::string& name, const std::string& v, long long lo, long lon
   return static_cast<T>(n);
 }
 
-long double ParseFloat(const std::string& name, const std::string& v) {
+// Within lo..hi, so that a value no file can record (DisplayGamma inf or
+// 1e-300) is refused here rather than by the first writer that meets it.
+long double ParseFloat(const std::string& name, const std::string& v, const char* range, long double lo,
+                       long double hi) {
   try {
     std::size_t used = 0;
     const long double d = std::stold(v, &used);
-    if (used == v.size() && d > 0) return d;
+    if (used == v.size() && std::isfinite(d) && d >= lo && d <= hi) return d;
   } catch (const std::exception&) {
   }
-  throw TCliUsageError("bad value for " + name + ": " + v);
+  throw TCliUsageError("bad value for " + name + ": " + v + " (" + range + ")");
 }
 
 TJpegDctMethod ParseDct(const std::string& name, const std::string& v) {
@@ -103,7 +115,7 @@ TColorProfileMode ParseColorProfile(const std::string& name, const std::string& 
 }
 
 TRGB ParseColor(const std::string& name, const std::string& v) {
-  if (const std::optional<TRGB> color = ColorFromHex(v)) return *color;
+  if (TRGB color; CssColorOf(v, color)) return color;
   throw TCliUsageError("bad value for " + name + ": " + v + " (#RRGGBB)");
 }
 
@@ -121,7 +133,7 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
   using S = TPGLibrarySettings;
   static const std::vector<std::pair<std::string, TSetter>> table = {
       {"GammaCorrectOnLoad", [](S& s, auto& n, auto& v) { s.GammaCorrectOnLoad = ParseBool(n, v); }},
-      {"DisplayGamma", [](S& s, auto& n, auto& v) { s.DisplayGamma = ParseFloat(n, v); }},
+      {"DisplayGamma", [](S& s, auto& n, auto& v) { s.DisplayGamma = ParseFloat(n, v, "0.1 to 10", 0.1L, 10); }},
       {"ColorProfile", [](S& s, auto& n, auto& v) { s.ColorProfile = ParseColorProfile(n, v); }},
       {"JpegQuality", [](S& s, auto& n, auto& v) { s.JpegQuality = ParseInt<std::uint8_t>(n, v, 0, 100); }},
       {"JpegProgressive", [](S& s, auto& n, auto& v) { s.JpegProgressive = ParseBool(n, v); }},
@@ -172,16 +184,93 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
   return table;
 }
 
-// Answers every library box on standard error so batch work goes on.
-class TStderrHooks : public TPGUiHooks {
+struct TWarnings {
+  std::mutex Lock;
+  std::vector<std::string> Given;
+  bool Say = true;
+  bool AsErrors = false;
+  std::thread::id Command = std::this_thread::get_id();
+};
+
+TWarnings& Warnings() {
+  static TWarnings warnings;
+  return warnings;
+}
+
+// Kept, and said unless quiet or made an error: true when it is to be raised.
+bool Keep(const std::string& text) {
+  TWarnings& w = Warnings();
+  const std::lock_guard<std::mutex> guard(w.Lock);
+  w.Given.push_back(text);
+  if (w.AsErrors) return true;
+  if (w.Say) std::cerr << "warning: " << TerminalSafe(text) << "\n";
+  return false;
+}
+
+[[noreturn]] void RaiseWarning(const std::string& text) {
+  throw TCliWarningAsError("warning: " + text + "; nothing was written (--warnings-as-errors)");
+}
+
+// Answers every library box with a warning so batch work goes on. Never
+// raises: a box may come from inside a codec; what --warnings-as-errors
+// makes of it is raised before anything is written.
+class TWarningHooks : public TPGUiHooks {
  public:
   TPGMsgResult WarningBox(const std::string& text, const std::string&, TPGMsgButtons) override {
-    std::cerr << "warning: " << text << "\n";
+    Keep(text);
     return TPGMsgResult::mrOK;
   }
 };
 
 }  // namespace
+
+void CliWarn(const std::string& text) {
+  if (Keep(text) && std::this_thread::get_id() == Warnings().Command) RaiseWarning(text);
+}
+
+std::vector<std::string> CliWarnings() {
+  const std::lock_guard<std::mutex> guard(Warnings().Lock);
+  return Warnings().Given;
+}
+
+void CliRaiseHeldWarning() {
+  const std::vector<std::string> given = CliWarnings();
+  if (Warnings().AsErrors && !given.empty()) RaiseWarning(given.front());
+}
+
+bool CliSaysWarnings() { return Warnings().Say; }
+
+void CliKeepWarningsQuiet() { Warnings().Say = false; }
+
+int ExitStatusOfCurrentFailure() {
+  try {
+    throw;
+  } catch (const TCliUsageError&) {
+    return ceUsage;
+  } catch (const TCliFailure& e) {
+    return e.Status;
+  } catch (const EOutputRefused&) {
+    return ceOutputRefused;
+  } catch (const EExportBusy&) {
+    return ceBusy;
+  } catch (const EStreamWriteError&) {
+    return ceWriteFailed;
+  } catch (...) {
+    return ceFailed;
+  }
+}
+
+std::string ExitStatusUsage() {
+  return "\nexit status:\n"
+         "  0  success\n"
+         "  1  bad input (an image, grid, tags or cells file), or a warning with\n"
+         "     --warnings-as-errors; nothing was written\n"
+         "  2  a wrong command line\n"
+         "  3  an output refused: it exists (without --overwrite), is the source\n"
+         "     image, belongs to another page in the folder, or is named twice\n"
+         "  4  a file could not be written (a full disk, a folder without permission)\n"
+         "  5  another export of the page is running: try again later\n";
+}
 
 void SetLibrarySetting(const std::string& name, const std::string& value) {
   for (const auto& [key, setter] : Setters()) {
@@ -205,12 +294,25 @@ void ApplyCommonOptions(const TCliParsed& parsed) {
     if (eq == std::string::npos) throw TCliUsageError("--set needs NAME=VALUE, got " + s);
     SetLibrarySetting(s.substr(0, eq), s.substr(eq + 1));
   }
-  static TStderrHooks hooks;
+  Warnings().AsErrors = parsed.Has("--warnings-as-errors");
+  Warnings().Say = !parsed.Has("--quiet");
+  static TWarningHooks hooks;
   SetPGUiHooks(&hooks);
 }
 
+void LoadSourceImage(TPixelGraphic& image, const std::string& path) {
+  try {
+    image.LoadFromFile(path);
+  } catch (const EPixelGraphic& e) {
+    const std::string what = e.what();
+    if (what.find(path) != std::string::npos) throw;
+    throw std::runtime_error(path + ": " + what);
+  }
+}
+
 void ConfigureImage(TPixelGraphic& image, const TCliParsed& parsed) {
-  const TPGWarningAction action = parsed.Has("--strict") ? pgwaRaise : pgwaOKBox;
+  const TPGWarningAction action =
+      parsed.Has("--strict") || parsed.Has("--warnings-as-errors") ? pgwaRaise : pgwaOKBox;
   image.ReadWarningAction = action;
   image.SaveColorResWarningAction = action;
 }
@@ -232,10 +334,13 @@ std::string CommonOptionsUsage() {
   std::string u =
       "\ncommon options:\n"
       "  --set NAME=VALUE   set a library setting (booleans true/false/1/0)\n"
-      "  --strict           raise on reading problems and colour-resolution changes\n"
+      "  --strict           raise on reading problems and colour-resolution changes;\n"
+      "                     for slice also on a grid that does not fit the image\n"
+      "  --warnings-as-errors  every warning fails the command, nothing written\n"
+      "  --quiet            print nothing but errors\n"
       "\nsettings:";
   for (const std::string& n : LibrarySettingNames()) u += " " + n;
-  return u + "\n";
+  return u + "\n" + ExitStatusUsage();
 }
 
 }  // namespace

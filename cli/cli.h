@@ -14,6 +14,27 @@ class TCliUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What tessel-cli exits with, so that a build can tell a retry from a real
+// failure (listed in the usage text, the manual page and README).
+enum TCliExit : int {
+  ceSuccess = 0,
+  ceFailed = 1,         // bad input: an image, grid, tags or cells file, a warning under --warnings-as-errors
+  ceUsage = 2,          // a wrong command line
+  ceOutputRefused = 3,  // an output exists, is the source, belongs to another page, or is named twice
+  ceWriteFailed = 4,    // a file could not be written: a full disk, a folder without permission
+  ceBusy = 5,           // another export of the page runs: try again
+};
+// A failure that says its own exit status (an output that exists: 3).
+class TCliFailure : public std::runtime_error {
+ public:
+  TCliFailure(const std::string& message, int status) : std::runtime_error(message), Status(status) {}
+  int Status;
+};
+// The exit status of the failure being handled (inside a catch block).
+int ExitStatusOfCurrentFailure();
+// The exit statuses as the usage text lists them.
+std::string ExitStatusUsage();
+
 struct TCliOptionSpec {
   std::string Name;  // "--grid"
   bool TakesValue;
@@ -28,15 +49,42 @@ struct TCliParsed {
   std::vector<std::string> All(const std::string& name) const;
 };
 
-// Parses args (everything after the command name). --set NAME=VALUE and
-// --strict are accepted by every command. Raises TCliUsageError.
+// Parses args (everything after the command name). --set NAME=VALUE,
+// --strict, --warnings-as-errors and --quiet are accepted by every command.
+// Raises TCliUsageError.
 TCliParsed ParseCli(const std::vector<std::string>& args, const std::vector<TCliOptionSpec>& specs);
 
-// Applies --set to the library settings and installs the warning box hook
-// that answers every box on standard error ("warning: " + text).
+// Applies --set to the library settings, sets up the warnings (CliWarn)
+// and installs the warning box hook that gives every box to CliWarn.
 void ApplyCommonOptions(const TCliParsed& parsed);
-// Warning policies of an image: pgwaOKBox, or pgwaRaise with --strict.
+// Warning policies of an image: pgwaOKBox, or pgwaRaise with --strict or
+// --warnings-as-errors.
 void ConfigureImage(TPixelGraphic& image, const TCliParsed& parsed);
+
+// Every warning of a command goes here: said on standard error as
+// "warning: TEXT" (not with --quiet, nor where another report takes it),
+// kept for the command's report, and with --warnings-as-errors raised
+// instead (on the thread that runs the command; warnings of other threads
+// are raised by CliRaiseHeldWarning).
+void CliWarn(const std::string& text);
+// The warnings given so far, in order.
+std::vector<std::string> CliWarnings();
+// With --warnings-as-errors, raises the first warning given when there is
+// one: called before anything is written.
+void CliRaiseHeldWarning();
+// Whether warnings and the result go to standard error and output as
+// text: false with --quiet, or where a report (--json) takes them.
+bool CliSaysWarnings();
+void CliKeepWarningsQuiet();
+// The failure a warning becomes under --warnings-as-errors (exit status 1).
+class TCliWarningAsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Loads image from path; a failure of the image's own (its reader's
+// "PNG: Read Error") names the file it is about.
+void LoadSourceImage(TPixelGraphic& image, const std::string& path);
 
 // Sets a library setting by the name the library uses (JpegQuality, TiffBigEndian...).
 void SetLibrarySetting(const std::string& name, const std::string& value);

@@ -1,8 +1,12 @@
 // tessel-cli convert IN OUT [--adjust KIND:A,B,C ...]: load, adjust, save.
 
-#include "pgraphic/rows/transcode.h"
+#include <filesystem>
+
+#include "app/export/exporterror.h"
 #include "cli/cli.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/stagedfile.h"
+#include "pgraphic/rows/transcode.h"
 
 #if __has_include("cli/adjust.h")
 #include "cli/adjust.h"
@@ -32,6 +36,15 @@ int RunConvert(const std::vector<std::string>& args) {
   const TCliParsed parsed = ParseCli(args, ConvertOptions());
   if (parsed.Positional.size() != 2) throw TCliUsageError("convert needs IN and OUT");
   ApplyCommonOptions(parsed);
+  const std::string& in = parsed.Positional[0];
+  const std::string& out = parsed.Positional[1];
+  // Under any name (a link, a path of its own): the source would be
+  // replaced by its own conversion, and its colour profile lost.
+  if (const TFileIdentity source = FileIdentityOf(in); source.Known && FileIdentityOf(out) == source)
+    throw EOutputRefused("Cannot convert: \"" + out + "\" is the source image itself; nothing was written.");
+  // What a convert killed outright left beside its target goes now, as an
+  // export does it.
+  RemoveStaleStagingFiles(std::filesystem::path(out).parent_path().string());
   TPixelGraphic image;
   ConfigureImage(image, parsed);
   if (parsed.Has("--adjust")) {

@@ -1,5 +1,6 @@
 // The parser of the cells file beside a grid on arbitrary text, and its
-// writer on what it parsed: read back, that file gives the same cells, and
+// writer on what it parsed: read back, that file gives the same cells (and
+// the lines it was written for), and
 // the page of a small grid with those cells covers every filled cell once.
 
 #include <stdexcept>
@@ -7,6 +8,8 @@
 
 #include "app/common/atomicfile.h"
 #include "app/cut/cellsfile.h"
+#include "app/cut/companionfile.h"
+#include "app/cut/gridfit.h"
 #include "app/common/convert.h"
 #include "app/export/pagelayout.h"
 #include "fuzz/fuzz_support.h"
@@ -19,6 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       fuzz::Finding("more records than lines");
     if (ParseCells(CrLfText(CellsFileLines(cells)), "written", nullptr) != cells)
       fuzz::Finding("written cells read back otherwise");
+    TLinesRecord lines;
+    TSplitGrid recorded;
+    recorded.ResetToImage(60, 40);
+    if (ParseCells(CrLfText(CellsFileLines(cells, &recorded)), "written", nullptr, &lines) != cells ||
+        (!cells.Empty() && !SameLines(RecordedGrid(lines, {}), recorded)))
+      fuzz::Finding("cells written for a grid read back otherwise");
     TSplitGrid grid;
     grid.ResetToImage(60, 40);
     for (int x : {10, 20, 20, 35}) grid.VertSplits.Add(x);

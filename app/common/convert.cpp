@@ -2,10 +2,13 @@
 
 #include <cstddef>
 
+#include "app/common/text.h"
+
 namespace {
 
 [[noreturn]] void RaiseNotInteger(const std::string& text) {
-  throw EConvertError("'" + text + "' is not a valid integer value");
+  // A line of a file may be anything: shown shortened and without control bytes.
+  throw EConvertError("'" + QuotedInMessage(text) + "' is not a valid integer value");
 }
 
 std::size_t SkipBlanks(const std::string& text) {

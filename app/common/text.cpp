@@ -6,24 +6,30 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
-std::string HexColor(TRGB color) {
-  static const char* const hex = "0123456789abcdef";
-  std::string out = "#";
-  for (const unsigned channel : {GetRValue(color), GetGValue(color), GetBValue(color)}) {
-    out += hex[channel >> 4];
-    out += hex[channel & 15];
-  }
-  return out;
+namespace {
+
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
 }
 
-std::optional<TRGB> ColorFromHex(const std::string& text) {
-  if (text.size() != 7 || text[0] != '#') return std::nullopt;
-  unsigned channels[3] = {};
-  for (std::size_t i = 1; i < 7; ++i) {
-    const char c = text[i];
-    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    if (digit < 0) return std::nullopt;
-    channels[(i - 1) / 2] = channels[(i - 1) / 2] * 16 + unsigned(digit);
+}  // namespace
+
+std::string QuotedInMessage(const std::string& text, std::size_t limit) {
+  std::size_t end = text.size();
+  if (end > limit) {
+    end = limit;
+    // Back to the start of a character: continuation bytes are 10xxxxxx.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
   }
-  return RGBColor(channels[0], channels[1], channels[2]);
+  std::string quoted = text.substr(0, end);
+  for (char& c : quoted)
+    if (IsControl(c)) c = '?';
+  return end < text.size() ? quoted + "..." : quoted;
+}
+
+std::string TerminalSafe(std::string text) {
+  for (char& c : text)
+    if (IsControl(c) && c != '\n' && c != '\t' && c != '\r') c = '?';
+  return text;
 }

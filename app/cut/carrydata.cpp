@@ -84,6 +84,25 @@ std::map<TCellKey, TCellSpan> CarryMerges(const std::map<TCellKey, TCellSpan>& m
   return carried;
 }
 
+std::map<TCellKey, std::string> CarryNames(const std::map<TCellKey, std::string>& names, const TSplitGrid& from,
+                                          const TSplitGrid& to) {
+  // A name goes where its cell's largest part went, and only there: the
+  // column (row) of `to` that shares the most pixels with the named one.
+  const std::map<int, int> columns = BestOverlaps(to.VertSplits, from.VertSplits);
+  const std::map<int, int> rows = BestOverlaps(to.HorzSplits, from.HorzSplits);
+  const std::map<TCellKey, std::string> followers = CarryCellData(names, from, to);
+  std::map<TCellKey, std::string> carried;
+  for (const auto& [cell, name] : names) {
+    const auto column = columns.find(cell.first), row = rows.find(cell.second);
+    if (column == columns.end() || row == rows.end() || column->second == 0 || row->second == 0) continue;
+    const TCellKey next{column->second, row->second};
+    // Of two cells that become one, the name of its largest part stays.
+    const auto follower = followers.find(next);
+    if (follower != followers.end() && follower->second == name) carried[next] = name;
+  }
+  return carried;
+}
+
 TGridData WithLines(const TGridData& data, const TSplitGrid& lines) {
   TGridData next;
   next.Grid = lines;
@@ -91,6 +110,7 @@ TGridData WithLines(const TGridData& data, const TSplitGrid& lines) {
   next.Cells.Merges = CarryMerges(data.Cells.Merges, data.Grid, lines);
   next.Cells.Skips = CarryCellData(data.Cells.Skips, data.Grid, lines);
   next.Cells.Formats = CarryCellData(data.Cells.Formats, data.Grid, lines);
+  next.Cells.Names = CarryNames(data.Cells.Names, data.Grid, lines);
   FoldIntoMerges(next);
   return next;
 }

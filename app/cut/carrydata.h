@@ -5,6 +5,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -44,13 +45,21 @@ std::map<std::pair<int, int>, T> CarryCellData(const std::map<std::pair<int, int
 // `from` it shares the most pixels with is.
 std::set<TCellKey> CarryCellData(const std::set<TCellKey>& data, const TSplitGrid& from, const TSplitGrid& to);
 
+// Slice names moved from the cells of `from` to those of `to`: a name goes
+// to the one cell of `to` that holds the largest part of its cell (a split
+// cell's name stays with its larger half), where that cell takes its data
+// from the named one (of cells that become one, the largest part's name
+// stays). A name thus never goes to two cells.
+std::map<TCellKey, std::string> CarryNames(const std::map<TCellKey, std::string>& names, const TSplitGrid& from,
+                                          const TSplitGrid& to);
+
 // Merges moved from the cells of `from` to those of `to`: a merge takes the
 // cells of `to` whose texts would come from its cells. One that comes to
 // cover a single cell, or none, is dropped.
 std::map<TCellKey, TCellSpan> CarryMerges(const std::map<TCellKey, TCellSpan>& merges, const TSplitGrid& from,
                                           const TSplitGrid& to);
 
-// The data with other lines: texts, skips, formats and merges follow their
+// The data with other lines: texts, skips, formats, names and merges follow their
 // cells; what then lies inside a merged cell but not at its top-left goes
 // to the top-left cell when that has none of its kind (FoldIntoMerges).
 TGridData WithLines(const TGridData& data, const TSplitGrid& lines);

@@ -53,6 +53,7 @@ void FoldIntoMerges(TGridData& data) {
   Fold(data.Tags, data.Cells.Merges);
   Fold(data.Cells.Skips, data.Cells.Merges);
   Fold(data.Cells.Formats, data.Cells.Merges);
+  Fold(data.Cells.Names, data.Cells.Merges);
 }
 
 std::optional<TCellKey> CellAt(const TSplitGrid& grid, std::int64_t x, std::int64_t y) {

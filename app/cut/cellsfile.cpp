@@ -9,8 +9,8 @@
 #include <type_traits>
 
 #include "app/common/convert.h"
-#include "app/cut/gridfile.h"
 #include "app/common/outputformats.h"
+#include "app/common/text.h"
 #include "app/cut/tagsfile.h"
 
 namespace {
@@ -79,13 +79,15 @@ void RefuseOverlaps(std::vector<TMergeLine> merges, const std::string& source) {
 }  // namespace
 
 TCellData ParseCells(const std::string& text, const std::string& sourceName,
-                     const TCellsWarningEvent& onWarning) {
+                     const TCellsWarningEvent& onWarning, TLinesRecord* lines, TCellsFileLines* where) {
   TCellData cells;
+  TCellsFileLines recordLines;
+  TLinesRecord record;
   std::vector<TMergeLine> merges;
   int lineNumber = 0;
-  for (const std::string& line : TextFileLines(text)) {
+  for (const std::string& line : CompanionFileLines(text)) {
     ++lineNumber;
-    if (line.empty() || line[0] == '#') continue;
+    if (line.empty() || line[0] == '#' || TakeLinesRecord(line, record, sourceName, lineNumber)) continue;
     const TLineError at{sourceName, lineNumber};
     const std::string keyword = line.substr(0, line.find('\t'));
     // Counted before splitting, so a line of a million tabs builds no fields.
@@ -99,29 +101,46 @@ TCellData ParseCells(const std::string& text, const std::string& sourceName,
       const int rows = at.Number(f[4], 1, MaxNumber - row + 1, "rows");
       merges.push_back({column, row, std::int64_t(column) + columns, std::int64_t(row) + rows, lineNumber});
       cells.Merges[{column, row}] = {columns, rows};
+      recordLines.Merges[{column, row}] = lineNumber;
     } else if (keyword == "skip") {
       if (fields != 3) at.Raise("expected skip, column, row separated by tabs");
       const std::vector<std::string> f = SplitOn(line, '\t');
-      cells.Skips.insert({at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")});
+      const TCellKey cell{at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")};
+      cells.Skips.insert(cell);
+      recordLines.Skips[cell] = lineNumber;
     } else if (keyword == "format") {
       if (fields != 4 && fields != 5) at.Raise("expected format, column, row, format and quality separated by tabs");
       const std::vector<std::string> f = SplitOn(line, '\t');
       const TCellKey cell{at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")};
-      if (!FindOutputFormat(f[3])) at.Raise("the format must be " + OutputFormatNames() + ", not \"" + f[3] + "\"");
+      if (!FindOutputFormat(f[3]))
+        at.Raise("the format must be " + OutputFormatNames() + ", not \"" + QuotedInMessage(f[3]) + "\"");
       TCellFormat format{f[3]};
       if (fields == 5) format.Quality = at.Number(f[4], 0, 100, "quality");
       cells.Formats[cell] = format;
+      recordLines.Formats[cell] = lineNumber;
+    } else if (keyword == "name") {
+      if (fields != 4) at.Raise("expected name, column, row and name separated by tabs");
+      const std::vector<std::string> f = SplitOn(line, '\t');
+      const TCellKey cell{at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")};
+      if (const std::string problem = SliceNameProblem(f[3]); !problem.empty()) at.Raise(problem);
+      cells.Names[cell] = f[3];
+      recordLines.Names[cell] = lineNumber;
+      if (const auto same = SameSliceNames(cells.Names))
+        at.Raise("the slice name \"" + QuotedInMessage(f[3]) + "\" is taken by another cell already");
     } else if (onWarning) {
-      onWarning(sourceName + ", line " + std::to_string(lineNumber) + ": unknown record \"" + keyword +
-                "\", passed over");
+      onWarning(sourceName + ", line " + std::to_string(lineNumber) + ": unknown record \"" +
+                QuotedInMessage(keyword) + "\", passed over");
     }
   }
   RefuseOverlaps(std::move(merges), sourceName);
+  if (lines) *lines = record;
+  if (where) *where = std::move(recordLines);
   return cells;
 }
 
-TCellData ReadCellsFile(const std::string& path, const TCellsWarningEvent& onWarning) {
-  return ParseCells(ReadWholeFile(path), path, onWarning);
+TCellData ReadCellsFile(const std::string& path, const TCellsWarningEvent& onWarning, TLinesRecord* lines,
+                        TCellsFileLines* where) {
+  return ParseCells(ReadInputText(path), path, onWarning, lines, where);
 }
 
 namespace {
@@ -147,8 +166,9 @@ std::string Record(const char* keyword, const TCellKey& cell) {
 
 }  // namespace
 
-std::vector<std::string> CellsFileLines(const TCellData& cells) {
+std::vector<std::string> CellsFileLines(const TCellData& cells, const TSplitGrid* writtenFor) {
   std::vector<std::string> lines;
+  if (writtenFor && !cells.Empty()) lines = LinesRecordLines(*writtenFor);
   for (const TCellKey& cell : RowByRow(cells.Merges)) {
     const TCellSpan& span = cells.Merges.at(cell);
     lines.push_back(Record("merge", cell) + '\t' + std::to_string(span.Columns) + '\t' + std::to_string(span.Rows));
@@ -160,33 +180,49 @@ std::vector<std::string> CellsFileLines(const TCellData& cells) {
     if (format.Quality != TCellFormat::NoQuality) line += '\t' + std::to_string(format.Quality);
     lines.push_back(line);
   }
+  for (const TCellKey& cell : RowByRow(cells.Names)) lines.push_back(Record("name", cell) + '\t' + cells.Names.at(cell));
   return lines;
 }
 
-std::string CellsProblem(const TCellData& cells, const TSplitGrid& grid, const std::string& sourceName) {
+std::string CellsProblem(const TCellData& cells, const TSplitGrid& grid, const std::string& sourceName,
+                         const TCellsFileLines* where) {
   TSplitGrid sorted = grid;
   sorted.SortBoth();
   const std::int64_t columns = sorted.ColumnCount(), rows = sorted.RowCount();
   const auto name = [](const TCellKey& cell) {
     return std::to_string(cell.first) + ", " + std::to_string(cell.second);
   };
+  // The source, and the line of the record when it is known.
+  const auto of = [&](const std::map<TCellKey, int> TCellsFileLines::*kind, const TCellKey& cell) {
+    if (!where) return sourceName;
+    const auto line = (where->*kind).find(cell);
+    return line == (where->*kind).end() ? sourceName : sourceName + ", line " + std::to_string(line->second);
+  };
   const std::string size = std::to_string(columns) + " x " + std::to_string(rows);
   for (const auto& [cell, span] : cells.Merges)
     if (std::int64_t(cell.first) + span.Columns - 1 > columns || std::int64_t(cell.second) + span.Rows - 1 > rows)
-      return sourceName + ": the merged cell at " + name(cell) + " (" + std::to_string(span.Columns) + " x " +
+      return of(&TCellsFileLines::Merges, cell) + ": the merged cell at " + name(cell) + " (" + std::to_string(span.Columns) + " x " +
              std::to_string(span.Rows) + " cells) reaches beyond the grid of " + size + " cells";
-  std::vector<TCellKey> named = RowByRow(cells.Skips);
-  for (const TCellKey& cell : RowByRow(cells.Formats)) named.push_back(cell);
-  for (const TCellKey& cell : named) {
+  std::vector<std::pair<TCellKey, std::map<TCellKey, int> TCellsFileLines::*>> named;
+  for (const TCellKey& cell : RowByRow(cells.Skips)) named.push_back({cell, &TCellsFileLines::Skips});
+  for (const TCellKey& cell : RowByRow(cells.Formats)) named.push_back({cell, &TCellsFileLines::Formats});
+  for (const TCellKey& cell : RowByRow(cells.Names)) named.push_back({cell, &TCellsFileLines::Names});
+  for (const auto& [cell, slice] : cells.Names)
+    if (const std::string problem = SliceNameProblem(slice); !problem.empty())
+      return of(&TCellsFileLines::Names, cell) + ": " + problem;
+  if (const auto same = SameSliceNames(cells.Names))
+    return of(&TCellsFileLines::Names, same->second) + ": the cells " + name(same->first) + " and " +
+           name(same->second) + " have the same name \"" + QuotedInMessage(cells.Names.at(same->second)) + "\"";
+  for (const auto& [cell, kind] : named) {
     if (cell.first > columns || cell.second > rows)
-      return sourceName + ": the grid of " + size + " cells has no cell " + name(cell);
+      return of(kind, cell) + ": the grid of " + size + " cells has no cell " + name(cell);
     // A merge that holds the cell starts at or before it in both directions.
     for (auto it = cells.Merges.begin(); it != cells.Merges.end() && it->first.first <= cell.first; ++it) {
       const auto& [corner, span] = *it;
       const bool inside = corner.second <= cell.second && std::int64_t(corner.first) + span.Columns > cell.first &&
                           std::int64_t(corner.second) + span.Rows > cell.second;
       if (inside && corner != cell)
-        return sourceName + ": the cell " + name(cell) + " lies inside the merged cell at " + name(corner) +
+        return of(kind, cell) + ": the cell " + name(cell) + " lies inside the merged cell at " + name(corner) +
                ", which goes by that name";
     }
   }

@@ -6,6 +6,8 @@
 #include <system_error>
 
 #include "app/common/atomicfile.h"
+#include "app/cut/cellcommands.h"
+#include "app/cut/gridfit.h"
 
 std::string CompanionPath(const std::string& gridPath, const std::string& extension) {
   std::filesystem::path path(gridPath);
@@ -56,8 +58,9 @@ std::vector<TStagedFile> StageGridData(const TGridDataPaths& paths, const TGridD
   std::vector<TStagedFile> files;
   files.push_back(StagedText(paths.Grid, CrLfText(GridFileLines(data.Grid))));
   if (!paths.Tags.empty() && TagsFileWanted(paths.Tags, data.Tags))
-    files.push_back(StagedText(paths.Tags, CrLfText(TagsFileLines(data.Tags))));
-  if (!paths.Cells.empty()) files.push_back(StagedText(paths.Cells, CrLfText(CellsFileLines(data.Cells))));
+    files.push_back(StagedText(paths.Tags, CrLfText(TagsFileLines(data.Tags, &data.Grid))));
+  if (!paths.Cells.empty())
+    files.push_back(StagedText(paths.Cells, CrLfText(CellsFileLines(data.Cells, &data.Grid))));
   return files;
 }
 
@@ -66,18 +69,46 @@ void SaveGridData(const std::string& gridPath, const TGridData& data) {
   CommitStagedFiles(files);
 }
 
-TGridData ReadGridData(const std::string& gridPath, int width, int height,
-                       const TGridMessageEvent& onMessage) {
-  TGridData data;
-  LoadGrid(gridPath, data.Grid, width, height, onMessage);
-  const std::string tagsPath = CompanionPath(gridPath, TagsExtension);
-  if (Exists(tagsPath)) data.Tags = ReadTagsFile(tagsPath);
-  const std::string cellsPath = CompanionPath(gridPath, CellsExtension);
-  if (Exists(cellsPath)) {
-    data.Cells = ReadCellsFile(cellsPath, onMessage);
-    if (const std::string problem = CellsProblem(data.Cells, data.Grid, cellsPath); !problem.empty())
+TGridData ReadGridData(const TGridDataPaths& paths, int width, int height, TGridReading& reading) {
+  TSplitGrid lines;
+  LoadGrid(paths.Grid, lines, width, height, nullptr, &reading.Strays);
+  const auto warn = [&reading](const std::string& message) { reading.Warnings.push_back(message); };
+  // Each companion counts in the lines it records, or in the grid file's.
+  TLinesRecord tagsLines, cellsLines;
+  TGridData texts{lines, {}, {}}, cells{lines, {}, {}};
+  if (!paths.Tags.empty() && Exists(paths.Tags)) {
+    texts.Tags = ReadTagsFile(paths.Tags, &tagsLines);
+    texts.Grid = RecordedGrid(tagsLines, lines);
+    reading.StrayTexts = CellsNotInGrid(texts.Tags, texts.Grid);
+  }
+  if (!paths.Cells.empty() && Exists(paths.Cells)) {
+    TCellsFileLines where;
+    cells.Cells = ReadCellsFile(paths.Cells, warn, &cellsLines, &where);
+    cells.Grid = RecordedGrid(cellsLines, lines);
+    if (const std::string problem = CellsProblem(cells.Cells, cells.Grid, paths.Cells, &where); !problem.empty())
       throw std::runtime_error(problem);
   }
+  const TSplitGrid folded = FoldedLines({lines, {}, {}}).Grid;
+  if (const std::string moved = FitToLines(texts, folded, paths.Tags); !moved.empty() && tagsLines.Known())
+    warn(moved);
+  if (const std::string moved = FitToLines(cells, folded, paths.Cells); !moved.empty() && cellsLines.Known())
+    warn(moved);
+  TGridData data{folded, std::move(texts.Tags), std::move(cells.Cells)};
+  FoldIntoMerges(data);
   return data;
 }
 
+TGridData ReadGridData(const std::string& gridPath, int width, int height,
+                       const TGridMessageEvent& onMessage) {
+  TGridReading reading;
+  const TGridData data = ReadGridData(GridDataPathsFor(gridPath, {}, true), width, height, reading);
+  TellGridReading(reading, onMessage);
+  return data;
+}
+
+void TellGridReading(const TGridReading& reading, const TGridMessageEvent& onMessage) {
+  if (!onMessage) return;
+  for (const TGridStray& stray : reading.Strays)
+    if (stray.Beyond()) onMessage(OutOfBoundsMessage(stray.Text));
+  for (const std::string& warning : reading.Warnings) onMessage(warning);
+}

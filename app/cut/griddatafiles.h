@@ -45,17 +45,36 @@ TGridDataPaths GridDataPathsFor(const std::string& gridPath, const TGridData& da
 // The files of paths, staged in the order they are to take their places:
 // the grid, its texts, its cells. The texts only while some are wanted as
 // the data now stands (the per-slice dialogs may have taken the last one).
-// Raises EStreamError.
+// Each companion that has data records the grid's lines. Raises EStreamError.
 std::vector<TStagedFile> StageGridData(const TGridDataPaths& paths, const TGridData& data);
 
 // Saves the grid and, beside it, its slices' texts and its cells: all
 // complete or none replaced. Raises EStreamError.
 void SaveGridData(const std::string& gridPath, const TGridData& data);
 
+// What reading a grid with its companions found to tell.
+struct TGridReading {
+  std::vector<TGridStray> Strays;  // positions outside the image
+  // The companions': records passed over, data written for other lines.
+  std::vector<std::string> Warnings;
+  // Cells whose texts the grid has no slice for, which were left out.
+  std::vector<std::pair<int, int>> StrayTexts;
+};
+
 // Reads the grid file for an image of width x height (as LoadGrid does) and
-// the tags and cells files beside it when there are. Everything is read
-// before anything is returned; errors name the file and line (EStreamError,
-// EConvertError, std::runtime_error), as do the cells file's warnings,
-// which go to onMessage.
+// the tags and cells files beside it when there are and paths names them
+// (CompanionPath; empty: not read). The lines come once each
+// (FoldedLines), and texts and cells follow them from the lines they
+// count in: those their file records (FitToLines), else those of the grid
+// file. Everything is read before anything is returned; errors name the
+// file and line (EStreamError, EConvertError, std::runtime_error).
+TGridData ReadGridData(const TGridDataPaths& paths, int width, int height, TGridReading& reading);
+
+// What reading found, told to onMessage as the window tells it:
+// OutOfBoundsMessage for each position beyond the image, then the
+// companions' warnings.
+void TellGridReading(const TGridReading& reading, const TGridMessageEvent& onMessage);
+
+// ReadGridData with both companions beside the grid, told to onMessage.
 TGridData ReadGridData(const std::string& gridPath, int width, int height,
                        const TGridMessageEvent& onMessage);

@@ -2,6 +2,7 @@
 // Grid files (.grd): the split positions as text, one integer per line,
 // horizontal positions first, then a line "-", then the vertical ones.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,8 +27,23 @@ std::vector<std::string> SplitLines(const std::string& text);
 // editors put at the start of files they save as UTF-8.
 std::vector<std::string> TextFileLines(const std::string& text);
 
-// The whole file as bytes; EStreamError when it cannot be read.
+// The whole of a regular file as bytes; EStreamError when it cannot be
+// read, or is a folder, a pipe or a device.
 std::string ReadWholeFile(const std::string& path);
+
+// A position of a grid file outside the image: line Line of the file held
+// Text (a Vertical position or not), which was taken as TakenAs, the
+// image's edge.
+struct TGridStray {
+  bool Vertical = false;
+  std::string Text;
+  std::int32_t TakenAs = 0;
+  int Line = 0;
+  bool Beyond() const { return TakenAs > 0; }
+};
+// What a stray says, naming the file and the line: for one beyond the
+// image OutOfBoundsMessage and where it went, for one before it where it went.
+std::string StrayMessage(const TGridStray& stray, const std::string& sourceName);
 
 // Replaces both lists by the file's content for an image of the given size.
 // Values beyond the extent are reported through onMessage and clamped;
@@ -35,12 +51,15 @@ std::string ReadWholeFile(const std::string& path);
 // before anything changes: on any error (EStreamError, EConvertError) the
 // grid stays exactly as it was. A conversion error names the file and the
 // line: "PATH, line N: 'x' is not a valid integer value".
+// Every position outside the image, either side, is added to strays when
+// given. The path "-" reads standard input.
 void LoadGrid(const std::string& path, TSplitGrid& grid, int width, int height,
-              const TGridMessageEvent& onMessage);
+              const TGridMessageEvent& onMessage, std::vector<TGridStray>* strays = nullptr);
 
 // The same for text already in memory; sourceName, when given, labels
 // conversion errors as the path does.
 void LoadGridText(const std::string& text, TSplitGrid& grid, int width, int height,
-                  const TGridMessageEvent& onMessage, const std::string& sourceName = "");
+                  const TGridMessageEvent& onMessage, const std::string& sourceName = "",
+                  std::vector<TGridStray>* strays = nullptr);
 
 std::string OutOfBoundsMessage(const std::string& value);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/common/convert.h"
-#include "app/cut/gridfile.h"
+#include "app/cut/companionfile.h"
 
 std::vector<std::string> SplitOn(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -18,12 +18,13 @@ std::vector<std::string> SplitOn(const std::string& text, char separator) {
   return parts;
 }
 
-TTagMap ParseTags(const std::string& text, const std::string& sourceName) {
+TTagMap ParseTags(const std::string& text, const std::string& sourceName, TLinesRecord* lines) {
   TTagMap tags;
+  TLinesRecord record;
   int lineNumber = 0;
-  for (const std::string& line : TextFileLines(text)) {
+  for (const std::string& line : CompanionFileLines(text)) {
     ++lineNumber;
-    if (line.empty()) continue;
+    if (line.empty() || TakeLinesRecord(line, record, sourceName, lineNumber)) continue;
     // Counted before splitting, so a line of a million tabs is refused
     // without building a million fields.
     const auto tabs = std::count(line.begin(), line.end(), '\t');
@@ -35,10 +36,13 @@ TTagMap ParseTags(const std::string& text, const std::string& sourceName) {
     tags[{StrToIntOnLine(f[0], sourceName, lineNumber), StrToIntOnLine(f[1], sourceName, lineNumber)}] =
         {f[2], f[3], f[4]};
   }
+  if (lines) *lines = record;
   return tags;
 }
 
-TTagMap ReadTagsFile(const std::string& path) { return ParseTags(ReadWholeFile(path), path); }
+TTagMap ReadTagsFile(const std::string& path, TLinesRecord* lines) {
+  return ParseTags(ReadInputText(path), path, lines);
+}
 
 namespace {
 
@@ -50,12 +54,13 @@ std::string OnOneLine(std::string text) {
 
 }  // namespace
 
-std::vector<std::string> TagsFileLines(const TTagMap& tags) {
+std::vector<std::string> TagsFileLines(const TTagMap& tags, const TSplitGrid* writtenFor) {
   std::vector<std::pair<std::pair<int, int>, const TCellTags*>> rows;
   for (const auto& [cell, texts] : tags)
     if (!texts.Empty()) rows.push_back({{cell.second, cell.first}, &texts});
   std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::string> lines;
+  if (writtenFor && !rows.empty()) lines = LinesRecordLines(*writtenFor);
   for (const auto& [rowColumn, texts] : rows) {
     std::vector<std::string> fields{std::to_string(rowColumn.second), std::to_string(rowColumn.first),
                                     OnOneLine(texts->Link), OnOneLine(texts->Target),

@@ -32,8 +32,8 @@ void TCellCutter::CutWhileLoading(const std::function<void()>& load) {
   FSink.HoldFailures(false);
 }
 
-// The rows of the source go back once every slice file that needs them is
-// written: each file holds the rows of its cell (a cell's several files
+// A band of the source's rows is reused once every slice file that needs
+// it is written: each file holds the rows of its cell (a cell's several files
 // each hold them) until its writer has passed them or it is staged. Made at
 // the first rows loaded, before any cell is cut.
 TPGRowMemory* TCellCutter::HoldRows() {

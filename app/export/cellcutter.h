@@ -16,8 +16,8 @@
 
 class TLoadWatch;
 
-// The source's rows while it loads: those known final, and where the rows
-// going back to the system are followed, when they do. Both must outlive
+// The source's rows while it loads: those known final, and where bands of
+// rows are reused behind the writers, when they may be. Both must outlive
 // the sink, whose writers wait for rows and leave them.
 struct TLoadingRows {
   TPGFinalRows Final;

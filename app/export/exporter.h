@@ -19,6 +19,7 @@
 #include "app/export/exportoptions.h"
 #include "app/export/exportplan.h"
 #include "app/export/exportsettings.h"
+#include "app/export/exportwarnings.h"
 #include "app/export/htmltable.h"
 #include "app/export/sliceoutcome.h"
 #include "app/export/slicenames.h"
@@ -53,6 +54,9 @@ class TExportUi {
   virtual bool ConfirmOverwrite(const std::string& text, const std::string& caption) = 0;
   // The export options dialog, shown modally; it may change the options.
   virtual void ShowExportOptions(TExportOptions& options) = 0;
+  // The export's plan, once made (also for a dry run): every file, format
+  // and cell it will write.
+  virtual void Planned(const TExportPlan& /*plan*/) {}
   // Before anything is written: the files the export would replace besides
   // the HTML file, whose question came first. False stops the export. The
   // window replaces them without asking.
@@ -70,10 +74,22 @@ class TExportUi {
   // and why it has that format when it was chosen for it or set for its
   // cell, in cell order.
   virtual void SlicesEncoded(const std::vector<TSliceOutcome>& /*slices*/) {}
+  // What mail readers and browsers will make of the page (exportwarnings.h),
+  // before the code dialog; the export goes on.
+  virtual void ExportWarned(const std::vector<TExportWarning>& /*warnings*/) {}
   // The code dialog; replaces the lines by the edited ones.
   virtual void EditCode(std::vector<std::string>& lines) = 0;
   // Told, in cell order, about each slice file once it is in its place.
   virtual void SliceWritten(const std::string& /*path*/) {}
+  // Every file is staged and none has taken its place yet: the last word
+  // before they do. May raise, and then nothing is written.
+  virtual void BeforeCommit() {}
+  // Told about every file of the export once it is in its place (slices,
+  // HTML, grid files, in that order); unchanged: the file there had the
+  // same bytes and was left as it is.
+  virtual void FilePlaced(const std::string& /*path*/, bool /*unchanged*/) {}
+  // Told about each slice of the page's last export removed (Prune).
+  virtual void FileRemoved(const std::string& /*path*/) {}
 };
 
 class TSliceExporter {
@@ -109,18 +125,32 @@ class TSliceExporter {
   // loads first.
   bool ExportWhileLoading(TPixelGraphic& source, const std::function<void()>& load);
 
+  // Everything an export asks and checks before its first file, nothing
+  // written (no lock either): the plan of the export, or false where it
+  // would stop before writing. Raises where the export would fail before
+  // writing.
+  bool DryRun(TExportPlan& plan);
+
  private:
   struct TAgreed;
   bool Run(TPixelGraphic& source, const std::function<void()>* load);
-  std::unique_ptr<TAgreed> Agree(bool loading, bool alpha);
+  std::unique_ptr<TAgreed> Agree(bool loading, bool alpha, bool dryRun = false);
   bool ChoosePath(std::string& htmlPath);
   bool CheckOptions(const TExportPlan& plan);
-  bool ConfirmOutputs(const TExportCommit& commit, const TExportPlan& plan);
+  bool ConfirmOutputs(const TExportPlan& plan);
+  void StageManifest(TExportCommit& commit, const TExportPlan& plan, const std::vector<TSliceOutcome>& outcomes);
   bool Write(TPixelGraphic& source, TAgreed& agreed, const std::function<void()>* load);
   std::unique_ptr<TSliceSink> MakeSink(const TExportPlan& plan);
+  // What WriteSlices learns of the page on the way.
+  struct TWritten {
+    std::vector<TSliceOutcome> Outcomes;
+    std::vector<std::string> LinkedWithoutAlt;
+  };
   std::vector<TStagedFile> WriteSlices(TPixelGraphic& source, const TExportPlan& plan, THtmlTable& table,
                                        std::vector<std::string>& lines, const std::function<void()>* load,
-                                       std::vector<TSliceOutcome>& outcomes);
+                                       TWritten& written);
+  std::vector<std::string> PageLines(TPixelGraphic& source, const TExportPlan& plan,
+                                     const std::vector<std::string>& table) const;
   THtmlSlice HtmlSliceOf(TPixelGraphic& source, const TExportPlan& plan, std::size_t index, TSliceSink& sink) const;
   std::string CellCode(THtmlTable& table, const THtmlSlice& slice, const TPageCell& page);
 

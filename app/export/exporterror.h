@@ -9,3 +9,16 @@ class EExportError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// An output the export may not write: the source image, a file another
+// page of the folder wrote, two outputs of one name.
+class EOutputRefused : public EExportError {
+ public:
+  using EExportError::EExportError;
+};
+
+// Another export holds the page's lock: the same export may succeed later.
+class EExportBusy : public EExportError {
+ public:
+  using EExportError::EExportError;
+};

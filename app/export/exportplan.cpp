@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/common/text.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/formats/registry.h"
 
@@ -50,12 +51,17 @@ std::vector<TPlannedSlice> CellSlices(const TExportPlan& plan, std::size_t index
     if (!slice.Chosen()) slice.Writer = WriterOf(format, settings, slice.Path);
     return slice;
   };
-  std::vector<TPlannedSlice> files{file(SliceFileName(names.BaseName, cell.Column, cell.Row, ending))};
+  // A slice of a name of its own keeps it whatever the page is called.
+  const auto own = cells.Names.find({cell.Column, cell.Row});
+  const bool named = own != cells.Names.end();
+  std::vector<TPlannedSlice> files{
+      file(named ? own->second + ending : SliceFileName(names.BaseName, cell.Column, cell.Row, ending))};
   if (settings.Options.Retina) {
     const TGridCell half = HalfCell(cell);
     files[0].Width = half.Width;
     files[0].Height = half.Height;
-    files.push_back(file(Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)));
+    files.push_back(
+        file(named ? own->second + "@2x" + ending : Slice2xFileName(names.BaseName, cell.Column, cell.Row, ending)));
   }
   return files;
 }
@@ -122,8 +128,9 @@ TRoadFacts FactsOf(const TExportPlan& plan, const TExportSettings& settings, con
   facts.PerSliceDialog = settings.Options.IncAltTags;
   facts.KeepLastSlice = settings.KeepLastSlice;
   facts.KeepSourceRows = settings.KeepSourceRows;
-  facts.PageReadsSource = plan.Rules.Email || std::any_of(plan.Page.Cells.begin(), plan.Page.Cells.end(),
-                                                          [](const TPageCell& cell) { return cell.Skip; });
+  facts.PageReadsSource = plan.Rules.Email || plan.AltColours || plan.EdgeBackground ||
+                          std::any_of(plan.Page.Cells.begin(), plan.Page.Cells.end(),
+                                      [](const TPageCell& cell) { return cell.Skip; });
   facts.Retina = settings.Options.Retina;
   AddWriterFacts(plan, facts);
   return facts;
@@ -131,19 +138,31 @@ TRoadFacts FactsOf(const TExportPlan& plan, const TExportSettings& settings, con
 
 }  // namespace
 
+std::string SharedOutputProblem(const TExportPlan& plan) {
+  std::set<std::string> seen;
+  for (const std::string& path : plan.Outputs)
+    if (!seen.insert(LowerAscii(path)).second)
+      return "Two files of the export would be \"" + path + "\" (slice names must differ from each other and " +
+             "from the page's other files); nothing was written.";
+  return "";
+}
+
 TExportPlan PlanExport(const TGridData& cut, const TExportSettings& settings, const std::string& htmlPath,
                        const TSourceFacts& source, const TPGLibrarySettings& library) {
   const TExportOptions& options = settings.Options;
   TExportPlan plan;
-  plan.Names = ExportNamesOf(htmlPath);
+  plan.Names = ExportNamesOf(htmlPath, settings.SliceBaseName);
   plan.HtmlPath = htmlPath;
   plan.Rules = {library, options.Style == TPageStyle::Email};
   plan.FormatsChosen = FormatsChosen(settings, cut.Cells);
+  plan.AltColours = options.Style != TPageStyle::Classic &&
+                    (options.IncAltTags || std::any_of(cut.Tags.begin(), cut.Tags.end(),
+                                                       [](const auto& texts) { return !texts.second.Alt.empty(); }));
+  plan.EdgeBackground = options.Page && options.PageBackground.empty();
   if (options.AlwaysGrid) {
     // The per-slice dialogs may give texts and formats to a grid that has none yet.
     plan.GridFiles = GridDataPathsFor(PathInDirectory(plan.Names.Directory, plan.Names.BaseName + ".grd"), cut,
                                       options.IncAltTags);
-    if (!settings.SaveTexts) plan.GridFiles.Tags.clear();
   }
   plan.Page = PageLayoutOf(cut.Grid, cut.Cells);
   plan.FilesPerCell = options.Retina ? 2 : 1;

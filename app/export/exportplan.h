@@ -78,11 +78,22 @@ struct TExportPlan {
   TEncodeRules Rules;
   // The export's format or a cell's own is chosen for each slice (AutoFormatsProblem).
   bool FormatsChosen = false;
+  // Colours the page takes from the source besides those of mail and of
+  // skipped cells: each cell's, behind the ALT texts a style but classic
+  // may have (the export's texts have one, or the per-slice dialogs may
+  // give one), and the page's background from the design's edge.
+  bool AltColours = false;
+  bool EdgeBackground = false;
   TExportRoad Road;
   // The pixels of cut copies waiting for a writer thread stay within this
   // many bytes: an eighth of the page at 24 bits.
   std::int64_t CopyBudget = 0;
 };
+
+// Why the plan cannot be written: two of its files are the same file on
+// a disk that ignores case (a slice named as another slice, or as the
+// page), or empty.
+std::string SharedOutputProblem(const TExportPlan& plan);
 
 // The plan of an export of cut by settings into htmlPath, its slices made
 // by the library's settings given (taken as the export starts). Work and

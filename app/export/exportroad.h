@@ -1,7 +1,7 @@
 #pragma once
 // The road an export takes: whether its cells are cut while the source
 // still loads or once it has loaded, on how many threads the slices are
-// encoded, whether the source's rows go back to the system behind the
+// encoded, whether the source's rows live in a few bands reused behind the
 // writers, and whether a writer may start on a cell before all its rows are
 // in. Decided once, from a handful of facts, so that every step of the
 // export reads the decision rather than deciding again. The road changes
@@ -33,8 +33,8 @@ struct TExportRoad {
   int Threads = 1;            // that encode and write; 1: all on the cutting thread
   bool WhileLoading = false;  // cells are cut as their rows come
   bool KeepLastSlice = true;  // the export's slice image ends holding the last cell
-  // A band of the source's rows goes back once every slice that needs it
-  // is written.
+  // A band of the source's rows lends its memory to the next band once
+  // every slice that needs it is written.
   bool GivesRowsBack = false;
   // A cell goes to its writer as soon as its first row is in.
   bool WritersTakeRowsAsTheyCome = false;

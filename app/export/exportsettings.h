@@ -40,18 +40,25 @@ struct TExportSettings {
   // Whether the source keeps its pixels after an export that loads it.
   // Without it (and without the last slice kept, per-slice dialogs or the
   // mail page's and skipped cells' colours, which read the source after the
-  // cutting) a band of the source's rows goes back to the system once every
-  // slice that needs it is written, so that memory follows the work, not
-  // the picture; the source's rows read as zeros afterwards.
+  // cutting) a band of the source's rows lends its memory to the next band
+  // once every slice that needs it is written, so that memory follows the
+  // work, not the picture; the source's rows read as zeros afterwards.
   bool KeepSourceRows = true;
   // For an export while the source loads: its file has alpha
   // (TFileInfo::Alpha), which loading keeps under KeepAlpha. A loaded
   // source tells by itself.
   bool SourceFileHasAlpha = false;
-  // Whether the cut's texts are saved beside a grid the export saves. The
-  // command line has texts only from --tags; without them, a tags file
-  // already beside the grid is left as it is.
-  bool SaveTexts = true;
+  // The slices' base name (app/export/slicenames.h); empty: the HTML
+  // file's name up to its first dot.
+  std::string SliceBaseName;
+  // Whether a missing folder of the HTML file is made (and removed again
+  // when the export writes nothing after all).
+  bool MakeFolder = false;
+  // Whether the export keeps the list of the files it wrote beside the page
+  // (app/export/exportmanifest.h), and whether it removes the slices its
+  // last export wrote that it no longer writes (only with that list).
+  bool KeepManifest = false;
+  bool Prune = false;
   // The file the source was loaded from (FileIdentityOf, taken when it was
   // opened): an export that would replace it under any name is refused.
   TFileIdentity SourceFile;

@@ -162,23 +162,40 @@ TEncodedSlice ChooseExact(TPixelGraphic& image, std::uint8_t formats, const TPGL
   return std::move(winner);
 }
 
-// More colours: the JPEG at the chosen quality, or a WebP that looks as good
-// in fewer bytes.
-TEncodedSlice ChooseLossy(TPixelGraphic& image, std::uint8_t formats, const TPGLibrarySettings& settings,
-                          int jpegQuality) {
+// The smallest 256-colour PNG of image (an optimised palette, with error
+// diffusion or without) that looks at least as good as target, if any.
+std::optional<TEncodedSlice> PaletteThatLooksAsGood(TPixelGraphic& image, const TSsimReference& reference,
+                                                    const TPGLibrarySettings& settings, double target,
+                                                    int& encodes) {
+  std::optional<TEncodedSlice> best;
+  for (const bool diffused : {false, true}) {
+    TPGLibrarySettings trial = settings;
+    trial.Png8Dither = diffused;
+    std::vector<std::uint8_t> bytes = Encode(image, "png8", trial);
+    ++encodes;
+    if (best && bytes.size() >= best->Bytes.size()) continue;
+    TPixelGraphic decoded;
+    Decode(bytes, decoded, settings);
+    const double ssim = reference.Compare(decoded);
+    if (ssim < target) continue;
+    best = Made(Format("png8"), std::move(bytes));
+    best->Reason = std::string(diffused ? "with" : "without") + " diffusion, SSIM " + Ssim(ssim);
+  }
+  return best;
+}
+
+const char* const kJpegWithoutWebp = "more than 256 colours: JPEG (WebP left out)";
+
+// The lossy file chosen: the JPEG or a WebP that looks as good in fewer
+// bytes.
+TEncodedSlice ChooseJpegOrWebp(TPixelGraphic& image, std::uint8_t formats, const TPGLibrarySettings& settings,
+                               int jpegQuality, TEncodedSlice jpeg, const TSsimReference& reference,
+                               double target) {
   const std::string start = "more than 256 colours: ";
-  TEncodedSlice jpeg = Made(Format("jpg"), Encode(image, "jpg", WithJpegQuality(settings, jpegQuality)), jpegQuality);
   if (!(formats & afWebp)) {
-    jpeg.Reason = start + "JPEG (WebP left out)";
+    jpeg.Reason = kJpegWithoutWebp;
     return jpeg;
   }
-  // Cells with transparency are measured as they show on the page.
-  TPixelGraphic laid;
-  if (image.HasAlpha()) PGCopyLaidOn(laid, image, settings.PageColor);
-  const TSsimReference reference(image.HasAlpha() ? laid : image);
-  TPixelGraphic decoded;
-  Decode(jpeg.Bytes, decoded, settings);
-  const double target = reference.Compare(decoded);
   const bool jpegAllowed = formats & afJpeg;
   TWebpSearch search(image, reference, settings, target, jpegAllowed ? jpeg.Bytes.size() : SIZE_MAX);
   // Where the lowest good enough quality mostly lies: a little below the
@@ -213,6 +230,40 @@ TEncodedSlice ChooseLossy(TPixelGraphic& image, std::uint8_t formats, const TPGL
     jpeg.Reason = start + "JPEG; no WebP quality looks as good (at best SSIM " + Ssim(search.Short.Ssim) + ", " +
                   look + ")";
   return jpeg;
+}
+
+// More colours: the JPEG at the chosen quality, or a WebP that looks as good
+// in fewer bytes; for a near-flat cell (flat colours with anti-aliased
+// edges, kNearFlatColours or fewer) also a 256-colour PNG, which keeps
+// edges sharp where a JPEG rings and often costs fewer bytes.
+TEncodedSlice ChooseLossy(TPixelGraphic& image, std::uint8_t formats, const TPGLibrarySettings& settings,
+                          int jpegQuality) {
+  TEncodedSlice jpeg = Made(Format("jpg"), Encode(image, "jpg", WithJpegQuality(settings, jpegQuality)), jpegQuality);
+  const bool palette = (formats & afPng) && HasAtMostColors(image, kNearFlatColours);
+  if (!(formats & afWebp) && !palette) {
+    jpeg.Reason = kJpegWithoutWebp;
+    return jpeg;
+  }
+  // Cells with transparency are measured as they show on the page.
+  TPixelGraphic laid;
+  if (image.HasAlpha()) PGCopyLaidOn(laid, image, settings.PageColor);
+  const TSsimReference reference(image.HasAlpha() ? laid : image);
+  TPixelGraphic decoded;
+  Decode(jpeg.Bytes, decoded, settings);
+  const double target = reference.Compare(decoded);
+  int encodes = 0;
+  std::optional<TEncodedSlice> png =
+      palette ? PaletteThatLooksAsGood(image, reference, settings, target, encodes) : std::nullopt;
+  TEncodedSlice lossy = ChooseJpegOrWebp(image, formats, settings, jpegQuality, std::move(jpeg), reference, target);
+  if (!png || png->Bytes.size() >= lossy.Bytes.size()) {
+    lossy.Encodes += encodes;
+    return lossy;
+  }
+  png->Reason = "near-flat, " + std::to_string(kNearFlatColours) + " colours or fewer: 256-colour PNG " + png->Reason +
+                ", looks as good as JPEG quality " + std::to_string(jpegQuality) + " (SSIM " + Ssim(target) +
+                ") and beats the " + lossy.Format->Name + " (" + Bytes(lossy.Bytes.size()) + ")";
+  png->Encodes = lossy.Encodes + encodes;
+  return std::move(*png);
 }
 
 TEncodedSlice Choose(TPixelGraphic& image, int quality, const TEncodeRules& rules) {

@@ -8,6 +8,8 @@
 //   WebP at the lowest quality whose SSIM (against the cell) is at least
 //   that JPEG's. The quality is searched (see EncodeSlice), so such a cell
 //   costs one JPEG and a handful of WebP files, each decoded and measured.
+// - a near-flat cell (kNearFlatColours or fewer) may also become a
+//   256-colour PNG, where one looks as good as that JPEG in fewer bytes.
 // Pages for mail leave WebP out; the setting AutoFormats limits the choice
 // further. The choice depends on the cell's pixels and the settings alone,
 // never on which thread makes it or when.
@@ -65,6 +67,9 @@ constexpr std::uint8_t kAutoWebpMethod = 2;
 // as good: the last few qualities are worth fewer bytes than their encodes
 // cost.
 constexpr int kAutoWebpSpan = 8;
+// A cell of at most this many colours is near-flat (flat areas, text and
+// their anti-aliased edges): an optimised palette loses little of it.
+constexpr std::size_t kNearFlatColours = 2048;
 
 // One slice as a file in memory.
 struct TEncodedSlice {

@@ -1,10 +1,14 @@
 #include "app/export/htmltable.h"
 
 #include <cctype>
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <utility>
 
 #include "app/common/atomicfile.h"
+#include "app/export/alttext.h"
+#include "app/export/csscolor.h"
 
 const char* PageStyleName(TPageStyle style) {
   switch (style) {
@@ -37,6 +41,23 @@ std::string QuotedAttribute(const THtmlOptions& options, const char* name, const
   return " " + MarkupName(options, name) + "=" + quote + value + quote;
 }
 
+// A share in ten-thousandths of a percent as CSS writes it: "15.1563",
+// "21.875", "100".
+std::string PercentText(std::int64_t share) {
+  std::string text = std::to_string(share / 10000);
+  std::string decimals = std::to_string(10000 + share % 10000).substr(1);
+  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
+  if (!decimals.empty()) text += "." + decimals;
+  return text;
+}
+
+// The table attributes mail clients honour, which CSS does not replace in all of them.
+std::string MailTableStart(const THtmlOptions& options, const std::string& width) {
+  return "<" + MarkupName(options, "TABLE") + QuotedAttribute(options, "ROLE", "presentation") +
+         QuotedAttribute(options, "WIDTH", width) + QuotedAttribute(options, "BORDER", "0") +
+         QuotedAttribute(options, "CELLPADDING", "0") + QuotedAttribute(options, "CELLSPACING", "0");
+}
+
 // A srcset candidate ends at a blank and a list of them is split at commas,
 // which a file name may hold.
 std::string SrcsetUrl(const std::string& baseUrl, const std::string& name) {
@@ -63,25 +84,40 @@ std::string THtmlTable::Attribute(const char* name, const std::string& value) co
 
 std::string THtmlTable::TableStartLine() const {
   const std::string width = std::to_string(TotalWidth());
+  const std::string centre = FOptions.Centred ? ";margin:0 auto" : "";
   switch (FOptions.Style) {
     case TPageStyle::Classic:
       break;
     case TPageStyle::Html5:
       return "<" + Name("TABLE") + Attribute("ROLE", "presentation") +
-             Attribute("STYLE", "border-collapse:collapse") + ">";
-    case TPageStyle::Email:
-      return "<" + Name("TABLE") + Attribute("ROLE", "presentation") + Attribute("WIDTH", width) +
-             Attribute("BORDER", "0") + Attribute("CELLPADDING", "0") + Attribute("CELLSPACING", "0") +
-             Attribute("STYLE", "border-collapse:collapse") + ">";
+             Attribute("STYLE", "border-collapse:collapse" + centre) + ">";
+    case TPageStyle::Email: {
+      const std::string table = Hybrid() ? MailTableStart(FOptions, "100%") +
+                                               Attribute("STYLE", "border-collapse:collapse;max-width:" + width +
+                                                                      "px" + centre)
+                                         : MailTableStart(FOptions, width) +
+                                               Attribute("STYLE", "border-collapse:collapse" + centre);
+      if (!MsoTable()) return table + ">";
+      // Outlook for Windows takes the width of the table's CSS as it comes,
+      // and ignores max-width and automatic margins: the table it alone
+      // reads holds it to the design's width, and centres it.
+      return "<!--[if mso]>" + MailTableStart(FOptions, width) +
+             (FOptions.Centred ? Attribute("ALIGN", "center") : "") + "><" + Name("TR") + "><" + Name("TD") +
+             "><![endif]-->" + table + ">";
+    }
     case TPageStyle::Fluid:
-      // The box around the table lets every image of a row take its height
-      // from the same width (100cqw), so that the images of a row end at
-      // the same place at any width; heights taken from each image's own
-      // width differ by rounding and leave hairlines of background.
-      return "<" + Name("DIV") +
-             Attribute("STYLE", "container-type:inline-size;contain-intrinsic-inline-size:" + width +
-                                    "px;max-width:" + width + "px") +
-             "><" + Name("TABLE") + Attribute("ROLE", "presentation") +
+      // The inner box lets every image of a row take its height from the
+      // same width (100cqw), so that the images of a row end at the same
+      // place at any width; heights taken from each image's own width
+      // differ by rounding and leave hairlines of background. A box that
+      // answers such queries has no width of its own to give a page that
+      // sizes it by its content (a table cell, a float): the canvas of the
+      // design's width and no height lends the outer box that width, and
+      // gives way where the page is narrower, as an image does.
+      return "<" + Name("DIV") + Attribute("STYLE", "max-width:" + width + "px" + centre) + "><" + Name("CANVAS") +
+             Attribute("WIDTH", width) + Attribute("HEIGHT", "0") + Attribute("STYLE", "display:block;max-width:100%") +
+             "></" + Name("CANVAS") + "><" + Name("DIV") + Attribute("STYLE", "container-type:inline-size") + "><" +
+             Name("TABLE") + Attribute("ROLE", "presentation") +
              Attribute("STYLE", "border-collapse:collapse;table-layout:fixed;width:100%") + ">";
   }
   return Name("<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>");
@@ -95,7 +131,10 @@ std::string THtmlTable::ColumnGroupLine() const {
     line += "<" + Name("COL");
     switch (FOptions.Style) {
       case TPageStyle::Classic: line += " " + Name("WIDTH") + "=" + width; break;
-      case TPageStyle::Email: line += Attribute("WIDTH", width); break;
+      case TPageStyle::Email:
+        line += Attribute("WIDTH", width);
+        if (Hybrid()) line += Attribute("STYLE", "width:" + FluidWidth(int(i)) + "%");
+        break;
       case TPageStyle::Html5: line += Attribute("STYLE", "width:" + width + "px"); break;
       case TPageStyle::Fluid: line += Attribute("STYLE", "width:" + FluidWidth(int(i)) + "%"); break;
     }
@@ -105,8 +144,13 @@ std::string THtmlTable::ColumnGroupLine() const {
 }
 
 std::string THtmlTable::TableEndLine() const {
-  return Name(FOptions.Style == TPageStyle::Fluid ? "</TABLE></DIV>" : "</TABLE>");
+  if (MsoTable()) return Name("</TABLE>") + "<!--[if mso]>" + Name("</TD></TR></TABLE>") + "<![endif]-->";
+  return Name(FOptions.Style == TPageStyle::Fluid ? "</TABLE></DIV></DIV>" : "</TABLE>");
 }
+
+bool THtmlTable::Hybrid() const { return FOptions.Style == TPageStyle::Email && !FOptions.EmailFixedWidth; }
+
+bool THtmlTable::MsoTable() const { return Hybrid() || (FOptions.Style == TPageStyle::Email && FOptions.Centred); }
 
 std::int64_t THtmlTable::TotalWidth() const {
   std::int64_t total = 0;
@@ -130,14 +174,24 @@ TSliceTag THtmlTable::Tag(const THtmlSlice& slice) const {
     tag.FPrefix += " " + Name("WIDTH") + "=" + width + " " + Name("HEIGHT") + "=" + height;
     return tag;
   }
+  tag.FSlice = slice;
   tag.FPrefix = "<" + Name("IMG") + Attribute("SRC", src);
   if (!srcset.empty()) tag.FPrefix += Attribute("SRCSET", srcset);
-  tag.FPrefix += Attribute("WIDTH", width) + Attribute("HEIGHT", height);
+  // Mail clients that turn a CSS height into a minimum would keep a height
+  // attribute as it is, and the scaled image out of shape.
+  tag.FPrefix += Attribute("WIDTH", width) + (Hybrid() ? "" : Attribute("HEIGHT", height));
   if (FOptions.Style == TPageStyle::Email) tag.FSuffix = Attribute("BORDER", "0");
-  std::string css = "display:block";
+  tag.FCss = "display:block";
   // Browsers without container units keep height:auto.
-  if (FOptions.Style == TPageStyle::Fluid) css += ";width:100%;height:auto;height:" + FluidHeight(slice.Height);
-  tag.FSuffix += Attribute("STYLE", css);
+  if (FOptions.Style == TPageStyle::Fluid) tag.FCss += ";width:100%;height:auto;height:" + FluidHeight(slice.Height);
+  // The ratio keeps the cell's shape where images are blocked: a blocked
+  // image is a box of its ALT text, which would size the row otherwise.
+  if (Hybrid()) tag.FCss += ";width:100%;height:auto;aspect-ratio:" + width + "/" + height + ";overflow:hidden";
+  // A text of a fixed size in a cell that shrinks would wrap out of it on a phone.
+  const std::int64_t total = TotalWidth();
+  const bool shrinks = (Hybrid() || FOptions.Style == TPageStyle::Fluid) && total > SmallestScreen;
+  tag.FAltWidth = shrinks ? int(std::max<std::int64_t>(1, slice.Width * SmallestScreen / total)) : slice.Width;
+  tag.FAltHeight = shrinks ? int(std::max<std::int64_t>(1, slice.Height * SmallestScreen / total)) : slice.Height;
   return tag;
 }
 
@@ -152,7 +206,10 @@ void THtmlTable::BeginRow() {
     const std::string height = std::to_string(FRowHeights[std::size_t(FRowCount)]);
     switch (FOptions.Style) {
       case TPageStyle::Classic: FRow += " " + Name("HEIGHT") + "=" + height; break;
-      case TPageStyle::Email: FRow += Attribute("HEIGHT", height) + Attribute("STYLE", "height:" + height + "px"); break;
+      case TPageStyle::Email:
+        // The scaling rows take their heights from their images.
+        if (!Hybrid()) FRow += Attribute("HEIGHT", height) + Attribute("STYLE", "height:" + height + "px");
+        break;
       case TPageStyle::Html5: FRow += Attribute("STYLE", "height:" + height + "px"); break;
       case TPageStyle::Fluid:
         FRow += Attribute("STYLE", "height:" + FluidHeight(FRowHeights[std::size_t(FRowCount)]));
@@ -181,7 +238,7 @@ std::string THtmlTable::Spans(const THtmlSlice& slice) const {
 std::string THtmlTable::CellStart(const THtmlSlice& slice) const {
   const std::string open = "<" + Name("TD") + Spans(slice);
   const std::string width = std::to_string(slice.Width), height = std::to_string(slice.Height);
-  const std::string color = HexColor(slice.Average);
+  const std::string color = CssColor(slice.Average);
   const std::string empty = slice.Empty ? ";height:" + height + "px" : "";
   switch (FOptions.Style) {
     case TPageStyle::Classic:
@@ -191,6 +248,9 @@ std::string THtmlTable::CellStart(const THtmlSlice& slice) const {
              Attribute("STYLE", "padding:0" + (slice.Empty ? ";width:" + width + "px" + empty + ";background:" + color : "")) +
              ">";
     case TPageStyle::Email:
+      if (Hybrid())
+        return open + Attribute("WIDTH", width) + Attribute("BGCOLOR", color) +
+               Attribute("STYLE", "padding:0;width:" + FluidWidth(slice.Place, slice.ColumnSpan) + "%") + ">";
       // Mail readers that drop empty cells keep one holding a blank of no size.
       return open + Attribute("WIDTH", width) + (slice.Empty ? Attribute("HEIGHT", height) : "") +
              Attribute("BGCOLOR", color) +
@@ -218,12 +278,7 @@ std::string THtmlTable::FluidWidth(int place, int span) const {
   std::int64_t after = before;
   for (int i = place; i < place + span; ++i) after += FColumnWidths[std::size_t(i)];
   const auto edge = [total](std::int64_t x) { return (x * 1000000 + total / 2) / total; };
-  const std::int64_t share = edge(after) - edge(before);  // millionths: 1000000 is 100 %
-  std::string text = std::to_string(share / 10000);
-  std::string decimals = std::to_string(10000 + share % 10000).substr(1);
-  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
-  if (!decimals.empty()) text += "." + decimals;
-  return text;
+  return PercentText(edge(after) - edge(before));  // millionths: 1000000 is 100 %
 }
 
 void THtmlTable::AddCell(const THtmlSlice& slice, const std::string& cellCode) {
@@ -234,7 +289,24 @@ void THtmlTable::AddCell(const THtmlSlice& slice, const std::string& cellCode) {
 void THtmlTable::AddEmptyCell(const THtmlSlice& slice) {
   THtmlSlice empty = slice;
   empty.Empty = true;
-  AddCell(empty, FOptions.Style == TPageStyle::Email ? "&nbsp;" : "");
+  AddCell(empty, EmptyCellCode(empty));
+}
+
+// Mail readers that drop empty cells keep one holding a blank of no size.
+// A scaling cell has no height of its own: the padding of its box, a share
+// of the cell's width, gives it its shape at any width; Outlook for
+// Windows, which knows no such padding, reads a fixed height instead.
+std::string THtmlTable::EmptyCellCode(const THtmlSlice& slice) const {
+  if (FOptions.Style != TPageStyle::Email) return "";
+  if (!Hybrid()) return "&nbsp;";
+  const std::int64_t width = std::max(slice.Width, 1);
+  return "<!--[if mso]><" + Name("TABLE") + Attribute("ROLE", "presentation") + Attribute("BORDER", "0") +
+         Attribute("CELLPADDING", "0") + Attribute("CELLSPACING", "0") + "><" + Name("TR") + "><" + Name("TD") +
+         Attribute("HEIGHT", std::to_string(slice.Height)) + Attribute("STYLE", "font-size:0;line-height:0") +
+         ">&nbsp;</" + Name("TD") + "></" + Name("TR") + "></" + Name("TABLE") + "><![endif]--><" + Name("DIV") +
+         Attribute("STYLE", "padding-top:" + PercentText((std::int64_t(slice.Height) * 1000000 + width / 2) / width) +
+                                "%;font-size:0;line-height:0;mso-hide:all") +
+         ">&nbsp;</" + Name("DIV") + ">";
 }
 
 std::string THtmlTable::EndRow() const { return FRow + "</" + Name("TR") + ">"; }
@@ -248,7 +320,10 @@ std::string TSliceTag::Code(const std::string& href, const std::string& target,
     if (!target.empty()) link += QuotedAttribute(FOptions, "TARGET", EscapeAttribute(target));
     link += ">";
   }
-  std::string code = link + FPrefix + QuotedAttribute(FOptions, "ALT", EscapeAttribute(alt)) + FSuffix + ">";
+  std::string css = FCss;
+  if (FSlice.AltStyle && !alt.empty()) css += ";" + AltTextStyle(FAltWidth, FAltHeight, FSlice.Average, alt);
+  std::string code = link + FPrefix + QuotedAttribute(FOptions, "ALT", EscapeAttribute(alt)) + FSuffix +
+                     QuotedAttribute(FOptions, "STYLE", css) + ">";
   if (!link.empty()) code += "</" + MarkupName(FOptions, "A") + ">";
   return code;
 }

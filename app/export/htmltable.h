@@ -16,12 +16,18 @@
 //   classic: the fragment of old, for pages without a doctype (quirks mode).
 //   html5:   for pages with <!DOCTYPE html>: images as blocks (no text
 //            baseline under them), CSS instead of dropped attributes.
-//   email:   html5 plus what mail clients honour: table attributes, fixed
-//            cell widths, border="0" and each cell's average colour for
-//            readers that block images.
+//   email:   html5 plus what mail clients honour: table attributes, cell
+//            widths, border="0" and each cell's average colour for readers
+//            that block images. The table scales down with the screen,
+//            never above the design's width, and Outlook for Windows, which
+//            ignores CSS widths, gets the fixed table through conditional
+//            comments; EmailFixedWidth keeps the fixed table alone.
 //   fluid:   html5 that scales down with its container, never above the
 //            image's own width (in a box around the table).
 enum class TPageStyle { Classic, Html5, Email, Fluid };
+// The narrowest screen the tables that shrink are made for, in CSS pixels
+// (the smallest phones): their ALT texts are sized to fit the cells there.
+inline constexpr int SmallestScreen = 320;
 inline constexpr TPageStyle PageStyles[] = {TPageStyle::Classic, TPageStyle::Html5,
                                             TPageStyle::Email, TPageStyle::Fluid};
 // "classic", "html5", "email", "fluid": the names settings and command line use.
@@ -34,6 +40,10 @@ struct THtmlOptions {
   bool DoubleQuote = false;  // quote character around the SRC value (every value but classic's numbers)
   TPageStyle Style = TPageStyle::Classic;
   std::string BaseUrl{};       // put before every slice name; empty: names relative to the page
+  bool EmailFixedWidth = false;  // email: the table of the design's width at every screen width
+  // Centred in its container, as a whole page has it (classic is centred
+  // by the page's style: its table stays as of old).
+  bool Centred = false;
 };
 
 // One slice as the table shows it.
@@ -47,6 +57,9 @@ struct THtmlSlice {
   int ColumnSpan = 1;  // the table's columns and rows it covers
   int RowSpan = 1;
   bool Empty = false;  // no image: an empty cell of the average colour (AddEmptyCell)
+  // An ALT text is styled to be read on Average where images are blocked
+  // (every style but classic): see app/export/alttext.h.
+  bool AltStyle = false;
 };
 
 // The image tag of one slice, which the per-slice dialog completes with a
@@ -56,7 +69,9 @@ class TSliceTag {
   // The image tag up to where the ALT text goes, without its closing ">".
   const std::string& Prefix() const { return FPrefix; }
   // The cell code; empty texts are left out (but the ALT attribute, which
-  // the styles other than classic always write, empty for decoration).
+  // the styles other than classic always write, empty for decoration). An
+  // ALT text of a slice with AltStyle brings its style (AltTextStyle of
+  // app/export/alttext.h).
   std::string Code(const std::string& href, const std::string& target, const std::string& alt) const;
   // The cell code when no link or ALT text is wanted.
   std::string PlainCode() const { return Code("", "", ""); }
@@ -64,9 +79,15 @@ class TSliceTag {
  private:
   friend class THtmlTable;
   std::string FPrefix;
-  std::string FSuffix;  // what follows the ALT text
+  std::string FSuffix;  // the attributes after the ALT text, but the style
+  std::string FCss;     // the image's style, without the ALT text's
+  THtmlSlice FSlice;
   THtmlOptions FOptions;
+  // The cell's size the ALT text must fit: on the smallest screen for a table that shrinks.
+  int FAltWidth = 0;
+  int FAltHeight = 0;
 };
+
 
 // Builds the text of one export: table start, row lines, table end.
 class THtmlTable {
@@ -102,6 +123,10 @@ class THtmlTable {
   std::string CellStart(const THtmlSlice& slice) const;
   std::string Spans(const THtmlSlice& slice) const;
   std::string FluidWidth(int place, int span = 1) const;
+  bool Hybrid() const;
+  // email: Outlook for Windows reads a table of its own around the table.
+  bool MsoTable() const;
+  std::string EmptyCellCode(const THtmlSlice& slice) const;
   std::string FluidHeight(int height) const;
   std::int64_t TotalWidth() const;
 

@@ -178,3 +178,22 @@ TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell, TRGB page) {
   return RGBColor(unsigned((sum[0] + count / 2) / count), unsigned((sum[1] + count / 2) / count),
                   unsigned((sum[2] + count / 2) / count));
 }
+
+std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area, TRGB page) {
+  const int left = std::max(area.Left, 0), top = std::max(area.Top, 0);
+  const int right = int(std::min<std::int64_t>(std::int64_t(area.Left) + area.Width, source.Width())) - 1;
+  const int bottom = int(std::min<std::int64_t>(std::int64_t(area.Top) + area.Height, source.Height())) - 1;
+  if (right < left || bottom < top) return std::nullopt;
+  // A transparent edge's stored colour is not what the page shows.
+  const auto shown = [&](int x, int y) {
+    const TRGB c = source.GetPixelColor(x, y);
+    const std::uint8_t* alpha = source.AlphaLine(y);
+    return alpha ? PGLaidOn(c, alpha[x], page) : c;
+  };
+  const TRGB color = shown(left, top);
+  for (int x = left; x <= right; ++x)
+    if (shown(x, top) != color || shown(x, bottom) != color) return std::nullopt;
+  for (int y = top; y <= bottom; ++y)
+    if (shown(left, y) != color || shown(right, y) != color) return std::nullopt;
+  return color;
+}

@@ -5,6 +5,7 @@
 // rectangle is all the export needs to know of the rows it waits for.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/cut/celldata.h"
@@ -57,3 +58,8 @@ int SliceCountOf(const TPageLayout& page);
 // a skipped cell, and of every cell of a page for mail. Transparent pixels
 // count as laid on page, the colour they show on the page.
 TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell, TRGB page = RGBColor(255, 255, 255));
+// The colour of every pixel of the rectangle's outer rows and columns, or
+// none when they differ (or the rectangle is empty): a page's background
+// that meets the design without an edge. Transparent pixels count as laid
+// on page.
+std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area, TRGB page = RGBColor(255, 255, 255));

@@ -17,6 +17,7 @@ TExportPlan PlanOf(const TSplitGrid& grid, const TPageWeighing& weighing) {
   settings.Options = weighing.Options;
   settings.Options.AlwaysGrid = false;
   settings.SetOutputFormat(*weighing.Format);
+  settings.SliceBaseName = weighing.SliceBaseName;
   return PlanExport({grid, {}, weighing.Cells}, settings, weighing.HtmlPath, {}, weighing.Settings);
 }
 

@@ -27,6 +27,7 @@ struct TPageWeighing {
   // Checked before each slice: when set, the weighing stops and returns
   // what it has (an incomplete list, to be thrown away).
   const std::atomic<bool>* Stop = nullptr;
+  std::string SliceBaseName;  // as the export's settings have it (empty: from HtmlPath)
 };
 
 // The slices of source cut along grid (it need not be sorted), in cell

@@ -4,12 +4,21 @@
 #include <cstdint>
 #include <filesystem>
 
-TExportNames ExportNamesOf(const std::string& htmlPath) {
+#include "app/common/text.h"
+
+TExportNames ExportNamesOf(const std::string& htmlPath, const std::string& baseName) {
   const std::filesystem::path path(htmlPath);
   const std::string fileName = path.filename().string();
   const std::size_t dot = fileName.find('.');
+  if (!baseName.empty()) return {path.parent_path().string(), baseName};
   return {path.parent_path().string(),
           dot == std::string::npos ? fileName : fileName.substr(0, dot)};
+}
+
+std::string BaseNameProblem(const std::string& baseName) {
+  if (baseName.empty() || baseName == "." || baseName == ".." || baseName.find('/') != std::string::npos)
+    return "the slices' base name must be a file name without a slash, got \"" + QuotedInMessage(baseName) + "\"";
+  return "";
 }
 
 std::string SliceFileName(const std::string& baseName, int column, int row,

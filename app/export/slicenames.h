@@ -12,7 +12,13 @@ struct TExportNames {
   std::string Directory;
   std::string BaseName;
 };
-TExportNames ExportNamesOf(const std::string& htmlPath);
+// A base name given (baseName, not empty) replaces the one of the HTML
+// file's name, so that two pages in one folder (mail.en.html,
+// mail.de.html) need not share their slices' names.
+TExportNames ExportNamesOf(const std::string& htmlPath, const std::string& baseName = "");
+// Why a base name given cannot name slices (empty, ".", "..", or with a
+// slash), or empty when it can.
+std::string BaseNameProblem(const std::string& baseName);
 // base + "_" + column + "_" + row + extension.
 std::string SliceFileName(const std::string& baseName, int column, int row,
                           const std::string& extension);

@@ -5,17 +5,21 @@
 
 namespace {
 
-// A slice in a fixed format of its own says so, with the quality of a
-// lossy file, which the writer that wrote it straight into its file took
-// from the settings (as the dry run, made in memory, says). A chosen
-// format gives its own reason.
-TSliceOutcome MarkedOwn(TSliceOutcome outcome, const TPlannedSlice& slice, const TPGLibrarySettings& settings) {
-  if (!slice.Format.Own || !outcome.Reason.empty()) return outcome;
-  outcome.Reason = OwnFormatReason;
+// The quality of a lossy file that its writer wrote straight into it,
+// taken from the settings as the dry run, made in memory, says it.
+TSliceOutcome WithQuality(TSliceOutcome outcome, const TPGLibrarySettings& settings) {
   if (outcome.Quality >= 0) return outcome;
   if (outcome.Format == "jpg") outcome.Quality = settings.JpegQuality;
   if (outcome.Format == "webp" && !settings.WebpLossless) outcome.Quality = settings.WebpQuality;
   return outcome;
+}
+
+// A slice in a fixed format of its own says so. A chosen format gives its
+// own reason.
+TSliceOutcome MarkedOwn(TSliceOutcome outcome, const TPlannedSlice& slice, const TPGLibrarySettings& settings) {
+  if (!slice.Format.Own || !outcome.Reason.empty()) return outcome;
+  outcome.Reason = OwnFormatReason;
+  return WithQuality(std::move(outcome), settings);
 }
 
 }  // namespace
@@ -32,7 +36,7 @@ TSliceOutcome EncodedOutcome(const TPlannedSlice& slice, const TEncodedSlice& en
 }
 
 TSliceOutcome WrittenOutcome(const TPlannedSlice& slice, std::uint64_t bytes, const TPGLibrarySettings& settings) {
-  return MarkedOwn({slice.Path, slice.Writer, -1, bytes, ""}, slice, settings);
+  return MarkedOwn(WithQuality({slice.Path, slice.Writer, -1, bytes, ""}, settings), slice, settings);
 }
 
 std::string FormatAndQuality(const TSliceOutcome& outcome) {

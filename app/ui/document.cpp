@@ -2,6 +2,10 @@
 
 #include <QUndoCommand>
 
+#include <optional>
+
+#include "app/cut/gridfit.h"
+
 // One step: what the cut was before and after it.
 class TCutStep : public QUndoCommand {
  public:
@@ -80,12 +84,9 @@ void TCutDocument::Restore(const TGridData& state) {
 }
 
 bool TCutDocument::AddLine(bool horizontal, int position) {
-  TSplitGrid lines = FData.Grid;
-  // A line already there is not placed twice.
-  if (horizontal ? lines.ContainsHorz(position) : lines.ContainsVert(position)) return false;
-  if (!(horizontal ? lines.AddSplitlineHorz(position, FHeight) : lines.AddSplitlineVert(position, FWidth)))
-    return false;
-  Apply(QStringLiteral("Add Line"), WithLines(FData, lines));
+  const std::optional<TGridData> added = WithLineAdded(FData, horizontal, position, horizontal ? FHeight : FWidth);
+  if (!added) return false;
+  Apply(QStringLiteral("Add Line"), *added);
   return true;
 }
 
@@ -97,14 +98,13 @@ void TCutDocument::ClearSplits() {
 
 std::vector<std::pair<int, int>> TCutDocument::LoadGrid(const std::string& path,
                                                         const TGridMessageEvent& onMessage) {
-  const TGridData loaded = ReadGridData(path, FWidth, FHeight, onMessage);
-  std::vector<std::pair<int, int>> strays = CellsNotInGrid(loaded.Tags, loaded.Grid);
-  // The window keeps every line once; the texts stay with their slices.
-  TSplitGrid lines = loaded.Grid;
-  lines.RemoveDuplicates();
-  Apply(QStringLiteral("Load Grid"), WithLines(loaded, lines));
+  // Every line once, the texts with their slices, as the command line reads it.
+  TGridReading reading;
+  const TGridData loaded = ReadGridData(GridDataPathsFor(path, {}, true), FWidth, FHeight, reading);
+  TellGridReading(reading, onMessage);
+  Apply(QStringLiteral("Load Grid"), loaded);
   FStack.setClean();
-  return strays;
+  return reading.StrayTexts;
 }
 
 void TCutDocument::SaveGrid(const std::string& path) {

@@ -20,11 +20,12 @@
 #include <algorithm>
 #include <tuple>
 
-#include "app/common/text.h"
+#include "app/export/csscolor.h"
 #include "app/export/htmltable.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/lossyformat.h"
 #include "app/ui/qsettingsstore.h"
+#include "app/ui/selectionpaste.h"
 #include "pgraphic_qt/view/pgimage.h"
 #include "platform/display.h"
 
@@ -72,7 +73,14 @@ Texportdialog::Texportdialog(QWidget* parent)
       style(new QComboBox),
       baseurl(new QLineEdit),
       pagecolor(new QLineEdit),
+      slicenames(new QLineEdit),
       retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
+      page(new QCheckBox(QStringLiteral("Write a whole page"))),
+      title(new QLineEdit),
+      background(new QLineEdit),
+      preheader(new QLineEdit),
+      emailfixedwidth(new QCheckBox(QStringLiteral("Mail table of fixed width (does not shrink on phones)"))),
+      pagebudget(new QSpinBox),
       OKButton(MakeOKButton(*this)) {
   setObjectName(QStringLiteral("exportdialog"));
   setWindowTitle(QStringLiteral("Export Options"));
@@ -88,25 +96,50 @@ Texportdialog::Texportdialog(QWidget* parent)
   pagecolor->setObjectName(QStringLiteral("pagecolor"));
   pagecolor->setPlaceholderText(QStringLiteral("#ffffff: what transparency shows on JPEG, BMP and TIFF slices"));
   pagecolor->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("#[0-9A-Fa-f]{6}")), pagecolor));
+  slicenames->setObjectName(QStringLiteral("slicenames"));
   retina->setObjectName(QStringLiteral("retina"));
+  const std::pair<QWidget*, const char*> named[] = {{page, "page"},           {title, "title"},
+                                                     {background, "background"}, {preheader, "preheader"},
+                                                     {emailfixedwidth, "emailfixedwidth"}, {pagebudget, "pagebudget"}};
+  for (const auto& [field, name] : named) field->setObjectName(QLatin1String(name));
+  title->setPlaceholderText(QStringLiteral("the HTML file's name"));
+  background->setPlaceholderText(QStringLiteral("#RRGGBB; none: the design's edge, else white"));
+  preheader->setPlaceholderText(QStringLiteral("email: the line shown beside the subject"));
+  pagebudget->setRange(0, 1 << 30);
+  pagebudget->setSuffix(QStringLiteral(" KB"));
+  pagebudget->setSingleStep(100);
+  connect(page, &QCheckBox::toggled, this, &Texportdialog::UpdatePageFields);
+  connect(style, &QComboBox::currentIndexChanged, this, &Texportdialog::UpdatePageFields);
   for (const TPageStyle pageStyle : PageStyles)
     style->addItem(QString::fromLatin1(PageStyleCaption(pageStyle)));
   baseurl->setPlaceholderText(QStringLiteral("none: slice names relative to the page"));
+  // Two pages in one folder (mail.en.html, mail.de.html) need names of their own.
+  slicenames->setPlaceholderText(QStringLiteral("the HTML file's name up to its first dot"));
   auto* layout = new QVBoxLayout(this);
   for (QCheckBox* box : {incalttags, editcode, alwaysgrid, doublequote, uppercase})
     layout->addWidget(box);
-  auto* page = new QFormLayout;
-  const std::tuple<const char*, const char*, QWidget*> rows[] = {{"styleLabel", "Page &style:", style},
-                                                                  {"pagecolorLabel", "Page &colour:", pagecolor},
-                                                                  {"baseurlLabel", "&Base URL:", baseurl}};
-  for (const auto& [name, caption, field] : rows) {
+  auto* table = new QFormLayout;
+  auto* whole = new QFormLayout;
+  const std::tuple<QFormLayout*, const char*, const char*, QWidget*> rows[] = {
+      {table, "styleLabel", "Page &style:", style},
+      {table, "pagecolorLabel", "Page &colour:", pagecolor},
+      {table, "baseurlLabel", "&Base URL:", baseurl},
+      {table, "slicenamesLabel", "Slice &names:", slicenames},
+      {table, "pagebudgetLabel", "Warn when slices weigh &over:", pagebudget},
+      {whole, "titleLabel", "&Title:", title},
+      {whole, "backgroundLabel", "Bac&kground:", background},
+      {whole, "preheaderLabel", "Pre&header:", preheader}};
+  for (const auto& [form, name, caption, field] : rows) {
     auto* label = new QLabel(QLatin1String(caption));
     label->setObjectName(QLatin1String(name));
     label->setBuddy(field);
-    page->addRow(label, field);
+    form->addRow(label, field);
   }
-  layout->addLayout(page);
+  layout->addLayout(table);
+  layout->addWidget(emailfixedwidth);
   layout->addWidget(retina);
+  layout->addWidget(page);
+  layout->addLayout(whole);
   layout->addWidget(showoptions);
   layout->addSpacing(8);
   layout->addWidget(OKButton, 0, Qt::AlignHCenter);
@@ -126,7 +159,16 @@ TExportOptions Texportdialog::Options() const {
   options.Style = index >= 0 && index < int(std::size(PageStyles)) ? PageStyles[index] : TPageStyle::Classic;
   options.BaseUrl = baseurl->text().toStdString();
   options.Retina = retina->isChecked();
-  if (const auto color = ColorFromHex(pagecolor->text().toStdString())) options.PageColor = *color;
+  TRGB color;
+  if (CssColorOf(pagecolor->text().toStdString(), color)) options.PageColor = color;
+  options.Page = page->isChecked();
+  options.PageTitle = title->text().toStdString();
+  options.PageBackground = background->text().trimmed().toStdString();
+  options.Preheader = preheader->text().toStdString();
+  options.EmailFixedWidth = emailfixedwidth->isChecked();
+  // A budget the KB cannot say stays as set while they are left alone.
+  options.PageBudget = std::uint64_t(pagebudget->value()) == FPageBudget / 1024 ? FPageBudget
+                                                                                : std::uint64_t(pagebudget->value()) * 1024;
   return options;
 }
 
@@ -141,7 +183,25 @@ void Texportdialog::SetOptions(const TExportOptions& options) {
     if (PageStyles[i] == options.Style) style->setCurrentIndex(int(i));
   baseurl->setText(QString::fromStdString(options.BaseUrl));
   retina->setChecked(options.Retina);
-  pagecolor->setText(QString::fromStdString(HexColor(options.PageColor)));
+  pagecolor->setText(QString::fromStdString(CssColor(options.PageColor)));
+  page->setChecked(options.Page);
+  title->setText(QString::fromStdString(options.PageTitle));
+  background->setText(QString::fromStdString(options.PageBackground));
+  preheader->setText(QString::fromStdString(options.Preheader));
+  emailfixedwidth->setChecked(options.EmailFixedWidth);
+  FPageBudget = options.PageBudget;
+  pagebudget->setValue(int(std::min<std::uint64_t>(options.PageBudget / 1024, std::uint64_t(pagebudget->maximum()))));
+  UpdatePageFields();
+}
+
+void Texportdialog::UpdatePageFields() {
+  const bool whole = page->isChecked();
+  const bool mail = style->currentIndex() >= 0 && style->currentIndex() < int(std::size(PageStyles)) &&
+                    PageStyles[style->currentIndex()] == TPageStyle::Email;
+  title->setEnabled(whole);
+  background->setEnabled(whole);
+  preheader->setEnabled(whole && mail);
+  emailfixedwidth->setEnabled(mail);
 }
 
 void Texportdialog::showEvent(QShowEvent* event) {
@@ -209,6 +269,7 @@ Taddtagsdialog::Taddtagsdialog(QWidget* parent)
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  PasteSelectionAsText(*Memo1);
   edit_href_label->setObjectName(QStringLiteral("edit_href_label"));
   edit_target_label->setObjectName(QStringLiteral("edit_target_label"));
   edit_alt_label->setObjectName(QStringLiteral("edit_alt_label"));
@@ -325,12 +386,17 @@ void Taddtagsdialog::showEvent(QShowEvent* event) {
 // ---------------------------------------------------------------- Tdlg_code
 
 Tdlg_code::Tdlg_code(QWidget* parent)
-    : QDialog(parent), Memo1(new QPlainTextEdit), SliceTable(new QTableWidget(0, 4)), OKButton(MakeOKButton(*this)) {
+    : QDialog(parent),
+      Memo1(new QPlainTextEdit),
+      SliceTable(new QTableWidget(0, 4)),
+      OKButton(MakeOKButton(*this)),
+      Warnings(new QLabel) {
   setObjectName(QStringLiteral("dlg_code"));
   setWindowTitle(QStringLiteral("Edit HTML Code"));
   setModal(true);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  PasteSelectionAsText(*Memo1);
   SliceTable->setObjectName(QStringLiteral("SliceTable"));
   SliceTable->setHorizontalHeaderLabels(
       {QStringLiteral("File"), QStringLiteral("Format"), QStringLiteral("Bytes"), QStringLiteral("Why")});
@@ -338,7 +404,11 @@ Tdlg_code::Tdlg_code(QWidget* parent)
   SliceTable->verticalHeader()->hide();
   SliceTable->horizontalHeader()->setStretchLastSection(true);
   SliceTable->hide();
+  Warnings->setObjectName(QStringLiteral("Warnings"));
+  Warnings->setWordWrap(true);
+  Warnings->hide();
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Warnings);
   layout->addWidget(Memo1, 1);
   layout->addWidget(SliceTable, 1);
   layout->addWidget(OKButton, 0, Qt::AlignHCenter);
@@ -368,6 +438,13 @@ void Tdlg_code::SetSlices(const std::vector<TSliceOutcome>& slices) {
     }
   }
   SliceTable->resizeColumnsToContents();
+}
+
+void Tdlg_code::SetWarnings(const std::vector<TExportWarning>& warnings) {
+  QStringList lines;
+  for (const TExportWarning& warning : warnings) lines << QStringLiteral("Warning: ") + QString::fromStdString(warning.Text);
+  Warnings->setText(lines.join(QLatin1Char('\n')));
+  Warnings->setVisible(!warnings.empty());
 }
 
 std::vector<std::string> Tdlg_code::Lines() const {

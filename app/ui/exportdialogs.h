@@ -25,8 +25,10 @@ class TPGImage;
 class TPixelGraphic;
 
 // "Export Options": six check boxes, the page style, the base URL, the
-// retina box and an OK button; however it is closed the export goes on
-// with what the fields then hold. They are read from the settings file each
+// slices' base name, the retina box, the whole page with its title,
+// background and preheader, the mail table of fixed width, the page budget
+// and an OK button; however it is closed the export goes on with what the
+// fields then hold. They are read from the settings file each
 // time the dialog is shown and written each time it closes; a dialog never
 // shown in a run writes nothing and holds the defaults.
 class Texportdialog : public QDialog {
@@ -44,7 +46,18 @@ class Texportdialog : public QDialog {
   QComboBox* style;  // one entry per TPageStyle, in PageStyles order
   QLineEdit* baseurl;
   QLineEdit* pagecolor;
+  // The slices' base name for this run's exports (empty: the HTML file's
+  // name up to its first dot); a page's choice, so not kept in the settings.
+  QLineEdit* slicenames;
   QCheckBox* retina;
+  // The whole page; its fields are open while it is checked (the
+  // preheader's while the style is email too).
+  QCheckBox* page;
+  QLineEdit* title;
+  QLineEdit* background;
+  QLineEdit* preheader;
+  QCheckBox* emailfixedwidth;
+  QSpinBox* pagebudget;  // in KB
   QPushButton* OKButton;
 
   TExportOptions Options() const;
@@ -55,8 +68,12 @@ class Texportdialog : public QDialog {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  void UpdatePageFields();
+
   bool FShown = false;
   bool FPlaced = false;
+  // The budget as set when the dialog's KB do not say it exactly.
+  std::uint64_t FPageBudget = TExportOptions::DefaultPageBudget;
 };
 
 // "HTML Export...": the slice just written beside the fields for its link,
@@ -126,8 +143,13 @@ class Tdlg_code : public QDialog {
   QTableWidget* SliceTable;
   QPushButton* OKButton;
 
+  // What mail readers will make of the page, over the code; hidden when
+  // there is nothing to say.
+  QLabel* Warnings;
+
   void SetLines(const std::vector<std::string>& lines);
   void SetSlices(const std::vector<TSliceOutcome>& slices);
+  void SetWarnings(const std::vector<TExportWarning>& warnings);
   // The memo's lines; a line break at the very end starts no further line.
   std::vector<std::string> Lines() const;
 

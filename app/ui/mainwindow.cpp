@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include <optional>
 
 #include "app/ui/aboutbox.h"
+#include "app/ui/browserpreview.h"
 #include "app/ui/compressionpage.h"
 #include "app/ui/document.h"
 #include "app/ui/errorreport.h"
@@ -65,6 +67,7 @@ TForm1::TForm1(TMainWindowDialogs& dialogs, QWidget* parent)
   connect(FPages, &QTabWidget::currentChanged, this, [this] { PageChanged(); });
 
   FExport = std::make_unique<TWindowExport>(*this, FDialogs, *FDocument, FRecentGrids);
+  FPreview = std::make_unique<TBrowserPreview>(FDialogs, QDir::tempPath());
   FSlicesPanel = new TSlicesPanel(*FDocument, this);
   addDockWidget(Qt::RightDockWidgetArea, FSlicesPanel);
   FSlicesPanel->hide();

@@ -28,6 +28,7 @@ class QAction;
 class QActionGroup;
 class QMenu;
 class QTabWidget;
+class TBrowserPreview;
 class TCompressionPage;
 class TCutDocument;
 class TPixelGraphic;
@@ -127,6 +128,7 @@ class TForm1 : public QMainWindow {
   void SetOutputFormat(const TOutputFormat& format);
   bool PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing);
   void ExportCommand();
+  void PreviewCommand();
   void LoadGridCommand();
   void SaveGridCommand();
   void OptionsCommand();
@@ -155,5 +157,6 @@ class TForm1 : public QMainWindow {
   Tinputdlg* FPositionDialog = nullptr;
   TMenus FMenus;
   std::unique_ptr<TWindowExport> FExport;
+  std::unique_ptr<TBrowserPreview> FPreview;
   bool FSettingsWritten = true;
 };

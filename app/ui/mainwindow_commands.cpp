@@ -1,6 +1,7 @@
 // The main window's commands. What changes the cut goes through the
 // document; the window asks the questions and shows the answers.
 #include <QActionGroup>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTabWidget>
@@ -11,6 +12,7 @@
 #include "app/common/convert.h"
 #include "app/cut/gridfile.h"
 #include "app/export/pageweight.h"
+#include "app/ui/browserpreview.h"
 #include "app/ui/compressionpage.h"
 #include "app/ui/document.h"
 #include "app/ui/errorreport.h"
@@ -185,6 +187,17 @@ void TForm1::ExportCommand() {
   FSourcePage->Editor().CancelDrag();
   const QString status = FExport->Run(*source, *FOutputFormat);
   if (!status.isEmpty()) FSourcePage->ShowStatus(status);
+}
+
+// The export as the options stand, into a folder of the preview's own.
+void TForm1::PreviewCommand() {
+  TPixelGraphic* source = ImageLoaded() ? FSourcePage->View().PixelGraphic() : nullptr;
+  if (!source) return;
+  FSourcePage->Editor().CancelDrag();
+  const QString name = QFileInfo(FDocument->ImagePath()).completeBaseName();
+  const QString preview = FPreview->Run(*source, FDocument->Data(), *FOutputFormat, FExport->Options(),
+                                        name.isEmpty() ? QStringLiteral("page") : name, FDocument->ImageFile());
+  FSourcePage->ShowStatus(QStringLiteral("Preview of %1 opened in the browser").arg(QDir::toNativeSeparators(preview)));
 }
 
 void TForm1::LoadGridCommand() {

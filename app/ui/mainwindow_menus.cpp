@@ -71,6 +71,8 @@ void TForm1::MakeFileMenu() {
   AddCommand(file, "OpenAction", QStringLiteral("&Open..."), &TForm1::OpenCommand, QKeySequence(Qt::CTRL | Qt::Key_L));
   FMenus.OfImage.push_back(AddCommand(file, "ExportAction", QStringLiteral("&Export"), &TForm1::ExportCommand,
                                       QKeySequence(Qt::CTRL | Qt::Key_S)));
+  FMenus.OfImage.push_back(AddCommand(file, "PreviewAction", QStringLiteral("&Preview in Browser"),
+                                      &TForm1::PreviewCommand, QKeySequence(Qt::Key_F12)));
   FMenus.ReopenImage = AddMenu(file, "ReopenImageMenu", QStringLiteral("&Reopen Image"));
   file->addSeparator();
   FMenus.OfImage.push_back(AddCommand(file, "LoadGridAction", QStringLiteral("&Load Grid"), &TForm1::LoadGridCommand));

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QLineEdit>
 
 #include <algorithm>
 #include <stdexcept>
@@ -26,6 +27,7 @@ void TWindowExportUi::BeginExport(int slices, TTagMap* texts, TCellData* cells) 
   FCells = cells;
   FHtmlPath.clear();
   FOutcomes.clear();
+  FWarnings.clear();
   FBusy = true;
 }
 
@@ -113,6 +115,7 @@ void TWindowExportUi::EditCode(std::vector<std::string>& lines) {
   BeforeDialog();
   FCode->SetLines(lines);
   FCode->SetSlices(FOutcomes);
+  FCode->SetWarnings(FWarnings);
   FDialogs.RunModal(*FCode);
   lines = FCode->Lines();
   AfterDialog();
@@ -125,6 +128,9 @@ TWindowExport::TWindowExport(QWidget& window, TMainWindowDialogs& dialogs, TCutD
     : FDocument(document), FUi(window, dialogs),
       FExporter(std::make_unique<TSliceExporter>(FCut, FUi)) {
   FExporter->Settings.RecentGrids = &recentGrids;
+  // As the command line does: the next export of the page, here or there,
+  // knows which slices are this page's and which another's.
+  FExporter->Settings.KeepManifest = true;
 }
 
 TWindowExport::~TWindowExport() = default;
@@ -162,6 +168,8 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
                        .arg(QFile::decodeName(FUi.HtmlPath().c_str()));
   // Chosen formats are summed up; the code dialog has them slice by slice.
   if (format.Chosen()) status += QStringLiteral(" (%1)").arg(QString::fromStdString(SliceSummary(FUi.Slices())));
+  for (const TExportWarning& warning : FUi.Warnings())
+    status += QStringLiteral("; warning: ") + QString::fromStdString(warning.Text);
   return status;
 }
 
@@ -171,6 +179,7 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
   settings.Options = OptionsDialog().Options();
   PGSettings().PageColor = settings.Options.PageColor;
   settings.SourceFile = FDocument.ImageFile();
+  settings.SliceBaseName = OptionsDialog().slicenames->text().toStdString();
   const bool done = FExporter->Export(source);
   return {done, done && settings.Options.AlwaysGrid};
 }

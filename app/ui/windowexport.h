@@ -52,6 +52,8 @@ class TWindowExportUi : public TExportUi {
   std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                             const TSliceTag& tag) override;
   void SlicesEncoded(const std::vector<TSliceOutcome>& slices) override { FOutcomes = slices; }
+  void ExportWarned(const std::vector<TExportWarning>& warnings) override { FWarnings = warnings; }
+  const std::vector<TExportWarning>& Warnings() const { return FWarnings; }
   void EditCode(std::vector<std::string>& lines) override;
   // What became of each slice of the last export, in cell order.
   const std::vector<TSliceOutcome>& Slices() const { return FOutcomes; }
@@ -76,6 +78,7 @@ class TWindowExportUi : public TExportUi {
   TCellData* FCells = nullptr;
   std::string FHtmlPath;
   std::vector<TSliceOutcome> FOutcomes;
+  std::vector<TExportWarning> FWarnings;
 };
 
 // One export after another, each over the cut as it then stands.
@@ -96,8 +99,8 @@ class TWindowExport {
   // One export of source, cut as the document stands, its slices in
   // format. What the per-slice dialogs confirmed goes back to the document
   // whether the export finished, failed or was cancelled. Returns the
-  // status line of a finished export, empty when it was cancelled; errors
-  // raise with every file as it was.
+  // status line of a finished export with its warnings, empty when it was
+  // cancelled; errors raise with every file as it was.
   QString Run(TPixelGraphic& source, const TOutputFormat& format);
 
  private:

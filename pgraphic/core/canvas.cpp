@@ -37,7 +37,7 @@ TPGCanvas* TPixelGraphic::Canvas() {
 }
 
 void TPixelGraphic::Draw(TPGCanvas& canvas, const TRect& rect) {
-  if (FWidth <= 0 || FHeight <= 0 || !FBits) return;
+  if (FWidth <= 0 || FHeight <= 0 || Empty()) return;
   FlushPending();
   canvas.StretchDraw(*this, rect);
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "pgraphic/core/alpha.h"
@@ -120,7 +121,6 @@ void MoveEntriesToTheirMeans(TPixelGraphic& target, TPixelGraphic& source) {
   }
 }
 
-}  // namespace
 
 // Too many colours with alpha for a palette: every pixel that shows
 // something is laid on the page colour and the palette is made of those,
@@ -149,23 +149,45 @@ void CopyWithTransparentEntry(TPixelGraphic& target, TPixelGraphic& source, bool
   }
 }
 
-bool HasAtMost256Colors(TPixelGraphic& image) {
-  if (image.PixelFormat() != pgpf24Bit && !image.HasAlpha()) return true;  // a palette holds them all
-  if (image.PixelFormat() != pgpf24Bit) {
-    TPixelGraphic rgba;
-    rgba.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
-    rgba.AddAlpha();
-    rgba.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
-    return HasAtMost256Colors(rgba);
-  }
-  TColorTable table;
+// Whether fits takes every colour of a 24-bit image; a run of one colour
+// is offered once, as runs are common and the tables' lookups are not free.
+template <class F>
+bool EveryColourFits(TPixelGraphic& image, F fits) {
   TRGB last = 0;
   bool first = true;
   return ForEachPixel(image, [&](int, int, TRGB c) {
     if (!first && c == last) return true;
     first = false;
     last = c;
-    return table.IndexOf(c) >= 0;
+    return fits(c);
+  });
+}
+
+// A palette holds every colour of an image without a plane; one with a
+// plane is counted as a 24-bit copy, its colours and alphas in pairs.
+template <class F>
+bool EveryColourOfAnyDepthFits(TPixelGraphic& image, F fits) {
+  if (image.PixelFormat() == pgpf24Bit) return EveryColourFits(image, fits);
+  if (!image.HasAlpha()) return true;
+  TPixelGraphic rgba;
+  rgba.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
+  rgba.AddAlpha();
+  rgba.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+  return EveryColourFits(rgba, fits);
+}
+
+}  // namespace
+
+bool HasAtMost256Colors(TPixelGraphic& image) {
+  TColorTable table;
+  return EveryColourOfAnyDepthFits(image, [&](TRGB c) { return table.IndexOf(c) >= 0; });
+}
+
+bool HasAtMostColors(TPixelGraphic& image, std::size_t limit) {
+  std::unordered_set<TRGB> seen;
+  return EveryColourOfAnyDepthFits(image, [&](TRGB c) {
+    seen.insert(c);
+    return seen.size() <= limit;
   });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // An indexed copy of a 24-bit image, for files of at most 256 colours.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,3 +28,8 @@ bool MakeIndexedCopy(TPixelGraphic& target, TPixelGraphic& source, bool dither,
 // it is exact), colour and alpha pairs where it has a plane. Any depth;
 // stops at the 257th colour.
 bool HasAtMost256Colors(TPixelGraphic& image);
+
+// Whether the image has limit colours or fewer, colour and alpha pairs
+// where it has a plane. Any depth; stops at the colour past the limit, so
+// a photograph is rejected after a few rows.
+bool HasAtMostColors(TPixelGraphic& image, std::size_t limit);

@@ -124,6 +124,10 @@ void TPixelGraphic::FreeBitmap() {
   FBits.reset();
   FBits.get_deleter().Owned = true;
   FRowGate = nullptr;
+  FRowsIn = nullptr;
+  FRing.reset();
+  FRingTop = 0;
+  FRingByte = 0;
   FBitmapInfo.clear();
 }
 
@@ -131,14 +135,17 @@ void TPixelGraphic::FreeBitmap() {
 // and their padding, even when it is as long as ours, holds the
 // neighbours' pixels: row by row then, each packed.
 void TPixelGraphic::CopyPixelsOf(const TPixelGraphic& source) {
-  if (!source.ShowsRowsOfAnother()) {
+  const bool window = source.ShowsRowsOfAnother();
+  if (!window && !source.FRowsIn && !FRowsIn) {
     std::memcpy(FBits.get(), source.FBits.get(), FImageSize);
     return;
   }
   const std::size_t bits = std::size_t(FWidth) * std::size_t(BitCount());
-  for (std::size_t row = 0; row < std::size_t(FHeight); ++row)
-    PGPackRow(source.FBits.get() + row * source.FBytesPerRow, FBits.get() + row * FBytesPerRow, bits,
-              FBytesPerRow);
+  for (int y = 0; y < FHeight; ++y)
+    if (window)
+      PGPackRow(source.RowAt(y), RowAt(y), bits, FBytesPerRow);
+    else
+      std::memcpy(RowAt(y), source.RowAt(y), FBytesPerRow);
 }
 
 // A window's plane lies in its source's, rows apart by the source's width.
@@ -150,7 +157,9 @@ void TPixelGraphic::CopyAlphaOf(TPixelGraphic& source) {
 }
 
 void TPixelGraphic::AddAlpha() {
-  if (FAlpha || FWidth <= 0 || FHeight <= 0 || !FBits) return;
+  // The plane is whole even when the pixels' rows pass in bands: it is a
+  // quarter of a true-colour image at most and its rows are never reused.
+  if (FAlpha || FWidth <= 0 || FHeight <= 0 || Empty()) return;
   const std::size_t size = std::size_t(FWidth) * std::size_t(FHeight);
   auto* plane = static_cast<std::uint8_t*>(std::malloc(size));
   if (!plane) RaisePG<EPixelGraphic>(msgFailed, "CreateDIBSection");
@@ -198,7 +207,8 @@ void TPixelGraphic::BuildBitmapInfo(int tableSize) {
 void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat format) {
   if (width < 0) RaisePG<EPGInvalidSize>(msgNegativeWidth);
   if (height < 0) RaisePG<EPGInvalidSize>(msgNegativeHeight);
-  if (width == FWidth && height == FHeight && format == FPixelFormat && !ShowsRowsOfAnother()) {
+  if (width == FWidth && height == FHeight && format == FPixelFormat && !ShowsRowsOfAnother() &&
+      (FRing != nullptr) == FRowsInBands) {
     DropAlpha();
     Clear();
     return;
@@ -226,8 +236,13 @@ void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat forma
     const int n = ColorTableSize();
     if (n < PaletteCount()) SetPaletteCount(n);
     if (format == pgpf24Bit) FPaletteIdent = pTrueColor;
-    FBits.reset(static_cast<std::uint8_t*>(std::calloc(std::size_t(size), 1)));
-    if (!FBits) {
+    if (FRowsInBands) {
+      FRing = std::make_unique<TPGRowRing>(height, std::size_t(bpr));
+      FRowsIn = FRing.get();
+    } else {
+      FBits.reset(static_cast<std::uint8_t*>(std::calloc(std::size_t(size), 1)));
+    }
+    if (!FBits && !FRowsIn) {
       FBytesPerRow = 0;
       RaisePG<EPixelGraphic>(msgFailed, "CreateDIBSection");
     }
@@ -251,7 +266,8 @@ void TPixelGraphic::SetPixelFormat(TPGPixelFormat value) {
 
 void TPixelGraphic::ClearPixels() {
   if (BackgroundValue == 0 && !ShowsRowsOfAnother()) {
-    std::memset(FBits.get(), 0, FImageSize);
+    if (!FRowsIn) std::memset(FBits.get(), 0, FImageSize);
+    for (int y = 0; FRowsIn && y < FHeight; ++y) std::memset(RowAt(y), 0, FBytesPerRow);
     return;
   }
   if (FPixelFormat == pgpf8Bit && !ShowsRowsOfAnother()) {
@@ -264,7 +280,7 @@ void TPixelGraphic::ClearPixels() {
 }
 
 void TPixelGraphic::Clear() {
-  if (!FBits || FWidth == 0 || FHeight == 0) return;
+  if (Empty() || FWidth == 0 || FHeight == 0) return;
   FlushPending();
   ClearPixels();
   Changed();
@@ -274,9 +290,9 @@ void TPixelGraphic::Clear() {
 
 std::uint8_t* TPixelGraphic::ScanLine(int y) {
   FlushPending();
-  if (!FBits) return nullptr;
+  if (Empty()) return nullptr;
   if (FRowGate) FRowGate->WaitForRow(y);
-  return FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
+  return RowAt(y);
 }
 
 std::uint8_t* TPixelGraphic::Bits() {
@@ -286,11 +302,11 @@ std::uint8_t* TPixelGraphic::Bits() {
 
 std::uint32_t TPixelGraphic::GetPixel(int x, int y) {
   FlushPending();
-  if (x < 0 || y < 0 || x >= FWidth || y >= FHeight || !FBits) {
+  if (x < 0 || y < 0 || x >= FWidth || y >= FHeight || Empty()) {
     if (RaiseOnOutOfRange) RaisePG<EPGXYIndexOutOfRange>(msgXYIndexOutOfRange);
     return BackgroundValue;
   }
-  const std::uint8_t* row = FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
+  const std::uint8_t* row = RowAt(y);
   switch (FPixelFormat) {
     case pgpf1Bit: return (row[x >> 3] >> (7 - (x & 7))) & 1;
     case pgpf4Bit: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
@@ -304,11 +320,11 @@ std::uint32_t TPixelGraphic::GetPixel(int x, int y) {
 
 void TPixelGraphic::SetPixel(int x, int y, std::uint32_t value) {
   FlushPending();
-  if (x < 0 || y < 0 || x >= FWidth || y >= FHeight || !FBits) {
+  if (x < 0 || y < 0 || x >= FWidth || y >= FHeight || Empty()) {
     if (RaiseOnOutOfRange) RaisePG<EPGXYIndexOutOfRange>(msgXYIndexOutOfRange);
     return;
   }
-  std::uint8_t* row = FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
+  std::uint8_t* row = RowAt(y);
   switch (FPixelFormat) {
     case pgpf1Bit: {
       const std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
@@ -449,7 +465,7 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
                       std::int64_t(left) + width <= source.FWidth &&
                       std::int64_t(top) + height <= source.FHeight;
   const std::int64_t bitOffset = std::int64_t(left) * source.BitCount();
-  if (!inside || bitOffset % 8 != 0 || (width > 0 && height > 0 && !source.FBits))
+  if (!inside || bitOffset % 8 != 0 || (width > 0 && height > 0 && source.Empty()))
     RaisePG<EPGInvalidSize>(msgInvalidSizeOf, "window");
   // The size limit holds for every image, whether it owns its pixels or not.
   if (std::uint64_t(width) * std::uint64_t(height) > PGSettings().MaxImagePixels)
@@ -470,11 +486,15 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
   if (width > 0 && height > 0) {
     FBytesPerRow = source.FBytesPerRow;
     FImageSize = std::uint32_t(BytesPerRowFor(BitCount(), width) * height);
-    std::uint8_t* bottom = source.FBits.get() +
-                           std::size_t(source.FHeight - top - height) * source.FBytesPerRow +
-                           std::size_t(bitOffset / 8);
     FBits.get_deleter().Owned = false;
-    FBits.reset(bottom);
+    if (source.FRowsIn) {
+      FRowsIn = source.FRowsIn;
+      FRingTop = source.FRingTop + top;
+      FRingByte = source.FRingByte + std::size_t(bitOffset / 8);
+    } else {
+      FBits.reset(source.FBits.get() + std::size_t(source.FHeight - top - height) * source.FBytesPerRow +
+                  std::size_t(bitOffset / 8));
+    }
     FRowGate = gate;
     BuildBitmapInfo(ColorTableSize());
     if (source.FAlpha) {
@@ -511,7 +531,7 @@ void TPixelGraphic::CopyRect(int destX, int destY, TPixelGraphic& source, int sr
   const std::int64_t lo = std::max<std::int64_t>({destX, 0, std::int64_t(destX) - srcX});
   const std::int64_t hi = std::min<std::int64_t>(
       {std::int64_t(destX) + width - 1, FWidth - 1, std::int64_t(source.FWidth) - 1 + destX - srcX});
-  if (lo <= hi && FBits && source.FBits) {
+  if (lo <= hi && !Empty() && !source.Empty()) {
     CopyRectRows(destX, destY, source, srcX, srcY, firstRow, lastRow, int(lo), int(hi));
     CopyAlphaRect(destX, destY, source, srcX, srcY, firstRow, lastRow, int(lo), int(hi));
   }

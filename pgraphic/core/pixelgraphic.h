@@ -11,6 +11,7 @@
 #include "pgraphic/core/colorprofile.h"
 #include "pgraphic/core/dither.h"
 #include "pgraphic/core/errors.h"
+#include "pgraphic/core/rowring.h"
 #include "pgraphic/core/types.h"
 
 class TStream;
@@ -86,7 +87,7 @@ class TPixelGraphic {
   void SetPixelFormat(TPGPixelFormat value);
   int BitCount() const { return BitCountOf(FPixelFormat); }
   int ColorTableSize() const { return ColorTableSizeOf(FPixelFormat); }
-  bool Empty() const { return !FBits; }
+  bool Empty() const { return !FBits && !FRowsIn; }
   std::uint32_t ImageSize() const { return FImageSize; }
   std::uint32_t BytesPerRow() const { return FBytesPerRow; }
   void Clear();
@@ -97,7 +98,16 @@ class TPixelGraphic {
   TRGB GetPixelColor(int x, int y);
   void SetPixelColor(int x, int y, TRGB color);
   std::uint8_t* ScanLine(int y);
+  // The pixel memory as one block; null where the rows live in bands.
   std::uint8_t* Bits();
+  // Every size this image takes from now on keeps its rows in bands
+  // (rowring.h) rather than in one block, until told otherwise. Rows are
+  // then reached through ScanLine only. Loading through the registry asks
+  // it of the readers that fill rows that way, for that load alone.
+  void SetRowsInBands(bool value) { FRowsInBands = value; }
+  bool RowsInBands() const { return FRowsInBands; }
+  // The bands this image's rows live in (a window's are its source's), or null.
+  TPGRowRing* RowRing() const { return FRowsIn; }
   TRGB BackGroundColor();
   void SetBackGroundColor(TRGB color);
   std::uint32_t BackgroundValue = 0;
@@ -233,6 +243,11 @@ class TPixelGraphic {
   void BuildBitmapInfo(int tableSize);
   void WriteColorTableSlot(int i, TRGB color);
   void ClearPixels();
+  // Row y (from the top) wherever it lives, without waiting at a gate.
+  std::uint8_t* RowAt(int y) const {
+    if (FRowsIn) return FRowsIn->Row(FRingTop + y) + FRingByte;
+    return FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
+  }
   void CopyPixelsOf(const TPixelGraphic& source);
   void CopyAlphaOf(TPixelGraphic& source);
   void CopyAlphaRect(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow, int lastRow,
@@ -253,6 +268,13 @@ class TPixelGraphic {
   TPGRowGate* FRowGate = nullptr;
   std::unique_ptr<std::uint8_t, TFreeDeleter> FAlpha;
   std::size_t FAlphaStride = 0;  // bytes from one row of the plane to the next
+  // Rows in bands: the image's own ring, or the source's for a window on
+  // one (FRingTop and FRingByte place the window in it).
+  std::unique_ptr<TPGRowRing> FRing;
+  TPGRowRing* FRowsIn = nullptr;
+  int FRingTop = 0;
+  std::size_t FRingByte = 0;
+  bool FRowsInBands = false;
   std::vector<std::uint8_t> FBitmapInfo;
   std::unique_ptr<TPGCanvas> FCanvas;
   bool FDrawingPending = false;

@@ -12,14 +12,16 @@
 #include <cstring>
 #include <set>
 
+#include "pgraphic/core/stopcleanup.h"
+
 namespace {
 
 [[noreturn]] void RaiseCreate(const std::string& target, const std::string& reason) {
-  throw EStreamError("Cannot create file \"" + target + "\". " + reason);
+  throw EStreamWriteError("Cannot create file \"" + target + "\". " + reason);
 }
 
 [[noreturn]] void RaiseWrite(const std::string& target, int error) {
-  throw EStreamError("Cannot write file \"" + target + "\". " + std::strerror(error ? error : EIO));
+  throw EStreamWriteError("Cannot write file \"" + target + "\". " + std::strerror(error ? error : EIO));
 }
 
 // The target's directory with its slash ("" for the current directory), so
@@ -98,8 +100,14 @@ TStagedFile::TStagedFile(const std::string& target) : FTarget(target) {
   // opened: the next one is tried.
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
     FStaging = prefix + StagingFileName(long(::getpid()), NextStagingNumber++);
+    // Known before it exists: a stop by a signal removes it whenever it comes.
+    PGRemoveOnStop(FStaging);
     fd = ::open(FStaging.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0 && errno != EEXIST) break;
+    if (fd >= 0) break;
+    const int error = errno;
+    PGKeepOnStop(FStaging);
+    errno = error;
+    if (error != EEXIST) break;
   }
   if (fd < 0) {
     const int error = errno;
@@ -118,6 +126,7 @@ TStagedFile::TStagedFile(const std::string& target) : FTarget(target) {
     FFile->WriteBackAsItGoes();
   } catch (...) {
     ::unlink(FStaging.c_str());
+    PGKeepOnStop(FStaging);
     throw;
   }
 }
@@ -148,7 +157,10 @@ TStagedFile& TStagedFile::operator=(TStagedFile&& other) noexcept {
 
 void TStagedFile::Discard() noexcept {
   FFile.reset();
-  if (!FCommitted && !FStaging.empty()) ::unlink(FStaging.c_str());
+  if (!FCommitted && !FStaging.empty()) {
+    ::unlink(FStaging.c_str());
+    PGKeepOnStop(FStaging);
+  }
   FStaging.clear();
 }
 
@@ -176,6 +188,7 @@ void TStagedFile::Commit() {
   if (!FComplete || FStaging.empty()) RaiseWrite(FTarget, EIO);
   if (std::rename(FStaging.c_str(), FTarget.c_str()) != 0) RaiseWrite(FTarget, errno);
   FCommitted = true;
+  PGKeepOnStop(FStaging);
 }
 
 void WriteFileStaged(const std::string& path, const std::string& bytes) {

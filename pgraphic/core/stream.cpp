@@ -28,9 +28,9 @@ void TStream::WriteBuffer(const void* buffer, std::int64_t count) {
 TFileStream::TFileStream(const std::string& fileName, Mode mode) : Name(fileName) {
   const char* m = mode == fmOpenRead ? "rb" : mode == fmCreate ? "w+b" : "r+b";
   File = std::fopen(fileName.c_str(), m);
-  if (!File)
-    throw EStreamError(std::string(mode == fmCreate ? "Cannot create file \"" : "Cannot open file \"") +
-                       fileName + "\". " + std::strerror(errno));
+  if (!File && mode == fmCreate)
+    throw EStreamWriteError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+  if (!File) throw EStreamError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
   UseLargeBuffer();
 }
 
@@ -44,7 +44,7 @@ TFileStream::TFileStream(int fd, const std::string& name) : Name(name) {
   if (!File) {
     const int error = errno;
     ::close(fd);
-    throw EStreamError("Cannot create file \"" + name + "\". " + std::strerror(error));
+    throw EStreamWriteError("Cannot create file \"" + name + "\". " + std::strerror(error));
   }
   UseLargeBuffer();
 }
@@ -60,7 +60,7 @@ std::FILE* TFileStream::Handle() {
 
 void TFileStream::RaiseWriteError(int error) {
   if (WriteError == 0) WriteError = error ? error : EIO;
-  throw EStreamError("Cannot write file \"" + Name + "\". " + std::strerror(WriteError));
+  throw EStreamWriteError("Cannot write file \"" + Name + "\". " + std::strerror(WriteError));
 }
 
 std::int64_t TFileStream::Read(void* buffer, std::int64_t count) {

@@ -16,6 +16,14 @@ class EStreamError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A file that cannot be created or written (a full disk, a folder without
+// permission): told apart from input that cannot be read, since a caller
+// may try again elsewhere.
+class EStreamWriteError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+
 class TStream {
  public:
   virtual ~TStream() = default;

@@ -28,8 +28,6 @@ struct TSession {
   TStream* Stream = nullptr;
   TPixelGraphic* Image = nullptr;
   TPGWarningAction Warnings = pgwaRaise;
-  std::uint8_t* Bits = nullptr;  // pixel memory, bottom row first
-  std::size_t BytesPerRow = 0;
   bool InRowLoop = false;
   bool Aborted = false;
   std::jmp_buf Jump;
@@ -74,15 +72,11 @@ inline void EndRowLoopAfterFailure(TSession& s) {
   Guarded(s, [&] { s.Image->DoProgressEnd(); });
 }
 
-// Codec row n (top row first) in the image's bottom-up pixel memory.
-inline std::uint8_t* RowAddress(const TSession& s, std::uint32_t height, std::uint32_t n) {
-  return s.Bits + std::size_t(height - 1 - n) * s.BytesPerRow;
-}
-
-// Row n (top row first) of the image being written. It is asked of the
-// image, so that a window on rows still being decoded waits for them; a
-// failure on the way leaves the codec.
-inline std::uint8_t* RowToWrite(TSession& s, std::uint32_t n) {
+// Row n (top row first) of the image being read or written. It is asked of
+// the image: a window on rows still being decoded waits for them, and rows
+// kept in bands are wherever their band is. A failure on the way leaves
+// the codec.
+inline std::uint8_t* RowOf(TSession& s, std::uint32_t n) {
   std::uint8_t* row = nullptr;
   if (!Guarded(s, [&] { row = s.Image->ScanLine(int(n)); })) Bail(s);
   return row;

@@ -193,6 +193,7 @@ void DecodeRows(TStream& stream, TPixelGraphic& image, const TPCXHeader& h, TLay
 TPCXFileFormatReader::TPCXFileFormatReader() {
   SafeOnThreads = true;
   RowDelivery = rdTopDown;
+  FillsRowsOneByOne = true;
   Extension = "pcx";
   Description = "Paintbrush";
   HasSignature = true;

@@ -55,6 +55,9 @@ std::uint64_t ReadNumber(TInput& in, TNumberMode mode) {
   std::uint8_t c = in.Next();
   while (!IsDigit(c)) {
     if (header && c == '#') SkipComment(in);
+    // A size of "-5" is none: read as 5 it would give an image the file
+    // does not describe.
+    if (header && c == '-') Fail(msgInvalid, "negative size");
     c = in.Next();
   }
   std::uint64_t value = 0;
@@ -180,6 +183,7 @@ TPxMFileFormatReader::TPxMFileFormatReader() {
   HasSignature = true;
   SafeOnThreads = true;
   RowDelivery = rdTopDown;
+  FillsRowsOneByOne = true;
 }
 
 bool TPxMFileFormatReader::MagicIs(const std::uint8_t* header, int headerSize, char ascii,

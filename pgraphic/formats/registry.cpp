@@ -266,13 +266,23 @@ std::string ListedReaderExtension(int n) {
 void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::string& extension,
                               int index) {
   TPGUpdateGuard update(image);
+  // Rows in bands are asked for one load, and given where the reader can
+  // fill them so.
+  struct TBandsForThisLoad {
+    TPixelGraphic& Image;
+    bool Asked;
+    ~TBandsForThisLoad() { Image.SetRowsInBands(false); }
+  } bands{image, image.RowsInBands()};
+  image.SetRowsInBands(false);
   image.SetSizeAndFormat(0, 0, pgpf24Bit);
   image.FileGamma = PGSettings().DisplayGamma;
   image.ColorProfile.reset();
   TFileFormatReader* reader = FindReader(stream, extension);
   if (!reader) RaisePG<EPGUnknownFileFormat>(msgUnknownFileFormat);
+  image.SetRowsInBands(bands.Asked && reader->FillsRowsOneByOne);
   TRowRelay relay(image);
   reader->ReadImage(stream, image, index);
+  image.SetRowsInBands(false);
   relay.Finish();
   image.ClassifyPalette();
 }

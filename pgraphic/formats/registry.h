@@ -74,6 +74,9 @@ class TFileFormatReader : public TFileFormatReaderWriter {
   // What the reader does where the file allows it; a file that does not
   // (an interlaced one, for one) has its rows final at the end.
   TRowDelivery RowDelivery = rdAtEnd;
+  // Fills the image row by row through ScanLine, never its memory as one
+  // block: the rows may live in bands (TPixelGraphic::SetRowsInBands).
+  bool FillsRowsOneByOne = false;
   // header: the first bytes of the data (headerSize <= SignatureSize are valid).
   virtual bool CheckSignature(const std::uint8_t* header, int headerSize);
   // Decodes image number index from the stream's position into image.

@@ -32,6 +32,8 @@ void TPageMapper::Map(std::uintptr_t begin, std::uintptr_t end) {
 TLoadWatch::TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows,
                        std::function<TPGRowMemory*()> rowMemory)
     : Guard(image), Pending(pending), OnRows(std::move(onRows)), RowMemory(std::move(rowMemory)) {
+  // Rows that go behind the writers live in bands that are reused.
+  if (RowMemory) image.SetRowsInBands(true);
   image.OnProgressStart = [this](void* sender) {
     if (Guard.PreviousStart) Guard.PreviousStart(sender);
     if (!RowMemory) Mapper.Start(Guard.Image.Bits(), Guard.Image.ImageSize());

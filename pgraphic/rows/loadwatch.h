@@ -56,16 +56,16 @@ class TPageMapper {
 // rows.
 //
 // Without rowMemory the image's pixel memory is mapped ahead of the reader.
-// With it, rows go back to the system once written instead: it is asked
-// once, at the first rows told (the image is sized then), for the memory
-// whose holders are made, and told every row final from the top; the
-// reader waits there while it is too far ahead of the writers (after
-// onRows, which may hand them work). Mapping ahead would bring back what
-// went.
+// With it, the image keeps its rows in bands that are reused once written
+// (where its reader can fill them so): it is asked once, at the first rows
+// told (the image is sized then), for the memory whose holders are made,
+// and told every row final from the top; the reader waits there while it
+// is too far ahead of the writers (after onRows, which may hand them work).
 class TLoadWatch {
  public:
   TLoadWatch(TPixelGraphic& image, TPGFinalRows& pending, std::function<void()> onRows,
              std::function<TPGRowMemory*()> rowMemory = {});
+  ~TLoadWatch() { Guard.Image.SetRowsInBands(false); }
   TLoadWatch(const TLoadWatch&) = delete;
   TLoadWatch& operator=(const TLoadWatch&) = delete;
 

@@ -1,23 +1,21 @@
 #include "pgraphic/rows/rowmemory.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 
 #include "pgraphic/rows/finalrows.h"
 
 TPGRowMemory::TPGRowMemory(TPixelGraphic& image)
-    : Bits(image.Bits()),
+    : Ring(image.RowRing()),
       BytesPerRow(image.BytesPerRow()),
       Height(std::max(image.Height(), 0)),
-      PageSize(std::uintptr_t(::sysconf(_SC_PAGESIZE))),
       Holds(std::size_t(Height), 0),
       Given(std::size_t(Height), false) {
   constexpr std::int64_t kInFlightBytes = std::int64_t(16) << 20;
   const std::int64_t rows = BytesPerRow > 0 ? kInFlightBytes / std::int64_t(BytesPerRow) : Height;
   Limit = std::max<std::int64_t>(rows, 4 * std::int64_t(RowsPerBand(std::int64_t(BytesPerRow))));
+  // Rows in one block stay: holding the reader back would save nothing.
+  if (!Ring) Limit = Height;
 }
 
 std::size_t TPGRowMemory::Hold(std::int64_t top, std::int64_t count) {
@@ -97,9 +95,9 @@ void TPGRowMemory::Final(std::int64_t rows) {
   GiveBack(from, rows);
 }
 
-std::int64_t TPGRowMemory::FreedBytes() const {
+std::int64_t TPGRowMemory::BandsLetGo() const {
   std::lock_guard<std::mutex> guard(Lock);
-  return Freed;
+  return BandsGone;
 }
 
 // The one condition for a row's memory to go back: the reader will not
@@ -122,40 +120,24 @@ void TPGRowMemory::GiveBack(std::int64_t from, std::int64_t to) {
     }
     const std::int64_t first = y;
     for (; y < to && MayGoBack(y); ++y) Given[std::size_t(y)] = true;
-    FreePages(first, y);
+    LetBandsGo(first, y);
   }
   const std::int64_t low = Low;
   while (Low < FinalRows && Given[std::size_t(Low)]) ++Low;
   if (Low != low && ReaderWaits) Room.notify_all();
 }
 
-// The image is stored bottom-up: row y lies at Bits + (Height - 1 - y) *
-// BytesPerRow. A page shared with rows still held stays until the last of
-// them goes; one shared with memory outside the pixels stays.
-void TPGRowMemory::FreePages(std::int64_t from, std::int64_t to) {
-  if (!Bits || BytesPerRow == 0) return;
-  const auto base = std::uintptr_t(Bits);
-  std::uintptr_t begin = base + std::uintptr_t(Height - to) * BytesPerRow;
-  std::uintptr_t end = base + std::uintptr_t(Height - from) * BytesPerRow;
-  begin = begin / PageSize * PageSize;
-  end = (end + PageSize - 1) / PageSize * PageSize;
-  if (!PageGone(begin)) begin += PageSize;
-  if (end > begin && !PageGone(end - PageSize)) end -= PageSize;
-  if (end <= begin) return;
-  // A system that refuses keeps the memory; nothing is lost but room.
-  if (::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED) == 0)
-    Freed += std::int64_t(end - begin);
-}
-
-// Whether every byte of the page is pixels of rows gone back.
-bool TPGRowMemory::PageGone(std::uintptr_t page) const {
-  const auto base = std::uintptr_t(Bits);
-  const std::uintptr_t size = std::uintptr_t(Height) * BytesPerRow;
-  if (page < base || page + PageSize > base + size) return false;
-  // Memory offsets to rows: offset o belongs to row Height - 1 - o / BytesPerRow.
-  const std::int64_t lowRow = Height - 1 - std::int64_t((page + PageSize - 1 - base) / BytesPerRow);
-  const std::int64_t highRow = Height - 1 - std::int64_t((page - base) / BytesPerRow);
-  for (std::int64_t y = lowRow; y <= highRow; ++y)
-    if (!Given[std::size_t(y)]) return false;
-  return true;
+// Rows from to to - 1 went: a band they complete lets its buffer go. A band
+// shared with rows still held or still loading waits for the last of them.
+void TPGRowMemory::LetBandsGo(std::int64_t from, std::int64_t to) {
+  if (!Ring) return;
+  const std::int64_t rows = Ring->BandRows();
+  for (std::int64_t band = from / rows; band * rows < to; ++band) {
+    const std::int64_t end = std::min(Height, (band + 1) * rows);
+    bool gone = true;
+    for (std::int64_t y = band * rows; y < end && gone; ++y) gone = Given[std::size_t(y)];
+    if (!gone) continue;
+    Ring->Release(int(band));
+    ++BandsGone;
+  }
 }

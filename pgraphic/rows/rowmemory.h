@@ -1,13 +1,12 @@
 #pragma once
-// The pixel memory of an image that is read by a few holders (the writers
-// of its slices, the writer of a converted file) while it still loads, and
-// is kept by nobody afterwards: a row's memory goes back to the system once
-// the row is final and every holder of it has left it, so that the resident
-// set is the rows in flight, not the picture. Memory goes back in whole
-// pages, in place (MADV_DONTNEED): the layout stays, and a row whose pages
-// went back reads as zeros. A page goes back with the last of its rows; one
-// that also holds memory beyond the pixels (at most one at each end of the
-// image) never does.
+// The rows of an image that is read by a few holders (the writers of its
+// slices, the writer of a converted file) while it still loads, and are
+// kept by nobody afterwards: once every row of a band is final and every
+// holder of it has left it, the band's buffer goes to the next band the
+// reader fills (the image keeps its rows in bands, rowring.h), so that the
+// memory is the rows in flight, not the picture, and is made once. A row
+// whose band went reads as zeros. An image whose rows are in one block (its
+// reader could not fill bands) keeps them all.
 //
 // Holders are all made before the first row is final: a row nobody holds
 // goes back as soon as it is final. Safe on threads.
@@ -58,8 +57,8 @@ class TPGRowMemory {
   // least four bands.
   std::int64_t RowsInFlightLimit() const { return Limit; }
 
-  // Bytes gone back to the system so far (whole pages).
-  std::int64_t FreedBytes() const;
+  // Bands whose buffers went to others so far.
+  std::int64_t BandsLetGo() const;
 
  private:
   enum class TWork { Idle, Queued, Working, Waiting, Finished };
@@ -74,20 +73,18 @@ class TPGRowMemory {
   bool MayGoBack(std::int64_t row) const;
   void Drop(std::int64_t from, std::int64_t to);
   void GiveBack(std::int64_t from, std::int64_t to);
-  void FreePages(std::int64_t from, std::int64_t to);
-  bool PageGone(std::uintptr_t page) const;
+  void LetBandsGo(std::int64_t from, std::int64_t to);
 
   mutable std::mutex Lock;
-  std::uint8_t* Bits;
+  TPGRowRing* Ring;
   std::size_t BytesPerRow;
   std::int64_t Height;
-  std::uintptr_t PageSize;
   std::vector<std::int32_t> Holds;  // per row: holders that have not left it
   std::vector<bool> Given;          // per row: gone back
   std::vector<THolder> Holders;
   std::int64_t FinalRows = 0;
   std::int64_t Low = 0;  // the first row not gone back
-  std::int64_t Freed = 0;
+  std::int64_t BandsGone = 0;
   std::int64_t Limit;
   int Busy = 0;     // holders whose writers are queued or at work
   int Waiting = 0;  // holders whose writers wait for rows

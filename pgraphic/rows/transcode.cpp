@@ -51,7 +51,7 @@ class TStreamedSave {
 
   // The rows told as final while the image loads.
   TPGFinalRows& Rows() { return Pending; }
-  // The image's rows go back to the system as the writer passes them: the
+  // The image's rows live in bands reused as the writer passes them: the
   // writer is the one holder of them all, and a writer that never starts
   // (the plain road saves the image after the load) keeps them.
   TPGRowMemory* HoldRows() {

@@ -14,9 +14,9 @@
 // each row as soon as it is in (rows of a file stored bottom-up are in only
 // once its top row is, at the end). Otherwise, and where the image has
 // handlers or the pool no thread to give, the two run one after the other.
-// Without keepImage, on the road that writes while loading, the rows go
-// back to the system a band behind the writer (memory follows the writer,
-// not the picture) and image's rows read as zeros afterwards, but for the
-// few that share a page with memory beyond the pixels (rowmemory.h).
+// Without keepImage, on the road that writes while loading, the rows live
+// in a few bands reused a band behind the writer (memory follows the
+// writer, not the picture) and image's rows read as zeros afterwards
+// (rowmemory.h).
 void TranscodeFile(TPixelGraphic& image, const std::string& source, const std::string& target,
                    bool keepImage = true);

@@ -32,25 +32,11 @@ namespace {
 namespace fs = std::filesystem;
 using browser::TMode;
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-// tessel-cli slice IMAGE HTML ARGS...; its exit status.
-int Slice(const fs::path& image, const fs::path& html, const std::vector<std::string>& args) {
-  std::string command = std::string(TESSEL_CLI_PATH) + " slice " + Quoted(image) + " " + Quoted(html);
-  for (const std::string& arg : args) command += " " + Quoted(arg);
-  return peer::Run(command);
-}
-
-// A PNG without colour information, written by a peer (Pillow).
-fs::path WritePng(const fs::path& path, const peer::RgbImage& pixels) {
-  const fs::path ppm = path.string() + ".ppm";
-  peer::WritePpm(ppm.string(), pixels);
-  EXPECT_EQ(peer::Python("from PIL import Image\nImage.open('" + ppm.string() + "').save('" +
-                         path.string() + "')\n"),
-            0);
-  fs::remove(ppm);
-  return path;
-}
+using browser::IsBackground;
+using browser::SaveForDocs;
+using browser::Slice;
+using browser::Smooth;
+using browser::WritePng;
 
 // The tags of every cell of a columns x rows grid: a link, a target and a
 // non-ASCII ALT text.
@@ -62,11 +48,6 @@ fs::path LinkEverySlice(const fs::path& dir, int columns, int rows) {
       out << c << "\t" << r << "\thttps://example.com/p?c=" << c << "&r=" << r
           << "\t_blank\t\xC3\x84rger \xE2\x80\x9E" << c << "," << r << "\xE2\x80\x9C\n";
   return path;
-}
-
-bool IsBackground(const peer::RgbImage& shot, int x, int y) {
-  const std::uint8_t* p = &shot.Rgb[(std::size_t(y) * std::size_t(shot.Width) + std::size_t(x)) * 3];
-  return p[0] == browser::kBackground[0] && p[1] == browser::kBackground[1] && p[2] == browser::kBackground[2];
 }
 
 // Pixels of the background inside the width x height rectangle at the top left.
@@ -99,12 +80,6 @@ TGaps GapsBetweenRows(const peer::RgbImage& shot, int width) {
     gaps.Strips += empty[std::size_t(y)] && (y == 0 || !empty[std::size_t(y - 1)]);
   }
   return gaps;
-}
-
-void SaveForDocs(const peer::RgbImage& shot, const std::string& name) {
-  const char* dir = std::getenv("TESSEL_SCREENSHOTS");
-  if (!dir || !*dir || shot.Width == 0) return;
-  WritePng(fs::path(dir) / name, shot);
 }
 
 // The program's sample picture: a web page design, 400 x 240, no magenta.
@@ -226,19 +201,7 @@ TEST_P(CellsInBrowser, MergedAndSkippedCellsKeepThePicture) {
 
   // The design with each skipped rectangle in its mean colour, rounded.
   peer::RgbImage expected = peer::DecodeWithMagick(Sample.string());
-  const auto fill = [&](int x0, int y0, int x1, int y1) {
-    std::int64_t sum[3] = {0, 0, 0};
-    const std::int64_t count = std::int64_t(x1 - x0) * (y1 - y0);
-    const auto at = [&](int x, int y, int k) -> std::uint8_t& {
-      return expected.Rgb[(std::size_t(y) * SampleWidth + std::size_t(x)) * 3 + std::size_t(k)];
-    };
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x)
-        for (int k = 0; k < 3; ++k) sum[k] += at(x, y, k);
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x)
-        for (int k = 0; k < 3; ++k) at(x, y, k) = std::uint8_t((sum[k] + count / 2) / count);
-  };
+  const auto fill = [&](int x0, int y0, int x1, int y1) { browser::FillMean(expected, x0, y0, x1, y1); };
   fill(56, 0, 196, 50);
   fill(0, 50, 56, 140);
   const fs::path design = WritePng(Dir / "expected.png", expected);
@@ -531,20 +494,6 @@ TEST_F(PageInBrowser, WebpPng8AndAutomaticPagesShowTheirSlicesAsDecoded) {
 }
 
 // ---------------------------------------------------------------- fluid
-
-// A smooth picture, so that the browser's scaling of the slices and of the
-// whole picture differ by little where slices meet; no pixel near magenta
-// (green never below 100).
-peer::RgbImage Smooth(int width, int height) {
-  peer::RgbImage img{width, height, {}};
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      img.Rgb.push_back(std::uint8_t(30 + 200 * x / width));
-      img.Rgb.push_back(std::uint8_t(100 + 150 * y / height));
-      img.Rgb.push_back(std::uint8_t(90 + 100 * (x + y) / (width + height)));
-    }
-  return img;
-}
 
 // The fluid table at 100 %, 75 % and 50 % of the picture's width, cut at
 // lines that give the columns shares of many decimals: no background

@@ -106,7 +106,9 @@ TEST_F(CliSlice, BmpSlicesOfTheWorkedGridAreExact) {
     expected += SizeLine(n);
     total += fs::file_size(Dir + "/" + n);
   }
-  EXPECT_EQ(r.Out, expected + "total: 4 slices, " + std::to_string(total) + " bytes\n");
+  const std::uint64_t page = fs::file_size(Dir + "/index.html");
+  EXPECT_EQ(r.Out, expected + SizeLine("index.html") + "total: 4 slices, " + std::to_string(total) + " bytes; " +
+                       std::to_string(total + page) + " bytes with index.html\n");
   EXPECT_EQ(ReadText(Dir + "/index.html"),
             "<table cellspacing = 0 cellpadding = 0 border = 0>\r\n"
             "<tr><td><img src='index_1_1.bmp' width=100 height=50></td><td><img "
@@ -185,12 +187,12 @@ TEST_F(CliSlice, WebpAndPng8Slices) {
 // dry run prints those lines and writes nothing; mail pages get no WebP.
 TEST_F(CliSlice, AutoFormatPerSliceDryRunAndMail) {
   const std::string cut = "--vert 1,150 --horz 100 --format auto";
+  fs::create_directories(Dir + "/one");
+  fs::create_directories(Dir + "/three");
   const std::vector<std::string> before = Entries();
   const TRunResult dry = Cli("slice src.png one/a.html --dry-run --threads 3 " + cut);
   ASSERT_EQ(dry.Status, 0) << dry.Err;
   EXPECT_EQ(Entries(), before);
-  fs::create_directories(Dir + "/one");
-  fs::create_directories(Dir + "/three");
   const TRunResult one = Cli("slice src.png one/a.html --threads 1 " + cut);
   const TRunResult three = Cli("slice src.png three/a.html --threads 3 " + cut);
   ASSERT_EQ(one.Status, 0) << one.Err;
@@ -199,10 +201,10 @@ TEST_F(CliSlice, AutoFormatPerSliceDryRunAndMail) {
   EXPECT_EQ(apptest::DirEntries(Dir + "/three"), files);
   for (const std::string& name : files)
     EXPECT_EQ(ReadText(Dir + "/one/" + name), ReadText(Dir + "/three/" + name)) << name;
-  std::string out = one.Out;
-  const std::string total = out.substr(out.rfind("total: "));
-  EXPECT_EQ(dry.Out, out.substr(0, out.size() - total.size()) + total.substr(0, total.size() - 1) +
-                         " (dry run: nothing written)\n");
+  // The dry run says what the export says of its slices; the page it does not make.
+  const std::string out = one.Out.substr(0, one.Out.find("one/a.html: "));
+  const std::string total = one.Out.substr(one.Out.rfind("total: "));
+  EXPECT_EQ(dry.Out, out + total.substr(0, total.find(';')) + " (dry run: nothing written)\n");
   // Each line: the file, its size, its format, why; the page names the file.
   const std::string html = ReadText(Dir + "/one/a.html");
   std::istringstream lines(out);
@@ -255,7 +257,8 @@ TEST_F(CliSlice, CellsOfTheirOwnFormat) {
   const std::string last = out.Out.substr(lines.size(), chosen - lines.size());
   EXPECT_TRUE(last.rfind("a_2_2.", 0) == 0 && last.find("set for this slice") == std::string::npos) << last;
   const std::string total = out.Out.substr(chosen + 1);
-  EXPECT_EQ(dry.Out, out.Out.substr(0, chosen + 1) + total.substr(0, total.size() - 1) + " (dry run: nothing written)\n");
+  EXPECT_EQ(dry.Out, out.Out.substr(0, chosen + 1) + total.substr(total.find("total: "), total.find(';') - total.find("total: ")) +
+                         " (dry run: nothing written)\n");
   // Its own quality, not the export's JPEG quality.
   ASSERT_EQ(Cli("slice src.png b.html --vert 150 --horz 100 --format jpg --set JpegQuality=30").Status, 0);
   EXPECT_EQ(ReadText(Dir + "/a_1_2.jpg"), ReadText(Dir + "/b_1_2.jpg"));
@@ -271,7 +274,7 @@ TEST_F(CliSlice, ExistingHtmlIsRefusedUnlessOverwrite) {
   std::ofstream(Dir + "/index.html") << "mine";
   const auto before = Entries();
   const TRunResult refused = Cli("slice src.png index.html --format bmp");
-  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Status, 3);
   EXPECT_EQ(refused.Out, "");
   EXPECT_NE(refused.Err.find("index.html"), std::string::npos);
   EXPECT_EQ(Entries(), before);
@@ -286,7 +289,8 @@ TEST_F(CliSlice, OutOfBoundsGridLinesAreReportedAndClamped) {
   std::ofstream(Dir + "/big.grd") << "0\r\n250\r\n-\r\n0\r\n300\r\n";
   const TRunResult r = Cli("slice src.png a.html --grid big.grd --format bmp");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(r.Err, "Grid larger than image, line 250 out of bounds!\n");
+  EXPECT_EQ(r.Err,
+            "warning: big.grd, line 2: Grid larger than image, line 250 out of bounds! (taken as 200, the image's edge)\n");
   ExpectExactSlice("a_1_1.bmp", 0, 0, 300, 200);
 }
 
@@ -306,7 +310,9 @@ TEST_F(CliSlice, TagsAndMarkupOptions) {
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Err, "warning: no slice 7,7 for its tags\n");
   // The texts go beside the saved grid, as given.
-  EXPECT_EQ(ReadText(Dir + "/t.tags"), "1\t1\tpage2.html\tmain\tLogo\r\n2\t1\t\t\tSky \"blue\"\r\n7\t7\tnowhere\r\n");
+  EXPECT_EQ(ReadText(Dir + "/t.tags"),
+            "lines\thorizontal\t0,200\r\nlines\tvertical\t0,100,300\r\n"
+            "1\t1\tpage2.html\tmain\tLogo\r\n2\t1\t\t\tSky \"blue\"\r\n7\t7\tnowhere\r\n");
   EXPECT_EQ(ReadText(Dir + "/t.html"),
             "<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n"
             "<TR><TD><A HREF=\"page2.html\" TARGET=\"main\"><IMG SRC=\"t_1_1.bmp\" WIDTH=100 "
@@ -327,13 +333,16 @@ TEST_F(CliSlice, MergedAndSkippedCellsFromTheGridsCompanion) {
   std::ofstream(Dir + "/cut.cells") << cells;
   const TRunResult a = Cli("slice src.png a/p.html --grid a/g.grd --format bmp --style email --save-grid --overwrite");
   ASSERT_EQ(a.Status, 0) << a.Err;
-  EXPECT_EQ(a.Err, "warning: a/g.cells, line 4: unknown record \"layer\", passed over\n");
+  EXPECT_EQ(a.Err, "warning: a/g.cells, line 4: unknown record \"layer\", passed over\n"
+                   "warning: email without a base URL: a mail cannot show slices named relative to the HTML file\n");
   const TRunResult b = Cli("slice src.png b/p.html --grid b/g.grd --cells cut.cells --format bmp --style email --save-grid");
   ASSERT_EQ(b.Status, 0) << b.Err;
   const std::vector<std::string> files = {"p.html", "p.grd", "p.cells", "p_1_1.bmp", "p_2_1.bmp", "p_1_3.bmp"};
   for (const std::string& name : files) EXPECT_EQ(ReadText(Dir + "/a/" + name), ReadText(Dir + "/b/" + name)) << name;
-  EXPECT_EQ(std::distance(fs::directory_iterator(Dir + "/b"), fs::directory_iterator()), 7);  // and g.grd
-  EXPECT_EQ(ReadText(Dir + "/b/p.cells"), "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir + "/b"), fs::directory_iterator()), 8);  // g.grd, the list
+  EXPECT_EQ(ReadText(Dir + "/b/p.cells"),
+            "lines\thorizontal\t0,50,150,200\r\nlines\tvertical\t0,100,200,300\r\n"
+            "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
   EXPECT_NE(ReadText(Dir + "/b/p.html").find("<td rowspan='2' width='200'"), std::string::npos);
 
   const struct {
@@ -341,7 +350,7 @@ TEST_F(CliSlice, MergedAndSkippedCellsFromTheGridsCompanion) {
   } refused[] = {
       {"skip\t1\t2\nmerge\t1\t1\t1\n", "c/g.cells, line 2: expected merge, column, row, columns, rows "
                                        "separated by tabs\n"},
-      {"merge\t3\t1\t2\t1\n", "c/g.cells: the merged cell at 3, 1 (2 x 1 cells) reaches beyond the "
+      {"merge\t3\t1\t2\t1\n", "c/g.cells, line 1: the merged cell at 3, 1 (2 x 1 cells) reaches beyond the "
                               "grid of 3 x 3 cells\n"},
   };
   for (const auto& r : refused) {
@@ -356,13 +365,42 @@ TEST_F(CliSlice, MergedAndSkippedCellsFromTheGridsCompanion) {
   }
 }
 
+// Slices of names of their own: NAME.EXT and NAME@2x.EXT, kept in the
+// cells file the grid is saved with; a name that another file of the
+// export has already is refused before anything is written.
+TEST_F(CliSlice, NamedSlicesKeepTheirNames) {
+  std::ofstream(Dir + "/cut.cells") << "name\t2\t1\tbtn-shop\n";
+  const TRunResult r = Cli("slice src.png p.html --vert 100 --format bmp --retina --cells cut.cells --save-grid");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Entries(), (std::vector<std::string>{".p.html.tessel-files", "btn-shop.bmp", "btn-shop@2x.bmp", "cut.cells", "p.cells", "p.grd",
+                                                 "p.html", "p_1_1.bmp", "p_1_1@2x.bmp", "src.bmp", "src.png"}));
+  ExpectExactSlice("btn-shop@2x.bmp", 100, 0, 200, 200);
+  EXPECT_NE(ReadText(Dir + "/p.html").find("src='btn-shop.bmp'"), std::string::npos);
+  EXPECT_EQ(ReadText(Dir + "/p.cells"), "lines\thorizontal\t0,200\r\nlines\tvertical\t0,100,300\r\nname\t2\t1\tbtn-shop\r\n");
+  // The saved grid gives the same files again.
+  fs::create_directories(Dir + "/q");
+  const TRunResult again = Cli("slice src.png q/p.html --grid p.grd --format bmp --retina");
+  ASSERT_EQ(again.Status, 0) << again.Err;
+  EXPECT_EQ(ReadText(Dir + "/q/btn-shop@2x.bmp"), ReadText(Dir + "/btn-shop@2x.bmp"));
+
+  for (const char* taken : {"p_1_1", "P_1_1"}) {
+    fs::remove_all(Dir + "/c");
+    fs::create_directories(Dir + "/c");
+    std::ofstream(Dir + "/c/cut.cells") << "name\t2\t1\t" << taken << "\n";
+    const TRunResult c = Cli("slice src.png c/p.html --vert 100 --cells c/cut.cells --format bmp");
+    EXPECT_EQ(c.Status, 3) << taken;
+    EXPECT_NE(c.Err.find("Two files of the export would be"), std::string::npos) << c.Err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir + "/c"), fs::directory_iterator()), 1) << taken;
+  }
+}
+
 // The page style, the base URL and retina slices: the slices beside the
 // page, at both sizes, the page naming them under the base URL.
 TEST_F(CliSlice, StyleBaseUrlAndRetina) {
   const TRunResult r = Cli(
       "slice src.png p.html --vert 100 --format bmp --style html5 --base-url https://cdn.example.com/m/ --retina");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(Entries(), (std::vector<std::string>{"p.html", "p_1_1.bmp", "p_1_1@2x.bmp", "p_2_1.bmp",
+  EXPECT_EQ(Entries(), (std::vector<std::string>{".p.html.tessel-files", "p.html", "p_1_1.bmp", "p_1_1@2x.bmp", "p_2_1.bmp",
                                                  "p_2_1@2x.bmp", "src.bmp", "src.png"}));
   ExpectExactSlice("p_2_1@2x.bmp", 100, 0, 200, 200);
   EXPECT_EQ(Decode(Dir + "/p_2_1.bmp").Width, 100);
@@ -480,9 +518,9 @@ TEST_F(CliSlice, UsageErrors) {
   EXPECT_EQ(Cli("slice src.png").Status, 2);
   EXPECT_EQ(Cli("slice src.png x.html --bogus").Status, 2);
   fs::create_directory(Dir + "/site");
-  // A directory where the HTML file should go is a failed write: status 1.
+  // A directory where the HTML file should go is a failed write.
   const auto directory = Cli("slice src.png site --overwrite");
-  EXPECT_EQ(directory.Status, 1);
+  EXPECT_EQ(directory.Status, 4);
   EXPECT_NE(directory.Err.find("Is a directory"), std::string::npos) << directory.Err;
   EXPECT_FALSE(fs::exists(Dir + "/site_1_1.jpg"));
   EXPECT_FALSE(fs::exists(Dir + "/x.html"));
@@ -506,7 +544,7 @@ TEST_F(CliSlice, SourceIsNeverOverwritten) {
     const std::string source = std::string("page_1_1.") + format;
     const auto bytes = peer::ReadFile(Dir + "/" + source);
     const TRunResult r = Cli("slice " + source + " page.html --vert 150 --overwrite --format " + format);
-    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Status, 3);
     EXPECT_EQ(r.Err, "Cannot export: \"" + source + "\" is the source image itself; nothing was written.\n");
     EXPECT_EQ(peer::ReadFile(Dir + "/" + source), bytes);
     EXPECT_EQ(Entries(), (std::vector<std::string>{"page_1_1.jpg", "page_1_1.png", "src.bmp", "src.png"}));
@@ -516,7 +554,7 @@ TEST_F(CliSlice, SourceIsNeverOverwritten) {
 TEST_F(CliSlice, ExistingSliceIsRefusedUnlessOverwrite) {
   std::ofstream(Dir + "/s_2_1.bmp") << "mine";
   const TRunResult refused = Cli("slice src.png s.html --vert 100 --format bmp");
-  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Status, 3);
   EXPECT_EQ(refused.Err, "tessel-cli: s_2_1.bmp exists (use --overwrite)\n");
   EXPECT_EQ(ReadText(Dir + "/s_2_1.bmp"), "mine");
   EXPECT_FALSE(fs::exists(Dir + "/s_1_1.bmp"));

@@ -104,7 +104,7 @@ TEST_F(CliFailingDisk, SliceOverTheLimitLeavesEveryFileAsItWas) {
   Source();
   OldFiles({"index.html", "index.grd", "index_1_1.bmp", "index_3_1.bmp"});
   const TCliRun run = RunCli(Dir, SliceArgs(), {5000});
-  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Status, 4);
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index_3_1.bmp", EFBIG));
   EXPECT_EQ(run.Out, "");
   ExpectOld({"index.html", "index.grd", "index_1_1.bmp", "index_3_1.bmp"});
@@ -117,7 +117,7 @@ TEST_F(CliFailingDisk, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoSlice) {
   faildisk::Write(Dir / "tags.txt",
                   "1\t1\thttp://example.org/\t\t" + std::string(8000, 'a') + "\n");
   const TCliRun run = RunCli(Dir, SliceArgs({"--tags", "tags.txt"}), {5000});
-  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Status, 4);
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index.html", EFBIG));
   EXPECT_EQ(run.Out, "");
   ExpectOld({"index.html"});
@@ -132,7 +132,7 @@ TEST_F(CliFailingDisk, FileSizeLimitWithTheSignalAtItsDefaultStillEndsCleanly) {
   setup.IgnoreXfsz = false;
   const TCliRun run = RunCli(Dir, SliceArgs(), setup);
   EXPECT_EQ(run.Signal, 0);
-  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Status, 4);
   EXPECT_EQ(run.Err, Reason("Cannot write file", "index_3_1.bmp", EFBIG));
   EXPECT_EQ(Entries(Dir), (S{"src.bmp"}));
 }
@@ -146,7 +146,7 @@ TEST_F(CliFailingDisk, ReadOnlyDirectoryWritesNothing) {
     if (!frozen.Active()) GTEST_SKIP() << "no immutable directories on this file system";
     run = RunCli(Dir, SliceArgs());
   }
-  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Status, 4);
   EXPECT_EQ(run.Err, Reason("Cannot create file", "index.html", EPERM));
   EXPECT_EQ(run.Out, "");
   ExpectOld({"index.html", "index_1_1.bmp"});
@@ -158,7 +158,7 @@ TEST_F(CliFailingDisk, DirectoryInPlaceOfASliceOrTheGrid) {
   OldFiles({"index.html"});
   fs::create_directory(Dir / "index_2_1.bmp");
   TCliRun run = RunCli(Dir, SliceArgs());
-  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Status, 4);
   EXPECT_EQ(run.Err, Reason("Cannot create file", "index_2_1.bmp", EISDIR));
   ExpectOld({"index.html"});
   EXPECT_EQ(Entries(Dir), (S{"index.html", "index_2_1.bmp", "src.bmp"}));
@@ -167,7 +167,7 @@ TEST_F(CliFailingDisk, DirectoryInPlaceOfASliceOrTheGrid) {
   fs::remove(Dir / "index_2_1.bmp");
   fs::create_directory(Dir / "index.grd");
   run = RunCli(Dir, SliceArgs());
-  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Status, 4);
   EXPECT_EQ(run.Err, Reason("Cannot create file", "index.grd", EISDIR));
   ExpectOld({"index.html"});
   EXPECT_TRUE(fs::is_empty(Dir / "index.grd"));
@@ -177,7 +177,7 @@ TEST_F(CliFailingDisk, DirectoryInPlaceOfASliceOrTheGrid) {
 TEST_F(CliFailingDisk, MissingOutputDirectory) {
   Source();
   const TCliRun run = RunCli(Dir, {"slice", "src.bmp", "gone/index.html", "--format", "png"});
-  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Status, 4);
   EXPECT_EQ(run.Err, Reason("Cannot create file", "gone/index.html", ENOENT));
   EXPECT_EQ(Entries(Dir), S{"src.bmp"});
 }
@@ -191,7 +191,7 @@ TEST_F(CliFailingDisk, FullStandardOutputIsAnError) {
   const TCliRun run = RunCli(Dir, SliceArgs(), setup);
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Err, "tessel-cli: cannot write to standard output\n");
-  EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
+  EXPECT_EQ(Entries(Dir), (S{".index.html.tessel-files", "index.grd", "index.html", "index_1_1.bmp", "index_2_1.bmp",
                              "index_3_1.bmp", "src.bmp"}));
 }
 

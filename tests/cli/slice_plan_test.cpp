@@ -25,10 +25,11 @@ std::string Line(const TSliceOutcome& slice, bool withFormat) {
   return withFormat ? line + ", " + FormatAndQuality(slice) : line;
 }
 
-// The dry run's lines up to its total, each cut after the format it says.
+// The dry run's lines up to its total, each cut after the format it says
+// (over the export's files, as the dry run checks what the export would).
 std::vector<std::string> DryRun(const std::string& args) {
   std::vector<std::string> lines;
-  FILE* out = ::popen(("'" + std::string(TESSEL_CLI_PATH) + "' slice " + args + " --dry-run").c_str(), "r");
+  FILE* out = ::popen(("'" + std::string(TESSEL_CLI_PATH) + "' slice " + args + " --dry-run --overwrite").c_str(), "r");
   char buffer[4096];
   while (out && std::fgets(buffer, sizeof buffer, out)) {
     const std::string line(buffer);

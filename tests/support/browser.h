@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/file_contents.h"
@@ -107,6 +108,68 @@ inline peer::RgbImage Screenshot(const fs::path& page, const TView& view,
 
 using support::ReadText;
 
+// tessel-cli slice IMAGE HTML ARGS...; its exit status.
+inline int Slice(const fs::path& image, const fs::path& html, const std::vector<std::string>& args) {
+  const auto quoted = [](const std::string& text) { return "'" + text + "'"; };
+  std::string command = std::string(TESSEL_CLI_PATH) + " slice " + quoted(image) + " " + quoted(html);
+  for (const std::string& arg : args) command += " " + quoted(arg);
+  return peer::Run(command);
+}
+
+// A PNG without colour information, written by a peer (Pillow).
+inline fs::path WritePng(const fs::path& path, const peer::RgbImage& pixels) {
+  const fs::path ppm = path.string() + ".ppm";
+  peer::WritePpm(ppm.string(), pixels);
+  EXPECT_EQ(peer::Python("from PIL import Image\nImage.open('" + ppm.string() + "').save('" +
+                         path.string() + "')\n"),
+            0);
+  fs::remove(ppm);
+  return path;
+}
+
+// A smooth picture, so that the browser's scaling of the slices and of the
+// whole picture differ by little where slices meet; no pixel near magenta
+// (green never below 100).
+inline peer::RgbImage Smooth(int width, int height) {
+  peer::RgbImage img{width, height, {}};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      img.Rgb.push_back(std::uint8_t(30 + 200 * x / width));
+      img.Rgb.push_back(std::uint8_t(100 + 150 * y / height));
+      img.Rgb.push_back(std::uint8_t(90 + 100 * (x + y) / (width + height)));
+    }
+  return img;
+}
+
+// With TESSEL_SCREENSHOTS set to a directory, the screenshot is left
+// there under name, for the pictures of docs/page-styles.md.
+inline void SaveForDocs(const peer::RgbImage& shot, const std::string& name) {
+  const char* dir = std::getenv("TESSEL_SCREENSHOTS");
+  if (!dir || !*dir || shot.Width == 0) return;
+  WritePng(fs::path(dir) / name, shot);
+}
+
+// The rectangle [x0, x1) x [y0, y1) of image in its mean colour, rounded:
+// a skipped cell as the page shows it.
+inline void FillMean(peer::RgbImage& image, int x0, int y0, int x1, int y1) {
+  std::int64_t sum[3] = {0, 0, 0};
+  const std::int64_t count = std::int64_t(x1 - x0) * (y1 - y0);
+  const auto at = [&](int x, int y, int k) -> std::uint8_t& {
+    return image.Rgb[(std::size_t(y) * std::size_t(image.Width) + std::size_t(x)) * 3 + std::size_t(k)];
+  };
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      for (int k = 0; k < 3; ++k) sum[k] += at(x, y, k);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      for (int k = 0; k < 3; ++k) at(x, y, k) = std::uint8_t((sum[k] + count / 2) / count);
+}
+
+inline bool IsBackground(const peer::RgbImage& shot, int x, int y) {
+  const std::uint8_t* p = &shot.Rgb[(std::size_t(y) * std::size_t(shot.Width) + std::size_t(x)) * 3];
+  return p[0] == kBackground[0] && p[1] == kBackground[1] && p[2] == kBackground[2];
+}
+
 // A page that holds the fragment an export wrote as html, in mode, written
 // beside it (so that its relative addresses hold); its path.
 inline fs::path FragmentPage(const fs::path& html, TMode mode, int containerWidth = 0) {
@@ -144,30 +207,40 @@ inline peer::RgbImage Crop(const peer::RgbImage& image, int left, int top, int w
   return part;
 }
 
-// Renders each page in a frame of its own view, one under the other, in
-// one run of the browser (a run costs a second or more; a frame little);
-// the screenshot of each, in order. Each frame's document is laid out as
-// it would be in a window of its own, in its own mode.
+// Renders each page in a frame of its own view, in one run of the browser
+// (a run costs a second or more; a frame little): one under the other, or
+// in rows of `columns` frames; the screenshot of each, in order. Each
+// frame's document is laid out as it would be in a window of its own, in
+// its own mode.
 inline std::vector<peer::RgbImage> RenderFrames(const std::vector<TFrame>& frames, int scale = 1,
-                                                const std::vector<std::string>& flags = {}) {
+                                                const std::vector<std::string>& flags = {}, int columns = 1) {
   const fs::path sheet = fs::path(peer::PrivateDir("frames")) / "frames.htm";
+  int columnWidth = 0;
+  for (const TFrame& frame : frames) columnWidth = std::max(columnWidth, frame.View.Width);
   std::string content;
-  int width = 0, height = 0;
-  for (const TFrame& frame : frames) {
+  std::vector<std::pair<int, int>> places;
+  int top = 0, rowHeight = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const TFrame& frame = frames[i];
+    if (i % std::size_t(columns) == 0) {
+      top += rowHeight;
+      rowHeight = 0;
+    }
+    const int left = int(i % std::size_t(columns)) * columnWidth;
+    places.push_back({left, top});
+    rowHeight = std::max(rowHeight, frame.View.Height);
     content += "<iframe src=\"" + FileUrl(frame.Page) + "\" width=\"" + std::to_string(frame.View.Width) +
                "\" height=\"" + std::to_string(frame.View.Height) +
-               "\" scrolling=\"no\" style=\"display:block;border:0\"></iframe>\n";
-    width = std::max(width, frame.View.Width);
-    height += frame.View.Height;
+               "\" scrolling=\"no\" style=\"position:absolute;left:" + std::to_string(left) +
+               "px;top:" + std::to_string(top) + "px;border:0\"></iframe>\n";
   }
   std::ofstream(sheet, std::ios::binary) << PageText(content, TMode::Standards);
-  const peer::RgbImage shot = Screenshot(sheet, {width, height, scale}, flags);
+  const int width = columnWidth * std::min<int>(columns, int(frames.size()));
+  const peer::RgbImage shot = Screenshot(sheet, {width, top + rowHeight, scale}, flags);
   std::vector<peer::RgbImage> shots;
-  int top = 0;
-  for (const TFrame& frame : frames) {
-    shots.push_back(Crop(shot, 0, top * scale, frame.View.Width * scale, frame.View.Height * scale));
-    top += frame.View.Height;
-  }
+  for (std::size_t i = 0; i < frames.size(); ++i)
+    shots.push_back(Crop(shot, places[i].first * scale, places[i].second * scale, frames[i].View.Width * scale,
+                         frames[i].View.Height * scale));
   return shots;
 }
 

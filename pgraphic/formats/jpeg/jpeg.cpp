@@ -361,8 +361,6 @@ void PrepareImage(TDecodeSession& s) {
   image.SetSizeAndFormat(int(c.output_width), int(c.output_height), grey ? pgpf8Bit : pgpf24Bit);
   if (grey) image.SetPaletteIdent(pGray256);
   if (cmyk) PrepareCmyk(s);
-  s.Bits = image.Bits();
-  s.BytesPerRow = image.BytesPerRow();
 }
 
 void ReadRows(TDecodeSession& s) {
@@ -370,7 +368,7 @@ void ReadRows(TDecodeSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   while (codec->output_scanline < codec->output_height && !s.Aborted) {
-    JSAMPROW row = RowAddress(s, codec->output_height, codec->output_scanline);
+    JSAMPROW row = RowOf(s, codec->output_scanline);
     if (s.Cmyk) {
       JSAMPROW inks = s.CmykRow.data();
       jpeg_read_scanlines(codec, &inks, 1);
@@ -540,7 +538,7 @@ void WriteRows(TEncodeSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   while (codec->next_scanline < codec->image_height) {
-    JSAMPROW row = RowToWrite(s, codec->next_scanline);
+    JSAMPROW row = RowOf(s, codec->next_scanline);
     jpeg_write_scanlines(codec, &row, 1);
     // A JPEG write always runs to the end: the abort answer is not used.
     Progress(s, int(codec->next_scanline), int(codec->image_height));
@@ -571,6 +569,7 @@ void RunEncode(TEncodeSession& s) {
 TJPGFileFormatReader::TJPGFileFormatReader() {
   SafeOnThreads = true;
   RowDelivery = rdTopDown;
+  FillsRowsOneByOne = true;
   Extension = "jpg";
   Description = "JPEG (JFIF compliant)";
   HasSignature = true;

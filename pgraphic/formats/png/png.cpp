@@ -458,8 +458,6 @@ void SizeImage(TReadSession& s) {
   } else if (s.RowBytes > image.BytesPerRow()) {
     RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
   }
-  s.Bits = image.Bits();
-  s.BytesPerRow = image.BytesPerRow();
 }
 
 // ---- reading rows
@@ -475,7 +473,7 @@ void Widen2To4(std::uint8_t* row, png_uint_32 width) {
 
 // Where libpng puts row n.
 png_bytep TargetRow(TReadSession& s, png_uint_32 n) {
-  if (!Interleaves(s)) return RowAddress(s, s.Header.Height, n);
+  if (!Interleaves(s)) return RowOf(s, n);
   return s.Interleaved.data() + (s.Passes > 1 ? std::size_t(n) * s.RowBytes : 0);
 }
 
@@ -492,7 +490,7 @@ void SplitAlpha(TReadSession& s, png_uint_32 n) {
     return;
   }
   const std::uint8_t* from = TargetRow(s, n);
-  std::uint8_t* pixels = RowAddress(s, s.Header.Height, n);
+  std::uint8_t* pixels = RowOf(s, n);
   const std::size_t channels = s.Alpha == TKeptAlpha::ColourAlpha ? 4 : 2;
   for (std::size_t x = 0; x < width; ++x, from += channels) {
     std::memcpy(pixels + (channels - 1) * x, from, channels - 1);
@@ -520,7 +518,7 @@ void ReadRows(TReadSession& s) {
   if (h.Width > 0 && h.Height > 0)
     for (int pass = 0; pass < s.Passes && !s.Aborted; ++pass) ReadPass(s, pass);
   if (!s.Aborted && h.BitDepth == 2 && !Interleaves(s))
-    for (png_uint_32 n = 0; n < h.Height; ++n) Widen2To4(RowAddress(s, h.Height, n), h.Width);
+    for (png_uint_32 n = 0; n < h.Height; ++n) Widen2To4(RowOf(s, n), h.Width);
   if (!s.Aborted && (s.Passes > 1 || (h.BitDepth == 2 && !Interleaves(s))))
     for (png_uint_32 n = 0; n < h.Height; ++n) SplitAlpha(s, n);
   s.InRowLoop = false;
@@ -670,8 +668,9 @@ std::uint8_t* InterleavedRow(TWriteSession& s, png_uint_32 y) {
   return s.Row.data();
 }
 
-std::uint8_t* RowOf(TWriteSession& s, png_uint_32 y) {
-  if (!s.Alpha || s.ColorType == PNG_COLOR_TYPE_PALETTE) return RowToWrite(s, y);
+// The row libpng takes: the image's own, or its pixels and alpha interleaved.
+std::uint8_t* RowToWrite(TWriteSession& s, png_uint_32 y) {
+  if (!s.Alpha || s.ColorType == PNG_COLOR_TYPE_PALETTE) return RowOf(s, y);
   std::uint8_t* row = nullptr;
   if (!Guarded(s, [&] { row = InterleavedRow(s, y); })) Bail(s);
   return row;
@@ -681,7 +680,7 @@ void WriteRows(TWriteSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   for (png_uint_32 y = 0; y < s.Height; ++y) {
-    png_write_row(s.Png, RowOf(s, y));
+    png_write_row(s.Png, RowToWrite(s, y));
     // A PNG write always runs to the end: the abort answer is not used.
     Progress(s, int(y), int(s.Height) - 1);
   }
@@ -791,6 +790,7 @@ void DescribeImage(TWriteSession& s, TPixelGraphic& image, bool indexed) {
 TPNGFileFormatReader::TPNGFileFormatReader() {
   SafeOnThreads = true;
   RowDelivery = rdTopDown;
+  FillsRowsOneByOne = true;
   Extension = "png";
   Description = "Portable Network Graphics";
   HasSignature = true;

@@ -120,6 +120,7 @@ std::string PhotometricText(std::uint32_t p) {
 TTIFFileFormatReader::TTIFFileFormatReader() {
   SafeOnThreads = true;
   RowDelivery = rdTopDown;
+  FillsRowsOneByOne = true;
   Extension = "tif";
   Description = "Tagged Image File Format";
   HasSignature = true;

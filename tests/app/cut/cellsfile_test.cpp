@@ -18,7 +18,7 @@ TEST(CellsFile, ReadsEveryRecordAndWritesItBackInOrder) {
       "format\t2\t1\twebp\t40\n"
       "skip\t3\t1\r\n"
       "\n"
-      "merge\t1\t2\t3\t2\r"
+      "merge\t1\t2\t3\t2\r\n"
       "hint\t1\t1\tfrom a later version\n"
       "format\t2\t1\tpng8\n"  // replaces the format above
       "merge\t3\t1\t1\t1\n"
@@ -33,10 +33,11 @@ TEST(CellsFile, ReadsEveryRecordAndWritesItBackInOrder) {
 
   TCellData more = cells;
   more.Formats[{1, 3}] = {"jpg", 0};
+  more.Names[{2, 1}] = "btn-shop";
   const std::string text = CrLfText(CellsFileLines(more));
   EXPECT_EQ(text,
             "merge\t3\t1\t1\t1\r\nmerge\t1\t2\t3\t2\r\nmerge\t4\t2\t1\t2\r\nskip\t3\t1\r\n"
-            "format\t2\t1\tpng8\r\nformat\t1\t3\tjpg\t0\r\n");
+            "format\t2\t1\tpng8\r\nformat\t1\t3\tjpg\t0\r\nname\t2\t1\tbtn-shop\r\n");
   EXPECT_EQ(ParseCells(text, "again", nullptr), more);
   EXPECT_TRUE(ParseCells("", "empty", nullptr).Empty());
 }
@@ -66,6 +67,15 @@ TEST(CellsFile, RefusesMalformedRecordsNamingFileAndLine) {
       {"merge\t1\t1\t2\t2\nmerge\t5\t5\t1\t1\nmerge\t2\t2\t3\t1", "c, line 3: the merge overlaps the one of line 1"},
       {"merge\t3\t1\t1\t5\nmerge\t1\t3\t5\t1", "c, line 2: the merge overlaps the one of line 1"},
       {"merge\t1\t1\t1\t1\nmerge\t1\t1\t1\t1", "c, line 2: the merge overlaps the one of line 1"},
+      {"name\t1\t1", "c, line 1: expected name, column, row and name separated by tabs"},
+      {"name\t1\t1\t", "c, line 1: a slice name cannot be empty"},
+      {"name\t1\t1\t../up", "c, line 1: the slice name \"../up\" may hold only letters A-Z, digits, '-', '_' and '.'"},
+      {"name\t1\t1\tbtn shop", "c, line 1: the slice name \"btn shop\" may hold only letters A-Z, digits, '-', '_' and '.'"},
+      {"name\t1\t1\t.hidden", "c, line 1: the slice name \".hidden\" cannot start with '.'"},
+      {"name\t1\t1\t-rf", "c, line 1: the slice name \"-rf\" cannot start with '-'"},
+      {"name\t1\t1\t" + std::string(101, 'a'),
+       "c, line 1: the slice name \"" + std::string(40, 'a') + "...\" is longer than 100 characters"},
+      {"name\t1\t1\tLogo\nname\t2\t1\tlogo", "c, line 2: the slice name \"logo\" is taken by another cell already"},
   };
   for (const TCase& c : cases) {
     std::string error = "(read)";
@@ -97,6 +107,11 @@ TEST(CellsFile, ProblemsWithTheGridItGoesWith) {
       {{{}, {}, {{{4, 1}, {"png", 9}}}}, "g.cells: the grid of 3 x 2 cells has no cell 4, 1"},
       {{{{{2, 1}, {2, 2}}}, {}, {{{3, 2}, {"png", 9}}}},
        "g.cells: the cell 3, 2 lies inside the merged cell at 2, 1, which goes by that name"},
+      {{{{{2, 1}, {2, 2}}}, {}, {}, {{{3, 1}, "hero"}}},
+       "g.cells: the cell 3, 1 lies inside the merged cell at 2, 1, which goes by that name"},
+      {{{}, {}, {}, {{{1, 1}, "a"}, {{1, 2}, "A"}}}, "g.cells: the cells 1, 1 and 1, 2 have the same name \"A\""},
+      {{{}, {}, {}, {{{1, 1}, "a/b"}}},
+       "g.cells: the slice name \"a/b\" may hold only letters A-Z, digits, '-', '_' and '.'"},
   };
   for (const TCase& c : cases) EXPECT_EQ(CellsProblem(c.Cells, grid, "g.cells"), c.Problem);
 }

@@ -49,6 +49,34 @@ TEST(GridData, TextsFollowTheirCellsWhenLinesChange) {
   EXPECT_EQ(CellsNotInGrid(tags, start), (std::vector<std::pair<int, int>>{{5, 1}}));
 }
 
+// A name goes to one cell only: the one under the largest part of its
+// cell, when that cell takes its data from it.
+TEST(GridData, SliceNamesFollowTheirCellsToOneCellOnly) {
+  const TSplitGrid start = Lines({0, 200}, {0, 300, 100});  // columns 0-100 "logo", 100-300 "shop"
+  const std::map<TCellKey, std::string> names{{{1, 1}, "logo"}, {{2, 1}, "shop"}};
+  using N = std::map<TCellKey, std::string>;
+  struct TCase {
+    const char* What;
+    TSplitGrid Lines;
+    N Names;
+  };
+  const TCase cases[] = {
+      {"line moved", Lines({0, 200}, {0, 300, 120}), N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}},
+      {"cell split, larger half keeps it", Lines({0, 200}, {0, 300, 100, 250}), N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}},
+      {"cell split nearer its left", Lines({0, 200}, {0, 300, 100, 150}), N{{{1, 1}, "logo"}, {{3, 1}, "shop"}}},
+      {"new row", Lines({0, 200, 150}, {0, 300, 100}), N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}},
+      {"line removed, largest part's name", Lines({0, 200}, {0, 300}), N{{{1, 1}, "shop"}}},
+      {"cell split in halves, the first keeps it", Lines({0, 200}, {0, 300, 100, 50}),
+       N{{{1, 1}, "logo"}, {{3, 1}, "shop"}}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(CarryNames(names, start, c.Lines), c.Names) << c.What;
+  // The grid data carries them with the rest, and merging folds a name into the merged cell.
+  TGridData data;
+  data.Grid = start;
+  data.Cells.Names = names;
+  EXPECT_EQ(WithLines(data, Lines({0, 200}, {0, 300, 120})).Cells.Names, (N{{{1, 1}, "logo"}, {{2, 1}, "shop"}}));
+}
+
 TEST(GridData, CompanionFilesAreNamedAfterTheGrid) {
   EXPECT_EQ(CompanionPath("dir/cut.grd", ".tags"), "dir/cut.tags");
   EXPECT_EQ(CompanionPath("dir.v2/cut.final.grd", ".tags"), "dir.v2/cut.final.tags");
@@ -68,7 +96,7 @@ TEST(GridData, GridAndTextsAreSavedTogetherOrNotAtAll) {
 
   data.Tags[{1, 2}] = {"x.html", "", "X"};
   SaveGridData(grid, data);
-  EXPECT_EQ(apptest::ReadFile(tags), "1\t2\tx.html\t\tX\r\n");
+  EXPECT_EQ(apptest::ReadFile(tags), "lines\thorizontal\t0,50,200\r\nlines\tvertical\t0,300\r\n1\t2\tx.html\t\tX\r\n");
   const TGridData back = ReadGridData(grid, 300, 200, nullptr);
   EXPECT_EQ(back, data);
 
@@ -136,7 +164,9 @@ TEST(GridData, CellsGoWithTheGridOrNotAtAll) {
   data.Cells.Formats[{1, 2}] = {"webp", 80};
   SaveGridData(grid, data);
   EXPECT_EQ(apptest::ReadFile(grid), "0\r\n200\r\n50\r\n-\r\n0\r\n300\r\n100\r\n");
-  EXPECT_EQ(apptest::ReadFile(cells), "merge\t1\t1\t2\t1\r\nskip\t2\t2\r\nformat\t1\t2\twebp\t80\r\n");
+  EXPECT_EQ(apptest::ReadFile(cells),
+            "lines\thorizontal\t0,50,200\r\nlines\tvertical\t0,100,300\r\n"
+            "merge\t1\t1\t2\t1\r\nskip\t2\t2\r\nformat\t1\t2\twebp\t80\r\n");
   EXPECT_EQ(ReadGridData(grid, 300, 200, nullptr), data);
   // Cells the grid does not have fail the whole read.
   apptest::WriteFile(cells, "merge\t2\t1\t2\t1\n");

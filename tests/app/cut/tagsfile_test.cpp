@@ -21,13 +21,14 @@ std::string ErrorOf(const std::string& text) {
 }
 
 TEST(TagsFile, FieldsLineEndsAndRepeats) {
-  const TTagMap tags = ParseTags("1\t1\ta.html\tmain\tLogo\r\n\n2\t1\r3\t-4\t\t\tSky\r\n1\t1\tb.html", "t.txt");
+  // A lone CR is no line end: it belongs to the text it stands in.
+  const TTagMap tags = ParseTags("1\t1\ta.html\tmain\tLogo\r\n\n2\t1\n3\t-4\t\t\tSky\rBlue\r\n1\t1\tb.html", "t.txt");
   ASSERT_EQ(tags.size(), 3u);
   const TCellTags& first = tags.at({1, 1});
   EXPECT_EQ(first.Link, "b.html");  // a later line for the same cell wins
   EXPECT_EQ(first.Target, "");
   EXPECT_EQ(tags.at({2, 1}).Link, "");
-  EXPECT_EQ(tags.at({3, -4}).Alt, "Sky");
+  EXPECT_EQ(tags.at({3, -4}).Alt, "Sky\rBlue");
   EXPECT_FALSE(tags.at({3, -4}).Used);
   EXPECT_TRUE(ParseTags("", "t.txt").empty());
 }

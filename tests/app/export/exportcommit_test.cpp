@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 std::string RefusalOfASecondExport(const fs::path& dir) {
   try {
-    TExportCommit second(dir.string(), "page", (dir / "page.html").string());
+    TExportCommit second({dir.string(), "page"}, (dir / "page.html").string());
   } catch (const EExportError& e) {
     return e.what();
   }
@@ -40,7 +40,7 @@ TEST(ExportLock, LockFileReplacedBetweenOpenAndLockIsNoticed) {
     std::ofstream(lock) << "";
   };
   {
-    TExportCommit first(dir.string(), "page", (dir / "page.html").string());
+    TExportCommit first({dir.string(), "page"}, (dir / "page.html").string());
     faildisk::BeforeFlock = nullptr;
     EXPECT_EQ(locks, 2);
     EXPECT_EQ(RefusalOfASecondExport(dir), "Another export to \"" + (dir / "page.html").string() +

@@ -153,17 +153,16 @@ TEST_F(ExportTest, WorkedExampleOrderPixelsAndHtml) {
   EXPECT_EQ(Exporter.SliceImage.PixelFormat(), pgpf24Bit);
 }
 
-// The half size of a 2 x 2 block by the precise (area) filter: the mean of
-// each pair of columns, then of the two rows, each truncated.
+// The half size: each pixel the rounded mean of its 2 x 2 block.
 peer::RgbImage Halved(const peer::RgbImage& img) {
   peer::RgbImage half{img.Width / 2, img.Height / 2, {}};
   const auto at = [&](int x, int y, int c) { return int(img.Rgb[(std::size_t(y) * std::size_t(img.Width) + std::size_t(x)) * 3 + std::size_t(c)]); };
   for (int y = 0; y < half.Height; ++y)
     for (int x = 0; x < half.Width; ++x)
       for (int c = 0; c < 3; ++c)
-        half.Rgb.push_back(std::uint8_t(((at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c)) / 2 +
-                                         (at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c)) / 2) /
-                                        2));
+        half.Rgb.push_back(std::uint8_t(
+            (at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c) + at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c) + 2) /
+            4));
   return half;
 }
 
@@ -379,21 +378,27 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
        "height='50' alt='' style='display:block'></td></tr>\r\n"
        "</table>\r\n"},
       {TPageStyle::Email,
-       "<table role='presentation' width='300' border='0' cellpadding='0' cellspacing='0' "
-       "style='border-collapse:collapse'>\r\n"
-       "<colgroup><col width='100'><col width='200'></colgroup>\r\n"
-       "<tr height='50' style='height:50px'><td width='100' bgcolor='#102030' style='padding:0'><img "
-       "src='index_1_1.bmp' width='100' height='50' alt='' border='0' style='display:block'></td><td "
-       "rowspan='2' width='200' bgcolor='#405060' style='padding:0'><img src='index_2_1.bmp' width='200' "
-       "height='150' alt='' border='0' style='display:block'></td></tr>\r\n"
-       "<tr height='100' style='height:100px'><td width='100' height='100' bgcolor='#708090' "
-       "style='padding:0;height:100px;font-size:0;line-height:0'>&nbsp;</td></tr>\r\n"
-       "<tr height='50' style='height:50px'><td colspan='2' width='300' bgcolor='#a0b0c0' style='padding:0'><img "
-       "src='index_1_3.bmp' width='300' height='50' alt='' border='0' style='display:block'></td></tr>\r\n"
-       "</table>\r\n"},
+       "<!--[if mso]><table role='presentation' width='300' border='0' cellpadding='0' cellspacing='0'><tr><td>"
+       "<![endif]--><table role='presentation' width='100%' border='0' cellpadding='0' cellspacing='0' "
+       "style='border-collapse:collapse;max-width:300px'>\r\n"
+       "<colgroup><col width='100' style='width:33.3333%'><col width='200' style='width:66.6667%'></colgroup>\r\n"
+       "<tr><td width='100' bgcolor='#102030' style='padding:0;width:33.3333%'><img src='index_1_1.bmp' "
+       "width='100' alt='' border='0' style='display:block;width:100%;height:auto;aspect-ratio:100/50;"
+       "overflow:hidden'></td><td rowspan='2' width='200' bgcolor='#405060' style='padding:0;width:66.6667%'>"
+       "<img src='index_2_1.bmp' width='200' alt='' border='0' style='display:block;width:100%;height:auto;"
+       "aspect-ratio:200/150;overflow:hidden'></td></tr>\r\n"
+       "<tr><td width='100' bgcolor='#708090' style='padding:0;width:33.3333%'><!--[if mso]><table "
+       "role='presentation' border='0' cellpadding='0' cellspacing='0'><tr><td height='100' "
+       "style='font-size:0;line-height:0'>&nbsp;</td></tr></table><![endif]--><div style='padding-top:100%;"
+       "font-size:0;line-height:0;mso-hide:all'>&nbsp;</div></td></tr>\r\n"
+       "<tr><td colspan='2' width='300' bgcolor='#a0b0c0' style='padding:0;width:100%'><img src='index_1_3.bmp' "
+       "width='300' alt='' border='0' style='display:block;width:100%;height:auto;aspect-ratio:300/50;"
+       "overflow:hidden'></td></tr>\r\n"
+       "</table><!--[if mso]></td></tr></table><![endif]-->\r\n"},
       {TPageStyle::Fluid,
-       "<div style='container-type:inline-size;contain-intrinsic-inline-size:300px;max-width:300px'><table "
-       "role='presentation' style='border-collapse:collapse;table-layout:fixed;width:100%'>\r\n"
+       "<div style='max-width:300px'><canvas width='300' height='0' style='display:block;max-width:100%'>"
+       "</canvas><div style='container-type:inline-size'><table role='presentation' "
+       "style='border-collapse:collapse;table-layout:fixed;width:100%'>\r\n"
        "<colgroup><col style='width:33.3333%'><col style='width:66.6667%'></colgroup>\r\n"
        "<tr style='height:calc(100cqw*50/300)'><td style='padding:0;width:33.3333%'><img src='index_1_1.bmp' "
        "width='100' height='50' alt='' style='display:block;width:100%;height:auto;height:calc(100cqw*50/300)'>"
@@ -404,7 +409,7 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
        "<tr style='height:calc(100cqw*50/300)'><td colspan='2' style='padding:0;width:100%'><img "
        "src='index_1_3.bmp' width='300' height='50' alt='' "
        "style='display:block;width:100%;height:auto;height:calc(100cqw*50/300)'></td></tr>\r\n"
-       "</table></div>\r\n"},
+       "</table></div></div>\r\n"},
   };
   for (const auto& [style, html] : pages) {
     Exporter.Settings.Options.Style = style;
@@ -418,7 +423,9 @@ TEST_F(ExportTest, MergedAndSkippedCellsInEveryStyle) {
             (S{"index.cells", "index.grd", "index.html", "index_1_1.bmp", "index_1_3.bmp", "index_2_1.bmp"}));
   EXPECT_EQ(LoadRgb(Dir / "index_2_1.bmp"), apptest::Crop(flat, 100, 0, 200, 150));
   EXPECT_EQ(LoadRgb(Dir / "index_1_3.bmp"), apptest::Crop(flat, 0, 150, 300, 50));
-  EXPECT_EQ(apptest::ReadFile(Dir / "index.cells"), "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
+  EXPECT_EQ(apptest::ReadFile(Dir / "index.cells"),
+            "lines\thorizontal\t0,50,150,200\r\nlines\tvertical\t0,100,200,300\r\n"
+            "merge\t2\t1\t2\t2\r\nmerge\t1\t3\t3\t1\r\nskip\t1\t2\r\n");
   // Cells the grid does not have stop the export before anything is written.
   cells.Merges[{3, 3}] = {1, 2};
   std::filesystem::remove_all(Dir);
@@ -496,7 +503,8 @@ TEST_F(ExportTest, SecondExportOfThePageIsRefusedWhileTheFirstRuns) {
     EXPECT_TRUE(other.Written.empty());
   };
   ASSERT_TRUE(Exporter.Export(Source));
-  EXPECT_EQ(second, "Another export to \"" + (Dir / "index.htm").string() +
+  // The page named is the one being exported, not the one asked for.
+  EXPECT_EQ(second, "Another export to \"" + (Dir / "index.html").string() +
                         "\" is running; nothing was written. Try again when it has finished.");
   EXPECT_EQ(apptest::ReadFile(Dir / "index.html"), WorkedHtml);
   // The lock goes with the export that held it.

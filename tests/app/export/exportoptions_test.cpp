@@ -20,7 +20,7 @@ TEST(ExportOptionsStore, RoundTripUnderItsOwnKey) {
              .Style = TPageStyle::Fluid, .BaseUrl = "https://cdn.example.com/mail", .Retina = true};
   SaveExportOptions(store, options);
   const auto& group = data->at("Corvane Mill\\Tessel");
-  EXPECT_EQ(group.size(), 9u);
+  EXPECT_EQ(group.size(), 15u);
   EXPECT_EQ(group.at("incalttags_Checked"), "1");
   EXPECT_EQ(group.at("showoptions_Checked"), "0");
   EXPECT_EQ(group.at("style_Text"), "fluid");

@@ -80,7 +80,7 @@ TEST_F(FailingExport, SliceOverTheLimitLeavesEveryFileAsItWas) {
   Columns({10, 10, 100});
   OldFiles({"index.html", "index.grd", "index_1_1.bmp", "index_3_1.bmp"});
   const TOutcome outcome = ExportLimited(5000);
-  EXPECT_TRUE(faildisk::IsA<EStreamError>(outcome)) << outcome.Type;
+  EXPECT_TRUE(faildisk::IsA<EStreamWriteError>(outcome)) << outcome.Type;
   EXPECT_EQ(outcome.Message, Reason("Cannot write file", Dir / "index_3_1.bmp", EFBIG));
   ExpectOld({"index.html", "index.grd", "index_1_1.bmp", "index_3_1.bmp"});
   EXPECT_EQ(Entries(Dir), (S{"index.grd", "index.html", "index_1_1.bmp", "index_3_1.bmp"}));
@@ -92,7 +92,7 @@ TEST_F(FailingExport, HtmlOverTheLimitKeepsTheOldHtmlAndWritesNoSlice) {
   Ui.OnEditCode = [](std::vector<std::string>& lines) { lines.push_back(std::string(8000, 'x')); };
   Exporter.Settings.Options.EditCode = true;
   const TOutcome outcome = ExportLimited(5000);
-  EXPECT_TRUE(faildisk::IsA<EStreamError>(outcome)) << outcome.Type;
+  EXPECT_TRUE(faildisk::IsA<EStreamWriteError>(outcome)) << outcome.Type;
   EXPECT_EQ(outcome.Message, Reason("Cannot write file", Dir / "index.html", EFBIG));
   ExpectOld({"index.html", "index_2_1.bmp"});
   EXPECT_EQ(Entries(Dir), (S{"index.html", "index_2_1.bmp"}));

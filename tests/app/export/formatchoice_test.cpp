@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <random>
 #include <thread>
 
 #include "app/export/exportcommit.h"
 #include "app/export/formatchoice.h"
+#include "pgraphic/core/indexed.h"
 #include "pgraphic/core/library.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/ssim.h"
@@ -135,6 +137,44 @@ TEST_F(FormatChoice, ManyColoursGetTheJpegOrTheLowestWebpThatLooksAsGood) {
     EXPECT_EQ(other.Bytes, slice.Bytes);
   }
   EXPECT_GE(webps, 1);
+}
+
+// A mail footer: a flat colour with anti-aliased light strokes (a few
+// hundred colours). The JPEG rings at its edges; the 256-colour PNG is
+// smaller and at least as close to the cell, so it wins, for mail too.
+TEST_F(FormatChoice, NearFlatCellsTakeAPaletteWhereItLooksAsGoodInFewerBytes) {
+  TPixelGraphic footer;
+  footer.SetSizeAndFormat(640, 90, pgpf24Bit);
+  for (int y = 0; y < 90; ++y)
+    for (int x = 0; x < 640; ++x) {
+      // Coverage of slanted strokes 2.5 px wide in rows of "letters".
+      const double slant = 0.1 + 0.037 * (x / 9 % 17);  // each letter at its own slant
+      const double u = std::fmod(x + slant * y, 9.0), w = u < 2.5 ? 1.0 : u < 3.5 ? 3.5 - u : 0.0;
+      const double coverage = (y % 30 > 8 && y % 30 < 22 && x % 120 < 100) ? w : 0.0;
+      const auto mix = [&](int from, int to) { return std::uint8_t(std::lround(from + (to - from) * coverage)); };
+      // White text, and links in orange.
+      footer.SetPixel(x, y, x < 320 ? RGBColor(mix(29, 240), mix(53, 240), mix(87, 235))
+                                    : RGBColor(mix(29, 250), mix(53, 150), mix(87, 40)));
+    }
+  ASSERT_FALSE(HasAtMost256Colors(footer));
+  ASSERT_TRUE(HasAtMostColors(footer, kNearFlatColours));
+  TPGLibrarySettings settings = PGSettings();
+  settings.JpegQuality = 80;
+  const std::vector<std::uint8_t> jpeg = Encode(footer, "jpg", settings);
+  TPixelGraphic decoded;
+  Decode(jpeg, decoded);
+  const double target = StructuralSimilarity(footer, decoded);
+  for (const bool email : {false, true}) {
+    const TEncodedSlice slice = Auto(footer, Rules(afAll, email), 80);
+    SCOPED_TRACE(slice.Reason);
+    EXPECT_EQ(slice.Format->Name, "png8");
+    EXPECT_LT(slice.Bytes.size(), jpeg.size());
+    EXPECT_EQ(slice.Reason.rfind("near-flat", 0), 0u);
+    Decode(slice.Bytes, decoded);
+    EXPECT_GE(StructuralSimilarity(footer, decoded), target);
+  }
+  // Without PNG among the formats the choice is as before.
+  EXPECT_EQ(Auto(footer, Rules(afJpeg), 80).Bytes, jpeg);
 }
 
 TEST_F(FormatChoice, AutoFormatsNamesAndRefusals) {

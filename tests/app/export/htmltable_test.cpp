@@ -108,9 +108,10 @@ TEST(HtmlTable, Html5WorkedExample) {
 }
 
 // Mail readers get the table attributes they honour, each cell its width
-// and its slice's average colour, and border="0" on every image.
+// and its slice's average colour, and border="0" on every image; with
+// EmailFixedWidth, the table of the design's width at every screen width.
 TEST(HtmlTable, EmailWorkedExample) {
-  const auto lines = WorkedExample({.DoubleQuote = true, .Style = TPageStyle::Email});
+  const auto lines = WorkedExample({.DoubleQuote = true, .Style = TPageStyle::Email, .EmailFixedWidth = true});
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0],
             "<table role=\"presentation\" width=\"300\" border=\"0\" cellpadding=\"0\" cellspacing=\"0\" "
@@ -128,14 +129,15 @@ TEST(HtmlTable, FluidWorkedExample) {
   const auto lines = WorkedExample({.DoubleQuote = true, .Style = TPageStyle::Fluid});
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0],
-            "<div style=\"container-type:inline-size;contain-intrinsic-inline-size:300px;max-width:300px\">"
-            "<table role=\"presentation\" style=\"border-collapse:collapse;table-layout:fixed;width:100%\">");
+            "<div style=\"max-width:300px\"><canvas width=\"300\" height=\"0\" style=\"display:block;max-width:100%\">"
+            "</canvas><div style=\"container-type:inline-size\"><table role=\"presentation\" "
+            "style=\"border-collapse:collapse;table-layout:fixed;width:100%\">");
   EXPECT_EQ(lines[1],
             "<tr><td style=\"padding:0;width:33.3333%\"><img src=\"index_1_1.jpg\" width=\"100\" height=\"50\" "
             "alt=\"\" style=\"display:block;width:100%;height:auto;height:calc(100cqw*50/300)\"></td><td "
             "style=\"padding:0;width:66.6667%\"><img src=\"index_2_1.jpg\" width=\"200\" height=\"50\" alt=\"\" "
             "style=\"display:block;width:100%;height:auto;height:calc(100cqw*50/300)\"></td></tr>");
-  EXPECT_EQ(lines[3], "</table></div>");
+  EXPECT_EQ(lines[3], "</table></div></div>");
 }
 
 // Rounded one by one, three thirds would make 99.9999 %: the shares come
@@ -198,7 +200,8 @@ TEST(SliceTag, LinkAndAltInTheNewStyles) {
   EXPECT_EQ(html5.Code("page2.html", "main", "Logo"),
             "<a href=\"page2.html\" target=\"main\"><img src=\"i_1_1.jpg\" width=\"10\" height=\"20\" "
             "alt=\"Logo\" style=\"display:block\"></a>");
-  const TSliceTag email = THtmlTable({.UpperCase = true, .Style = TPageStyle::Email}).Tag(slice);
+  const TSliceTag email =
+      THtmlTable({.UpperCase = true, .Style = TPageStyle::Email, .EmailFixedWidth = true}).Tag(slice);
   EXPECT_EQ(email.Code("a'b", "", "say \"hi\" & <bye>"),
             "<A HREF='a&#39;b'><IMG SRC='i_1_1.jpg' WIDTH='10' HEIGHT='20' ALT='say &quot;hi&quot; &amp; "
             "&lt;bye&gt;' BORDER='0' STYLE='display:block'></A>");

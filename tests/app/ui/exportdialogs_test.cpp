@@ -1,11 +1,14 @@
 // The export dialogs in an export from the window: the per-slice dialog
 // builds each cell from its fields in the chosen style, the code dialog's
 // text is written however it closes, and the options (page style, base URL,
-// retina) are kept between runs.
+// retina, the whole page) are kept between runs; the preview writes
+// nothing beside the design.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QFileInfo>
 #include <QSettings>
+#include <QUrl>
 
 #include "export_test_util.h"
 #include "pgraphic_qt/view/pgimage.h"
@@ -154,7 +157,7 @@ class TExportDialogsTest : public TWindowTest {
     w.Action("OptionsAction")->trigger();  // Tools > Options: the dialog only
     QVERIFY(shownUnchecked);
     QCOMPARE(w.Dialogs.ModalTitles, std::vector<QString>{QStringLiteral("Export Options")});
-    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(6));
+    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(8));  // and the pages' lists of their files
     w.Dialogs.SavePaths = {dir + QStringLiteral("/c.html")};
     w.Action("ExportAction")->trigger();
     QCOMPARE(w.Dialogs.ModalTitles.size(), std::size_t(1));
@@ -203,7 +206,7 @@ class TExportDialogsTest : public TWindowTest {
                        QStringLiteral("https://cdn.example.com/m\u00e4il"), QStringLiteral("--retina")}),
              0);
     const auto written = DirectoryFiles(mine);
-    QCOMPARE(written.size(), std::size_t(5));
+    QCOMPARE(written.size(), std::size_t(6));  // and the page's list of its files
     QVERIFY(written == DirectoryFiles(cli));
     QVERIFY(written.at(QStringLiteral("index.html")).contains("src='https://cdn.example.com/m%C3%A4il/index_1_1.jpg'"));
 
@@ -215,6 +218,87 @@ class TExportDialogsTest : public TWindowTest {
     };
     again.Action("OptionsAction")->trigger();
     QVERIFY(shown);
+  }
+
+  // The whole page with its title, background and preheader, and the mail
+  // table of fixed width, set in the dialog: kept in the settings, the
+  // files those of the command line, the warnings on the status line.
+  void WholePageFromTheDialog() {
+    const QString mine = MakeDir(FDir, QStringLiteral("whole/window"));
+    const QString cli = MakeDir(FDir, QStringLiteral("whole/cli"));
+    const QString key = QStringLiteral("Corvane Mill/Tessel/");
+    {
+      TShownWindow w(FImage);
+      w.Grid().VertSplits.Add(100);
+      w.Dialogs.OnModal = [&](QDialog& dialog) {
+        auto& options = dynamic_cast<Texportdialog&>(dialog);
+        QVERIFY(!options.title->isEnabled() && !options.preheader->isEnabled());
+        options.style->setCurrentIndex(2);  // email
+        QTest::mouseClick(options.page, Qt::LeftButton, Qt::NoModifier, {8, options.page->height() / 2});
+        QVERIFY(options.title->isEnabled() && options.preheader->isEnabled());
+        QTest::keyClicks(options.title, QStringLiteral("Spring"));
+        QTest::keyClicks(options.background, QStringLiteral("#102030"));
+        QTest::keyClicks(options.preheader, QStringLiteral("This week"));
+        QTest::mouseClick(options.emailfixedwidth, Qt::LeftButton, Qt::NoModifier,
+                          {8, options.emailfixedwidth->height() / 2});
+        QTest::mouseClick(options.OKButton, Qt::LeftButton);
+      };
+      w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
+      w.Action("ExportAction")->trigger();
+      QVERIFY(ReportedErrors().empty());
+      QVERIFY(w.Status()->text().contains(QStringLiteral("; warning: ")));
+      QSettings ini(SettingsFile(), QSettings::IniFormat);
+      const std::pair<const char*, const char*> kept[] = {{"page_Checked", "1"},
+                                                          {"title_Text", "Spring"},
+                                                          {"background_Text", "#102030"},
+                                                          {"preheader_Text", "This week"},
+                                                          {"emailfixedwidth_Checked", "1"}};
+      for (const auto& [name, value] : kept)
+        QCOMPARE(ini.value(key + QLatin1String(name)).toString(), QLatin1String(value));
+      w->close();
+    }
+    QCOMPARE(CliSlice(FImage, cli + QStringLiteral("/index.html"),
+                      {QStringLiteral("--vert"), QStringLiteral("100"), QStringLiteral("--style"), QStringLiteral("email"),
+                       QStringLiteral("--page"), QStringLiteral("--title"), QStringLiteral("Spring"),
+                       QStringLiteral("--background"), QStringLiteral("#102030"), QStringLiteral("--preheader"),
+                       QStringLiteral("This week"), QStringLiteral("--set"), QStringLiteral("EmailFixedWidth=true")}),
+             0);
+    const auto written = DirectoryFiles(mine);
+    QVERIFY(written == DirectoryFiles(cli));
+    QVERIFY(written.at(QStringLiteral("index.html")).contains("<title>Spring</title>"));
+
+    TShownWindow again(FImage);
+    bool shown = false;
+    again.Dialogs.OnModal = [&](QDialog&) {
+      shown = again.ExportDialog->page->isChecked() && again.ExportDialog->emailfixedwidth->isChecked() &&
+              again.ExportDialog->preheader->text() == QStringLiteral("This week");
+    };
+    again.Action("OptionsAction")->trigger();
+    QVERIFY(shown);
+  }
+
+  // File > Preview in Browser: no dialog, nothing beside the design, and
+  // a page opened that frames the export at the design's width and a
+  // phone's, once as it is and once with images blocked.
+  void PreviewWritesNothingBesideTheDesign() {
+    TShownWindow w(FImage);
+    w.Grid().VertSplits.Add(100);
+    const auto before = DirectoryFiles(QFileInfo(FImage).path());
+    w.Action("PreviewAction")->trigger();
+    QVERIFY(ReportedErrors().empty());
+    QVERIFY(w.Dialogs.ModalTitles.empty());
+    QVERIFY(DirectoryFiles(QFileInfo(FImage).path()) == before);
+    QCOMPARE(w.Dialogs.Opened.size(), std::size_t(1));
+    const QString preview = QUrl(w.Dialogs.Opened[0]).toLocalFile();
+    QVERIFY(!preview.startsWith(QFileInfo(FImage).path() + QLatin1Char('/')));
+    const auto files = DirectoryFiles(QFileInfo(preview).path());
+    const QByteArray page = files.at(QStringLiteral("preview.html"));
+    QCOMPARE(page.count("<iframe"), 4);
+    QVERIFY(page.contains("width=\"300\"") && page.contains("width=\"375\""));
+    QVERIFY(files.count(QStringLiteral("picture_2_1.jpg")));
+    QVERIFY(files.at(QStringLiteral("picture-images-off.html")).contains("img-src 'none'"));
+    QVERIFY(!files.at(QStringLiteral("picture-view.html")).contains("img-src"));
+    QVERIFY(w.Status()->text().startsWith(QStringLiteral("Preview of ")));
   }
 };
 

@@ -54,7 +54,7 @@ class TWindowExportTest : public TWindowTest {
                        QStringLiteral("--double-quote")}),
              0);
     const auto written = DirectoryFiles(mine);
-    QCOMPARE(written.size(), std::size_t(7));
+    QCOMPARE(written.size(), std::size_t(8));
     QVERIFY(written == DirectoryFiles(cli));
     QVERIFY(written.at(QStringLiteral("index.html"))
                 .startsWith("<TABLE CELLSPACING = 0 CELLPADDING = 0 BORDER = 0>\r\n<TR><TD><IMG "
@@ -79,7 +79,8 @@ class TWindowExportTest : public TWindowTest {
     w.Dialogs.SavePaths = {grid};
     w.Action("SaveGridAction")->trigger();
     QCOMPARE(FileBytes(FDir.filePath(QStringLiteral("cells/cut.cells"))),
-             QByteArray("merge\t2\t1\t2\t2\r\nskip\t1\t2\r\n"));
+             QByteArray("lines\thorizontal\t0,50,200\r\nlines\tvertical\t0,100,200,300\r\n"
+                        "merge\t2\t1\t2\t2\r\nskip\t1\t2\r\n"));
 
     w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
     w.Dialogs.OnModal = SetOptions({.Style = TPageStyle::Html5});
@@ -90,7 +91,7 @@ class TWindowExportTest : public TWindowTest {
                       {QStringLiteral("--grid"), grid, QStringLiteral("--style"), QStringLiteral("html5")}),
              0);
     const auto written = DirectoryFiles(mine);
-    QCOMPARE(written.size(), std::size_t(3));
+    QCOMPARE(written.size(), std::size_t(4));
     QVERIFY(written.count(QStringLiteral("index_2_1.jpg")));
     QVERIFY(written == DirectoryFiles(cli));
     QVERIFY(written.at(QStringLiteral("index.html")).contains("<td rowspan='2' style='padding:0'><img src='index_2_1.jpg'"));
@@ -127,7 +128,7 @@ class TWindowExportTest : public TWindowTest {
                          QLatin1String(name)}),
                0);
       const auto written = DirectoryFiles(mine);
-      QCOMPARE(written.size(), std::size_t(3));
+      QCOMPARE(written.size(), std::size_t(4));
       QVERIFY(written.count(QStringLiteral("index_2_1") + QLatin1String(extension)));
       QVERIFY(written == DirectoryFiles(cli));
     }
@@ -162,7 +163,7 @@ class TWindowExportTest : public TWindowTest {
              0);
     const auto written = DirectoryFiles(mine);
     QVERIFY(written == DirectoryFiles(cli));
-    QCOMPARE(written.size(), std::size_t(4));
+    QCOMPARE(written.size(), std::size_t(5));
     QCOMPARE(rows.size(), 3);
     qint64 total = 0;
     for (const QString& row : rows) {
@@ -245,6 +246,29 @@ class TWindowExportTest : public TWindowTest {
     QCOMPARE(DirectoryFiles(dir).size(), std::size_t(1));
   }
 
+  // Two pages in one folder: the second may not take the first's slices,
+  // and gets names of its own from the options' field.
+  void TwoPagesInOneFolderKeepTheirOwnSlices() {
+    const QString dir = MakeDir(FDir, QStringLiteral("languages"));
+    TShownWindow w(FImage);
+    w.Drag({100, 10}, {100, 10});
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/mail.en.html")};
+    w.Action("ExportAction")->trigger();
+    QVERIFY(ReportedErrors().empty());
+    const QByteArray english = FileBytes(dir + QStringLiteral("/mail_1_1.jpg"));
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/mail.de.html")};
+    w.Dialogs.OkCancelAnswers = {true};
+    w.Action("ExportAction")->trigger();
+    QCOMPARE(ReportedErrors().size(), std::size_t(1));
+    QVERIFY(!QFile::exists(dir + QStringLiteral("/mail.de.html")));
+    w.ExportDialog->slicenames->setText(QStringLiteral("mail-de"));
+    w.Dialogs.SavePaths = {dir + QStringLiteral("/mail.de.html")};
+    w.Action("ExportAction")->trigger();
+    QCOMPARE(ReportedErrors().size(), std::size_t(1));
+    QVERIFY(FileBytes(dir + QStringLiteral("/mail.de.html")).contains("src='mail-de_1_1.jpg'"));
+    QCOMPARE(FileBytes(dir + QStringLiteral("/mail_1_1.jpg")), english);
+  }
+
   void AFailingExportKeepsOldFilesGridAndImage() {
     const QString dir = MakeDir(FDir, QStringLiteral("failing"));
     const QString html = dir + QStringLiteral("/index.html");
@@ -287,7 +311,7 @@ class TWindowExportTest : public TWindowTest {
     w.Dialogs.OkCancelAnswers = {true};
     w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());
-    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(5));
+    QCOMPARE(DirectoryFiles(dir).size(), std::size_t(6));
     QVERIFY(FileBytes(dir + QStringLiteral("/index.html")).contains("width=75 height=100"));
   }
 
@@ -309,7 +333,8 @@ class TWindowExportTest : public TWindowTest {
       w.Dialogs.SavePaths = {grid, mine + QStringLiteral("/index.html")};
       w.Action("SaveGridAction")->trigger();
       QCOMPARE(FileBytes(FDir.filePath(QStringLiteral("texts/cut.tags"))),
-               QByteArray("1\t1\tpage2.html\tmain\r\n2\t1\t\t\tSky \xC3\xA9\r\n"));
+               QByteArray("lines\thorizontal\t0,200\r\nlines\tvertical\t0,120,300\r\n"
+                          "1\t1\tpage2.html\tmain\r\n2\t1\t\t\tSky \xC3\xA9\r\n"));
       w.Action("ExportAction")->trigger();  // no per-slice dialog: the kept texts go in
       QVERIFY(ReportedErrors().empty());
       page = FileBytes(mine + QStringLiteral("/index.html"));
@@ -374,7 +399,8 @@ class TWindowExportTest : public TWindowTest {
     w.Dialogs.SavePaths = {dir + QStringLiteral("/index.html")};
     w.Action("ExportAction")->trigger();
     QCOMPARE(slice, 4);
-    QCOMPARE(FileBytes(dir + QStringLiteral("/index.tags")), QByteArray("1\t1\t\t\tA\r\n2\t1\tb.html\ttop\tB\r\n"));
+    QCOMPARE(FileBytes(dir + QStringLiteral("/index.tags")), QByteArray("lines\thorizontal\t0,200\r\nlines\tvertical\t0,100,300\r\n"
+                                                                  "1\t1\t\t\tA\r\n2\t1\tb.html\ttop\tB\r\n"));
     QVERIFY(QFile::exists(dir + QStringLiteral("/index.grd")));
     QVERIFY(!w.Document().Modified());
   }
@@ -422,7 +448,8 @@ class TWindowExportTest : public TWindowTest {
     // The slices shown were written already: this export is all JPEG.
     QVERIFY(QFile::exists(mine + QStringLiteral("/first_2_1.jpg")));
     QCOMPARE(w.Data().Cells.Formats, (std::map<TCellKey, TCellFormat>{{{2, 1}, {"webp", 35}}, {{1, 2}, {"png"}}}));
-    QCOMPARE(FileBytes(mine + QStringLiteral("/first.cells")), QByteArray("format\t2\t1\twebp\t35\r\nformat\t1\t2\tpng\r\n"));
+    QCOMPARE(FileBytes(mine + QStringLiteral("/first.cells")), QByteArray("lines\thorizontal\t0,120,200\r\nlines\tvertical\t0,100,300\r\n"
+                                                                         "format\t2\t1\twebp\t35\r\nformat\t1\t2\tpng\r\n"));
     w.Action("SlicesPanelAction")->trigger();
     QCOMPARE(w.SlicesTable()->item(1, TSlicesPanel::colSize)->text(), QStringLiteral("200 x 120, webp q35"));
     QCOMPARE(w.Action("UndoAction")->text(), QStringLiteral("&Undo Slice Texts"));
@@ -438,7 +465,7 @@ class TWindowExportTest : public TWindowTest {
       }
       QTest::mouseClick(tags.OKButton, Qt::LeftButton);
     };
-    for (const QString& f : QDir(mine).entryList(QDir::Files)) QFile::remove(mine + QLatin1Char('/') + f);
+    for (const QString& f : QDir(mine).entryList(QDir::Files | QDir::Hidden)) QFile::remove(mine + QLatin1Char('/') + f);
     w.Dialogs.SavePaths = {mine + QStringLiteral("/index.html")};
     w.Action("ExportAction")->trigger();
     QVERIFY(ReportedErrors().empty());

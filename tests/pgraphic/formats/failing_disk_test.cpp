@@ -149,7 +149,7 @@ class FailingFileSave : public ::testing::Test {
                      int error) {
     ASSERT_TRUE(outcome.Finished);
     EXPECT_TRUE(outcome.Threw);
-    EXPECT_TRUE(faildisk::IsA<EStreamError>(outcome)) << outcome.Type;
+    EXPECT_TRUE(faildisk::IsA<EStreamWriteError>(outcome)) << outcome.Type;
     EXPECT_EQ(outcome.Message, what + " \"" + Path(name) + "\". " + std::strerror(error));
   }
 

@@ -112,6 +112,7 @@ TEST(PnmReader, RefusesBadFiles) {
   EXPECT_EQ(ReadError(B("P5 1 1 256 xx")), "PBM, PGM, PPM: Not supported subformat");
   EXPECT_EQ(ReadError(B("P2 0 1 255 1")), "PBM, PGM, PPM: Not supported subformat");
   EXPECT_EQ(ReadError(B("P2 1 1 0 0")), "PBM, PGM, PPM: MaxValue invalid");
+  EXPECT_EQ(ReadError(B("P6 -5 10 255 ")), "PBM, PGM, PPM: negative size invalid");
   EXPECT_EQ(ReadError(B("P2 2 1 10 5 11")), "PBM, PGM, PPM: Sample value invalid");
   EXPECT_EQ(ReadError(B("P5 1 1 10 \x0B")), "PBM, PGM, PPM: Sample value invalid");
   EXPECT_EQ(ReadError(B("P6 2 2 255 abc")), "PBM, PGM, PPM: Unexpected end of file");
