@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/common/text.h"
+#include "app/export/csscolor.h"
 #include "app/export/exporterror.h"
 #include "app/export/formatchoice.h"
 #include "pgraphic/core/errors.h"
@@ -113,6 +114,11 @@ TColorProfileMode ParseColorProfile(const std::string& name, const std::string& 
   throw TCliUsageError("bad value for " + name + ": " + v + " (convert/keep/ignore)");
 }
 
+TRGB ParseColor(const std::string& name, const std::string& v) {
+  if (TRGB color; CssColorOf(v, color)) return color;
+  throw TCliUsageError("bad value for " + name + ": " + v + " (#RRGGBB)");
+}
+
 TTiffRational ParseRational(const std::string& name, const std::string& v) {
   const auto slash = v.find('/');
   const std::string num = v.substr(0, slash);
@@ -134,6 +140,8 @@ const std::vector<std::pair<std::string, TSetter>>& Setters() {
       {"JpegWriteDctMethod", [](S& s, auto& n, auto& v) { s.JpegWriteDctMethod = ParseDct(n, v); }},
       {"JpegReadDctMethod", [](S& s, auto& n, auto& v) { s.JpegReadDctMethod = ParseDct(n, v); }},
       {"PngUseFileBackground", [](S& s, auto& n, auto& v) { s.PngUseFileBackground = ParseBool(n, v); }},
+      {"KeepAlpha", [](S& s, auto& n, auto& v) { s.KeepAlpha = ParseBool(n, v); }},
+      {"PageColor", [](S& s, auto& n, auto& v) { s.PageColor = ParseColor(n, v); }},
       {"PngWriteGamma", [](S& s, auto& n, auto& v) { s.PngWriteGamma = ParseBool(n, v); }},
       {"PngCompressionLevel",
        [](S& s, auto& n, auto& v) { s.PngCompressionLevel = ParseInt<std::uint8_t>(n, v, 0, 9); }},

@@ -46,6 +46,7 @@ int RunInfo(const std::vector<std::string>& args) {
     throw NamingFile(path, e);
   }
   for (const std::string& line : FileInfoLines(info, reader->Description)) std::cout << line << "\n";
+  if (info.Alpha) std::cout << "Alpha: yes\n";
   return 0;
 }
 

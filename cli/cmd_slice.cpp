@@ -120,7 +120,9 @@ const TOutputFormat& FormatNamed(const std::string& name) {
 // header, while the rows beyond them still decode. False for anything
 // unusual (a reader that cannot, a header that fails), which takes the road
 // that loads first, so that what is reported comes in its usual order.
-bool SizeFromHeader(const std::string& imagePath, int& width, int& height, bool anyReader = false) {
+// Alpha: whether the file has transparency, which the export's road needs
+// before the pixels come.
+bool SizeFromHeader(const std::string& imagePath, int& width, int& height, bool& alpha, bool anyReader = false) {
   try {
     TFileStream stream(imagePath, TFileStream::fmOpenRead);
     const std::string extension = FileExtensionOf(imagePath);
@@ -131,6 +133,7 @@ bool SizeFromHeader(const std::string& imagePath, int& width, int& height, bool 
     if (!GetFileInfo(stream, extension, 0, info, description)) return false;
     width = info.Width;
     height = info.Height;
+    alpha = info.Alpha;
     return true;
   } catch (...) {
     return false;
@@ -257,6 +260,7 @@ class TSliceRun {
   const int Threads;
   const bool Json, DryRun;
   TPixelGraphic Source;
+  bool FileHasAlpha = false;  // from the header, for the road of an export while loading
   TSliceCut Made;
   TSliceReport Report;
 };
@@ -270,6 +274,7 @@ void TSliceRun::Configure(TSliceExporter& exporter) {
   settings.EncodeThreads = Threads;
   settings.KeepLastSlice = false;   // nothing shows it
   settings.KeepSourceRows = false;  // nor reads the source after the export
+  settings.SourceFileHasAlpha = FileHasAlpha;
   settings.SliceBaseName = Parsed.Get("--name");
   settings.MakeFolder = Parsed.Has("--mkdir");
   settings.KeepManifest = true;
@@ -323,8 +328,8 @@ int TSliceRun::Run() {
   // A dry run for a build's list of files needs no pixels; one that weighs
   // the slices, and an export that cannot cut while the source loads, load
   // it first.
-  const bool early = DryRun ? Json && SizeFromHeader(ImagePath, width, height, true)
-                            : SizeFromHeader(ImagePath, width, height);
+  const bool early = DryRun ? Json && SizeFromHeader(ImagePath, width, height, FileHasAlpha, true)
+                            : SizeFromHeader(ImagePath, width, height, FileHasAlpha);
   const bool streaming = early && !DryRun;
   if (!early) {
     LoadSourceImage(Source, ImagePath);

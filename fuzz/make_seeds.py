@@ -477,6 +477,23 @@ def html_seeds(s):
         s.raw("html", name, data)
 
 
+def alpha_seeds(s):
+    """Transparency as the readers keep it: BMP with an alpha mask, TIFF
+    with unassociated and associated alpha (colour and grey), TGA with
+    alpha bits under run-length coding, interlaced PNG, and our own PNG
+    with alpha."""
+    rgba = os.path.join(s.work, "alpha_seed.png")
+    run("convert", s.base, "-alpha", "on", "-channel", "A", "-fx", "i/w", "+channel", rgba)
+    for target, name, opts in [("bmp", "alpha_mask.bmp", []),
+                               ("tiff", "alpha_unassociated.tif", ["-compress", "Zip"]),
+                               ("tiff", "alpha_associated.tif", ["-define", "tiff:alpha=associated"]),
+                               ("tiff", "alpha_grey.tif", ["-colorspace", "Gray"]),
+                               ("tga", "alpha_rle.tga", ["-compress", "RLE"]),
+                               ("png", "alpha_interlaced.png", ["-interlace", "PNG"])]:
+        run("convert", rgba, *opts, s.path(target, name))
+    s.ours("png", "alpha_ours.png", rgba)
+
+
 def union(out, target, sources):
     for src in sources:
         d = os.path.join(out, src)
@@ -495,7 +512,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         s = Seeds(cli, out, work)
         for make in (bmp_seeds, tiff_seeds, tiff_compressed_seeds, pcx_seeds, pnm_seeds, tga_seeds, jpeg_seeds, png_seeds,
-                     icc_seeds, webp_seeds, text_seeds, html_seeds):
+                     icc_seeds, webp_seeds, alpha_seeds, text_seeds, html_seeds):
             make(s)
     images = ["bmp", "tiff", "pcx", "pnm", "tga", "jpeg", "png", "webp"]
     union(out, "tiff_count", ["tiff"])

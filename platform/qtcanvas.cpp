@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "pgraphic/core/alpha.h"
+
 namespace {
 
 // The colour table of a palette image as QRgb, from its information block
@@ -72,6 +74,19 @@ void ConvertRow(const std::uint8_t* row, int bitCount, const std::vector<int>& c
   }
 }
 
+// Transparent pixels are laid on a checkerboard of 8-pixel squares, fixed
+// to the view's pixels, as image editors show what lets the page through.
+void OverCheckerboard(const std::uint8_t* alpha, const TAxis& cols, int y, QRgb* out) {
+  for (std::size_t i = 0; i < cols.Source.size(); ++i) {
+    const unsigned a = alpha[cols.Source[i]];
+    if (a == 255) continue;
+    const int x = cols.First + int(i);
+    const TRGB square = ((x >> 3) + (y >> 3)) % 2 ? RGBColor(204, 204, 204) : RGBColor(255, 255, 255);
+    const TRGB c = PGLaidOn(RGBColor(qRed(out[i]), qGreen(out[i]), qBlue(out[i])), a, square);
+    out[i] = qRgb(int(GetRValue(c)), int(GetGValue(c)), int(GetBValue(c)));
+  }
+}
+
 }  // namespace
 
 bool PGStretchDraw(QPainter& painter, TPixelGraphic& image, const TRect& rect,
@@ -99,6 +114,9 @@ bool PGStretchDraw(QPainter& painter, TPixelGraphic& image, const TRect& rect,
     const std::uint8_t* row = bits + std::size_t(h - 1 - rows.Source[std::size_t(j)]) * stride;
     ConvertRow(row, image.BitCount(), cols.Source, table,
                reinterpret_cast<QRgb*>(part.scanLine(j)));
+    if (image.HasAlpha())
+      OverCheckerboard(image.AlphaLine(rows.Source[std::size_t(j)]), cols, rows.First + j,
+                       reinterpret_cast<QRgb*>(part.scanLine(j)));
   }
   painter.drawImage(QPoint(cols.First, rows.First), part);
   return true;

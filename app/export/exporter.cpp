@@ -80,7 +80,7 @@ bool TSliceExporter::ExportWhileLoading(TPixelGraphic& source, const std::functi
 bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* load) {
   std::unique_ptr<TAgreed> agreed;
   try {
-    agreed = Agree(load != nullptr);
+    agreed = Agree(load != nullptr, load ? Settings.SourceFileHasAlpha && PGSettings().KeepAlpha : source.HasAlpha());
   } catch (const EExportCancelled&) {
     return LoadAnyway(load);
   } catch (...) {
@@ -94,13 +94,13 @@ bool TSliceExporter::Run(TPixelGraphic& source, const std::function<void()>* loa
 // Everything asked and checked before the first cell: the HTML path, the
 // options, whether they can be met, the plan, the lock, the files to
 // replace. Null when the user said no.
-std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading, bool dryRun) {
+std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading, bool alpha, bool dryRun) {
   std::string htmlPath;
   if (!ChoosePath(htmlPath)) return nullptr;
   if (Settings.Options.ShowOptions) FUi.ShowExportOptions(Settings.Options);
   FCut.Grid.SortBoth();
   auto agreed = std::make_unique<TAgreed>();
-  agreed->Plan = PlanExport(FCut, Settings, htmlPath, {loading}, PGSettings());
+  agreed->Plan = PlanExport(FCut, Settings, htmlPath, {loading, alpha}, PGSettings());
   FUi.Planned(agreed->Plan);
   if (!CheckOptions(agreed->Plan)) return nullptr;
   if (std::filesystem::path(htmlPath).filename().empty())
@@ -120,7 +120,8 @@ std::unique_ptr<TSliceExporter::TAgreed> TSliceExporter::Agree(bool loading, boo
 }
 
 bool TSliceExporter::DryRun(TExportPlan& plan) {
-  const std::unique_ptr<TAgreed> agreed = Agree(false, true);
+  // The road is all the source's alpha would change, and a dry run takes none.
+  const std::unique_ptr<TAgreed> agreed = Agree(false, false, true);
   if (!agreed) return false;
   plan = agreed->Plan;
   return true;
@@ -311,7 +312,8 @@ std::vector<std::string> TSliceExporter::PageLines(TPixelGraphic& source, const 
     area.Top = ys.front();
     area.Width = xs.back() - xs.front();
     area.Height = ys.back() - ys.front();
-    if (const std::optional<TRGB> edge = EdgeColor(source, area)) page.Background = *edge;
+    if (const std::optional<TRGB> edge = EdgeColor(source, area, plan.Rules.Settings.PageColor))
+      page.Background = *edge;
   }
   page.Preheader = options.Preheader;
   return HtmlPageLines(table, options.Style, page);
@@ -344,7 +346,8 @@ THtmlSlice TSliceExporter::HtmlSliceOf(TPixelGraphic& source, const TExportPlan&
   slice.Place = page.Column;
   slice.ColumnSpan = page.ColumnSpan;
   slice.RowSpan = page.RowSpan;
-  if (plan.Rules.Email || plan.AltColours || page.Skip) slice.Average = AverageColor(source, cell);
+  if (plan.Rules.Email || plan.AltColours || page.Skip)
+    slice.Average = AverageColor(source, cell, plan.Rules.Settings.PageColor);
   slice.AltStyle = plan.Rules.Email || plan.AltColours;
   return slice;
 }

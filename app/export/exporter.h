@@ -137,7 +137,7 @@ class TSliceExporter {
  private:
   struct TAgreed;
   bool Run(TPixelGraphic& source, const std::function<void()>* load);
-  std::unique_ptr<TAgreed> Agree(bool loading, bool dryRun = false);
+  std::unique_ptr<TAgreed> Agree(bool loading, bool alpha, bool dryRun = false);
   bool ChoosePath(std::string& htmlPath);
   bool CheckOptions(const TExportPlan& plan);
   bool ConfirmOutputs(const TExportPlan& plan);

@@ -37,6 +37,7 @@ constexpr TTextField TextFields[] = {
 };
 
 constexpr const char* StyleValue = "style_Text";
+constexpr const char* PageColorValue = "pagecolor_Text";
 constexpr const char* PageBudgetValue = "pagebudget_Text";
 
 // A number of bytes; false, bytes as it was, for anything else.
@@ -58,6 +59,10 @@ void LoadExportOptions(TSettingsStore& store, TExportOptions& options) {
   for (const TTextField& f : TextFields)
     if (const auto text = store.ReadString(ExportOptionsSection, f.Name)) options.*f.Field = *text;
   if (const auto budget = store.ReadString(ExportOptionsSection, PageBudgetValue)) BytesOf(*budget, options.PageBudget);
+  if (const auto text = store.ReadString(ExportOptionsSection, PageColorValue)) {
+    TRGB color;
+    if (CssColorOf(*text, color)) options.PageColor = color;
+  }
 }
 
 void SaveExportOptions(TSettingsStore& store, const TExportOptions& options) {
@@ -66,6 +71,11 @@ void SaveExportOptions(TSettingsStore& store, const TExportOptions& options) {
   store.WriteString(ExportOptionsSection, StyleValue, PageStyleName(options.Style));
   for (const TTextField& f : TextFields) store.WriteString(ExportOptionsSection, f.Name, options.*f.Field);
   store.WriteString(ExportOptionsSection, PageBudgetValue, std::to_string(options.PageBudget));
+  // White, the default, leaves the store as older versions wrote it.
+  if (options.PageColor == TExportOptions{}.PageColor)
+    store.DeleteValue(ExportOptionsSection, PageColorValue);
+  else
+    store.WriteString(ExportOptionsSection, PageColorValue, CssColor(options.PageColor));
 }
 
 std::string PageBackgroundProblem(const std::string& background) {

@@ -25,6 +25,9 @@ struct TExportOptions {
   // BASE_C_R.EXT, which the page shows; for a design drawn at twice its
   // size on the page.
   bool Retina = false;
+  // What the slices' transparency is laid on where it cannot be kept: the
+  // window sets PageColor by it (the command line by --set PageColor).
+  TRGB PageColor = RGBColor(255, 255, 255);
   // A whole page instead of the table alone (app/export/htmlpage.h), with
   // its title (empty: the HTML file's name without its extension), its
   // background ("#rrggbb"; empty: the colour of the design's outer edge
@@ -43,8 +46,9 @@ struct TExportOptions {
 
 // Where the export options persist: key "Corvane Mill", section "Tessel",
 // values "<checkbox>_Checked", "style_Text" (the style's name),
-// "baseurl_Text", "title_Text", "background_Text", "preheader_Text" and
-// "pagebudget_Text". A value missing or unreadable leaves its option as it
+// "baseurl_Text", "title_Text", "background_Text", "preheader_Text",
+// "pagebudget_Text" and, unless white, "pagecolor_Text" ("#rrggbb"). A
+// value missing or unreadable leaves its option as it
 // was, so a settings file of an older version exports as it did.
 inline constexpr const char* ExportOptionsKeyPath = "Corvane Mill";
 inline constexpr const char* ExportOptionsSection = "Tessel";

@@ -123,6 +123,7 @@ void AddWriterFacts(const TExportPlan& plan, TRoadFacts& facts) {
 TRoadFacts FactsOf(const TExportPlan& plan, const TExportSettings& settings, const TSourceFacts& source) {
   TRoadFacts facts;
   facts.SourceLoading = source.Loading;
+  facts.SourceAlpha = source.Alpha;
   facts.EncodeThreads = settings.EncodeThreads;
   facts.PerSliceDialog = settings.Options.IncAltTags;
   facts.KeepLastSlice = settings.KeepLastSlice;

@@ -50,6 +50,7 @@ struct TPlannedSlice {
 // What is known of the source before the export starts.
 struct TSourceFacts {
   bool Loading = false;  // its rows come while the export runs (ExportWhileLoading)
+  bool Alpha = false;    // it has an alpha plane, or will once loaded
 };
 
 struct TExportPlan {

@@ -9,7 +9,10 @@ TExportRoad RoadOf(const TRoadFacts& facts) {
   road.GivesRowsBack = road.WhileLoading && !road.KeepLastSlice && !facts.KeepSourceRows && !facts.PageReadsSource;
   // A cell is written from a window on the source's rows only when no copy
   // of it is kept; a slice made from its whole cell waits for all its rows.
+  // A slice with alpha is read twice (its alpha, then its rows), and a
+  // window leaves rows behind as its writer passes them: it waits for all
+  // its rows instead.
   road.WritersTakeRowsAsTheyCome = road.WhileLoading && !road.KeepLastSlice && facts.WritersTakeRowsTopDown &&
-                                   !facts.Retina && !facts.OwnFormats;
+                                   !facts.Retina && !facts.OwnFormats && !facts.SourceAlpha;
   return road;
 }

@@ -9,6 +9,9 @@
 
 struct TRoadFacts {
   bool SourceLoading = false;   // the source's rows come while the export runs
+  // The source has alpha: a writer looks at a slice's alpha as a whole
+  // (whether it is opaque, its colour and alpha pairs) before its rows.
+  bool SourceAlpha = false;
   int EncodeThreads = 1;        // as many as the caller allows
   bool PerSliceDialog = false;  // each slice is shown, in cell order, as it is cut
   bool KeepLastSlice = true;    // the caller shows the last slice cut

@@ -44,6 +44,10 @@ struct TExportSettings {
   // once every slice that needs it is written, so that memory follows the
   // work, not the picture; the source's rows read as zeros afterwards.
   bool KeepSourceRows = true;
+  // For an export while the source loads: its file has alpha
+  // (TFileInfo::Alpha), which loading keeps under KeepAlpha. A loaded
+  // source tells by itself.
+  bool SourceFileHasAlpha = false;
   // The slices' base name (app/export/slicenames.h); empty: the HTML
   // file's name up to its first dot.
   std::string SliceBaseName;

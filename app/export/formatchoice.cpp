@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/export/exporterror.h"
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/indexed.h"
 #include "pgraphic/core/pixelgraphic.h"
 #include "pgraphic/core/ssim.h"
@@ -39,16 +40,19 @@ std::vector<std::uint8_t> Encode(TPixelGraphic& image, const std::string& writer
 }
 
 // The pixels a file's decoder gives, as a browser shows them: neither gamma
-// nor colour profile applied, since neither changes what was coded.
+// nor colour profile applied, since neither changes what was coded, and
+// transparency laid on the page colour.
 void Decode(const std::vector<std::uint8_t>& bytes, TPixelGraphic& image, const TPGLibrarySettings& settings) {
   TPGLibrarySettings plain = settings;
   plain.GammaCorrectOnLoad = false;
   plain.ColorProfile = TColorProfileMode::cpmIgnore;
+  plain.KeepAlpha = true;
   const TPGThreadSettings scope(plain);
   TMyMemoryStream stream;
   stream.SetPointer(const_cast<std::uint8_t*>(bytes.data()), std::int64_t(bytes.size()));
   image.ReadWarningAction = pgwaRaise;
   image.LoadFromStream(stream);
+  PGLayAlphaOn(image, settings.PageColor);
 }
 
 TPGLibrarySettings WithJpegQuality(TPGLibrarySettings settings, int quality) {
@@ -240,7 +244,10 @@ TEncodedSlice ChooseLossy(TPixelGraphic& image, std::uint8_t formats, const TPGL
     jpeg.Reason = kJpegWithoutWebp;
     return jpeg;
   }
-  const TSsimReference reference(image);
+  // Cells with transparency are measured as they show on the page.
+  TPixelGraphic laid;
+  if (image.HasAlpha()) PGCopyLaidOn(laid, image, settings.PageColor);
+  const TSsimReference reference(image.HasAlpha() ? laid : image);
   TPixelGraphic decoded;
   Decode(jpeg.Bytes, decoded, settings);
   const double target = reference.Compare(decoded);

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/pixelgraphic.h"
 
 std::vector<TGridCell> CellsOf(const TSplitGrid& grid) {
@@ -150,7 +151,7 @@ int SliceCountOf(const TPageLayout& page) {
   return int(std::count_if(page.Cells.begin(), page.Cells.end(), [](const TPageCell& cell) { return !cell.Skip; }));
 }
 
-TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell) {
+TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell, TRGB page) {
   std::uint64_t sum[3] = {0, 0, 0};
   std::uint64_t count = 0;
   const int right = std::min<std::int64_t>(std::int64_t(cell.Left) + cell.Width, source.Width());
@@ -158,14 +159,16 @@ TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell) {
   const int left = std::max(cell.Left, 0);
   for (int y = std::max(cell.Top, 0); y < bottom; ++y) {
     const std::uint8_t* row = source.PixelFormat() == pgpf24Bit ? source.ScanLine(y) : nullptr;
+    const std::uint8_t* alpha = source.AlphaLine(y);
     for (int x = left; x < right; ++x, ++count) {
-      if (row) {  // blue, green, red
+      if (row && !alpha) {  // blue, green, red
         sum[2] += row[3 * x];
         sum[1] += row[3 * x + 1];
         sum[0] += row[3 * x + 2];
         continue;
       }
-      const TRGB c = source.GetPixelColor(x, y);
+      TRGB c = row ? RGBColor(row[3 * x + 2], row[3 * x + 1], row[3 * x]) : source.GetPixelColor(x, y);
+      if (alpha) c = PGLaidOn(c, alpha[x], page);
       sum[0] += GetRValue(c);
       sum[1] += GetGValue(c);
       sum[2] += GetBValue(c);
@@ -176,15 +179,21 @@ TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell) {
                   unsigned((sum[2] + count / 2) / count));
 }
 
-std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area) {
+std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area, TRGB page) {
   const int left = std::max(area.Left, 0), top = std::max(area.Top, 0);
   const int right = int(std::min<std::int64_t>(std::int64_t(area.Left) + area.Width, source.Width())) - 1;
   const int bottom = int(std::min<std::int64_t>(std::int64_t(area.Top) + area.Height, source.Height())) - 1;
   if (right < left || bottom < top) return std::nullopt;
-  const TRGB color = source.GetPixelColor(left, top);
+  // A transparent edge's stored colour is not what the page shows.
+  const auto shown = [&](int x, int y) {
+    const TRGB c = source.GetPixelColor(x, y);
+    const std::uint8_t* alpha = source.AlphaLine(y);
+    return alpha ? PGLaidOn(c, alpha[x], page) : c;
+  };
+  const TRGB color = shown(left, top);
   for (int x = left; x <= right; ++x)
-    if (source.GetPixelColor(x, top) != color || source.GetPixelColor(x, bottom) != color) return std::nullopt;
+    if (shown(x, top) != color || shown(x, bottom) != color) return std::nullopt;
   for (int y = top; y <= bottom; ++y)
-    if (source.GetPixelColor(left, y) != color || source.GetPixelColor(right, y) != color) return std::nullopt;
+    if (shown(left, y) != color || shown(right, y) != color) return std::nullopt;
   return color;
 }

@@ -55,9 +55,11 @@ TPageLayout PageLayoutOf(const TSplitGrid& grid, const TCellData& cells);
 int SliceCountOf(const TPageLayout& page);
 
 // The mean colour of the cell's pixels, each channel rounded: the colour of
-// a skipped cell, and of every cell of a page for mail.
-TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell);
+// a skipped cell, and of every cell of a page for mail. Transparent pixels
+// count as laid on page, the colour they show on the page.
+TRGB AverageColor(TPixelGraphic& source, const TGridCell& cell, TRGB page = RGBColor(255, 255, 255));
 // The colour of every pixel of the rectangle's outer rows and columns, or
 // none when they differ (or the rectangle is empty): a page's background
-// that meets the design without an edge.
-std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area);
+// that meets the design without an edge. Transparent pixels count as laid
+// on page.
+std::optional<TRGB> EdgeColor(TPixelGraphic& source, const TGridCell& area, TRGB page = RGBColor(255, 255, 255));

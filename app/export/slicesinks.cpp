@@ -37,6 +37,7 @@ void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
   try {
     slice.SetSizeAndFormat(cell.Width, cell.Height, grey ? pgpf8Bit : pgpf24Bit);
     if (grey) slice.SetPaletteIdent(pGray256);
+    if (source.HasAlpha()) slice.AddAlpha();
     slice.CopyRect(0, 0, source, cell.Left, cell.Top, cell.Width, cell.Height);
     slice.ColorProfile = source.ColorProfile;
   } catch (const EPGInvalidSize&) {
@@ -116,6 +117,7 @@ std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& 
   std::unique_ptr<TPixelGraphic> image = NewSliceImage(slice);
   try {
     image->SetSizeAndFormat(scaledWidth, scaledHeight, pgpf24Bit);
+    if (from.HasAlpha()) image->AddAlpha();
   } catch (const EPGInvalidSize&) {
     throw;
   } catch (const EPixelGraphic&) {

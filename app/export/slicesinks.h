@@ -83,7 +83,7 @@ bool CutsGrey(const TPixelGraphic& source, const std::string& writer);
 bool CutsGrey(const TPixelGraphic& source, const TPlannedSlice& slice);
 
 // Sizes slice to the cell at 24 bits (at 256 greys with grey) and copies
-// the cell into it, with the source's colour profile. Memory
+// the cell into it, with the source's colour profile and alpha. Memory
 // that cannot be had raises EExportError naming path.
 void CutCell(TPixelGraphic& slice, TPixelGraphic& source, const TGridCell& cell,
              const std::string& path, bool grey = false);

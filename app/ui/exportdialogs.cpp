@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpressionValidator>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "app/export/csscolor.h"
 #include "app/export/htmltable.h"
 #include "app/ui/errorreport.h"
 #include "app/ui/lossyformat.h"
@@ -87,6 +89,7 @@ Texportdialog::Texportdialog(QWidget* parent)
       showoptions(new QCheckBox(QStringLiteral("Show this Dialog on export"))),
       style(new QComboBox),
       baseurl(new QLineEdit),
+      pagecolor(new QLineEdit),
       slicenames(new QLineEdit),
       retina(new QCheckBox(QStringLiteral("Retina slices (design at twice the page size: @2x files)"))),
       page(new QCheckBox(QStringLiteral("Write a whole page"))),
@@ -108,6 +111,9 @@ Texportdialog::Texportdialog(QWidget* parent)
   showoptions->setObjectName(QStringLiteral("showoptions"));
   style->setObjectName(QStringLiteral("style"));
   baseurl->setObjectName(QStringLiteral("baseurl"));
+  pagecolor->setObjectName(QStringLiteral("pagecolor"));
+  pagecolor->setPlaceholderText(QStringLiteral("#ffffff: what transparency shows on JPEG, BMP and TIFF slices"));
+  pagecolor->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("#[0-9A-Fa-f]{6}")), pagecolor));
   slicenames->setObjectName(QStringLiteral("slicenames"));
   retina->setObjectName(QStringLiteral("retina"));
   const std::pair<QWidget*, const char*> named[] = {{page, "page"},           {title, "title"},
@@ -134,6 +140,7 @@ Texportdialog::Texportdialog(QWidget* parent)
   auto* whole = new QFormLayout;
   const std::tuple<QFormLayout*, const char*, const char*, QWidget*> rows[] = {
       {table, "styleLabel", "Page &style:", style},
+      {table, "pagecolorLabel", "Page &colour:", pagecolor},
       {table, "baseurlLabel", "&Base URL:", baseurl},
       {table, "slicenamesLabel", "Slice &names:", slicenames},
       {table, "pagebudgetLabel", "Warn when slices weigh &over:", pagebudget},
@@ -170,6 +177,8 @@ TExportOptions Texportdialog::Options() const {
   options.Style = index >= 0 && index < int(std::size(PageStyles)) ? PageStyles[index] : TPageStyle::Classic;
   options.BaseUrl = baseurl->text().toStdString();
   options.Retina = retina->isChecked();
+  TRGB color;
+  if (CssColorOf(pagecolor->text().toStdString(), color)) options.PageColor = color;
   options.Page = page->isChecked();
   options.PageTitle = title->text().toStdString();
   options.PageBackground = background->text().trimmed().toStdString();
@@ -192,6 +201,7 @@ void Texportdialog::SetOptions(const TExportOptions& options) {
     if (PageStyles[i] == options.Style) style->setCurrentIndex(int(i));
   baseurl->setText(QString::fromStdString(options.BaseUrl));
   retina->setChecked(options.Retina);
+  pagecolor->setText(QString::fromStdString(CssColor(options.PageColor)));
   page->setChecked(options.Page);
   title->setText(QString::fromStdString(options.PageTitle));
   background->setText(QString::fromStdString(options.PageBackground));

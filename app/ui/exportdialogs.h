@@ -46,6 +46,7 @@ class Texportdialog : public QDialog {
   QCheckBox* showoptions;
   QComboBox* style;  // one entry per TPageStyle, in PageStyles order
   QLineEdit* baseurl;
+  QLineEdit* pagecolor;
   // The slices' base name for this run's exports (empty: the HTML file's
   // name up to its first dot); a page's choice, so not kept in the settings.
   QLineEdit* slicenames;

@@ -209,6 +209,7 @@ bool TForm1::PageToWeigh(TSplitGrid& grid, TPageWeighing& weighing) {
   weighing.Options = FExport->Options();
   weighing.Format = FOutputFormat;
   weighing.Settings = PGSettings();
+  weighing.Settings.PageColor = weighing.Options.PageColor;
   // One core is left to the window.
   weighing.Threads = std::max(1, QThread::idealThreadCount() - 1);
   return true;

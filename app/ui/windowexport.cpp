@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "app/ui/dialogs.h"
+#include "pgraphic/core/settings.h"
 #include "app/ui/document.h"
 #include "app/ui/exportdialogs.h"
 #include "platform/cursors.h"
@@ -196,6 +197,7 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
   TExportSettings& settings = FExporter->Settings;
   settings.SetOutputFormat(format);
   settings.Options = OptionsDialog().Options();
+  PGSettings().PageColor = settings.Options.PageColor;
   settings.SourceFile = FDocument.ImageFile();
   settings.SliceBaseName = OptionsDialog().slicenames->text().toStdString();
   const bool done = FExporter->Export(source);

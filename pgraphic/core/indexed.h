@@ -2,6 +2,8 @@
 // An indexed copy of a 24-bit image, for files of at most 256 colours.
 
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 class TPixelGraphic;
 
@@ -13,12 +15,21 @@ class TPixelGraphic;
 // flat area keeps its very colour), its pixels written with error
 // diffusion when dither is set, else each as its nearest entry. Returns
 // whether the copy is exact.
-bool MakeIndexedCopy(TPixelGraphic& target, TPixelGraphic& source, bool dither);
+//
+// With entryAlpha, a source's alpha plane counts: the colours are then
+// colour and alpha pairs, and entryAlpha gets the alpha of each entry.
+// Too many pairs for a palette: the fully transparent pixels get an entry
+// of their own, alpha 0, and the others are laid on PageColor, opaque.
+// The copy has no plane; without entryAlpha the plane is not looked at.
+bool MakeIndexedCopy(TPixelGraphic& target, TPixelGraphic& source, bool dither,
+                     std::vector<std::uint8_t>* entryAlpha = nullptr);
 
 // Whether the image has 256 colours or fewer (so that an indexed copy of
-// it is exact). Any depth; stops at the 257th colour.
+// it is exact), colour and alpha pairs where it has a plane. Any depth;
+// stops at the 257th colour.
 bool HasAtMost256Colors(TPixelGraphic& image);
 
-// Whether the image has limit colours or fewer. Any depth; stops at the
-// colour past the limit, so a photograph is rejected after a few rows.
+// Whether the image has limit colours or fewer, colour and alpha pairs
+// where it has a plane. Any depth; stops at the colour past the limit, so
+// a photograph is rejected after a few rows.
 bool HasAtMostColors(TPixelGraphic& image, std::size_t limit);

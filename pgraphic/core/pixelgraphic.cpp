@@ -90,6 +90,7 @@ void TPixelGraphic::Assign(const TPixelGraphic* source) {
   const_cast<TPixelGraphic*>(source)->FlushPending();
   SetSizeAndFormat(source->FWidth, source->FHeight, source->FPixelFormat);
   if (FImageSize > 0 && source->FImageSize == FImageSize) CopyPixelsOf(*source);
+  CopyAlphaOf(*const_cast<TPixelGraphic*>(source));
   SetPaletteIdent(source->FPaletteIdent);
   SetPaletteCount(source->PaletteCount());
   BackgroundValue = source->BackgroundValue;
@@ -119,6 +120,7 @@ void TPixelGraphic::CopyPalette(const TPixelGraphic& source) {
 // ---------------------------------------------------------------- size and depth
 
 void TPixelGraphic::FreeBitmap() {
+  DropAlpha();
   FBits.reset();
   FBits.get_deleter().Owned = true;
   FRowGate = nullptr;
@@ -144,6 +146,39 @@ void TPixelGraphic::CopyPixelsOf(const TPixelGraphic& source) {
       PGPackRow(source.RowAt(y), RowAt(y), bits, FBytesPerRow);
     else
       std::memcpy(RowAt(y), source.RowAt(y), FBytesPerRow);
+}
+
+// A window's plane lies in its source's, rows apart by the source's width.
+void TPixelGraphic::CopyAlphaOf(TPixelGraphic& source) {
+  DropAlpha();
+  if (!source.HasAlpha() || FImageSize == 0) return;
+  AddAlpha();
+  for (int y = 0; y < FHeight; ++y) std::memcpy(AlphaLine(y), source.AlphaLine(y), std::size_t(FWidth));
+}
+
+void TPixelGraphic::AddAlpha() {
+  // The plane is whole even when the pixels' rows pass in bands: it is a
+  // quarter of a true-colour image at most and its rows are never reused.
+  if (FAlpha || FWidth <= 0 || FHeight <= 0 || Empty()) return;
+  const std::size_t size = std::size_t(FWidth) * std::size_t(FHeight);
+  auto* plane = static_cast<std::uint8_t*>(std::malloc(size));
+  if (!plane) RaisePG<EPixelGraphic>(msgFailed, "CreateDIBSection");
+  std::memset(plane, 0xFF, size);
+  FAlpha.get_deleter().Owned = true;
+  FAlpha.reset(plane);
+  FAlphaStride = std::size_t(FWidth);
+}
+
+void TPixelGraphic::DropAlpha() {
+  FAlpha.reset();
+  FAlpha.get_deleter().Owned = true;
+  FAlphaStride = 0;
+}
+
+std::uint8_t* TPixelGraphic::AlphaLine(int y) {
+  if (!FAlpha) return nullptr;
+  if (FRowGate) FRowGate->WaitForRow(y);
+  return FAlpha.get() + std::size_t(y) * FAlphaStride;
 }
 
 void TPixelGraphic::WriteColorTableSlot(int i, TRGB color) {
@@ -174,6 +209,7 @@ void TPixelGraphic::SetSizeAndFormat(int width, int height, TPGPixelFormat forma
   if (height < 0) RaisePG<EPGInvalidSize>(msgNegativeHeight);
   if (width == FWidth && height == FHeight && format == FPixelFormat && !ShowsRowsOfAnother() &&
       (FRing != nullptr) == FRowsInBands) {
+    DropAlpha();
     Clear();
     return;
   }
@@ -461,6 +497,11 @@ void TPixelGraphic::ShowRowsOf(TPixelGraphic& source, int left, int top, int wid
     }
     FRowGate = gate;
     BuildBitmapInfo(ColorTableSize());
+    if (source.FAlpha) {
+      FAlpha.get_deleter().Owned = false;
+      FAlpha.reset(source.FAlpha.get() + std::size_t(top) * source.FAlphaStride + std::size_t(left));
+      FAlphaStride = source.FAlphaStride;
+    }
   }
   Changed();
 }
@@ -490,9 +531,28 @@ void TPixelGraphic::CopyRect(int destX, int destY, TPixelGraphic& source, int sr
   const std::int64_t lo = std::max<std::int64_t>({destX, 0, std::int64_t(destX) - srcX});
   const std::int64_t hi = std::min<std::int64_t>(
       {std::int64_t(destX) + width - 1, FWidth - 1, std::int64_t(source.FWidth) - 1 + destX - srcX});
-  if (lo <= hi && !Empty() && !source.Empty())
+  if (lo <= hi && !Empty() && !source.Empty()) {
     CopyRectRows(destX, destY, source, srcX, srcY, firstRow, lastRow, int(lo), int(hi));
+    CopyAlphaRect(destX, destY, source, srcX, srcY, firstRow, lastRow, int(lo), int(hi));
+  }
   Changed();
+}
+
+// An image with a plane takes the source's alpha with its pixels; pixels
+// of a source without one are opaque.
+void TPixelGraphic::CopyAlphaRect(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow,
+                                  int lastRow, int firstCol, int lastCol) {
+  if (!FAlpha) return;
+  const std::size_t count = std::size_t(lastCol - firstCol + 1);
+  for (int y = firstRow; y <= lastRow; ++y) {
+    const std::int64_t sy = std::int64_t(y) - destY + srcY;
+    if (sy < 0 || sy >= source.FHeight) continue;
+    std::uint8_t* to = AlphaLine(y) + firstCol;
+    if (source.FAlpha)
+      std::memcpy(to, source.AlphaLine(int(sy)) + (firstCol - destX + srcX), count);
+    else
+      std::memset(to, 0xFF, count);
+  }
 }
 
 void TPixelGraphic::CopyRectRows(int destX, int destY, TPixelGraphic& source, int srcX, int srcY,

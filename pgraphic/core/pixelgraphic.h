@@ -112,6 +112,19 @@ class TPixelGraphic {
   void SetBackGroundColor(TRGB color);
   std::uint32_t BackgroundValue = 0;
 
+  // ---- transparency: an optional plane of 8-bit alpha beside the pixels
+  // (0 transparent, 255 opaque), one byte a pixel, rows from the top. The
+  // pixels keep their own colours under it, so everything that works on
+  // pixels alone works as before; only what shows or writes an image needs
+  // to look at the plane. A new size or depth drops it.
+  bool HasAlpha() const { return FAlpha != nullptr; }
+  // Gives the image a plane, all opaque (nothing when it has one).
+  void AddAlpha();
+  void DropAlpha();
+  // Row y (from the top) of the plane, null without one; waits for the row
+  // as ScanLine does.
+  std::uint8_t* AlphaLine(int y);
+
   // The 40-byte information header followed by the colour table; empty without pixels.
   const std::vector<std::uint8_t>& BitmapInfo() const { return FBitmapInfo; }
 
@@ -236,6 +249,9 @@ class TPixelGraphic {
     return FBits.get() + std::size_t(FHeight - 1 - y) * FBytesPerRow;
   }
   void CopyPixelsOf(const TPixelGraphic& source);
+  void CopyAlphaOf(TPixelGraphic& source);
+  void CopyAlphaRect(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow, int lastRow,
+                     int firstCol, int lastCol);
   void CopyRectRows(int destX, int destY, TPixelGraphic& source, int srcX, int srcY, int firstRow,
                     int lastRow, int firstCol, int lastCol);
 
@@ -250,6 +266,8 @@ class TPixelGraphic {
   // Zeroed pixel memory straight from the allocator (no separate clearing pass).
   std::unique_ptr<std::uint8_t, TFreeDeleter> FBits;
   TPGRowGate* FRowGate = nullptr;
+  std::unique_ptr<std::uint8_t, TFreeDeleter> FAlpha;
+  std::size_t FAlphaStride = 0;  // bytes from one row of the plane to the next
   // Rows in bands: the image's own ring, or the source's for a window on
   // one (FRingTop and FRingByte place the window in it).
   std::unique_ptr<TPGRowRing> FRing;

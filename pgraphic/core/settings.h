@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "pgraphic/core/types.h"
+
 enum class TJpegDctMethod : std::uint8_t { jdctISlow, jdctIFast, jdctFloat };
 
 // How zlib looks for repeats in PNG data: psAuto leaves the choice to
@@ -30,6 +32,13 @@ struct TPGLibrarySettings {
   TJpegDctMethod JpegWriteDctMethod = TJpegDctMethod::jdctFloat;
   TJpegDctMethod JpegReadDctMethod = TJpegDctMethod::jdctISlow;
   bool PngUseFileBackground = true;
+  // Readers of files with transparency keep it as the image's alpha plane;
+  // without, they lay it on the image's background colour as they load.
+  bool KeepAlpha = true;
+  // What transparency is laid on where it cannot be kept (files without
+  // it, a cell's colour, how alike two slices look): the page behind the
+  // slices.
+  TRGB PageColor = RGBColor(255, 255, 255);
   bool PngWriteGamma = true;
   // zlib effort of the PNG writer, 0 (stored) to 9 (smallest); 6 is
   // libpng's own default.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/pixelgraphic.h"
 
 namespace {
@@ -312,6 +313,8 @@ void TPixelGraphic::StretchCopy(int destX, int destY, int destWidth, int destHei
     return;
   }
   if (Width() < 1 || source.Width() < 1) return;
+  if (HasAlpha() && source.HasAlpha() && PixelFormat() == pgpf24Bit)
+    return PGStretchWithAlpha(*this, destX, destY, destWidth, destHeight, source, srcX, srcY, srcWidth, srcHeight);
   const TStretchRects rects{destX, destY, destWidth, destHeight, srcX, srcY, srcWidth, srcHeight};
   if (HasArea(rects) && HasRows(*this) && HasRows(source)) Resample(*this, source, rects);
   Changed();

@@ -4,6 +4,7 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "pgraphic/core/errors.h"
@@ -86,6 +87,7 @@ struct TBmpHeader {
   bool Os2 = false;            // an OS/2 2.x header
   bool MasksInHeader = false;  // a later header holds the bit-field masks itself
   std::uint32_t Masks[3] = {0, 0, 0};  // red, green, blue, when MasksInHeader
+  std::uint32_t AlphaMask = 0;         // of a header long enough to hold one
   // Where the file header says the pixels start, in stream positions; -1
   // without a file header (the clipboard's bitmap, the image's own).
   std::int64_t PixelStart = -1;
@@ -153,6 +155,10 @@ TBmpHeader ParseInfoHeader(TStream& s, std::uint32_t headerSize) {
     h.MasksInHeader = true;
     for (int i = 0; i < 3; ++i) h.Masks[i] = Get32(b + kInfoHeaderSize + 4 * i);
   }
+  // 32-bit pixels say which of their bits are alpha only in the later
+  // headers, beside the colour masks.
+  if (headerSize >= kV3HeaderSize && !h.Os2 && h.BitCount == 32 && h.Compression == biBitFields)
+    h.AlphaMask = Get32(b + kInfoHeaderSize + 12);
   return h;
 }
 
@@ -233,14 +239,18 @@ void CheckIndices(TPixelGraphic& image) {
   if (!PGIndicesInPalette(image)) FailIndex();
 }
 
+void SwapRows(std::uint8_t* a, std::uint8_t* b, std::vector<std::uint8_t>& tmp) {
+  std::memcpy(tmp.data(), a, tmp.size());
+  std::memcpy(a, b, tmp.size());
+  std::memcpy(b, tmp.data(), tmp.size());
+}
+
 void FlipRows(TPixelGraphic& image) {
   if (image.Empty()) return;
-  const std::size_t bpr = image.BytesPerRow();
-  std::vector<std::uint8_t> tmp(bpr);
+  std::vector<std::uint8_t> tmp(image.BytesPerRow()), alpha(std::size_t(image.Width()));
   for (int j = 0, k = image.Height() - 1; j < k; ++j, --k) {
-    std::memcpy(tmp.data(), image.ScanLine(j), bpr);
-    std::memcpy(image.ScanLine(j), image.ScanLine(k), bpr);
-    std::memcpy(image.ScanLine(k), tmp.data(), bpr);
+    SwapRows(image.ScanLine(j), image.ScanLine(k), tmp);
+    if (image.HasAlpha()) SwapRows(image.AlphaLine(j), image.AlphaLine(k), alpha);
   }
 }
 
@@ -321,6 +331,7 @@ TChannel MakeChannel(std::uint32_t mask, bool scale) {
 
 struct TBitFields {
   TChannel R, G, B;
+  std::optional<TChannel> A;  // kept as the image's alpha
 };
 
 TBitFields ReadBitFields(TStream& s, const TBmpHeader& h) {
@@ -335,10 +346,12 @@ TBitFields ReadBitFields(TStream& s, const TBmpHeader& h) {
     r = 0x7C00, g = 0x03E0, b = 0x001F;
   }
   const bool scale = h.BitCount == 16 && PGSettings().BmpScale16BitFields;
-  return {MakeChannel(r, scale), MakeChannel(g, scale), MakeChannel(b, scale)};
+  TBitFields f{MakeChannel(r, scale), MakeChannel(g, scale), MakeChannel(b, scale), std::nullopt};
+  if (h.AlphaMask != 0 && PGSettings().KeepAlpha) f.A = MakeChannel(h.AlphaMask, false);
+  return f;
 }
 
-void ConvertBitFieldRow(const std::uint8_t* src, std::uint8_t* dest, int width, int bits,
+void ConvertBitFieldRow(const std::uint8_t* src, std::uint8_t* dest, std::uint8_t* alpha, int width, int bits,
                         const TBitFields& f) {
   const int step = bits / 8;
   for (int x = 0; x < width; ++x, src += step, dest += 3) {
@@ -346,6 +359,7 @@ void ConvertBitFieldRow(const std::uint8_t* src, std::uint8_t* dest, int width, 
     dest[0] = f.B.Value(p);
     dest[1] = f.G.Value(p);
     dest[2] = f.R.Value(p);
+    if (alpha) alpha[x] = f.A->Value(p);
   }
 }
 
@@ -356,7 +370,8 @@ void ReadBitFieldRows(TStream& s, TPixelGraphic& image, const TBmpHeader& h,
   std::vector<std::uint8_t> row(std::size_t(BytesPerRowFor(h.BitCount, image.Width())));
   for (int i = 0; i < rows; ++i) {
     ReadExact(s, row.data(), std::int64_t(row.size()));
-    ConvertBitFieldRow(row.data(), image.ScanLine(rows - 1 - i), image.Width(), h.BitCount, f);
+    ConvertBitFieldRow(row.data(), image.ScanLine(rows - 1 - i), image.AlphaLine(rows - 1 - i), image.Width(),
+                       h.BitCount, f);
     if (!h.TopDown()) image.DoRowsDone(rows - 1 - i, 1);
     if (image.DoProgress(i, rows)) return;
   }
@@ -479,6 +494,7 @@ void ReadTrueColorPixels(TStream& s, TPixelGraphic& image, const TBmpHeader& h) 
   const bool fields = h.BitCount != 24;
   TBitFields f;
   if (fields) f = ReadBitFields(s, h);
+  if (f.A) image.AddAlpha();
   Skip(s, std::uint64_t(h.ClrUsed) * 4);
   GoToPixels(s, h);
   if (fields)
@@ -627,6 +643,7 @@ void TBMPFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.BitsPerPixel = h.BitCount;
   info.ColorCountText = ColorCountText(h.BitCount);
   info.SubformatText = SubformatText(h);
+  info.Alpha = h.AlphaMask != 0;
 }
 
 // ---------------------------------------------------------------- writer

@@ -159,6 +159,7 @@ void TLoadColorStep::MapRows(TPixelGraphic& image, int top, int count) {
 
 void CopyInSRGB(TPixelGraphic& image, TPixelGraphic& target) {
   target.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
+  if (image.HasAlpha()) target.AddAlpha();  // for writers that keep it
   target.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
   target.ColorProfile = image.ColorProfile;
   target.FileGamma = image.FileGamma;

@@ -23,7 +23,8 @@
 inline constexpr long double SRGBGamma = 2.2L;
 
 // target: a 24-bit copy of image (any depth, a window on another's rows
-// too) with its colour profile converted to sRGB, as loading converts.
+// too, its alpha plane with it) with its colour profile converted to sRGB,
+// as loading converts.
 void CopyInSRGB(TPixelGraphic& image, TPixelGraphic& target);
 
 class TLoadColorStep {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <utility>
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/optpalette.h"
@@ -338,6 +339,13 @@ void SaveImageThroughRegistry(TPixelGraphic& image, TStream& stream, std::string
   TPGUpdateGuard update(image);
   DropLeadingDot(extension);
   TFileFormatWriter& writer = FindWriter(extension);
+  if (!writer.WritesAlpha && !PGAlphaIsOpaque(image)) {
+    TPixelGraphic laid;
+    laid.SaveColorResWarningAction = image.SaveColorResWarningAction;
+    laid.ReadWarningAction = image.ReadWarningAction;
+    PGCopyLaidOn(laid, image, PGSettings().PageColor);
+    return SaveImageThroughRegistry(laid, stream, extension);
+  }
   if (image.ColorProfile && !writer.EmbedsProfile && PGSettings().ColorProfile == TColorProfileMode::cpmKeep) {
     TPixelGraphic converted;
     converted.SaveColorResWarningAction = image.SaveColorResWarningAction;

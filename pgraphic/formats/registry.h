@@ -43,6 +43,8 @@ struct TFileInfo {
   // The file's colour profile ("ICC profile: " and its description, or
   // what is wrong with it); empty when it has none.
   std::string ColorProfileText;
+  // The pixels have alpha (a channel of it, or a transparent colour).
+  bool Alpha = false;
 };
 
 class TFileFormatReaderWriter {
@@ -98,6 +100,9 @@ class TFileFormatWriter : public TFileFormatReaderWriter {
   // with a profile goes to any other writer converted to sRGB: pixels kept
   // in the profile's space without it would show wrong everywhere.
   bool EmbedsProfile = false;
+  // Keeps an image's alpha plane; the save lays the image on PageColor
+  // for the others.
+  bool WritesAlpha = false;
   virtual void Write(TStream& stream, TPixelGraphic& image);
   virtual void BeginFile(TStream& stream);
   virtual void AppendImage(TStream& stream, TPixelGraphic& image);
@@ -152,7 +157,8 @@ void LoadImageThroughRegistry(TPixelGraphic& image, TStream& stream, const std::
                               int index);
 // The save pipeline: picks the writer by extension, converts a temporary copy
 // when the writer cannot hold the image's resolution (after the warning
-// policy), and writes at the stream's position. The image is not changed.
+// policy) or its transparency (laid on PageColor), and writes at the
+// stream's position. The image is not changed.
 void SaveImageThroughRegistry(TPixelGraphic& image, TStream& stream, std::string extension);
 
 // Registration tables (registry_table.cpp).

@@ -1,7 +1,10 @@
 #include "pgraphic/formats/tga.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
+
+#include "pgraphic/core/settings.h"
 
 #include "pgraphic/formats/bufferedstreams.h"
 #include "pgraphic/formats/decodechecks.h"
@@ -59,11 +62,18 @@ TRGB Color16(unsigned v) {
   return RGBColor(((v >> 10) & 31) * 8, ((v >> 5) & 31) * 8, (v & 31) * 8);
 }
 
-// A stored pixel or map entry: an index for 8 bits, otherwise a colour.
+// A stored pixel or map entry: an index for 8 bits, otherwise a colour,
+// with a 32-bit pixel's fourth byte above it (its alpha, where the
+// descriptor says it has 8 bits of alpha).
 std::uint32_t DecodeValue(const std::uint8_t* p, int bits) {
   if (bits == 8) return p[0];
   if (bits == 16) return Color16(PGGetLE16(p));
-  return RGBColor(p[2], p[1], p[0]);
+  return RGBColor(p[2], p[1], p[0]) | (bits == 32 ? std::uint32_t(p[3]) << 24 : 0);
+}
+
+// The pixels have 8 bits of alpha, and the image keeps them.
+bool KeepsAlpha(const TTGAHeader& h) {
+  return h.Depth == 32 && (h.Descriptor & 0x0F) == 8 && PGSettings().KeepAlpha;
 }
 
 void SkipBytes(TStream& stream, std::int64_t count) {
@@ -80,7 +90,7 @@ std::vector<TRGB> ReadMapEntries(TStream& stream, const TTGAHeader& h) {
     Fail(msgUnexpectedEOF);
   std::vector<TRGB> colors(count);
   for (int i = 0; i < count; ++i)
-    colors[i] = DecodeValue(raw.data() + i * entryBytes, h.MapEntrySize);
+    colors[i] = DecodeValue(raw.data() + i * entryBytes, h.MapEntrySize) & 0xFFFFFF;
   return colors;
 }
 
@@ -160,11 +170,13 @@ void CheckIndex(std::uint32_t index, int paletteCount) {
   if (index >= static_cast<std::uint32_t>(paletteCount)) Fail(msgInvalid, "Palette index");
 }
 
-void StorePixels(const std::vector<std::uint32_t>& pixels, std::uint8_t* row, const TRowTarget& t) {
+void StorePixels(const std::vector<std::uint32_t>& pixels, std::uint8_t* row, std::uint8_t* alpha,
+                 const TRowTarget& t) {
   const std::size_t width = pixels.size();
   for (std::size_t x = 0; x < width; ++x) {
     const std::size_t dx = t.Mirrored ? width - 1 - x : x;
     const std::uint32_t v = pixels[x];
+    if (alpha) alpha[dx] = std::uint8_t(v >> 24);
     if (t.Indexed) {
       CheckIndex(v, t.PaletteCount);
       row[dx] = std::uint8_t(v);
@@ -197,13 +209,13 @@ class TRowDecoder {
     Direct = !Rle && (h.Depth == 8 || h.Depth == 24) && !Target.Mirrored;
     if (!Rle && !Direct) Raw.resize(std::size_t(h.Width) * (h.Depth / 8));
   }
-  void Row(std::uint8_t* row) {
+  void Row(std::uint8_t* row, std::uint8_t* alpha) {
     if (Direct) return ReadDirectRow(Stream, row, H.Width, H, Target);
     if (Rle)
       DecodeRunRow(In, Run, H.Depth, Pixels);
     else
       ReadRawRow(Stream, Raw, H.Depth, Pixels);
-    StorePixels(Pixels, row, Target);
+    StorePixels(Pixels, row, alpha, Target);
   }
   void Finish() {
     if (Rle) In.Release();
@@ -221,17 +233,30 @@ class TRowDecoder {
   bool Direct = false;
 };
 
+bool HasVisiblePixel(TPixelGraphic& image) {
+  for (int y = 0; y < image.Height(); ++y) {
+    const std::uint8_t* a = image.AlphaLine(y);
+    if (std::any_of(a, a + image.Width(), [](std::uint8_t v) { return v != 0; })) return true;
+  }
+  return false;
+}
+
 void DecodeRows(TStream& stream, TPixelGraphic& image, const TTGAHeader& h) {
   TRowDecoder decoder(stream, h, image);
   const bool top = (h.Descriptor & 0x20) != 0;
   const int height = h.Height;
   TPGProgressBracket bracket(image);
   for (int r = 0; r < height; ++r) {
-    decoder.Row(image.ScanLine(top ? r : height - 1 - r));
+    const int y = top ? r : height - 1 - r;
+    decoder.Row(image.ScanLine(y), image.AlphaLine(y));
     image.DoRowsDone(top ? r : height - 1 - r, 1);
     if (image.DoProgress(r, height)) break;
   }
   decoder.Finish();
+  // Writers that leave the alpha bits unused leave them 0: such a file shows
+  // nothing, and is taken for opaque instead.
+  if (image.HasAlpha() && !HasVisiblePixel(image))
+    for (int y = 0; y < height; ++y) std::memset(image.AlphaLine(y), 0xFF, std::size_t(image.Width()));
 }
 
 // Refuses pixel data shorter than the image needs before pixel memory
@@ -270,6 +295,7 @@ void TTGAFileFormatReader::ReadImage(TStream& stream, TPixelGraphic& image, int 
   image.SetSizeAndFormat(0, 0, format);
   if (format == pgpf8Bit) SetPalette(image, h, map);
   image.SetSizeAndFormat(h.Width, h.Height, format);
+  if (KeepsAlpha(h)) image.AddAlpha();
   if (h.Height > 0) DecodeRows(stream, image, h);
 }
 
@@ -285,6 +311,7 @@ void TTGAFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
     default: Fail(msgInvalidValueFor, "ImageType");
   }
   info.SubformatText = (h.ImageType & 8) ? "Run-length encoded" : "Uncompressed";
+  info.Alpha = h.Depth == 32 && (h.Descriptor & 0x0F) == 8;
   info.Width = h.Width;
   info.Height = h.Height;
   info.BitsPerPixel = h.Depth;

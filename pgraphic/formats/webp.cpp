@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
@@ -163,14 +164,23 @@ inline std::uint8_t Composite(unsigned fg, unsigned alpha, unsigned bg) {
   return std::uint8_t((v + (v >> 8)) >> 8);
 }
 
+// Rows with alpha into the image: into its pixels and plane where it keeps
+// alpha, else laid on its background.
 void Flatten(TDecode& d, int first, int end) {
   const std::size_t width = std::size_t(d.Image.Width());
   const unsigned bg[3] = {GetBValue(d.Background), GetGValue(d.Background), GetRValue(d.Background)};
   for (int y = first; y < end; ++y) {
     const std::uint8_t* from = d.Straight.data() + std::size_t(y) * width * 4;
     std::uint8_t* to = d.Bits + std::size_t(d.Image.Height() - 1 - y) * d.BytesPerRow;
-    for (std::size_t x = 0; x < width; ++x, from += 4, to += 3)
+    std::uint8_t* alpha = d.Image.AlphaLine(y);
+    for (std::size_t x = 0; x < width; ++x, from += 4, to += 3) {
+      if (alpha) {
+        std::memcpy(to, from, 3);
+        alpha[x] = from[3];
+        continue;
+      }
       for (int c = 0; c < 3; ++c) to[c] = Composite(from[c], from[3], bg[c]);
+    }
   }
 }
 
@@ -186,6 +196,7 @@ void PrepareOutput(TDecode& d) {
   WebPDecBuffer& out = d.Config.output;
   out.is_external_memory = 1;
   if (f.has_alpha) {
+    if (PGSettings().KeepAlpha) image.AddAlpha();
     d.Straight.resize(std::size_t(f.width) * std::size_t(f.height) * 4);
     out.colorspace = MODE_BGRA;
     out.u.RGBA = {d.Straight.data(), f.width * 4, d.Straight.size()};
@@ -265,20 +276,23 @@ int Progressed(int percent, const WebPPicture* picture) {
   return e.Guarded([&] { e.Image.DoProgress(percent, 100); });
 }
 
-// The rows, asked of the image from the top as they are needed, as opaque
-// 32-bit pixels.
+// The rows, asked of the image from the top as they are needed, as 32-bit
+// pixels: with the image's alpha when it has any that is not opaque.
 void ImportRows(TPixelGraphic& image, WebPPicture& picture) {
   const bool trueColor = image.PixelFormat() == pgpf24Bit;
+  const bool alpha = !PGAlphaIsOpaque(image);
   for (int y = 0; y < picture.height; ++y) {
     const std::uint8_t* row = image.ScanLine(y);
+    const std::uint8_t* a = alpha ? image.AlphaLine(y) : nullptr;
     std::uint32_t* out = picture.argb + std::size_t(y) * std::size_t(picture.argb_stride);
     for (int x = 0; x < picture.width; ++x) {
+      const std::uint32_t opacity = std::uint32_t(a ? a[x] : 0xFF) << 24;
       if (trueColor) {
         const std::uint8_t* p = row + 3 * std::size_t(x);
-        out[x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+        out[x] = opacity | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
       } else {
         const TRGB c = image.GetPixelColor(x, y);
-        out[x] = 0xFF000000u | GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
+        out[x] = opacity | GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
       }
     }
   }
@@ -335,6 +349,7 @@ void TWebPFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info
   info.Width = h.Features.width;
   info.Height = h.Features.height;
   info.BitsPerPixel = h.Features.has_alpha ? 32 : 24;
+  info.Alpha = h.Features.has_alpha != 0;
   info.ColorCountText = "16.7M";
   info.SubformatText = SubformatText(h.Features);
   info.ExtraText = MetadataText(h.Flags);
@@ -350,6 +365,7 @@ TWebPFileFormatWriter::TWebPFileFormatWriter() {
   // Every depth is read through its palette: nothing is lost, so nothing
   // needs to be asked.
   CanWriteResolutions = 255;
+  WritesAlpha = true;
 }
 
 void TWebPFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {

@@ -19,6 +19,11 @@ void TCreatePaintPGThread::DoTheWork() {
   if (FPaintPixelGraphic && FPixelGraphic) {
     try {
       TPixelGraphic* source = FPixelGraphic;
+      // The copies carry the alpha on, for the checkerboard under it.
+      if (source->HasAlpha()) {
+        if (FHelpPixelGraphic) FHelpPixelGraphic->AddAlpha();
+        FPaintPixelGraphic->AddAlpha();
+      }
       if (!Terminated()) {
         if (FHelpStretch && FHelpPixelGraphic) {
           FHelpPixelGraphic->CopyFrom(*FPixelGraphic);
@@ -62,6 +67,7 @@ void TCreatePaintPGThread::CopyThroughPaletteTable(TPixelGraphic& source) {
     const std::uint8_t* from = source.ScanLine(y);
     std::uint8_t* to = copy.ScanLine(y);
     for (int x = 0; x < w; ++x) to[x] = table[from[x]];
+    if (copy.HasAlpha()) std::copy_n(source.AlphaLine(y), w, copy.AlphaLine(y));
     bool abort = false;
     Progress(&copy, y, h - 1, abort);
     if (abort) break;

@@ -3,7 +3,8 @@
 // browser's rendering of the source. Each page style in a page without a
 // doctype (quirks mode) and one with <!DOCTYPE html> (standards mode),
 // with and without links and with a page name beyond ASCII; lossless and
-// JPEG slices; WebP, 256-colour PNG and automatic pages; the fluid style at
+// JPEG slices; WebP, 256-colour PNG and automatic pages; a design with
+// transparency on the page; the fluid style at
 // three widths; retina slices on screens of one and two device pixels per
 // CSS pixel; the colours of an untagged and of a wide-gamut source; merged
 // cells and cells without an image. Every export runs with the default
@@ -273,6 +274,49 @@ TEST_F(PageInBrowser, LosslessSlicesExactJpegWithinItsCodingError) {
   // Decoders round their inverse transforms a little differently.
   EXPECT_LE(lossy.Max, coding + 4) << lossy.Describe();
   EXPECT_GT(lossy.Max, 0);
+}
+
+// ---------------------------------------------------------------- transparency
+
+// A design with transparency (soft edges, a hole, a few alphas so that a
+// 256-colour palette holds it) on the magenta page: PNG, lossless WebP and
+// 256-colour PNG slices let the page through as the source does: PNG
+// exactly, WebP within the level Chromium's premultiplied decoding of WebP
+// rounds by; BMP slices, laid on PageColor set to the page's colour, look
+// the same within the rounding of the blend.
+TEST_F(PageInBrowser, TransparentDesignsShowThePageThrough) {
+  const int width = 120, height = 90;
+  const fs::path source = Dir / "design.png";
+  ASSERT_EQ(peer::Python("from PIL import Image\n"
+                         "im = Image.new('RGBA', (120, 90), (0, 0, 0, 0))\n"
+                         "for y in range(90):\n"
+                         "    for x in range(120):\n"
+                         "        d = abs(x - 60) + abs(y - 45)\n"
+                         "        a = 255 if d < 30 else (0 if d > 45 or d < 8 else 255 - (d - 30) * 16)\n"
+                         "        if d < 8: a = 0\n"
+                         "        im.putpixel((x, y), ((x // 30) * 80, 40 + (y // 30) * 70, 200, max(0, a)))\n"
+                         "im.save('" + source.string() + "')\n"),
+            0);
+  const std::vector<std::string> grid = {"--vert", "40,75", "--horz", "30", "--style", "html5"};
+  const char* const formats[][3] = {{"png", "png", ""}, {"webp", "webp", "WebpLossless=true"},
+                                    {"png8", "png8", ""}, {"bmp", "bmp", "PageColor=#FF00FF"}};
+  std::vector<browser::TFrame> frames = {{browser::ImagePage(source, width, height), browser::ViewAround(width, height)}};
+  for (const auto& [name, format, setting] : formats) {
+    std::vector<std::string> args = grid;
+    args.insert(args.end(), {"--format", format});
+    if (*setting) args.insert(args.end(), {"--set", setting});
+    ASSERT_EQ(Slice(source, Dir / (std::string(name) + ".html"), args), 0) << name;
+    frames.push_back({browser::FragmentPage(Dir / (std::string(name) + ".html"), TMode::Standards),
+                      browser::ViewAround(width, height)});
+  }
+  const std::vector<peer::RgbImage> shots = browser::RenderFrames(frames);
+  ASSERT_EQ(shots.size(), frames.size());
+  EXPECT_GT(BackgroundInside(shots[0], width, height), 1000);  // the source lets the page through
+  for (std::size_t i = 0; i < std::size(formats); ++i) {
+    const browser::TDifference d = browser::Compare(shots[i + 1], shots[0]);
+    const std::string name = formats[i][0];
+    EXPECT_LE(d.Max, name == "bmp" || name == "webp" ? 1 : 0) << name << ": " << d.Describe();
+  }
 }
 
 // ---------------------------------------------------------------- colours

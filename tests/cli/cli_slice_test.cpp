@@ -440,6 +440,48 @@ TEST_F(CliSlice, GreySourceGivesGreySlicesWhereTheFormatHasThem) {
         << slice;
 }
 
+// A design with transparency, cut while it loads (on one thread and on
+// two, where rows go back behind the writers): PNG and WebP slices keep
+// its alpha, BMP slices and a page for mail show
+// it laid on PageColor.
+TEST_F(CliSlice, TransparencyIsKeptOrLaidOnThePageColour) {
+  // Tall enough for the rows to go back behind the writers, band by band.
+  ASSERT_EQ(Python("from PIL import Image\nim = Image.open('" + Dir + "/src.png').convert('RGBA').resize((300, 800))\n"
+                   "im.putalpha(Image.frombytes('L', (300, 800), bytes(0 if x < 20 else (x + 3 * y) % 256 "
+                   "for y in range(800) for x in range(300))))\n"
+                   "im.save('" + Dir + "/rgba.png')\n"),
+            0);
+  std::string slices;
+  for (const char* threads : {"1", "2"})
+    for (const char* format : {"png", "webp", "bmp"}) {
+      const std::string page = std::string("t") + threads + format;
+      const TRunResult r = Cli("slice rgba.png " + page + ".html --vert 20,150 --horz 60 --threads " + threads +
+                               " --format " + format + " --set PageColor=#20C040 --set WebpLossless=true");
+      ASSERT_EQ(r.Status, 0) << r.Err;
+      for (const char* cell : {"_1_1.", "_2_1.", "_3_2."}) slices += " " + page + cell + format;
+    }
+  // Each slice against its cell of the source: alpha kept (the colour of
+  // wholly transparent pixels aside), or laid on the page colour.
+  ASSERT_EQ(Python("from PIL import Image\n"
+                   "src = Image.open('" + Dir + "/rgba.png')\n"
+                   "boxes = {'_1_1': (0, 0, 20, 60), '_2_1': (20, 0, 150, 60), '_3_2': (150, 60, 300, 800)}\n"
+                   "def seen(p, keep):\n"
+                   "    r, g, b, a = p\n"
+                   "    if keep: return (0, 0, 0, 0) if a == 0 else p\n"
+                   "    return tuple((c * a + q * (255 - a) + 127) // 255 for c, q in zip((r, g, b), (32, 192, 64))) + (255,)\n"
+                   "bad = []\n"
+                   "for name in '" + slices + "'.split():\n"
+                   "    keep = not name.endswith('.bmp')\n"
+                   "    cell = src.crop(boxes[name[-9:-5] if name.endswith('webp') else name[-8:-4]])\n"
+                   "    got = [seen(p, True) for p in Image.open('" + Dir + "/' + name).convert('RGBA').getdata()]\n"
+                   "    if got != [seen(p, keep) for p in cell.getdata()]: bad.append(name)\n"
+                   "open('" + Dir + "/bad.txt', 'w').write(' '.join(bad))\n"),
+            0);
+  EXPECT_EQ(ReadText(Dir + "/bad.txt"), "");
+  ASSERT_EQ(Cli("slice rgba.png mail.html --vert 20 --style email --format png --set PageColor=#20C040").Status, 0);
+  EXPECT_NE(ReadText(Dir + "/mail.html").find("#20c040"), std::string::npos);
+}
+
 // A line at an odd position cannot be halved: said, naming the line, and
 // nothing is written. So are a style or base URL that cannot be used.
 TEST_F(CliSlice, RetinaLineAtAnOddPositionStyleAndBaseUrlErrors) {

@@ -158,6 +158,22 @@ class CanvasTest : public QObject {
     }
   }
 
+  // Transparent pixels show over a checkerboard of 8-pixel squares, white
+  // and light grey, half-transparent ones half-way to it.
+  void transparencyOverACheckerboard() {
+    auto image = Image(16, 1, pgpf24Bit, pTrueColor);
+    image->AddAlpha();
+    for (int x = 0; x < 16; ++x) image->AlphaLine(0)[x] = x == 15 ? 128 : 0;
+    QImage target(16, 1, QImage::Format_RGB32);
+    QPainter painter(&target);
+    TQtPainterCanvas canvas(painter, QRect());
+    image->Draw(canvas, TRect{0, 0, 16, 1});
+    painter.end();
+    QCOMPARE(target.pixel(0, 0), qRgb(255, 255, 255));
+    QCOMPARE(target.pixel(8, 0), qRgb(204, 204, 204));
+    QCOMPARE(target.pixel(15, 0), qRgb(102, 102, 102));
+  }
+
   void drawIntoAnotherImage() {
     auto source = Image(2, 2, pgpf24Bit, pTrueColor);
     for (int i = 0; i < 4; ++i) source->SetPixel(i % 2, i / 2, PositionColor(i % 2, i / 2));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/settings.h"
@@ -56,8 +57,19 @@ struct TPngHeader {
   png_uint_32 Valid = 0;  // PNG_INFO_* flags of the chunks present
 };
 
+// How a file's transparency comes into the image's alpha plane, where it
+// is kept: by each pixel's palette index (tRNS), or split from grey-alpha
+// or blue-green-red-alpha rows that libpng expands every other kind to.
+enum class TKeptAlpha : std::uint8_t { None, ByIndex, GreyAlpha, ColourAlpha };
+
 struct TReadSession : TPngSession {
   TPngHeader Header;
+  TKeptAlpha Alpha = TKeptAlpha::None;
+  png_byte IndexAlpha[256] = {};
+  int IndexAlphaCount = 0;
+  // Interleaved rows as libpng hands them: one, or every row of an
+  // interlaced file, whose passes fill them bit by bit.
+  std::vector<std::uint8_t> Interleaved;
   png_color_16 FileBackground{};
   double FileGamma = 0;
   // Composing onto a background, in the output's sample scale.
@@ -72,6 +84,12 @@ struct TReadSession : TPngSession {
 };
 
 struct TWriteSession : TPngSession {
+  // The alpha plane goes into the rows (grey-alpha or red-green-blue-alpha),
+  // or into tRNS for a palette.
+  bool Alpha = false;
+  std::vector<std::uint8_t> Row;
+  png_byte Trns[256] = {};
+  int TrnsCount = 0;
   png_uint_32 Width = 0;
   png_uint_32 Height = 0;
   int BitDepth = 8;
@@ -348,6 +366,27 @@ bool HasTransparency(const TPngHeader& h) {
   return (h.Valid & PNG_INFO_tRNS) != 0 || (h.ColorType & PNG_COLOR_MASK_ALPHA) != 0;
 }
 
+void KeepAlpha(TReadSession& s) {
+  const TPngHeader& h = s.Header;
+  if (h.ColorType == PNG_COLOR_TYPE_PALETTE) {
+    s.Alpha = TKeptAlpha::ByIndex;
+    png_bytep alpha = nullptr;
+    int count = 0;
+    if (png_get_tRNS(s.Png, s.Info, &alpha, &count, nullptr) && alpha) {
+      s.IndexAlphaCount = std::clamp(count, 0, 256);
+      std::memcpy(s.IndexAlpha, alpha, std::size_t(s.IndexAlphaCount));
+    }
+    return;
+  }
+  const bool colour = (h.ColorType & PNG_COLOR_MASK_COLOR) != 0;
+  s.Alpha = colour ? TKeptAlpha::ColourAlpha : TKeptAlpha::GreyAlpha;
+  s.Depth = colour ? pgpf24Bit : pgpf8Bit;
+}
+
+bool Interleaves(const TReadSession& s) {
+  return s.Alpha == TKeptAlpha::GreyAlpha || s.Alpha == TKeptAlpha::ColourAlpha;
+}
+
 void PlanRead(TReadSession& s) {
   const TPngHeader& h = s.Header;
   const std::uint64_t pixels = std::uint64_t(h.Width) * h.Height;
@@ -360,6 +399,7 @@ void PlanRead(TReadSession& s) {
     RaisePrefixed<EPng>(kPrefix, msgUnexpectedEOF);
   s.Depth = DepthClass(h);
   if (!HasTransparency(h)) return;
+  if (PGSettings().KeepAlpha) return KeepAlpha(s);
   s.Compose = true;
   s.BackgroundFromFile = (h.Valid & PNG_INFO_bKGD) != 0 && PGSettings().PngUseFileBackground;
   s.BackgroundColor = s.BackgroundFromFile ? FileBackgroundColor(s) : s.Image->BackGroundColor();
@@ -371,6 +411,11 @@ void SetTransforms(TReadSession& s) {
   if (s.Compose) {
     const int code = s.BackgroundFromFile ? PNG_BACKGROUND_GAMMA_FILE : PNG_BACKGROUND_GAMMA_SCREEN;
     png_set_background(s.Png, &s.Background, code, 0, 1.0);
+  }
+  if (Interleaves(s)) {
+    // Low grey depths to 8 bits, tRNS to a channel of alpha.
+    png_set_expand(s.Png);
+    if (!(h.ColorType & PNG_COLOR_MASK_ALPHA)) png_set_tRNS_to_alpha(s.Png);
   }
   if (h.BitDepth == 16) png_set_strip_16(s.Png);
   if (h.ColorType == PNG_COLOR_TYPE_RGB || h.ColorType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(s.Png);
@@ -384,7 +429,7 @@ void SetTransforms(TReadSession& s) {
 void SetImagePalette(TReadSession& s) {
   TPixelGraphic& image = *s.Image;
   if (s.Header.ColorType != PNG_COLOR_TYPE_PALETTE) {
-    if (s.Depth != pgpf24Bit) image.SetPaletteIdent(GreyPalette(s.Header.BitDepth));
+    if (s.Depth != pgpf24Bit) image.SetPaletteIdent(Interleaves(s) ? pGray256 : GreyPalette(s.Header.BitDepth));
     return;
   }
   const int count = std::min(s.PaletteCount, image.ColorTableSize());
@@ -400,8 +445,19 @@ void SizeImage(TReadSession& s) {
   SetImagePalette(s);
   if (s.BackgroundFromFile) image.SetBackGroundColor(s.BackgroundColor);
   image.FileGamma = s.FileGamma > 0 ? 1.0L / s.FileGamma : PGSettings().DisplayGamma;
+  if (s.Alpha != TKeptAlpha::None) image.AddAlpha();
+  if (Interleaves(s)) {
+    // libpng must never write past the rows it gets, whatever the file says.
+    const std::size_t channels = s.Alpha == TKeptAlpha::ColourAlpha ? 4 : 2;
+    if (s.RowBytes != std::size_t(s.Header.Width) * channels) RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
+    const std::uint64_t bytes = std::uint64_t(s.RowBytes) * (s.Passes > 1 ? s.Header.Height : 1);
+    if (bytes > PGSettings().MaxDecoderMemory)
+      throw EPng(kPrefix + PGDecoderMemoryText(PGSettings().MaxDecoderMemory, bytes));
+    s.Interleaved.assign(std::size_t(bytes), 0);
   // libpng must never write past our row memory, whatever the file says.
-  if (s.RowBytes > image.BytesPerRow()) RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
+  } else if (s.RowBytes > image.BytesPerRow()) {
+    RaisePrefixed<EPng>(kPrefix, msgNotSupportedSubformat);
+  }
 }
 
 // ---- reading rows
@@ -415,13 +471,41 @@ void Widen2To4(std::uint8_t* row, png_uint_32 width) {
   }
 }
 
+// Where libpng puts row n.
+png_bytep TargetRow(TReadSession& s, png_uint_32 n) {
+  if (!Interleaves(s)) return RowOf(s, n);
+  return s.Interleaved.data() + (s.Passes > 1 ? std::size_t(n) * s.RowBytes : 0);
+}
+
+// Row n's alpha into the plane (and its pixels, from interleaved rows).
+void SplitAlpha(TReadSession& s, png_uint_32 n) {
+  if (s.Alpha == TKeptAlpha::None) return;
+  const std::size_t width = s.Header.Width;
+  std::uint8_t* alpha = s.Image->AlphaLine(int(n));
+  if (s.Alpha == TKeptAlpha::ByIndex) {
+    for (std::size_t x = 0; x < width; ++x) {
+      const std::uint32_t index = s.Image->GetPixel(int(x), int(n));
+      alpha[x] = index < std::uint32_t(s.IndexAlphaCount) ? s.IndexAlpha[index] : 0xFF;
+    }
+    return;
+  }
+  const std::uint8_t* from = TargetRow(s, n);
+  std::uint8_t* pixels = RowOf(s, n);
+  const std::size_t channels = s.Alpha == TKeptAlpha::ColourAlpha ? 4 : 2;
+  for (std::size_t x = 0; x < width; ++x, from += channels) {
+    std::memcpy(pixels + (channels - 1) * x, from, channels - 1);
+    alpha[x] = from[channels - 1];
+  }
+}
+
 // Rows are final as they come when the file is not interlaced and needs no
 // widening afterwards.
 void ReadPass(TReadSession& s, int pass) {
   const png_uint_32 height = s.Header.Height;
-  const bool final = s.Passes == 1 && s.Header.BitDepth != 2;
+  const bool final = s.Passes == 1 && (s.Header.BitDepth != 2 || Interleaves(s));
   for (png_uint_32 n = 0; n < height && !s.Aborted; ++n) {
-    png_read_row(s.Png, RowOf(s, n), nullptr);
+    png_read_row(s.Png, TargetRow(s, n), nullptr);
+    if (final) SplitAlpha(s, n);
     if (final) RowsDone(s, int(n), 1);
     Progress(s, int(n + height * png_uint_32(pass)), int(height * png_uint_32(s.Passes)));
   }
@@ -433,8 +517,10 @@ void ReadRows(TReadSession& s) {
   s.InRowLoop = true;
   if (h.Width > 0 && h.Height > 0)
     for (int pass = 0; pass < s.Passes && !s.Aborted; ++pass) ReadPass(s, pass);
-  if (!s.Aborted && h.BitDepth == 2)
+  if (!s.Aborted && h.BitDepth == 2 && !Interleaves(s))
     for (png_uint_32 n = 0; n < h.Height; ++n) Widen2To4(RowOf(s, n), h.Width);
+  if (!s.Aborted && (s.Passes > 1 || (h.BitDepth == 2 && !Interleaves(s))))
+    for (png_uint_32 n = 0; n < h.Height; ++n) SplitAlpha(s, n);
   s.InRowLoop = false;
   Notify(s, &TPixelGraphic::DoProgressEnd);
 }
@@ -549,6 +635,7 @@ void WriteHeader(TWriteSession& s) {
   png_set_IHDR(s.Png, s.Info, s.Width, s.Height, s.BitDepth, s.ColorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (s.ColorType == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(s.Png, s.Info, s.Palette, s.PaletteCount);
+  if (s.TrnsCount > 0) png_set_tRNS(s.Png, s.Info, s.Trns, s.TrnsCount, nullptr);
   if (!s.Icc.empty())
     png_set_iCCP(s.Png, s.Info, s.IccName.c_str(), PNG_COMPRESSION_TYPE_BASE, s.Icc.data(), png_uint_32(s.Icc.size()));
   else if (s.SRGB)
@@ -560,11 +647,40 @@ void WriteHeader(TWriteSession& s) {
   if (s.ColorType == PNG_COLOR_TYPE_RGB) png_set_bgr(s.Png);
 }
 
+// Row y of the image with its alpha woven in, red first; may raise.
+std::uint8_t* InterleavedRow(TWriteSession& s, png_uint_32 y) {
+  TPixelGraphic& image = *s.Image;
+  const std::uint8_t* pixels = image.ScanLine(int(y));
+  const std::uint8_t* alpha = image.AlphaLine(int(y));
+  const bool colour = s.ColorType == PNG_COLOR_TYPE_RGB_ALPHA;
+  s.Row.resize(std::size_t(s.Width) * (colour ? 4 : 2));
+  std::uint8_t* to = s.Row.data();
+  for (png_uint_32 x = 0; x < s.Width; ++x) {
+    if (colour) {
+      *to++ = pixels[3 * x + 2];
+      *to++ = pixels[3 * x + 1];
+      *to++ = pixels[3 * x];
+    } else {
+      *to++ = pixels[x];
+    }
+    *to++ = alpha[x];
+  }
+  return s.Row.data();
+}
+
+// The row libpng takes: the image's own, or its pixels and alpha interleaved.
+std::uint8_t* RowToWrite(TWriteSession& s, png_uint_32 y) {
+  if (!s.Alpha || s.ColorType == PNG_COLOR_TYPE_PALETTE) return RowOf(s, y);
+  std::uint8_t* row = nullptr;
+  if (!Guarded(s, [&] { row = InterleavedRow(s, y); })) Bail(s);
+  return row;
+}
+
 void WriteRows(TWriteSession& s) {
   Notify(s, &TPixelGraphic::DoProgressStart);
   s.InRowLoop = true;
   for (png_uint_32 y = 0; y < s.Height; ++y) {
-    png_write_row(s.Png, RowOf(s, y));
+    png_write_row(s.Png, RowToWrite(s, y));
     // A PNG write always runs to the end: the abort answer is not used.
     Progress(s, int(y), int(s.Height) - 1);
   }
@@ -600,7 +716,10 @@ void RunWriteHeader(TWriteSession& s) {
 // tried on rows of whole bytes per sample, none on palette and sub-byte rows.
 TPngPartsPlan PartsPlan(const TWriteSession& s) {
   TPngPartsPlan plan;
-  const int channels = s.ColorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
+  const int channels = s.ColorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                       : s.ColorType == PNG_COLOR_TYPE_RGB     ? 3
+                       : s.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                  : 1;
   plan.Height = s.Height;
   plan.RowBytes = (std::size_t(s.Width) * std::size_t(s.BitDepth) * std::size_t(channels) + 7) / 8;
   plan.FilterStep = std::max(1, s.BitDepth * channels / 8);
@@ -616,7 +735,11 @@ void WriteInParts(TWriteSession& s) {
   TPixelGraphic& image = *s.Image;
   TPGProgressBracket bracket(image);
   WritePngParts(
-      *s.Stream, PartsPlan(s), [&](std::uint32_t y) { return image.ScanLine(int(y)); },
+      *s.Stream, PartsPlan(s),
+      [&](std::uint32_t y) {
+        const bool woven = s.ColorType == PNG_COLOR_TYPE_RGB_ALPHA || s.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA;
+        return woven ? InterleavedRow(s, y) : image.ScanLine(int(y));
+      },
       // A PNG write always runs to the end: the abort answer is not used.
       [&](std::uint32_t y) { image.DoProgress(int(y), int(s.Height) - 1); });
 }
@@ -646,9 +769,13 @@ void DescribeProfile(TWriteSession& s, const TPixelGraphic& image) {
 void DescribeImage(TWriteSession& s, TPixelGraphic& image, bool indexed) {
   s.Width = png_uint_32(image.Width());
   s.Height = png_uint_32(image.Height());
-  if (image.PixelFormat() == pgpf24Bit) return;
+  if (image.PixelFormat() == pgpf24Bit) {
+    if (s.Alpha) s.ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    return;
+  }
   s.BitDepth = image.BitCount();
-  s.ColorType = image.PaletteIdent() == pGray256 && !indexed ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
+  s.ColorType = image.PaletteIdent() == pGray256 && !indexed ? (s.Alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY)
+                                                              : PNG_COLOR_TYPE_PALETTE;
   s.PaletteCount = std::min(image.PaletteCount(), 256);
   for (int i = 0; i < s.PaletteCount; ++i) {
     const TRGB c = image.GetPaletteEntry(i);
@@ -701,6 +828,7 @@ void TPNGFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.BitsPerPixel = pixelDepth;
   info.ColorCountText = ColorCountText(pixelDepth);
   info.ColorProfileText = s->ProfileInfo;
+  info.Alpha = HasTransparency(h);
 }
 
 // ---- writer
@@ -713,14 +841,33 @@ TPNGFileFormatWriter::TPNGFileFormatWriter() {
   Extension = "png";
   Description = "Portable Network Graphics";
   CanWriteResolutions = 255;
+  WritesAlpha = true;
 }
 
-void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) { WritePngImage(stream, image, false); }
+void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
+  if (image.PixelFormat() == pgpf24Bit || image.PaletteIdent() == pGray256 || PGAlphaIsOpaque(image))
+    return WritePngImage(stream, image, false);
+  // A palette with transparency goes as colours with alpha: what each
+  // entry's alpha would be is not known.
+  TPixelGraphic rgba;
+  rgba.FileGamma = image.FileGamma;
+  rgba.ColorProfile = image.ColorProfile;
+  rgba.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
+  rgba.AddAlpha();
+  rgba.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+  WritePngImage(stream, rgba, false);
+}
 
-void WritePngImage(TStream& stream, TPixelGraphic& image, bool indexed) {
+void WritePngImage(TStream& stream, TPixelGraphic& image, bool indexed, const std::vector<std::uint8_t>& indexAlpha) {
   if (indexed && image.PixelFormat() == pgpf24Bit) RaisePrefixed<EPng>(kPrefix, msgInvalidValueFor, "BitCount");
   CheckLibraries();
   auto s = NewSession<TWriteSession>(stream, &image, image.ReadWarningAction);
+  // A palette's transparency is its entries' (tRNS), which the caller works out.
+  const bool palette = image.PixelFormat() != pgpf24Bit && (indexed || image.PaletteIdent() != pGray256);
+  s->Alpha = palette ? !indexAlpha.empty() : !PGAlphaIsOpaque(image);
+  if (palette && !s->Alpha && !PGAlphaIsOpaque(image)) RaisePrefixed<EPng>(kPrefix, msgInvalidValueFor, "tRNS");
+  s->TrnsCount = int(std::min<std::size_t>(indexAlpha.size(), 256));
+  std::copy_n(indexAlpha.begin(), s->TrnsCount, s->Trns);
   DescribeImage(*s, image, indexed);
   s->WriteGamma = PGSettings().PngWriteGamma;
   s->Level = std::min<int>(PGSettings().PngCompressionLevel, Z_BEST_COMPRESSION);

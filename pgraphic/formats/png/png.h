@@ -1,7 +1,11 @@
 #pragma once
 // PNG files over libpng: every colour type and bit depth is read into one of
-// the image's depth classes, transparency is flattened onto a background, and
-// the file's gamma is handed to the load pipeline.
+// the image's depth classes, transparency is kept as the image's alpha plane
+// (or, without KeepAlpha, flattened onto a background), and the file's gamma
+// is handed to the load pipeline.
+
+#include <cstdint>
+#include <vector>
 
 #include "pgraphic/formats/registry.h"
 
@@ -23,5 +27,8 @@ class TPNGFileFormatWriter : public TFileFormatWriter {
 
 // Writes image as a PNG file with the writer's settings. With indexed, a
 // palette image is written with its palette even when that is the 256
-// greys (which are otherwise written as a grey image).
-void WritePngImage(TStream& stream, TPixelGraphic& image, bool indexed);
+// greys (which are otherwise written as a grey image). An alpha plane is
+// written with the pixels; a palette image's is given as the alpha of
+// each entry (indexAlpha, tRNS), which the plane must agree with.
+void WritePngImage(TStream& stream, TPixelGraphic& image, bool indexed,
+                   const std::vector<std::uint8_t>& indexAlpha = {});

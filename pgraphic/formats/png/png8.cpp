@@ -1,5 +1,6 @@
 #include "pgraphic/formats/png/png8.h"
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/indexed.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/png/png.h"
@@ -14,10 +15,22 @@ TPNG8FileFormatWriter::TPNG8FileFormatWriter() {
   Description = "PNG 256 colours";
   CanWriteResolutions = 255;
   EmbedsProfile = true;
+  WritesAlpha = true;
 }
 
 void TPNG8FileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
-  if (image.PixelFormat() != pgpf24Bit) return WritePngImage(stream, image, true);
+  const bool alpha = !PGAlphaIsOpaque(image);
+  if (image.PixelFormat() != pgpf24Bit && !alpha) return WritePngImage(stream, image, true);
+  if (image.PixelFormat() != pgpf24Bit) {
+    // The entries' alpha comes from colour and alpha pairs: counted at 24 bits.
+    TPixelGraphic rgba;
+    rgba.FileGamma = image.FileGamma;
+    rgba.SetRGBWeighting(image.RGBWeighting());
+    rgba.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
+    rgba.AddAlpha();
+    rgba.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+    return Write(stream, rgba);
+  }
   // The copy reports to the image's handlers, as a converting save does.
   TPixelGraphic indexed;
   indexed.OnProgress = image.OnProgress;
@@ -26,6 +39,7 @@ void TPNG8FileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   indexed.FileGamma = image.FileGamma;
   indexed.ColorProfile = image.ColorProfile;
   indexed.SetRGBWeighting(image.RGBWeighting());
-  MakeIndexedCopy(indexed, image, PGSettings().Png8Dither);
-  WritePngImage(stream, indexed, true);
+  std::vector<std::uint8_t> entryAlpha;
+  MakeIndexedCopy(indexed, image, PGSettings().Png8Dither, alpha ? &entryAlpha : nullptr);
+  WritePngImage(stream, indexed, true, entryAlpha);
 }

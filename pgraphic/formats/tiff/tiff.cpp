@@ -10,6 +10,7 @@
 #include "pgraphic/formats/codec_guard.h"
 #include "pgraphic/formats/icc.h"
 #include "pgraphic/formats/rowprogress.h"
+#include "pgraphic/core/settings.h"
 #include "pgraphic/formats/tiff/tiff_detail.h"
 
 using namespace tiff;
@@ -79,9 +80,10 @@ void ReadRows(TStream& stream, const TDirectory& d, TPixelGraphic& image, TRGB b
   TPGProgressBracket bracket(image);
   if (image.Empty()) return;
   TSampleRows rows(src, d);
-  const TSampleForm form(d, background);
+  const TSampleForm form(d, background, PGSettings().KeepAlpha);
+  if (form.KeepsAlpha()) image.AddAlpha();
   for (std::uint32_t y = 0; y < d.Length; ++y) {
-    form.Convert(rows.Row(y), image.ScanLine(int(y)));
+    form.Convert(rows.Row(y), image.ScanLine(int(y)), image.AlphaLine(int(y)));
     image.DoRowsDone(int(y), 1);
     if (image.DoProgress(int(y), int(d.Length))) break;
   }
@@ -148,6 +150,8 @@ void TTIFFileFormatReader::ReadInfo(TStream& stream, int index, TFileInfo& info)
   info.SubformatText = (d.Order.Big ? "M, " : "I, ") + CompressionText(d.Compression) +
                        PhotometricText(d.Photometric);
   if (d.Compression >= 2 && d.Compression <= 6 && d.Compression != compLZW) info.ExtraText = "(Unsupported compression)";
+  if (!d.ExtraSamples.empty() && (d.ExtraSamples[0] == exAssociatedAlpha || d.ExtraSamples[0] == exUnassociatedAlpha))
+    info.Alpha = true;
   info.Width = int(std::min<std::uint32_t>(d.Width, INT_MAX));
   info.Height = int(std::min<std::uint32_t>(d.Length, INT_MAX));
   const std::uint64_t bits = std::accumulate(d.BitsPerSample.begin(), d.BitsPerSample.end(), 0ull);

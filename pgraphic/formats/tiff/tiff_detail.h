@@ -201,11 +201,16 @@ class TSampleRows {
 // 8 bits; CMYK inks turned into RGB by the subtractive rule (red = 255 -
 // cyan - black, at least 0); and, where the first extra sample is alpha,
 // the pixel laid on the background colour (its grey, (R + G + B) / 3, in
-// a grey image), as PNG's alpha is. Other extra samples are left out.
+// a grey image), as PNG's alpha is, or, with keepAlpha, the pixel's colour
+// kept (un-premultiplied) and its alpha put into a row of the image's
+// plane. Other extra samples are left out.
 class TSampleForm {
  public:
-  TSampleForm(const TDirectory& dir, TRGB background);
-  void Convert(const std::uint8_t* samples, std::uint8_t* imageRow) const;
+  TSampleForm(const TDirectory& dir, TRGB background, bool keepAlpha = false);
+  // Whether the rows have alpha that goes into the image's plane.
+  bool KeepsAlpha() const { return Keep; }
+  // alphaRow: where KeepsAlpha, the plane's row.
+  void Convert(const std::uint8_t* samples, std::uint8_t* imageRow, std::uint8_t* alphaRow = nullptr) const;
 
  private:
   std::uint32_t Width;
@@ -214,6 +219,7 @@ class TSampleForm {
   std::uint32_t Photometric;
   int Alpha = -1;  // the alpha sample's place in a pixel, or none
   bool Associated = false;
+  bool Keep = false;
   unsigned Background[3] = {0, 0, 0};  // red, green, blue
   unsigned Grey = 0;
 };

@@ -1,8 +1,8 @@
 // A TIFF row of samples into a row of the image: bilevel, grey and palette
 // rows keep their layout; 16-bit samples are rounded to 8 bits; CMYK inks
-// become RGB by the subtractive rule; an alpha sample lays the pixel on
-// the image's background colour (on its grey for grey images), as PNG's
-// alpha is.
+// become RGB by the subtractive rule; an alpha sample goes into the
+// image's plane, or lays the pixel on the image's background colour (on
+// its grey for grey images), as PNG's alpha is.
 
 #include <algorithm>
 #include <cstring>
@@ -34,22 +34,28 @@ std::uint8_t Compose(unsigned sample, unsigned alpha, unsigned background, bool 
   return std::uint8_t((t + (t >> 8)) >> 8);
 }
 
+// A premultiplied sample back to the colour it shows at full alpha.
+std::uint8_t Unassociate(unsigned sample, unsigned alpha) {
+  return alpha == 0 ? 0 : std::uint8_t(std::min(255u, (sample * 255 + alpha / 2) / alpha));
+}
+
 }  // namespace
 
-TSampleForm::TSampleForm(const TDirectory& d, TRGB background)
+TSampleForm::TSampleForm(const TDirectory& d, TRGB background, bool keepAlpha)
     : Width(d.Width), Samples(d.SamplesPerPixel), Bits(d.BitsPerSample[0]), Photometric(d.Photometric) {
   const std::uint32_t colour = ColourSamples(d.Photometric);
   const bool alpha = Samples > colour && !d.ExtraSamples.empty() &&
                      (d.ExtraSamples[0] == exAssociatedAlpha || d.ExtraSamples[0] == exUnassociatedAlpha);
   Alpha = alpha ? int(colour) : -1;
   Associated = alpha && d.ExtraSamples[0] == exAssociatedAlpha;
+  Keep = alpha && keepAlpha;
   Background[0] = GetRValue(background);
   Background[1] = GetGValue(background);
   Background[2] = GetBValue(background);
   Grey = (Background[0] + Background[1] + Background[2]) / 3;
 }
 
-void TSampleForm::Convert(const std::uint8_t* src, std::uint8_t* dst) const {
+void TSampleForm::Convert(const std::uint8_t* src, std::uint8_t* dst, std::uint8_t* alphaRow) const {
   if (Samples == 1 && Bits < 16) {
     const std::uint64_t rowBits = std::uint64_t(Bits) * Width;
     return ConvertSingleSample(src, dst, std::size_t((rowBits + 7) / 8), rowBits, Photometric == phWhiteIsZero);
@@ -63,15 +69,21 @@ void TSampleForm::Convert(const std::uint8_t* src, std::uint8_t* dst) const {
     }
     src += Samples * (Bits / 8);
     const unsigned a = Alpha < 0 ? 255 : s[Alpha];
+    const auto out = [&](unsigned v, unsigned background) {
+      if (Alpha < 0) return std::uint8_t(v);
+      if (Keep) return Associated ? Unassociate(v, a) : std::uint8_t(v);
+      return Compose(v, a, background, Associated);
+    };
+    if (Keep) *alphaRow++ = std::uint8_t(a);
     if (Photometric <= phBlackIsZero) {
       const unsigned v = Photometric == phWhiteIsZero ? 255 - s[0] : s[0];
-      *dst++ = Alpha < 0 ? std::uint8_t(v) : Compose(v, a, Grey, Associated);
+      *dst++ = out(v, Grey);
       continue;
     }
     unsigned rgb[3] = {s[0], s[1], s[2]};
     if (Photometric == phSeparated)
       for (int c = 0; c < 3; ++c) rgb[c] = unsigned(std::max(0, 255 - s[c] - s[3]));
-    for (int c = 0; c < 3; ++c) dst[2 - c] = Alpha < 0 ? std::uint8_t(rgb[c]) : Compose(rgb[c], a, Background[c], Associated);
+    for (int c = 0; c < 3; ++c) dst[2 - c] = out(rgb[c], Background[c]);
     dst += 3;
   }
 }

@@ -369,6 +369,7 @@ class CutWhileLoading : public ParallelExport {
     exporter.Settings.OutputExtension = Extension;
     exporter.Settings.KeepLastSlice = KeepLast;
     exporter.Settings.KeepSourceRows = KeepSource;
+    exporter.Settings.SourceFileHasAlpha = FileHasAlpha;
     exporter.Settings.Options.Retina = Retina;
     TRun run;
     try {
@@ -394,6 +395,7 @@ class CutWhileLoading : public ParallelExport {
   std::string Extension = ".jpg";
   bool KeepLast = true;
   bool KeepSource = true;
+  bool FileHasAlpha = false;
 };
 
 // Grid row 1 ends at y = 400, grid row 3 starts at y = 410: each is staged
@@ -467,19 +469,26 @@ TEST_F(CutWhileLoading, RealFilesOfEveryDeliveringFormatGiveTheFilesOfLoadingFir
 // Rows kept in reused bands behind the writers, from every reader that
 // hands rows over (those that need one block keep it) into every writer
 // that takes them as they come or wants its cell whole: the files of
-// loading first, and a grey source too.
+// loading first, and a grey source and one with transparency (its alpha
+// kept whole beside the bands) too.
 TEST_F(CutWhileLoading, RowsInReusedBandsGiveTheFilesOfLoadingFirstOnEveryFormat) {
   Use(PhotoLike(300, 1300));
   for (int x : {100, 200}) Grid.VertSplits.Add(x);
   for (int y : {100, 500, 900, 1000}) Grid.HorzSplits.Add(y);
-  TPixelGraphic grey;
+  TPixelGraphic grey, clear;
   peer::GreyCopy(Source, grey);
+  clear.Assign(&Source);
+  clear.AddAlpha();
+  for (int y = 0; y < clear.Height(); ++y)
+    for (int x = 0; x < clear.Width(); ++x) clear.AlphaLine(y)[x] = std::uint8_t(x < 150 ? 0 : y % 256);
   KeepLast = false;
   const struct {
     const char* Name;
     TPixelGraphic* Image;
-  } kFiles[] = {{"photo.jpg", &Source}, {"photo.png", &Source}, {"photo.tif", &Source}, {"photo.ppm", &Source},
-                {"grey.pgm", &grey},    {"grey.png", &grey},    {"photo.bmp", &Source}, {"photo.webp", &Source}};
+    bool Alpha;
+  } kFiles[] = {{"photo.jpg", &Source, false}, {"photo.png", &Source, false}, {"photo.tif", &Source, false},
+                {"photo.ppm", &Source, false}, {"grey.pgm", &grey, false},    {"grey.png", &grey, false},
+                {"photo.bmp", &Source, false}, {"photo.webp", &Source, false}, {"clear.png", &clear, true}};
   for (const auto& file : kFiles) {
     const fs::path path = Root / file.Name;
     file.Image->SaveToFile(path.string());
@@ -494,9 +503,12 @@ TEST_F(CutWhileLoading, RowsInReusedBandsGiveTheFilesOfLoadingFirstOnEveryFormat
                                fs::path(file.Name).extension().string().substr(1) + "_" + extension.substr(1);
       const TRun reference = Export(name + "_reference", 1, extension);
       KeepSource = false;
+      FileHasAlpha = file.Alpha;
       const TRun given = ExportLoading(name, 3, [&] { Loading.LoadFromFile(path.string()); });
       KeepSource = true;
+      FileHasAlpha = false;
       ExpectSameRuns(reference, given);
+      if (file.Alpha) EXPECT_TRUE(Loading.HasAlpha());
     }
   }
 }

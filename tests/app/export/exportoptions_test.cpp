@@ -34,6 +34,21 @@ TEST(ExportOptionsStore, RoundTripUnderItsOwnKey) {
   EXPECT_EQ(again.BaseUrl, "https://cdn.example.com/mail");
 }
 
+// The page colour is kept unless white, the default, and goes when set back.
+TEST(ExportOptionsStore, PageColourKeptUnlessWhite) {
+  auto data = std::make_shared<TSettingsData>();
+  TMemorySettingsStore store(ExportOptionsKeyPath, data);
+  TExportOptions options;
+  options.PageColor = RGBColor(0x20, 0xC0, 0x40);
+  SaveExportOptions(store, options);
+  EXPECT_EQ(data->at("Corvane Mill\\Tessel").at("pagecolor_Text"), "#20c040");
+  TExportOptions again;
+  LoadExportOptions(store, again);
+  EXPECT_EQ(again.PageColor, RGBColor(0x20, 0xC0, 0x40));
+  SaveExportOptions(store, TExportOptions{});
+  EXPECT_EQ(data->at("Corvane Mill\\Tessel").count("pagecolor_Text"), 0u);
+}
+
 // A settings file of an older version holds the six check boxes only: it
 // reads as it did, the new options at their defaults. A style this version
 // does not know leaves the one the dialog holds.

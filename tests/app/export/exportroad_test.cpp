@@ -38,6 +38,7 @@ TEST(ExportRoad, DecidedFromTheFactsAlone) {
        "threads 4, while loading, as they come"},
       {"retina", [](TRoadFacts& f) { f.Retina = true; }, "threads 4, while loading, rows back"},
       {"formats of their own", [](TRoadFacts& f) { f.OwnFormats = true; }, "threads 4, while loading, rows back"},
+      {"a source with alpha", [](TRoadFacts& f) { f.SourceAlpha = true; }, "threads 4, while loading, rows back"},
       {"slices made in memory", [](TRoadFacts& f) { f.WritersTakeRowsTopDown = false; },
        "threads 4, while loading, rows back"},
   };

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+
+#include "pgraphic/core/pixelgraphic.h"
 
 namespace {
 
@@ -54,6 +57,41 @@ TEST(PageLayout, MergedCellsMakeATableThatAddsUp) {
   // Without cell data, every filled cell on its own, as ever.
   EXPECT_EQ(Describe(PageLayoutOf(Lines({0, 20}, {0, 10, 10, 30}), {})),
             "1,1 0,0 10x20 at 0,0 spans 1x1\n3,1 10,0 20x20 at 1,0 spans 1x1\ncolumns 0 10 30\nrows 0 20\n");
+}
+
+// The page's background from the design's edge counts transparent pixels
+// as the page shows them, laid on the page colour, not as their stored
+// colour: a transparent design's edge is the page colour, a half clear one
+// a mix, and an edge of differing alphas no colour at all.
+TEST(PageLayout, EdgeColourOfATransparentDesignIsWhatThePageShows) {
+  const TRGB red = RGBColor(255, 0, 0), page = RGBColor(0, 0, 255);
+  const struct {
+    const char* Name;
+    int EdgeAlpha, CornerAlpha;  // -1: no plane
+    std::optional<TRGB> Expected;
+  } kCases[] = {
+      {"opaque, no plane", -1, -1, red},
+      {"clear edge", 0, 0, page},
+      {"half clear edge", 128, 128, RGBColor(128, 0, 127)},
+      {"one corner clearer", 255, 0, std::nullopt},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.Name);
+    TPixelGraphic image;
+    image.SetSizeAndFormat(6, 5, pgpf24Bit);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 6; ++x) image.SetPixelColor(x, y, red);
+    if (c.EdgeAlpha >= 0) {
+      image.AddAlpha();
+      for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x) image.AlphaLine(y)[x] = std::uint8_t(c.EdgeAlpha);
+      image.AlphaLine(4)[5] = std::uint8_t(c.CornerAlpha);
+    }
+    TGridCell all;
+    all.Width = 6;
+    all.Height = 5;
+    EXPECT_EQ(EdgeColor(image, all, page), c.Expected);
+  }
 }
 
 }  // namespace

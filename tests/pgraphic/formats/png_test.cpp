@@ -346,8 +346,11 @@ TEST_F(PngTest, AbortStopsReadingWithoutFailure) {
   EXPECT_EQ(image.Height(), f.Height);
 }
 
+// Transparency laid on a background while loading, as KeepAlpha=false asks.
 class PngAlphaTest : public PngTest {
  protected:
+  PngAlphaTest() { Laying.Settings.KeepAlpha = false; }
+  TPGThreadSettings Laying{PGSettings()};
   TPngFile AlphaFile(int colorType, int depth) {
     TPngFile f;
     f.ColorType = colorType;

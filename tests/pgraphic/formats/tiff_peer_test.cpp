@@ -249,6 +249,9 @@ TEST(TiffPeers, EditorLayoutsReadAsMagickDecodesThem) {
           ReadOurs(path, image);
           EXPECT_TRUE(SameRgb(peer::ToRgb(image), MagickRounded(path, 37, 21))) << compression << layout << colour << depth;
         }
+  TPGLibrarySettings laying = PGSettings();
+  laying.KeepAlpha = false;
+  const TPGThreadSettings scope(laying);
   for (const char* alpha : {"", "-define tiff:alpha=associated"})
     for (const char* colour : {"", "-colorspace gray"})
       for (const char* depth : {"8", "16"}) {

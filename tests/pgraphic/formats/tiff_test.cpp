@@ -358,6 +358,9 @@ TEST(TiffReader, LzwAndDeflateStripsWithThePredictor) {
 // Tiles, planes of their own, 16-bit samples and alpha, each against the
 // pixels it stands for.
 TEST(TiffReader, TilesPlanesSixteenBitsAndAlpha) {
+  TPGLibrarySettings laying = PGSettings();  // alpha laid on the background while loading
+  laying.KeepAlpha = false;
+  const TPGThreadSettings scope(laying);
   TiffBuilder tiled;  // 3 x 2 in tiles of 2 x 1: the right tiles are half outside
   tiled.Image(3, 2, phBlackIsZero, {8}, 1).Tiles({{10, 20}, {30, 99}, {40, 50}, {60, 99}}, 2, 1);
   TiffBuilder planar;  // 2 x 1 RGB, a strip each plane

@@ -1,0 +1,36 @@
+#pragma once
+// What the alpha plane of an image (TPixelGraphic::HasAlpha) means to the
+// places that cannot keep it: files without transparency, a cell's one
+// colour, a measure of how alike two images look. They lay the image on a
+// page colour, as a browser lays a transparent image on the page behind it.
+
+#include <cstdint>
+
+#include "pgraphic/core/types.h"
+
+class TPixelGraphic;
+
+// A colour of alpha a (0 transparent, 255 opaque) laid on page.
+constexpr TRGB PGLaidOn(TRGB color, unsigned a, TRGB page) {
+  const auto mix = [a](unsigned c, unsigned p) { return (c * a + p * (255 - a) + 127) / 255; };
+  return RGBColor(mix(GetRValue(color), GetRValue(page)), mix(GetGValue(color), GetGValue(page)),
+                  mix(GetBValue(color), GetBValue(page)));
+}
+
+// Whether the image shows nothing of what lies behind it: no plane, or a
+// plane of 255s only. Waits for the rows of a window on rows still coming.
+bool PGAlphaIsOpaque(TPixelGraphic& image);
+
+// Makes target a copy of source laid on page, without a plane: 24 bits, or
+// 256 greys where source holds 256 greys and page is grey (grey stays
+// grey). A source without a plane is copied as it is, at its own depth.
+void PGCopyLaidOn(TPixelGraphic& target, TPixelGraphic& source, TRGB page);
+
+// The same in place: image laid on page loses its plane.
+void PGLayAlphaOn(TPixelGraphic& image, TRGB page);
+
+// StretchCopy of a source with a plane into a 24-bit target with one: the
+// colours weighted by their alpha, so that transparent pixels, whatever
+// colour they hold, lend none of it to their neighbours.
+void PGStretchWithAlpha(TPixelGraphic& dest, int destX, int destY, int destWidth, int destHeight,
+                        TPixelGraphic& source, int srcX, int srcY, int srcWidth, int srcHeight);
