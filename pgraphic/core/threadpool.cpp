@@ -1,9 +1,10 @@
 #include "pgraphic/core/threadpool.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -11,6 +12,53 @@
 int PGCores() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
 namespace {
+
+// A pool thread runs on a stack the pool maps itself. The C library would
+// otherwise give a finished thread's stack back with madvise, which
+// interrupts every other thread of the process that runs on another core;
+// the pool's threads only end with the process, so their stacks are kept
+// until then and unmapped after the join.
+struct TPoolThread {
+  pthread_t Id{};
+  void* Stack = nullptr;  // guard page included
+  std::size_t Size = 0;
+};
+
+std::size_t StackSize() {
+  pthread_attr_t defaults;
+  std::size_t size = 8u << 20;
+  if (::pthread_attr_init(&defaults) == 0) {
+    ::pthread_attr_getstacksize(&defaults, &size);
+    ::pthread_attr_destroy(&defaults);
+  }
+  const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+  size = std::max<std::size_t>(size, 256u << 10);
+  return (size + page - 1) / page * page;
+}
+
+bool StartThread(TPoolThread& thread, void* (*entry)(void*), void* argument) {
+  const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+  const std::size_t size = StackSize();
+  void* const stack = ::mmap(nullptr, size + page, PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+  if (stack == MAP_FAILED) return false;
+  // Stacks grow down: the lowest page stays unreadable, so an overflow
+  // faults instead of writing into whatever was mapped below.
+  pthread_attr_t attr;
+  bool started = ::mprotect(stack, page, PROT_NONE) == 0 && ::pthread_attr_init(&attr) == 0;
+  if (started) {
+    started = ::pthread_attr_setstack(&attr, static_cast<char*>(stack) + page, size) == 0 &&
+              ::pthread_create(&thread.Id, &attr, entry, argument) == 0;
+    ::pthread_attr_destroy(&attr);
+  }
+  if (!started) {
+    ::munmap(stack, size + page);
+    return false;
+  }
+  thread.Stack = stack;
+  thread.Size = size + page;
+  return true;
+}
 
 // Threads that wait for jobs. A job handed over goes to an idle thread, or
 // to a new one when every thread is busy; threads are joined when the
@@ -35,16 +83,22 @@ class TPool {
       FWake.notify_one();
       return true;
     }
-    try {
-      FThreads.emplace_back([this] { Loop(); });
-    } catch (const std::system_error&) {
+    TPoolThread thread;
+    FThreads.reserve(FThreads.size() + 1);  // a thread started is always joined
+    if (!StartThread(thread, &TPool::Entry, this)) {
       FJobs.pop_back();
       return false;
     }
+    FThreads.push_back(thread);
     return true;
   }
 
  private:
+  static void* Entry(void* pool) {
+    static_cast<TPool*>(pool)->Loop();
+    return nullptr;
+  }
+
   void Loop() {
     std::unique_lock<std::mutex> lock(FLock);
     for (;;) {
@@ -78,7 +132,10 @@ class TPool {
         Current->FStopping = true;
       }
       Current->FWake.notify_all();
-      for (std::thread& thread : Current->FThreads) thread.join();
+      for (const TPoolThread& thread : Current->FThreads) {
+        ::pthread_join(thread.Id, nullptr);
+        ::munmap(thread.Stack, thread.Size);
+      }
     }
   };
 
@@ -89,7 +146,7 @@ class TPool {
   std::deque<std::function<void()>> FJobs;
   std::ptrdiff_t FIdle = 0;
   bool FStopping = false;
-  std::vector<std::thread> FThreads;
+  std::vector<TPoolThread> FThreads;
 };
 
 }  // namespace

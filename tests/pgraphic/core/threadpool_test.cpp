@@ -127,4 +127,21 @@ TEST(ThreadPool, AGroupCanBeWaitedForAgainWithNewJobs) {
   EXPECT_EQ(group.Running(), 0);
 }
 
+// Pool threads run on stacks the pool maps itself: as deep as a thread the
+// C library makes, with a guard below.
+int Deep(int depth) {
+  volatile char frame[64 << 10];
+  frame[0] = char(depth);
+  frame[sizeof frame - 1] = char(depth);
+  return depth == 0 ? frame[0] : Deep(depth - 1) + frame[sizeof frame - 1];
+}
+
+TEST(ThreadPool, JobsHaveTheStackOfAnyThread) {
+  TPGTaskGroup group(2);
+  std::atomic<int> sum{0};
+  for (int i = 0; i < 2; ++i) group.Run([&] { sum += Deep(24); });  // 1.5 MB deep
+  group.Wait();
+  EXPECT_EQ(sum, 2 * (24 * 25 / 2));
+}
+
 }  // namespace
