@@ -18,9 +18,10 @@ double StructuralSimilarity(TPixelGraphic& a, TPixelGraphic& b);
 
 // The SSIM of many images against one, as StructuralSimilarity(reference,
 // other) gives it to the last bit, for less than half its work per image:
-// the means and variances of the reference's windows are computed once.
-// They take 16 bytes per window; for a reference of more than 4 million
-// windows they are not kept, and each comparison does the whole work.
+// the reference's luma and the means and variances of its windows are
+// computed once. They take about 24 bytes per pixel; for a reference of
+// more than 4 million windows they are not kept, and each comparison does
+// the whole work.
 // The reference must stay, unchanged, while this lives.
 class TSsimReference {
  public:
@@ -29,6 +30,7 @@ class TSsimReference {
 
  private:
   TPixelGraphic& FReference;
+  std::vector<double> FLuma;     // per pixel, row by row
   std::vector<double> FMeans;    // per window: the mean of the reference's luma,
   std::vector<double> FSquares;  // and of its square
 };
