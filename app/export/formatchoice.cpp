@@ -99,7 +99,7 @@ class TWebpSearch {
   TTry Best;        // the lowest quality good enough, when Hi <= 100
   int Lo = -1;      // the highest quality tried that falls short
   int Hi = 101;     // the lowest quality tried that is good enough
-  bool Hopeless = false;  // one fell short at the JPEG's size or more
+  bool Hopeless = false;  // one fell short at the limit's size or more
   TTry Short;       // the best look that fell short
   int Encodes = 0;
 
@@ -162,42 +162,45 @@ TEncodedSlice ChooseExact(TPixelGraphic& image, std::uint8_t formats, const TPGL
   return std::move(winner);
 }
 
-// The smallest 256-colour PNG of image (an optimised palette, with error
-// diffusion or without) that looks at least as good as target, if any.
+// A 256-colour PNG of image (an optimised palette, without error diffusion
+// or, where that falls short, with it) that looks at least as good as
+// target, if any. Diffusion only ever buys looks for bytes: where the
+// plain palette looks good enough it is the smaller file.
 std::optional<TEncodedSlice> PaletteThatLooksAsGood(TPixelGraphic& image, const TSsimReference& reference,
                                                     const TPGLibrarySettings& settings, double target,
                                                     int& encodes) {
-  std::optional<TEncodedSlice> best;
   for (const bool diffused : {false, true}) {
     TPGLibrarySettings trial = settings;
     trial.Png8Dither = diffused;
     std::vector<std::uint8_t> bytes = Encode(image, "png8", trial);
     ++encodes;
-    if (best && bytes.size() >= best->Bytes.size()) continue;
     TPixelGraphic decoded;
     Decode(bytes, decoded, settings);
     const double ssim = reference.Compare(decoded);
     if (ssim < target) continue;
-    best = Made(Format("png8"), std::move(bytes));
-    best->Reason = std::string(diffused ? "with" : "without") + " diffusion, SSIM " + Ssim(ssim);
+    TEncodedSlice png = Made(Format("png8"), std::move(bytes));
+    png.Reason = std::string(diffused ? "with" : "without") + " diffusion, SSIM " + Ssim(ssim);
+    return png;
   }
-  return best;
+  return std::nullopt;
 }
 
 const char* const kJpegWithoutWebp = "more than 256 colours: JPEG (WebP left out)";
 
 // The lossy file chosen: the JPEG or a WebP that looks as good in fewer
-// bytes.
+// bytes. rival is the size of another file as good (a palette's), if any: a
+// WebP that falls short at that size already cannot win either.
 TEncodedSlice ChooseJpegOrWebp(TPixelGraphic& image, std::uint8_t formats, const TPGLibrarySettings& settings,
                                int jpegQuality, TEncodedSlice jpeg, const TSsimReference& reference,
-                               double target) {
+                               double target, std::size_t rival) {
   const std::string start = "more than 256 colours: ";
   if (!(formats & afWebp)) {
     jpeg.Reason = kJpegWithoutWebp;
     return jpeg;
   }
   const bool jpegAllowed = formats & afJpeg;
-  TWebpSearch search(image, reference, settings, target, jpegAllowed ? jpeg.Bytes.size() : SIZE_MAX);
+  TWebpSearch search(image, reference, settings, target,
+                     std::min(rival, jpegAllowed ? jpeg.Bytes.size() : SIZE_MAX));
   // Where the lowest good enough quality mostly lies: a little below the
   // JPEG's on photographs, far below it where the JPEG already looks almost
   // perfect (flat areas, text), since WebP codes those in fewer bits.
@@ -254,7 +257,8 @@ TEncodedSlice ChooseLossy(TPixelGraphic& image, std::uint8_t formats, const TPGL
   int encodes = 0;
   std::optional<TEncodedSlice> png =
       palette ? PaletteThatLooksAsGood(image, reference, settings, target, encodes) : std::nullopt;
-  TEncodedSlice lossy = ChooseJpegOrWebp(image, formats, settings, jpegQuality, std::move(jpeg), reference, target);
+  TEncodedSlice lossy = ChooseJpegOrWebp(image, formats, settings, jpegQuality, std::move(jpeg), reference, target,
+                                         png ? png->Bytes.size() : SIZE_MAX);
   if (!png || png->Bytes.size() >= lossy.Bytes.size()) {
     lossy.Encodes += encodes;
     return lossy;
