@@ -15,6 +15,7 @@
 #include "pgraphic/core/errors.h"
 #include "pgraphic/core/messages.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/simd.h"
 
 namespace {
 
@@ -61,18 +62,6 @@ void LumaRow(TPixelGraphic& image, int y, double* luma, std::size_t width) {
   }
 }
 
-// Where the processor has wider vectors, the sums use them: each element
-// gets the same operations in the same order (no multiply and add is
-// fused), so every processor gives the same bits.
-#if defined(__x86_64__) && defined(__has_attribute)
-#if __has_attribute(target_clones)
-#define SSIM_WIDE __attribute__((target_clones("avx2", "default")))
-#endif
-#endif
-#ifndef SSIM_WIDE
-#define SSIM_WIDE
-#endif
-
 // Four doubles, as wide vectors hold them; where vectors are narrower the
 // compiler splits them.
 typedef double TQuad __attribute__((vector_size(32)));
@@ -92,7 +81,7 @@ typedef double TQuad __attribute__((vector_size(32)));
 // down a column of rows in(i, x) = rows[i][x]. Sixteen elements at a time,
 // in four vectors of sums that do not wait for each other.
 template <bool Along>
-SSIM_WIDE void Taps(const double* const* rows, const double* g, int n, double* out, std::size_t count) {
+PG_WIDE void Taps(const double* const* rows, const double* g, int n, double* out, std::size_t count) {
   const auto in = [&](int i, std::size_t x) { return Along ? rows[0] + x + std::size_t(i) : rows[i] + x; };
   std::size_t x = 0;
   for (; x + 16 <= count; x += 16) {
@@ -122,7 +111,7 @@ SSIM_WIDE void Taps(const double* const* rows, const double* g, int n, double* o
 // total plus the SSIM of count windows, from their means (ma, mb) and the
 // means of the squares and of the product: each window's value is computed
 // alone, then they are added to total in order.
-SSIM_WIDE double WindowSsims(double total, const double* ma, const double* mb, const double* saa,
+PG_WIDE double WindowSsims(double total, const double* ma, const double* mb, const double* saa,
                              const double* sbb, const double* sab, std::size_t count, double* scratch) {
   for (std::size_t x = 0; x < count; ++x) {
     const double va = saa[x] - ma[x] * ma[x], vb = sbb[x] - mb[x] * mb[x], cov = sab[x] - ma[x] * mb[x];

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "pgraphic/core/errors.h"
+#include "pgraphic/core/simd.h"
 #include "pgraphic/core/threadpool.h"
 
 namespace {
@@ -34,49 +35,61 @@ constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
 
 // ---- filtering
 
-// The filter loops take most of the time of a write in parts; GCC
-// vectorises them only when its cost model may weigh them.
-#if defined(__GNUC__) && !defined(__clang__)
-#define PG_VECTORIZE __attribute__((optimize("vect-cost-model=dynamic")))
-#else
-#define PG_VECTORIZE
-#endif
-
 using TByte = std::uint8_t;
 using TRowSource = std::function<const std::uint8_t*(std::uint32_t)>;
 
-// What libpng weighs a filtered byte by: its distance from zero, read signed.
-inline unsigned Weight(int v) {
-  const int s = std::int8_t(v);
-  return unsigned(s < 0 ? -s : s);
+// What libpng weighs a filtered byte by: its distance from zero, read signed
+// (0 to 128), worked out in bytes so that vectors hold many.
+inline TByte Weight(TByte v) {
+  const TByte negated = TByte(-v);
+  return v < negated ? v : negated;
 }
 
-inline int Paeth(int a, int b, int c) {
-  const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-  return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+// In 16 bits, which hold every distance (up to 510), so that vectors hold
+// sixteen at a time.
+inline std::int16_t Distance(std::int16_t v) { return v < 0 ? std::int16_t(-v) : v; }
+
+inline TByte Paeth(TByte a, TByte b, TByte c) {
+  const std::int16_t bc = std::int16_t(b - c), ac = std::int16_t(a - c);
+  const std::int16_t pa = Distance(bc), pb = Distance(ac), pc = Distance(std::int16_t(bc + ac));
+  const TByte nearer = pb <= pc ? b : c;
+  return pa <= pb && pa <= pc ? a : nearer;
 }
 
 // The filter type (none, sub, up, average, Paeth) whose bytes weigh least,
-// the lowest on a tie. The first step bytes have no left neighbour.
-PG_VECTORIZE int ChooseFilter(const TByte* __restrict cur, const TByte* __restrict prev, std::size_t n,
-                              std::size_t step) {
+// the lowest on a tie. The first step bytes have no left neighbour. All five
+// are weighed in one pass, stretch by stretch, summed in 16 bits within a
+// stretch (256 bytes weigh at most 2^15) so that vectors hold many sums.
+PG_WIDE int ChooseFilter(const TByte* __restrict cur, const TByte* __restrict prev, std::size_t n,
+                         std::size_t step) {
+  constexpr std::size_t kStretch = 256;
   unsigned long long sums[5] = {};
   const std::size_t head = std::min(step, n);
-  for (std::size_t i = 0; i < n; ++i) sums[0] += Weight(cur[i]);
   for (std::size_t i = 0; i < head; ++i) {
+    sums[0] += Weight(cur[i]);
     sums[1] += Weight(cur[i]);
-    sums[3] += Weight(cur[i] - (prev[i] >> 1));
-    sums[4] += Weight(cur[i] - prev[i]);
+    sums[2] += Weight(TByte(cur[i] - prev[i]));
+    sums[3] += Weight(TByte(cur[i] - (prev[i] >> 1)));
+    sums[4] += Weight(TByte(cur[i] - prev[i]));
   }
-  for (std::size_t i = head; i < n; ++i) sums[1] += Weight(cur[i] - cur[i - step]);
-  for (std::size_t i = 0; i < n; ++i) sums[2] += Weight(cur[i] - prev[i]);
-  for (std::size_t i = head; i < n; ++i) sums[3] += Weight(cur[i] - ((cur[i - step] + prev[i]) >> 1));
-  for (std::size_t i = head; i < n; ++i) sums[4] += Weight(cur[i] - Paeth(cur[i - step], prev[i], prev[i - step]));
+  for (std::size_t from = head; from < n; from += kStretch) {
+    const std::size_t to = std::min(n, from + kStretch);
+    std::uint16_t none = 0, sub = 0, up = 0, average = 0, paeth = 0;
+    for (std::size_t i = from; i < to; ++i) {
+      const TByte c = cur[i], a = cur[i - step], b = prev[i], d = prev[i - step];
+      none = std::uint16_t(none + Weight(c));
+      sub = std::uint16_t(sub + Weight(TByte(c - a)));
+      up = std::uint16_t(up + Weight(TByte(c - b)));
+      average = std::uint16_t(average + Weight(TByte(c - ((a + b) >> 1))));
+      paeth = std::uint16_t(paeth + Weight(TByte(c - Paeth(a, b, d))));
+    }
+    sums[0] += none, sums[1] += sub, sums[2] += up, sums[3] += average, sums[4] += paeth;
+  }
   return int(std::min_element(sums, sums + 5) - sums);
 }
 
-PG_VECTORIZE void FilterRow(int type, const TByte* __restrict cur, const TByte* __restrict prev,
-                            TByte* __restrict out, std::size_t n, std::size_t step) {
+PG_WIDE void FilterRow(int type, const TByte* __restrict cur, const TByte* __restrict prev,
+                       TByte* __restrict out, std::size_t n, std::size_t step) {
   const std::size_t head = std::min(step, n);
   switch (type) {
     case 1:
