@@ -192,10 +192,10 @@ TExportOptions OptionsFrom(const TCliParsed& parsed) {
   return options;
 }
 
-// Slices are encoded on as many threads as the machine has cores unless
-// --threads says otherwise; the files are the same either way.
+// Slices are encoded on PGWorkers threads unless --threads says otherwise;
+// the files are the same either way.
 int ThreadsFrom(const TCliParsed& parsed) {
-  if (!parsed.Has("--threads")) return PGCores();
+  if (!parsed.Has("--threads")) return PGWorkers();
   std::int32_t threads = 0;
   try {
     threads = StrToInt(parsed.Get("--threads"));
@@ -456,7 +456,7 @@ const TCliRegistrar Registrar{
      "  --save-grid        save the grid as BASE.grd beside HTML, the --tags texts\n"
      "                     as BASE.tags and the cells as BASE.cells\n"
      "  --overwrite        replace existing files (HTML, slices, grid)\n"
-     "  --threads N        encoding threads, 1 to 64 (default: one per core)\n"
+     "  --threads N        encoding threads, 1 to 64 (default: one more than the cores)\n"
      "  --dry-run          check everything the export checks and print each\n"
      "                     slice's format and bytes and the total as the export\n"
      "                     would make them; write nothing. Fails as the export\n"

@@ -11,6 +11,8 @@
 
 int PGCores() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
+int PGWorkers() { return PGCores() + 1; }
+
 namespace {
 
 // A pool thread runs on a stack the pool maps itself. The C library would

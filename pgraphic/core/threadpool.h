@@ -22,6 +22,12 @@
 // How many jobs of a kind are worth running at once: the machine's cores,
 // at least one.
 int PGCores();
+// How many jobs to run at once where the work divides freely (slices, parts
+// of a file): one more than the cores. A job that waits for rows or for the
+// disk leaves its core to the extra one, and on a machine busy with other
+// work the export keeps its share: the system shares a core among threads,
+// not among programs.
+int PGWorkers();
 
 // Jobs run together, at most Parallel of them at once, on the pool. The
 // first failure (the first job to raise, in time) is kept, the jobs not yet

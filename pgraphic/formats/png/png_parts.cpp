@@ -252,9 +252,9 @@ void ZlibHeader(const TPngPartsPlan& plan, std::uint8_t* header) {
 
 // ---- the parts in flight
 
-// Compresses the parts handed to it on the pool, a worker per core at
-// most, and writes them in order. A small image (a slice, say, while other
-// slices keep the cores busy) is not worth threads of its own: the caller
+// Compresses the parts handed to it on the pool, PGWorkers workers at most,
+// and writes them in order. A small image (a slice, say, while other slices
+// keep the cores busy) is not worth threads of its own: the caller
 // compresses its parts, and so it does from the first part no thread of
 // the pool takes on.
 class TPartPipeline {
@@ -262,7 +262,7 @@ class TPartPipeline {
   TPartPipeline(TStream& stream, const TPngPartsPlan& plan, const TRowSource& row,
                 const std::function<void(std::uint32_t)>& progress, std::size_t rowsPerPart, std::size_t parts)
       : Stream(stream), Plan(plan), Row(row), Progress(progress), RowsPerPart(rowsPerPart), Parts(parts),
-        Workers(parts >= kPartsForThreads ? std::min<std::size_t>(std::size_t(PGCores()), parts) : 0),
+        Workers(parts >= kPartsForThreads ? std::min<std::size_t>(std::size_t(PGWorkers()), parts) : 0),
         MaxInFlight(Workers + 1), Compressing(int(std::max<std::size_t>(Workers, 1))) {}
   TPartPipeline(const TPartPipeline&) = delete;
   TPartPipeline& operator=(const TPartPipeline&) = delete;
