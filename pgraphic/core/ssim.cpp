@@ -81,7 +81,8 @@ typedef double TQuad __attribute__((vector_size(32)));
 // down a column of rows in(i, x) = rows[i][x]. Sixteen elements at a time,
 // in four vectors of sums that do not wait for each other.
 template <bool Along>
-PG_WIDE void Taps(const double* const* rows, const double* g, int n, double* out, std::size_t count) {
+[[gnu::always_inline]] inline void Taps(const double* const* rows, const double* g, int n, double* out,
+                                        std::size_t count) {
   const auto in = [&](int i, std::size_t x) { return Along ? rows[0] + x + std::size_t(i) : rows[i] + x; };
   std::size_t x = 0;
   for (; x + 16 <= count; x += 16) {
@@ -106,6 +107,13 @@ PG_WIDE void Taps(const double* const* rows, const double* g, int n, double* out
   }
 }
 
+PG_WIDE void TapsAlong(const double* row, const double* g, int n, double* out, std::size_t count) {
+  Taps<true>(&row, g, n, out, count);
+}
+
+PG_WIDE void TapsDown(const double* const* rows, const double* g, int n, double* out, std::size_t count) {
+  Taps<false>(rows, g, n, out, count);
+}
 #pragma GCC diagnostic pop
 
 // total plus the SSIM of count windows, from their means (ma, mb) and the
@@ -147,14 +155,12 @@ struct TWindows {
     const auto slot = [&](int r, std::size_t k) { return rows.data() + (std::size_t(r) * count + k) * Across; };
     for (int y = 0; y < Height; ++y) {
       fill(y, line.data());
-      for (std::size_t k = 0; k < count; ++k) {
-        const double* const from = line.data() + k * Width;
-        Taps<true>(&from, Gx.data(), Nx, slot(y % Ny, k), Across);
-      }
+      for (std::size_t k = 0; k < count; ++k)
+        TapsAlong(line.data() + k * Width, Gx.data(), Nx, slot(y % Ny, k), Across);
       if (y < Ny - 1) continue;
       for (std::size_t k = 0; k < count; ++k) {
         for (int j = 0; j < Ny; ++j) column[std::size_t(j)] = slot((y - Ny + 1 + j) % Ny, k);
-        Taps<false>(column.data(), Gy.data(), Ny, sums.data() + k * Across, Across);
+        TapsDown(column.data(), Gy.data(), Ny, sums.data() + k * Across, Across);
       }
       use(std::size_t(y - Ny + 1), sums.data());
     }
