@@ -240,7 +240,6 @@ void CliRaiseHeldWarning() {
 
 bool CliSaysWarnings() { return Warnings().Say; }
 
-void CliKeepWarningsQuiet() { Warnings().Say = false; }
 
 int ExitStatusOfCurrentFailure() {
   try {

@@ -62,8 +62,8 @@ void ApplyCommonOptions(const TCliParsed& parsed);
 void ConfigureImage(TPixelGraphic& image, const TCliParsed& parsed);
 
 // Every warning of a command goes here: said on standard error as
-// "warning: TEXT" (not with --quiet, nor where another report takes it),
-// kept for the command's report, and with --warnings-as-errors raised
+// "warning: TEXT" (not with --quiet), kept for the command's report (the
+// --json document), and with --warnings-as-errors raised
 // instead (on the thread that runs the command; warnings of other threads
 // are raised by CliRaiseHeldWarning).
 void CliWarn(const std::string& text);
@@ -73,9 +73,8 @@ std::vector<std::string> CliWarnings();
 // one: called before anything is written.
 void CliRaiseHeldWarning();
 // Whether warnings and the result go to standard error and output as
-// text: false with --quiet, or where a report (--json) takes them.
+// text: false with --quiet.
 bool CliSaysWarnings();
-void CliKeepWarningsQuiet();
 // The failure a warning becomes under --warnings-as-errors (exit status 1).
 class TCliWarningAsError : public std::runtime_error {
  public:

@@ -292,20 +292,11 @@ bool TSliceRun::Rehearse(TSliceExporter& exporter) {
     // What the export would remove: its last slices that none of this one's
     // files may become (a chosen format may become any of its candidates).
     std::vector<std::string> kept;
-    for (const TPlannedSlice& slice : plan.Slices) {
-      const std::string name = std::filesystem::path(slice.Path).filename().string();
-      if (!slice.Chosen()) kept.push_back(name);
-      else
-        for (const std::string& extension : AutoFormatExtensions(AutoFormatsFor(plan.Rules)))
-          kept.push_back(name + extension);
-    }
+    for (const std::string& path : plan.Outputs) kept.push_back(std::filesystem::path(path).filename().string());
     if (exporter.Settings.Prune)
       for (const std::string& path : SlicesToPrune(HtmlPath, kept, exporter.Settings.SourceFile)) Report.Removed(path);
     return true;
   }
-  if (plan.FormatsChosen)
-    if (const std::string problem = AutoFormatsProblem(plan.Rules); !problem.empty())
-      throw std::runtime_error(problem);
   TPixelGraphic slice;
   ConfigureImage(slice, Parsed);
   TPageWeighing weighing;
@@ -357,6 +348,9 @@ int TSliceRun::Run() {
                     : streaming ? exporter.ExportWhileLoading(Source, load)
                                 : exporter.Export(Source);
   if (!done) throw TCliFailure(ui.Refusal(), ui.RefusalStatus());
+  // The weighing's threads keep what they warn of; the export raises it
+  // before committing, the dry run here.
+  if (DryRun) CliRaiseHeldWarning();
   if (CliSaysWarnings() && !Json) std::cout << (DryRun ? Report.DryRunText() : Report.Text());
   return ceSuccess;
 }

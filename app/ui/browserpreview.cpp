@@ -13,6 +13,7 @@
 #include "app/export/previewpage.h"
 #include "app/ui/dialogs.h"
 #include "pgraphic/core/pixelgraphic.h"
+#include "pgraphic/core/settings.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ QString TBrowserPreview::Run(TPixelGraphic& source, const TGridData& cut, const 
   const QString html = folder + QLatin1Char('/') + name + QStringLiteral(".html");
   // No dialog of the export's: the texts come from the cut, nothing is asked.
   options.ShowOptions = options.IncAltTags = options.EditCode = options.AlwaysGrid = false;
+  PGSettings().PageColor = options.PageColor;  // as an export from the window lays transparency
   TGridData copy = cut;
   TPreviewUi ui(QFile::encodeName(html).toStdString());
   TSliceExporter exporter(copy, ui);
@@ -72,6 +74,7 @@ QString TBrowserPreview::Run(TPixelGraphic& source, const TGridData& cut, const 
   const QString preview = folder + QStringLiteral("/preview.html");
   WriteText(preview, PreviewPage(name.toStdString(), QFile::encodeName(view).toStdString(),
                                  QFile::encodeName(imagesOff).toStdString(), width, height));
-  FDialogs.ShellOpen(QUrl::fromLocalFile(preview).toString());
+  if (!FDialogs.ShellOpen(QUrl::fromLocalFile(preview).toString()))
+    throw std::runtime_error("No browser could be started; the preview is at " + preview.toStdString());
   return preview;
 }

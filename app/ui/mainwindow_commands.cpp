@@ -237,7 +237,7 @@ void TForm1::ExportCommand() {
   if (!source) return;
   FSourcePage->Editor().CancelDrag();
   const QString status = FExport->Run(*source, *FOutputFormat);
-  if (FExport->GridSaved()) FGridPath = QString::fromStdString(FRecentGrids.Items(0));
+  if (!FExport->SavedGrid().isEmpty()) FGridPath = FExport->SavedGrid();
   if (!status.isEmpty()) FSourcePage->ShowStatus(status);
 }
 

@@ -207,10 +207,15 @@ void TSlicesPanel::Refresh() {
       }
     }
     // A cell without an image has no format; a quality means something to lossy formats alone.
+    // Flags set only where they change: each change tells the table's model.
     const Qt::ItemFlags editable = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
-    for (const int c : {colName, colFormat})
-      Table->item(int(i), c)->setFlags(FSkips[i] ? editable & ~Qt::ItemIsEditable : editable);
-    Table->item(int(i), colQuality)->setFlags(lossy && !FSkips[i] ? editable : editable & ~Qt::ItemIsEditable);
+    const auto flag = [&](int c, bool canEdit) {
+      QTableWidgetItem* const item = Table->item(int(i), c);
+      const Qt::ItemFlags wanted = canEdit ? editable : editable & ~Qt::ItemIsEditable;
+      if (item->flags() != wanted) item->setFlags(wanted);
+    };
+    for (const int c : {colName, colFormat}) flag(c, !FSkips[i]);
+    flag(colQuality, lossy && !FSkips[i]);
     if (pictures) {
       const bool drawn = Picture && FCells.size() <= std::size_t(MaxPictures);
       const QImage picture = drawn ? Picture(cell, PictureHeight) : QImage();
@@ -247,8 +252,7 @@ void TSlicesPanel::Edited(QTableWidgetItem* item) {
         return;
       }
     }
-    FDocument.Apply(QStringLiteral("Name of Slice %1, %2").arg(cell.Column).arg(cell.Row), after);
-    Refresh();
+    Commit(QStringLiteral("Name of Slice %1, %2").arg(cell.Column).arg(cell.Row), after);
     return;
   }
   if (item->column() == colFormat || item->column() == colQuality) {
@@ -271,8 +275,7 @@ void TSlicesPanel::Edited(QTableWidgetItem* item) {
       after.Cells.Formats.erase(key);
     else
       after.Cells.Formats[key] = own;
-    FDocument.Apply(QStringLiteral("Format of Slice %1, %2").arg(cell.Column).arg(cell.Row), after);
-    Refresh();
+    Commit(QStringLiteral("Format of Slice %1, %2").arg(cell.Column).arg(cell.Row), after);
     return;
   }
   TCellTags texts = after.Tags.count(key) ? after.Tags.at(key) : TCellTags{};
@@ -287,9 +290,17 @@ void TSlicesPanel::Edited(QTableWidgetItem* item) {
   const QString what = item->column() == colLink     ? QStringLiteral("Link")
                        : item->column() == colTarget ? QStringLiteral("Target")
                                                      : QStringLiteral("ALT Text");
-  FDocument.Apply(QStringLiteral("Edit %1 of Slice %2, %3").arg(what).arg(cell.Column).arg(cell.Row), after);
   // A tab or line break the field could not keep shows as it is saved.
-  Refresh();
+  Commit(QStringLiteral("Edit %1 of Slice %2, %3").arg(what).arg(cell.Column).arg(cell.Row), after);
+}
+
+// A change reaches the table through the document's Changed, which
+// refreshes it; an edit that changes nothing puts the cell back as it was.
+void TSlicesPanel::Commit(const QString& text, const TGridData& after) {
+  if (after == FDocument.Data())
+    Refresh();
+  else
+    FDocument.Apply(text, after);
 }
 
 void TSlicesPanel::PickChanged() {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/cut/griddata.h"
 #include "app/cut/splitgrid.h"
 
 class QCheckBox;
@@ -73,6 +74,7 @@ class TSlicesPanel : public QDockWidget {
 
  private:
   void Edited(QTableWidgetItem* item);
+  void Commit(const QString& text, const TGridData& after);
   void PickChanged();
   void ShowRows();
 

@@ -89,6 +89,12 @@ void TWindowExportUi::ShowExportOptions(TExportOptions& options) {
   AfterDialog();
   if (FOptions->result() != QDialog::Accepted) throw EExportCancelled();
   options = FOptions->Options();
+  TakeFromDialog(options);
+}
+
+void TWindowExportUi::TakeFromDialog(const TExportOptions& options) {
+  PGSettings().PageColor = options.PageColor;
+  if (FSettings) FSettings->SliceBaseName = FOptions->slicenames->text().toStdString();
 }
 
 bool TWindowExportUi::ConfirmOddRetinaLine(const std::string& line) {
@@ -144,6 +150,7 @@ TWindowExport::TWindowExport(QWidget& window, TMainWindowDialogs& dialogs, TCutD
                              TRecentFiles& recentGrids)
     : FDocument(document), FUi(window, dialogs),
       FExporter(std::make_unique<TSliceExporter>(FCut, FUi)) {
+  FUi.Serve(FExporter->Settings);
   FExporter->Settings.RecentGrids = &recentGrids;
   // As the command line does: the next export of the page, here or there,
   // knows which slices are this page's and which another's.
@@ -170,7 +177,7 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
   FCut = FDocument.Data();
   FUi.BeginExport(SliceCountOf(PageLayoutOf(FCut.Grid, FCut.Cells)), &FCut.Tags, &FCut.Cells);
   FUi.SuggestNameFor(FDocument.ImagePath());
-  FGridSaved = false;
+  FSavedGrid.clear();
   TOutcome outcome;
   try {
     outcome = Export(source, format);
@@ -178,7 +185,7 @@ QString TWindowExport::Run(TPixelGraphic& source, const TOutputFormat& format) {
     End(false);
     throw;
   }
-  FGridSaved = outcome.GridSaved;
+  if (outcome.GridSaved) FSavedGrid = QString::fromStdString(FUi.PlannedGrid());
   End(outcome.Done);
   if (!outcome.Done) return QString();
   const int slices = FUi.SlicesWritten();
@@ -197,9 +204,8 @@ TWindowExport::TOutcome TWindowExport::Export(TPixelGraphic& source, const TOutp
   TExportSettings& settings = FExporter->Settings;
   settings.SetOutputFormat(format);
   settings.Options = OptionsDialog().Options();
-  PGSettings().PageColor = settings.Options.PageColor;
+  FUi.TakeFromDialog(settings.Options);  // and again as the dialog closes, where it shows
   settings.SourceFile = FDocument.ImageFile();
-  settings.SliceBaseName = OptionsDialog().slicenames->text().toStdString();
   const bool done = FExporter->Export(source);
   return {done, done && settings.Options.AlwaysGrid};
 }

@@ -45,6 +45,11 @@ class TWindowExportUi : public TExportUi {
   // of the last export or else the image's.
   void SuggestNameFor(const QString& imagePath);
   void EndExport();
+  // The settings of the export this serves: what the options dialog holds
+  // beside the options (the slices' base name, the page colour the library
+  // lays transparency on) goes there as the dialog closes.
+  void Serve(TExportSettings& settings) { FSettings = &settings; }
+  void TakeFromDialog(const TExportOptions& options);
   int SlicesWritten() const { return FSlices; }
   const std::string& HtmlPath() const { return FHtmlPath; }
 
@@ -54,6 +59,9 @@ class TWindowExportUi : public TExportUi {
   bool ConfirmOddRetinaLine(const std::string& line) override;
   std::string EditSliceTags(TPixelGraphic& slice, const TGridCell& cell,
                             const TSliceTag& tag) override;
+  void Planned(const TExportPlan& plan) override { FPlannedGrid = plan.GridFiles.Grid; }
+  // The grid file the last export planned to write beside its page, if any.
+  const std::string& PlannedGrid() const { return FPlannedGrid; }
   void SlicesEncoded(const std::vector<TSliceOutcome>& slices) override { FOutcomes = slices; }
   void ExportWarned(const std::vector<TExportWarning>& warnings) override { FWarnings = warnings; }
   const std::vector<TExportWarning>& Warnings() const { return FWarnings; }
@@ -73,6 +81,8 @@ class TWindowExportUi : public TExportUi {
   Texportdialog* FOptions = nullptr;
   Taddtagsdialog* FTags = nullptr;
   Tdlg_code* FCode = nullptr;
+  TExportSettings* FSettings = nullptr;
+  std::string FPlannedGrid;
   bool FBusy = false;
   int FSlices = 0;
   int FSliceCount = 0;
@@ -108,9 +118,8 @@ class TWindowExport {
   // status line of a finished export with its warnings, empty when it was
   // cancelled; errors raise with every file as it was.
   QString Run(TPixelGraphic& source, const TOutputFormat& format);
-  // Whether the last export saved the grid beside its page (the recent
-  // grids' first entry then).
-  bool GridSaved() const { return FGridSaved; }
+  // The grid file the last export saved beside its page; empty when none.
+  const QString& SavedGrid() const { return FSavedGrid; }
 
  private:
   struct TOutcome {
@@ -127,5 +136,5 @@ class TWindowExport {
   // formats the per-slice dialogs change and whose lines the export sorts.
   TGridData FCut;
   std::unique_ptr<TSliceExporter> FExporter;
-  bool FGridSaved = false;
+  QString FSavedGrid;
 };
