@@ -103,15 +103,23 @@ void CheckChunkData(const TDirectory& d, const TLayout& l) {
   if (least > std::uint64_t(d.Size)) ReadFailMsg(msgUnexpectedEOF);
 }
 
-// Tiles are decoded a row of them at a time, beside the image: their rows
-// inside the image, and one row of a tile.
+// Tiles of sub-byte samples must start on a byte, as TIFF's widths of a
+// multiple of 16 do.
 void CheckTiles(const TDirectory& d, const TLayout& l) {
-  if (!d.Tiled) return;
-  // Tiles of sub-byte samples must start on a byte, as TIFF's widths of a
-  // multiple of 16 do.
-  if (l.Across > 1 && (std::uint64_t(l.ChunkWidth) * l.Bits * l.SamplesInPlane) % 8 != 0) ReadFailInvalid("TileWidth");
-  const std::uint64_t band = Times(Times(std::min(l.ChunkRows, d.Length), l.PlaneRowBytes), l.Planes);
-  const std::uint64_t needed = band > UINT64_MAX - l.ChunkRowBytes ? UINT64_MAX : band + l.ChunkRowBytes;
+  if (d.Tiled && l.Across > 1 && (std::uint64_t(l.ChunkWidth) * l.Bits * l.SamplesInPlane) % 8 != 0)
+    ReadFailInvalid("TileWidth");
+}
+
+// The rows decoded beside the image: a row of each plane (strips) or their
+// rows of a row of tiles and one row of a tile (tiles), and for a file in
+// planes the interleaved row. Samples of many bits on a wide image make
+// these alone gigabytes.
+void CheckRowMemory(const TDirectory& d, const TLayout& l) {
+  const auto plus = [](std::uint64_t a, std::uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; };
+  const std::uint64_t rows = d.Tiled ? std::min(l.ChunkRows, d.Length) : 1;
+  std::uint64_t needed = Times(Times(rows, l.PlaneRowBytes), l.Planes);
+  if (d.Tiled) needed = plus(needed, l.ChunkRowBytes);
+  if (l.Planes > 1) needed = plus(needed, Times(l.PlaneRowBytes, l.Planes));
   const std::uint64_t limit = PGSettings().MaxDecoderMemory;
   if (needed > limit) throw EPGTIFFileFormatReader("TIFF: " + PGDecoderMemoryText(limit, needed));
 }
@@ -132,6 +140,7 @@ void CheckForReading(TDirectory& d, TPGWarningAction action) {
   const TLayout l = LayoutOf(d);
   CheckChunkData(d, l);
   CheckTiles(d, l);
+  CheckRowMemory(d, l);
 }
 
 }  // namespace tiff

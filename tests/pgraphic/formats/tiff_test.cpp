@@ -402,6 +402,8 @@ TEST(TiffReader, TilesPlanesSixteenBitsAndAlpha) {
   EXPECT_EQ(ReadError(TiffBuilder(tiled).Tag(tagTileWidth, ftShort, {3}).Build()), "TIFF: TileOffsets invalid");
   PGSettings().MaxDecoderMemory = 4;  // a row of tiles, 3 bytes, and a row of a tile, 2
   EXPECT_EQ(ReadError(tiled.Build()).substr(0, 20), "TIFF: Decoding needs");
+  // Strips too: a row of each plane and the interleaved row, 6 bytes each.
+  EXPECT_EQ(ReadError(planar.Build()).substr(0, 20), "TIFF: Decoding needs");
 }
 
 TEST(TiffReader, SizeLimitAndEmptyImages) {
