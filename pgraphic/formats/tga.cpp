@@ -233,30 +233,34 @@ class TRowDecoder {
   bool Direct = false;
 };
 
-bool HasVisiblePixel(TPixelGraphic& image) {
-  for (int y = 0; y < image.Height(); ++y) {
-    const std::uint8_t* a = image.AlphaLine(y);
-    if (std::any_of(a, a + image.Width(), [](std::uint8_t v) { return v != 0; })) return true;
-  }
-  return false;
+bool ShowsAPixel(const std::uint8_t* alpha, int width) {
+  return std::any_of(alpha, alpha + width, [](std::uint8_t v) { return v != 0; });
 }
 
+// Writers that leave the alpha bits unused leave them 0: such a file shows
+// nothing, and is taken for opaque instead. Until a pixel shows, the rows
+// are not handed on: whoever takes rows as they come must not see the plane
+// before it is decided.
 void DecodeRows(TStream& stream, TPixelGraphic& image, const TTGAHeader& h) {
   TRowDecoder decoder(stream, h, image);
   const bool top = (h.Descriptor & 0x20) != 0;
   const int height = h.Height;
+  bool decided = !image.HasAlpha();
+  int first = 0, held = 0;  // the rows decoded and not handed on yet
   TPGProgressBracket bracket(image);
   for (int r = 0; r < height; ++r) {
     const int y = top ? r : height - 1 - r;
     decoder.Row(image.ScanLine(y), image.AlphaLine(y));
-    image.DoRowsDone(top ? r : height - 1 - r, 1);
+    if (!decided) decided = ShowsAPixel(image.AlphaLine(y), image.Width());
+    first = held == 0 || y < first ? y : first;
+    ++held;
+    if (decided) image.DoRowsDone(first, held), held = 0;
     if (image.DoProgress(r, height)) break;
   }
   decoder.Finish();
-  // Writers that leave the alpha bits unused leave them 0: such a file shows
-  // nothing, and is taken for opaque instead.
-  if (image.HasAlpha() && !HasVisiblePixel(image))
+  if (!decided)
     for (int y = 0; y < height; ++y) std::memset(image.AlphaLine(y), 0xFF, std::size_t(image.Width()));
+  if (held > 0) image.DoRowsDone(first, held);
 }
 
 // Refuses pixel data shorter than the image needs before pixel memory
