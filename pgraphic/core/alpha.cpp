@@ -14,6 +14,15 @@ bool PGAlphaIsOpaque(TPixelGraphic& image) {
   return true;
 }
 
+void PGCopyAt24Bits(TPixelGraphic& target, TPixelGraphic& source) {
+  target.SetSizeAndFormat(source.Width(), source.Height(), pgpf24Bit);
+  if (source.HasAlpha()) target.AddAlpha();
+  target.CopyRect(0, 0, source, 0, 0, source.Width(), source.Height());
+  target.ColorProfile = source.ColorProfile;
+  target.FileGamma = source.FileGamma;
+  target.SetRGBWeighting(source.RGBWeighting());
+}
+
 void PGCopyLaidOn(TPixelGraphic& target, TPixelGraphic& source, TRGB page) {
   target.Assign(&source);
   if (!source.HasAlpha()) return;

@@ -26,6 +26,12 @@ bool PGAlphaIsOpaque(TPixelGraphic& image);
 // grey). A source without a plane is copied as it is, at its own depth.
 void PGCopyLaidOn(TPixelGraphic& target, TPixelGraphic& source, TRGB page);
 
+// Makes target a 24-bit copy of source with source's plane, if it has one,
+// and what a writer reads beside the pixels (colour profile, gamma, colour
+// weighting): what is written of a palette image whose entries' alpha is
+// not known, or converted for a file that cannot carry the profile.
+void PGCopyAt24Bits(TPixelGraphic& target, TPixelGraphic& source);
+
 // The same in place: image laid on page loses its plane.
 void PGLayAlphaOn(TPixelGraphic& image, TRGB page);
 

@@ -170,9 +170,7 @@ bool EveryColourOfAnyDepthFits(TPixelGraphic& image, F fits) {
   if (image.PixelFormat() == pgpf24Bit) return EveryColourFits(image, fits);
   if (!image.HasAlpha()) return true;
   TPixelGraphic rgba;
-  rgba.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
-  rgba.AddAlpha();
-  rgba.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+  PGCopyAt24Bits(rgba, image);
   return EveryColourFits(rgba, fits);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/core/settings.h"
 #include "pgraphic/formats/lcms_support.h"
 
@@ -158,11 +159,7 @@ void TLoadColorStep::MapRows(TPixelGraphic& image, int top, int count) {
 }
 
 void CopyInSRGB(TPixelGraphic& image, TPixelGraphic& target) {
-  target.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
-  if (image.HasAlpha()) target.AddAlpha();  // for writers that keep it
-  target.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
-  target.ColorProfile = image.ColorProfile;
-  target.FileGamma = image.FileGamma;
+  PGCopyAt24Bits(target, image);  // the plane too, for writers that keep it
   TPGLibrarySettings settings = PGSettings();
   settings.ColorProfile = TColorProfileMode::cpmConvert;
   const TPGThreadSettings scope(settings);

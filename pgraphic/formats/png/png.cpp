@@ -850,11 +850,7 @@ void TPNGFileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   // A palette with transparency goes as colours with alpha: what each
   // entry's alpha would be is not known.
   TPixelGraphic rgba;
-  rgba.FileGamma = image.FileGamma;
-  rgba.ColorProfile = image.ColorProfile;
-  rgba.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
-  rgba.AddAlpha();
-  rgba.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+  PGCopyAt24Bits(rgba, image);
   WritePngImage(stream, rgba, false);
 }
 

@@ -24,11 +24,7 @@ void TPNG8FileFormatWriter::Write(TStream& stream, TPixelGraphic& image) {
   if (image.PixelFormat() != pgpf24Bit) {
     // The entries' alpha comes from colour and alpha pairs: counted at 24 bits.
     TPixelGraphic rgba;
-    rgba.FileGamma = image.FileGamma;
-    rgba.SetRGBWeighting(image.RGBWeighting());
-    rgba.SetSizeAndFormat(image.Width(), image.Height(), pgpf24Bit);
-    rgba.AddAlpha();
-    rgba.CopyRect(0, 0, image, 0, 0, image.Width(), image.Height());
+    PGCopyAt24Bits(rgba, image);
     return Write(stream, rgba);
   }
   // The copy reports to the image's handlers, as a converting save does.
