@@ -313,10 +313,11 @@ void TPixelGraphic::StretchCopy(int destX, int destY, int destWidth, int destHei
     return;
   }
   if (Width() < 1 || source.Width() < 1) return;
+  const TStretchRects rects{destX, destY, destWidth, destHeight, srcX, srcY, srcWidth, srcHeight};
+  if (!HasArea(rects) || !HasRows(*this) || !HasRows(source)) return Changed();
   if (HasAlpha() && source.HasAlpha() && PixelFormat() == pgpf24Bit)
     return PGStretchWithAlpha(*this, destX, destY, destWidth, destHeight, source, srcX, srcY, srcWidth, srcHeight);
-  const TStretchRects rects{destX, destY, destWidth, destHeight, srcX, srcY, srcWidth, srcHeight};
-  if (HasArea(rects) && HasRows(*this) && HasRows(source)) Resample(*this, source, rects);
+  Resample(*this, source, rects);
   Changed();
 }
 
