@@ -123,7 +123,9 @@ std::unique_ptr<TPixelGraphic> ScaledCell(TPixelGraphic& from, const TGridCell& 
   } catch (const EPixelGraphic&) {
     RaiseOutOfMemory(path);
   }
-  if (rect.Width == 2 * scaledWidth && rect.Height == 2 * scaledHeight) {
+  // The stretch weighs colours by their alpha and keeps the plane; the mean
+  // of plain colours is for opaque cells.
+  if (!from.HasAlpha() && rect.Width == 2 * scaledWidth && rect.Height == 2 * scaledHeight) {
     HalveInto(*image, from, rect.Left, rect.Top);
   } else {
     image->StretchMode = smPrecise;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -182,6 +183,21 @@ TEST_F(ExportTest, RetinaWritesEachCellAtFullAndHalfSize) {
   EXPECT_EQ(Ui.Calls, (S{"choose"}));  // every line even: nothing to ask
   // The window shows the last cell at full size.
   EXPECT_EQ(peer::ToRgb(Exporter.SliceImage), apptest::Crop(Pixels, 100, 50, 200, 150));
+}
+
+// Halved, a transparent area stays transparent: the colours it hides lend
+// nothing to its opaque neighbours either.
+TEST_F(ExportTest, RetinaHalvesKeepTransparency) {
+  Source.AddAlpha();
+  for (int y = 0; y < 200; ++y) std::memset(Source.AlphaLine(y), y < 100 ? 0 : 255, 300);
+  Exporter.Settings.OutputExtension = ".png";
+  Exporter.Settings.Options.Retina = true;
+  ASSERT_TRUE(Exporter.Export(Source));
+  TPixelGraphic half;
+  half.LoadFromFile((Dir / "index_1_1.png").string());
+  ASSERT_TRUE(half.HasAlpha());
+  EXPECT_EQ(half.AlphaLine(49)[0], 0);
+  EXPECT_EQ(half.AlphaLine(50)[0], 255);
 }
 
 // A line at an odd position is asked about before anything is written;
