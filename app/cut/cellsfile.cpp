@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <tuple>
@@ -82,6 +83,7 @@ TCellData ParseCells(const std::string& text, const std::string& sourceName,
                      const TCellsWarningEvent& onWarning, TLinesRecord* lines, TCellsFileLines* where) {
   TCellData cells;
   TCellsFileLines recordLines;
+  std::map<std::string, TCellKey> taken;  // the names so far, lower case
   TLinesRecord record;
   std::vector<TMergeLine> merges;
   int lineNumber = 0;
@@ -123,10 +125,13 @@ TCellData ParseCells(const std::string& text, const std::string& sourceName,
       const std::vector<std::string> f = SplitOn(line, '\t');
       const TCellKey cell{at.Number(f[1], 1, MaxNumber, "column"), at.Number(f[2], 1, MaxNumber, "row")};
       if (const std::string problem = SliceNameProblem(f[3]); !problem.empty()) at.Raise(problem);
+      // Names kept as they come, case ignored: a file of many names is read
+      // in one pass.
+      if (const auto old = cells.Names.find(cell); old != cells.Names.end()) taken.erase(LowerAscii(old->second));
+      if (!taken.emplace(LowerAscii(f[3]), cell).second)
+        at.Raise("the slice name \"" + QuotedInMessage(f[3]) + "\" is taken by another cell already");
       cells.Names[cell] = f[3];
       recordLines.Names[cell] = lineNumber;
-      if (const auto same = SameSliceNames(cells.Names))
-        at.Raise("the slice name \"" + QuotedInMessage(f[3]) + "\" is taken by another cell already");
     } else if (onWarning) {
       onWarning(sourceName + ", line " + std::to_string(lineNumber) + ": unknown record \"" +
                 QuotedInMessage(keyword) + "\", passed over");
