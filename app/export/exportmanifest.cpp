@@ -43,8 +43,11 @@ std::vector<TManifestEntry> ReadManifest(const std::string& path) {
       const std::size_t tab = line.find('\t');
       if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
       const std::string name = line.substr(tab + 1);
-      // A name that would reach out of the folder is none Tessel wrote.
-      if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") continue;
+      // A name that would reach out of the folder, or name another file to
+      // the system (cut at a NUL), is none Tessel wrote.
+      if (name.empty() || name.find_first_of(std::string("/\0", 2)) != std::string::npos || name == "." ||
+          name == "..")
+        continue;
       entries.push_back({line.substr(0, tab), name});
     }
   } catch (...) {
@@ -80,10 +83,14 @@ std::vector<std::string> SlicesToPrune(const std::string& htmlPath, const std::v
                                        const TFileIdentity& source) {
   const std::set<std::string> kept(now.begin(), now.end());
   const std::string folder = FolderOf(htmlPath);
+  // A file another page of the folder lists now is that page's, whatever
+  // this page once wrote under its name.
+  const std::map<std::string, std::string> others = OtherPagesFiles(folder, htmlPath);
   std::vector<std::string> pruned;
   for (const TManifestEntry& entry : ReadManifest(ManifestPath(htmlPath))) {
     const std::string path = PathInDirectory(folder, entry.Name);
-    if (entry.Kind != "slice" || kept.count(entry.Name) || !IsRegularFile(path) || FileIdentityOf(path) == source)
+    if (entry.Kind != "slice" || kept.count(entry.Name) || others.count(entry.Name) || !IsRegularFile(path) ||
+        FileIdentityOf(path) == source)
       continue;
     if (std::find(pruned.begin(), pruned.end(), path) == pruned.end()) pruned.push_back(path);
   }
