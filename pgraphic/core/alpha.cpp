@@ -80,8 +80,6 @@ void SplitPremultiplied(TPixelGraphic& source, int srcX, int srcY, int width, in
   }
 }
 
-std::uint8_t Unmultiplied(unsigned c, unsigned a) { return std::uint8_t(std::min(255u, (c * 255 + a / 2) / a)); }
-
 }  // namespace
 
 void PGStretchWithAlpha(TPixelGraphic& dest, int destX, int destY, int destWidth, int destHeight,
@@ -104,7 +102,7 @@ void PGStretchWithAlpha(TPixelGraphic& dest, int destX, int destY, int destWidth
     for (int x = firstCol; x < lastCol; ++x) {
       const unsigned alpha = g[3 * x];
       a[x] = std::uint8_t(alpha);
-      for (int k = 0; k < 3; ++k) to[3 * x + k] = alpha ? Unmultiplied(c[3 * x + k], alpha) : 0;
+      for (int k = 0; k < 3; ++k) to[3 * x + k] = PGUnmultiplied(c[3 * x + k], alpha);
     }
   }
   dest.Changed();

@@ -10,11 +10,23 @@
 
 class TPixelGraphic;
 
-// A colour of alpha a (0 transparent, 255 opaque) laid on page.
+// A sample c of alpha a (0 transparent, 255 opaque) laid on the page's
+// sample p, to the nearest.
+constexpr std::uint8_t PGMix(unsigned c, unsigned a, unsigned p) {
+  return std::uint8_t((c * a + p * (255 - a) + 127) / 255);
+}
+
+// A sample premultiplied by its alpha a back to what it shows at full
+// alpha; nothing shows where a is 0.
+constexpr std::uint8_t PGUnmultiplied(unsigned c, unsigned a) {
+  const unsigned v = a == 0 ? 0 : (c * 255 + a / 2) / a;
+  return std::uint8_t(v > 255 ? 255 : v);
+}
+
+// A colour of alpha a laid on page.
 constexpr TRGB PGLaidOn(TRGB color, unsigned a, TRGB page) {
-  const auto mix = [a](unsigned c, unsigned p) { return (c * a + p * (255 - a) + 127) / 255; };
-  return RGBColor(mix(GetRValue(color), GetRValue(page)), mix(GetGValue(color), GetGValue(page)),
-                  mix(GetBValue(color), GetBValue(page)));
+  return RGBColor(PGMix(GetRValue(color), a, GetRValue(page)), PGMix(GetGValue(color), a, GetGValue(page)),
+                  PGMix(GetBValue(color), a, GetBValue(page)));
 }
 
 // Whether the image shows nothing of what lies behind it: no plane, or a

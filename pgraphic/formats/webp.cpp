@@ -158,11 +158,6 @@ struct TDecode {
   bool Aborted = false;
 };
 
-// As libpng composes: fg * alpha + bg * (255 - alpha) divided by 255, rounded.
-inline std::uint8_t Composite(unsigned fg, unsigned alpha, unsigned bg) {
-  const unsigned v = fg * alpha + bg * (255 - alpha) + 128;
-  return std::uint8_t((v + (v >> 8)) >> 8);
-}
 
 // Rows with alpha into the image: into its pixels and plane where it keeps
 // alpha, else laid on its background.
@@ -179,7 +174,7 @@ void Flatten(TDecode& d, int first, int end) {
         alpha[x] = from[3];
         continue;
       }
-      for (int c = 0; c < 3; ++c) to[c] = Composite(from[c], from[3], bg[c]);
+      for (int c = 0; c < 3; ++c) to[c] = PGMix(from[c], from[3], bg[c]);
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pgraphic/core/alpha.h"
 #include "pgraphic/formats/tiff/tiff_detail.h"
 
 namespace tiff {
@@ -30,13 +31,7 @@ std::uint8_t Round16(std::uint16_t v) { return std::uint8_t((unsigned(v) + 128) 
 // background, to the nearest; a premultiplied sample has its share already.
 std::uint8_t Compose(unsigned sample, unsigned alpha, unsigned background, bool associated) {
   if (associated) return std::uint8_t(std::min(255u, sample + (background * (255 - alpha) + 127) / 255));
-  const unsigned t = sample * alpha + background * (255 - alpha) + 128;
-  return std::uint8_t((t + (t >> 8)) >> 8);
-}
-
-// A premultiplied sample back to the colour it shows at full alpha.
-std::uint8_t Unassociate(unsigned sample, unsigned alpha) {
-  return alpha == 0 ? 0 : std::uint8_t(std::min(255u, (sample * 255 + alpha / 2) / alpha));
+  return PGMix(sample, alpha, background);
 }
 
 }  // namespace
@@ -60,6 +55,11 @@ void TSampleForm::Convert(const std::uint8_t* src, std::uint8_t* dst, std::uint8
     const std::uint64_t rowBits = std::uint64_t(Bits) * Width;
     return ConvertSingleSample(src, dst, std::size_t((rowBits + 7) / 8), rowBits, Photometric == phWhiteIsZero);
   }
+  // The common file, 8-bit RGB without alpha: the samples as they are.
+  if (Alpha < 0 && Bits == 8 && Photometric == phRGB) {
+    for (std::uint32_t x = 0; x < Width; ++x, src += Samples, dst += 3) dst[0] = src[2], dst[1] = src[1], dst[2] = src[0];
+    return;
+  }
   std::uint8_t s[16];
   for (std::uint32_t x = 0; x < Width; ++x) {
     for (std::uint32_t i = 0; i < Samples; ++i) {
@@ -71,7 +71,7 @@ void TSampleForm::Convert(const std::uint8_t* src, std::uint8_t* dst, std::uint8
     const unsigned a = Alpha < 0 ? 255 : s[Alpha];
     const auto out = [&](unsigned v, unsigned background) {
       if (Alpha < 0) return std::uint8_t(v);
-      if (Keep) return Associated ? Unassociate(v, a) : std::uint8_t(v);
+      if (Keep) return Associated ? PGUnmultiplied(v, a) : std::uint8_t(v);
       return Compose(v, a, background, Associated);
     };
     if (Keep) *alphaRow++ = std::uint8_t(a);
