@@ -51,22 +51,15 @@ void AddLines(const std::vector<std::string>& values, bool vertical, int extent,
 // lines their file records, or else in those of the cut as it stands.
 void AddGivenData(const TSliceInputs& inputs, TSliceCut& made) {
   const auto warn = [&made](const std::string& message) { made.Warnings.push_back(message); };
+  const TSplitGrid& grid = made.Cut.Grid;
+  std::string moved;
   if (!inputs.Tags.empty()) {
-    TLinesRecord lines;
-    TGridData texts{{}, ReadTagsFile(inputs.Tags, &lines), {}};
-    texts.Grid = RecordedGrid(lines, made.Cut.Grid);
-    if (const std::string moved = FitToLines(texts, made.Cut.Grid, inputs.Tags); !moved.empty()) warn(moved);
-    made.Cut.Tags = std::move(texts.Tags);
+    made.Cut.Tags = FittedTags(inputs.Tags, grid, grid, moved);
+    if (!moved.empty()) warn(moved);
   }
   if (!inputs.Cells.empty()) {
-    TLinesRecord lines;
-    TCellsFileLines where;
-    TGridData cells{{}, {}, ReadCellsFile(inputs.Cells, warn, &lines, &where)};
-    cells.Grid = RecordedGrid(lines, made.Cut.Grid);
-    if (const std::string problem = CellsProblem(cells.Cells, cells.Grid, inputs.Cells, &where); !problem.empty())
-      throw std::runtime_error(problem);
-    if (const std::string moved = FitToLines(cells, made.Cut.Grid, inputs.Cells); !moved.empty()) warn(moved);
-    made.Cut.Cells = std::move(cells.Cells);
+    made.Cut.Cells = FittedCells(inputs.Cells, grid, grid, warn, moved);
+    if (!moved.empty()) warn(moved);
   }
 }
 

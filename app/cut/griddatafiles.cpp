@@ -69,31 +69,43 @@ void SaveGridData(const std::string& gridPath, const TGridData& data) {
   CommitStagedFiles(files);
 }
 
+TTagMap FittedTags(const std::string& path, const TSplitGrid& unrecorded, const TSplitGrid& grid,
+                   std::string& moved, std::vector<std::pair<int, int>>* strays) {
+  TLinesRecord record;
+  TGridData texts{{}, ReadTagsFile(path, &record), {}};
+  texts.Grid = RecordedGrid(record, unrecorded);
+  if (strays) *strays = CellsNotInGrid(texts.Tags, texts.Grid);
+  moved = FitToLines(texts, grid, path);
+  if (!record.Known()) moved.clear();
+  return std::move(texts.Tags);
+}
+
+TCellData FittedCells(const std::string& path, const TSplitGrid& unrecorded, const TSplitGrid& grid,
+                      const TCellsWarningEvent& onWarning, std::string& moved) {
+  TLinesRecord record;
+  TCellsFileLines where;
+  TGridData cells{{}, {}, ReadCellsFile(path, onWarning, &record, &where)};
+  cells.Grid = RecordedGrid(record, unrecorded);
+  if (const std::string problem = CellsProblem(cells.Cells, cells.Grid, path, &where); !problem.empty())
+    throw std::runtime_error(problem);
+  moved = FitToLines(cells, grid, path);
+  if (!record.Known()) moved.clear();
+  return std::move(cells.Cells);
+}
+
 TGridData ReadGridData(const TGridDataPaths& paths, int width, int height, TGridReading& reading) {
   TSplitGrid lines;
   LoadGrid(paths.Grid, lines, width, height, nullptr, &reading.Strays);
   const auto warn = [&reading](const std::string& message) { reading.Warnings.push_back(message); };
   // Each companion counts in the lines it records, or in the grid file's.
-  TLinesRecord tagsLines, cellsLines;
-  TGridData texts{lines, {}, {}}, cells{lines, {}, {}};
-  if (!paths.Tags.empty() && Exists(paths.Tags)) {
-    texts.Tags = ReadTagsFile(paths.Tags, &tagsLines);
-    texts.Grid = RecordedGrid(tagsLines, lines);
-    reading.StrayTexts = CellsNotInGrid(texts.Tags, texts.Grid);
-  }
-  if (!paths.Cells.empty() && Exists(paths.Cells)) {
-    TCellsFileLines where;
-    cells.Cells = ReadCellsFile(paths.Cells, warn, &cellsLines, &where);
-    cells.Grid = RecordedGrid(cellsLines, lines);
-    if (const std::string problem = CellsProblem(cells.Cells, cells.Grid, paths.Cells, &where); !problem.empty())
-      throw std::runtime_error(problem);
-  }
-  const TSplitGrid folded = FoldedLines({lines, {}, {}}).Grid;
-  if (const std::string moved = FitToLines(texts, folded, paths.Tags); !moved.empty() && tagsLines.Known())
-    warn(moved);
-  if (const std::string moved = FitToLines(cells, folded, paths.Cells); !moved.empty() && cellsLines.Known())
-    warn(moved);
-  TGridData data{folded, std::move(texts.Tags), std::move(cells.Cells)};
+  TGridData data{FoldedLines({lines, {}, {}}).Grid, {}, {}};
+  std::string tagsMoved, cellsMoved;
+  if (!paths.Tags.empty() && Exists(paths.Tags))
+    data.Tags = FittedTags(paths.Tags, lines, data.Grid, tagsMoved, &reading.StrayTexts);
+  if (!paths.Cells.empty() && Exists(paths.Cells))
+    data.Cells = FittedCells(paths.Cells, lines, data.Grid, warn, cellsMoved);
+  for (const std::string& moved : {tagsMoved, cellsMoved})
+    if (!moved.empty()) warn(moved);
   FoldIntoMerges(data);
   return data;
 }

@@ -61,6 +61,17 @@ struct TGridReading {
   std::vector<std::pair<int, int>> StrayTexts;
 };
 
+// A companion file's data as it falls on grid: counted in the lines the
+// file records, or in unrecorded's where it records none, then moved onto
+// grid's lines (FitToLines). moved: what moved, to be said where the file
+// records its lines, else empty. The cells are checked (CellsProblem) and
+// their file's warnings go to onWarning; strays: the cells whose texts the
+// lines they count in have no slice for.
+TTagMap FittedTags(const std::string& path, const TSplitGrid& unrecorded, const TSplitGrid& grid,
+                   std::string& moved, std::vector<std::pair<int, int>>* strays = nullptr);
+TCellData FittedCells(const std::string& path, const TSplitGrid& unrecorded, const TSplitGrid& grid,
+                      const TCellsWarningEvent& onWarning, std::string& moved);
+
 // Reads the grid file for an image of width x height (as LoadGrid does) and
 // the tags and cells files beside it when there are and paths names them
 // (CompanionPath; empty: not read). The lines come once each
