@@ -10,6 +10,7 @@
 #include "pgraphic/rows/loadwatch.h"
 #include "pgraphic/rows/finalrows.h"
 #include "pgraphic/rows/rowmemory.h"
+#include "pgraphic/core/settings.h"
 #include "pgraphic/core/stagedfile.h"
 #include "pgraphic/core/threadpool.h"
 #include "pgraphic/formats/registry.h"
@@ -118,14 +119,20 @@ class TStreamedSave {
   TPGTaskGroup Saving{1};
 };
 
-// The writer for target when rows can go to it as they come, else null.
+// The writer for target when rows can go to it as they come, else null. A
+// source whose alpha is kept goes the plain road: a writer looks at the
+// whole plane (is it opaque?) before its first row.
 TFileFormatWriter* StreamingWriter(const std::string& source, const std::string& target) {
   try {
     TFileFormatWriter& writer = FindWriter(FileExtensionOf(target));
     if (!writer.TakesRowsTopDown) return nullptr;
     TFileStream stream(source, TFileStream::fmOpenRead);
     const TFileFormatReader* reader = FindReader(stream, FileExtensionOf(source));
-    return reader && reader->RowDelivery != rdAtEnd ? &writer : nullptr;
+    if (!reader || reader->RowDelivery == rdAtEnd) return nullptr;
+    TFileInfo info;
+    std::string description;
+    if (PGSettings().KeepAlpha && GetFileInfo(source, 0, info, description) && info.Alpha) return nullptr;
+    return &writer;
   } catch (...) {
     return nullptr;  // the plain road meets the same failure in its own order
   }
